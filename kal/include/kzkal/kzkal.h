@@ -1,0 +1,9 @@
+// The kernel abstraction layer as the driver sees it: plain C entry points.
+// This build provides them in user space (kal/); the driver includes only this folder.
+#pragma once
+
+#include "kzkal/types.h"
+#include "kzkal/memory.h"
+#include "kzkal/sync.h"
+#include "kzkal/debug.h"
+#include "kzkal/regmem.h"

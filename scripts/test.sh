@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+jobs=$(nproc)
+# Tests run under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKZ_SANITIZE=ON
+cmake --build build -j"$jobs"
+# The relocatable object is checked on a build without sanitizers.
+cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF
+cmake --build build-plain -j"$jobs" --target kzvorn_driver_check
+ctest --test-dir build --output-on-failure -j"$jobs"
