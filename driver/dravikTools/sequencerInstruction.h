@@ -99,7 +99,8 @@ inline constexpr const SequencerInstructionForm (&kSequencerInstructionForms)[kS
 constexpr uint64_t sequencerFieldsMask(SequencerFieldSet fields) {
     uint64_t mask = 0;
     for (size_t f = 0; f < kSequencerFieldCount; ++f) {
-        if (fields & fieldBit(static_cast<SequencerField>(f))) mask |= sequencerFieldMask(static_cast<SequencerField>(f));
+        const auto field = static_cast<SequencerField>(f);
+        if (fields & fieldBit(field)) mask |= sequencerFieldMask(field);
     }
     return mask;
 }
@@ -123,8 +124,9 @@ constexpr uint64_t kOpcodeMask = uint64_t{0x3F} << 58;
 constexpr bool isWellFormed(const SequencerInstructionForm& form) {
     uint64_t taken = kOpcodeMask;
     for (size_t f = 0; f < kSequencerFieldCount; ++f) {
-        if (!(form.fields & fieldBit(static_cast<SequencerField>(f)))) continue;
-        const uint64_t mask = sequencerFieldMask(static_cast<SequencerField>(f));
+        const auto field = static_cast<SequencerField>(f);
+        if (!(form.fields & fieldBit(field))) continue;
+        const uint64_t mask = sequencerFieldMask(field);
         if (taken & mask) return false;
         taken |= mask;
     }

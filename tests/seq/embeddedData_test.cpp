@@ -55,7 +55,7 @@ std::vector<uint64_t> wordsOf(const std::vector<uint8_t>& bytes) {
 }
 
 // What the system requires of any package's tables and words.
-void expectValidPackage(const stowly::SubroutinePackage& p, size_t wordCount) {
+void expectValidPackage(const stowly::SubroutinePackageData& p, size_t wordCount) {
     ASSERT_EQ(p.words.size(), wordCount);
     ASSERT_EQ(p.ids.size(), p.startAddresses.size());
     EXPECT_EQ(std::set<uint32_t>(p.ids.begin(), p.ids.end()).size(), p.ids.size()) << "ids are distinct";
@@ -103,15 +103,14 @@ TEST(EmbeddedData, FpgaImagesAreValidForTheirFpgaAndReproducible) {
 
         const std::vector<uint8_t> rebuilt = stowly::builtInFpgaImage(target);
         EXPECT_TRUE(rebuilt == image);
-        const std::vector<uint8_t> block = stowly::compressBlock(rebuilt);
-        EXPECT_TRUE(std::equal(block.begin(), block.end(), kEmbedded[target].block, kEmbedded[target].block + kEmbedded[target].size) &&
-                    block.size() == kEmbedded[target].size);
+        const Embedded& e = kEmbedded[target];
+        EXPECT_TRUE(stowly::compressBlock(rebuilt) == std::vector<uint8_t>(e.block, e.block + e.size));
     }
 }
 
 TEST(EmbeddedData, BuiltInPackageHoldsTheSystemsSubroutines) {
     const std::vector<uint64_t> words = wordsOf(decompress(kEmbedded[2]));
-    stowly::SubroutinePackage embedded;
+    stowly::SubroutinePackageData embedded;
     embedded.words = words;
     embedded.ids.assign(stowly_TolvaneSubroutineData_ids, stowly_TolvaneSubroutineData_ids + 123);
     embedded.startAddresses.assign(stowly_TolvaneSubroutineData_startAddresses,
@@ -123,19 +122,19 @@ TEST(EmbeddedData, BuiltInPackageHoldsTheSystemsSubroutines) {
         EXPECT_NE(std::find(embedded.ids.begin(), embedded.ids.end(), id), embedded.ids.end()) << std::hex << id;
     }
 
-    const stowly::SubroutinePackage rebuilt = stowly::builtInSubroutinePackage();
+    const stowly::SubroutinePackageData rebuilt = stowly::builtInSubroutinePackage();
     EXPECT_TRUE(rebuilt.words == embedded.words);
     EXPECT_TRUE(rebuilt.ids == embedded.ids);
     EXPECT_TRUE(rebuilt.startAddresses == embedded.startAddresses);
-    const std::vector<uint8_t> block = stowly::compressBlock(rebuilt.bytes());
-    EXPECT_TRUE(block.size() == kEmbedded[2].size && std::equal(block.begin(), block.end(), kEmbedded[2].block));
+    const Embedded& e = kEmbedded[2];
+    EXPECT_TRUE(stowly::compressBlock(rebuilt.bytes()) == std::vector<uint8_t>(e.block, e.block + e.size));
 }
 
 TEST(EmbeddedData, ReplacementPackages) {
     // Without the level-22 subroutine: everything else stays valid.
     std::vector<uint32_t> ids = stowly::builtInSubroutineIds();
     std::replace(ids.begin(), ids.end(), draviktools::kSubroutineLevel22, 0x0BADF00Du);
-    const stowly::SubroutinePackage missing = stowly::buildSubroutinePackage(ids, 8634);
+    const stowly::SubroutinePackageData missing = stowly::buildSubroutinePackage(ids, 8634);
     expectValidPackage(missing, 8634);
     EXPECT_EQ(std::find(missing.ids.begin(), missing.ids.end(), draviktools::kSubroutineLevel22), missing.ids.end());
 
@@ -143,7 +142,7 @@ TEST(EmbeddedData, ReplacementPackages) {
     expectValidPackage(stowly::buildSubroutinePackage(stowly::builtInSubroutineIds(), 65536), 65536);
 
     // As many subroutines as words: each is its tag alone.
-    const stowly::SubroutinePackage tiny = stowly::buildSubroutinePackage({7, 8, 9}, 3);
+    const stowly::SubroutinePackageData tiny = stowly::buildSubroutinePackage({7, 8, 9}, 3);
     expectValidPackage(tiny, 3);
     EXPECT_EQ(tiny.startAddresses, (std::vector<uint32_t>{0, 1, 2}));
     EXPECT_THROW(stowly::buildSubroutinePackage({7, 8, 9}, 2), std::invalid_argument);
@@ -152,7 +151,8 @@ TEST(EmbeddedData, ReplacementPackages) {
 TEST(EmbeddedData, TagWordsAreInstructionsOfForm22) {
     EXPECT_EQ(draviktools::sequencerFormOf(board::kSubroutineTagPattern), 22u);
     for (uint32_t id : {0u, 0x3CB407F3u, 0xFFFFFFFFu}) {
-        const uint64_t tag = draviktools::SequencerInstruction22().setBits32_47(board::kSubroutineTagMarker).setOperand(id).word();
+        const uint64_t tag =
+            draviktools::SequencerInstruction22().setBits32_47(board::kSubroutineTagMarker).setOperand(id).word();
         EXPECT_EQ(board::subroutineTagId(tag), id);
     }
     // Any other bit above the id makes it an ordinary instruction.

@@ -113,8 +113,8 @@ TEST(SequencerInstruction, EndWordOfLocalRam) {
 
 TEST(SequencerInstruction, NamedAccessorsReachTheirBits) {
     SequencerInstruction03 all;
-    all.setBits55_57(1).setBits52_54(2).setBits48_51(3).setBits44_47(4).setBits40_43(5).setBits36_39(6).setBits32_35(7).setOperand(
-        0x89ABCDEF);
+    all.setBits55_57(1).setBits52_54(2).setBits48_51(3).setBits44_47(4);
+    all.setBits40_43(5).setBits36_39(6).setBits32_35(7).setOperand(0x89ABCDEF);
     EXPECT_EQ(all.word(), 0x1CA3456789ABCDEFu);
     EXPECT_EQ(all.bits55_57(), 1u);
     EXPECT_EQ(all.bits52_54(), 2u);

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    const stowly::SubroutinePackage package = stowly::builtInSubroutinePackage();
+    const stowly::SubroutinePackageData package = stowly::builtInSubroutinePackage();
     std::vector<Block> blocks = {
         {"stowly_TolvaneNisoFpga_bin", stowly::builtInFpgaImage(0), {}},
         {"stowly_TolvaneIsoFpga_bin", stowly::builtInFpgaImage(1), {}},

@@ -149,7 +149,7 @@ std::vector<uint8_t> builtInFpgaImage(uint16_t target) {
     throw std::invalid_argument("only the two FPGAs have images");
 }
 
-std::vector<uint8_t> SubroutinePackage::bytes() const {
+std::vector<uint8_t> SubroutinePackageData::bytes() const {
     std::vector<uint8_t> out;
     out.reserve(words.size() * 8);
     for (uint64_t word : words) {
@@ -158,10 +158,10 @@ std::vector<uint8_t> SubroutinePackage::bytes() const {
     return out;
 }
 
-SubroutinePackage buildSubroutinePackage(const std::vector<uint32_t>& ids, size_t wordCount) {
+SubroutinePackageData buildSubroutinePackage(const std::vector<uint32_t>& ids, size_t wordCount) {
     if (wordCount < ids.size()) throw std::invalid_argument("every subroutine needs its tag word");
     Random random(0x5EB00000u + ids.size());
-    SubroutinePackage package;
+    SubroutinePackageData package;
     package.ids = ids;
     package.words.reserve(wordCount);
     BodyWriter body(random);
@@ -193,7 +193,7 @@ std::vector<uint32_t> builtInSubroutineIds() {
     return ids;
 }
 
-SubroutinePackage builtInSubroutinePackage() {
+SubroutinePackageData builtInSubroutinePackage() {
     return buildSubroutinePackage(builtInSubroutineIds(), kSubroutinePackageWordCount);
 }
 
