@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "kal/sim/clock.h"
+#include "kal/sim/sync.h"
 #include "kzkal/time.h"
 
 namespace {
@@ -212,7 +213,10 @@ extern "C" uint64_t nKZKAL110_getTimerCount(void) {
 
 extern "C" uint64_t nKZKAL1_getMonotonicCounter(void) { return kal::sim::clock().readNs(); }
 
-extern "C" void nKZKAL250_sleepTimeout(uint32_t microseconds) { kal::sim::clock().sleepUs(microseconds); }
+extern "C" void nKZKAL250_sleepTimeout(uint32_t microseconds) {
+    kal::sim::requireNoSpinLock("sleep");
+    kal::sim::clock().sleepUs(microseconds);
+}
 
 extern "C" void nKZKAL100_getTimeOfDay(uint32_t* seconds, uint32_t* microseconds) {
     uint64_t s;
