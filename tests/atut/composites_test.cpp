@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "atut/CleanupOperationComposite.h"
-#include "atut/HardwareStateCheckerCollection.h"
-#include "atut/InvalidatableSession.h"
-#include "atut/RegMapRouteProgrammer.h"
+#include "atut/cleanupOperationComposite.h"
+#include "atut/hardwareStateCheckerCollection.h"
+#include "atut/invalidatableSession.h"
+#include "atut/regMapRouteProgrammer.h"
 #include "kal/sim/faults.h"
 
 using nKZAPALS100::tStatus;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "atut/Poller.h"
+#include "atut/poller.h"
 #include "atut/safeCast.h"
 #include "kal/sim/clock.h"
 

@@ -95,6 +95,9 @@ public:
         }
     }
 
+    // The form the interrupt controller uses; the extra argument is not used.
+    tWorkQueue(tLock& lock, nKZAPALS100::tStatus& status, uint32_t, const char* name) : tWorkQueue(lock, status, name) {}
+
     ~tWorkQueue() {
         if (lock_ == nullptr) return;
         lock_->acquire();

@@ -1,4 +1,4 @@
-#include "atut/RegMapRouteProgrammer.h"
+#include "atut/regMapRouteProgrammer.h"
 
 #include "kzapal/protons/statusCodes.h"
 

@@ -1,4 +1,4 @@
-#include "atut/HardwareStateCheckerCollection.h"
+#include "atut/hardwareStateCheckerCollection.h"
 
 #include "kzapal/protons/statusCodes.h"
 

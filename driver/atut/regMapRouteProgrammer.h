@@ -5,7 +5,7 @@
 
 #include "kzapal/protons/status.h"
 #include "kzhtl/vector.h"
-#include "quolinTools/armgen/DynamicAccessInterfaceBase.h"
+#include "quolinTools/armgen/dynamicAccessInterfaceBase.h"
 
 namespace atut {
 

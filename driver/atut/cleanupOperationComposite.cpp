@@ -1,4 +1,4 @@
-#include "atut/CleanupOperationComposite.h"
+#include "atut/cleanupOperationComposite.h"
 
 #include "kzapal/protons/statusCodes.h"
 
