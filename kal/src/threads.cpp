@@ -1,8 +1,8 @@
 #include <pthread.h>
 
 #include <atomic>
-#include <string>
-#include <thread>
+#include <cstdlib>
+#include <cstring>
 
 #include "kal/sim/faults.h"
 #include "kal/sim/threads.h"
@@ -11,13 +11,24 @@
 namespace {
 
 // Linux keeps 15 characters of a thread's name.
-constexpr size_t kThreadNameLength = 15;
+constexpr size_t kThreadNameSize = 16;
 
 std::atomic<int64_t> gLiveThreads{0};
 
+// Kept out of the driver's allocator, like the rest of the stand-in's objects.
 struct KernelThread {
-    std::thread thread;
+    pthread_t thread;
+    nKZKAL250_tThreadEntry entry;
+    void* argument;
+    char name[kThreadNameSize];
 };
+
+void* runThread(void* context) {
+    auto* kernelThread = static_cast<KernelThread*>(context);
+    pthread_setname_np(pthread_self(), kernelThread->name);
+    kernelThread->entry(kernelThread->argument);
+    return nullptr;
+}
 
 }  // namespace
 
@@ -25,14 +36,15 @@ extern "C" int32_t nKZKAL250_createNamedThread(nKZKAL250_tThreadStart* start, co
     if (start == nullptr || start->entry == nullptr) return KZKAL_ERR_BAD_PARAMETER;
     int32_t code = 0;
     if (kal::sim::shouldFail("createNamedThread", &code)) return code != 0 ? code : KZKAL_ERR_SOFTWARE_FAULT;
-    const nKZKAL250_tThreadEntry entry = start->entry;
-    void* const argument = start->argument;
-    const std::string threadName = std::string(name != nullptr ? name : "").substr(0, kThreadNameLength);
-    auto* kernelThread = new KernelThread();
-    kernelThread->thread = std::thread([entry, argument, threadName] {
-        pthread_setname_np(pthread_self(), threadName.c_str());
-        entry(argument);
-    });
+    auto* kernelThread = static_cast<KernelThread*>(std::calloc(1, sizeof(KernelThread)));
+    if (kernelThread == nullptr) return KZKAL_ERR_MEMORY_FULL;
+    kernelThread->entry = start->entry;
+    kernelThread->argument = start->argument;
+    std::strncpy(kernelThread->name, name != nullptr ? name : "", kThreadNameSize - 1);
+    if (pthread_create(&kernelThread->thread, nullptr, runThread, kernelThread) != 0) {
+        std::free(kernelThread);
+        return KZKAL_ERR_SOFTWARE_FAULT;
+    }
     gLiveThreads.fetch_add(1);
     start->handle = kernelThread;
     return KZKAL_OK;
@@ -41,8 +53,8 @@ extern "C" int32_t nKZKAL250_createNamedThread(nKZKAL250_tThreadStart* start, co
 extern "C" int32_t nKZKAL200_joinThread(nKZKAL250_tThreadStart* start) {
     if (start == nullptr || start->handle == nullptr) return KZKAL_ERR_BAD_PARAMETER;
     auto* kernelThread = static_cast<KernelThread*>(start->handle);
-    kernelThread->thread.join();
-    delete kernelThread;
+    pthread_join(kernelThread->thread, nullptr);
+    std::free(kernelThread);
     start->handle = nullptr;
     gLiveThreads.fetch_sub(1);
     return KZKAL_OK;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -11,6 +12,30 @@
 #include "kzkal/time.h"
 
 namespace {
+
+// The stand-in's own memory stays out of the driver's allocator and its fault injection: the
+// board schedules events from inside driver calls that may run with allocations failing.
+template <class T>
+struct HostAllocator {
+    using value_type = T;
+    HostAllocator() = default;
+    template <class U>
+    HostAllocator(const HostAllocator<U>&) {}
+    T* allocate(size_t count) {
+        void* storage = std::malloc(count * sizeof(T));
+        if (storage == nullptr) std::abort();
+        return static_cast<T*>(storage);
+    }
+    void deallocate(T* storage, size_t) { std::free(storage); }
+    template <class U>
+    bool operator==(const HostAllocator<U>&) const { return true; }
+    template <class U>
+    bool operator!=(const HostAllocator<U>&) const { return false; }
+};
+
+using EventKey = std::pair<uint64_t, uint64_t>;
+using EventMap = std::map<EventKey, kal::sim::Clock::Callback, std::less<EventKey>,
+                          HostAllocator<std::pair<const EventKey, kal::sim::Clock::Callback>>>;
 
 constexpr uint64_t kVirtualStartNs = 1000000000;
 // Wall-clock seconds at virtual time 0, so virtual dates are stable from run to run.
@@ -27,13 +52,15 @@ struct ClockState {
     uint64_t yieldStepNs = kal::sim::Clock::kDefaultYieldStepNs;
     uint64_t nextId = 1;
     // Keyed by (due time, id): events due at the same time run in the order they were scheduled.
-    std::map<std::pair<uint64_t, uint64_t>, kal::sim::Clock::Callback> events;
+    EventMap events;
     bool recording = false;
-    std::vector<uint32_t> sleeps;
+    std::vector<uint32_t, HostAllocator<uint32_t>> sleeps;
 };
 
 ClockState& state() {
-    static ClockState* s = new ClockState();  // never destroyed: threads may outlive main's statics
+    // Never destroyed: threads may still read the clock while the process exits.
+    alignas(ClockState) static unsigned char storage[sizeof(ClockState)];
+    static ClockState* s = new (storage) ClockState();
     return *s;
 }
 
@@ -152,7 +179,7 @@ void Clock::recordSleeps(bool on) {
 std::vector<uint32_t> Clock::sleeps() {
     ClockState& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
-    return s.sleeps;
+    return std::vector<uint32_t>(s.sleeps.begin(), s.sleeps.end());
 }
 
 void Clock::reset() {

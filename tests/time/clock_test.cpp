@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kal/sim/clock.h"
+#include "kal/sim/faults.h"
 #include "kzkal/time.h"
 
 namespace sim = kal::sim;
@@ -84,4 +85,14 @@ TEST_F(VirtualClock, SleepRecord) {
     nKZKAL250_sleepTimeout(3000);
     nKZKAL250_sleepTimeout(0);
     EXPECT_EQ(sim::clock().sleeps(), (std::vector<uint32_t>{3000, 0}));
+}
+
+TEST_F(VirtualClock, KeepsOutOfTheDriversAllocator) {
+    int ran = 0;
+    kal::sim::FailAllocations fail(1, true);
+    sim::clock().recordSleeps(true);
+    sim::clock().scheduleIn(10, [&] { ++ran; });
+    nKZKAL250_sleepTimeout(1000);
+    EXPECT_EQ(ran, 1);
+    EXPECT_FALSE(fail.triggered()) << "events and the sleep record may be used inside driver calls";
 }

@@ -240,3 +240,22 @@ TEST(WorkQueue, FailedConstructionRunsNoThreadAndDestroysAtOnce) {
     EXPECT_EQ(failed.code, -52006);
     EXPECT_EQ(kal::sim::liveThreads(), threadsBefore);
 }
+
+TEST(WorkQueue, BuildingQueueingAndDestroyingAllocateNothing) {
+    Log log;
+    Item a(log, "a");
+    Item b(log, "b");
+    tStatus status;
+    tSecondaryISRLock lock(status);
+    {
+        kal::sim::FailAllocations fail(1, true);
+        {
+            Queue queue(lock, status, "kzvorn_driver");
+            queue.enqueue(a.getWorkItem());
+            queue.enqueue(b.getWorkItem());
+        }
+        EXPECT_FALSE(fail.triggered());
+    }
+    EXPECT_EQ(status.code, 0);
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{"a", "b"}));
+}
