@@ -21,14 +21,14 @@ constexpr uint32_t kDefaultInput = kzark::kDisconnectValue;
 constexpr uint32_t kDefaultSource = 1;
 
 // Multiplexer configuration registers (whole-register field identifiers).
-constexpr uint32_t kIsolatedSinkRegister = 0x80AC4F07;                 // terminal 9
+constexpr uint32_t kIsolatedSinkRegister = 0x80AC4F07;  // terminal 9
 constexpr uint32_t kTriggerLineRegisters[9] = {0x809DAEAB, 0x802E863A, 0x8071C4C7, 0x80F65AD9, 0x80D279BA,
                                                0x80A272B7, 0x80065D17, 0x80033879, 0x8056C482};  // 35-43
 constexpr uint32_t kChannelMux132Registers[5] = {0x80FC0D62, 0x8089EABB, 0x80EBB920, 0x80CEE846, 0x80365D5B};
 constexpr uint32_t kChannelMux15Registers[5] = {0x806D82A8, 0x80A54348, 0x80D7BA24, 0x806DB7D1, 0x80C9C6F2};
 constexpr uint32_t kChannelMux64Registers[7] = {0x80EF3D7C, 0x80BE5675, 0x80E22859, 0x8012C0C5,
                                                 0x80A400BD, 0x8016B9C1, 0x80717208};
-constexpr uint32_t kChannelSinkRegister = 0x80A2C17D;                  // 172-175
+constexpr uint32_t kChannelSinkRegister = 0x80A2C17D;  // 172-175
 
 struct Multiplexer {
     uint32_t id;
@@ -160,8 +160,17 @@ static_assert(kTables.actionsBuilt == kActionCount, "every action slot is filled
 }  // namespace
 
 const kzark::TopInfo kTopInfo = {
-    "TolvaneTopography", kTables.terminals, kTables.edges, kGroups, kTables.actions, &kEdgeAttribute,
-    kTables.incomingList, kTerminalCount, kEdgeCount, 0, 1,
+    "TolvaneTopography",
+    kTables.terminals,
+    kTables.edges,
+    kGroups,
+    kTables.actions,
+    &kEdgeAttribute,
+    kTables.incomingList,
+    kTerminalCount,
+    kEdgeCount,
+    0,
+    1,
 };
 
 }  // namespace TolvaneTopography

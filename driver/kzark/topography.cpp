@@ -189,7 +189,8 @@ Route** Topography::allocateSlots(uint64_t slotCount, tStatus& status) {
 
 bool Topography::reserveSegments(Route& route, uint32_t count) {
     if (count <= route.segmentCapacity) return true;
-    auto* segments = static_cast<kzgta::PathSegment*>(segmentResize.resize(route.segments, count * sizeof(kzgta::PathSegment)));
+    auto* segments =
+        static_cast<kzgta::PathSegment*>(segmentResize.resize(route.segments, count * sizeof(kzgta::PathSegment)));
     route.segments = segments;
     route.segmentCapacity = segments != nullptr ? count : 0;
     return segments != nullptr;
@@ -239,7 +240,8 @@ uint32_t Topography::buildRoutes(Route** slots, tStatus& status) {
         route.segmentCount = count;
         route.cost = destination.distance;
         TerminalState* reached = &destination;
-        for (uint32_t s = count; s-- > 0; reached = reached->predecessor) route.segments[s] = {reached->predecessorEdge, reached};
+        for (uint32_t s = count; s-- > 0; reached = reached->predecessor)
+            route.segments[s] = {reached->predecessorEdge, reached};
         ++built;
     }
     for (uint32_t r = 0; r < built; ++r) {
@@ -297,13 +299,13 @@ bool Topography::calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBas
     routes = nullptr;
     routeCount = 0;
     if (status.isFatal()) return false;
-    if (seedCount == 0 || seeds == nullptr) {
+    if (seedCount == 0 || seeds == nullptr || (destinationCount != 0 && destinations == nullptr)) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
         return false;
     }
     resetSearch(flags);
     const bool seeded = acceptSeeds(seeds, seedCount, seedFilter, status);
-    if (status.isFatal() || !seeded || destinationCount == 0 || destinations == nullptr) return false;
+    if (status.isFatal() || !seeded || destinationCount == 0) return false;
     acceptDestinations(destinations, destinationCount, status);
     if (status.isFatal() || destinationsToSettle == 0) return false;
 

@@ -107,8 +107,8 @@ public:
     // `routeCount` routes from the route resize callback, null when there are none; release them
     // with releaseRoutes. True only when the search ran and reached no destination.
     bool calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBase* seeds, uint32_t seedCount,
-                        SeedFilter seedFilter, const uint32_t* destinations, uint32_t destinationCount,
-                        uint32_t flags, Route**& routes, uint32_t& routeCount, nKZAPALS100::tStatus& status);
+                        SeedFilter seedFilter, const uint32_t* destinations, uint32_t destinationCount, uint32_t flags,
+                        Route**& routes, uint32_t& routeCount, nKZAPALS100::tStatus& status);
 
     void releaseRoutes(Route** routes, uint32_t routeCount);
 

@@ -209,11 +209,11 @@ constexpr kzark::TopInfo info = {"Inverting", terminals, edges, nullptr, actions
 TEST(RouteSearch, OppositeInversionAlternatives) {
     SearchFixture f(inverting::info);
     EXPECT_EQ(f.calculate({seed(7, 0)}, {5, 3}).routes, (std::vector<Found>{
-                                                             {{7, 3}, 10, 0},
-                                                             {{7, 3, 5}, 15, 1},
-                                                             {{7, 3}, 15, 1},
-                                                             {{7, 3, 5}, 20, 0},
-                                                         }));
+                                                            {{7, 3}, 10, 0},
+                                                            {{7, 3, 5}, 15, 1},
+                                                            {{7, 3}, 15, 1},
+                                                            {{7, 3, 5}, 20, 0},
+                                                        }));
     // A reserved edge is kept as it is, so no alternative replaces it.
     f.edges[0].reservationCount = 1;
     EXPECT_EQ(f.calculate({seed(7, 0)}, {5}).routes, (std::vector<Found>{{{7, 3, 5}, 15, 1}}));

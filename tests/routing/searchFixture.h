@@ -45,7 +45,10 @@ class SearchFixture {
 public:
     explicit SearchFixture(const kzark::TopInfo& info = TolvaneTopography::kTopInfo,
                            uint64_t blockSize = kzark::GrowOnlyHeap::kCalculationBlockSize)
-        : info(info), terminals(info.terminalCount), edges(info.edgeCount), heap(blockSize, 8) {
+        : info(info),
+          terminals(info.terminalCount),
+          edges(info.edgeCount),
+          heap(blockSize, kzark::GrowOnlyHeap::kAlignment) {
         topography.initialize(info, terminals.data(), edges.data());
         topography.segmentResize.context = &heap;
         topography.routeResize.context = &heap;
@@ -59,10 +62,9 @@ public:
         kzark::Route** routes = nullptr;
         uint32_t count = 0;
         auto search = [&] {
-            outcome.noPath = topography.calculateRoute(0x5E55, seeds.data(), static_cast<uint32_t>(seeds.size()),
-                                                       filter, destinations.data(),
-                                                       static_cast<uint32_t>(destinations.size()), flags, routes,
-                                                       count, status);
+            outcome.noPath = topography.calculateRoute(
+                0x5E55, seeds.data(), static_cast<uint32_t>(seeds.size()), filter, destinations.data(),
+                static_cast<uint32_t>(destinations.size()), flags, routes, count, status);
         };
         if (failNth != 0) {
             kal::sim::FailAllocations fail(failNth);

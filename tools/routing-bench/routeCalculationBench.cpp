@@ -18,7 +18,7 @@ void calculate(benchmark::State& state, const std::vector<kzark::RouteCalculatio
     topography.initialize(info, terminals.data(), edges.data());
     uint64_t found = 0;
     for (auto _ : state) {
-        kzark::GrowOnlyHeap heap(kzark::GrowOnlyHeap::kCalculationBlockSize, 8);
+        kzark::GrowOnlyHeap heap(kzark::GrowOnlyHeap::kCalculationBlockSize, kzark::GrowOnlyHeap::kAlignment);
         topography.segmentResize.context = &heap;
         topography.routeResize.context = &heap;
         nKZAPALS100::tStatus status;

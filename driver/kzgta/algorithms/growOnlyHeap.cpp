@@ -18,7 +18,8 @@ void* GrowOnlyHeap::carve(uint64_t size) {
     uint8_t* area = _free;
     _free += size;
     _left -= size;
-    const uint64_t padding = roundUp(reinterpret_cast<uintptr_t>(_free), _alignment) - reinterpret_cast<uintptr_t>(_free);
+    const uint64_t padding =
+        roundUp(reinterpret_cast<uintptr_t>(_free), _alignment) - reinterpret_cast<uintptr_t>(_free);
     const uint64_t skipped = padding < _left ? padding : _left;
     _free += skipped;
     _left -= skipped;
@@ -44,7 +45,8 @@ void* GrowOnlyHeap::allocate(uint64_t size) {
         _blocks->previous = block;
     }
     uint8_t* start = reinterpret_cast<uint8_t*>(block);
-    const uint64_t offset = roundUp(reinterpret_cast<uintptr_t>(start + header), _alignment) - reinterpret_cast<uintptr_t>(start);
+    const uint64_t offset =
+        roundUp(reinterpret_cast<uintptr_t>(start + header), _alignment) - reinterpret_cast<uintptr_t>(start);
     _free = start + offset;
     _left = blockSize - offset;
     return carve(size);
@@ -64,7 +66,8 @@ void GrowOnlyHeap::releaseBlocks() {
 
 uint64_t GrowOnlyHeap::blockCount() const {
     uint64_t count = 0;
-    for (const GrowOnlyHeapBlock* block = _blocks; block != nullptr; block = block->next == _blocks ? nullptr : block->next)
+    for (const GrowOnlyHeapBlock* block = _blocks; block != nullptr;
+         block = block->next == _blocks ? nullptr : block->next)
         ++count;
     return count;
 }

@@ -25,6 +25,7 @@ class GrowOnlyHeap {
 public:
     static constexpr uint64_t kCalculationBlockSize = 2048;
     static constexpr uint64_t kReservationBlockSize = 512;
+    static constexpr uint32_t kAlignment = 8;
 
     GrowOnlyHeap(uint64_t blockSize, uint32_t alignment);
     ~GrowOnlyHeap() { releaseBlocks(); }
