@@ -138,6 +138,14 @@ TEST(RouteSearch, RefusedRequests) {
     EXPECT_EQ(failed.code, -1);
 }
 
+// Route slots follow the accepted destinations, not the caller's count.
+TEST(RouteSearch, LongDestinationListOfOneTerminal) {
+    SearchFixture f;
+    const Outcome outcome = f.calculate({seed(2, 0)}, std::vector<uint32_t>(1000000, 9));
+    EXPECT_EQ(outcome.routes, (std::vector<Found>{{{2, 9}, 64}}));
+    EXPECT_EQ(f.heap.blockCount(), 1u);
+}
+
 TEST(RouteSearch, SeedFilterSelectsSeeds) {
     SearchFixture f;
     RouteCalculationSeedBase inverted = seed(3, 0);
