@@ -44,14 +44,14 @@ void initializeTimebases() {
     if (__atomic_load_n(&gTimebases.initialized, __ATOMIC_ACQUIRE)) return;
     gTimebases.efficientUnit = tTimebaseEfficient::kUnit;
     gTimebases.preciseUnit = tTimebasePrecise::kUnit;
-    gTimebases.efficientFactor = nKZKAL100_getTimerInterval();
+    __atomic_store_n(&gTimebases.efficientFactor, uint64_t{nKZKAL100_getTimerInterval()}, __ATOMIC_RELAXED);
     gTimebases.preciseFactor = 1;
     __atomic_store_n(&gTimebases.initialized, true, __ATOMIC_RELEASE);
 }
 
 uint64_t timerIntervalUs() {
     initializeTimebases();
-    return gTimebases.efficientFactor;
+    return __atomic_load_n(&gTimebases.efficientFactor, __ATOMIC_RELAXED);
 }
 
 void tTimeWasterSleep::pause(uint64_t remainingNs) {
