@@ -45,7 +45,7 @@ void AccessLog::setEnabled(bool enabled) {
 
 std::vector<Access> AccessLog::entries() const {
     std::lock_guard<std::mutex> guard(lock_);
-    return entries_;
+    return std::vector<Access>(entries_.begin(), entries_.end());
 }
 
 std::vector<uint64_t> AccessLog::values(uint64_t offset, int bar, Direction direction) const {

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "board/hostAllocator.h"
+
 namespace board {
 
 constexpr int kBarCount = 6;
@@ -43,7 +45,7 @@ private:
     std::vector<uint64_t> values(uint64_t offset, int bar, Direction direction) const;
 
     mutable std::mutex lock_;
-    std::vector<Access> entries_;
+    HostVector<Access> entries_;
     bool enabled_ = true;
 };
 
@@ -93,7 +95,7 @@ private:
     };
     uint64_t size_;
     uint8_t* memory_;
-    std::vector<Mapping> regions_;
+    HostVector<Mapping> regions_;
 };
 
 // The PCI function's identity and the answers its configuration space and the platform give.

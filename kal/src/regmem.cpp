@@ -32,8 +32,8 @@ struct Mapping {
 
 struct Bus {
     std::mutex lock;
-    std::vector<Attached> boards;
-    std::vector<Mapping> mappings;
+    board::HostVector<Attached> boards;
+    board::HostVector<Mapping> mappings;
     uint64_t nextBase = kPhysicalBase;
 };
 

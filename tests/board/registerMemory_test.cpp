@@ -73,6 +73,19 @@ TEST(RegisterMemory, UnknownRangesAreNotMapped) {
     EXPECT_EQ(kal::sim::liveMappings(a.board), 0u);
 }
 
+// The driver's allocator fails on demand; what the board and the kernel layer record while the
+// driver calls them must not depend on it.
+TEST(RegisterMemory, WorksWhileTheSystemsAllocationsFail) {
+    Attached a;
+    kal::sim::FailAllocations failAll(1, true);
+    auto* bar0 = static_cast<uint8_t*>(nKZKAL230_mapPhysicalToKernel(a.phys[0], 0x40000, 0));
+    ASSERT_NE(bar0, nullptr);
+    for (uint32_t i = 0; i < 100; ++i) nKZKAL100_memoryWrite32(bar0 + 4 * i, i);
+    EXPECT_EQ(nKZKAL100_memoryRead32(bar0 + 4 * 99), 99u);
+    nKZKAL230_unmapPhysicalFromKernel(bar0, 0);
+    EXPECT_FALSE(failAll.triggered());
+}
+
 TEST(RegisterMemoryDeath, AccessOutsideEveryMappedBarAborts) {
     Attached a;
     auto* bar2 = static_cast<uint8_t*>(nKZKAL230_mapPhysicalToKernel(a.phys[2], 0x1000, 0));
