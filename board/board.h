@@ -112,6 +112,14 @@ struct Identity {
     uint32_t interruptLine = 0;  // legacy interrupt number; 0 for none
 };
 
+// What the platform answers for this function beyond its configuration space.
+struct Platform {
+    bool msiGranted = false;
+    uint32_t msiVector = 64;
+    bool dma64Accepted = true;
+    int32_t numaNode = -1;
+};
+
 class Board {
 public:
     explicit Board(const Identity& identity = Identity{}, std::array<uint64_t, kBarCount> barSizes = {0x40000});
@@ -121,6 +129,7 @@ public:
 
     const Identity& identity() const { return identity_; }
     Identity& identity() { return identity_; }
+    Platform& platform() { return platform_; }
 
     // BAR access as the bus delivers it: logged, routed to a region or to plain memory.
     uint64_t read(int bar, uint64_t offset, unsigned width);
@@ -160,6 +169,7 @@ public:
 private:
     ConfigWriteHandler configWriteHandler_;
     Identity identity_;
+    Platform platform_;
     std::array<std::unique_ptr<Bar>, kBarCount> bars_;
     std::array<uint8_t, kConfigSpaceSize> config_{};
     AccessLog log_;

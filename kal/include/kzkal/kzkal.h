@@ -7,3 +7,8 @@
 #include "kzkal/sync.h"
 #include "kzkal/debug.h"
 #include "kzkal/regmem.h"
+#include "kzkal/pci.h"
+#include "kzkal/driver.h"
+#include "kzkal/interrupt.h"
+#include "kzkal/user.h"
+#include "kzkal/socket.h"
