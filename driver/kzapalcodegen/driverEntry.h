@@ -42,8 +42,8 @@ bool isByteAboveOne(uint32_t value);
 
 extern "C" {
 int32_t nKZAPAL200_driverEntry(nKZKAL200_tDriverOperations* record);
-KZ_MODULE_INTERNAL void nKZAPAL200_unloadDriver(nKZKAL200_tDriverOperations* record);
-KZ_MODULE_INTERNAL int32_t nKZAPAL200_addDevice(const nKZKAL200_tPCIDevice* pci, void* ignored, void** slot);
+void nKZAPAL200_unloadDriver(nKZKAL200_tDriverOperations* record);
+int32_t nKZAPAL200_addDevice(const nKZKAL200_tPCIDevice* pci, void* ignored, void** slot);
 // Read by the kernel layer from the module's data.
 extern char nKZAPAL200_pciIDTable[];
 }

@@ -40,19 +40,16 @@ int32_t toKernelCode(int64_t code);
 }  // namespace nKZAPAL000
 }  // namespace kzvorn_driver
 
-// The module's own functions: referenced within the module without going through a GOT.
-#define KZ_MODULE_INTERNAL __attribute__((visibility("hidden")))
-
 extern "C" {
-KZ_MODULE_INTERNAL int32_t nKZAPAL200_open(void* ignored, void** slot);
-KZ_MODULE_INTERNAL void nKZAPAL200_close(void* session);
-KZ_MODULE_INTERNAL int32_t nKZAPAL200_read(void* session, uint64_t address, uint64_t size, uint64_t ignored, uint64_t* count);
-KZ_MODULE_INTERNAL int32_t nKZAPAL200_write(void* session, uint64_t address, uint64_t size, uint64_t ignored, uint64_t* count);
-KZ_MODULE_INTERNAL int32_t nKZAPAL200_ioctl(void* session, uint32_t code, uint64_t argument);
-KZ_MODULE_INTERNAL int32_t nKZAPAL200_mapMemory(void* session, uint16_t argument, void* description, uint32_t* flag, void** map);
-KZ_MODULE_INTERNAL void nKZAPAL200_unmapMemory(void* map);
-KZ_MODULE_INTERNAL void nKZAPAL200_removeDevice(void* device);
-KZ_MODULE_INTERNAL void nKZAPAL200_deleteDevice(void* device);
+int32_t nKZAPAL200_open(void* ignored, void** slot);
+void nKZAPAL200_close(void* session);
+int32_t nKZAPAL200_read(void* session, uint64_t address, uint64_t size, uint64_t ignored, uint64_t* count);
+int32_t nKZAPAL200_write(void* session, uint64_t address, uint64_t size, uint64_t ignored, uint64_t* count);
+int32_t nKZAPAL200_ioctl(void* session, uint32_t code, uint64_t argument);
+int32_t nKZAPAL200_mapMemory(void* session, uint16_t argument, void* description, uint32_t* flag, void** map);
+void nKZAPAL200_unmapMemory(void* map);
+void nKZAPAL200_removeDevice(void* device);
+void nKZAPAL200_deleteDevice(void* device);
 }
 
 // Used by every generated unmarshaller to return its output record: any failed copy is -52005.
