@@ -45,5 +45,5 @@ int32_t nKZAPAL200_driverEntry(nKZKAL200_tDriverOperations* record);
 void nKZAPAL200_unloadDriver(nKZKAL200_tDriverOperations* record);
 int32_t nKZAPAL200_addDevice(const nKZKAL200_tPCIDevice* pci, void* ignored, void** slot);
 // Read by the kernel layer from the module's data.
-extern char nKZAPAL200_pciIDTable[];
+extern char nKZAPAL200_pciIDTable[89];
 }
