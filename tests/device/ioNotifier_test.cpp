@@ -59,6 +59,21 @@ TEST_F(Notifier, MessagesCarryCookieLengthAndPayload) {
     EXPECT_EQ(lengthOf(messages[2]), 0u);
 }
 
+TEST_F(Notifier, ReopeningClosesTheOldListenerFirst) {
+    tStatus status;
+    notifier.open({1, 100}, status);
+    notifier.open({2, 200}, status);
+    EXPECT_TRUE(status.isSuccess());
+    notifier.close();
+    auto messages = kal::sim::socketMessages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].port, 100u);
+    EXPECT_EQ(messages[0].type, 2u);
+    EXPECT_EQ(cookieOf(messages[0]), 1u);
+    EXPECT_EQ(messages[1].port, 200u);
+    EXPECT_EQ(cookieOf(messages[1]), 2u);
+}
+
 TEST_F(Notifier, OversizedPayloadSendsNothing) {
     tStatus status;
     notifier.open({1, 2}, status);

@@ -314,3 +314,40 @@ TEST_F(PciDevice, TextPropertiesWithoutTextRegisterOneByte) {
 
 }  // namespace
 }  // namespace devicetest
+
+namespace devicetest {
+namespace {
+
+// Fail each allocation of building and starting the PCI device in turn: a clear status every
+// time, nothing leaked, until it succeeds.
+TEST_F(PciDevice, AllocationFailuresWhileBuildingLeakNothing) {
+    kal::sim::setPciTopology({{0, 0, 0x1C, 0, 3, 3}});
+    const int64_t before = kal::sim::liveAllocations();
+    for (uint64_t n = 1;; ++n) {
+        tStatus status;
+        TestDevice* device = nullptr;
+        bool triggered = false;
+        {
+            kal::sim::FailAllocations fail(n);
+            device = build(status);
+            tEventDescriptor event{nullptr};
+            if (device != nullptr) device->startBusDevice(event, status);
+            triggered = fail.triggered();
+        }
+        if (!triggered) {
+            EXPECT_TRUE(status.isSuccess());
+            EXPECT_STREQ(device->getSlotPath(), "0000:00:E0:00");
+            delete device;
+            break;
+        }
+        EXPECT_EQ(status.getCode(), -52000) << n;
+        delete device;
+        EXPECT_EQ(kal::sim::liveAllocations(), before) << n;
+        ASSERT_LT(n, 50u);
+    }
+    EXPECT_EQ(kal::sim::liveAllocations(), before);
+    kal::sim::setPciTopology({});
+}
+
+}  // namespace
+}  // namespace devicetest

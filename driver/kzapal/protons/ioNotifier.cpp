@@ -20,6 +20,8 @@ void buildMessage(tIONotifierMessage& message, uint64_t cookie, const void* payl
 
 void tIONotifier::open(const tIONotifierParams& params, nKZAPALS100::tStatus& status) {
     if (status.isFatal()) return;
+    // Reopening: the old listener hears that it is closed, and its buffer is not lost.
+    close();
     buffer_ = nKZKAL250_createKernelSocketBuffer(sizeof(tIONotifierMessage));
     if (buffer_ == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
     if (status.isFatal()) return;
