@@ -38,6 +38,9 @@ std::vector<RegisteredInterface> interfaces();
 std::vector<RegisteredProperty> properties();
 // The live properties of one owner and scope, in registration order.
 std::vector<RegisteredProperty> liveProperties(uint32_t scope, void* owner);
+// The interface object of the live interface registered under that name, or null. Allocates
+// nothing, so it serves while the system's allocations fail.
+void* findInterface(const char* name);
 // Forgets every record (a fresh kernel).
 void resetPublication();
 

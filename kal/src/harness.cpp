@@ -134,15 +134,14 @@ void Kernel::deleteDevice(PciFunction& function) {
 }
 
 Session Kernel::open(const char* name, int32_t* result) {
-    for (const RegisteredInterface& entry : interfaces()) {
-        if (!entry.live || entry.name != name) continue;
-        void* slot = entry.interface;
-        int32_t code = record_.open(nullptr, &slot);
-        if (result != nullptr) *result = code;
-        return code == 0 ? Session(&record_, slot) : Session();
+    void* slot = findInterface(name);
+    if (slot == nullptr) {
+        if (result != nullptr) *result = KZKAL_ERR_NOT_FOUND;
+        return Session();
     }
-    if (result != nullptr) *result = KZKAL_ERR_NOT_FOUND;
-    return Session();
+    int32_t code = record_.open(nullptr, &slot);
+    if (result != nullptr) *result = code;
+    return code == 0 ? Session(&record_, slot) : Session();
 }
 
 }  // namespace kal::sim

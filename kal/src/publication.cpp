@@ -168,6 +168,14 @@ std::vector<RegisteredProperty> liveProperties(uint32_t scope, void* owner) {
     return result;
 }
 
+void* findInterface(const char* name) {
+    Publication& p = publication();
+    std::lock_guard<std::mutex> guard(p.lock);
+    for (const Interface& r : p.interfaces)
+        if (r.live && std::strcmp(r.name.c_str(), name) == 0) return r.interface;
+    return nullptr;
+}
+
 void resetPublication() {
     Publication& p = publication();
     std::lock_guard<std::mutex> guard(p.lock);

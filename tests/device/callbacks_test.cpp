@@ -97,6 +97,25 @@ TEST_F(Callbacks, AWarningDoesNotUndoAnOpenOrAMap) {
     session.unmap(map);
 }
 
+TEST_F(Callbacks, AFailedOpenStoresAndCountsNothing) {
+    add();
+    const int64_t before = kal::sim::liveAllocations();
+    int32_t result = 0;
+    {
+        kal::sim::FailAllocations fail(1);
+        EXPECT_FALSE(kernel_.open("test_kzvorn", &result));
+    }
+    EXPECT_EQ(result, -51352);
+    EXPECT_EQ(device_->getOpenSessionCount(), 0u);
+    EXPECT_EQ(kal::sim::liveAllocations(), before);
+    {
+        kal::sim::FailKernelCall refuse("createSpinLock");
+        EXPECT_FALSE(kernel_.open("test_kzvorn", &result));
+    }
+    EXPECT_EQ(result, -51352);
+    EXPECT_EQ(kal::sim::liveAllocations(), before);
+}
+
 TEST_F(Callbacks, MappingFailures) {
     add();
     auto session = kernel_.open("test_kzvorn");
