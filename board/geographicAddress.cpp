@@ -33,17 +33,19 @@ void installGeographicAddress(Board& board, BridgeWindow& window, const Geograph
         default:
             break;
     }
+    uint32_t at = kGeographicHeader;
     if (options.upperHalfPointer) {
-        // Kind 1 takes the pointer's upper half from the word before the header.
-        space.write(kFirstCapability, header(0x1234, 0x0FC0, 0) | 0);
-        space.write(0x0FC0 - 4, 0);
-        space.write(0x0FC0, header(0x1235, kGeographicHeader, 1));
+        // Through a header whose pointer takes its upper half from the word before it.
+        at = kGeographicHeaderHigh;
+        space.write(kFirstCapability, header(0x1234, 0x0FC0, 0));
+        space.write(0x0FC0 - 4, at & 0xFFFF0000u);
+        space.write(0x0FC0, header(0x1235, at, 1));
     }
     uint32_t value = kGeographicValueWindowed;
     if (options.mode == 1) value = kGeographicValueDirect;
-    space.write(kGeographicHeader, header(kGeographicAddressCapability, 0, 0));
-    space.write(kGeographicHeader + 4, value);
-    space.write(kGeographicHeader + 8, (options.mode & 0xF) | ((options.width & 7) << 8) | ((options.shift & 0x1F) << 16));
+    space.write(at, header(kGeographicAddressCapability, 0, 0));
+    space.write(at + 4, value);
+    space.write(at + 8, (options.mode & 0xF) | ((options.width & 7) << 8) | ((options.shift & 0x1F) << 16));
     const uint32_t raw = options.slot << options.shift;
     if (options.mode == 1)
         board.bar(0).store(kGeographicValueDirect, 4, raw);

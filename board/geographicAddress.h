@@ -34,6 +34,7 @@ struct GeographicAddressOptions {
 constexpr uint32_t kCapabilityStart = 0x100;
 constexpr uint32_t kFirstCapability = 0x200;
 constexpr uint32_t kGeographicHeader = 0x300;
+constexpr uint32_t kGeographicHeaderHigh = 0x10300;  // with upperHalfPointer
 constexpr uint32_t kGeographicValueWindowed = 0x1800;  // beyond the first window selection
 constexpr uint32_t kGeographicValueDirect = 0x520;  // BAR0 offset
 
