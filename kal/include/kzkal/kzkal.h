@@ -12,3 +12,5 @@
 #include "kzkal/interrupt.h"
 #include "kzkal/user.h"
 #include "kzkal/socket.h"
+#include "kzkal/time.h"
+#include "kzkal/thread.h"
