@@ -195,6 +195,18 @@ TEST_F(Callbacks, RemoveAndDelete) {
     nKZAPAL200_deleteDevice(nullptr);
 }
 
+TEST_F(Callbacks, DescriptionLineNamesTheStates) {
+    add();
+    char text[256];
+    kzsdbg_VarLineToBuffer line({__FILE__, __LINE__, nullptr}, "<", ">", text, sizeof(text));
+    device_->printDescription(line);
+    char expected[256];
+    std::snprintf(expected, sizeof(expected), "<tDevice(%p,kalDev:%p,pdo:%p) (kPnPStateReady from kPnPStateNotStarted)>",
+                  static_cast<void*>(static_cast<tDevice*>(device_)), static_cast<void*>(&function_->record),
+                  static_cast<void*>(nullptr));
+    EXPECT_STREQ(text, expected);
+}
+
 TEST_F(Callbacks, RemovingADeviceThatNeverStartedRunsRemoveOnly) {
     tStatus status;
     device_ = build(status);

@@ -8,6 +8,7 @@
 #include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
+#include "kzapal/quarks/trace.h"
 #include "kzapalcodegen/driverEntry.h"
 
 namespace {
@@ -56,10 +57,14 @@ TEST(DriverEntry, LoadsAgainAfterUnloadAndLeavesNothingBehind) {
     const int64_t before = kal::sim::liveAllocations();
     for (int round = 0; round < 3; ++round) {
         kal::sim::Kernel kernel;
+        EXPECT_EQ(nKZAPAL000::tTrace::getTrace(), nullptr);
         ASSERT_EQ(kernel.load(), 0) << round;
         EXPECT_EQ(getModuleUseCount(), 1u);
+        // The static objects exist while the module is loaded.
+        EXPECT_NE(nKZAPAL000::tTrace::getTrace(), nullptr);
         kernel.unload();
         EXPECT_EQ(getModuleUseCount(), 0u);
+        EXPECT_EQ(nKZAPAL000::tTrace::getTrace(), nullptr);
     }
     EXPECT_EQ(kal::sim::liveAllocations(), before);
 }

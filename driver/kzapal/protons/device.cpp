@@ -98,5 +98,11 @@ void tDevice::unregisterDeviceInterfaceProperties() {
 
 void tDevice::scheduleDPC(void* deferredCall) { nKZKAL100_scheduleDPC(deferredCall); }
 
+void tDevice::printDescription(kzsdbg_VarLine& line) {
+    line.printf("%stDevice(%p,kalDev:%p,pdo:%p) (%s from %s)%s", line.getLead(), static_cast<void*>(this),
+                description_->kernelDevice, description_->physicalDevice, getPnPStateName(getPnPState()),
+                getPnPStateName(getPreviousPnPState()), line.getTail());
+}
+
 }  // namespace nKZAPAL000
 }  // namespace kzvorn_driver

@@ -7,6 +7,7 @@
 #include "kzapal/protons/deviceCore.h"
 #include "kzapal/protons/status.h"
 #include "kzkal/interrupt.h"
+#include "kzsdbg/kzsdbg.h"
 
 namespace kzvorn_driver {
 namespace nKZAPAL000 {
@@ -81,6 +82,8 @@ public:
     void registerPropertyList(uint32_t scope, void* owner, tProperty** list, nKZAPALS100::tStatus& status);
 
     void scheduleDPC(void* deferredCall);
+    // One diagnostic line: the device, its kernel handles and its plug-and-play states.
+    void printDescription(kzsdbg_VarLine& line);
     tDeviceDescription* getDescription() const { return description_; }
 
 protected:
