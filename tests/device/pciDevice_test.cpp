@@ -155,6 +155,15 @@ TEST_F(PciDevice, SlotPathFollowsTheBridgesToTheDevice) {
         EXPECT_STREQ(device->getSlotPath(), c.path);
         delete device;
     }
+    // A domain the kernel layer cannot tell is 0; a failed enumeration leaves the device's own hop.
+    {
+        kal::sim::FailKernelCall noDomain("getPCIDomain");
+        kal::sim::FailKernelCall noBridges("enumeratePCIBuses");
+        tStatus status;
+        TestDevice* device = build(status);
+        EXPECT_STREQ(device->getSlotPath(), "0000:00:00");
+        delete device;
+    }
     kal::sim::setPciTopology({});
     board_.identity().domain = 0;
 }
