@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "board/board.h"
+#include "kal/sim/debug.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/interrupt.h"
 #include "kal/sim/pci.h"
@@ -117,6 +118,22 @@ TEST(Interrupts, SharedAndExclusiveReservations) {
     EXPECT_FALSE(kal::sim::raiseInterrupt(21));
     nKZKAL100_relinquishInterrupt(21, &a);
     EXPECT_EQ(kal::sim::reservedInterrupts(21), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DebugPrint, CapturesLinesWhileAllocationsFail) {
+    kal::sim::clearDebugLines();
+    {
+        kal::sim::FailAllocations failAll(1, true);
+        nKZKAL100_printToDebugger("a line long enough to need memory of its own, beyond any short-string buffer\n");
+        EXPECT_FALSE(failAll.triggered());
+    }
+    auto lines = kal::sim::debugLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].substr(0, 6), "a line");
 }
 
 }  // namespace
