@@ -207,6 +207,39 @@ TEST_F(Callbacks, DescriptionLineNamesTheStates) {
     EXPECT_STREQ(text, expected);
 }
 
+TEST_F(Callbacks, RemovalWaitsForRequestsInFlightAndRefusesNewOnes) {
+    add();
+    auto session = kernel_.open("test_kzvorn");
+    ASSERT_TRUE(session);
+    script_.holdReads = true;
+    char text[8];
+    uint64_t count = 0;
+    int32_t inFlight = -1;
+    std::thread request([&] { inFlight = session.read(text, sizeof(text), count); });
+    while (!script_.readInside) std::this_thread::yield();
+    std::atomic<bool> removed{false};
+    std::thread removal([&] {
+        kernel_.removeDevice(*function_);
+        removed = true;
+    });
+    while (device_->getIOState() != tDeviceCore::kIOStateClosed) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(removed);
+    // The gate is closed: a new request is refused, -52022 reaching the kernel as -51001.
+    char other[8];
+    uint64_t none = 1;
+    EXPECT_EQ(session.read(other, sizeof(other), none), -51001);
+    EXPECT_EQ(none, 0u);
+    script_.holdReads = false;
+    request.join();
+    removal.join();
+    EXPECT_EQ(inFlight, 0);
+    EXPECT_EQ(count, 7u);
+    EXPECT_EQ(script_.calls, (std::vector<std::string>{"start", "suspend1", "stop", "remove"}));
+    session.close();
+    EXPECT_EQ(device_->getOpenSessionCount(), 0u);
+}
+
 TEST_F(Callbacks, RemovingADeviceThatNeverStartedRunsRemoveOnly) {
     tStatus status;
     device_ = build(status);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "board/board.h"
 #include "board/bridgeWindow.h"
@@ -47,6 +49,9 @@ struct Script {
     bool supportsMapping = false;
     int64_t mapCode = 0;
     std::vector<std::string> calls;  // life-cycle operations in order
+    // Reads pass the IO gate and, while this is set, stay inside the device.
+    std::atomic<bool> holdReads{false};
+    std::atomic<bool> readInside{false};
 };
 
 class TestDevice : public tPCIDevice {
@@ -70,7 +75,12 @@ public:
         script_.calls.push_back("closeAndFreeSession");
         delete session;
     }
-    uint64_t read(tEventDescriptor&, tUserBuffer& buffer, tStatus& status) override {
+    uint64_t read(tEventDescriptor& event, tUserBuffer& buffer, tStatus& status) override {
+        if (!acquireIOReference(event.session, status, kWaitNoLimit)) return 0;
+        script_.readInside = true;
+        while (script_.holdReads) std::this_thread::yield();
+        script_.readInside = false;
+        releaseIOReference(event.session);
         static const char kText[] = "kzvorn";
         buffer.writeToBuffer(0, kText, sizeof(kText), status);
         KZ_SET_CODE(status, script_.requestCode);
