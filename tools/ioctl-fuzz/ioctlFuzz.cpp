@@ -1,0 +1,139 @@
+// Feeds arbitrary requests to the ioctl path of a started device on the simulated board: any
+// code, any record sizes, records whose addresses point into the caller's memory or anywhere
+// else, input and output areas inside or outside the caller's memory. A request must never
+// crash, leak or leave an IO gate held.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "board/board.h"
+#include "board/pciConfiguration.h"
+#include "ioctl/operationsDevice.h"
+#include "kal/sim/faults.h"
+#include "kal/sim/user.h"
+#include "kzapal/protons/callbacks.h"
+#include "kzapalcodegen/ioctlTable.h"
+
+namespace {
+
+using kzvorn_driver::kKzvornIOControlCount;
+using kzvorn_driver::kKzvornIOControls;
+
+class Reader {
+public:
+    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool empty() const { return size_ == 0; }
+    uint8_t byte() {
+        if (size_ == 0) return 0;
+        --size_;
+        return *data_++;
+    }
+    uint32_t word() {
+        uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(byte()) << (8 * i);
+        return value;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+struct Environment {
+    board::Board board{board::Identity{}};
+    kal::sim::Kernel kernel;
+    ioctltest::OperationsDevice* device = nullptr;
+
+    Environment() {
+        board::buildPciConfiguration(board);
+        if (kernel.load() < 0) std::abort();
+        device = ioctltest::addOperationsDevice<ioctltest::OperationsDevice>(kernel, kernel.plug(board));
+        if (device == nullptr) std::abort();
+    }
+};
+Environment* gEnvironment = nullptr;
+
+constexpr size_t kAreaSize = 256;
+// Caller memory that addresses inside records may point into, and memory that is never the
+// caller's.
+alignas(8) uint8_t gScratch[4096];
+alignas(8) uint8_t gForeign[4096];
+
+uint32_t sizeFrom(Reader& in, uint8_t how, uint32_t exact) {
+    switch (how & 3) {
+        case 0:
+        case 1: return exact;
+        case 2: return in.byte();
+        default: return in.word();
+    }
+}
+
+void sendOne(kal::sim::Session& session, Reader& in) {
+    const uint8_t how = in.byte();
+    const kzvorn_driver::tIOControlEntry& entry = kKzvornIOControls[in.byte() % kKzvornIOControlCount];
+    uint32_t code = entry.code;
+    if ((how & 3) == 2) code ^= 1u << (in.byte() & 31);
+    if ((how & 3) == 3) code = in.word();
+    const uint32_t inputSize = sizeFrom(in, how >> 2, entry.inputSize);
+    const uint32_t outputSize = sizeFrom(in, how >> 4, entry.outputSize);
+
+    std::vector<uint8_t> input(kAreaSize), output(kAreaSize, 0xAA);
+    for (uint8_t& b : input) b = in.byte();
+    // Slots of the record that become addresses: into the caller's scratch memory or elsewhere.
+    const uint8_t addressSlots = in.byte();
+    for (size_t slot = 0; slot < 8; ++slot) {
+        if ((addressSlots & (1u << slot)) == 0) continue;
+        const uint8_t target = in.byte();
+        uint8_t* base = (target & 0x80) != 0 ? gForeign : gScratch;
+        const uint64_t address = reinterpret_cast<uint64_t>(base + (target & 0x7F) * 32);
+        std::memcpy(input.data() + slot * 8, &address, 8);
+    }
+
+    // Where the two areas lie: in the caller's memory (as far as the area goes), or not.
+    const uint8_t placement = how >> 6;
+    kzvorn_driver::nKZAPAL000::tIOControlEnvelope envelope{
+        placement == 1 ? reinterpret_cast<uint64_t>(gForeign) : reinterpret_cast<uint64_t>(input.data()),
+        placement == 2 ? reinterpret_cast<uint64_t>(gForeign) : reinterpret_cast<uint64_t>(output.data()),
+        inputSize, outputSize, 0, 0};
+    if (placement == 3) envelope.inputAddress = in.word();
+    kal::sim::UserMemory userEnvelope(&envelope, sizeof(envelope));
+    kal::sim::UserMemory userInput(input.data(), inputSize < kAreaSize ? inputSize : kAreaSize);
+    kal::sim::UserMemory userOutput(output.data(), outputSize < kAreaSize ? outputSize : kAreaSize);
+    kal::sim::UserMemory userScratch(gScratch, sizeof(gScratch));
+    const int32_t result = session.ioctlRaw(code, reinterpret_cast<uint64_t>(&envelope));
+    if (result == 0 && envelope.bytesReturned > outputSize) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    gEnvironment = new Environment;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Reader in(data, size);
+    const int64_t before = kal::sim::liveAllocations();
+    {
+        const bool cooling = (in.byte() & 1) != 0;
+        kal::sim::Session session =
+            gEnvironment->kernel.open(cooling ? "nPXICOOLING_17_2_pxiCooling" : "smu_kzvorn");
+        if (!session) std::abort();
+        for (int request = 0; request < 16 && !in.empty(); ++request) sendOne(session, in);
+    }
+    // The device's record of the gates is the fuzz target's own memory.
+    std::vector<uint32_t>().swap(gEnvironment->device->gateLevels);
+    std::vector<kzvorn_driver::nKZAPAL000::tSession*>().swap(gEnvironment->device->gateSessions);
+    if (kal::sim::liveAllocations() != before) {
+        std::fprintf(stderr, "requests leaked %lld allocations\n",
+                     static_cast<long long>(kal::sim::liveAllocations() - before));
+        std::abort();
+    }
+    if (gEnvironment->device->gatesHeld != 0) {
+        std::fprintf(stderr, "a request left an IO gate held\n");
+        std::abort();
+    }
+    return 0;
+}
