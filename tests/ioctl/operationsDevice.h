@@ -1,5 +1,5 @@
-// A started device whose request operations have no bodies of their own: it supplies the IO
-// gate (scripted) and publishes the two generated interfaces. Used by the envelope tests and the
+// A started device whose request operations have no bodies of their own, behind a scripted IO
+// gate; it publishes the two generated interfaces. Used by the envelope tests and the
 // ioctl fuzz target.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include "kal/sim/harness.h"
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/pciDevice.h"
+#include "kzapal/protons/statusCodes.h"
 #include "kzapalcodegen/driverEntry.h"
 #include "kzapalcodegen/interfaceTemplates.h"
 
@@ -36,24 +37,26 @@ public:
     void closeAndFreeSession(tEventDescriptor&, tSession* session) override { delete session; }
     void start(tEventDescriptor& event, tStatus&) override { resumeIOProcessing(event); }
 
-    bool enterIOGate(tEventDescriptor& event, uint32_t level, tStatus& gateStatus) override {
+    void answerNotSupported(tEventDescriptor& event, uint32_t level, tStatus& status) override {
+        if (enterGate(event, level, status)) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
+    }
+
+    // The scripted gate: records who asked at which level, and refuses with gateCode when set.
+    bool enterGate(tEventDescriptor& event, uint32_t level, tStatus& status) {
         gateLevels.push_back(level);
         gateSessions.push_back(event.session);
-        if (gateCode != 0) {
-            KZ_SET_CODE(gateStatus, gateCode);
-            return false;
-        }
-        ++gatesHeld;
-        return true;
+        if (gateCode == 0) return true;
+        tStatus gateStatus;
+        KZ_SET_CODE(gateStatus, gateCode);
+        nKZAPALS100::merge(status, gateStatus);
+        return false;
     }
-    void leaveIOGate(tEventDescriptor&) override { --gatesHeld; }
 
     kzvorn_driver::tInterfaceTemplate_kzvorn kzvorn{*this, this};
     kzvorn_driver::tInterfaceTemplate_pxiCooling cooling{*this, this};
     kzvorn_driver::nKZAPAL000::tDeviceInterface* interfaces_[3] = {&kzvorn, &cooling, nullptr};
 
     int64_t gateCode = 0;
-    int gatesHeld = 0;
     std::vector<uint32_t> gateLevels;
     std::vector<tSession*> gateSessions;
 };
