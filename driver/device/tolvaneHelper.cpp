@@ -69,8 +69,7 @@ const TolvaneHelper::tStep TolvaneHelper::kTeardownSteps[kTeardownStepCount] = {
 
 TolvaneHelper* TolvaneHelper::create(const Context& context,
                                      const kzvorn_driver_codegen::CustomResetParameters* record,
-                                     SetupTracker& tracker) {
-    tStatus& status = tracker.status;
+                                     tStatus& status, SetupTracker& tracker) {
     if (status.isFatal()) return nullptr;
     const kzvorn_driver_codegen::CustomResetParameters none = {};
     const kzvorn_driver_codegen::CustomResetParameters& source = record != nullptr ? *record : none;

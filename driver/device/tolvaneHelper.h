@@ -11,11 +11,15 @@
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "kzvorn_shared/setupLevel.h"
 
+namespace kzark {
+class RoutingResourcesManager;
+}
+
 namespace kzvorn_driver {
 
 class TolvaneDevice;
 namespace nKZAPAL000 {
-class tEventDescriptor;
+struct tEventDescriptor;
 }
 
 using SetupTracker = kdut::SetupTracker<kzvorn_shared::SetupLevel>;
@@ -51,12 +55,12 @@ public:
         const BringUpPlan* plan;
     };
 
-    // The device's way to make one: nothing when the tracker's status holds an error; a count
-    // that does not fit in 32 bits records -52003 and makes none; null when none was made. The
-    // outcome of the bring-up is the tracker's status and reached level.
+    // The device's way to make one: nothing when the status (the tracker's, for every caller)
+    // holds an error; a count that does not fit in 32 bits records -52003 and makes none; null
+    // when none was made. The outcome of the bring-up is the tracker's status and reached level.
     static TolvaneHelper* create(const Context& context,
                                  const kzvorn_driver_codegen::CustomResetParameters* parameters,
-                                 SetupTracker& tracker);
+                                 nKZAPALS100::tStatus& status, SetupTracker& tracker);
 
     TolvaneHelper(const Context& context, const TolvaneHelperParameters& parameters, SetupTracker& tracker);
     virtual ~TolvaneHelper();
@@ -66,6 +70,16 @@ public:
     // The cleanup sets of the open sessions; the device adds one at open and removes it at close.
     kdut::CleanupOperationComposite* getCleanupOperations() { return &cleanupOperations_; }
     kdut::HardwareStateCheckerComposite* getHardwareStateCheckers() { return &checkers_; }
+
+    // The objects these reach are built from level 3 on; until then there is nothing to read,
+    // hand out or wake.
+    uint32_t getBoardSerialNumber(nKZAPALS100::tStatus& status) { return 0; }
+    // The capability record's model name; none before level 2.
+    const char* getModelName() const { return nullptr; }
+    kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
+    void attachRoutingResources() {}
+    void detachRoutingResources() {}
+    void cancelAllDMAWaits() {}
 
 private:
     using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);

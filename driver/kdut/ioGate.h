@@ -4,6 +4,7 @@
 
 #include "atut/invalidatableSession.h"
 #include "kdut/setupTracker.h"
+#include "kzapal/protons/deviceCore.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzapal/protons/synchronization.h"
 #include "kzhtl/vector.h"
@@ -53,7 +54,7 @@ private:
 };
 
 // Over a device core with acquireIOReference(session, status, time-out) and
-// releaseIOReference(session).
+// releaseIOReference(session); the platform's below.
 template <class tCore, class tSession>
 class IOGateTemplate {
 public:
@@ -114,5 +115,10 @@ private:
     InvalidatableSessionIOGateSentry sessionSentry_;
     SetupLevelIOGateSentry<tLevel> levelSentry_;
 };
+
+// The device operations' gates, over the platform's device core.
+using IOGate = IOGateTemplate<kzvorn_driver::nKZAPAL000::tDeviceCore, kzvorn_driver::nKZAPAL000::tSession>;
+template <class tLevel, class tSession>
+using AutoIOGate = AutoIOGateTemplate<kzvorn_driver::nKZAPAL000::tDeviceCore, tLevel, tSession>;
 
 }  // namespace kdut
