@@ -138,9 +138,11 @@ protected:
 
     // Both lists stay null-terminated.
     void appendDeviceInterface(tDeviceInterface* interface, tStatus& status) {
+        if (status.isFatal()) return;
         interfaces_.insert(interfaces_.end() - 1, interface, status);
     }
     void appendDeviceProperty(tProperty* property, tStatus& status) {
+        if (status.isFatal()) return;
         properties_.insert(properties_.end() - 1, property, status);
     }
     void clearDeviceProperties() {

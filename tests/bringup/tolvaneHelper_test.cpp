@@ -32,7 +32,7 @@ struct BringUp : ::testing::Test {
                                          const kzvorn_driver_codegen::CustomResetParameters* record = nullptr) {
         tracker.reset(target);
         return std::unique_ptr<TolvaneHelper>(
-            TolvaneHelper::create(TolvaneHelper::Context{nullptr, nullptr, &cooling, &plan}, record, tracker));
+            TolvaneHelper::create(TolvaneHelper::Context{nullptr, nullptr, &cooling, &plan}, record, tracker.status, tracker));
     }
 };
 
@@ -162,7 +162,7 @@ TEST_F(BringUp, CountsThatDoNotFitIn32BitsMakeNoHelper) {
     EXPECT_EQ(tracker.status.code, 0);
 
     tracker.reset(0);
-    EXPECT_EQ(TolvaneHelper::create(TolvaneHelper::Context{nullptr, nullptr, &cooling, &plan}, nullptr, tracker),
+    EXPECT_EQ(TolvaneHelper::create(TolvaneHelper::Context{nullptr, nullptr, &cooling, &plan}, nullptr, tracker.status, tracker),
               nullptr)
         << "a tracker that holds an error makes none";
 }
