@@ -1,0 +1,192 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "kal/sim/user.h"
+#include "tolvane/fixture.h"
+
+using namespace tolvanetest;
+
+namespace {
+
+constexpr int64_t kInvalidated = KZ_DEVICE_CODE(0xBFFA9179);
+
+struct Operation : kdut::CleanupOperationInterface {
+    Operation(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
+    void cleanup(tStatus& status) override { log_.push_back(name_); }
+    std::vector<std::string>& log_;
+    std::string name_;
+};
+
+class LifeCycle : public Tolvane {
+protected:
+    void SetUp() override {
+        Tolvane::SetUp();
+        plan_.fakeLevels(1, 22, BringUpPlan::kSucceed);
+        ASSERT_EQ(add(), 0);
+        ASSERT_EQ(tracker().reached, 22);
+    }
+    kal::sim::Session open() {
+        int32_t result = 0;
+        kal::sim::Session session = kernel_.open("smu_kzvorn", &result);
+        EXPECT_EQ(result, 0);
+        return session;
+    }
+};
+
+}  // namespace
+
+TEST_F(LifeCycle, AResetReachesItsTargetAndInvalidatesEveryOpenSession) {
+    kal::sim::Session first = open();
+    EXPECT_EQ(reset(first, 1), -52010);
+    EXPECT_EQ(tracker().reached, 1);
+    EXPECT_NE(device()->getHelper(), nullptr);
+
+    kal::sim::Session second = open();
+    EXPECT_EQ(admit(second, 1), 0);
+    EXPECT_EQ(admit(second, 2), -52010);
+    EXPECT_EQ(admit(first, 0), kInvalidated) << "even at level 0";
+    EXPECT_EQ(reset(first, 22), kInvalidated) << "a second reset from the same session";
+    EXPECT_EQ(tracker().reached, 1);
+
+    EXPECT_EQ(reset(second, 0), -52010);
+    EXPECT_EQ(tracker().reached, 0);
+    EXPECT_EQ(device()->getHelper(), nullptr) << "a reset to level 0 makes no helper";
+
+    kal::sim::Session third = open();
+    EXPECT_EQ(admit(third, 1), -52010);
+    EXPECT_EQ(reset(third, 22), 0);
+    EXPECT_EQ(tracker().reached, 22);
+}
+
+TEST_F(LifeCycle, AResetRecordIsReadFromTheCallersMemory) {
+    kal::sim::Session session = open();
+    kzvorn_driver_codegen::CustomResetParameters record = {};
+    record.subroutineCount = uint64_t(1) << 32;
+    {
+        kal::sim::UserMemory user(&record, sizeof(record));
+        EXPECT_EQ(reset(session, 22, reinterpret_cast<uint64_t>(&record)), -52003);
+    }
+    EXPECT_EQ(device()->getHelper(), nullptr);
+    EXPECT_EQ(tracker().reached, 0);
+
+    kal::sim::Session again = open();
+    EXPECT_EQ(reset(again, 22, reinterpret_cast<uint64_t>(&record)), -52005) << "not the caller's memory";
+    EXPECT_EQ(device()->getHelper(), nullptr);
+    EXPECT_EQ(tracker().reached, 0);
+}
+
+// A failure at level N leaves the device at N-1 with that failure: what N-1 built is served.
+TEST_F(Tolvane, AFailedBringUpLeavesTheDeviceUpAtTheLevelBelow) {
+    const int64_t failure = KZ_DEVICE_CODE(0xBFFA8078);
+    plan_.fakeLevels(1, 22, BringUpPlan::kSucceed);
+    plan_.fake(BringUpPlan::stepOfLevel(4), BringUpPlan::kFail, failure);
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(tracker().reached, 3);
+    EXPECT_EQ(tracker().status.code, failure);
+    ASSERT_NE(device()->getHelper(), nullptr) << "the helper stays with what it built";
+    kal::sim::Session session = kernel_.open("smu_kzvorn");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(admit(session, 3), 0);
+    EXPECT_EQ(admit(session, 4), failure);
+    EXPECT_EQ(admit(session, 22), failure);
+}
+
+TEST_F(LifeCycle, CloseWaitsForTheSessionsRequestsThenRunsItsCleanupLastAddedFirst) {
+    std::vector<std::string> log;
+    Operation a(log, "A"), b(log, "B");
+    kal::sim::Session session = open();
+    KernelSession* kernelSession = sessionOf(session);
+    tStatus status;
+    kernelSession->getCleanupOperations()->add(&a, status);
+    kernelSession->getCleanupOperations()->add(&b, status);
+    ASSERT_TRUE(device()->acquireIOReference(kernelSession, status, nKZAPAL000::kWaitNoLimit));
+
+    std::atomic<bool> closed{false};
+    std::thread closer([&] {
+        session.close();
+        closed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(closed) << "a request of the session is still inside";
+    EXPECT_TRUE(log.empty());
+    device()->releaseIOReference(kernelSession);
+    closer.join();
+    EXPECT_EQ(log, (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(device()->getOpenSessionCount(), 0u);
+    EXPECT_EQ(device()->getHelper()->getCleanupOperations()->size(), 0u) << "its set left the helper's";
+}
+
+TEST_F(LifeCycle, ReservationsAreReturnedByCloseAndByTheResetsTeardown) {
+    kal::sim::Session a = open(), b = open();
+    tStatus status;
+    sessionOf(a)->reserveResources(0x1, status);
+    sessionOf(a)->reserveResources(0x2, status);
+    ASSERT_EQ(status.code, 0);
+    tStatus conflict;
+    sessionOf(b)->reserveResources(0x2, conflict);
+    EXPECT_EQ(conflict.code, KZ_DEVICE_CODE(0xBFFA4319));
+    a.close();
+    EXPECT_EQ(device()->getReservations().getReservedMask(), 0u) << "both of A's reservations returned";
+    sessionOf(b)->reserveResources(0x3, status);
+    ASSERT_EQ(status.code, 0);
+
+    std::vector<std::string> log;
+    Operation undo(log, "undo");
+    sessionOf(b)->getCleanupOperations()->add(&undo, status);
+    kal::sim::Session resetter = open();
+    EXPECT_EQ(reset(resetter, 22), 0);
+    EXPECT_EQ(device()->getReservations().getReservedMask(), 0u) << "the teardown ran B's cleanup";
+    EXPECT_EQ(log.size(), 1u);
+    b.close();
+    EXPECT_EQ(log.size(), 1u) << "an invalidated session's close runs nothing a second time";
+}
+
+// Opening fails cleanly wherever memory runs out, also when the helper's list of open sessions
+// cannot grow (the session is then deleted, not leaked).
+TEST_F(LifeCycle, AllocationFailuresInOpen) {
+    std::vector<kal::sim::Session> open;
+    for (int i = 0; i < 4; ++i) open.push_back(this->open());
+    const int64_t before = kal::sim::liveAllocations();
+    for (uint64_t nth = 1;; ++nth) {
+        int32_t result = 0;
+        bool triggered;
+        {
+            kal::sim::FailAllocations fail(nth);
+            kal::sim::Session session = kernel_.open("smu_kzvorn", &result);
+            triggered = fail.triggered();
+            if (triggered) EXPECT_EQ(result, -51352) << nth;
+        }
+        EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
+        EXPECT_EQ(device()->getOpenSessionCount(), 4u);
+        if (!triggered) break;
+    }
+}
+
+// Removal closes the gate for new requests, waits for the one inside, tears the bring-up down in
+// its order and unregisters the interfaces.
+TEST_F(LifeCycle, RemovalDrainsThenTearsDown) {
+    kal::sim::Session session = open();
+    tStatus status;
+    ASSERT_TRUE(device()->acquireIOReference(nullptr, status, nKZAPAL000::kWaitNoLimit));
+    recorder_.teardown.clear();
+    std::atomic<bool> removed{false};
+    std::thread remover([&] {
+        kernel_.removeDevice(*function_);
+        removed = true;
+    });
+    while (device()->getIOState() != nKZAPAL000::tDeviceCore::kIOStateClosed) std::this_thread::yield();
+    EXPECT_EQ(admit(session, 0), -52022);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(removed);
+    EXPECT_TRUE(recorder_.teardown.empty()) << "nothing is torn down under a request";
+    device()->releaseIOReference(nullptr);
+    remover.join();
+
+    std::vector<uint32_t> order;
+    for (uint32_t step = 0; step < kTeardownStepCount; ++step) order.push_back(step);
+    EXPECT_EQ(recorder_.teardown, order);
+    EXPECT_TRUE(liveInterfaceNames().empty());
+    EXPECT_EQ(device()->getHelper(), nullptr);
+    session.close();
+}
