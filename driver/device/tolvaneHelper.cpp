@@ -1,6 +1,8 @@
 #include "device/tolvaneHelper.h"
 
+#include "device/tolvaneDevice.h"
 #include "kzapal/protons/memory.h"
+#include "kzapalcodegen/driverEntry.h"
 #include "kzapal/protons/statusCodes.h"
 
 namespace kzvorn_driver {
@@ -24,7 +26,7 @@ bool narrow(uint64_t value, uint32_t& narrowed, tStatus& status) {
 
 const TolvaneHelper::tStep TolvaneHelper::kBringUpSteps[kBringUpStepCount] = {
     &TolvaneHelper::stepNotBuilt,  // registries
-    &TolvaneHelper::stepNotBuilt,  // capability record
+    &TolvaneHelper::stepCapabilities,
     &TolvaneHelper::stepNotBuilt,  // bridge objects
     &TolvaneHelper::stepNotBuilt,  // non-isolated image
     &TolvaneHelper::stepNotBuilt,  // non-isolated objects
@@ -143,6 +145,14 @@ void TolvaneHelper::runTeardownStep(TeardownStep step, tStatus& status) {
 }
 
 void TolvaneHelper::stepNotBuilt(tStatus& status) { KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported); }
+
+void TolvaneHelper::checkSubsystemId(uint32_t subsystemId, tStatus& status) {
+    if (status.isNotFatal() && subsystemId != kPCISubsystemID) KZ_SET_CODE(status, KZ_DEVICE_CODE(0xBFFA4304));
+}
+
+void TolvaneHelper::stepCapabilities(tStatus& status) {
+    checkSubsystemId(context_.device->getPCIDescription().subsystemId, status);
+}
 
 void TolvaneHelper::teardownSessionCleanup(tStatus& status) { cleanupOperations_.cleanup(status); }
 

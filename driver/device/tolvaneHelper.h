@@ -58,6 +58,9 @@ public:
     // The device's way to make one: nothing when the status (the tracker's, for every caller)
     // holds an error; a count that does not fit in 32 bits records -52003 and makes none; null
     // when none was made. The outcome of the bring-up is the tracker's status and reached level.
+    // Level 2: only the product's PCI subsystem identifier passes (0xBFFA4304 for another).
+    static void checkSubsystemId(uint32_t subsystemId, nKZAPALS100::tStatus& status);
+
     static TolvaneHelper* create(const Context& context,
                                  const kzvorn_driver_codegen::CustomResetParameters* parameters,
                                  nKZAPALS100::tStatus& status, SetupTracker& tracker);
@@ -89,6 +92,7 @@ private:
 
     // A step whose level is not built yet stops the bring-up.
     void stepNotBuilt(nKZAPALS100::tStatus& status);
+    void stepCapabilities(nKZAPALS100::tStatus& status);
 
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);

@@ -12,7 +12,6 @@ constexpr uint32_t kBusScope = 1;
 }  // namespace
 
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
-    plan_.fakeLevels(1, 2, BringUpPlan::kSucceed);
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
     EXPECT_EQ(tracker().reached, 2);
@@ -46,7 +45,6 @@ TEST_F(Tolvane, TheGeographicAddressIsZeroWhenItCannotBeRead) {
     options.geographicAddress.chain = board::GeographicAddressOptions::Chain::Missing;
     board::installProduct(other, options);
     kal::sim::PciFunction& function = kernel_.plug(other);
-    plan_.fakeLevels(1, 2, BringUpPlan::kSucceed);
     TolvaneDevice::setBringUpPlan(&plan_);
     ASSERT_EQ(kernel_.addDevice(function), 0);
     TolvaneDevice::setBringUpPlan(nullptr);
@@ -77,7 +75,6 @@ TEST_F(Tolvane, TheProductBoardIsInThePCIIDTable) {
 }
 
 TEST_F(Tolvane, ASecondInterfaceRefusedUnregistersTheFirstOnce) {
-    plan_.fakeLevels(1, 2, BringUpPlan::kSucceed);
     {
         kal::sim::FailKernelCall refuse("registerDeviceInterface", 2);
         EXPECT_EQ(add(), -51352);
@@ -99,7 +96,6 @@ TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
         other.platform().msiGranted = granted;
         board::installProduct(other);
         kal::sim::PciFunction& function = kernel_.plug(other);
-        plan_.fakeLevels(1, 2, BringUpPlan::kSucceed);
         TolvaneDevice::setBringUpPlan(&plan_);
         ASSERT_EQ(kernel_.addDevice(function), 0);
         TolvaneDevice::setBringUpPlan(nullptr);
@@ -113,7 +109,6 @@ TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
 // Every allocation of add device and the bring-up failed in turn: no crash, no leak, nothing
 // unregistered twice (the kernel layer aborts on that).
 TEST_F(Tolvane, AllocationFailuresInAddDevice) {
-    plan_.fakeLevels(1, 2, BringUpPlan::kSucceed);
     plan_.observer = nullptr;  // its own memory would be failed too
     const int64_t before = kal::sim::liveAllocations();
     bool deviceRefused = false, bringUpFailed = false;

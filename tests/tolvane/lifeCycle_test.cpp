@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "kal/sim/user.h"
+#include "kzapalcodegen/driverEntry.h"
 #include "tolvane/fixture.h"
 
 using namespace tolvanetest;
@@ -22,7 +23,7 @@ class LifeCycle : public Tolvane {
 protected:
     void SetUp() override {
         Tolvane::SetUp();
-        plan_.fakeLevels(1, 22, BringUpPlan::kSucceed);
+        plan_.fakeLevels(3, 22, BringUpPlan::kSucceed);
         ASSERT_EQ(add(), 0);
         ASSERT_EQ(tracker().reached, 22);
     }
@@ -79,7 +80,7 @@ TEST_F(LifeCycle, AResetRecordIsReadFromTheCallersMemory) {
 // A failure at level N leaves the device at N-1 with that failure: what N-1 built is served.
 TEST_F(Tolvane, AFailedBringUpLeavesTheDeviceUpAtTheLevelBelow) {
     const int64_t failure = KZ_DEVICE_CODE(0xBFFA8078);
-    plan_.fakeLevels(1, 22, BringUpPlan::kSucceed);
+    plan_.fakeLevels(3, 22, BringUpPlan::kSucceed);
     plan_.fake(BringUpPlan::stepOfLevel(4), BringUpPlan::kFail, failure);
     ASSERT_EQ(add(), 0);
     EXPECT_EQ(tracker().reached, 3);
@@ -189,4 +190,66 @@ TEST_F(LifeCycle, RemovalDrainsThenTearsDown) {
     EXPECT_TRUE(liveInterfaceNames().empty());
     EXPECT_EQ(device()->getHelper(), nullptr);
     session.close();
+}
+
+// A board whose subsystem identifier is not the product's never gets past add device, so the
+// level-2 step is given one by hand.
+TEST_F(LifeCycle, TheCapabilityStepRefusesAnotherSubsystemIdentifier) {
+    for (uint32_t id : {0u, 0x7E43u, 0xFFFFu}) {
+        tStatus status;
+        TolvaneHelper::checkSubsystemId(id, status);
+        EXPECT_EQ(status.code, KZ_DEVICE_CODE(0xBFFA4304)) << id;
+    }
+    tStatus good;
+    TolvaneHelper::checkSubsystemId(kPCISubsystemID, good);
+    EXPECT_EQ(good.code, 0);
+
+    device()->getPCIDescription().subsystemId ^= 0x10;
+    kal::sim::Session session = open();
+    EXPECT_EQ(reset(session, 22), KZ_DEVICE_CODE(0xBFFA4304));
+    EXPECT_EQ(tracker().reached, 1);
+    EXPECT_NE(device()->getHelper(), nullptr);
+}
+
+// A reset waits for the requests in flight; requests issued while it runs wait at the gate and
+// then meet the invalidation.
+TEST_F(LifeCycle, RequestsDuringAResetWaitAndThenFailAsInvalidated) {
+    kal::sim::Session resetter = open(), other = open();
+    tStatus status;
+    ASSERT_TRUE(device()->acquireIOReference(sessionOf(other), status, nKZAPAL000::kWaitNoLimit));
+    std::atomic<bool> resetDone{false};
+    int64_t resetResult = 1;
+    std::thread resetting([&] {
+        resetResult = reset(resetter, 22);
+        resetDone = true;
+    });
+    while (device()->getIOState() != nKZAPAL000::tDeviceCore::kIOStateSuspended) std::this_thread::yield();
+    std::atomic<bool> admitted{false};
+    int64_t lateResult = 1;
+    std::thread late([&] {
+        lateResult = admit(other, 0);
+        admitted = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(resetDone) << "the request in flight holds the reset";
+    EXPECT_FALSE(admitted) << "a new request waits at the suspended gate";
+    device()->releaseIOReference(sessionOf(other));
+    resetting.join();
+    late.join();
+    EXPECT_EQ(resetResult, 0);
+    EXPECT_EQ(lateResult, kInvalidated);
+}
+
+// A caller that entered its own gate first names its reference, so the reset does not wait for
+// itself.
+TEST_F(LifeCycle, AResetFromInsideAGateDoesNotWaitForItself) {
+    kal::sim::Session session = open();
+    tStatus status;
+    kdut::AutoIOGate<kzvorn_shared::SetupLevel, KernelSession> gate(*device(), sessionOf(session), tracker(), 0,
+                                                                    status);
+    ASSERT_EQ(status.code, 0);
+    tEventDescriptor event{static_cast<tSession*>(session.handle())};
+    device()->reset(event, 5, 0, status, 1);
+    EXPECT_EQ(status.code, -52010);
+    EXPECT_EQ(device()->getIOReferenceCount(), 1u) << "only the caller's own reference is left";
 }
