@@ -253,3 +253,43 @@ TEST_F(LifeCycle, AResetFromInsideAGateDoesNotWaitForItself) {
     EXPECT_EQ(status.code, -52010);
     EXPECT_EQ(device()->getIOReferenceCount(), 1u) << "only the caller's own reference is left";
 }
+
+// The routing notifier needs level 22 and a routing session; a session without one (none is
+// made before the routing level exists, and the cleanup request destroys it) is refused.
+TEST_F(LifeCycle, TheRoutingNotifierNeedsARoutingSession) {
+    kal::sim::Session session = open();
+    EXPECT_EQ(session.createIONotifier(1, 2, TolvaneDevice::kRoutingNotifierType), -51300) << "-52020";
+    EXPECT_EQ(session.createIONotifier(1, 2, 7), 0) << "other types do nothing";
+    EXPECT_EQ(session.destroyIONotifier(TolvaneDevice::kRoutingNotifierType), 0);
+    kal::sim::Session resetter = open();
+    EXPECT_EQ(reset(resetter, 21), -52010);
+    kal::sim::Session below = open();
+    EXPECT_EQ(below.createIONotifier(1, 2, TolvaneDevice::kRoutingNotifierType), -51104) << "-52010 below level 22";
+}
+
+TEST_F(LifeCycle, AnotherStartRebuildsThePropertiesWithoutDuplicates) {
+    tEventDescriptor event{nullptr};
+    tStatus status;
+    device()->stop(event);
+    EXPECT_EQ(device()->getHelper(), nullptr);
+    device()->start(event, status);
+    EXPECT_EQ(status.code, 0);
+    EXPECT_NE(device()->getHelper(), nullptr);
+    size_t count = 0;
+    for (auto** p = device()->getDeviceProperties(); *p != nullptr; ++p) ++count;
+    EXPECT_EQ(count, 4u);
+}
+
+TEST_F(LifeCycle, PowerDownInvalidatesAndPowerUpBringsTheBoardUpAgain) {
+    kal::sim::Session session = open();
+    tEventDescriptor event{nullptr};
+    device()->suspendPower(event);
+    EXPECT_EQ(device()->getHelper(), nullptr);
+    EXPECT_EQ(tracker().reached, 22) << "power-down leaves the tracker";
+    device()->restorePower(event);
+    EXPECT_NE(device()->getHelper(), nullptr);
+    EXPECT_EQ(tracker().reached, 22);
+    EXPECT_EQ(tracker().status.code, 0);
+    device()->resumeIOProcessing(event);
+    EXPECT_EQ(admit(session, 0), kInvalidated);
+}
