@@ -14,6 +14,7 @@
 #include "kzRegiTools/version.h"
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/synchronization.h"
+#include "kzapal/protons/userMemory.h"
 #include "kzhtl/string.h"
 #include "kzhtl/vector.h"
 
@@ -262,14 +263,12 @@ template <class T, class WD = WrapperDispatcher<T>>
 class Dispatcher : public WD {
 public:
     using tStatus = nKZAPALS100::tStatus;
+    using tEventDescriptor = kzvorn_driver::nKZAPAL000::tEventDescriptor;
     using WD::getRegistration;
 
-    // copyName(char* target, tStatus&) copies the nameLength bytes of the name from the caller's
-    // memory; the name need not end in a NUL. object is written only when the name could be
-    // copied.
-    template <class CopyName>
-    void getRegistrationFromCaller(uint64_t nameLength, CopyName&& copyName, T*& object, tStatus& status,
-                                   tMutex** lock) {
+    // The name need not end in a NUL. object is written only when the name could be copied.
+    virtual void getRegistration(tEventDescriptor& request, uint64_t nameAddress, uint64_t nameLength, T*& object,
+                                 tStatus& status, tMutex** lock) {
         if (status.isFatal()) return;
         if (nameLength > kMaxCallerNameLength) {
             KZ_SET_CODE(status, kStatusNameNotFound);
@@ -279,11 +278,9 @@ public:
         char* name = new (status) char[size];
         if (name == nullptr) return;
         for (size_t i = 0; i < size; ++i) name[i] = '\0';
-        copyName(name, status);
-        if (status.isNotFatal()) {
-            name[nameLength] = '\0';
-            getRegistration(name, object, status, lock);
-        }
+        kzvorn_driver::nKZAPAL000::tUserBuffer(request, nameAddress, nameLength, status)
+            .readFromBuffer(0, name, static_cast<uint32_t>(nameLength), status);
+        if (status.isNotFatal()) getRegistration(name, object, status, lock);
         delete[] name;
     }
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kal/sim/faults.h"
+#include "kal/sim/user.h"
 #include "deviceWindow/deviceWindowDispatcher.h"
 #include "kzRegiTools/dispatcher.h"
 #include "kzapal/protons/statusCodes.h"
@@ -61,11 +62,11 @@ void add(Registry& registry, const char* name, Object& object) {
 // Every test leaves the kernel layer's allocations as it found them.
 class Registries : public ::testing::Test {
 protected:
-    void SetUp() override { liveAtStart_ = kal::sim::liveAllocations(); }
-    void TearDown() override { EXPECT_EQ(kal::sim::liveAllocations(), liveAtStart_); }
+    // After the members of derived fixtures are gone.
+    ~Registries() override { EXPECT_EQ(kal::sim::liveAllocations(), liveAtStart_); }
 
 private:
-    int64_t liveAtStart_ = 0;
+    int64_t liveAtStart_ = kal::sim::liveAllocations();
 };
 
 }  // namespace
@@ -341,16 +342,26 @@ TEST_F(Registries, AddSurvivesEveryAllocationAndMutexFailure) {
     EXPECT_EQ(maps.getNumberOfRegistrations(), 0u);
 }
 
-TEST_F(Registries, LookupOfANameFromCallerMemory) {
-    NamedMap triggers{"200a13081315", "200a13081315"};
-    MapRegistry maps;
-    add(maps, "Triggers", triggers);
-    // The caller's bytes carry no terminator of their own.
-    const std::string callerBytes = "Triggers_Ver200a13081315garbage";
-    auto copyFrom = [](const std::string& bytes) {
-        return [&bytes](char* target, tStatus&) { std::memcpy(target, bytes.data(), bytes.size()); };
-    };
+// A name as user mode sends it: an address and a length in the caller's memory.
+class CallerNames : public Registries {
+protected:
+    void SetUp() override { add(maps, "Triggers", triggers); }
 
+    int64_t lookUp(const char* bytes, uint64_t length, NamedMap*& object, tMutex** lock = nullptr) {
+        tStatus status;
+        kzvorn_driver::nKZAPAL000::tEventDescriptor request{nullptr};
+        maps.getRegistration(request, reinterpret_cast<uint64_t>(bytes), length, object, status, lock);
+        return status.code;
+    }
+
+    NamedMap triggers{"200a13081315", "200a13081315"};
+    NamedMap untouched{"", ""};
+    MapRegistry maps;
+};
+
+TEST_F(CallerNames, NameNeedsNoTerminatorOfItsOwn) {
+    const std::string callerBytes = "Triggers_Ver200a13081315garbage";
+    kal::sim::UserMemory user(callerBytes.data(), callerBytes.size());
     struct Case {
         uint64_t length;
         int64_t code;
@@ -360,57 +371,36 @@ TEST_F(Registries, LookupOfANameFromCallerMemory) {
         {24, 0, &triggers},
         {8, kRequired, nullptr},
         {0, kNotFound, nullptr},
+        {31, kBadText, nullptr},
     };
     for (const Case& c : cases) {
-        const std::string bytes = callerBytes.substr(0, c.length);
-        tStatus status;
-        NamedMap* object = nullptr;
+        NamedMap* object = &untouched;
         tMutex* lock = nullptr;
-        maps.getRegistrationFromCaller(c.length, copyFrom(bytes), object, status, &lock);
-        EXPECT_EQ(status.code, c.code) << c.length;
+        EXPECT_EQ(lookUp(callerBytes.data(), c.length, object, &lock), c.code) << c.length;
         EXPECT_EQ(object, c.object) << c.length;
         EXPECT_EQ(lock != nullptr, c.object != nullptr) << c.length;
     }
 }
 
-TEST_F(Registries, CallerNameFailuresLeaveTheObjectAlone) {
-    NamedMap triggers{"200a13081315", "200a13081315"};
-    MapRegistry maps;
-    add(maps, "Triggers", triggers);
-    NamedMap untouched{"", ""};
+TEST_F(CallerNames, FailuresBeforeTheLookupLeaveTheObjectAlone) {
     const std::string name = "Triggers_Ver200a13081315";
-    auto copyName = [&name](char* target, tStatus&) { std::memcpy(target, name.data(), name.size()); };
+    NamedMap* object = &untouched;
+    // Memory the caller does not own: the kernel layer's refusal passes through.
+    EXPECT_EQ(lookUp(name.data(), name.size(), object), nKZAPALS100::kStatusBadParameter);
+    EXPECT_EQ(object, &untouched);
 
-    // A failed copy: its code passes through.
+    kal::sim::UserMemory user(name.data(), name.size());
     {
-        tStatus status;
-        NamedMap* object = &untouched;
-        maps.getRegistrationFromCaller(name.size(), [](char*, tStatus& s) { KZ_SET_CODE(s, -52005); }, object,
-                                       status, nullptr);
-        EXPECT_EQ(status.code, -52005);
-        EXPECT_EQ(object, &untouched);
-    }
-    // No memory for the name.
-    {
-        tStatus status;
-        NamedMap* object = &untouched;
         kal::sim::FailAllocations fail(1);
-        maps.getRegistrationFromCaller(name.size(), copyName, object, status, nullptr);
-        EXPECT_EQ(status.code, nKZAPALS100::kStatusMemoryFull);
-        EXPECT_EQ(object, &untouched);
+        EXPECT_EQ(lookUp(name.data(), name.size(), object), nKZAPALS100::kStatusMemoryFull);
     }
-    // Absurd lengths are refused before anything is allocated (the length plus its terminator
-    // would not even fit the size type).
+    EXPECT_EQ(object, &untouched);
+    // Absurd lengths are refused before anything is allocated or copied (the largest would not
+    // even leave room for the terminator).
     for (uint64_t length : {kzregitools::kMaxCallerNameLength + 1, UINT64_MAX}) {
-        tStatus status;
-        NamedMap* object = &untouched;
         kal::sim::FailAllocations fail(1);
-        bool copied = false;
-        maps.getRegistrationFromCaller(length, [&copied](char*, tStatus&) { copied = true; }, object, status,
-                                       nullptr);
-        EXPECT_EQ(status.code, kNotFound) << length;
+        EXPECT_EQ(lookUp(name.data(), length, object), kNotFound) << length;
         EXPECT_FALSE(fail.triggered()) << length;
-        EXPECT_FALSE(copied) << length;
         EXPECT_EQ(object, &untouched) << length;
     }
 }
