@@ -311,6 +311,7 @@ void TableMap::markDirtyRegMap() {
 // Typed access
 
 TableMap::Target Register::target(unsigned low) const {
+    if (index_ < 0) return TableMap::Target{-1, -1};
     const FieldList& fields = map_->desc_.registers[index_].fields;
     for (unsigned f = 0; f < fields.count; ++f)
         if (fields.field[f].low == low) return TableMap::Target{index_, int(f)};
@@ -337,6 +338,7 @@ uint64_t Register::readField(unsigned low, tStatus& status) {
 
 void Register::refresh(tStatus& status) {
     if (status.isFatal()) return;
+    if (index_ < 0) return map_->refuse(status);
     const Kind k = map_->desc_.registers[index_].kind;
     if (!isShadowed(k) || !isReadable(k)) return map_->refuse(status);
     map_->refreshRegister(index_, status);
@@ -344,7 +346,7 @@ void Register::refresh(tStatus& status) {
 
 void Register::flush(tStatus& status, bool force) {
     if (status.isFatal()) return;
-    if (!isWritable(map_->desc_.registers[index_].kind)) return map_->refuse(status);
+    if (index_ < 0 || !isWritable(map_->desc_.registers[index_].kind)) return map_->refuse(status);
     map_->flushRegister(index_, force, status);
 }
 

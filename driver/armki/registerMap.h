@@ -186,6 +186,19 @@ constexpr RegisterDesc hiddenReg(uint32_t offset, unsigned width, Kind kind, uin
     return r;
 }
 
+// Short names for writing tables: `namespace tables { using namespace arm::table; ... }`.
+namespace table {
+using arm::hiddenReg;
+using arm::reg;
+constexpr Kind RW = Kind::kReadWrite;
+constexpr Kind WO = Kind::kWriteOnly;
+constexpr Kind RO = Kind::kReadOnly;
+constexpr Kind CMD = Kind::kCommand;
+constexpr Kind CMD_WO = Kind::kCommandWriteOnly;
+constexpr Kind CMD_RO = Kind::kCommandReadOnly;
+constexpr Kind PENDING = Kind::kPending;
+}  // namespace table
+
 // The rules where the register-map families differ.
 struct Policy {
     // `get` and `read` store 0 in the output when they refuse an identifier.
@@ -364,11 +377,12 @@ public:
     void writeRegister(uint64_t value, tStatus& status, bool force = false);
     void setRegister(uint64_t value, tStatus& status);
 
-    uint64_t getShadow() const { return map_->states_[index_].shadow; }
-    uint32_t getPending() const { return map_->states_[index_].pending; }
-    bool isDirty() const { return map_->states_[index_].dirty; }
-    bool isInWindow() const { return map_->states_[index_].inWindow; }
-    uint32_t address() const { return map_->states_[index_].address; }
+    // A handle made with an index outside the map (-1) refuses every operation.
+    uint64_t getShadow() const { return index_ < 0 ? 0 : map_->states_[index_].shadow; }
+    uint32_t getPending() const { return index_ < 0 ? 0 : map_->states_[index_].pending; }
+    bool isDirty() const { return index_ >= 0 && map_->states_[index_].dirty; }
+    bool isInWindow() const { return index_ >= 0 && map_->states_[index_].inWindow; }
+    uint32_t address() const { return index_ < 0 ? 0 : map_->states_[index_].address; }
     int index() const { return index_; }
 
 protected:
@@ -391,6 +405,44 @@ private:
 template <size_t N>
 struct RegisterStates {
     RegisterState states[N];
+};
+
+template <size_t N>
+constexpr size_t rowCount(const RegisterDesc (&)[N]) {
+    return N;
+}
+
+// A table built row by row, for maps with register arrays.
+template <size_t N>
+struct Rows {
+    RegisterDesc rows[N];
+    size_t n;
+    constexpr Rows& add(const RegisterDesc& r) {
+        if (n >= N) malformedRegisterTable();
+        rows[n++] = r;
+        return *this;
+    }
+    // `count` registers of one layout at consecutive offsets.
+    constexpr Rows& array(uint32_t offset, unsigned count, unsigned width, Kind kind, const char* fields) {
+        for (unsigned i = 0; i < count; ++i) add(reg(offset + i, width, kind, fields));
+        return *this;
+    }
+    constexpr const Rows& complete() const {
+        if (n != N) malformedRegisterTable();
+        return *this;
+    }
+};
+
+// The concrete base of a generated map: its register states, the engine (fixed or windowed) and
+// the hardware access built over the map's accessor.
+template <size_t N, class Access, class Engine = TableMap>
+class MapOf : private RegisterStates<N>, public Engine {
+protected:
+    template <class Accessor>
+    MapOf(const MapDesc& desc, Accessor* accessor, Window window = kWholeWindow)
+        : Engine(desc, RegisterStates<N>::states, &access_, window), access_(accessor) {}
+
+    Access access_;
 };
 
 }  // namespace arm
