@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "armki/registerMap.h"
-#include "armki/fakeAccess.h"
+#include "armki/bench.h"
 #include "kzapal/protons/statusCodes.h"
 
 using arm::Kind;
@@ -38,21 +38,7 @@ static_assert(arm::countFields(kSmall) == 26, "field count of the test table");
 constexpr arm::MapDesc kFamily = arm::mapDesc(kSmall, "1.0", "test/Small", arm::kFamilyPolicy);
 constexpr arm::MapDesc kBridge = arm::mapDesc(kSmall, "1.0", "test/Small", arm::kBridgePolicy);
 
-class SmallMap : private arm::RegisterStates<10>, public arm::WindowedTableMap {
-public:
-    SmallMap(const arm::MapDesc& desc, arm::HardwareAccess* access, arm::Window window = arm::kWholeWindow)
-        : WindowedTableMap(desc, states, access, window) {}
-    void adopt(arm::TableMap* sub) {
-        subs_[0] = sub;
-        attachSubMaps(subs_, 1);
-    }
-    arm::Register reg(uint32_t offset, bool readSide = false) {
-        return arm::Register(*this, arm::indexOf(kSmall, offset, readSide));
-    }
-
-private:
-    arm::TableMap* subs_[1] = {};
-};
+using SmallMap = armtest::Bench;
 
 // Typed field readers as the generated nested types declare them.
 struct Probe : arm::Register {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <set>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct Access {
         return write == o.write && address == o.address && width == o.width && value == o.value;
     }
 };
+
+inline void PrintTo(const Access& a, std::ostream* os) {
+    *os << (a.write ? "W(0x" : "R(0x") << std::hex << a.address << ", " << std::dec << a.width << ", 0x" << std::hex
+        << a.value << ")";
+}
 
 inline Access W(uint32_t address, unsigned width, uint64_t value) { return Access{true, address, width, value}; }
 inline Access R(uint32_t address, unsigned width, uint64_t value = 0) { return Access{false, address, width, value}; }
