@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string_view>
 
 #include "kal/sim/faults.h"
 #include "kzkal/memory.h"
@@ -37,8 +38,9 @@ std::mutex& faultLock() {
     static std::mutex lock;
     return lock;
 }
-std::map<std::string, KernelCallFault>& faults() {
-    static std::map<std::string, KernelCallFault> table;
+// Transparent comparison: a lookup by C string allocates nothing.
+std::map<std::string, KernelCallFault, std::less<>>& faults() {
+    static std::map<std::string, KernelCallFault, std::less<>> table;
     return table;
 }
 
@@ -101,7 +103,7 @@ bool shouldFail(const char* name, int32_t* code) {
     std::lock_guard<std::mutex> guard(faultLock());
     auto& table = faults();
     if (table.empty()) return false;
-    auto it = table.find(name);
+    auto it = table.find(std::string_view(name));
     if (it == table.end()) return false;
     KernelCallFault& fault = it->second;
     if (fault.skip > 0) {

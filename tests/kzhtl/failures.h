@@ -1,0 +1,41 @@
+// Allocation-failure sweeps for the container tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "kal/sim/faults.h"
+#include "kzapal/protons/status.h"
+#include "kzapal/protons/statusCodes.h"
+
+namespace kzhtl_test {
+
+using nKZAPALS100::tStatus;
+
+// Runs attempt(failAt) for failAt = 1, 2, ... until an attempt runs without a failed allocation.
+// attempt builds its own fixture, calls `failing(failAt, op)` around the one operation under test
+// and checks the result; every block it allocated must be freed when it returns.
+template <class Attempt>
+int sweepAllocationFailures(Attempt attempt) {
+    int failures = 0;
+    for (uint64_t failAt = 1; failAt < 10000; ++failAt) {
+        int64_t live = kal::sim::liveAllocations();
+        bool failed = attempt(failAt);
+        EXPECT_EQ(kal::sim::liveAllocations(), live) << "leak with allocation " << failAt << " failing";
+        if (!failed) return failures;
+        ++failures;
+    }
+    ADD_FAILURE() << "the operation never succeeded";
+    return failures;
+}
+
+// Runs op(status) with allocation failAt (counted from here) failing; true when one was failed.
+template <class Op>
+bool failing(uint64_t failAt, tStatus& status, Op op) {
+    kal::sim::FailAllocations fail(failAt);
+    op(status);
+    return fail.triggered();
+}
+
+}  // namespace kzhtl_test
