@@ -3,8 +3,8 @@
 // line.
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "pavo_regMaps/OutTimer.h"
 
 namespace pavo_regmaps {

@@ -1,8 +1,8 @@
 // The timing block's output timer: a windowed map that lives inside the digital-output map.
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 
 namespace pavo_regmaps {
 

@@ -2,7 +2,7 @@
 // the port accessor. Offset 0x00 is the same port register as the isolation port's 0x00.
 #pragma once
 
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
 #include "quolinTools/portAccessor/portAccessorInterface.h"
 

@@ -1,7 +1,7 @@
 // The isolation port's registers, reached one word at a time through the port accessor.
 #pragma once
 
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
 #include "quolinTools/portAccessor/portAccessorInterface.h"
 

@@ -2,8 +2,8 @@
 // host bridge control and the FPGA configuration port.
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 
 namespace quolintools {
 

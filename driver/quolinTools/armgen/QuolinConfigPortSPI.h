@@ -1,8 +1,8 @@
 // The configuration port's SPI master: transfer formats and opcodes (at the bridge's 0x580).
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
 
 namespace quolintools {

@@ -1,8 +1,8 @@
 // The configuration window: its size and place in the bridge BAR (0xC0) and what it shows (0xE0).
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
 
 namespace quolintools {

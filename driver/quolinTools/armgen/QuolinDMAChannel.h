@@ -2,8 +2,8 @@
 // transfer count.
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
 
 namespace quolintools {

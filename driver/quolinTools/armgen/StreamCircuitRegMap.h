@@ -2,8 +2,8 @@
 // counters and stream parameters in its 8 KB page.
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 
 namespace quolintools {
 

@@ -2,8 +2,8 @@
 // filters, DStarC, FOUT, CTSI, CYA, PLL control, PFI output and watchdog registers.
 #pragma once
 
-#include "armki/memorySpaceAccess.h"
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/memorySpaceAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/StreamCircuitRegMap.h"
 
 namespace quolintools {

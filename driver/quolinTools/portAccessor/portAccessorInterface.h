@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "kzapal/protons/status.h"
 
 namespace quolintools {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "armki/fakeAccess.h"
-#include "armki/registerMap.h"
+#include "armgen/fakeAccess.h"
+#include "quolinTools/armgen/registerMap.h"
 
 namespace armtest {
 

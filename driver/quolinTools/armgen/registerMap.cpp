@@ -1,4 +1,4 @@
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/registerMap.h"
 
 #include "kzapal/protons/statusCodes.h"
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/registerMap.h"
 
 namespace armtest {
 

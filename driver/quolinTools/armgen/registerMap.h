@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "armki/dynamicAccessInterface.h"
+#include "quolinTools/armgen/dynamicAccessInterfaceBase.h"
 #include "kzapal/protons/status.h"
 
 namespace arm {
@@ -95,10 +95,10 @@ constexpr uint32_t fieldId(const RegisterDesc& r, const FieldDesc& f) {
 }
 
 constexpr FieldType fieldTypeOf(const FieldDesc& f) {
-    return f.width == 1 ? FieldType::kOneBit
-           : f.width <= 8  ? FieldType::kUpTo8Bits
-           : f.width <= 16 ? FieldType::kUpTo16Bits
-                           : FieldType::kUpTo32Bits;
+    return f.width == 1 ? kFieldTypeBit
+           : f.width <= 8  ? kFieldTypeUpTo8Bits
+           : f.width <= 16 ? kFieldTypeUpTo16Bits
+                           : kFieldTypeUpTo32Bits;
 }
 
 // Reaching this in a constant expression stops the build: a table row is malformed.

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "armki/bench.h"
+#include "armgen/bench.h"
 #include "pavo_regMaps/DO.h"
 #include "pavo_regMaps/OutTimer.h"
 #include "quolinTools/armgen/IOPort2RegMap.h"

@@ -2,7 +2,7 @@
 // calls, at the accessor's base plus the register's address. These accesses cannot fail.
 #pragma once
 
-#include "armki/registerMap.h"
+#include "quolinTools/armgen/registerMap.h"
 #include "kzapal/protons/pciMemorySpaceAccessor.h"
 
 namespace arm {

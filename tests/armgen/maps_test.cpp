@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "armki/bench.h"
+#include "armgen/bench.h"
 #include "kzapal/protons/statusCodes.h"
 #include "pavo_regMaps/DO.h"
 #include "pavo_regMaps/OutTimer.h"

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "armki/registerMap.h"
-#include "armki/bench.h"
+#include "quolinTools/armgen/registerMap.h"
+#include "armgen/bench.h"
 #include "kzapal/protons/statusCodes.h"
 
 using arm::Kind;
@@ -181,9 +181,9 @@ TEST_F(Fixture, FormatReplyRespectsCapacityAndUnknownRegisters) {
     map.getRegisterFormat(0x24000000, count, types, masks, st);  // a field id selects its register
     EXPECT_EQ(st.code, 0);
     ASSERT_EQ(count, 5u);
-    const arm::FieldType expectedTypes[] = {arm::FieldType::kUpTo8Bits, arm::FieldType::kOneBit,
-                                            arm::FieldType::kOneBit, arm::FieldType::kUpTo8Bits,
-                                            arm::FieldType::kUpTo16Bits};
+    const arm::FieldType expectedTypes[] = {arm::kFieldTypeUpTo8Bits, arm::kFieldTypeBit,
+                                            arm::kFieldTypeBit, arm::kFieldTypeUpTo8Bits,
+                                            arm::kFieldTypeUpTo16Bits};
     const uint64_t expectedMasks[] = {0xFF, 0x100, 0x200, 0xF000, 0xFFFF0000};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(types[i], expectedTypes[i]);
