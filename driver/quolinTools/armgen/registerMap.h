@@ -385,7 +385,6 @@ public:
     uint32_t address() const { return index_ < 0 ? 0 : map_->states_[index_].address; }
     int index() const { return index_; }
 
-protected:
     // Field by its lowest bit. A reader of an unshadowed register returns 1 on an incoming error,
     // so a poll waiting for the bit ends at once.
     uint64_t readField(unsigned low, tStatus& status);
