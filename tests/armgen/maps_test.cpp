@@ -90,7 +90,9 @@ void run(const Case& c) {
             }
         }
         EXPECT_EQ(st.code, s.code);
-        if (s.op == Op::kGet || s.op == Op::kRead) EXPECT_EQ(v, s.out);
+        if (s.op == Op::kGet || s.op == Op::kRead) {
+            EXPECT_EQ(v, s.out);
+        }
     }
     EXPECT_EQ(hw.log, c.log) << c.name;
 }
