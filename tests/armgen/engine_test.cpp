@@ -284,6 +284,19 @@ TEST_F(Fixture, RulesDifferBetweenTheFamilyAndTheBridgeMaps) {
     EXPECT_EQ(hw.writes().size(), 2u);
 }
 
+TEST(Policies, OneBitFieldsAsFlagsExceptExplicitBits) {
+    static constexpr arm::RegisterDesc rows[] = {reg(0x0, 32, Kind::kReadWrite, "0 1b 4-2")};
+    static constexpr arm::MapDesc desc = arm::mapDesc(rows, "1.0", "test/Flags", arm::Policy{true, true, false, true});
+    armtest::FakeAccess hw;
+    armtest::Bench map(desc, &hw);
+    tStatus st;
+    map.set(0x00000000, 2, st);  // a one-bit field: any non-zero sets it
+    map.set(0x20000000, 2, st);  // an explicit bit: bit 0 of the value
+    map.set(0x10000000, 9, st);  // a 3-bit number keeps the low bits
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(map.state(0).shadow, 0x5u);
+}
+
 TEST_F(Fixture, TwinViewsKeepTheirOwnShadows) {
     map.set(0x0C000014, 0x3FF, st);
     EXPECT_FALSE(map.state(6).dirty);

@@ -7,6 +7,7 @@
 #include "board/bar0Map.h"
 #include "board/board.h"
 #include "board/bridgeCore.h"
+#include "board/streamCircuit.h"
 #include "board/timingBlock.h"
 #include "kal/sim/registerMemory.h"
 #include "kzapal/protons/statusCodes.h"
@@ -14,6 +15,7 @@
 #include "pavo_regMaps/DO.h"
 #include "quolinTools/armgen/Quolin.h"
 #include "quolinTools/armgen/QuolinDMAChannel.h"
+#include "quolinTools/armgen/StreamCircuitRegMap.h"
 #include "quolinTools/armgen/Triggers.h"
 
 namespace {
@@ -132,6 +134,34 @@ TEST_F(OnBoard, SixtyFourBitDataPortIsOneStore) {
     EXPECT_EQ(port64.getShadow(), 0u);
     EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(0x460, 64, 0x1122334455667788ull),
                                                      W(0x460, 8, 0xAB)}));
+}
+
+TEST_F(OnBoard, StreamCircuitControlAndAdditiveCount) {
+    board::StreamCircuit& circuit = board::installStreamCircuit(board, 2);
+    const uint64_t page = bar0::kStreamCircuits + 2 * bar0::kStreamCircuitStride;
+    arm::MemorySpaceAccess::Accessor accessor{reinterpret_cast<uint64_t>(mapped) + page, bar0::kStreamCircuitSize};
+    quolintools::tStreamCircuitRegMapWithOffset<0u> stream(&accessor);
+    tStatus st;
+    auto control = stream.StreamControlStatusReg();
+    EXPECT_FALSE(control.readDataTransferEnable(st));
+    stream.write(0x04000800, 1, false, st);  // bit 8 alone
+    EXPECT_TRUE(control.readDataTransferEnable(st));
+    EXPECT_FALSE(control.readStreamCircuitResetComplete(st));
+    stream.write(0x00000810, 5, false, st);
+    circuit.present(board::StreamCircuit::kAdditiveTransferCount, 77);
+    uint64_t count = 0;
+    stream.read(0x40000810, count, st);
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(count, 77u);
+    EXPECT_EQ(circuit.written(board::StreamCircuit::kAdditiveTransferCount), 5u);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{R(page + 0x800, 32, 0), W(page + 0x800, 32, 0x100),
+                                                     R(page + 0x800, 32, 0x100), R(page + 0x800, 32, 0x100),
+                                                     W(page + 0x810, 32, 5), R(page + 0x810, 32, 77)}));
+    tStatus failed;
+    KZ_SET_CODE(failed, -1);
+    board.log().clear();
+    EXPECT_TRUE(control.readDataTransferEnable(failed));  // a poll on it ends at once
+    EXPECT_TRUE(seen().empty());
 }
 
 }  // namespace

@@ -98,7 +98,9 @@ uint64_t TableMap::placed(const Target& t, uint64_t value) const {
     const RegisterDesc& r = desc_.registers[t.reg];
     if (t.field < 0) return value & widthMask(r.width);
     const FieldDesc& f = r.fields.field[t.field];
-    const uint64_t reduced = f.merge == Merge::kFlag ? (value != 0 ? 1 : 0) : (value & widthMask(f.width));
+    const bool flag = f.merge == Merge::kFlag ||
+                      (f.merge == Merge::kLowBits && f.width == 1 && desc_.policy.oneBitFieldsAreFlags);
+    const uint64_t reduced = flag ? (value != 0 ? 1 : 0) : (value & widthMask(f.width));
     return reduced << f.low;
 }
 

@@ -24,9 +24,9 @@ constexpr uint32_t kWholeIdMask = 0xC0FFFFFFu;
 // ---------------------------------------------------------------------------------------------
 // Table description
 
-// How `set` and `write` reduce a value into a field: the low bits of the value, or, for a flag,
-// 1 for any non-zero value.
-enum class Merge : uint8_t { kLowBits, kFlag };
+// How `set` and `write` reduce a value into a field: the low bits of the value; for a flag, 1 for
+// any non-zero value; for a bit, bit 0 of the value whatever the map's policy says of one-bit fields.
+enum class Merge : uint8_t { kLowBits, kFlag, kBit };
 
 struct FieldDesc {
     uint8_t low;
@@ -104,8 +104,9 @@ constexpr FieldType fieldTypeOf(const FieldDesc& f) {
 // Reaching this in a constant expression stops the build: a table row is malformed.
 inline void malformedRegisterTable() {}
 
-// Field text, ascending: "5" one bit, "5f" a flag, "2-0" or "0-2" a number over bits 0-2,
-// "8..15" one one-bit field per bit (flags with "8..15f"), "2x16" sixteen 2-bit fields from bit 0.
+// Field text, ascending: "5" one bit, "5f" a flag, "5b" a bit (bit 0 of the value under every
+// policy), "2-0" or "0-2" a number over bits 0-2, "8..15" one one-bit field per bit (flags with
+// "8..15f"), "2x16" sixteen 2-bit fields from bit 0.
 namespace text {
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr unsigned number(const char*& p) {
@@ -122,10 +123,10 @@ constexpr void add(FieldList& list, unsigned low, unsigned high, Merge merge) {
     }
     list.field[list.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
 }
-constexpr bool flagSuffix(const char*& p) {
-    if (*p != 'f') return false;
-    ++p;
-    return true;
+constexpr Merge oneBitSuffix(const char*& p) {
+    if (*p == 'f') return ++p, Merge::kFlag;
+    if (*p == 'b') return ++p, Merge::kBit;
+    return Merge::kLowBits;
 }
 }  // namespace text
 
@@ -144,14 +145,14 @@ constexpr FieldList parseFields(const char* p) {
         } else if (*p == '.' && p[1] == '.') {
             p += 2;
             const unsigned b = text::number(p);
-            const Merge m = text::flagSuffix(p) ? Merge::kFlag : Merge::kLowBits;
+            const Merge m = text::oneBitSuffix(p);
             for (unsigned bit = a; bit <= b; ++bit) text::add(list, bit, bit, m);
         } else if (*p == '-') {
             ++p;
             const unsigned b = text::number(p);
             text::add(list, a < b ? a : b, a < b ? b : a, Merge::kLowBits);
         } else {
-            text::add(list, a, a, text::flagSuffix(p) ? Merge::kFlag : Merge::kLowBits);
+            text::add(list, a, a, text::oneBitSuffix(p));
         }
         if (*p && *p != ' ' && *p != ',') malformedRegisterTable();
     }
@@ -208,10 +209,12 @@ struct Policy {
     bool registerOpsByKey;
     // A read outside the window returns all ones instead of the old shadow's field.
     bool allOnesOutsideWindow;
+    // One-bit fields without a kind of their own are flags.
+    bool oneBitFieldsAreFlags;
 };
 
-constexpr Policy kFamilyPolicy{false, false, false};
-constexpr Policy kBridgePolicy{true, true, false};
+constexpr Policy kFamilyPolicy{false, false, false, false};
+constexpr Policy kBridgePolicy{true, true, false, false};
 
 struct MapDesc {
     const RegisterDesc* registers;
