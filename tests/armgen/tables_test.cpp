@@ -2,6 +2,7 @@
 // and per register, and the literal identifiers with their masks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -261,6 +262,66 @@ TEST(Tables, LiteralIdentifiersNameTheirFields) {
                     {{0x40000810, 0xFFFFFFFF}, {0x00000810, 0xFFFFFFFF}, {0x40000814, 0xFFFFFFFF},
                      {0x00000904, 0xFFFFFFF}, {0x0E000904, 0xF0000000}, {0x0C000904, 0x3FF000},
                      {0x0C000934, 0x3FF000}, {0x80000904, 0xFFFFFFFF}, {0x40000880, 0xF}}}));
+}
+
+// Every one-bit field of a writable register that `set` and `write` treat as a flag; the other
+// one-bit fields take bit 0 of the value.
+std::vector<uint32_t> flagIds(const arm::MapDesc& map) {
+    std::vector<uint32_t> out;
+    for (unsigned i = 0; i < map.count; ++i) {
+        const arm::RegisterDesc& r = map.registers[i];
+        if (!arm::isWritable(r.kind)) continue;
+        for (unsigned f = 0; f < r.fields.count; ++f)
+            if (r.fields.field[f].merge == arm::Merge::kFlag) out.push_back(arm::fieldId(r, r.fields.field[f]));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<uint32_t> sorted(std::vector<uint32_t> ids) {
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::vector<uint32_t> idsOf(uint32_t key, std::vector<unsigned> lowBits) {
+    std::vector<uint32_t> out;
+    for (unsigned low : lowBits) out.push_back(key | (arm::reverse6(low) << 24));
+    return out;
+}
+
+std::vector<uint32_t> concat(std::initializer_list<std::vector<uint32_t>> parts) {
+    std::vector<uint32_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+TEST(Tables, FlagFieldsAreExactlyTheOnesTheTablesMark) {
+    std::vector<unsigned> all8, all16;
+    for (unsigned b = 0; b < 16; ++b) (b < 8 ? all8 : all16).push_back(b);
+    all16.insert(all16.begin(), all8.begin(), all8.end());
+    const std::pair<const arm::MapDesc*, std::vector<uint32_t>> expected[] = {
+        {&quolintools::kQuolinMap, concat({idsOf(0x5C, {0, 8, 9, 10, 11, 24, 25, 26, 27, 28, 29, 30, 31}),
+                                           idsOf(0xA4, {13, 14, 15, 28, 31}), idsOf(0x440, {0, 1, 2, 3}),
+                                           idsOf(0x444, {0, 1})})},
+        {&quolintools::kQuolinDMAChannelMap, idsOf(0x58, {0, 1, 2, 3, 24, 25})},
+        {&quolintools::kQuolinConfigPortSPIMap,
+         concat({idsOf(0x0, {31}), idsOf(0x4, {5, 7, 14, 22, 23, 31}), idsOf(0x8, {5, 7, 14, 22, 23, 31})})},
+        {&quolintools::kQuolinConfigPortWindowMap, idsOf(0xC0, {7})},
+        {&quolintools::kSwitchedQuolinBimMap, concat({idsOf(0x604, {1}), idsOf(0x644, {16}), idsOf(0x688, {0, 1, 2})})},
+        {&quolintools::kIsolationPortMap, concat({idsOf(0x4, {0, 1, 7, 8, 9, 10}), idsOf(0x18, {0, 1, 2, 3})})},
+        {&quolintools::kIOPort2Map, idsOf(0x0, {0, 1, 2, 4, 5, 6, 7, 8})},
+        {&quolintools::kStreamCircuitMap, {}},
+        {&quolintools::kTriggersMap, concat({idsOf(0xA0, {5}), idsOf(0xB8, {15}), idsOf(0xCA, {14, 15}),
+                                             idsOf(0xCC, all16), idsOf(0xD7, all8), idsOf(0xD8, {6, 13, 14}),
+                                             idsOf(0xDC, {31})})},
+        {&pavo_regmaps::kDOMap, concat({idsOf(0x00, {0, 1, 2}), idsOf(0x14, {0, 1}), idsOf(0x18, {8, 9, 16})})},
+        {&pavo_regmaps::kOutTimerMap,
+         concat({idsOf(0x00, {0, 4, 5, 6, 7, 8, 9, 12, 14, 15, 16, 21, 22, 23, 24, 25, 26, 29}), idsOf(0x1C, {16}),
+                 idsOf(0x20, {18, 26}), idsOf(0x24, {10, 15}),
+                 idsOf(0x28, {0, 1, 2, 5, 6, 8, 9, 16, 19, 20, 23, 24, 25, 26, 29}),
+                 idsOf(0x2C, {0, 1, 2, 5, 6, 8, 9, 16, 19, 20, 23, 24, 25, 26, 29}), idsOf(0x34, {0, 1, 2, 3})})},
+    };
+    for (const auto& [map, ids] : expected) EXPECT_EQ(flagIds(*map), sorted(ids)) << map->source;
 }
 
 }  // namespace
