@@ -11,7 +11,7 @@ class StreamCircuit : public RegisterFile {
 public:
     static constexpr uint64_t kAdditiveTransferCount = 0x10;  // page offset 0x810
 
-    StreamCircuit() : RegisterFile({kAdditiveTransferCount}) {}
+    explicit StreamCircuit(Board& board) : RegisterFile(board, {kAdditiveTransferCount}) {}
 };
 
 // Circuit i's registers, page offsets 0x800 to 0x937.

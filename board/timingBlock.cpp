@@ -3,7 +3,7 @@
 namespace board {
 
 TimingBlock& installTimingBlock(Board& board) {
-    return board.addRegion<TimingBlock>(0, bar0::kTimingBlock, bar0::kTimingBlockSize);
+    return board.addRegion<TimingBlock>(0, bar0::kTimingBlock, bar0::kTimingBlockSize, board);
 }
 
 }  // namespace board

@@ -11,7 +11,7 @@ namespace board {
 
 class TimingBlock : public RegisterFile {
 public:
-    TimingBlock() : RegisterFile({0x00, 0x34, 0x38, 0x40, 0x48, 0xDC, 0xE0}) {}
+    explicit TimingBlock(Board& board) : RegisterFile(board, {0x00, 0x34, 0x38, 0x40, 0x48, 0xDC, 0xE0}) {}
 
     // The level of the flash's write-protect line: bit 7 of the digital-output register at 0x04.
     bool writeProtectLine() const { return (written(0x04) & 0x80) != 0; }
