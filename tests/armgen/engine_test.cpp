@@ -297,6 +297,44 @@ TEST(Policies, OneBitFieldsAsFlagsExceptExplicitBits) {
     EXPECT_EQ(map.state(0).shadow, 0x5u);
 }
 
+TEST(Policies, ProductIdentifiersAndWindows) {
+    // Keys apart from offsets; a read-only register's whole identifier has no read-side bit.
+    static constexpr arm::RegisterDesc rows[] = {
+        arm::keyedReg(0x00, 0x1234AB, Kind::kReadWrite, "0 3-1"),
+        arm::keyedReg(0x04, 0x00C0DE, Kind::kReadOnly, "0 31-16"),
+        arm::keyedReg(0x08, 0x000777, Kind::kReadWrite, "31-0"),
+    };
+    static constexpr arm::MapDesc desc = arm::mapDesc(rows, "1.0", "test/Product", arm::kProductPolicy);
+    armtest::FakeAccess hw;
+    hw.memory[0x104] = 0xABCD0001;
+    armtest::Bench map(desc, &hw, arm::Window{0x100, 0, 8});
+    struct Case { uint32_t id; int64_t code; };
+    const Case reads[] = {
+        {0x8000C0DE, 0}, {0xBF00C0DE, 0}, {0x4000C0DE, 0}, {0x0200C0DE | 0x40000000, 0},
+        {0xC000C0DE, kBadId}, {0x0000C0DE, kBadId},
+    };
+    for (const Case& c : reads) {
+        tStatus st;
+        uint64_t v = 0;
+        map.read(c.id, v, st);
+        EXPECT_EQ(st.code, c.code) << std::hex << c.id;
+    }
+    tStatus st;
+    map.refresh(0x0200C0DE, st);  // a field id without the read-side bit names the whole register
+    EXPECT_EQ(st.code, 0);
+    map.refresh(0x4200C0DE, st);  // with it, nothing
+    EXPECT_EQ(st.code, kBadId);
+    tStatus w;
+    map.set(0x001234AB, 2, w);  // one-bit fields are flags
+    map.set(0x201234AB, 9, w);  // a 3-bit number keeps the low bits
+    EXPECT_EQ(map.state(0).shadow, 0x3u);
+    uint64_t v = 0;
+    map.read(0x80000777, v, w);  // outside the window: all ones, nothing touched
+    EXPECT_EQ(w.code, kOutside);
+    EXPECT_EQ(v, 0xFFFFFFFFu);
+    EXPECT_EQ(hw.writes().size(), 0u);
+}
+
 TEST_F(Fixture, TwinViewsKeepTheirOwnShadows) {
     map.set(0x0C000014, 0x3FF, st);
     EXPECT_FALSE(map.state(6).dirty);

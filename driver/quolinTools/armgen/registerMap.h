@@ -180,6 +180,16 @@ constexpr RegisterDesc reg(uint32_t offset, unsigned width, Kind kind, const cha
     return r;
 }
 
+// A row whose key is not its offset, in the product maps' identifier form: a read-only
+// register's fields carry the read-side bit, its whole-register identifier does not.
+constexpr RegisterDesc keyedReg(uint32_t offset, uint32_t key, Kind kind, const char* fields, uint64_t keep = ~0ull) {
+    RegisterDesc r = reg(offset, 32, kind, fields, 0, keep);
+    if (key > kKeyMask) malformedRegisterTable();
+    r.key = key;
+    r.wholeReadSide = false;
+    return r;
+}
+
 // A register member without identifier (the bridge core's 64-bit data port).
 constexpr RegisterDesc hiddenReg(uint32_t offset, unsigned width, Kind kind, uint64_t keep) {
     RegisterDesc r = reg(offset, width, kind, "", 0, keep);
@@ -215,6 +225,7 @@ struct Policy {
 
 constexpr Policy kFamilyPolicy{false, false, false, false};
 constexpr Policy kBridgePolicy{true, true, false, false};
+constexpr Policy kProductPolicy{true, true, true, true};
 
 struct MapDesc {
     const RegisterDesc* registers;
