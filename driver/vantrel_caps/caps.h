@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kzapalcodegen/pciIdentifiers.h"
+
 namespace vantrel_caps {
 
 // This product's PCI subsystem identifier, as listed in the driver's PCI ID table.
-constexpr uint32_t kProductPciSubsystemId = 0x7A31;
+constexpr uint32_t kProductPciSubsystemId = kzvorn_driver::kPCISubsystemID;
 
 struct PowerAllocationLimitInMircroWatts {
     uint32_t first;   // total power budget for the power-allocation controller
