@@ -1,0 +1,22 @@
+// The timing block (digital output, output timer, trigger lines) as a register file. Six offsets
+// carry a read register beside a write register: the digital-output read register at 0x00, the
+// output timer's status and read registers at 0x34, 0x38, 0x40 and 0x48, and the trigger lines'
+// read registers at 0xDC and 0xE0.
+#pragma once
+
+#include "board/bar0Map.h"
+#include "board/registerFile.h"
+
+namespace board {
+
+class TimingBlock : public RegisterFile {
+public:
+    explicit TimingBlock(Board& board) : RegisterFile(board, {0x00, 0x34, 0x38, 0x40, 0x48, 0xDC, 0xE0}) {}
+
+    // The level of the flash's write-protect line: bit 7 of the digital-output register at 0x04.
+    bool writeProtectLine() const { return (written(0x04) & 0x80) != 0; }
+};
+
+TimingBlock& installTimingBlock(Board& board);
+
+}  // namespace board
