@@ -25,7 +25,7 @@ bool narrow(uint64_t value, uint32_t& narrowed, tStatus& status) {
 }  // namespace
 
 const TolvaneHelper::tStep TolvaneHelper::kBringUpSteps[kBringUpStepCount] = {
-    &TolvaneHelper::stepNotBuilt,  // registries
+    &TolvaneHelper::stepRegistries,
     &TolvaneHelper::stepCapabilities,
     &TolvaneHelper::stepNotBuilt,  // bridge objects
     &TolvaneHelper::stepNotBuilt,  // non-isolated image
@@ -64,8 +64,8 @@ const TolvaneHelper::tStep TolvaneHelper::kTeardownSteps[kTeardownStepCount] = {
     &TolvaneHelper::teardownDisabledErrors,
     &TolvaneHelper::teardownNothingBuilt,  // non-isolated objects
     &TolvaneHelper::teardownNothingBuilt,  // bridge objects
-    &TolvaneHelper::teardownNothingBuilt,  // storage-map and device-window registries
-    &TolvaneHelper::teardownNothingBuilt,  // register-map registry
+    &TolvaneHelper::teardownWindowRegistries,
+    &TolvaneHelper::teardownRegisterMapRegistry,
     &TolvaneHelper::teardownNothingBuilt,  // the composites are members, destroyed after the body
 };
 
@@ -150,8 +150,22 @@ void TolvaneHelper::checkSubsystemId(uint32_t subsystemId, tStatus& status) {
     if (status.isNotFatal() && subsystemId != kPCISubsystemID) KZ_SET_CODE(status, KZ_DEVICE_CODE(0xBFFA4304));
 }
 
+void TolvaneHelper::stepRegistries(tStatus& status) {
+    registerMaps_ = new (status) armki::ARMDispatcher();
+    deviceWindows_ = new (status) devicewindow::DeviceWindowDispatcher();
+}
+
 void TolvaneHelper::stepCapabilities(tStatus& status) {
-    checkSubsystemId(context_.device->getPCIDescription().subsystemId, status);
+    const uint32_t subsystemId = context_.device->getPCIDescription().subsystemId;
+    checkSubsystemId(subsystemId, status);
+    if (status.isFatal()) return;
+    const vantrel_caps::CapsDefinitions& table = vantrel_caps::getCapsDefinitions();
+    const vantrel_caps::Caps* record = table.find(subsystemId);
+    if (record == table.end()) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
+        return;
+    }
+    capabilities_ = record;
 }
 
 void TolvaneHelper::teardownSessionCleanup(tStatus& status) { cleanupOperations_.cleanup(status); }
@@ -159,5 +173,16 @@ void TolvaneHelper::teardownSessionCleanup(tStatus& status) { cleanupOperations_
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
 
 void TolvaneHelper::teardownDisabledErrors(tStatus& status) { disabledErrorsActive_ = false; }
+
+// Each registry removes the names still registered.
+void TolvaneHelper::teardownWindowRegistries(tStatus& status) {
+    delete deviceWindows_;
+    deviceWindows_ = nullptr;
+}
+
+void TolvaneHelper::teardownRegisterMapRegistry(tStatus& status) {
+    delete registerMaps_;
+    registerMaps_ = nullptr;
+}
 
 }  // namespace kzvorn_driver

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 
+#include "armki/armDispatcher.h"
 #include "device/bringUpPlan.h"
+#include "deviceWindow/deviceWindowDispatcher.h"
 #include "kdut/cleanupOperation.h"
 #include "kdut/hardwareStateChecker.h"
 #include "kdut/setupTracker.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "kzvorn_shared/setupLevel.h"
+#include "vantrel_caps/caps.h"
 
 namespace kzark {
 class RoutingResourcesManager;
@@ -78,7 +81,11 @@ public:
     // hand out or wake.
     uint32_t getBoardSerialNumber(nKZAPALS100::tStatus& status) { return 0; }
     // The capability record's model name; none before level 2.
-    const char* getModelName() const { return nullptr; }
+    const char* getModelName() const { return capabilities_ != nullptr ? capabilities_->modelName : nullptr; }
+    const vantrel_caps::Caps* getCapabilities() const { return capabilities_; }
+    // The named-access registries; none when level 1 did not run.
+    armki::ARMDispatcher* getARMDispatcher() const { return registerMaps_; }
+    devicewindow::DeviceWindowDispatcher* getDeviceWindowDispatcher() const { return deviceWindows_; }
     kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
     void attachRoutingResources() {}
     void detachRoutingResources() {}
@@ -92,11 +99,14 @@ private:
 
     // A step whose level is not built yet stops the bring-up.
     void stepNotBuilt(nKZAPALS100::tStatus& status);
+    void stepRegistries(nKZAPALS100::tStatus& status);
     void stepCapabilities(nKZAPALS100::tStatus& status);
 
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
+    void teardownWindowRegistries(nKZAPALS100::tStatus& status);
+    void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
 
     static const tStep kBringUpSteps[kBringUpStepCount];
@@ -107,6 +117,9 @@ private:
     TolvaneHelperParameters parameters_;
     kdut::CleanupOperationComposite cleanupOperations_;
     kdut::HardwareStateCheckerComposite checkers_;
+    armki::ARMDispatcher* registerMaps_ = nullptr;
+    devicewindow::DeviceWindowDispatcher* deviceWindows_ = nullptr;
+    const vantrel_caps::Caps* capabilities_ = nullptr;
     // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
     bool disabledErrorsActive_ = false;
 };

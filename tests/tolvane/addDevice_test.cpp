@@ -1,5 +1,6 @@
 #include <memory>
 
+#include "kzapalcodegen/driverEntry.h"
 #include "tolvane/fixture.h"
 
 using namespace tolvanetest;
@@ -15,6 +16,10 @@ TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
     EXPECT_EQ(tracker().reached, 2);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 3 is not built yet";
+    ASSERT_NE(device()->getHelper(), nullptr);
+    EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
+    EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
     EXPECT_EQ(device()->getPnPState(), nKZAPAL000::tDeviceCore::kPnPStateReady);
 
     const auto interfaces = kal::sim::interfaces();
@@ -32,6 +37,8 @@ TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     EXPECT_EQ(properties[0].name, "serialNumber");
     EXPECT_EQ(text(properties[0]), "0") << "no serial number below level 3";
     EXPECT_EQ(properties[1].name, "modelName");
+    EXPECT_EQ(text(properties[1]), vantrel_caps::getCapsDefinitions().find(kPCISubsystemID)->modelName);
+    EXPECT_FALSE(text(properties[1]).empty());
     EXPECT_EQ(properties[2].name, "manufacturerName");
     EXPECT_EQ(text(properties[2]), "Kazmerion");
     EXPECT_EQ(properties[3].name, "pxiGeographicAddress");

@@ -32,7 +32,6 @@ protected:
     // Levels 1 and 2 real, the levels above not built yet unless a test fakes them.
     Tolvane() : window_(board::installProduct(board_)) {
         plan_.observer = &recorder_;
-        plan_.fake(kStepRegistries, BringUpPlan::kSucceed);  // until the registries exist
     }
 
     void SetUp() override {

@@ -41,7 +41,9 @@ TEST_F(LifeCycle, AResetReachesItsTargetAndInvalidatesEveryOpenSession) {
     kal::sim::Session first = open();
     EXPECT_EQ(reset(first, 1), -52010);
     EXPECT_EQ(tracker().reached, 1);
-    EXPECT_NE(device()->getHelper(), nullptr);
+    ASSERT_NE(device()->getHelper(), nullptr);
+    EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr) << "level 1: the registries";
+    EXPECT_EQ(device()->getHelper()->getModelName(), nullptr) << "level 2 did not run";
 
     kal::sim::Session second = open();
     EXPECT_EQ(admit(second, 1), 0);
@@ -86,6 +88,8 @@ TEST_F(Tolvane, AFailedBringUpLeavesTheDeviceUpAtTheLevelBelow) {
     EXPECT_EQ(tracker().reached, 3);
     EXPECT_EQ(tracker().status.code, failure);
     ASSERT_NE(device()->getHelper(), nullptr) << "the helper stays with what it built";
+    EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
+    EXPECT_NE(device()->getHelper()->getModelName(), nullptr);
     kal::sim::Session session = kernel_.open("smu_kzvorn");
     ASSERT_TRUE(session);
     EXPECT_EQ(admit(session, 3), 0);
