@@ -150,7 +150,6 @@ protected:
     }
 
     const uint32_t* getResetGenerationCounter() const { return &resetGeneration_; }
-    SetupTracker<tLevel>& tracker() { return tracker_; }
 
     int32_t ioDrainTimeoutStatus_ = static_cast<int32_t>(0xBFFA4305);
     SetupTracker<tLevel> tracker_;

@@ -148,3 +148,32 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     EXPECT_TRUE(deviceRefused);
     EXPECT_TRUE(bringUpFailed);
 }
+
+// The same for the kernel objects add device and the bring-up make.
+TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
+    plan_.observer = nullptr;
+    const int64_t before = kal::sim::liveAllocations();
+    for (const char* call : {"createMutex", "createSpinLock"}) {
+        for (uint64_t nth = 1;; ++nth) {
+            int32_t result;
+            uint64_t failures;
+            {
+                kal::sim::FailKernelCall refuse(call, nth);
+                result = add();
+                failures = refuse.failures();
+            }
+            if (result != 0) {
+                EXPECT_EQ(result, -51352) << call << " " << nth;
+            } else if (failures != 0) {
+                EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
+                EXPECT_LT(tracker().reached, 2) << call << " " << nth;
+            }
+            if (device() != nullptr) {
+                kernel_.removeDevice(*function_);
+                kernel_.deleteDevice(*function_);
+            }
+            EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+            if (failures == 0) break;
+        }
+    }
+}

@@ -168,6 +168,27 @@ TEST_F(LifeCycle, AllocationFailuresInOpen) {
     }
 }
 
+// The session's spin lock or one of its mutexes refused: the open fails and leaves nothing.
+TEST_F(LifeCycle, KernelObjectsRefusedInOpen) {
+    const int64_t before = kal::sim::liveAllocations();
+    for (const char* call : {"createSpinLock", "createMutex"}) {
+        for (uint64_t nth = 1;; ++nth) {
+            int32_t result = 0;
+            uint64_t failures;
+            {
+                kal::sim::FailKernelCall refuse(call, nth);
+                kal::sim::Session session = kernel_.open("smu_kzvorn", &result);
+                failures = refuse.failures();
+            }
+            if (failures == 0) break;
+            EXPECT_EQ(result, -51352) << call << " " << nth;
+            EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+            EXPECT_EQ(device()->getOpenSessionCount(), 0u);
+            EXPECT_EQ(device()->getReservations().getReservedMask(), 0u);
+        }
+    }
+}
+
 // Removal closes the gate for new requests, waits for the one inside, tears the bring-up down in
 // its order and unregisters the interfaces.
 TEST_F(LifeCycle, RemovalDrainsThenTearsDown) {
