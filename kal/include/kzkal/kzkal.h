@@ -7,3 +7,5 @@
 #include "kzkal/sync.h"
 #include "kzkal/debug.h"
 #include "kzkal/regmem.h"
+#include "kzkal/time.h"
+#include "kzkal/thread.h"

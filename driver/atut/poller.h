@@ -1,0 +1,122 @@
+// The one way the driver waits on hardware: read, mask, test, pause (doubling), until the
+// condition holds or the deadline has passed.
+#pragma once
+
+#include <cstdint>
+
+#include "kzapal/protons/status.h"
+#include "kzapal/protons/statusCodes.h"
+#include "kzapal/quarks/time.h"
+
+namespace atut {
+
+enum PollCondition : uint32_t {
+    kPollAnyBitSet = 0,
+    kPollAllBitsSet = 1,
+    kPollNoBitSet = 2,
+    kPollEqual = 3,
+};
+
+// Takes over a poll's time-out: the poller then records nothing itself.
+class PollerTimeoutHandler {
+public:
+    virtual ~PollerTimeoutHandler() {}
+    virtual void onTimeout(nKZAPALS100::tStatus& status) = 0;
+};
+
+// Lets a getter without a status argument be polled.
+template <class tTarget, class tResult>
+class PollerStatusAdapter {
+public:
+    using tGetter = tResult (tTarget::*)() const;
+
+    PollerStatusAdapter(const tTarget& target, tGetter getter) : target_(&target), getter_(getter) {}
+    tResult poll(nKZAPALS100::tStatus&) const { return (target_->*getter_)(); }
+
+private:
+    const tTarget* target_;
+    tGetter getter_;
+};
+
+template <class tTimeoutType, class tValue = uint32_t>
+class Poller {
+public:
+    using tBase = typename tTimeoutType::tBase;
+
+    // Pauses in microseconds; a maximum pause of 0 reads back to back.
+    Poller(uint64_t initialPauseUs, uint64_t maximumPauseUs, int32_t timeoutStatus,
+           PollerTimeoutHandler* handler = nullptr)
+        : initialPause_(initialPauseUs), maximumPause_(maximumPauseUs), timeoutStatus_(timeoutStatus),
+          handler_(handler) {}
+
+    // The getter returns the value (32, 16 bits or bool) and may record a failure in the status.
+    template <class tTarget, class tResult>
+    void poll(tTarget& target, tResult (tTarget::*getter)(nKZAPALS100::tStatus&), tValue compare, tValue mask,
+              uint64_t timeoutUs, bool useTimeout, uint32_t condition, nKZAPALS100::tStatus& status) const {
+        run([&](nKZAPALS100::tStatus& s) { return static_cast<tValue>((target.*getter)(s)); }, compare, mask,
+            timeoutUs, useTimeout, condition, status);
+    }
+    template <class tTarget, class tResult>
+    void poll(const tTarget& target, tResult (tTarget::*getter)(nKZAPALS100::tStatus&) const, tValue compare,
+              tValue mask, uint64_t timeoutUs, bool useTimeout, uint32_t condition,
+              nKZAPALS100::tStatus& status) const {
+        run([&](nKZAPALS100::tStatus& s) { return static_cast<tValue>((target.*getter)(s)); }, compare, mask,
+            timeoutUs, useTimeout, condition, status);
+    }
+
+    // Without a time-out, until value & mask == compare; ends early only when the status turns
+    // into an error, and then reports as a time-out does.
+    template <class tTarget, class tResult>
+    void waitForValueNoStatus(const tTarget& target, tResult (tTarget::*getter)() const, tValue compare, tValue mask,
+                              nKZAPALS100::tStatus& status) const {
+        const PollerStatusAdapter<tTarget, tResult> adapter(target, getter);
+        poll(adapter, &PollerStatusAdapter<tTarget, tResult>::poll, compare, mask, 0, false, kPollEqual, status);
+    }
+
+private:
+    template <class tRead>
+    void run(tRead read, tValue compare, tValue mask, uint64_t timeoutUs, bool useTimeout, uint32_t condition,
+             nKZAPALS100::tStatus& status) const {
+        using namespace kzvorn_driver::nKZAPAL000;
+        if (status.isFatal()) return;
+        const uint64_t tick = tBase::tick();
+        // Saturates: a huge time-out means "no deadline", never a deadline in the past.
+        const uint64_t deadline = saturatingAdd(convertTime(timeoutUs, kMicrosecond, tBase::kUnit), tick);
+        const uint64_t start = useTimeout ? tBase::now() : 0;
+        uint64_t pause = initialPause_;
+        for (;;) {
+            // Tested before the read, so the read that finds the deadline passed can still succeed.
+            const bool expired = useTimeout && tBase::now() - start >= deadline;
+            const tValue value = read(status) & mask;
+            bool holds = false;
+            switch (condition) {
+                case kPollAnyBitSet: holds = value != 0; break;
+                case kPollAllBitsSet: holds = value == mask; break;
+                case kPollNoBitSet: holds = value == 0; break;
+                case kPollEqual: holds = value == compare; break;
+                default: KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter); break;
+            }
+            if (holds) return;
+            if (maximumPause_ != 0) {
+                const uint64_t next = pause > maximumPause_ / 2 ? maximumPause_ : pause * 2;
+                tTimeoutType wait(saturatingAdd(convertTime(pause, kMicrosecond, tBase::kUnit), tick), tBase::kUnit);
+                wait.start();
+                wait.waitForTimeout();
+                pause = next;
+            }
+            if (expired || status.isFatal()) break;
+        }
+        if (handler_ != nullptr) {
+            handler_->onTimeout(status);
+        } else {
+            KZ_SET_CODE(status, timeoutStatus_);
+        }
+    }
+
+    uint64_t initialPause_;
+    uint64_t maximumPause_;
+    int32_t timeoutStatus_;
+    PollerTimeoutHandler* handler_;
+};
+
+}  // namespace atut
