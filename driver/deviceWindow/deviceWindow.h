@@ -36,4 +36,10 @@ inline bool rangeInside(uint64_t offset, uint64_t size, uint64_t limit) {
     return offset <= limit && size <= limit - offset;
 }
 
+// The checks window operations start with; false when the status holds an error. A range outside
+// [0, limit) records outsideCode; a null pointer -240031, before the range is looked at.
+bool checkRange(uint64_t offset, uint64_t size, uint64_t limit, int64_t outsideCode, nKZAPALS100::tStatus& status);
+bool checkPointerAndRange(const void* pointer, uint64_t offset, uint64_t size, uint64_t limit, int64_t outsideCode,
+                          nKZAPALS100::tStatus& status);
+
 }  // namespace devicewindow

@@ -48,24 +48,6 @@ MemoryWindow::MemoryWindow(MemoryAccessor& accessor, tStatus& status)
     softCopy_.resize(accessor.getSize(), status);
 }
 
-bool MemoryWindow::checkRange(uint64_t offset, uint64_t size, tStatus& status) {
-    if (status.isFatal()) return false;
-    if (!rangeInside(offset, size, getSizeInBytes())) {
-        KZ_SET_CODE(status, kStatusRangeOutsideWindow);
-        return false;
-    }
-    return true;
-}
-
-bool MemoryWindow::checkPointerAndRange(const void* pointer, uint64_t offset, uint64_t size, tStatus& status) {
-    if (status.isFatal()) return false;
-    if (pointer == nullptr) {
-        KZ_SET_CODE(status, kStatusNullPointer);
-        return false;
-    }
-    return checkRange(offset, size, status);
-}
-
 void MemoryWindow::copyOut(uint64_t offset, uint64_t size, char* destination) {
     for (uint64_t i = 0; i < size; ++i) destination[i] = static_cast<char>(softCopy_[offset + i].value);
 }

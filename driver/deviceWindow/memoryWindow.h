@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "deviceWindow/deviceWindow.h"
+#include "deviceWindow/statusCodes.h"
 #include "deviceWindow/memoryAccessor.h"
 #include "deviceWindow/softCopyByte.h"
 #include "kzapal/protons/synchronization.h"
@@ -43,9 +44,13 @@ private:
     void fetchInvalid(uint64_t offset, uint64_t size, tStatus& status);
     // One run over the whole range (none when it is empty).
     void transferWhole(uint64_t offset, uint64_t size, bool writing, tStatus& status);
-    // The checks every operation starts with: the pointer (when it takes one), then the range.
-    bool checkRange(uint64_t offset, uint64_t size, tStatus& status);
-    bool checkPointerAndRange(const void* pointer, uint64_t offset, uint64_t size, tStatus& status);
+    bool checkRange(uint64_t offset, uint64_t size, tStatus& status) {
+        return devicewindow::checkRange(offset, size, getSizeInBytes(), kStatusRangeOutsideWindow, status);
+    }
+    bool checkPointerAndRange(const void* pointer, uint64_t offset, uint64_t size, tStatus& status) {
+        return devicewindow::checkPointerAndRange(pointer, offset, size, getSizeInBytes(), kStatusRangeOutsideWindow,
+                                                  status);
+    }
     // flush after the range's bytes are known to be valid.
     void flushValid(uint64_t offset, uint64_t size, bool force, tStatus& status);
 
