@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../kzhtl/failures.h"
@@ -314,6 +315,36 @@ TEST(FlashWindow, AllocationFailuresGiveMemoryFullAndKeepNoHalfBuiltSector) {
         }
         EXPECT_EQ(status.code, nKZAPALS100::kStatusMemoryFull);
         EXPECT_EQ(kal::sim::liveAllocations(), live) << failAt;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The window's lock keeps each sector rewrite whole when two threads flush different sectors.
+TEST(FlashWindow, RewritesFromTwoThreadsDoNotInterleave) {
+    FlashStack s;
+    std::vector<std::thread> threads;
+    for (uint32_t t = 0; t < 2; ++t) {
+        threads.emplace_back([&s, t] {
+            tStatus status;
+            const char byte = static_cast<char>('a' + t);
+            s.window.write(&byte, 0x1000 * (t + 1), 1, false, status);
+            EXPECT_TRUE(status.isSuccess());
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(s.flash.contents(0x1000, 1), bytesOf("a"));
+    EXPECT_EQ(s.flash.contents(0x2000, 1), bytesOf("b"));
+    // Each rewrite runs from its line change up to its line change back, programming one sector.
+    uint32_t sector = 0;
+    for (const std::string& line : commands(s)) {
+        if (line == "WP high" || line == "WP low") sector = 0;
+        if (line.rfind("02 @", 0) != 0) continue;
+        const uint32_t address = std::stoul(line.substr(4, 6), nullptr, 16) & ~0xFFFu;
+        if (sector == 0) sector = address;
+        ASSERT_EQ(address, sector);
     }
 }
 
