@@ -3,13 +3,15 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "board/hostAllocator.h"
 #include "kal/sim/debug.h"
 #include "kzkal/debug.h"
 
 namespace {
 
 std::mutex gLock;
-std::vector<std::string>* gLines = nullptr;
+// Printed from the driver's threads, also while their allocations are made to fail.
+board::HostVector<board::HostString> gLines;
 bool gEcho = false;
 kal::sim::HaltHandler gHaltHandler = nullptr;
 
@@ -17,8 +19,7 @@ kal::sim::HaltHandler gHaltHandler = nullptr;
 
 extern "C" void nKZKAL100_printToDebugger(const char* line) {
     std::lock_guard<std::mutex> guard(gLock);
-    if (gLines == nullptr) gLines = new std::vector<std::string>();
-    gLines->emplace_back(line != nullptr ? line : "");
+    gLines.emplace_back(line != nullptr ? line : "");
     if (gEcho) std::fprintf(stderr, "%s", line != nullptr ? line : "");
 }
 
@@ -42,12 +43,14 @@ namespace kal::sim {
 
 std::vector<std::string> debugLines() {
     std::lock_guard<std::mutex> guard(gLock);
-    return gLines != nullptr ? *gLines : std::vector<std::string>();
+    std::vector<std::string> lines;
+    for (const board::HostString& line : gLines) lines.emplace_back(line.c_str());
+    return lines;
 }
 
 void clearDebugLines() {
     std::lock_guard<std::mutex> guard(gLock);
-    if (gLines != nullptr) gLines->clear();
+    gLines.clear();
 }
 
 void setDebugEcho(bool echo) {

@@ -1,0 +1,26 @@
+// Boards plugged into the simulated PCI bus, as the kernel layer presents them to the driver.
+#pragma once
+
+#include "board/board.h"
+#include "board/topology.h"
+#include "kzkal/pci.h"
+
+namespace kal::sim {
+
+// One PCI function: the kernel layer's record (whose PCI handle points back here) over a board.
+struct PciFunction {
+    board::Board* board = nullptr;
+    nKZKAL200_tPCIDevice record{};
+    // Legacy interrupt of the record before MSI replaced it.
+    uint32_t legacyInterrupt = 0;
+};
+
+// Attaches the board's BARs and builds its record from the board's identity. The function lives
+// until unplugged; the board must outlive it.
+PciFunction& plugBoard(board::Board& board);
+void unplugBoard(PciFunction& function);
+
+// The bridges the bus enumeration reports (empty by default).
+void setPciTopology(const board::PciTopology& topology);
+
+}  // namespace kal::sim

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "board/board.h"
+
+namespace {
+
+// A status register whose read counts up and whose write stores the inverse: enough to see
+// that reads and writes reach the region and what lands in the BAR's memory.
+class CountingRegion : public board::Region {
+public:
+    uint64_t read(uint64_t offset, unsigned width) override { return ++reads + offset; }
+    void write(uint64_t offset, unsigned width, uint64_t value) override { setMemory(offset, width, ~value); }
+    uint64_t reads = 0;
+};
+
+TEST(Board, PlainMemoryWhereNoRegionIsMapped) {
+    board::Board b;
+    b.write(0, 0x100, 4, 0x12345678);
+    EXPECT_EQ(b.read(0, 0x100, 4), 0x12345678u);
+    EXPECT_EQ(b.read(0, 0x101, 1), 0x56u);
+    EXPECT_EQ(b.read(0, 0x102, 2), 0x1234u);
+    b.write(0, 0x200, 8, 0x1122334455667788ull);
+    EXPECT_EQ(b.read(0, 0x204, 4), 0x11223344u);
+    // The BAR's memory is the store itself, little-endian.
+    EXPECT_EQ(b.bar(0).memory()[0x100], 0x78);
+}
+
+TEST(Board, RegionsReceiveOffsetsRelativeToTheirStartAndKeepMemoryCurrent) {
+    board::Board b;
+    auto& region = b.addRegion<CountingRegion>(0, 0x4000, 0x100);
+    EXPECT_EQ(b.read(0, 0x4010, 4), 0x11u);
+    EXPECT_EQ(b.read(0, 0x4010, 4), 0x12u);
+    EXPECT_EQ(region.reads, 2u);
+    EXPECT_EQ(b.bar(0).load(0x4010, 4), 0x12u);  // last value read
+    b.write(0, 0x4020, 2, 0x00FF);
+    EXPECT_EQ(b.bar(0).load(0x4020, 2), 0xFF00u);
+    // Just outside the region is plain memory again.
+    b.write(0, 0x4100, 4, 7);
+    EXPECT_EQ(b.read(0, 0x4100, 4), 7u);
+    EXPECT_EQ(region.reads, 2u);
+}
+
+TEST(Board, AccessLogRecordsEveryAccessInOrder) {
+    board::Board b;
+    b.write(0, 0xC0, 4, 0x400C);
+    b.write(0, 0xE0, 4, 0x1000);
+    b.read(0, 0xC0, 4);
+    b.write(0, 0xC0, 4, 0x408C);
+    b.configRead(0x06, 2);
+    EXPECT_EQ(b.log().writesTo(0xC0), (std::vector<uint64_t>{0x400C, 0x408C}));
+    EXPECT_EQ(b.log().countReads(0xC0), 1u);
+    EXPECT_EQ(b.log().countReads(0x06, board::kConfigSpace), 1u);
+    auto entries = b.log().entries();
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[1].offset, 0xE0u);
+    EXPECT_EQ(entries[1].width, 4u);
+    EXPECT_EQ(entries[1].direction, board::Direction::Write);
+    b.log().clear();
+    b.log().setEnabled(false);
+    b.write(0, 0xC0, 4, 1);
+    EXPECT_TRUE(b.log().entries().empty());
+}
+
+TEST(Board, ConfigurationSpaceKeepsItsReadOnlyHeader) {
+    board::Identity id;
+    id.vendorId = 0x1A2B;
+    id.deviceId = 0x7C01;
+    id.subsystemVendorId = 0x1A2B;
+    id.subsystemId = 0x7E42;
+    id.revision = 3;
+    board::Board b(id);
+    EXPECT_EQ(b.configRead(0x00, 4), 0x7C011A2Bu);
+    EXPECT_EQ(b.configRead(0x2C, 4), 0x7E421A2Bu);
+    EXPECT_EQ(b.configRead(0x08, 1), 3u);
+    b.configWrite(0x00, 2, 0x5A5A);
+    b.configWrite(0x04, 2, 0x0006);
+    EXPECT_EQ(b.configRead(0x00, 2), 0x1A2Bu);
+    EXPECT_EQ(b.configRead(0x04, 2), 0x0006u);
+    EXPECT_EQ(b.log().writesTo(0x00, board::kConfigSpace), (std::vector<uint64_t>{0x5A5A}));
+}
+
+TEST(BoardDeath, AccessesOutsideTheBoardAbort) {
+    board::Board b({}, {0x1000});
+    EXPECT_DEATH(b.read(0, 0xFFE, 4), "outside the BAR");
+    EXPECT_DEATH(b.write(1, 0, 4, 0), "no such BAR");
+    EXPECT_DEATH(b.addRegion<CountingRegion>(0, 0x800, 0x1000), "outside the BAR");
+    b.addRegion<CountingRegion>(0, 0x100, 0x100);
+    EXPECT_DEATH(b.addRegion<CountingRegion>(0, 0x1F0, 0x20), "overlapping");
+}
+
+}  // namespace
