@@ -2,7 +2,7 @@
 
 #include "device/tolvaneDevice.h"
 #include "kzapal/protons/memory.h"
-#include "kzapalcodegen/driverEntry.h"
+#include "kzapalcodegen/pciIdentifiers.h"
 #include "kzapal/protons/statusCodes.h"
 
 namespace kzvorn_driver {
