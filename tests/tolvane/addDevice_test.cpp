@@ -46,19 +46,36 @@ TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     EXPECT_EQ(kal::sim::liveProperties(kBusScope, &function_->record).size(), 16u);
 }
 
-TEST_F(Tolvane, TheGeographicAddressIsZeroWhenItCannotBeRead) {
-    board::Board other(board::productIdentity());
-    board::ProductOptions options;
-    options.geographicAddress.chain = board::GeographicAddressOptions::Chain::Missing;
-    board::installProduct(other, options);
-    kal::sim::PciFunction& function = kernel_.plug(other);
-    TolvaneDevice::setBringUpPlan(&plan_);
-    ASSERT_EQ(kernel_.addDevice(function), 0);
-    TolvaneDevice::setBringUpPlan(nullptr);
-    bool found = false;
-    for (const auto& p : kal::sim::liveProperties(kDeviceScope, &function.record))
-        if (p.name == "pxiGeographicAddress") found = true;
-    EXPECT_FALSE(found) << "a failed read leaves the property out";
+// 0xFFFFFFFF when the capability has nothing to read; left out (the read failed) when the
+// capability is missing.
+TEST_F(Tolvane, TheGeographicAddressOfOtherCapabilities) {
+    struct Case {
+        board::GeographicAddressOptions::Chain chain;
+        uint32_t mode;
+        bool published;
+        uint32_t value;
+    } cases[] = {
+        {board::GeographicAddressOptions::Chain::Normal, 0, true, 0xFFFFFFFF},
+        {board::GeographicAddressOptions::Chain::Missing, 4, false, 0},
+        {board::GeographicAddressOptions::Chain::Cyclic, 4, false, 0},
+    };
+    std::vector<std::unique_ptr<board::Board>> boards;
+    for (const Case& c : cases) {
+        boards.push_back(std::make_unique<board::Board>(board::productIdentity()));
+        board::ProductOptions options;
+        options.geographicAddress.chain = c.chain;
+        options.geographicAddress.mode = c.mode;
+        board::installProduct(*boards.back(), options);
+        kal::sim::PciFunction& function = kernel_.plug(*boards.back());
+        ASSERT_EQ(kernel_.addDevice(function), 0);
+        bool published = false;
+        for (const auto& p : kal::sim::liveProperties(kDeviceScope, &function.record)) {
+            if (p.name != "pxiGeographicAddress") continue;
+            published = true;
+            EXPECT_EQ(number(p), c.value);
+        }
+        EXPECT_EQ(published, c.published) << int(c.chain);
+    }
 }
 
 // The kernel offers only what the ID table lists; offered anyway, add device refuses it itself.
