@@ -104,6 +104,26 @@ TEST(StorageMapAccess, AnEarlierErrorStopsEverything) {
     EXPECT_EQ(f.cachedByte(kCalibration0 + 1701), board::factory::kDACCurrentGainFine);
 }
 
+// A map is built whatever the caller's status holds; a lock that could not be created is reported
+// then, and again by every operation that needs it, instead of being taken.
+TEST(StorageMapAccess, AMapWithoutItsLock) {
+    FlashFixture f;
+    tStatus status;
+    status.code = -5;
+    {
+        kal::sim::FailKernelCall fail("createMutex");
+        CalibrationStorageMap map(kCalibration0, &f.window, status);
+        EXPECT_EQ(status.getCode(), -5);
+        tStatus later;
+        map.setDACCurrentGainFine(1, later);
+        EXPECT_EQ(later.getCode(), -52000);
+        later.clear();
+        EXPECT_FALSE(map.isChecksumValid(later));
+        EXPECT_EQ(later.getCode(), -52000);
+    }
+    EXPECT_EQ(f.cachedByte(kCalibration0 + 1701), board::factory::kDACCurrentGainFine);
+}
+
 TEST(StorageMapAccess, ElementCountsAndSizes) {
     FlashFixture f;
     tStatus status;
