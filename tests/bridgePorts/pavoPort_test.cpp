@@ -8,7 +8,7 @@
 
 #include "board/switchedBusInterface.h"
 #include "kal/sim/clock.h"
-#include "portAccessor/bridgePorts.h"
+#include "bridgePorts/bridgePorts.h"
 #include "quolinTools/armgen/IOPort2RegMap.h"
 #include "quolinTools/armgen/IsolationPortRegMap.h"
 #include "quolinTools/ioPort2/ioPort2.h"
