@@ -8,11 +8,13 @@
 
 #include "board/switchedBusInterface.h"
 #include "kal/sim/clock.h"
+#include "kal/sim/faults.h"
 #include "bridgePorts/bridgePorts.h"
 #include "quolinTools/armgen/IOPort2RegMap.h"
 #include "quolinTools/armgen/IsolationPortRegMap.h"
 #include "quolinTools/ioPort2/ioPort2.h"
 #include "quolinTools/portAccessor/pavoPortAccessor.h"
+#include "quolinTools/spiController/spiController.h"
 
 namespace {
 
@@ -57,6 +59,16 @@ TEST_F(PavoPort, HandshakeWords) {
                                                             {true, kPort, 0xFC, 7}}));
     port.unsupportedOperation(st);
     EXPECT_EQ(st.code, KZ_DEVICE_CODE(0xBFFA806F));
+}
+
+TEST_F(PavoPort, LockThatCannotBeMadeFailsTheBuild) {
+    kal::sim::FailKernelCall noMutex("createMutex", 1, 2);
+    tStatus portBuilt, spiBuilt;
+    quolintools::PavoPortAccessor other(&bimMap, 0, 2, portBuilt);
+    uint8_t* window = mapped;
+    quolintools::SPIController spi(nullptr, nullptr, &window, spiBuilt);
+    EXPECT_EQ(portBuilt.code, nKZAPALS100::kStatusMemoryFull);
+    EXPECT_EQ(spiBuilt.code, nKZAPALS100::kStatusMemoryFull);
 }
 
 TEST_F(PavoPort, BothMapsReachTheSharedRegisterZero) {
