@@ -60,7 +60,7 @@ struct FlashOnBoard : MappedBridge {
           spiAccessor{accessor.base + bar0::kSpiPort, bar0::kSpiPortSize},
           timingAccessor{accessor.base + bar0::kTimingBlock, bar0::kTimingBlockSize},
           windowRegister(windowMap.WindowRegister().readRegister(status)),
-          dataWindow(mapped + quolintools::SPIController::dataWindowOffset(windowRegister)) {
+          dataWindow(quolintools::SPIController::dataWindowAddress(mapped, bar0::kSize, windowRegister, status)) {
         flash.takeLog();
         board.log().clear();
     }

@@ -9,6 +9,7 @@
 #include "deviceWindow/statusCodes.h"
 #include "flash/flashExpectations.h"
 #include "kal/sim/clock.h"
+#include "kzapal/protons/statusCodes.h"
 
 namespace {
 
@@ -90,6 +91,37 @@ TEST(SpiOnBoard, EachTransferSetsUpOnlyWhatChangedAndAccessesTheWindowOnce) {
     failed.code = -1;
     EXPECT_EQ(f.spi.readByte(0x03, 8, 0, 24, failed), 0);
     f.spi.writeByte(0x02, 8, 0, 24, 0, failed);
+    EXPECT_TRUE(f.board.log().entries().empty());
+}
+
+// The window register comes from the hardware: a data window reaching past the mapping is refused.
+TEST(SpiOnBoard, DataWindowMustLieInsideTheMapping) {
+    struct Case {
+        uint32_t windowRegister;
+        uint64_t offset;  // ~0: refused
+    };
+    uint8_t* const mapped = reinterpret_cast<uint8_t*>(uintptr_t{0x10000000});
+    for (const Case& c : {Case{0x0000400C, 0x4000}, Case{0x0003F00C, 0x3F000}, Case{0x0003F0FF, 0x3F000},
+                          Case{0x0003F10C, ~0ull}, Case{0x0004000C, ~0ull}, Case{0xFFFFFF0C, ~0ull}}) {
+        tStatus status;
+        uint8_t* window = quolintools::SPIController::dataWindowAddress(mapped, bar0::kSize, c.windowRegister, status);
+        if (c.offset == ~0ull) {
+            EXPECT_EQ(window, nullptr) << std::hex << c.windowRegister;
+            EXPECT_EQ(status.code, nKZAPALS100::kStatusResourceNotFound);
+        } else {
+            EXPECT_EQ(window, mapped + c.offset) << std::hex << c.windowRegister;
+            EXPECT_EQ(status.code, 0);
+        }
+    }
+    // A controller without a placed window refuses every transfer and touches nothing.
+    FlashOnBoard f;
+    uint8_t* none = nullptr;
+    quolintools::SPIController idle(&f.spiMap, &f.windowMap, &none, f.status);
+    EXPECT_EQ(idle.readByte(0x05, 8, 0, 0, f.status), 0);
+    EXPECT_EQ(f.status.code, nKZAPALS100::kStatusResourceNotFound);
+    tStatus other;
+    idle.command(0x06, 8, other);
+    EXPECT_EQ(other.code, nKZAPALS100::kStatusResourceNotFound);
     EXPECT_TRUE(f.board.log().entries().empty());
 }
 

@@ -1,5 +1,6 @@
 #include "quolinTools/spiController/spiController.h"
 
+#include "kzapal/protons/statusCodes.h"
 #include "kzkal/regmem.h"
 
 namespace quolintools {
@@ -22,8 +23,28 @@ constexpr uint32_t kDataBits = 8;
 
 }  // namespace
 
+uint8_t* SPIController::dataWindowAddress(uint8_t* mapped, uint64_t mappedSize, uint32_t windowRegister,
+                                          tStatus& status) {
+    if (status.isFatal()) return nullptr;
+    const uint64_t position = windowRegister & ~0xFFu;
+    if (mapped == nullptr || position > mappedSize || mappedSize - position < kDataWindowSize) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
+        return nullptr;
+    }
+    return mapped + position;
+}
+
 SPIController::SPIController(tSpiMap* spi, tWindowMap* window, uint8_t* const* dataWindow, tStatus& status)
     : spi_(spi), window_(window), dataWindow_(dataWindow), lock_(status) {}
+
+uint8_t* SPIController::windowAt(uint32_t address, tStatus& status) const {
+    if (status.isFatal()) return nullptr;
+    if (*dataWindow_ == nullptr) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
+        return nullptr;
+    }
+    return *dataWindow_ + (address & (kDataWindowSize - 1));
+}
 
 void SPIController::setupTransfer(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
                                   uint32_t dataBits, Direction direction, tStatus& status) {
@@ -46,17 +67,19 @@ void SPIController::writeTransfer(uint8_t opcode, uint32_t opcodeBits, uint32_t 
                                   uint32_t dataBits, uint8_t data, tStatus& status) {
     if (status.isFatal()) return;
     tAutoLock hold(lock_);
+    uint8_t* at = windowAt(address, status);
     setupTransfer(opcode, opcodeBits, address, addressBits, dataBits, kWrite, status);
-    if (status.isNotFatal()) nKZKAL100_memoryWrite8(windowAt(address), data);
+    if (status.isNotFatal()) nKZKAL100_memoryWrite8(at, data);
 }
 
 uint8_t SPIController::readByte(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
                                 tStatus& status) {
     if (status.isFatal()) return 0;
     tAutoLock hold(lock_);
+    uint8_t* at = windowAt(address, status);
     setupTransfer(opcode, opcodeBits, address, addressBits, kDataBits, kRead, status);
     if (status.isFatal()) return 0;
-    return nKZKAL100_memoryRead8(windowAt(address));
+    return nKZKAL100_memoryRead8(at);
 }
 
 void SPIController::writeByte(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,

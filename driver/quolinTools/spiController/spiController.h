@@ -17,9 +17,14 @@ public:
     using tSpiMap = tQuolinConfigPortSPIWithOffset<0u>;
     using tWindowMap = tQuolinConfigPortWindowWithOffset<0u>;
 
-    // Where the data window lies in mapped register memory, from the window register (0xC0): its
-    // position in the bridge's register space, and the flash sector size it gives.
-    static uint64_t dataWindowOffset(uint32_t windowRegister) { return windowRegister & ~0xFFu; }
+    static constexpr uint64_t kDataWindowSize = 0x1000;
+
+    // The data window's kernel address in the mapped bridge registers, from the window register
+    // (0xC0): mapped + its position. The position comes from the hardware: a window that does not
+    // lie whole inside the mapping gives -52006 and null.
+    static uint8_t* dataWindowAddress(uint8_t* mapped, uint64_t mappedSize, uint32_t windowRegister,
+                                      tStatus& status);
+    // The flash sector size the window register gives.
     static uint64_t sectorSize(uint32_t windowRegister) { return uint64_t{1} << (windowRegister & 31); }
 
     // Neither map is owned; dataWindow points at the variable holding the data window's kernel
@@ -43,7 +48,8 @@ private:
                        uint32_t dataBits, Direction direction, tStatus& status);
     void writeTransfer(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
                        uint32_t dataBits, uint8_t data, tStatus& status);
-    uint8_t* windowAt(uint32_t address) const { return *dataWindow_ + (address & 0xFFF); }
+    // Null, with -52006, while the builder has placed no data window.
+    uint8_t* windowAt(uint32_t address, tStatus& status) const;
 
     tSpiMap* spi_;
     tWindowMap* window_;
