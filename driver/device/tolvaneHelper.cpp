@@ -153,6 +153,7 @@ void TolvaneHelper::checkSubsystemId(uint32_t subsystemId, tStatus& status) {
 void TolvaneHelper::stepRegistries(tStatus& status) {
     registerMaps_ = new (status) armki::ARMDispatcher();
     deviceWindows_ = new (status) devicewindow::DeviceWindowDispatcher();
+    storageMaps_ = new (status) storagemap::StorageMapDispatcher();
 }
 
 void TolvaneHelper::stepCapabilities(tStatus& status) {
@@ -176,6 +177,8 @@ void TolvaneHelper::teardownDisabledErrors(tStatus& status) { disabledErrorsActi
 
 // Each registry removes the names still registered.
 void TolvaneHelper::teardownWindowRegistries(tStatus& status) {
+    delete storageMaps_;
+    storageMaps_ = nullptr;
     delete deviceWindows_;
     deviceWindows_ = nullptr;
 }

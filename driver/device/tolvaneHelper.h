@@ -12,6 +12,7 @@
 #include "kdut/setupTracker.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "kzvorn_shared/setupLevel.h"
+#include "storageMap/storageMapDispatcher.h"
 #include "vantrel_caps/caps.h"
 
 namespace kzark {
@@ -86,6 +87,7 @@ public:
     // The named-access registries; none when level 1 did not run.
     armki::ARMDispatcher* getARMDispatcher() const { return registerMaps_; }
     devicewindow::DeviceWindowDispatcher* getDeviceWindowDispatcher() const { return deviceWindows_; }
+    storagemap::StorageMapDispatcher* getStorageMapDispatcher() const { return storageMaps_; }
     kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
     void attachRoutingResources() {}
     void detachRoutingResources() {}
@@ -119,6 +121,7 @@ private:
     kdut::HardwareStateCheckerComposite checkers_;
     armki::ARMDispatcher* registerMaps_ = nullptr;
     devicewindow::DeviceWindowDispatcher* deviceWindows_ = nullptr;
+    storagemap::StorageMapDispatcher* storageMaps_ = nullptr;
     const vantrel_caps::Caps* capabilities_ = nullptr;
     // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
     bool disabledErrorsActive_ = false;

@@ -20,6 +20,7 @@ TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
     EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
+    EXPECT_NE(device()->getHelper()->getStorageMapDispatcher(), nullptr);
     EXPECT_EQ(device()->getPnPState(), nKZAPAL000::tDeviceCore::kPnPStateReady);
 
     const auto interfaces = kal::sim::interfaces();
