@@ -54,7 +54,7 @@ public:
     // What the bring-up needs besides the tracker. A null plan runs every step for real.
     struct Context {
         TolvaneDevice* device;
-        const nKZAPAL000::tEventDescriptor* request;
+        const nKZAPAL000::tEventDescriptor* request;  // the request the bring-up reads user memory for; only during it
         CoolingPair* cooling;
         const BringUpPlan* plan;
     };
