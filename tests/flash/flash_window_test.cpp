@@ -7,6 +7,7 @@
 
 #include "../kzhtl/failures.h"
 #include "deviceWindow/statusCodes.h"
+#include "flashExpectations.h"
 #include "flashStack.h"
 #include "kal/sim/clock.h"
 #include "kzapal/protons/statusCodes.h"
@@ -19,32 +20,12 @@ using flash_test::kFlashTimeout;
 using flash_test::kSpiFault;
 using nKZAPALS100::tStatus;
 
-using Lines = std::vector<std::string>;
-
-// A flash whose byte at address a holds a pattern of a, so a misplaced byte shows.
-std::vector<uint8_t> patternImage(uint32_t size = 0x20000) {
-    std::vector<uint8_t> image(size);
-    for (uint32_t a = 0; a < size; ++a) image[a] = static_cast<uint8_t>(a * 7 + (a >> 8));
-    return image;
-}
-
-std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+using flash_test::bytesOf;
+using flash_test::Lines;
+using flash_test::patternImage;
+using flash_test::sectorRewrite;
 
 Lines commands(FlashStack& s) { return SST25VFFlash::describe(s.flash.takeLog(), true); }
-
-// What one sector rewrite sends, status polls folded.
-Lines sectorRewrite(uint32_t address, const std::vector<uint8_t>& sector) {
-    char text[32];
-    Lines lines = {"WP high", "50", "01 = 00", "poll", "06", "poll"};
-    std::snprintf(text, sizeof text, "20 @%06X", address);
-    lines.insert(lines.end(), {text, "poll"});
-    for (uint32_t i = 0; i < sector.size(); ++i) {
-        std::snprintf(text, sizeof text, "02 @%06X = %02X", address + i, sector[i]);
-        lines.insert(lines.end(), {"06", "poll", text, "poll"});
-    }
-    lines.insert(lines.end(), {"50", "01 = 0C", "WP low"});
-    return lines;
-}
 
 void expectProtected(FlashStack& s) {
     EXPECT_EQ(s.flash.statusRegister() & SST25VFFlash::kBlockProtect, 0x0C);
