@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "board/board.h"
 
@@ -38,6 +39,11 @@ public:
     BridgeSpace& space() { return space_; }
     // Receives window accesses while the window is not open onto the bridge space.
     void setDataPort(Region* port) { dataPort_ = port; }
+    // The same, for a port the window keeps.
+    void adoptDataPort(std::unique_ptr<Region> port) {
+        ownedDataPort_ = std::move(port);
+        dataPort_ = ownedDataPort_.get();
+    }
 
 private:
     bool open() const;
@@ -46,6 +52,7 @@ private:
     Board& board_;
     BridgeSpace space_;
     Region* dataPort_ = nullptr;
+    std::unique_ptr<Region> ownedDataPort_;
 };
 
 // Stores the window base and maps the window where it points.

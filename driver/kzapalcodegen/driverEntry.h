@@ -6,15 +6,10 @@
 #include <cstdint>
 
 #include "kzapal/protons/callbacks.h"
+#include "kzapalcodegen/pciIdentifiers.h"
 #include "kzkal/driver.h"
 
 namespace kzvorn_driver {
-
-// The product's PCI identifiers: the ID table lists them and add device accepts only them.
-constexpr uint16_t kPCIVendorID = 0x1A2B;
-constexpr uint16_t kPCIDeviceID = 0x7C01;
-constexpr uint16_t kPCISubsystemVendorID = 0x1A2B;
-constexpr uint16_t kPCISubsystemID = 0x7E42;
 
 // Builds a static object; one that must be destroyed at unload registers an exit handler.
 using tStaticInitializer = void (*)();

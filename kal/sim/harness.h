@@ -11,6 +11,7 @@
 #include "kzkal/driver.h"
 
 extern "C" int32_t nKZAPAL200_driverEntry(nKZKAL200_tDriverOperations* record);
+extern "C" char nKZAPAL200_pciIDTable[];
 
 namespace kal::sim {
 
@@ -49,6 +50,9 @@ private:
     void* session_ = nullptr;
 };
 
+// Whether the module's PCI ID table lists the function's four identifiers.
+bool listedInPCIIDTable(const nKZKAL200_tPCIDevice& record);
+
 class Kernel {
 public:
     Kernel();
@@ -62,8 +66,10 @@ public:
     nKZKAL200_tDriverOperations& record() { return record_; }
 
     PciFunction& plug(board::Board& board);
-    // The add-device callback; the device lands in the function's slot.
-    int32_t addDevice(PciFunction& function);
+    // The add-device callback; the device lands in the function's slot. As a kernel does, only
+    // for a function that the module's PCI ID table lists (else KZKAL_ERR_NOT_FOUND, and the
+    // driver is not called), unless told to offer it whatever the table says.
+    int32_t addDevice(PciFunction& function, bool whateverTheIDTable = false);
     // Stands in for add device: a device object the test built takes the function's slot.
     void adoptDevice(PciFunction& function, void* device) { slot(function) = device; }
     void* device(PciFunction& function) { return slot(function); }

@@ -115,7 +115,21 @@ void*& Kernel::slot(PciFunction& function) {
     std::abort();
 }
 
-int32_t Kernel::addDevice(PciFunction& function) {
+bool listedInPCIIDTable(const nKZKAL200_tPCIDevice& record) {
+    const char* line = std::strchr(nKZAPAL200_pciIDTable, '\n');
+    while (line != nullptr && std::strncmp(line + 1, "nKZKAL200_endPCIIDTable", 23) != 0) {
+        unsigned vendor = 0, device = 0, subsystemVendor = 0, subsystem = 0;
+        if (std::sscanf(line + 1, "%x %x %x %x", &vendor, &device, &subsystemVendor, &subsystem) == 4 &&
+            vendor == record.vendorId && device == record.deviceId && subsystemVendor == record.subsystemVendorId &&
+            subsystem == record.subsystemId)
+            return true;
+        line = std::strchr(line + 1, '\n');
+    }
+    return false;
+}
+
+int32_t Kernel::addDevice(PciFunction& function, bool whateverTheIDTable) {
+    if (!whateverTheIDTable && !listedInPCIIDTable(function.record)) return KZKAL_ERR_NOT_FOUND;
     void*& device = slot(function);
     device = &function.record;  // the kernel's own device handle, until the driver replaces it
     int32_t result = record_.addDevice(&function.record, nullptr, &device);

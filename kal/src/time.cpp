@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "board/hostAllocator.h"
 #include "kal/sim/clock.h"
 #include "kal/sim/sync.h"
 #include "kzkal/time.h"
@@ -15,23 +16,7 @@ namespace {
 
 // The stand-in's own memory stays out of the driver's allocator and its fault injection: the
 // board schedules events from inside driver calls that may run with allocations failing.
-template <class T>
-struct HostAllocator {
-    using value_type = T;
-    HostAllocator() = default;
-    template <class U>
-    HostAllocator(const HostAllocator<U>&) {}
-    T* allocate(size_t count) {
-        void* storage = std::malloc(count * sizeof(T));
-        if (storage == nullptr) std::abort();
-        return static_cast<T*>(storage);
-    }
-    void deallocate(T* storage, size_t) { std::free(storage); }
-    template <class U>
-    bool operator==(const HostAllocator<U>&) const { return true; }
-    template <class U>
-    bool operator!=(const HostAllocator<U>&) const { return false; }
-};
+using board::HostAllocator;
 
 using EventKey = std::pair<uint64_t, uint64_t>;
 using EventMap = std::map<EventKey, kal::sim::Clock::Callback, std::less<EventKey>,

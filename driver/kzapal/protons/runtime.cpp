@@ -1,5 +1,9 @@
 #include "kzapal/protons/runtime.h"
 
+#include <cstdarg>
+
+#include "kzkal/debug.h"
+
 namespace {
 
 char digitFor(uint64_t value) { return static_cast<char>(value < 10 ? '0' + value : value + 55); }
@@ -31,6 +35,14 @@ uint64_t readDigits(const char*& text, uint64_t base) {
 bool hasHexPrefix(const char* text) { return text[0] == '0' && (text[1] == 'x' || text[1] == 'X'); }
 
 }  // namespace
+
+int boundedPrint(char* buffer, size_t size, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const int32_t written = nKZKAL100_vsnPrintf(buffer, size, format, arguments);
+    va_end(arguments);
+    return written;
+}
 
 char* unsignedToText(char* buffer, uint64_t value, uint32_t base) {
     if (base < 2) base = 10;

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+// The kernel layer's bounded formatter: the character count, or -1; a result >= size did not fit.
+int boundedPrint(char* buffer, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
 char* unsignedToText(char* buffer, uint64_t value, uint32_t base);
 char* unsignedToTextWidth(char* buffer, uint64_t value, uint32_t width, uint32_t base);
 char* unsignedToTextWithBase(char* buffer, uint64_t value, uint32_t base);

@@ -1,9 +1,7 @@
 #include "kzapal/protons/status.h"
 
-#include <cstdarg>
-
+#include "kzapal/protons/runtime.h"
 #include "kzapal/protons/statusCodes.h"
-#include "kzkal/debug.h"
 #include "kzkal/memory.h"
 
 namespace nKZAPALS100 {
@@ -51,14 +49,6 @@ bool storeCode(tStatus& status, int64_t code, const char* component, const char*
         extended.stack[0] = 0;
     }
     return true;
-}
-
-int boundedPrint(char* buffer, size_t size, const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    const int32_t written = nKZKAL100_vsnPrintf(buffer, size, format, arguments);
-    va_end(arguments);
-    return written;
 }
 
 }  // namespace

@@ -1,0 +1,97 @@
+// The bridge's switched bus interface (BAR0 0x600-0x703) and the port registers behind it. A write
+// of the control register (0x688) with bit 0 stores the data register (0x68C) in the port register
+// that bits 24-31 name; with bit 1 it loads that port register into the data register and sets
+// bit 2 (read done) in the control register's read value. Bits 20-23 and 8-10 select the port.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "board/bar0Map.h"
+#include "board/board.h"
+
+namespace board {
+
+// One port's 256 registers: memory unless a port gives a register a behaviour of its own.
+class PortRegisters {
+public:
+    virtual ~PortRegisters() = default;
+    virtual uint32_t read(uint8_t offset) { return words_[offset]; }
+    virtual void write(uint8_t offset, uint32_t value) { words_[offset] = value; }
+    uint32_t stored(uint8_t offset) const { return words_[offset]; }
+
+private:
+    std::array<uint32_t, 256> words_{};
+};
+
+// The port that IO port 2 and the isolation port share (selectors 0 and 2). Register 0x00 is IO
+// port 2's control and status: bit 0 enables the link, and bit 7 reads set while the link is
+// disabled (configured, waiting) and clear once enabled.
+class IOPort2Registers : public PortRegisters {
+public:
+    uint32_t read(uint8_t offset) override;
+
+private:
+    friend class SwitchedBusInterface;
+    std::optional<bool> forcedBit7_;
+};
+
+// The selectors as one key: bits 20-23 and 8-10 of the control word.
+constexpr uint32_t portKey(uint32_t high, uint32_t low) { return ((high & 0xF) << 20) | ((low & 0x7) << 8); }
+
+class SwitchedBusInterface : public Region {
+public:
+    static constexpr uint64_t kControl = 0x88;  // from the block's start (BAR0 0x688)
+    static constexpr uint64_t kData = 0x8C;     // BAR0 0x68C
+    static constexpr uint32_t kWriteStrobe = 1u << 0;
+    static constexpr uint32_t kReadStrobe = 1u << 1;
+    static constexpr uint32_t kReadDone = 1u << 2;
+
+    static constexpr uint32_t kIOPort2 = portKey(0, 2);
+
+    struct Transaction {
+        bool write;
+        uint32_t port;
+        uint8_t offset;
+        uint32_t value;
+        bool operator==(const Transaction& o) const {
+            return write == o.write && port == o.port && offset == o.offset && value == o.value;
+        }
+    };
+
+    explicit SwitchedBusInterface(Board& board);
+
+    uint64_t read(uint64_t offset, unsigned width) override;
+    void write(uint64_t offset, unsigned width, uint64_t value) override;
+
+    // The IO port 2 / isolation port registers.
+    IOPort2Registers& ioPort2() { return ioPort2_; }
+    // Another port behind the interface; not owned.
+    void attachPort(uint32_t key, PortRegisters& port);
+
+    // Fault knobs. Never ready: a read strobe never reports read done. Forced status bit 7: IO port
+    // 2's bit 7 reads this level whatever the enable bit, so an awaited link state never comes.
+    void setNeverReady(bool neverReady);
+    void forceIOPort2StatusBit7(std::optional<bool> level);
+    // The port accesses the handshakes made, in order. Both take the board's lock.
+    std::vector<Transaction> transactions() const;
+    void clearTransactions();
+
+private:
+    PortRegisters* port(uint32_t control);
+
+    Board& board_;
+    IOPort2Registers ioPort2_;
+    std::map<uint32_t, PortRegisters*> ports_;
+    bool readDone_ = false;
+    bool neverReady_ = false;
+    std::vector<Transaction> transactions_;
+};
+
+SwitchedBusInterface& installSwitchedBusInterface(Board& board);
+
+}  // namespace board

@@ -1,0 +1,130 @@
+// The object that owns everything the board needs while it runs. Its constructor is the whole
+// bring-up, its destructor the whole teardown.
+#pragma once
+
+#include <cstdint>
+
+#include "armki/armDispatcher.h"
+#include "device/bringUpPlan.h"
+#include "deviceWindow/deviceWindowDispatcher.h"
+#include "kdut/cleanupOperation.h"
+#include "kdut/hardwareStateChecker.h"
+#include "kdut/setupTracker.h"
+#include "kzvorn_driver_codegen/customResetParameters.h"
+#include "kzvorn_shared/setupLevel.h"
+#include "storageMap/storageMapDispatcher.h"
+#include "vantrel_caps/caps.h"
+
+namespace kzark {
+class RoutingResourcesManager;
+}
+
+namespace kzvorn_driver {
+
+class TolvaneDevice;
+namespace nKZAPAL000 {
+struct tEventDescriptor;
+}
+
+using SetupTracker = kdut::SetupTracker<kzvorn_shared::SetupLevel>;
+
+// The device's cooling mode in force and who asked for it; it outlives every helper.
+struct CoolingPair {
+    uint32_t mode;
+    uint32_t requester;
+};
+
+// The custom reset parameters with the two counts narrowed to 32 bits.
+struct TolvaneHelperParameters {
+    uint64_t nisoFpgaImage;
+    uint64_t nisoFpgaImageSize;
+    uint64_t isoFpgaImage;
+    uint64_t isoFpgaImageSize;
+    uint64_t subroutineWords;
+    uint32_t subroutineWordCount;
+    uint64_t subroutineIds;
+    uint64_t subroutineStartAddresses;
+    uint32_t subroutineCount;
+    uint64_t disabledErrors;
+    uint64_t disabledErrorCount;
+};
+
+class TolvaneHelper {
+public:
+    // What the bring-up needs besides the tracker. A null plan runs every step for real.
+    struct Context {
+        TolvaneDevice* device;
+        const nKZAPAL000::tEventDescriptor* request;  // the request the bring-up reads user memory for; only during it
+        CoolingPair* cooling;
+        const BringUpPlan* plan;
+    };
+
+    // The device's way to make one: nothing when the status (the tracker's, for every caller)
+    // holds an error; a count that does not fit in 32 bits records -52003 and makes none; null
+    // when none was made. The outcome of the bring-up is the tracker's status and reached level.
+    // Level 2: only the product's PCI subsystem identifier passes (0xBFFA4304 for another).
+    static void checkSubsystemId(uint32_t subsystemId, nKZAPALS100::tStatus& status);
+
+    static TolvaneHelper* create(const Context& context,
+                                 const kzvorn_driver_codegen::CustomResetParameters* parameters,
+                                 nKZAPALS100::tStatus& status, SetupTracker& tracker);
+
+    TolvaneHelper(const Context& context, const TolvaneHelperParameters& parameters, SetupTracker& tracker);
+    virtual ~TolvaneHelper();
+    TolvaneHelper(const TolvaneHelper&) = delete;
+    TolvaneHelper& operator=(const TolvaneHelper&) = delete;
+
+    // The cleanup sets of the open sessions; the device adds one at open and removes it at close.
+    kdut::CleanupOperationComposite* getCleanupOperations() { return &cleanupOperations_; }
+    kdut::HardwareStateCheckerComposite* getHardwareStateCheckers() { return &checkers_; }
+
+    // The objects these reach are built from level 3 on; until then there is nothing to read,
+    // hand out or wake.
+    uint32_t getBoardSerialNumber(nKZAPALS100::tStatus& status) { return 0; }
+    // The capability record's model name; none before level 2.
+    const char* getModelName() const { return capabilities_ != nullptr ? capabilities_->modelName : nullptr; }
+    const vantrel_caps::Caps* getCapabilities() const { return capabilities_; }
+    // The named-access registries; none when level 1 did not run.
+    armki::ARMDispatcher* getARMDispatcher() const { return registerMaps_; }
+    devicewindow::DeviceWindowDispatcher* getDeviceWindowDispatcher() const { return deviceWindows_; }
+    storagemap::StorageMapDispatcher* getStorageMapDispatcher() const { return storageMaps_; }
+    kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
+    void attachRoutingResources() {}
+    void detachRoutingResources() {}
+    void cancelAllDMAWaits() {}
+
+private:
+    using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);
+
+    void runBringUpStep(BringUpStep step);
+    void runTeardownStep(TeardownStep step, nKZAPALS100::tStatus& status);
+
+    // A step whose level is not built yet stops the bring-up.
+    void stepNotBuilt(nKZAPALS100::tStatus& status);
+    void stepRegistries(nKZAPALS100::tStatus& status);
+    void stepCapabilities(nKZAPALS100::tStatus& status);
+
+    void teardownSessionCleanup(nKZAPALS100::tStatus& status);
+    void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
+    void teardownDisabledErrors(nKZAPALS100::tStatus& status);
+    void teardownWindowRegistries(nKZAPALS100::tStatus& status);
+    void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
+    void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
+
+    static const tStep kBringUpSteps[kBringUpStepCount];
+    static const tStep kTeardownSteps[kTeardownStepCount];
+
+    SetupTracker& tracker_;
+    Context context_;
+    TolvaneHelperParameters parameters_;
+    kdut::CleanupOperationComposite cleanupOperations_;
+    kdut::HardwareStateCheckerComposite checkers_;
+    armki::ARMDispatcher* registerMaps_ = nullptr;
+    devicewindow::DeviceWindowDispatcher* deviceWindows_ = nullptr;
+    storagemap::StorageMapDispatcher* storageMaps_ = nullptr;
+    const vantrel_caps::Caps* capabilities_ = nullptr;
+    // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
+    bool disabledErrorsActive_ = false;
+};
+
+}  // namespace kzvorn_driver

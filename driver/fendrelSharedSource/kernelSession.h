@@ -1,0 +1,71 @@
+// The per-open session: the platform session plus what the caller owns on the device: validity
+// across resets, reserved channels, the cleanup operations of what it started, and its routing
+// session.
+#pragma once
+
+#include <cstdint>
+
+#include "atut/invalidatableSession.h"
+#include "kdut/cleanupOperation.h"
+#include "kdut/resetInvalidatableSession.h"
+#include "kdut/resourceReservation.h"
+#include "kzapal/protons/deviceCore.h"
+
+namespace kzark {
+class RoutingSession;
+class RoutingResourcesManager;
+}  // namespace kzark
+
+namespace fendrelsharedsource {
+
+class CleanupOperationAccessor {
+public:
+    virtual ~CleanupOperationAccessor() {}
+    virtual kdut::CleanupOperationComposite* getCleanupOperations() = 0;
+};
+
+class KernelSession : public kzvorn_driver::nKZAPAL000::tSession,
+                      public atut::InvalidatableSession,
+                      public CleanupOperationAccessor,
+                      public kdut::ResourceReservationInterface,
+                      public kdut::CleanupOperationInterface {
+public:
+    static constexpr int32_t kInvalidatedStatus = static_cast<int32_t>(0xBFFA9179);
+    static constexpr uint32_t kCleanupCapacity = 80;
+
+    KernelSession(kzvorn_driver::nKZAPAL000::tDeviceInterface* interface, const uint32_t* resetGeneration,
+                  int32_t notHeldStatus, kdut::ResourceReservationManager* reservations,
+                  kzark::RoutingResourcesManager* routing, uint32_t cleanupCapacity, nKZAPALS100::tStatus& status);
+    ~KernelSession() override {}
+
+    bool isValid() override { return resetInvalidation_.isValid(); }
+    virtual void revalidate() { resetInvalidation_.revalidate(); }
+    kdut::CleanupOperationComposite* getCleanupOperations() override {
+        return cleanupOperations_.getCleanupOperations();
+    }
+    void reserve(kdut::CleanupOperationComposite* composite, uint64_t mask, nKZAPALS100::tStatus& status) override;
+    void release(kdut::CleanupOperationComposite* composite, nKZAPALS100::tStatus& status) override;
+    void require(uint64_t mask, nKZAPALS100::tStatus& status) override;
+    // The session's own cleanup operation, registered first so that it runs last.
+    void cleanup(nKZAPALS100::tStatus& status) override;
+
+    void reserveResources(uint64_t mask, nKZAPALS100::tStatus& status) {
+        reserve(getCleanupOperations(), mask, status);
+    }
+    void releaseResources(nKZAPALS100::tStatus& status) { release(getCleanupOperations(), status); }
+
+    // None below the routing level, and none after the session's cleanup.
+    kzark::RoutingSession* getRoutingSession() const { return routingSession_; }
+    void destroyRoutingSession();
+
+private:
+    void createRoutingSession(kzark::RoutingResourcesManager* routing, nKZAPALS100::tStatus& status);
+
+    // Destroyed in reverse: the cleanup set runs first, while the reservation still exists.
+    kdut::ResetInvalidatableSession resetInvalidation_;
+    kdut::ResourceReservation reservation_;
+    kdut::CleanupOperationSession cleanupOperations_;
+    kzark::RoutingSession* routingSession_ = nullptr;
+};
+
+}  // namespace fendrelsharedsource

@@ -1,0 +1,124 @@
+// Admission of a device operation: an IO reference on the device (so that stop, removal and reset
+// can wait for operations in flight), then the sentries in order.
+#pragma once
+
+#include "atut/invalidatableSession.h"
+#include "kdut/setupTracker.h"
+#include "kzapal/protons/deviceCore.h"
+#include "kzapal/protons/statusCodes.h"
+#include "kzapal/protons/synchronization.h"
+#include "kzhtl/vector.h"
+
+namespace kdut {
+
+class IOGateSentryInterface {
+public:
+    virtual ~IOGateSentryInterface() {}
+    virtual void onEnterIOGate(nKZAPALS100::tStatus& status) = 0;
+};
+
+// Fails a session invalidated by a reset, stop or power-down.
+class InvalidatableSessionIOGateSentry : public IOGateSentryInterface {
+public:
+    explicit InvalidatableSessionIOGateSentry(atut::InvalidatableSession* session) : session_(session) {}
+    ~InvalidatableSessionIOGateSentry() override {}
+
+    void onEnterIOGate(nKZAPALS100::tStatus& status) override {
+        if (status.isFatal() || session_ == nullptr) return;
+        session_->check(status);
+    }
+
+private:
+    atut::InvalidatableSession* session_;
+};
+
+// Fails an operation whose level the device has not reached, with what stopped the bring-up.
+template <class tLevel>
+class SetupLevelIOGateSentry : public IOGateSentryInterface {
+public:
+    SetupLevelIOGateSentry(const SetupTracker<tLevel>& tracker, typename tLevel::type requiredLevel)
+        : tracker_(&tracker), requiredLevel_(requiredLevel) {}
+    ~SetupLevelIOGateSentry() override {}
+
+    void onEnterIOGate(nKZAPALS100::tStatus& status) override {
+        if (status.isFatal() || requiredLevel_ <= tracker_->reached) return;
+        nKZAPALS100::merge(status, tracker_->status);
+        // A tracker below the level without an error (a bring-up still running, or a warning)
+        // must not admit an operation whose objects do not exist.
+        if (status.isNotFatal()) KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted);
+    }
+
+private:
+    const SetupTracker<tLevel>* tracker_;
+    typename tLevel::type requiredLevel_;
+};
+
+// Over a device core with acquireIOReference(session, status, time-out) and
+// releaseIOReference(session); the platform's below.
+template <class tCore, class tSession>
+class IOGateTemplate {
+public:
+    IOGateTemplate(tCore& core, tSession* session) : core_(&core), session_(session) {}
+    virtual ~IOGateTemplate() { exit(); }
+    IOGateTemplate(const IOGateTemplate&) = delete;
+    IOGateTemplate& operator=(const IOGateTemplate&) = delete;
+
+    void addSentry(IOGateSentryInterface* sentry, nKZAPALS100::tStatus& status) { sentries_.push_back(sentry, status); }
+
+    // Waits without a limit while the device's IO is suspended.
+    void enter(nKZAPALS100::tStatus& status) {
+        if (status.isFatal() || entered_) return;
+        if (!core_->acquireIOReference(session_, status, kzvorn_driver::nKZAPAL000::kWaitNoLimit)) return;
+        entered_ = true;
+        for (IOGateSentryInterface* sentry : sentries_) sentry->onEnterIOGate(status);
+    }
+
+    void exit() {
+        if (!entered_) return;
+        entered_ = false;
+        core_->releaseIOReference(session_);
+    }
+
+    bool isEntered() const { return entered_; }
+
+private:
+    tCore* core_;
+    tSession* session_;
+    bool entered_ = false;
+    kzhtl::Vector<IOGateSentryInterface*> sentries_;
+};
+
+// The scope object that every device operation builds first. The admission runs on a status of its
+// own, merged into the caller's; the operation proceeds only when the caller's status is then good.
+template <class tCore, class tLevel, class tSession>
+class AutoIOGateTemplate {
+public:
+    AutoIOGateTemplate(tCore& core, tSession* session, const SetupTracker<tLevel>& tracker,
+                       typename tLevel::type requiredLevel, nKZAPALS100::tStatus& status)
+        : gate_(core, session), sessionSentry_(validityOf(session)), levelSentry_(tracker, requiredLevel) {
+        nKZAPALS100::tStatus gateStatus;
+        gate_.addSentry(&sessionSentry_, gateStatus);
+        gate_.addSentry(&levelSentry_, gateStatus);
+        gate_.enter(gateStatus);
+        nKZAPALS100::merge(status, gateStatus);
+    }
+    virtual ~AutoIOGateTemplate() { gate_.exit(); }
+    AutoIOGateTemplate(const AutoIOGateTemplate&) = delete;
+    AutoIOGateTemplate& operator=(const AutoIOGateTemplate&) = delete;
+
+private:
+    static atut::InvalidatableSession* validityOf(tSession* session) {
+        return session == nullptr ? nullptr : static_cast<atut::InvalidatableSession*>(session);
+    }
+
+    IOGateTemplate<tCore, tSession> gate_;
+    InvalidatableSessionIOGateSentry sessionSentry_;
+    SetupLevelIOGateSentry<tLevel> levelSentry_;
+};
+
+// The device operations' gates, over the platform's device core.
+using IOGate = IOGateTemplate<kzvorn_driver::nKZAPAL000::tDeviceCore, kzvorn_driver::nKZAPAL000::tSession>;
+template <class tLevel, class tSession>
+using AutoIOGate = AutoIOGateTemplate<kzvorn_driver::nKZAPAL000::tDeviceCore, tLevel, tSession>;
+
+}  // namespace kdut

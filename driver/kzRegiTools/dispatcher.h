@@ -1,0 +1,288 @@
+// Registries by name: the register maps, storage maps and device windows that user mode reaches
+// by name, with "_Ver" and a version for versioned objects ("Triggers_Ver200a13081315").
+//
+// The entry array has no lock: names are added and removed only by the bring-up and its teardown,
+// while no request is served; requests only look up and list. Each registration's own recursive
+// lock guards the registered object, never the registry. A registry never deletes the objects.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "kzRegiTools/statusCodes.h"
+#include "kzRegiTools/version.h"
+#include "kzapal/protons/memory.h"
+#include "kzapal/protons/synchronization.h"
+#include "kzapal/protons/userMemory.h"
+#include "kzhtl/string.h"
+#include "kzhtl/vector.h"
+
+namespace kzregitools {
+
+using kzvorn_driver::nKZAPAL000::tMutex;
+
+// Bytes per name in getRegistrationNames; longer names are cut without a terminator.
+constexpr size_t kRegistrationNameSlotSize = 64;
+// A name that user mode sends is refused beyond this length before anything is allocated; every
+// registered name with its version is far shorter.
+constexpr uint64_t kMaxCallerNameLength = 4096;
+
+// Whether registrations of T carry the object's version texts (getVersion and
+// getOldestCompatibleVersion). Device windows are registered without a version: their registry
+// specialises this to false.
+template <class T>
+constexpr bool kRegistersVersioned = true;
+
+class Registration {
+public:
+    using tStatus = nKZAPALS100::tStatus;
+
+    // Parses both texts (an empty or null version text makes the object unversioned), then
+    // creates the lock; failures are left in status.
+    Registration(const char* versionText, const char* oldestCompatibleVersionText, tStatus& status);
+    virtual ~Registration() = default;
+    Registration(const Registration&) = delete;
+    Registration& operator=(const Registration&) = delete;
+
+    virtual bool getSupportsVersioning() const { return supportsVersioning; }
+    virtual Version getVersion() const { return version; }
+    virtual Version getOldestCompatibleVersion() const { return oldestCompatibleVersion; }
+    // Whether the object may be handed out for the requested version (zero: none requested).
+    virtual void checkVersion(Version requested, tStatus& status) const;
+
+    bool supportsVersioning;
+    Version version;
+    Version oldestCompatibleVersion;
+    tMutex lock;
+};
+
+template <class T>
+class RegistrationWrapper : public Registration {
+public:
+    RegistrationWrapper(T& registered, const char* versionText, const char* oldestCompatibleVersionText,
+                        tStatus& status)
+        : Registration(versionText, oldestCompatibleVersionText, status), object(&registered) {}
+
+    T* object;  // not owned
+};
+
+// Splits "name_Verversion" at the first "_Ver": the length of the registered name, and the version
+// asked for (zero without "_Ver" or with nothing after it).
+size_t splitVersionedName(const char* text, Version& requested, nKZAPALS100::tStatus& status);
+
+// The ordered list of names. Names may repeat; lookup and removal take the first match.
+template <class W>
+class DispatcherBase {
+public:
+    using tStatus = nKZAPALS100::tStatus;
+
+    DispatcherBase() = default;
+    virtual ~DispatcherBase() = default;
+    DispatcherBase(const DispatcherBase&) = delete;
+    DispatcherBase& operator=(const DispatcherBase&) = delete;
+
+    virtual void add(const char* name, W& wrapper, tStatus& status) {
+        if (status.isFatal()) return;
+        if (name == nullptr) {
+            KZ_SET_CODE(status, kStatusNullPointer);
+            return;
+        }
+        Entry entry;
+        entry.wrapper = &wrapper;
+        if (entry.name.assign(name, status)) entries_.push_back(std::move(entry), status);
+    }
+
+    // Unlinks the first entry with that name and hands its wrapper to the caller.
+    virtual W* remove(const char* name, tStatus& status) {
+        if (status.isFatal()) return nullptr;
+        if (name == nullptr) {
+            KZ_SET_CODE(status, kStatusNullPointer);
+            return nullptr;
+        }
+        W* wrapper = unlink(name);
+        if (wrapper == nullptr) KZ_SET_CODE(status, kStatusNameNotFound);
+        return wrapper;
+    }
+
+    virtual W* remove(const char* name) { return unlink(name); }
+
+    // On success (a warning included) hands out the wrapper and, when lock is not null, its lock.
+    virtual void getRegistration(const char* name, W*& wrapper, tStatus& status, tMutex** lock) {
+        if (status.isFatal()) return;
+        if (name == nullptr) {
+            KZ_SET_CODE(status, kStatusNullPointer);
+            return;
+        }
+        Version requested;
+        const size_t nameLength = splitVersionedName(name, requested, status);
+        if (status.isFatal()) return;
+        const size_t index = find(name, nameLength);
+        if (index == kNotFound) {
+            KZ_SET_CODE(status, kStatusNameNotFound);
+            return;
+        }
+        W* found = entries_[index].wrapper;
+        found->checkVersion(requested, status);
+        if (status.isFatal()) return;
+        wrapper = found;
+        if (lock != nullptr) *lock = &found->lock;
+    }
+
+    virtual uint64_t getNumberOfRegistrations() const { return entries_.size(); }
+
+    // Fills a 64-byte slot per name, in adding order; the caller provides 64 bytes per name.
+    virtual void getRegistrationNames(char* buffer, tStatus& status) const {
+        if (status.isFatal()) return;
+        if (buffer == nullptr) {
+            KZ_SET_CODE(status, kStatusNullPointer);
+            return;
+        }
+        for (const Entry& entry : entries_) {
+            const size_t length = entry.name.size();
+            const size_t copied = length < kRegistrationNameSlotSize ? length : kRegistrationNameSlotSize;
+            for (size_t i = 0; i < copied; ++i) buffer[i] = entry.name[i];
+            if (copied < kRegistrationNameSlotSize) buffer[copied] = '\0';
+            buffer += kRegistrationNameSlotSize;
+        }
+    }
+
+    // Bytes of getRegistrationList's text with its terminator.
+    virtual uint64_t getSizeOfRegistrationList() const {
+        uint64_t size = 1;
+        bool listStarted = false;
+        for (const Entry& entry : entries_) {
+            if (listStarted) ++size;
+            size += entry.name.size();
+            listStarted = listStarted || !entry.name.empty();
+        }
+        return size;
+    }
+
+    // The names separated by tabs; a tab only after text, so an empty name adds no separator
+    // while the list is still empty.
+    virtual void getRegistrationList(kzhtl::String& out, tStatus& status) const {
+        if (status.isFatal()) return;
+        out.clear();
+        for (const Entry& entry : entries_) {
+            if (!out.empty() && !out.push_back('\t', status)) return;
+            if (!out.append(entry.name, status)) return;
+        }
+    }
+
+protected:
+    struct Entry {
+        kzhtl::String name;
+        W* wrapper = nullptr;
+    };
+
+    static constexpr size_t kNotFound = static_cast<size_t>(-1);
+
+    size_t find(const char* name, size_t length) const {
+        for (size_t i = 0; i < entries_.size(); ++i) {
+            if (entries_[i].name.compare(name, length) == 0) return i;
+        }
+        return kNotFound;
+    }
+
+    W* unlink(const char* name) {
+        if (name == nullptr) return nullptr;
+        const size_t index = find(name, kzhtl::String::textLength(name));
+        if (index == kNotFound) return nullptr;
+        W* wrapper = entries_[index].wrapper;
+        entries_.erase(entries_.begin() + index);
+        return wrapper;
+    }
+
+    kzhtl::Vector<Entry> entries_;
+};
+
+// Builds and owns a registration per name.
+template <class T>
+class WrapperDispatcher : public DispatcherBase<RegistrationWrapper<T>> {
+    using Base = DispatcherBase<RegistrationWrapper<T>>;
+
+public:
+    using Wrapper = RegistrationWrapper<T>;
+    using tStatus = nKZAPALS100::tStatus;
+    using Base::add;
+    using Base::getRegistration;
+
+    // Deletes every registration in adding order. Going straight over the entries (rather than
+    // through a tab-separated list of the names) needs no memory, so nothing leaks when memory is
+    // short at teardown, and a name holding a tab cannot be missed.
+    ~WrapperDispatcher() override {
+        for (auto& entry : this->entries_) delete entry.wrapper;
+    }
+
+    // Acts even when the status already holds an error, so one status can carry the removal of
+    // many names and report the first failure.
+    Wrapper* remove(const char* name, tStatus& status) override {
+        if (name == nullptr) {
+            KZ_SET_CODE(status, kStatusNullPointer);
+            return nullptr;
+        }
+        Wrapper* wrapper = this->unlink(name);
+        if (wrapper == nullptr) {
+            KZ_SET_CODE(status, kStatusNameNotFound);
+        } else {
+            delete wrapper;
+        }
+        return nullptr;
+    }
+
+    Wrapper* remove(const char* name) override {
+        tStatus discarded;
+        return remove(name, discarded);
+    }
+
+    virtual void add(const char* name, T& object, tStatus& status) {
+        if (status.isFatal()) return;
+        const char* versionText = "";
+        const char* oldestCompatibleVersionText = "";
+        if constexpr (kRegistersVersioned<T>) {
+            versionText = object.getVersion();
+            oldestCompatibleVersionText = object.getOldestCompatibleVersion();
+        }
+        Wrapper* wrapper = new (status) Wrapper(object, versionText, oldestCompatibleVersionText, status);
+        if (wrapper == nullptr) return;
+        if (status.isNotFatal()) Base::add(name, *wrapper, status);
+        if (status.isFatal()) delete wrapper;
+    }
+
+    // object is written in every case: the registered object, or null.
+    virtual void getRegistration(const char* name, T*& object, tStatus& status, tMutex** lock) {
+        Wrapper* wrapper = nullptr;
+        Base::getRegistration(name, wrapper, status, lock);
+        object = wrapper != nullptr ? wrapper->object : nullptr;
+    }
+};
+
+// Adds the lookup of a name that user mode sends as an address and a length.
+template <class T, class WD = WrapperDispatcher<T>>
+class Dispatcher : public WD {
+public:
+    using tStatus = nKZAPALS100::tStatus;
+    using tEventDescriptor = kzvorn_driver::nKZAPAL000::tEventDescriptor;
+    using WD::getRegistration;
+
+    // The name need not end in a NUL. object is written only when the name could be copied.
+    virtual void getRegistration(tEventDescriptor& request, uint64_t nameAddress, uint64_t nameLength, T*& object,
+                                 tStatus& status, tMutex** lock) {
+        if (status.isFatal()) return;
+        if (nameLength > kMaxCallerNameLength) {
+            KZ_SET_CODE(status, kStatusNameNotFound);
+            return;
+        }
+        const size_t size = static_cast<size_t>(nameLength) + 1;
+        char* name = new (status) char[size];
+        if (name == nullptr) return;
+        for (size_t i = 0; i < size; ++i) name[i] = '\0';
+        kzvorn_driver::nKZAPAL000::tUserBuffer(request, nameAddress, nameLength, status)
+            .readFromBuffer(0, name, static_cast<uint32_t>(nameLength), status);
+        if (status.isNotFatal()) getRegistration(name, object, status, lock);
+        delete[] name;
+    }
+};
+
+}  // namespace kzregitools

@@ -1,0 +1,125 @@
+#include "nonVolatileMemoryTools/sst25vfFlashController.h"
+
+#include "atut/poller.h"
+#include "deviceWindow/statusCodes.h"
+#include "kzapal/quarks/time.h"
+
+namespace nonvolatilememorytools {
+
+namespace {
+
+constexpr uint32_t kOpcodeBits = 8;
+constexpr uint32_t kAddressBits = 24;
+
+constexpr uint8_t kReadStatusRegister = 0x05;
+constexpr uint8_t kWriteEnable = 0x06;
+constexpr uint8_t kEnableWriteStatusRegister = 0x50;
+constexpr uint8_t kWriteStatusRegister = 0x01;
+constexpr uint8_t kRead = 0x03;
+constexpr uint8_t kByteProgram = 0x02;
+constexpr uint8_t kSectorErase = 0x20;
+
+constexpr uint8_t kStatusBusy = 0x01;
+constexpr uint8_t kStatusWriteEnableLatch = 0x02;
+constexpr uint8_t kProtected = 0x0C;
+constexpr uint8_t kUnprotected = 0x00;
+
+using tStatusPoller = atut::Poller<
+    kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSpin,
+                                        kzvorn_driver::nKZAPAL000::tTimebasePrecise>>;
+
+// The chip's waits: 1 us initial pause, 10 us at most, 30 ms in all.
+constexpr uint64_t kInitialPauseUs = 1;
+constexpr uint64_t kMaximumPauseUs = 10;
+constexpr uint64_t kTimeoutUs = 30000;
+
+}  // namespace
+
+SST25VFFlashController::SST25VFFlashController(uint64_t size, uint64_t sectorSize,
+                                               quolintools::SPIControllerInterface& spi,
+                                               pavotools::WriteProtectController& writeProtectLine,
+                                               int32_t timeoutStatus, tStatus& status)
+    : FlashController(size, sectorSize, status), spi_(&spi), writeProtectLine_(&writeProtectLine),
+      timeoutStatus_(timeoutStatus) {
+    if (status.isNotFatal() && sectorSize != kEraseSectorSize) KZ_SET_CODE(status, devicewindow::kStatusBadSectorSize);
+}
+
+uint8_t SST25VFFlashController::readStatus(tStatus& status) {
+    return spi_->readByte(kReadStatusRegister, kOpcodeBits, 0, 0, status);
+}
+
+void SST25VFFlashController::waitForStatus(uint8_t mask, uint32_t condition, tStatus& status) {
+    const tStatusPoller poller(kInitialPauseUs, kMaximumPauseUs, timeoutStatus_);
+    poller.poll(*this, &SST25VFFlashController::readStatus, 0, mask, kTimeoutUs, true, condition, status);
+}
+
+void SST25VFFlashController::writeEnable(tStatus& status) {
+    spi_->command(kWriteEnable, kOpcodeBits, status);
+    waitForStatus(kStatusWriteEnableLatch, atut::kPollAnyBitSet, status);
+}
+
+void SST25VFFlashController::waitWhileBusy(tStatus& status) {
+    waitForStatus(kStatusBusy | kStatusWriteEnableLatch, atut::kPollNoBitSet, status);
+}
+
+void SST25VFFlashController::eraseSector(uint64_t address, tStatus& status) {
+    checkSectorAddress(address, status);
+    waitWhileBusy(status);
+    writeEnable(status);
+    spi_->addressedNoData(kSectorErase, kOpcodeBits, static_cast<uint32_t>(address), kAddressBits, status);
+    waitWhileBusy(status);
+}
+
+void SST25VFFlashController::programByte(uint8_t value, uint64_t address, tStatus& status) {
+    writeEnable(status);
+    spi_->writeByte(kByteProgram, kOpcodeBits, static_cast<uint32_t>(address), kAddressBits, value, status);
+    waitWhileBusy(status);
+}
+
+void SST25VFFlashController::writeStatusRegister(uint8_t value, tStatus& status) {
+    spi_->command(kEnableWriteStatusRegister, kOpcodeBits, status);
+    spi_->writeByteNoAddress(kWriteStatusRegister, kOpcodeBits, value, status);
+}
+
+void SST25VFFlashController::writeUnprotect(tStatus& status) {
+    writeProtectLine_->unprotect(status);
+    writeStatusRegister(kUnprotected, status);
+}
+
+void SST25VFFlashController::writeProtect(tStatus& status) {
+    writeStatusRegister(kProtected, status);
+    writeProtectLine_->protect(status);
+}
+
+uint8_t SST25VFFlashController::readByteAt(uint64_t address, tStatus& status) {
+    return spi_->readByte(kRead, kOpcodeBits, static_cast<uint32_t>(address), kAddressBits, status);
+}
+
+void SST25VFFlashController::readSector(uint64_t sectorAddress, char* destination, tStatus& status) {
+    checkSectorAddress(sectorAddress, status);
+    if (status.isFatal()) return;
+    uint64_t i = 0;
+    for (; i < sectorSize_ && status.isNotFatal(); ++i) {
+        destination[i] = static_cast<char>(readByteAt(sectorAddress + i, status));
+    }
+    // The byte of the failed transfer and every one after it.
+    if (status.isFatal()) {
+        for (--i; i < sectorSize_; ++i) destination[i] = 0;
+    }
+}
+
+void SST25VFFlashController::writeSector(uint64_t sectorAddress, const char* source, tStatus& status) {
+    checkSectorAddress(sectorAddress, status);
+    if (status.isFatal()) return;
+    writeUnprotect(status);
+    eraseSector(sectorAddress, status);
+    for (uint64_t i = 0; i < sectorSize_ && status.isNotFatal(); ++i) {
+        programByte(static_cast<uint8_t>(source[i]), sectorAddress + i, status);
+    }
+    // Protected again after every attempt, a failed one too.
+    tStatus protecting;
+    writeProtect(protecting);
+    nKZAPALS100::merge(status, protecting);
+}
+
+}  // namespace nonvolatilememorytools

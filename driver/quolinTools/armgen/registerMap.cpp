@@ -1,0 +1,380 @@
+#include "quolinTools/armgen/registerMap.h"
+
+#include "kzapal/protons/statusCodes.h"
+
+namespace arm {
+
+using nKZAPALS100::kStatusBadParameter;
+using nKZAPALS100::kStatusBufferTooSmall;
+using nKZAPALS100::kStatusFeatureNotSupported;
+using nKZAPALS100::kStatusResourceNotFound;
+
+TableMap::TableMap(const MapDesc& desc, RegisterState* states, HardwareAccess* access, Window window)
+    : desc_(desc), states_(states), access_(access), window_(window) {
+    layout();
+}
+
+void TableMap::attachSubMaps(TableMap* const* subMaps, unsigned count) {
+    subMaps_ = subMaps;
+    subMapCount_ = count;
+}
+
+void TableMap::layout() {
+    for (unsigned i = 0; i < desc_.count; ++i) {
+        const RegisterDesc& r = desc_.registers[i];
+        RegisterState& s = states_[i];
+        const uint32_t k = r.address;
+        s.address = window_.base - window_.first + k;
+        s.inWindow = k >= window_.first && k - window_.first < window_.count;
+        s.shadow = r.initial;
+        s.pending = 0;
+        s.dirty = false;
+    }
+}
+
+void TableMap::reinitializeAll() {
+    layout();
+    for (unsigned i = 0; i < subMapCount_; ++i) subMaps_[i]->reinitializeAll();
+}
+
+void WindowedTableMap::reinitialize() { reinitializeAll(); }
+
+// ---------------------------------------------------------------------------------------------
+// Identifiers
+
+int TableMap::firstByKey(uint32_t keyAndSide) const {
+    for (unsigned i = 0; i < desc_.count; ++i) {
+        const RegisterDesc& r = desc_.registers[i];
+        if (r.hasIdentifier && registerKey(r) == keyAndSide) return int(i);
+    }
+    return -1;
+}
+
+TableMap::Target TableMap::resolveValueId(uint32_t id) const {
+    if (id & kWholeRegisterBit) return Target{firstByKey(id & kRegisterSelectMask), -1};
+    // A field identifier must match exactly: key, side and the reversed lowest bit. Two objects
+    // may share a key and side; the one that defines the field answers.
+    const uint32_t key = id & kKeyMask;
+    const bool readSide = (id & kReadSideBit) != 0;
+    const unsigned low = reverse6((id >> 24) & 0x3F);
+    for (unsigned i = 0; i < desc_.count; ++i) {
+        const RegisterDesc& r = desc_.registers[i];
+        if (!r.hasIdentifier || r.key != key || r.fieldReadSide != readSide) continue;
+        for (unsigned f = 0; f < r.fields.count; ++f)
+            if (r.fields.field[f].low == low) return Target{int(i), int(f)};
+    }
+    return Target{-1, -1};
+}
+
+int TableMap::resolveRegisterId(uint32_t id) const {
+    if (desc_.policy.registerOpsByKey) return firstByKey(id & kRegisterSelectMask);
+    return resolveValueId(id).reg;
+}
+
+void TableMap::fail(tStatus& status, int64_t code) const {
+    nKZAPALS100::setCode(status, code, KZ_COMPONENT, desc_.source, __LINE__);
+}
+
+void TableMap::refuse(tStatus& status) const { fail(status, kStatusBadParameter); }
+
+void TableMap::refuse(tStatus& status, uint64_t& output) const {
+    if (desc_.policy.zeroOutputOnRefusal) output = 0;
+    refuse(status);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Values
+
+uint64_t TableMap::extract(uint64_t value, const Target& t) const {
+    const RegisterDesc& r = desc_.registers[t.reg];
+    if (t.field < 0) return value & widthMask(r.width);
+    const FieldDesc& f = r.fields.field[t.field];
+    return (value & fieldMask(f)) >> f.low;
+}
+
+// The value as it lands in the register: a whole value keeps the register's width, a field value
+// is reduced (a flag to 0 or 1, a number to its low bits) and moved to its position.
+uint64_t TableMap::placed(const Target& t, uint64_t value) const {
+    const RegisterDesc& r = desc_.registers[t.reg];
+    if (t.field < 0) return value & widthMask(r.width);
+    const FieldDesc& f = r.fields.field[t.field];
+    const bool flag = f.merge == Merge::kFlag ||
+                      (f.merge == Merge::kLowBits && f.width == 1 && desc_.policy.oneBitFieldsAreFlags);
+    const uint64_t reduced = flag ? (value != 0 ? 1 : 0) : (value & widthMask(f.width));
+    return reduced << f.low;
+}
+
+bool TableMap::merge(const Target& t, uint64_t value) {
+    const RegisterDesc& r = desc_.registers[t.reg];
+    RegisterState& s = states_[t.reg];
+    const uint64_t bits = t.field < 0 ? widthMask(r.width) : fieldMask(r.fields.field[t.field]);
+    const uint64_t in = placed(t, value);
+    uint64_t shadow = (s.shadow & ~bits) | in;
+    uint32_t pending = s.pending;
+    if (r.kind == Kind::kPending) {
+        // Strobe bits never enter the shadow; a 1 waits in the pending word until it is written,
+        // and a 0 written to a strobe bit leaves a pending 1 in place.
+        const uint64_t strobes = ~r.keep & widthMask(r.width);
+        pending |= uint32_t(in & strobes);
+        shadow = (s.shadow & ~(bits & ~strobes)) | (in & ~strobes);
+    }
+    if (shadow == s.shadow && pending == s.pending) return false;
+    s.shadow = shadow;
+    s.pending = pending;
+    s.dirty = true;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hardware
+
+bool TableMap::hardwareRead(int reg, uint64_t& value, tStatus& status) {
+    const RegisterDesc& r = desc_.registers[reg];
+    const RegisterState& s = states_[reg];
+    if (!s.inWindow) {
+        fail(status, kStatusResourceNotFound);
+        return false;
+    }
+    value = access_->readRegister(s.address, r.width, status) & widthMask(r.width);
+    return status.isNotFatal();
+}
+
+void TableMap::hardwareWrite(int reg, uint64_t value, tStatus& status) {
+    const RegisterDesc& r = desc_.registers[reg];
+    const RegisterState& s = states_[reg];
+    if (!s.inWindow) {
+        fail(status, kStatusResourceNotFound);
+        return;
+    }
+    access_->writeRegister(s.address, r.width, value & widthMask(r.width), status);
+}
+
+void TableMap::flushRegister(int reg, bool force, tStatus& status) {
+    const RegisterDesc& r = desc_.registers[reg];
+    RegisterState& s = states_[reg];
+    if (!isShadowed(r.kind) || !(s.dirty || force)) return;
+    const uint64_t value = r.kind == Kind::kPending ? ((s.shadow & r.keep) | s.pending) : s.shadow;
+    hardwareWrite(reg, value, status);
+    if (status.isFatal()) return;  // stays dirty with its shadow
+    s.shadow &= r.keep;
+    s.pending = 0;
+    s.dirty = false;
+}
+
+void TableMap::refreshRegister(int reg, tStatus& status) {
+    uint64_t value = 0;
+    if (!hardwareRead(reg, value, status)) return;
+    RegisterState& s = states_[reg];
+    s.shadow = value;
+    s.pending = 0;
+    s.dirty = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Operations on a resolved target (shared by the identifier road and the typed road)
+
+void TableMap::getTarget(const Target& t, uint64_t& value, tStatus& status) const {
+    if (t.reg < 0 || !isShadowed(desc_.registers[t.reg].kind)) return refuse(status, value);
+    value = extract(states_[t.reg].shadow, t);
+}
+
+void TableMap::setTarget(const Target& t, uint64_t value, tStatus& status) {
+    if (t.reg < 0) return refuse(status);
+    const Kind k = desc_.registers[t.reg].kind;
+    if (!isShadowed(k) || !isWritable(k)) return refuse(status);
+    merge(t, value);
+}
+
+void TableMap::readTarget(const Target& t, uint64_t& value, tStatus& status) {
+    if (t.reg < 0 || !isReadable(desc_.registers[t.reg].kind)) return refuse(status, value);
+    const bool shadowed = isShadowed(desc_.registers[t.reg].kind);
+    uint64_t word = 0;
+    if (hardwareRead(t.reg, word, status)) {
+        if (shadowed) {
+            RegisterState& s = states_[t.reg];
+            s.shadow = word;
+            s.pending = 0;
+            s.dirty = false;
+        }
+        value = extract(word, t);
+        return;
+    }
+    // A failed read keeps the shadow and answers from it.
+    if (!states_[t.reg].inWindow && desc_.policy.allOnesOutsideWindow)
+        value = extract(~0ull, t);
+    else
+        value = shadowed ? extract(states_[t.reg].shadow, t) : 0;
+}
+
+void TableMap::writeTarget(const Target& t, uint64_t value, bool force, tStatus& status) {
+    if (t.reg < 0) return refuse(status);
+    const Kind k = desc_.registers[t.reg].kind;
+    if (!isWritable(k)) return refuse(status);
+    if (!isShadowed(k)) return hardwareWrite(t.reg, placed(t, value), status);  // the field alone, every time
+    const bool changed = merge(t, value);
+    if (!changed && !states_[t.reg].dirty && !force) return;
+    flushRegister(t.reg, true, status);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The interface
+
+void TableMap::get(uint32_t id, uint64_t& value, tStatus& status, uint32_t) {
+    if (status.isFatal()) return;
+    getTarget(resolveValueId(id), value, status);
+}
+
+void TableMap::set(uint32_t id, uint64_t value, tStatus& status, uint32_t) {
+    if (status.isFatal()) return;
+    setTarget(resolveValueId(id), value, status);
+}
+
+void TableMap::read(uint32_t id, uint64_t& value, tStatus& status, uint32_t) {
+    if (status.isFatal()) return;
+    readTarget(resolveValueId(id), value, status);
+}
+
+void TableMap::write(uint32_t id, uint64_t value, bool force, tStatus& status, uint32_t) {
+    if (status.isFatal()) return;
+    writeTarget(resolveValueId(id), value, force, status);
+}
+
+void TableMap::flush(uint32_t id, bool force, tStatus& status, uint32_t) {
+    if (status.isFatal()) return;
+    const int reg = resolveRegisterId(id);
+    if (reg < 0 || !isWritable(desc_.registers[reg].kind)) return refuse(status);
+    flushRegister(reg, force, status);
+}
+
+void TableMap::refresh(uint32_t id, tStatus& status, uint32_t) {
+    if (status.isFatal()) return;
+    const int reg = resolveRegisterId(id);
+    if (reg < 0) return refuse(status);
+    const Kind k = desc_.registers[reg].kind;
+    if (!isShadowed(k) || !isReadable(k)) return refuse(status);
+    refreshRegister(reg, status);
+}
+
+void TableMap::getRegisterFormat(uint32_t id, uint32_t& count, FieldType* types, uint64_t* masks,
+                                 tStatus& status) const {
+    if (status.isFatal()) return;
+    const int reg = firstByKey(id & kRegisterSelectMask);
+    if (reg < 0) {
+        count = 0;
+        return fail(status, kStatusFeatureNotSupported);
+    }
+    const FieldList& fields = desc_.registers[reg].fields;
+    if (count < fields.count) return fail(status, kStatusBufferTooSmall);
+    count = fields.count;
+    for (unsigned i = 0; i < fields.count; ++i) {
+        types[i] = fieldTypeOf(fields.field[i]);
+        masks[i] = fieldMask(fields.field[i]);
+    }
+}
+
+void TableMap::flushRegMap(bool force, tStatus& status) {
+    if (status.isFatal()) return;
+    for (unsigned i = 0; i < desc_.count; ++i) {
+        if (!isWritable(desc_.registers[i].kind)) continue;
+        tStatus local;
+        flushRegister(int(i), force, local);
+        nKZAPALS100::merge(status, local);
+    }
+    for (unsigned i = 0; i < subMapCount_; ++i) {
+        tStatus local;
+        subMaps_[i]->flushRegMap(force, local);
+        nKZAPALS100::merge(status, local);
+    }
+}
+
+void TableMap::refreshRegMap(tStatus& status) {
+    if (status.isFatal()) return;
+    for (unsigned i = 0; i < desc_.count; ++i) {
+        const Kind k = desc_.registers[i].kind;
+        if (!isShadowed(k) || !isReadable(k)) continue;
+        tStatus local;
+        refreshRegister(int(i), local);
+        nKZAPALS100::merge(status, local);
+    }
+    for (unsigned i = 0; i < subMapCount_; ++i) {
+        tStatus local;
+        subMaps_[i]->refreshRegMap(local);
+        nKZAPALS100::merge(status, local);
+    }
+}
+
+void TableMap::markDirtyRegMap() {
+    for (unsigned i = 0; i < desc_.count; ++i)
+        if (isShadowed(desc_.registers[i].kind)) states_[i].dirty = true;
+    for (unsigned i = 0; i < subMapCount_; ++i) subMaps_[i]->markDirtyRegMap();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Typed access
+
+TableMap::Target Register::target(unsigned low) const {
+    if (index_ < 0) return TableMap::Target{-1, -1};
+    const FieldList& fields = map_->desc_.registers[index_].fields;
+    for (unsigned f = 0; f < fields.count; ++f)
+        if (fields.field[f].low == low) return TableMap::Target{index_, int(f)};
+    return TableMap::Target{-1, -1};  // refused like an unknown identifier
+}
+
+uint64_t Register::readWhole(tStatus& status) {
+    uint64_t value = getShadow();
+    if (status.isFatal()) return value;
+    map_->readTarget(TableMap::Target{index_, -1}, value, status);
+    return value;
+}
+
+uint64_t Register::readField(unsigned low, tStatus& status) {
+    const TableMap::Target t = target(low);
+    if (status.isFatal()) {
+        if (t.reg < 0) return 0;
+        return isShadowed(map_->desc_.registers[index_].kind) ? map_->extract(getShadow(), t) : 1;
+    }
+    uint64_t value = 0;
+    map_->readTarget(t, value, status);
+    return value;
+}
+
+void Register::refresh(tStatus& status) {
+    if (status.isFatal()) return;
+    if (index_ < 0) return map_->refuse(status);
+    const Kind k = map_->desc_.registers[index_].kind;
+    if (!isShadowed(k) || !isReadable(k)) return map_->refuse(status);
+    map_->refreshRegister(index_, status);
+}
+
+void Register::flush(tStatus& status, bool force) {
+    if (status.isFatal()) return;
+    if (index_ < 0 || !isWritable(map_->desc_.registers[index_].kind)) return map_->refuse(status);
+    map_->flushRegister(index_, force, status);
+}
+
+void Register::writeRegister(uint64_t value, tStatus& status, bool force) {
+    if (status.isFatal()) return;
+    map_->writeTarget(TableMap::Target{index_, -1}, value, force, status);
+}
+
+void Register::setRegister(uint64_t value, tStatus& status) {
+    if (status.isFatal()) return;
+    map_->setTarget(TableMap::Target{index_, -1}, value, status);
+}
+
+void Register::writeField(unsigned low, uint64_t value, tStatus& status, bool force) {
+    if (status.isFatal()) return;
+    map_->writeTarget(target(low), value, force, status);
+}
+
+void Register::setField(unsigned low, uint64_t value, tStatus& status) {
+    if (status.isFatal()) return;
+    map_->setTarget(target(low), value, status);
+}
+
+uint64_t Register::getField(unsigned low) const {
+    const TableMap::Target t = target(low);
+    return t.reg < 0 ? 0 : map_->extract(getShadow(), t);
+}
+
+}  // namespace arm

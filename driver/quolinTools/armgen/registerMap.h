@@ -1,0 +1,475 @@
+// The register-map engine: one implementation of the register-map interface driven by a constant
+// table per map. A table row is one register object (key, side, width, kind, initial shadow, keep
+// mask and its fields); the engine keeps a shadow, a dirty flag, a pending-strobe word, an address
+// and an in-window flag per row, and moves values between the shadows and the hardware through the
+// map's hardware access.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "quolinTools/armgen/dynamicAccessInterfaceBase.h"
+#include "kzapal/protons/status.h"
+
+namespace arm {
+
+using nKZAPALS100::tStatus;
+
+constexpr uint32_t kWholeRegisterBit = 0x80000000u;
+constexpr uint32_t kReadSideBit = 0x40000000u;
+constexpr uint32_t kKeyMask = 0x00FFFFFFu;
+constexpr uint32_t kRegisterSelectMask = 0x40FFFFFFu;  // key and side: selects a register
+constexpr uint32_t kWholeIdMask = 0xC0FFFFFFu;
+
+// ---------------------------------------------------------------------------------------------
+// Table description
+
+// How `set` and `write` reduce a value into a field: the low bits of the value; for a flag, 1 for
+// any non-zero value; for a bit, bit 0 of the value whatever the map's policy says of one-bit fields.
+enum class Merge : uint8_t { kLowBits, kFlag, kBit };
+
+struct FieldDesc {
+    uint8_t low;
+    uint8_t width;
+    Merge merge;
+};
+
+constexpr unsigned kMaxFields = 32;
+
+struct FieldList {
+    FieldDesc field[kMaxFields];
+    uint8_t count;
+};
+
+enum class Kind : uint8_t {
+    kReadWrite,         // shadowed
+    kWriteOnly,         // shadowed
+    kReadOnly,          // shadowed, read side
+    kCommand,           // unshadowed read-write: read and written straight, flush does nothing
+    kCommandWriteOnly,  // unshadowed write-only
+    kCommandReadOnly,   // unshadowed read-only, read side
+    kPending,           // shadowed read-write whose strobe bits wait in a pending word
+    kFormatOnly,        // known only to getRegisterFormat
+};
+
+constexpr bool isShadowed(Kind k) {
+    return k == Kind::kReadWrite || k == Kind::kWriteOnly || k == Kind::kReadOnly || k == Kind::kPending;
+}
+constexpr bool isReadable(Kind k) {
+    return k == Kind::kReadWrite || k == Kind::kReadOnly || k == Kind::kCommand || k == Kind::kCommandReadOnly ||
+           k == Kind::kPending;
+}
+constexpr bool isWritable(Kind k) {
+    return k == Kind::kReadWrite || k == Kind::kWriteOnly || k == Kind::kCommand || k == Kind::kCommandWriteOnly ||
+           k == Kind::kPending;
+}
+constexpr bool isReadSideKind(Kind k) { return k == Kind::kReadOnly || k == Kind::kCommandReadOnly; }
+
+struct RegisterDesc {
+    uint32_t key;      // identifier bits 0-23
+    uint32_t address;  // offset from the accessor's base (before the window)
+    uint64_t initial;
+    uint64_t keep;     // shadow bits that survive a good hardware write
+    uint8_t width;     // 8, 16, 32 or 64
+    Kind kind;
+    bool wholeReadSide;  // bit 30 in the whole-register identifier and the register key
+    bool fieldReadSide;  // bit 30 in the field identifiers
+    bool hasIdentifier;  // false: reached only by typed use and the walks
+    FieldList fields;
+};
+
+constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
+
+constexpr uint64_t fieldMask(const FieldDesc& f) { return widthMask(f.width) << f.low; }
+
+constexpr uint32_t reverse6(uint32_t v) {
+    uint32_t r = 0;
+    for (int i = 0; i < 6; ++i) r |= ((v >> i) & 1u) << (5 - i);
+    return r;
+}
+
+constexpr uint32_t registerKey(const RegisterDesc& r) { return r.key | (r.wholeReadSide ? kReadSideBit : 0u); }
+constexpr uint32_t wholeId(const RegisterDesc& r) { return kWholeRegisterBit | registerKey(r); }
+constexpr uint32_t fieldId(const RegisterDesc& r, const FieldDesc& f) {
+    return r.key | (r.fieldReadSide ? kReadSideBit : 0u) | (reverse6(f.low) << 24);
+}
+
+constexpr FieldType fieldTypeOf(const FieldDesc& f) {
+    return f.width == 1 ? kFieldTypeBit
+           : f.width <= 8  ? kFieldTypeUpTo8Bits
+           : f.width <= 16 ? kFieldTypeUpTo16Bits
+                           : kFieldTypeUpTo32Bits;
+}
+
+// Reaching this in a constant expression stops the build: a table row is malformed.
+inline void malformedRegisterTable() {}
+
+// Field text, ascending: "5" one bit, "5f" a flag, "5b" a bit (bit 0 of the value under every
+// policy), "2-0" or "0-2" a number over bits 0-2, "8..15" one one-bit field per bit (flags with
+// "8..15f"), "2x16" sixteen 2-bit fields from bit 0.
+namespace text {
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr unsigned number(const char*& p) {
+    if (!isDigit(*p)) malformedRegisterTable();
+    unsigned v = 0;
+    while (isDigit(*p)) v = v * 10 + unsigned(*p++ - '0');
+    return v;
+}
+constexpr void add(FieldList& list, unsigned low, unsigned high, Merge merge) {
+    if (list.count >= kMaxFields || high > 63 || low > high) malformedRegisterTable();
+    if (list.count > 0) {
+        const FieldDesc& last = list.field[list.count - 1];
+        if (low < unsigned(last.low + last.width)) malformedRegisterTable();  // overlap or not ascending
+    }
+    list.field[list.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
+}
+constexpr Merge oneBitSuffix(const char*& p) {
+    if (*p == 'f') return ++p, Merge::kFlag;
+    if (*p == 'b') return ++p, Merge::kBit;
+    return Merge::kLowBits;
+}
+}  // namespace text
+
+constexpr FieldList parseFields(const char* p) {
+    FieldList list{};
+    while (*p) {
+        if (*p == ' ' || *p == ',') {
+            ++p;
+            continue;
+        }
+        const unsigned a = text::number(p);
+        if (*p == 'x') {
+            ++p;
+            const unsigned n = text::number(p);
+            for (unsigned k = 0; k < n; ++k) text::add(list, k * a, k * a + a - 1, Merge::kLowBits);
+        } else if (*p == '.' && p[1] == '.') {
+            p += 2;
+            const unsigned b = text::number(p);
+            const Merge m = text::oneBitSuffix(p);
+            for (unsigned bit = a; bit <= b; ++bit) text::add(list, bit, bit, m);
+        } else if (*p == '-') {
+            ++p;
+            const unsigned b = text::number(p);
+            text::add(list, a < b ? a : b, a < b ? b : a, Merge::kLowBits);
+        } else {
+            text::add(list, a, a, text::oneBitSuffix(p));
+        }
+        if (*p && *p != ' ' && *p != ',') malformedRegisterTable();
+    }
+    return list;
+}
+
+// One table row. Read-only kinds sit on the read side.
+constexpr RegisterDesc reg(uint32_t offset, unsigned width, Kind kind, const char* fields, uint64_t initial = 0,
+                           uint64_t keep = ~0ull) {
+    RegisterDesc r{};
+    r.key = offset;
+    r.address = offset;
+    r.initial = initial;
+    r.keep = keep & widthMask(width);
+    r.width = uint8_t(width);
+    r.kind = kind;
+    r.wholeReadSide = isReadSideKind(kind);
+    r.fieldReadSide = r.wholeReadSide;
+    r.hasIdentifier = true;
+    r.fields = parseFields(fields);
+    if (offset > kKeyMask || (width != 8 && width != 16 && width != 32 && width != 64)) malformedRegisterTable();
+    if (initial & ~widthMask(width)) malformedRegisterTable();
+    for (unsigned i = 0; i < r.fields.count; ++i)
+        if (r.fields.field[i].low + r.fields.field[i].width > width) malformedRegisterTable();
+    return r;
+}
+
+// A row whose key is not its offset, in the product maps' identifier form: a read-only
+// register's fields carry the read-side bit, its whole-register identifier does not.
+constexpr RegisterDesc keyedReg(uint32_t offset, uint32_t key, Kind kind, const char* fields, uint64_t keep = ~0ull) {
+    RegisterDesc r = reg(offset, 32, kind, fields, 0, keep);
+    if (key > kKeyMask) malformedRegisterTable();
+    r.key = key;
+    r.wholeReadSide = false;
+    return r;
+}
+
+// A register member without identifier (the bridge core's 64-bit data port).
+constexpr RegisterDesc hiddenReg(uint32_t offset, unsigned width, Kind kind, uint64_t keep) {
+    RegisterDesc r = reg(offset, width, kind, "", 0, keep);
+    r.hasIdentifier = false;
+    return r;
+}
+
+// Short names for writing tables: `namespace tables { using namespace arm::table; ... }`.
+namespace table {
+using arm::hiddenReg;
+using arm::reg;
+constexpr Kind RW = Kind::kReadWrite;
+constexpr Kind WO = Kind::kWriteOnly;
+constexpr Kind RO = Kind::kReadOnly;
+constexpr Kind CMD = Kind::kCommand;
+constexpr Kind CMD_WO = Kind::kCommandWriteOnly;
+constexpr Kind CMD_RO = Kind::kCommandReadOnly;
+constexpr Kind PENDING = Kind::kPending;
+}  // namespace table
+
+// The rules where the register-map families differ.
+struct Policy {
+    // `get` and `read` store 0 in the output when they refuse an identifier.
+    bool zeroOutputOnRefusal;
+    // `flush` and `refresh` select the register by id AND 0x40FFFFFF; otherwise the identifier must
+    // name the register or one of its fields, as for `get`.
+    bool registerOpsByKey;
+    // A read outside the window returns all ones instead of the old shadow's field.
+    bool allOnesOutsideWindow;
+    // One-bit fields without a kind of their own are flags.
+    bool oneBitFieldsAreFlags;
+};
+
+constexpr Policy kFamilyPolicy{false, false, false, false};
+constexpr Policy kBridgePolicy{true, true, false, false};
+constexpr Policy kProductPolicy{true, true, true, true};
+
+struct MapDesc {
+    const RegisterDesc* registers;
+    uint16_t count;
+    const char* version;
+    const char* source;  // the map's source, named in failures
+    Policy policy;
+};
+
+template <size_t N>
+constexpr MapDesc mapDesc(const RegisterDesc (&registers)[N], const char* version, const char* source,
+                          Policy policy) {
+    return MapDesc{registers, uint16_t(N), version, source, policy};
+}
+
+// Index of the first row with this offset and side, -1 when there is none.
+template <size_t N>
+constexpr int indexOf(const RegisterDesc (&registers)[N], uint32_t offset, bool readSide) {
+    for (size_t i = 0; i < N; ++i)
+        if (registers[i].address == offset && isReadSideKind(registers[i].kind) == readSide) return int(i);
+    return -1;
+}
+
+template <size_t N>
+constexpr size_t countFields(const RegisterDesc (&registers)[N]) {
+    size_t n = 0;
+    for (size_t i = 0; i < N; ++i) n += registers[i].fields.count;
+    return n;
+}
+
+template <size_t N>
+constexpr size_t countKind(const RegisterDesc (&registers)[N], Kind kind) {
+    size_t n = 0;
+    for (size_t i = 0; i < N; ++i) n += registers[i].kind == kind ? 1 : 0;
+    return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Run time
+
+struct RegisterState {
+    uint64_t shadow;
+    uint32_t address;
+    uint32_t pending;
+    bool dirty;
+    bool inWindow;
+};
+
+// How a map reaches its registers. An access that fails reports through the status.
+class HardwareAccess {
+public:
+    virtual uint64_t readRegister(uint32_t address, unsigned width, tStatus& status) = 0;
+    virtual void writeRegister(uint32_t address, unsigned width, uint64_t value, tStatus& status) = 0;
+
+protected:
+    ~HardwareAccess() = default;
+};
+
+struct Window {
+    uint32_t base;
+    uint32_t first;
+    uint32_t count;
+};
+
+constexpr Window kWholeWindow{0, 0, 0xFFFFFFFFu};
+
+class Register;
+
+class TableMap : public DynamicAccessInterfaceBase<tStatus> {
+public:
+    void get(uint32_t id, uint64_t& value, tStatus& status, uint32_t extension = 0) override;
+    void set(uint32_t id, uint64_t value, tStatus& status, uint32_t extension = 0) override;
+    void read(uint32_t id, uint64_t& value, tStatus& status, uint32_t extension = 0) override;
+    void write(uint32_t id, uint64_t value, bool force, tStatus& status, uint32_t extension = 0) override;
+    void flush(uint32_t id, bool force, tStatus& status, uint32_t extension = 0) override;
+    void refresh(uint32_t id, tStatus& status, uint32_t extension = 0) override;
+    void getRegisterFormat(uint32_t id, uint32_t& count, FieldType* types, uint64_t* masks,
+                           tStatus& status) const override;
+    void flushRegMap(bool force, tStatus& status) override;
+    void refreshRegMap(tStatus& status) override;
+    void markDirtyRegMap() override;
+    const char* getVersion() const override { return desc_.version; }
+    const char* getOldestCompatibleVersion() const override { return desc_.version; }
+
+    const MapDesc& description() const { return desc_; }
+    const RegisterState& state(unsigned index) const { return states_[index]; }
+    const Window& window() const { return window_; }
+
+protected:
+    TableMap(const MapDesc& desc, RegisterState* states, HardwareAccess* access, Window window = kWholeWindow);
+    ~TableMap() override = default;
+
+    // Sub-maps that the walks, markDirtyRegMap and reinitialize include after this map's registers.
+    void attachSubMaps(TableMap* const* subMaps, unsigned count);
+    // Addresses and window flags from the window; initial shadows; everything clean.
+    void layout();
+    void reinitializeAll();
+    void changeWindow(const Window& window) { window_ = window; }
+
+private:
+    friend class Register;
+
+    struct Target {
+        int reg;    // -1: nothing
+        int field;  // -1: the whole register
+    };
+
+    Target resolveValueId(uint32_t id) const;
+    int resolveRegisterId(uint32_t id) const;
+    int firstByKey(uint32_t keyAndSide) const;
+
+    void refuse(tStatus& status) const;
+    void refuse(tStatus& status, uint64_t& output) const;
+    void fail(tStatus& status, int64_t code) const;
+
+    uint64_t extract(uint64_t value, const Target& t) const;
+    uint64_t placed(const Target& t, uint64_t value) const;
+    bool merge(const Target& t, uint64_t value);
+
+    // One hardware access each; -52006 outside the window.
+    bool hardwareRead(int reg, uint64_t& value, tStatus& status);
+    void hardwareWrite(int reg, uint64_t value, tStatus& status);
+
+    void getTarget(const Target& t, uint64_t& value, tStatus& status) const;
+    void setTarget(const Target& t, uint64_t value, tStatus& status);
+    void readTarget(const Target& t, uint64_t& value, tStatus& status);
+    void writeTarget(const Target& t, uint64_t value, bool force, tStatus& status);
+    void flushRegister(int reg, bool force, tStatus& status);
+    void refreshRegister(int reg, tStatus& status);
+
+    const MapDesc& desc_;
+    RegisterState* states_;
+    HardwareAccess* access_;
+    Window window_;
+    TableMap* const* subMaps_ = nullptr;
+    unsigned subMapCount_ = 0;
+};
+
+// A map with a window and `reinitialize` (interface slot 14).
+class WindowedTableMap : public TableMap {
+public:
+    virtual void reinitialize();
+    // The window that the next `reinitialize` lays the registers out in.
+    void setWindow(uint32_t base, uint32_t first, uint32_t count) { changeWindow(Window{base, first, count}); }
+
+protected:
+    using TableMap::TableMap;
+};
+
+// Typed access to one register of a map: the nested register types of the maps derive from it
+// and add the generated names (`readDataTransferEnable`, `writePFI_i_Output_Select`, ...).
+class Register {
+public:
+    Register(TableMap& map, int index) : map_(&map), index_(index) {}
+
+    // Reads the hardware into the shadow (clean) and returns it; the shadow, untouched, when the
+    // status holds an error on entry or after the read.
+    uint32_t readRegister(tStatus& status) { return uint32_t(readWhole(status)); }
+    uint64_t readWhole(tStatus& status);
+    void refresh(tStatus& status);
+    void flush(tStatus& status, bool force = false);
+    // The whole register: merged and written as `write` does; an unshadowed one is written at once.
+    void writeRegister(uint64_t value, tStatus& status, bool force = false);
+    void setRegister(uint64_t value, tStatus& status);
+
+    // A handle made with an index outside the map (-1) refuses every operation.
+    uint64_t getShadow() const { return index_ < 0 ? 0 : map_->states_[index_].shadow; }
+    uint32_t getPending() const { return index_ < 0 ? 0 : map_->states_[index_].pending; }
+    bool isDirty() const { return index_ >= 0 && map_->states_[index_].dirty; }
+    bool isInWindow() const { return index_ >= 0 && map_->states_[index_].inWindow; }
+    uint32_t address() const { return index_ < 0 ? 0 : map_->states_[index_].address; }
+    int index() const { return index_; }
+
+    // Field by its lowest bit. A reader of an unshadowed register returns 1 on an incoming error,
+    // so a poll waiting for the bit ends at once.
+    uint64_t readField(unsigned low, tStatus& status);
+    void writeField(unsigned low, uint64_t value, tStatus& status, bool force);
+    void setField(unsigned low, uint64_t value, tStatus& status);
+    uint64_t getField(unsigned low) const;
+
+private:
+    TableMap::Target target(unsigned low) const;
+
+    TableMap* map_;
+    int index_;
+};
+
+// The register states of a map with N rows, ahead of the engine base so they exist before it
+// lays them out.
+template <size_t N>
+struct RegisterStates {
+    RegisterState states[N];
+};
+
+template <size_t N>
+constexpr size_t rowCount(const RegisterDesc (&)[N]) {
+    return N;
+}
+
+// A table built row by row, for maps with register arrays.
+template <size_t N>
+struct Rows {
+    RegisterDesc rows[N];
+    size_t n;
+    constexpr Rows& add(const RegisterDesc& r) {
+        if (n >= N) malformedRegisterTable();
+        rows[n++] = r;
+        return *this;
+    }
+    // `count` registers of one layout at consecutive offsets.
+    constexpr Rows& array(uint32_t offset, unsigned count, unsigned width, Kind kind, const char* fields) {
+        for (unsigned i = 0; i < count; ++i) add(reg(offset + i, width, kind, fields));
+        return *this;
+    }
+    constexpr const Rows& complete() const {
+        if (n != N) malformedRegisterTable();
+        return *this;
+    }
+};
+
+// The concrete base of a generated map: its register states, the engine (fixed or windowed) and
+// the hardware access built over the map's accessor.
+template <size_t N, class Access, class Engine = TableMap>
+class MapOf : private RegisterStates<N>, public Engine {
+protected:
+    template <class Accessor>
+    MapOf(const MapDesc& desc, Accessor* accessor, Window window = kWholeWindow)
+        : Engine(desc, RegisterStates<N>::states, &access_, window), access_(accessor) {}
+
+    Access access_;
+};
+
+}  // namespace arm
+
+// Declares a nested register type and its getter on a map class whose table is `table`.
+#define ARM_REGISTER_GETTER(type, getter, table, offset, readSide)                              \
+    type getter() {                                                                             \
+        constexpr int kIndex = ::arm::indexOf(table, offset, readSide);                         \
+        static_assert(kIndex >= 0, #type " has no row in " #table);                             \
+        return type(*this, kIndex);                                                             \
+    }
+#define ARM_REGISTER(type, getter, table, offset, readSide)                                     \
+    class type : public ::arm::Register {                                                       \
+    public:                                                                                     \
+        using ::arm::Register::Register;                                                        \
+    };                                                                                          \
+    ARM_REGISTER_GETTER(type, getter, table, offset, readSide)

@@ -1,0 +1,167 @@
+// The maps against the simulated board through the kernel layer's register calls.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "armgen/fakeAccess.h"
+#include "board/bar0Map.h"
+#include "board/board.h"
+#include "board/bridgeCore.h"
+#include "board/streamCircuit.h"
+#include "board/timingBlock.h"
+#include "kal/sim/registerMemory.h"
+#include "kzapal/protons/statusCodes.h"
+#include "kzkal/regmem.h"
+#include "pavo_regMaps/DO.h"
+#include "quolinTools/armgen/Quolin.h"
+#include "quolinTools/armgen/QuolinDMAChannel.h"
+#include "quolinTools/armgen/StreamCircuitRegMap.h"
+#include "quolinTools/armgen/Triggers.h"
+
+namespace {
+
+using armtest::R;
+using armtest::W;
+using board::Direction;
+using nKZAPALS100::tStatus;
+namespace bar0 = board::bar0;
+
+constexpr int64_t kOutside = nKZAPALS100::kStatusResourceNotFound;
+
+struct OnBoard : ::testing::Test {
+    board::Board board;
+    board::TimingBlock& timing = board::installTimingBlock(board);
+    uint8_t* mapped = nullptr;
+    arm::MemorySpaceAccess::Accessor core{};
+    arm::MemorySpaceAccess::Accessor timingBlock{};
+
+    OnBoard() {
+        board::installBridgeCore(board);
+        kal::sim::attachBoard(board);
+        mapped = static_cast<uint8_t*>(
+            nKZKAL230_mapPhysicalToKernel(kal::sim::barPhysicalAddress(board, 0), bar0::kSize, 0));
+        core = {reinterpret_cast<uint64_t>(mapped), bar0::kBridgeCoreSize};
+        timingBlock = {reinterpret_cast<uint64_t>(mapped) + bar0::kTimingBlock, bar0::kTimingBlockSize};
+        board.log().clear();
+    }
+    ~OnBoard() override {
+        nKZKAL230_unmapPhysicalFromKernel(mapped, 0);
+        kal::sim::detachBoard(board);
+    }
+
+    // The board's log in the terms of the test register file: widths in bits.
+    std::vector<armtest::Access> seen() {
+        std::vector<armtest::Access> out;
+        for (const board::Access& a : board.log().entries())
+            out.push_back({a.direction == Direction::Write, uint32_t(a.offset), a.width * 8, a.value});
+        return out;
+    }
+};
+
+TEST_F(OnBoard, TriggerStrobeIsOneSixteenBitWriteAndLeavesTheShadow) {
+    quolintools::tTriggersWithOffset<0u> triggers(&timingBlock);
+    tStatus st;
+    triggers.write(0x280000A0, 1, false, st);
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(bar0::kTimingBlock + 0xA0, 16, 0x0020)}));
+    uint64_t v = 9;
+    triggers.get(0x280000A0, v, st);
+    EXPECT_EQ(v, 0u);
+    EXPECT_EQ(triggers.AnalogTrigControlRegister().getShadow(), 0u);
+}
+
+TEST_F(OnBoard, SharedOffsetsKeepTheirWidthsAndSides) {
+    quolintools::tTriggersWithOffset<0u> triggers(&timingBlock);
+    timing.present(0xDC, 0x3);
+    tStatus st;
+    triggers.flush(0x800000DC, true, st);
+    uint64_t v = 0;
+    triggers.read(0xC00000DC, v, st);
+    EXPECT_EQ(v, 3u);
+    EXPECT_EQ(timing.written(0xDC), 0x6000u);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(bar0::kTimingBlock + 0xDC, 32, 0x6000),
+                                                     R(bar0::kTimingBlock + 0xDC, 16, 0x3)}));
+}
+
+TEST_F(OnBoard, RegisterOutsideTheWindowIsNeverTouched) {
+    // Keys 0x00 and 0x02 lie before the window's first key.
+    pavo_regmaps::tDO dout(&timingBlock, 0x04, 0x04, 0x100);
+    tStatus read, refresh, forced, write, dirty, local;
+    uint64_t v = 7;
+    dout.read(0xC0000000, v, read);
+    dout.refresh(0x40000000, refresh);
+    dout.flush(0x80000000, true, forced);
+    dout.write(0x20000000, 1, false, write);
+    EXPECT_TRUE(dout.QMAR_DIO_Enable_Register().isDirty());
+    EXPECT_EQ(dout.QMAR_DIO_Enable_Register().getShadow(), 0x2u);
+    dout.flush(0x80000000, false, dirty);
+    for (const tStatus* s : {&read, &refresh, &forced, &write, &dirty}) EXPECT_EQ(s->code, kOutside);
+    EXPECT_EQ(v, 0u);  // the field of the unchanged shadow
+    EXPECT_TRUE(seen().empty());
+    dout.set(0x10000000, 1, local);
+    dout.get(0x80000000, v, local);
+    EXPECT_EQ(local.code, 0);
+    EXPECT_EQ(v, 0x6u);
+    dout.write(0x80000004, 0x80, false, local);  // inside: key 4 at timing-block offset 4
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(bar0::kTimingBlock + 0x04, 32, 0x80)}));
+    EXPECT_TRUE(timing.writeProtectLine());
+}
+
+TEST_F(OnBoard, DmaChannelBlocksArePlacedByTheCoreRegisters) {
+    quolintools::tQuolinWithOffset<0u> quolin(&core);
+    tStatus st;
+    quolin.DMAChannelOffsetRegister().refresh(st);
+    quolin.CapabilityRegister().refresh(st);
+    const uint64_t d = quolin.DMAChannelOffsetRegister().getShadow();
+    const unsigned s = unsigned((quolin.CapabilityRegister().getShadow() >> 16) & 0xF);
+    EXPECT_EQ(quolin.Signature().readRegister(st), bar0::kBridgeSignature);
+    arm::MemorySpaceAccess::Accessor channel3{reinterpret_cast<uint64_t>(mapped) + d + (3u << s), 0xA8};
+    quolintools::tQuolinDMAChannelWithOffset<0u> dma(&channel3);
+    board.log().clear();
+    dma.write(0x26000058, 7, false, st);
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(0x2658, 32, 0x02000000)}));
+}
+
+TEST_F(OnBoard, SixtyFourBitDataPortIsOneStore) {
+    quolintools::tQuolinWithOffset<0u> quolin(&core);
+    tStatus st;
+    auto port64 = quolin.FPGALoadDataRegister64();
+    port64.setRegister(0x1122334455667788ull, st);
+    port64.flush(st);
+    quolin.FPGALoadDataRegister().writeRegister(0xAB, st);
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(port64.getShadow(), 0u);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(0x460, 64, 0x1122334455667788ull),
+                                                     W(0x460, 8, 0xAB)}));
+}
+
+TEST_F(OnBoard, StreamCircuitControlAndAdditiveCount) {
+    board::StreamCircuit& circuit = board::installStreamCircuit(board, 2);
+    const uint64_t page = bar0::kStreamCircuits + 2 * bar0::kStreamCircuitStride;
+    arm::MemorySpaceAccess::Accessor accessor{reinterpret_cast<uint64_t>(mapped) + page, bar0::kStreamCircuitSize};
+    quolintools::tStreamCircuitRegMapWithOffset<0u> stream(&accessor);
+    tStatus st;
+    auto control = stream.StreamControlStatusReg();
+    EXPECT_FALSE(control.readDataTransferEnable(st));
+    stream.write(0x04000800, 1, false, st);  // bit 8 alone
+    EXPECT_TRUE(control.readDataTransferEnable(st));
+    EXPECT_FALSE(control.readStreamCircuitResetComplete(st));
+    stream.write(0x00000810, 5, false, st);
+    circuit.present(board::StreamCircuit::kAdditiveTransferCount, 77);
+    uint64_t count = 0;
+    stream.read(0x40000810, count, st);
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(count, 77u);
+    EXPECT_EQ(circuit.written(board::StreamCircuit::kAdditiveTransferCount), 5u);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{R(page + 0x800, 32, 0), W(page + 0x800, 32, 0x100),
+                                                     R(page + 0x800, 32, 0x100), R(page + 0x800, 32, 0x100),
+                                                     W(page + 0x810, 32, 5), R(page + 0x810, 32, 77)}));
+    tStatus failed;
+    KZ_SET_CODE(failed, -1);
+    board.log().clear();
+    EXPECT_TRUE(control.readDataTransferEnable(failed));  // a poll on it ends at once
+    EXPECT_TRUE(seen().empty());
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+#include <memory>
+
+#include "kzapalcodegen/driverEntry.h"
+#include "tolvane/fixture.h"
+
+using namespace tolvanetest;
+
+namespace {
+
+constexpr uint32_t kDeviceScope = 0;
+constexpr uint32_t kBusScope = 1;
+
+}  // namespace
+
+TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
+    ASSERT_EQ(add(), 0);
+    ASSERT_NE(device(), nullptr);
+    EXPECT_EQ(tracker().reached, 2);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 3 is not built yet";
+    ASSERT_NE(device()->getHelper(), nullptr);
+    EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
+    EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
+    EXPECT_NE(device()->getHelper()->getStorageMapDispatcher(), nullptr);
+    EXPECT_EQ(device()->getPnPState(), nKZAPAL000::tDeviceCore::kPnPStateReady);
+
+    const auto interfaces = kal::sim::interfaces();
+    ASSERT_EQ(interfaces.size(), 2u);
+    EXPECT_EQ(interfaces[0].name, "smu_kzvorn");
+    EXPECT_EQ(interfaces[1].name, "nPXICOOLING_17_2_pxiCooling");
+    for (uint32_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(interfaces[i].index, i);
+        EXPECT_TRUE(interfaces[i].live && interfaces[i].announced);
+        EXPECT_EQ(interfaces[i].device, &function_->record) << "registered for the kernel's device handle";
+    }
+
+    const auto properties = kal::sim::liveProperties(kDeviceScope, &function_->record);
+    ASSERT_EQ(properties.size(), 4u);
+    EXPECT_EQ(properties[0].name, "serialNumber");
+    EXPECT_EQ(text(properties[0]), "0") << "no serial number below level 3";
+    EXPECT_EQ(properties[1].name, "modelName");
+    EXPECT_EQ(text(properties[1]), vantrel_caps::getCapsDefinitions().find(kPCISubsystemID)->modelName);
+    EXPECT_FALSE(text(properties[1]).empty());
+    EXPECT_EQ(properties[2].name, "manufacturerName");
+    EXPECT_EQ(text(properties[2]), "Kazmerion");
+    EXPECT_EQ(properties[3].name, "pxiGeographicAddress");
+    EXPECT_EQ(number(properties[3]), 5u) << "the slot the board's capability holds";
+    EXPECT_EQ(kal::sim::liveProperties(kBusScope, &function_->record).size(), 16u);
+}
+
+// 0xFFFFFFFF when the capability has nothing to read; left out (the read failed) when the
+// capability is missing.
+TEST_F(Tolvane, TheGeographicAddressOfOtherCapabilities) {
+    struct Case {
+        board::GeographicAddressOptions::Chain chain;
+        uint32_t mode;
+        bool published;
+        uint32_t value;
+    } cases[] = {
+        {board::GeographicAddressOptions::Chain::Normal, 0, true, 0xFFFFFFFF},
+        {board::GeographicAddressOptions::Chain::Missing, 4, false, 0},
+        {board::GeographicAddressOptions::Chain::Cyclic, 4, false, 0},
+    };
+    std::vector<std::unique_ptr<board::Board>> boards;
+    for (const Case& c : cases) {
+        boards.push_back(std::make_unique<board::Board>(board::productIdentity()));
+        board::ProductOptions options;
+        options.geographicAddress.chain = c.chain;
+        options.geographicAddress.mode = c.mode;
+        board::installProduct(*boards.back(), options);
+        kal::sim::PciFunction& function = kernel_.plug(*boards.back());
+        ASSERT_EQ(kernel_.addDevice(function), 0);
+        bool published = false;
+        for (const auto& p : kal::sim::liveProperties(kDeviceScope, &function.record)) {
+            if (p.name != "pxiGeographicAddress") continue;
+            published = true;
+            EXPECT_EQ(number(p), c.value);
+        }
+        EXPECT_EQ(published, c.published) << int(c.chain);
+    }
+}
+
+// The kernel offers only what the ID table lists; offered anyway, add device refuses it itself.
+TEST_F(Tolvane, ABoardThatIsNotTheProductIsRefused) {
+    board::Identity identity = board::productIdentity();
+    identity.subsystemId ^= 1;
+    board::Board other(identity);
+    board::installProduct(other);
+    kal::sim::PciFunction& function = kernel_.plug(other);
+    const int64_t before = kal::sim::liveAllocations();
+    EXPECT_EQ(kernel_.addDevice(function), -51101) << "not in the PCI ID table";
+    EXPECT_EQ(kernel_.addDevice(function, true), -51150) << "-52003 in the kernel layer's terms";
+    EXPECT_EQ(kernel_.device(function), nullptr);
+    EXPECT_TRUE(kal::sim::interfaces().empty());
+    EXPECT_TRUE(kal::sim::properties().empty());
+    EXPECT_EQ(kal::sim::liveAllocations(), before);
+}
+
+TEST_F(Tolvane, TheProductBoardIsInThePCIIDTable) {
+    EXPECT_TRUE(kal::sim::listedInPCIIDTable(function_->record));
+}
+
+TEST_F(Tolvane, ASecondInterfaceRefusedUnregistersTheFirstOnce) {
+    {
+        kal::sim::FailKernelCall refuse("registerDeviceInterface", 2);
+        EXPECT_EQ(add(), -51352);
+    }
+    EXPECT_EQ(device(), nullptr);
+    const auto interfaces = kal::sim::interfaces();
+    ASSERT_EQ(interfaces.size(), 1u);
+    EXPECT_FALSE(interfaces[0].live);
+    EXPECT_TRUE(kal::sim::liveProperties(kBusScope, &function_->record).empty());
+    EXPECT_EQ(recorder_.teardown.size(), size_t(kTeardownStepCount) - 1)
+        << "the removal tore the bring-up down (no sequencers to shut down below level 22)";
+}
+
+TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
+    std::unique_ptr<board::Board> boards[2];
+    for (bool granted : {false, true}) {
+        boards[granted] = std::make_unique<board::Board>(board::productIdentity());
+        board::Board& other = *boards[granted];
+        other.platform().msiGranted = granted;
+        board::installProduct(other);
+        kal::sim::PciFunction& function = kernel_.plug(other);
+        TolvaneDevice::setBringUpPlan(&plan_);
+        ASSERT_EQ(kernel_.addDevice(function), 0);
+        TolvaneDevice::setBringUpPlan(nullptr);
+        auto* d = static_cast<TolvaneDevice*>(static_cast<nKZAPAL000::tDevice*>(kernel_.device(function)));
+        const auto& pci = d->getPCIDescription();
+        EXPECT_EQ(pci.interruptKind, granted ? 0 : 6);
+        EXPECT_EQ(pci.interruptNumber, granted ? other.platform().msiVector : 10u);
+    }
+}
+
+// Every allocation of add device and the bring-up failed in turn: no crash, no leak, nothing
+// unregistered twice (the kernel layer aborts on that).
+TEST_F(Tolvane, AllocationFailuresInAddDevice) {
+    plan_.observer = nullptr;  // its own memory would be failed too
+    const int64_t before = kal::sim::liveAllocations();
+    bool deviceRefused = false, bringUpFailed = false;
+    for (uint64_t nth = 1;; ++nth) {
+        int32_t result;
+        bool triggered;
+        {
+            kal::sim::FailAllocations fail(nth);
+            result = add();
+            triggered = fail.triggered();
+        }
+        if (result != 0) {
+            EXPECT_EQ(result, -51352) << nth;
+            EXPECT_EQ(device(), nullptr) << nth;
+            deviceRefused = true;
+        } else if (tracker().status.code == -52000) {
+            EXPECT_LT(tracker().reached, 2) << nth;
+            bringUpFailed = true;
+        } else {
+            // A property that cannot be appended is left out: the start drops that status.
+            EXPECT_EQ(tracker().reached, 2) << nth;
+        }
+        if (device() != nullptr) {
+            kernel_.removeDevice(*function_);
+            kernel_.deleteDevice(*function_);
+        }
+        EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
+        if (!triggered) break;
+    }
+    EXPECT_TRUE(deviceRefused);
+    EXPECT_TRUE(bringUpFailed);
+}
+
+// The same for the kernel objects add device and the bring-up make.
+TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
+    plan_.observer = nullptr;
+    const int64_t before = kal::sim::liveAllocations();
+    for (const char* call : {"createMutex", "createSpinLock"}) {
+        for (uint64_t nth = 1;; ++nth) {
+            int32_t result;
+            uint64_t failures;
+            {
+                kal::sim::FailKernelCall refuse(call, nth);
+                result = add();
+                failures = refuse.failures();
+            }
+            if (result != 0) {
+                EXPECT_EQ(result, -51352) << call << " " << nth;
+            } else if (failures != 0) {
+                EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
+                EXPECT_LT(tracker().reached, 2) << call << " " << nth;
+            }
+            if (device() != nullptr) {
+                kernel_.removeDevice(*function_);
+                kernel_.deleteDevice(*function_);
+            }
+            EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+            if (failures == 0) break;
+        }
+    }
+}

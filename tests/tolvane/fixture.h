@@ -1,0 +1,99 @@
+// The module loaded and a product board plugged; add device through the kernel's callback, with
+// a bring-up plan that fakes the levels a test does not look at.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "board/product.h"
+#include "device/tolvaneDevice.h"
+#include "kal/sim/faults.h"
+#include "kal/sim/harness.h"
+#include "kal/sim/publication.h"
+
+namespace tolvanetest {
+
+using namespace kzvorn_driver;
+using fendrelsharedsource::KernelSession;
+using nKZAPAL000::tEventDescriptor;
+using nKZAPAL000::tSession;
+using nKZAPALS100::tStatus;
+
+struct Recorder : BringUpObserver {
+    void onTeardownStep(TeardownStep step) override { teardown.push_back(step); }
+    std::vector<uint32_t> teardown;
+};
+
+class Tolvane : public ::testing::Test {
+protected:
+    // Levels 1 and 2 real, the levels above not built yet unless a test fakes them.
+    Tolvane() : window_(board::installProduct(board_)) {
+        plan_.observer = &recorder_;
+    }
+
+    void SetUp() override {
+        ASSERT_EQ(kernel_.load(), 0);
+        function_ = &kernel_.plug(board_);
+    }
+
+    int32_t add(bool whateverTheIDTable = false) {
+        TolvaneDevice::setBringUpPlan(&plan_);
+        const int32_t result = kernel_.addDevice(*function_, whateverTheIDTable);
+        TolvaneDevice::setBringUpPlan(nullptr);
+        return result;
+    }
+
+    TolvaneDevice* device() {
+        void* slot = kernel_.device(*function_);
+        return slot == nullptr ? nullptr : static_cast<TolvaneDevice*>(static_cast<nKZAPAL000::tDevice*>(slot));
+    }
+    const SetupTracker& tracker() { return device()->getSetupTracker(); }
+
+    static KernelSession* sessionOf(kal::sim::Session& session) {
+        return static_cast<KernelSession*>(static_cast<tSession*>(session.handle()));
+    }
+
+    // The admission of one request of the session that needs `level`.
+    int64_t admit(kal::sim::Session& session, int32_t level) {
+        tStatus status;
+        kdut::AutoIOGate<kzvorn_shared::SetupLevel, KernelSession> gate(*device(), sessionOf(session), tracker(),
+                                                                        level, status);
+        return status.code;
+    }
+
+    int64_t reset(kal::sim::Session& session, int32_t target, uint64_t record = 0) {
+        tStatus status;
+        tEventDescriptor event{static_cast<tSession*>(session.handle())};
+        device()->reset(event, target, record, status);
+        return status.code;
+    }
+
+    std::vector<std::string> liveInterfaceNames() {
+        std::vector<std::string> names;
+        for (const auto& i : kal::sim::interfaces())
+            if (i.live) names.push_back(i.name);
+        return names;
+    }
+
+    board::Board board_{board::productIdentity()};
+    board::BridgeWindow& window_;
+    BringUpPlan plan_;
+    Recorder recorder_;
+    kal::sim::Kernel kernel_;
+    kal::sim::PciFunction* function_ = nullptr;
+};
+
+inline std::string text(const kal::sim::RegisteredProperty& property) {
+    return property.value.empty() ? std::string() : std::string(reinterpret_cast<const char*>(property.value.data()));
+}
+
+inline uint32_t number(const kal::sim::RegisteredProperty& property) {
+    uint32_t value = 0;
+    std::memcpy(&value, property.value.data(), std::min<size_t>(4, property.value.size()));
+    return value;
+}
+
+}  // namespace tolvanetest
