@@ -33,8 +33,8 @@ void TolvaneDevice::setBringUpPlan(const BringUpPlan* plan) { gBringUpPlan = pla
 TolvaneDevice::TolvaneDevice(const nKZAPAL000::tPCIDescription& description, tStatus& status)
     : TolvaneDeviceBase(description, status),
       geographicAddress_{nullptr, tProperty::kTypeUnsigned32, nullptr, {0}},
-      interface_(this, nullptr, kInterfaceName),
-      coolingInterface_(this, nullptr, kCoolingInterfaceName),
+      interface_(*this, this, nullptr, kInterfaceName),
+      coolingInterface_(*this, this, nullptr, kCoolingInterfaceName),
       reservations_(kAlreadyReservedStatus, kNotReservedStatus, kInvalidResourceStatus, kChannelMask, status),
       plan_(gBringUpPlan) {
     appendDeviceInterface(&interface_, status);

@@ -8,6 +8,7 @@
 #include "fendrelSharedSource/kernelSession.h"
 #include "kdut/device.h"
 #include "kdut/resourceReservation.h"
+#include "kzapalcodegen/interfaceTemplates.h"
 #include "kzapal/protons/pciDevice.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "kzvorn_shared/setupLevel.h"
@@ -18,11 +19,11 @@ using TolvaneDeviceBase = kdut::Device<nKZAPAL000::tPCIDevice, kzvorn_shared::Se
                                        fendrelsharedsource::KernelSession,
                                        kzvorn_driver_codegen::CustomResetParameters>;
 
-class TolvaneDevice : public TolvaneDeviceBase {
+class TolvaneDevice : public TolvaneDeviceBase, public tKzvornDeviceOperations {
 public:
     static constexpr const char* kManufacturerName = "Kazmerion";
-    static constexpr const char* kInterfaceName = "smu_kzvorn";
-    static constexpr const char* kCoolingInterfaceName = "nPXICOOLING_17_2_pxiCooling";
+    static constexpr const char* kInterfaceName = kKzvornInterfaceName;
+    static constexpr const char* kCoolingInterfaceName = kPxiCoolingInterfaceName;
     static constexpr int32_t kAlreadyReservedStatus = static_cast<int32_t>(0xBFFA4319);
     static constexpr int32_t kNotReservedStatus = static_cast<int32_t>(0xBFFA431A);
     static constexpr int32_t kInvalidResourceStatus = static_cast<int32_t>(0xBFFA4303);
@@ -37,6 +38,26 @@ public:
     void createIONotifier(nKZAPAL000::tEventDescriptor& event, uint32_t type,
                           const nKZAPAL000::tIONotifierParams& params, nKZAPALS100::tStatus& status) override;
     void destroyIONotifier(nKZAPAL000::tEventDescriptor& event, uint32_t type) override;
+
+    // The setup, reset, reservation and cooling requests.
+    void kzvorn_getSetupLevel(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input, tValue32Record& output,
+                              nKZAPALS100::tStatus& status) override;
+    void kdut_reset(nKZAPAL000::tEventDescriptor& event, const tResetRecord& input, tStatusRecord& output,
+                    nKZAPALS100::tStatus& status) override;
+    void kdut_checkHardwareState(nKZAPAL000::tEventDescriptor& event, const tHardwareStateRecord& input,
+                                 tStatusRecord& output, nKZAPALS100::tStatus& status) override;
+    void kdut_cleanup(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input, tStatusRecord& output,
+                      nKZAPALS100::tStatus& status) override;
+    void kdut_reserveResources(nKZAPAL000::tEventDescriptor& event, const tMaskRecord& input, tStatusRecord& output,
+                               nKZAPALS100::tStatus& status) override;
+    void kzvoltixPXICooling_getCoolingMode(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
+                                           tValue32Record& output, nKZAPALS100::tStatus& status) override;
+    void kzvoltixPXICooling_overrideCoolingMode(nKZAPAL000::tEventDescriptor& event, const tValue32Record& input,
+                                                tStatusRecord& output, nKZAPALS100::tStatus& status) override;
+    void pxiCooling_getRequestedCoolingMode(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
+                                            tValue32Record& output, nKZAPALS100::tStatus& status) override;
+    void pxiCooling_setCoolingMode(nKZAPAL000::tEventDescriptor& event, const tValue32Record& input,
+                                   tStatusRecord& output, nKZAPALS100::tStatus& status) override;
 
     TolvaneHelper* getHelper() const { return helper_; }
     kdut::ResourceReservationManager& getReservations() { return reservations_; }
@@ -61,11 +82,24 @@ protected:
     void buildDeviceProperties(nKZAPALS100::tStatus& status) override;
     bool onSuspendIOProcessing(nKZAPAL000::tEventDescriptor& event, tSuspendReason reason, bool flag) override;
     void onResumeIOProcessing(nKZAPAL000::tEventDescriptor& event) override;
+    void answerNotSupported(nKZAPAL000::tEventDescriptor& event, uint32_t level, nKZAPALS100::tStatus& status) override;
 
 private:
+    using tGate = kdut::AutoIOGate<kzvorn_shared::SetupLevel, fendrelsharedsource::KernelSession>;
+
+    static fendrelsharedsource::KernelSession* sessionOf(nKZAPAL000::tEventDescriptor& event) {
+        return static_cast<fendrelsharedsource::KernelSession*>(event.session);
+    }
+    // The gate ran on a status of its own: true when it admitted the request, else its status is
+    // merged into the operation's.
+    static bool admitted(const nKZAPALS100::tStatus& gateStatus, nKZAPALS100::tStatus& status);
+    // The cooling requests of both interfaces, by requester (1 the override, 2 the cooling interface).
+    void setCoolingMode(nKZAPAL000::tEventDescriptor& event, uint32_t mode, uint32_t requester,
+                        nKZAPALS100::tStatus& status);
+
     nKZAPAL000::tProperty geographicAddress_;
-    nKZAPAL000::tDeviceInterface interface_;
-    nKZAPAL000::tDeviceInterface coolingInterface_;
+    tInterfaceTemplate_kzvorn interface_;
+    tInterfaceTemplate_pxiCooling coolingInterface_;
     uint32_t connectedAccessory_ = 0;
     kdut::ResourceReservationManager reservations_;
     CoolingPair cooling_ = {16, 0};

@@ -171,6 +171,20 @@ void TolvaneHelper::stepCapabilities(tStatus& status) {
 
 void TolvaneHelper::teardownSessionCleanup(tStatus& status) { cleanupOperations_.cleanup(status); }
 
+void TolvaneHelper::checkHardwareState(uint64_t argument, tStatus& status) {
+    if (status.isFatal()) return;
+    if (argument != 0) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+        return;
+    }
+    checkers_.checkHardwareState(status);
+}
+
+void TolvaneHelper::setCoolingMode(uint32_t mode, uint32_t requester, tStatus& status) {
+    if (status.isFatal()) return;
+    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
+}
+
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
 
 void TolvaneHelper::teardownDisabledErrors(tStatus& status) { disabledErrorsActive_ = false; }

@@ -88,6 +88,16 @@ public:
     armki::ARMDispatcher* getARMDispatcher() const { return registerMaps_; }
     devicewindow::DeviceWindowDispatcher* getDeviceWindowDispatcher() const { return deviceWindows_; }
     storagemap::StorageMapDispatcher* getStorageMapDispatcher() const { return storageMaps_; }
+    // The argument must be 0 (-52005); then every registered checker in order on the status.
+    void checkHardwareState(uint64_t argument, nKZAPALS100::tStatus& status);
+    // The cooling mode in force is the device's pair. The cooling-mode setting that writes a new
+    // mode to the chassis comes with level 5; until then no request can change the mode.
+    void setCoolingMode(uint32_t mode, uint32_t requester, nKZAPALS100::tStatus& status);
+    uint32_t getCoolingMode() const { return __atomic_load_n(&context_.cooling->mode, __ATOMIC_SEQ_CST); }
+    // The capability record's; 0 before level 2.
+    uint32_t getRequestedCoolingMode() const {
+        return capabilities_ != nullptr ? capabilities_->requestedCoolingMode : 0;
+    }
     kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
     void attachRoutingResources() {}
     void detachRoutingResources() {}
