@@ -1,17 +1,24 @@
 // Loads the driver, adds a simulated product board through the kernel's add-device callback
 // (which starts it: the bring-up runs as far as the driver can take it), prints what the device
-// published and how far it came, and unloads.
+// published and how far it came, runs a script of requests when it has one (script.h), and
+// unloads.
 //
-//   kzvorn-sim [--debug]     --debug echoes the driver's debug print
+//   kzvorn-sim [--debug] [SCRIPT | -]
+//
+// --debug echoes the driver's debug print. The script comes from the file, or from standard input
+// with "-" or when standard input is not a terminal.
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include <unistd.h>
 
 #include "board/product.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/debug.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
+#include "script.h"
 
 using kzvorn_driver::nKZAPAL000::tProperty;
 
@@ -36,19 +43,32 @@ void printProperties(const char* scope, tProperty** list) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: kzvorn-sim [--debug]\n");
+    std::fprintf(stderr, "usage: kzvorn-sim [--debug] [SCRIPT | -]\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const char* scriptName = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
+        } else if (scriptName == nullptr) {
+            scriptName = argv[i];
         } else {
             return usage();
         }
+    }
+    std::FILE* script = nullptr;
+    if (scriptName != nullptr && std::strcmp(scriptName, "-") != 0) {
+        script = std::fopen(scriptName, "r");
+        if (script == nullptr) {
+            std::fprintf(stderr, "kzvorn-sim: cannot read %s\n", scriptName);
+            return 1;
+        }
+    } else if (scriptName != nullptr || isatty(STDIN_FILENO) == 0) {
+        script = stdin;
     }
 
     board::Board board(board::productIdentity());
@@ -75,7 +95,9 @@ int main(int argc, char** argv) {
             const kzvorn_driver::SetupTracker& tracker = device->getSetupTracker();
             std::printf("reached level: %d (target %d), status: %lld\n", tracker.reached, tracker.target,
                         static_cast<long long>(tracker.status.code));
+            if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout)) result = 1;
         }
     }  // removes the device and unloads the driver
+    if (script != nullptr && script != stdin) std::fclose(script);
     return result;
 }
