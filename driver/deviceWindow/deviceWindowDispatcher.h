@@ -14,7 +14,7 @@ class DeviceWindow;
 
 // Windows are registered without a version and asked for by their bare names.
 template <>
-constexpr bool kzregitools::kRegistersVersioned<devicewindow::DeviceWindow> = false;
+inline constexpr bool kzregitools::kRegistersVersioned<devicewindow::DeviceWindow> = false;
 
 namespace devicewindow {
 

@@ -32,7 +32,7 @@ constexpr uint64_t kMaxCallerNameLength = 4096;
 // getOldestCompatibleVersion). Device windows are registered without a version: their registry
 // specialises this to false.
 template <class T>
-constexpr bool kRegistersVersioned = true;
+inline constexpr bool kRegistersVersioned = true;
 
 class Registration {
 public:

@@ -1,16 +1,16 @@
-// Feeds arbitrary requests to the ioctl path of a started device on the simulated board: any
-// code, any record sizes, records whose addresses point into the caller's memory or anywhere
-// else, input and output areas inside or outside the caller's memory. A request must never
-// crash or leak.
+// Feeds arbitrary requests to the ioctl path of the product device, started on the simulated
+// board with the levels above 2 faked: any code, any record sizes, records whose addresses point
+// into the caller's memory or anywhere else, input and output areas inside or outside the
+// caller's memory. A request must never crash or leak.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "board/board.h"
-#include "board/pciConfiguration.h"
-#include "ioctl/operationsDevice.h"
+#include "board/product.h"
+#include "device/tolvaneDevice.h"
+#include "kal/sim/harness.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/user.h"
 #include "kzapal/protons/callbacks.h"
@@ -42,15 +42,35 @@ private:
 };
 
 struct Environment {
-    board::Board board{board::Identity{}};
+    board::Board board{board::productIdentity()};
     kal::sim::Kernel kernel;
-    ioctltest::OperationsDevice* device = nullptr;
+    kal::sim::PciFunction* function = nullptr;
+    kzvorn_driver::BringUpPlan plan;
 
     Environment() {
-        board::buildPciConfiguration(board);
+        board::installProduct(board);
         if (kernel.load() < 0) std::abort();
-        device = ioctltest::addOperationsDevice<ioctltest::OperationsDevice>(kernel, kernel.plug(board));
-        if (device == nullptr) std::abort();
+        function = &kernel.plug(board);
+        plan.fakeLevels(3, kzvorn_shared::SetupLevel::kHighest, kzvorn_driver::BringUpPlan::kSucceed);
+        kzvorn_driver::TolvaneDevice::setBringUpPlan(&plan);
+        if (kernel.addDevice(*function) != 0) std::abort();
+        kzvorn_driver::TolvaneDevice::setBringUpPlan(nullptr);
+    }
+
+    kzvorn_driver::TolvaneDevice& device() {
+        return *static_cast<kzvorn_driver::TolvaneDevice*>(
+            static_cast<kzvorn_driver::nKZAPAL000::tDevice*>(kernel.device(*function)));
+    }
+
+    // Every input starts on a device at the highest level, so that one input's reset neither
+    // hides a leak nor changes what the next input reaches.
+    void restoreHighestLevel() {
+        kzvorn_driver::tResetRecord input{};
+        input.targetLevel = kzvorn_shared::SetupLevel::kHighest;
+        kzvorn_driver::tStatusRecord output{};
+        kal::sim::Session session = kernel.open("smu_kzvorn");
+        const auto reply = session.ioctl(0x00208600, &input, sizeof input, &output, sizeof output);
+        if (reply.result != 0 || output.status != 0) std::abort();
     }
 };
 Environment* gEnvironment = nullptr;
@@ -116,6 +136,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader in(data, size);
     const int64_t before = kal::sim::liveAllocations();
+    const uint32_t generation = gEnvironment->device().getResetGeneration();
     {
         const bool cooling = (in.byte() & 1) != 0;
         kal::sim::Session session =
@@ -123,9 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!session) std::abort();
         for (int request = 0; request < 16 && !in.empty(); ++request) sendOne(session, in);
     }
-    // The device's record of the gates is the fuzz target's own memory.
-    std::vector<uint32_t>().swap(gEnvironment->device->gateLevels);
-    std::vector<kzvorn_driver::nKZAPAL000::tSession*>().swap(gEnvironment->device->gateSessions);
+    if (gEnvironment->device().getResetGeneration() != generation) gEnvironment->restoreHighestLevel();
     if (kal::sim::liveAllocations() != before) {
         std::fprintf(stderr, "requests leaked %lld allocations\n",
                      static_cast<long long>(kal::sim::liveAllocations() - before));
