@@ -2,6 +2,7 @@
 // ioctl envelope.
 #include <gtest/gtest.h>
 
+#include "ioctl/requestIndex.h"
 #include "kzapalcodegen/ioctlRecords.h"
 #include "tolvane/fixture.h"
 
@@ -19,8 +20,6 @@ constexpr uint32_t kCleanup = 0x00208603;
 constexpr uint32_t kReserveResources = 0x00208604;
 constexpr uint32_t kGetCoolingMode = 0x00202701;
 constexpr uint32_t kOverrideCoolingMode = 0x00202702;
-constexpr uint32_t kGetRequestedCoolingMode = 0x80208400;
-constexpr uint32_t kSetCoolingMode = 0x40208401;
 
 constexpr int32_t kInvalidated = static_cast<int32_t>(0xBFFA9179);
 constexpr int32_t kAlreadyReserved = static_cast<int32_t>(0xBFFA4319);
@@ -191,6 +190,39 @@ TEST_F(SetupOperations, CoolingRequests) {
               nKZAPALS100::kStatusFeatureNotSupported);
     EXPECT_EQ(device()->getCoolingPair().mode, 16u);
     EXPECT_EQ(device()->getCoolingPair().requester, 0u);
+}
+
+// Each request passes the product device's gate at its own level: with the bring-up stopped at
+// level 11, the requests of levels 12 and up get the code that stopped it.
+TEST_F(SetupOperations, ProductDeviceGatesEveryRequestAtItsLevel) {
+    const int64_t stopped = KZ_DEVICE_CODE(0xBFFA4999);
+    plan_.fakeLevels(3, 11, BringUpPlan::kSucceed);
+    plan_.fakeLevels(12, 12, BringUpPlan::kFail, stopped);
+    ASSERT_EQ(add(), 0);
+    ASSERT_EQ(tracker().reached, 11);
+    auto kzvorn = kernel_.open("smu_kzvorn");
+    auto cooling = kernel_.open("nPXICOOLING_17_2_pxiCooling");
+    for (const IndexRow& row : kIndex) {
+        if (row.code == kReset) continue;
+        SCOPED_TRACE(row.name);
+        int32_t expected = nKZAPALS100::kStatusFeatureNotSupported;
+        if (row.level == kNone) {
+            expected = static_cast<int32_t>(0xBFFA4308);
+        } else if (row.level > 11) {
+            expected = static_cast<int32_t>(stopped);
+        } else if (row.code == kGetSetupLevel || row.code == kCleanup) {
+            expected = 0;
+        }
+        for (kal::sim::Session* session : {&kzvorn, &cooling}) {
+            if (session == &cooling && row.code != kGetRequestedCoolingMode && row.code != kSetCoolingMode) continue;
+            std::vector<uint8_t> input(row.inputSize, 0), output(row.outputSize, 0xAA);
+            const auto reply = session->ioctl(row.code, input.data(), row.inputSize, output.data(), row.outputSize);
+            ASSERT_EQ(reply.result, 0);
+            int32_t status = 0;
+            std::memcpy(&status, output.data() + row.outputStatusOffset, 4);
+            EXPECT_EQ(status, expected);
+        }
+    }
 }
 
 }  // namespace
