@@ -19,6 +19,7 @@ ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     installBridgeCore(board, options.bridgeCore);
     BridgeWindow& window = installBridgeWindow(board, options.windowBase);
     installGeographicAddress(board, window, options.geographicAddress);
+    if (options.windowRegister.has_value()) board.bar(0).store(kWindowBaseRegister, 4, *options.windowRegister);
     TimingBlock& timing = installTimingBlock(board);
     SwitchedBusInterface& bus = installSwitchedBusInterface(board);
     const FlashImage image = options.flash.has_value() ? *options.flash : FlashImage::standard();

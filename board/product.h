@@ -31,6 +31,9 @@ struct ProductOptions {
     GeographicAddressOptions geographicAddress;
     BridgeCoreConfig bridgeCore;
     uint32_t windowBase = kDefaultWindowBase;
+    // What the window register (0xC0) reads instead of windowBase, while the window stays at
+    // windowBase: a register that no longer describes where the window is.
+    std::optional<uint32_t> windowRegister;
     // The standard image when none is given.
     std::optional<FlashImage> flash;
 };
