@@ -193,6 +193,21 @@ TEST_F(Level3, TheRegisteredObjectsReachTheBoard) {
     p.board->log().clear();
     channel->write(0x00000058, 1, false, status, 0);
     EXPECT_EQ(p.board->log().writesTo(0x2000 + 3 * 0x200 + 0x58), std::vector<uint64_t>{1});
+
+    // IO port 2 sits behind the switched bus interface's handshake.
+    arm::DynamicAccessInterfaceBase<tStatus>* ioPort2 = nullptr;
+    h->getARMDispatcher()->getRegistration("IOPort2RegMap_Ver23.3.0f121", ioPort2, status, nullptr);
+    ASSERT_NE(ioPort2, nullptr);
+    p.blocks->bus.ioPort2().write(0x10, 0x1234);
+    p.blocks->bus.clearTransactions();
+    uint64_t value = 0;
+    ioPort2->read(0x80000010, value, status, 0);
+    EXPECT_EQ(value, 0x1234u);
+    const auto transactions = p.blocks->bus.transactions();
+    ASSERT_EQ(transactions.size(), 1u);
+    EXPECT_FALSE(transactions[0].write);
+    EXPECT_EQ(transactions[0].port, board::SwitchedBusInterface::kIOPort2);
+    EXPECT_EQ(transactions[0].offset, 0x10);
     EXPECT_TRUE(status.isSuccess());
 }
 
