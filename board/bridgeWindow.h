@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "board/board.h"
+#include "board/hostAllocator.h"
 
 namespace board {
 
@@ -26,7 +27,7 @@ public:
     void write(uint32_t address, uint32_t value) { words_[address & ~3u] = value; }
 
 private:
-    std::map<uint32_t, uint32_t> words_;
+    HostMap<uint32_t, uint32_t> words_;
 };
 
 class BridgeWindow : public Region {

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -31,6 +33,9 @@ struct HostAllocator {
 
 template <class T>
 using HostVector = std::vector<T, HostAllocator<T>>;
+template <class K, class V>
+using HostMap = std::map<K, V, std::less<K>, HostAllocator<std::pair<const K, V>>>;
+
 using HostString = std::basic_string<char, std::char_traits<char>, HostAllocator<char>>;
 
 }  // namespace board

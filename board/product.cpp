@@ -14,11 +14,17 @@ Identity productIdentity() {
     return id;
 }
 
-BridgeWindow& installProduct(Board& board, const ProductOptions& options) {
+ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     buildPciConfiguration(board, options.pci);
-    BridgeWindow& window = installBridgeWindow(board);
+    installBridgeCore(board, options.bridgeCore);
+    BridgeWindow& window = installBridgeWindow(board, options.windowBase);
     installGeographicAddress(board, window, options.geographicAddress);
-    return window;
+    if (options.windowRegister.has_value()) board.bar(0).store(kWindowBaseRegister, 4, *options.windowRegister);
+    TimingBlock& timing = installTimingBlock(board);
+    SwitchedBusInterface& bus = installSwitchedBusInterface(board);
+    const FlashImage image = options.flash.has_value() ? *options.flash : FlashImage::standard();
+    SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
+    return ProductBlocks{window, timing, bus, spi};
 }
 
 }  // namespace board

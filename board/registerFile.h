@@ -9,6 +9,7 @@
 #include <set>
 
 #include "board/board.h"
+#include "board/hostAllocator.h"
 
 namespace board {
 
@@ -28,8 +29,8 @@ public:
 private:
     Board& board_;
     std::set<uint64_t> separate_;
-    std::map<uint64_t, uint64_t> readSide_;
-    std::map<uint64_t, uint64_t> written_;
+    HostMap<uint64_t, uint64_t> readSide_;
+    HostMap<uint64_t, uint64_t> written_;
 };
 
 }  // namespace board

@@ -36,7 +36,9 @@ uint8_t SST25VFFlash::statusRegister() const {
 
 std::vector<SST25VFFlash::LogEntry> SST25VFFlash::takeLog() {
     std::lock_guard<std::mutex> hold(mutex_);
-    return std::exchange(log_, {});
+    std::vector<LogEntry> taken(log_.begin(), log_.end());
+    log_.clear();
+    return taken;
 }
 
 void SST25VFFlash::setBusyReads(unsigned erase, unsigned program) {

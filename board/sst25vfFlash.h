@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "board/hostAllocator.h"
+
 namespace board {
 
 class SST25VFFlash {
@@ -94,7 +96,7 @@ private:
     bool neverReady_ = false;
     bool dropPrograms_ = false;
     bool logging_ = true;
-    std::vector<LogEntry> log_;
+    HostVector<LogEntry> log_;
 };
 
 }  // namespace board

@@ -64,7 +64,7 @@ void SwitchedBusInterface::forceIOPort2StatusBit7(std::optional<bool> level) {
 
 std::vector<SwitchedBusInterface::Transaction> SwitchedBusInterface::transactions() const {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
-    return transactions_;
+    return std::vector<Transaction>(transactions_.begin(), transactions_.end());
 }
 
 void SwitchedBusInterface::clearTransactions() {

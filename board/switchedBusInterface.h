@@ -13,6 +13,7 @@
 
 #include "board/bar0Map.h"
 #include "board/board.h"
+#include "board/hostAllocator.h"
 
 namespace board {
 
@@ -89,7 +90,7 @@ private:
     std::map<uint32_t, PortRegisters*> ports_;
     bool readDone_ = false;
     bool neverReady_ = false;
-    std::vector<Transaction> transactions_;
+    HostVector<Transaction> transactions_;
 };
 
 SwitchedBusInterface& installSwitchedBusInterface(Board& board);

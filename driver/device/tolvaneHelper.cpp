@@ -27,7 +27,7 @@ bool narrow(uint64_t value, uint32_t& narrowed, tStatus& status) {
 const TolvaneHelper::tStep TolvaneHelper::kBringUpSteps[kBringUpStepCount] = {
     &TolvaneHelper::stepRegistries,
     &TolvaneHelper::stepCapabilities,
-    &TolvaneHelper::stepNotBuilt,  // bridge objects
+    &TolvaneHelper::stepPavoObjects,
     &TolvaneHelper::stepNotBuilt,  // non-isolated image
     &TolvaneHelper::stepNotBuilt,  // non-isolated objects
     &TolvaneHelper::stepNotBuilt,  // power controller
@@ -63,7 +63,7 @@ const TolvaneHelper::tStep TolvaneHelper::kTeardownSteps[kTeardownStepCount] = {
     &TolvaneHelper::teardownNothingBuilt,  // isolated register maps
     &TolvaneHelper::teardownDisabledErrors,
     &TolvaneHelper::teardownNothingBuilt,  // non-isolated objects
-    &TolvaneHelper::teardownNothingBuilt,  // bridge objects
+    &TolvaneHelper::teardownPavoObjects,
     &TolvaneHelper::teardownWindowRegistries,
     &TolvaneHelper::teardownRegisterMapRegistry,
     &TolvaneHelper::teardownNothingBuilt,  // the composites are members, destroyed after the body
@@ -169,6 +169,44 @@ void TolvaneHelper::stepCapabilities(tStatus& status) {
     capabilities_ = record;
 }
 
+void TolvaneHelper::stepPavoObjects(tStatus& status) {
+    // A faked level 1 leaves no registries to register in.
+    if (registerMaps_ == nullptr || deviceWindows_ == nullptr || storageMaps_ == nullptr || context_.device == nullptr) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
+        return;
+    }
+    pavoObjects_ = new (status)
+        PavoObjects(*context_.device, checkers_, PavoObjects::Registries{*registerMaps_, *deviceWindows_, *storageMaps_},
+                    status);
+}
+
+uint32_t TolvaneHelper::getBoardSerialNumber(tStatus& status) {
+    StorageMaps* maps = pavoObjects_ != nullptr ? pavoObjects_->getStorageMaps() : nullptr;
+    if (status.isFatal() || maps == nullptr) return 0;
+    kzvorn_storagemaps::ManufacturingStorageMap& manufacturing = maps->maps.manufacturing;
+    // One consistent record: a concurrent writer cannot change it between the checks and the read.
+    storagemap::StorageMapCommon::Guard guard(manufacturing, status);
+    if (!manufacturing.isChecksumValid(status)) {
+        KZ_SET_CODE(status, KZ_DEVICE_CODE(StorageMapChecksumChecker::kChecksumInvalid));
+        return 0;
+    }
+    if (!isManufacturingVersionSupported(*maps, status)) {
+        KZ_SET_CODE(status, KZ_DEVICE_CODE(StorageMapVersionChecker::kUnsupportedVersion));
+        return 0;
+    }
+    return manufacturing.getBoardSerialNumber(status);
+}
+
+bool TolvaneHelper::areStorageMapChecksumsValid(tStatus& status) {
+    StorageMapChecksumChecker* checker = pavoObjects_ != nullptr ? pavoObjects_->getChecksumChecker() : nullptr;
+    return checker != nullptr && checker->areChecksumsValid(status);
+}
+
+bool TolvaneHelper::areStorageMapVersionsValid(tStatus& status) {
+    StorageMapVersionChecker* checker = pavoObjects_ != nullptr ? pavoObjects_->getVersionChecker() : nullptr;
+    return checker != nullptr && checker->areVersionsSupported(status);
+}
+
 void TolvaneHelper::teardownSessionCleanup(tStatus& status) { cleanupOperations_.cleanup(status); }
 
 void TolvaneHelper::checkHardwareState(uint64_t argument, tStatus& status) {
@@ -188,6 +226,11 @@ void TolvaneHelper::setCoolingMode(uint32_t mode, uint32_t requester, tStatus& s
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
 
 void TolvaneHelper::teardownDisabledErrors(tStatus& status) { disabledErrorsActive_ = false; }
+
+void TolvaneHelper::teardownPavoObjects(tStatus& status) {
+    delete pavoObjects_;
+    pavoObjects_ = nullptr;
+}
 
 // Each registry removes the names still registered.
 void TolvaneHelper::teardownWindowRegistries(tStatus& status) {

@@ -6,6 +6,7 @@
 
 #include "armki/armDispatcher.h"
 #include "device/bringUpPlan.h"
+#include "device/pavoObjects.h"
 #include "deviceWindow/deviceWindowDispatcher.h"
 #include "kdut/cleanupOperation.h"
 #include "kdut/hardwareStateChecker.h"
@@ -78,9 +79,16 @@ public:
     kdut::CleanupOperationComposite* getCleanupOperations() { return &cleanupOperations_; }
     kdut::HardwareStateCheckerComposite* getHardwareStateCheckers() { return &checkers_; }
 
-    // The objects these reach are built from level 3 on; until then there is nothing to read,
-    // hand out or wake.
-    uint32_t getBoardSerialNumber(nKZAPALS100::tStatus& status) { return 0; }
+    // The manufacturing map's serial number: 0xBFFA4088 when its checksum does not hold,
+    // 0xBFFA4082 when its version is not one this driver reads (0 then); 0 before level 3.
+    uint32_t getBoardSerialNumber(nKZAPALS100::tStatus& status);
+    // The stored-data checks; false before level 3 built the checkers.
+    bool areStorageMapChecksumsValid(nKZAPALS100::tStatus& status);
+    bool areStorageMapVersionsValid(nKZAPALS100::tStatus& status);
+    // Level 3's objects; null before level 3 ran.
+    PavoObjects* getPavoObjects() { return pavoObjects_; }
+    // The objects these reach are built from later levels on; until then there is nothing to hand
+    // out or wake.
     // The capability record's model name; none before level 2.
     const char* getModelName() const { return capabilities_ != nullptr ? capabilities_->modelName : nullptr; }
     const vantrel_caps::Caps* getCapabilities() const { return capabilities_; }
@@ -113,10 +121,12 @@ private:
     void stepNotBuilt(nKZAPALS100::tStatus& status);
     void stepRegistries(nKZAPALS100::tStatus& status);
     void stepCapabilities(nKZAPALS100::tStatus& status);
+    void stepPavoObjects(nKZAPALS100::tStatus& status);
 
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
+    void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
     void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
@@ -133,6 +143,7 @@ private:
     devicewindow::DeviceWindowDispatcher* deviceWindows_ = nullptr;
     storagemap::StorageMapDispatcher* storageMaps_ = nullptr;
     const vantrel_caps::Caps* capabilities_ = nullptr;
+    PavoObjects* pavoObjects_ = nullptr;
     // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
     bool disabledErrorsActive_ = false;
 };

@@ -30,7 +30,7 @@ struct Recorder : BringUpObserver {
 class Tolvane : public ::testing::Test {
 protected:
     // Levels 1 and 2 real, the levels above not built yet unless a test fakes them.
-    Tolvane() : window_(board::installProduct(board_)) {
+    Tolvane() : window_(board::installProduct(board_).window) {
         plan_.observer = &recorder_;
     }
 

@@ -42,6 +42,16 @@ void printProperties(const char* scope, tProperty** list) {
     }
 }
 
+// One line per registry: its names in registration order.
+template <class Registry>
+void printNames(const char* what, const Registry* registry) {
+    if (registry == nullptr) return;
+    kzhtl::String list;
+    nKZAPALS100::tStatus status;
+    registry->getRegistrationList(list, status);
+    std::printf("%s: %s\n", what, status.isSuccess() ? list.c_str() : "(unavailable)");
+}
+
 int usage() {
     std::fprintf(stderr, "usage: kzvorn-sim [--debug] [SCRIPT | -]\n");
     return 2;
@@ -92,6 +102,11 @@ int main(int argc, char** argv) {
                 if (interface.live) std::printf("interface %s\n", interface.name.c_str());
             printProperties("device", device->getDeviceProperties());
             printProperties("bus", device->getBusProperties());
+            if (const kzvorn_driver::TolvaneHelper* helper = device->getHelper()) {
+                printNames("register maps", helper->getARMDispatcher());
+                printNames("device windows", helper->getDeviceWindowDispatcher());
+                printNames("storage maps", helper->getStorageMapDispatcher());
+            }
             const kzvorn_driver::SetupTracker& tracker = device->getSetupTracker();
             std::printf("reached level: %d (target %d), status: %lld\n", tracker.reached, tracker.target,
                         static_cast<long long>(tracker.status.code));
