@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
 
 namespace kzvornsim {
@@ -18,6 +19,26 @@ namespace {
 constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr uint32_t kReset = 0x00208600;
 constexpr uint32_t kCleanup = 0x00208603;
+constexpr uint32_t kArmWriteEx = 0x0020810B;
+constexpr uint32_t kArmReadEx = 0x0020810C;
+constexpr uint32_t kArmGetRegisterFormat = 0x00208111;
+constexpr uint32_t kStorageMapGetRaw = 0x002081A0;
+constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
+constexpr uint32_t kWindowGet = 0x00208147;
+constexpr size_t kNameSlotSize = 64;
+constexpr uint32_t kFormatCapacity = 64;
+
+// The listing requests of the three registries: the count, then the names in 64-byte slots.
+struct Registry {
+    const char* command;
+    uint32_t countCode;
+    uint32_t namesCode;
+};
+constexpr Registry kRegistries[] = {
+    {"arm.names", 0x00208104, 0x00208105},
+    {"window.names", 0x00208141, 0x00208142},
+    {"storagemap.names", 0x00208181, 0x00208182},
+};
 // Larger than any record; a larger area is refused before it is allocated.
 constexpr uint64_t kMaxAreaSize = 65536;
 
@@ -56,6 +77,32 @@ bool parseHex(const std::string& word, std::vector<uint8_t>& bytes) {
     return true;
 }
 
+std::string hexText(const uint8_t* bytes, size_t size) {
+    std::string text;
+    char pair[3];
+    for (size_t i = 0; i < size; ++i) {
+        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+
+// Bytes in the script's user memory for as long as a request needs them: a name (without a
+// terminator) or an area the driver fills.
+class CallerBytes {
+public:
+    explicit CallerBytes(const std::string& text) : bytes_(text.begin(), text.end()), memory_(data(), size()) {}
+    explicit CallerBytes(size_t size) : bytes_(size), memory_(data(), size) {}
+    uint8_t* data() { return bytes_.empty() ? &none_ : bytes_.data(); }
+    size_t size() const { return bytes_.size(); }
+    uint64_t address() { return reinterpret_cast<uint64_t>(data()); }
+
+private:
+    std::vector<uint8_t> bytes_;
+    uint8_t none_ = 0;
+    kal::sim::UserMemory memory_;
+};
+
 class Runner {
 public:
     Runner(kal::sim::Kernel& kernel, std::FILE* out) : kernel_(kernel), out_(out) { reopen(); }
@@ -71,6 +118,15 @@ public:
         if (command == "reset" && arguments.size() == 1) return reset(arguments[0], line);
         if (command == "cleanup" && arguments.empty()) return cleanup();
         if (command == "ioctl" && arguments.size() == 3) return ioctl(arguments, line);
+        for (const Registry& registry : kRegistries)
+            if (command == registry.command && arguments.empty()) return names(registry);
+        const std::string echo = line.substr(0, line.find('#'));
+        if (command == "arm.read" && arguments.size() == 2) return armRead(arguments, echo);
+        if (command == "arm.write" && arguments.size() == 3) return armWrite(arguments, echo);
+        if (command == "arm.format" && arguments.size() == 2) return armFormat(arguments, echo);
+        if (command == "window.get" && arguments.size() == 3) return windowGet(arguments, echo);
+        if (command == "storagemap.raw" && arguments.size() == 5) return storageMapRaw(arguments, echo);
+        if (command == "storagemap.checksum" && arguments.size() == 1) return storageMapChecksum(arguments, echo);
         return fail(line, "unknown request");
     }
 
@@ -125,6 +181,145 @@ private:
         for (uint32_t i = 0; i < reply.bytesReturned && i < output.size(); ++i) std::fprintf(out_, "%02X", output[i]);
         std::fprintf(out_, "\n");
         return true;
+    }
+
+    // "arm.names: 16, status: 0", then one registered name a line.
+    bool names(const Registry& registry) {
+        kzvorn_driver::tValue64Record count{};
+        if (!request(registry.countCode, kzvorn_driver::tStatusRecord{}, count)) return false;
+        std::fprintf(out_, "%s: %llu, status: %s\n", registry.command, static_cast<unsigned long long>(count.value),
+                     statusText(count.status).c_str());
+        if (count.status < 0 || count.value == 0) return true;
+        if (count.value > kMaxAreaSize / kNameSlotSize) return fail(registry.command, "too many names to list");
+        CallerBytes slots(count.value * kNameSlotSize);
+        kzvorn_driver::tUserBufferRecord input{};
+        input.address = slots.address();
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(registry.namesCode, input, output)) return false;
+        if (output.status < 0) {
+            std::fprintf(out_, "names: status: %s\n", statusText(output.status).c_str());
+            return true;
+        }
+        for (uint64_t i = 0; i < count.value; ++i) {
+            const char* slot = reinterpret_cast<const char*>(slots.data() + i * kNameSlotSize);
+            std::fprintf(out_, "  %.*s\n", static_cast<int>(strnlen(slot, kNameSlotSize)), slot);
+        }
+        return true;
+    }
+
+    // The Ex forms with extension 0, so that 64-bit registers read and write whole.
+    bool armRead(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tFieldExRecord input{};
+        if (!field(arguments[1], input.field, echo)) return false;
+        input.name = name.address();
+        input.nameLength = name.size();
+        kzvorn_driver::tValue64Record output{};
+        if (!request(kArmReadEx, input, output)) return false;
+        std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(echo).c_str(),
+                     static_cast<unsigned long long>(output.value), statusText(output.status).c_str());
+        return true;
+    }
+
+    bool armWrite(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tFieldWriteExRecord input{};
+        if (!field(arguments[1], input.field, echo)) return false;
+        if (!parseNumber(arguments[2], UINT64_MAX, input.value)) return fail(echo, "the value is not a 64-bit number");
+        input.name = name.address();
+        input.nameLength = name.size();
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(kArmWriteEx, input, output)) return false;
+        std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
+        return true;
+    }
+
+    // One line per field of the register: its type (0 one bit ... 3 up to 32 bits) and mask.
+    bool armFormat(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]), types(kFormatCapacity), masks(kFormatCapacity * 8);
+        kzvorn_driver::tRegisterFormatRecord input{};
+        if (!field(arguments[1], input.field, echo)) return false;
+        input.name = name.address();
+        input.nameLength = name.size();
+        input.types = types.address();
+        input.masks = masks.address();
+        kzvorn_driver::tValue32Record output{};
+        if (!request(kArmGetRegisterFormat, input, output)) return false;
+        std::fprintf(out_, "%s: fields: %u, status: %s\n", trimmed(echo).c_str(), output.value,
+                     statusText(output.status).c_str());
+        for (uint32_t i = 0; output.status >= 0 && i < output.value && i < kFormatCapacity; ++i) {
+            uint64_t mask = 0;
+            std::memcpy(&mask, masks.data() + i * 8, 8);
+            std::fprintf(out_, "  type %u mask 0x%llX\n", types.data()[i], static_cast<unsigned long long>(mask));
+        }
+        return true;
+    }
+
+    // The window's cached bytes. The caller's area holds at most 64 KiB; a larger count is sent as
+    // it is, so the driver's refusal shows.
+    bool windowGet(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tWindowGetRecord input{};
+        if (!parseNumber(arguments[1], UINT64_MAX, input.offset) || !parseNumber(arguments[2], UINT64_MAX, input.count))
+            return fail(echo, "the offset or the count is not a 64-bit number");
+        CallerBytes area(input.count < kMaxAreaSize ? input.count : kMaxAreaSize);
+        input.name = name.address();
+        input.nameLength = name.size();
+        input.destination = area.address();
+        return transfer(kWindowGet, input, area, echo);
+    }
+
+    bool storageMapRaw(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tStorageMapRawRecord input{};
+        if (!field(arguments[1], input.field, echo)) return false;
+        if (!parseNumber(arguments[2], UINT64_MAX, input.firstElement) ||
+            !parseNumber(arguments[3], UINT64_MAX, input.elementCount) ||
+            !parseNumber(arguments[4], UINT64_MAX, input.elementSize))
+            return fail(echo, "the first element, count or element size is not a 64-bit number");
+        const bool small = input.elementSize != 0 && input.elementCount <= kMaxAreaSize / input.elementSize;
+        CallerBytes area(small ? input.elementCount * input.elementSize : kMaxAreaSize);
+        input.name = name.address();
+        input.nameLength = name.size();
+        input.buffer = area.address();
+        return transfer(kStorageMapGetRaw, input, area, echo);
+    }
+
+    bool storageMapChecksum(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tNameRecord input{};
+        input.name = name.address();
+        input.nameLength = name.size();
+        kzvorn_driver::tValue8Record output{};
+        if (!request(kStorageMapIsChecksumValid, input, output)) return false;
+        std::fprintf(out_, "%s: valid: %u, status: %s\n", trimmed(echo).c_str(), output.value,
+                     statusText(output.status).c_str());
+        return true;
+    }
+
+    // A read into the caller's area: the status, and the bytes when it succeeded.
+    template <class tInput>
+    bool transfer(uint32_t code, const tInput& input, CallerBytes& area, const std::string& echo) {
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(code, input, output)) return false;
+        std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
+        if (output.status >= 0) std::fprintf(out_, "  bytes: %s\n", hexText(area.data(), area.size()).c_str());
+        return true;
+    }
+
+    bool field(const std::string& word, uint32_t& id, const std::string& echo) {
+        uint64_t value = 0;
+        if (!parseNumber(word, 0xFFFFFFFF, value)) return fail(echo, "the field identifier is not a 32-bit number");
+        id = static_cast<uint32_t>(value);
+        return true;
+    }
+
+    // The request as written, with single spaces.
+    static std::string trimmed(const std::string& text) {
+        std::istringstream words(text);
+        std::string joined;
+        for (std::string word; words >> word;) joined += (joined.empty() ? "" : " ") + word;
+        return joined;
     }
 
     bool fail(const std::string& line, const char* why) {

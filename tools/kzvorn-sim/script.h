@@ -9,6 +9,17 @@
 //                                      area of that size; prints "transport: N" (the ioctl
 //                                      callback's kernel-layer code) and "output: HEX" (the bytes
 //                                      the driver reported)
+//   arm.names, window.names, storagemap.names
+//                                      the registry's count and status, then one name a line
+//   arm.read MAP FIELD-ID              the field's value (the 64-bit request, extension 0)
+//   arm.write MAP FIELD-ID VALUE       writes the field (not forced)
+//   arm.format MAP FIELD-ID            the register's field count, then each field's type and mask
+//   window.get NAME OFFSET COUNT       the window's cached bytes
+//   storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE
+//                                      the map's cached elements as bytes
+//   storagemap.checksum NAME           whether the map's stored checksum holds
+// Names are given as registered, with "_Ver" and the version where the registry has one
+// ("Quolin_Ver23.3.0f121"). A request that succeeded prints its bytes in hexadecimal.
 #pragma once
 
 #include <cstdio>
