@@ -7,6 +7,7 @@
 #include "atut/cleanupOperationComposite.h"
 #include "atut/hardwareStateCheckerCollection.h"
 #include "atut/invalidatableSession.h"
+#include "armgen/nullRegisterMap.h"
 #include "atut/regMapRouteProgrammer.h"
 #include "kal/sim/faults.h"
 
@@ -158,7 +159,7 @@ TEST(InvalidatableSession, CheckRecordsTheInvalidStatus) {
 namespace {
 
 // A register map that keeps what was written to it.
-struct FakeMap : arm::DynamicAccessInterfaceBase<tStatus> {
+struct FakeMap : armtest::NullRegisterMap {
     struct Write {
         uint32_t id;
         uint64_t value;
@@ -167,22 +168,11 @@ struct FakeMap : arm::DynamicAccessInterfaceBase<tStatus> {
     std::vector<Write> writes;
     int64_t failWith = 0;
 
-    void get(uint32_t, uint64_t&, tStatus&, uint32_t) override {}
-    void set(uint32_t, uint64_t, tStatus&, uint32_t) override {}
-    void read(uint32_t, uint64_t&, tStatus&, uint32_t) override {}
     void write(uint32_t id, uint64_t value, bool force, tStatus& status, uint32_t) override {
         if (status.isFatal()) return;
         writes.push_back({id, value, force});
         if (failWith != 0) KZ_SET_CODE(status, failWith);
     }
-    void flush(uint32_t, bool, tStatus&, uint32_t) override {}
-    void refresh(uint32_t, tStatus&, uint32_t) override {}
-    void getRegisterFormat(uint32_t, uint32_t&, arm::FieldType*, uint64_t*, tStatus&) const override {}
-    void flushRegMap(bool, tStatus&) override {}
-    void refreshRegMap(tStatus&) override {}
-    void markDirtyRegMap() override {}
-    const char* getVersion() const override { return "1.0"; }
-    const char* getOldestCompatibleVersion() const override { return "1.0"; }
 };
 
 }  // namespace

@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "level3/registeredNames.h"
 #include "script.h"
 #include "tolvane/fixture.h"
 
@@ -61,11 +63,70 @@ TEST_F(SimScript, RequestsAndTheirResults) {
     EXPECT_TRUE(good);
 }
 
+// The named-access requests on the board brought up for real to level 3.
+TEST_F(SimScript, NamedAccess) {
+    ASSERT_EQ(add(), 0);
+    ASSERT_EQ(tracker().reached, 3);
+    bool good = false;
+    std::string registerMaps, storageMaps;
+    for (const std::string& name : level3names::kRegisterMapNames) registerMaps += "  " + name + "\n";
+    for (const std::string& name : level3names::storedRecordNames()) storageMaps += "  " + name + "\n";
+    EXPECT_EQ(run("arm.names\n"
+                  "arm.read Quolin_Ver23.3.0f121 0xC0000000\n"
+                  "arm.read Quolin 0xC0000000\n"
+                  "arm.write QuolinDMAChannel3_Ver23.3.0f121 0x58 1\n"
+                  "arm.format QuolinDMAChannel3_Ver23.3.0f121 0x58\n"
+                  "arm.format QuolinDMAChannel3_Ver23.3.0f121 0x5C\n"
+                  "window.names\n"
+                  "# the end of Posc and the start of Header, its checksum\n"
+                  "window.get flashWindow 0x8FFC 8\n"
+                  "window.get flashWindow_Ver1.0.0d0 0 4\n"
+                  "storagemap.names\n"
+                  "storagemap.raw Header_Ver1.0.0d0 0 0 1 4\n"
+                  "storagemap.raw Header_Ver1.0.0d0 4 0 2 4\n"
+                  "storagemap.raw Posc_Ver1.0.0d1 0 0 4 1\n"
+                  "storagemap.raw Posc_Ver1.0.0d0 0 0 0x10000000000 1\n"
+                  "storagemap.checksum Header_Ver1.0.0d0\n"
+                  "storagemap.checksum Posc_Ver1.0.0d0\n",
+                  &good),
+              "arm.names: 16, status: 0\n" + registerMaps +
+                  "arm.read Quolin_Ver23.3.0f121 0xC0000000: value: 0xC0107AD0, status: 0\n"
+                  "arm.read Quolin 0xC0000000: value: 0x0, status: -240023\n"
+                  "arm.write QuolinDMAChannel3_Ver23.3.0f121 0x58 1: status: 0\n"
+                  "arm.format QuolinDMAChannel3_Ver23.3.0f121 0x58: fields: 6, status: 0\n"
+                  "  type 0 mask 0x1\n"
+                  "  type 0 mask 0x2\n"
+                  "  type 0 mask 0x4\n"
+                  "  type 0 mask 0x8\n"
+                  "  type 0 mask 0x1000000\n"
+                  "  type 0 mask 0x2000000\n"
+                  "arm.format QuolinDMAChannel3_Ver23.3.0f121 0x5C: fields: 0, status: -52002\n"
+                  "window.names: 1, status: 0\n"
+                  "  flashWindow\n"
+                  "window.get flashWindow 0x8FFC 8: status: 0\n"
+                  "  bytes: 000000001AD3655A\n"
+                  "window.get flashWindow_Ver1.0.0d0 0 4: status: -240022\n"
+                  "storagemap.names: 19, status: 0\n" +
+                  storageMaps +
+                  "storagemap.raw Header_Ver1.0.0d0 0 0 1 4: status: 0\n"
+                  "  bytes: 1AD3655A\n"
+                  "storagemap.raw Header_Ver1.0.0d0 4 0 2 4: status: -240015\n"
+                  "storagemap.raw Posc_Ver1.0.0d1 0 0 4 1: status: 240000\n"
+                  "  bytes: 030A1118\n"
+                  "storagemap.raw Posc_Ver1.0.0d0 0 0 0x10000000000 1: status: -240015\n"
+                  "storagemap.checksum Header_Ver1.0.0d0: valid: 1, status: 0\n"
+                  "storagemap.checksum Posc_Ver1.0.0d0: valid: 0, status: -240044\n");
+    EXPECT_TRUE(good);
+    EXPECT_EQ(board_.log().writesTo(0x2000 + 3 * 0x200 + 0x58), std::vector<uint64_t>{1}) << "DMA channel 3";
+}
+
 TEST_F(SimScript, LinesItCannotSend) {
     ASSERT_EQ(add(), 0);
     bool good = true;
     EXPECT_EQ(run("level 3\nreset\nreset -1\nreset 0x100000000\nioctl 0x00202B00 0 8\n"
-                  "ioctl 0x00202B00 zz 8\nioctl 0x00202B00 - 70000\nfly\n",
+                  "ioctl 0x00202B00 zz 8\nioctl 0x00202B00 - 70000\nfly\narm.read Quolin\n"
+                  "arm.read Quolin_Ver23.3.0f121 0x100000000\narm.write Quolin_Ver23.3.0f121 0 -1\n"
+                  "window.get flashWindow x 4\nstoragemap.raw Posc_Ver1.0.0d0 0 0 4 y\n",
                   &good),
               "error: unknown request: level 3\n"
               "error: unknown request: reset\n"
@@ -74,7 +135,13 @@ TEST_F(SimScript, LinesItCannotSend) {
               "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n"
               "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n"
               "error: the output size is too large: ioctl 0x00202B00 - 70000\n"
-              "error: unknown request: fly\n");
+              "error: unknown request: fly\n"
+              "error: unknown request: arm.read Quolin\n"
+              "error: the field identifier is not a 32-bit number: arm.read Quolin_Ver23.3.0f121 0x100000000\n"
+              "error: the value is not a 64-bit number: arm.write Quolin_Ver23.3.0f121 0 -1\n"
+              "error: the offset or the count is not a 64-bit number: window.get flashWindow x 4\n"
+              "error: the first element, count or element size is not a 64-bit number: "
+              "storagemap.raw Posc_Ver1.0.0d0 0 0 4 y\n");
     EXPECT_FALSE(good);
 }
 

@@ -15,6 +15,7 @@
 #include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
+#include "level3/registeredNames.h"
 
 using namespace kzvorn_driver;
 using nKZAPALS100::tStatus;
@@ -31,25 +32,9 @@ constexpr int64_t kChecksumInvalid = KZ_DEVICE_CODE(0xBFFA4088);
 constexpr int64_t kVersionUnsupported = KZ_DEVICE_CODE(0xBFFA4082);
 constexpr int64_t kOutsideTheMapping = -52003;
 
-const std::vector<std::string> kRegisterMapNames = {
-    "QuolinDMAChannel0", "QuolinDMAChannel1", "QuolinDMAChannel2",     "QuolinDMAChannel3",
-    "QuolinDMAChannel4", "QuolinDMAChannel5", "QuolinDMAChannel6",     "QuolinDMAChannel7",
-    "SwitchedQuolinBimRegMap", "Quolin",      "IOPort2RegMap",         "IsolationPortRegMap",
-    "QuolinConfigPortSPI",     "QuolinConfigPortWindow", "Triggers",   "DO"};
-
-// The board's own record table, in its order (which the driver registers in too).
-std::vector<std::string> storedRecordNames() {
-    std::vector<std::string> names;
-    for (const board::StoredRecord& r : board::storedRecords()) names.push_back(r.name);
-    return names;
-}
-
-std::vector<std::string> checksummedRecordNames() {
-    std::vector<std::string> names;
-    for (const board::StoredRecord& r : board::storedRecords())
-        if (r.checksummed) names.push_back(r.name);
-    return names;
-}
+using level3names::checksummedRecordNames;
+using level3names::kRegisterMapNames;
+using level3names::storedRecordNames;
 
 template <class Registry>
 std::vector<std::string> namesOf(const Registry* registry) {

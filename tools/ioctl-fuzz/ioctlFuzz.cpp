@@ -1,5 +1,6 @@
 // Feeds arbitrary requests to the ioctl path of the product device, started on the simulated
-// board with the levels above 2 faked: any code, any record sizes, records whose addresses point
+// board with the levels above 3 faked (so the register maps, the flash window and the storage maps
+// are the real ones): any code, any record sizes, records whose addresses point
 // into the caller's memory or anywhere else, input and output areas inside or outside the
 // caller's memory. A request must never crash or leak.
 #include <cstdint>
@@ -43,15 +44,19 @@ private:
 
 struct Environment {
     board::Board board{board::productIdentity()};
+    board::ProductBlocks blocks{board::installProduct(board)};
+    const board::FlashImage image = board::FlashImage::standard();
     kal::sim::Kernel kernel;
     kal::sim::PciFunction* function = nullptr;
     kzvorn_driver::BringUpPlan plan;
 
     Environment() {
-        board::installProduct(board);
+        // Millions of requests: the board keeps no record of them.
+        board.log().setEnabled(false);
+        blocks.flash().setLogging(false);
         if (kernel.load() < 0) std::abort();
         function = &kernel.plug(board);
-        plan.fakeLevels(3, kzvorn_shared::SetupLevel::kHighest, kzvorn_driver::BringUpPlan::kSucceed);
+        plan.fakeLevels(4, kzvorn_shared::SetupLevel::kHighest, kzvorn_driver::BringUpPlan::kSucceed);
         kzvorn_driver::TolvaneDevice::setBringUpPlan(&plan);
         if (kernel.addDevice(*function) != 0) std::abort();
         kzvorn_driver::TolvaneDevice::setBringUpPlan(nullptr);
@@ -63,14 +68,23 @@ struct Environment {
     }
 
     // Every input starts on a device at the highest level, so that one input's reset neither
-    // hides a leak nor changes what the next input reaches.
+    // hides a leak nor changes what the next input reaches. Requests may have written the flash or
+    // the bridge's registers so that level 3 no longer comes up: then the board is mended first.
     void restoreHighestLevel() {
+        if (resetToHighestLevel()) return;
+        blocks.flash().load(0, image.bytes());
+        board::installBridgeCore(board);
+        board.bar(0).store(board::kWindowBaseRegister, 4, board::kDefaultWindowBase);
+        if (!resetToHighestLevel()) std::abort();
+    }
+
+    bool resetToHighestLevel() {
         kzvorn_driver::tResetRecord input{};
         input.targetLevel = kzvorn_shared::SetupLevel::kHighest;
         kzvorn_driver::tStatusRecord output{};
         kal::sim::Session session = kernel.open("smu_kzvorn");
         const auto reply = session.ioctl(0x00208600, &input, sizeof input, &output, sizeof output);
-        if (reply.result != 0 || output.status != 0) std::abort();
+        return reply.result == 0 && output.status == 0;
     }
 };
 Environment* gEnvironment = nullptr;
@@ -80,6 +94,18 @@ constexpr size_t kAreaSize = 256;
 // caller's.
 alignas(8) uint8_t gScratch[4096];
 alignas(8) uint8_t gForeign[4096];
+
+// Registered names (the version where the registry has one) in the first 32-byte slots of the
+// scratch memory, so that named requests can reach the real objects.
+constexpr const char* kNames[] = {"flashWindow",          "Quolin_Ver23.3.0f121",     "Triggers_Ver200a13081315",
+                                  "Posc_Ver1.0.0d0",      "Header_Ver1.0.0d0",        "Manufacturing_Ver1.0.0d1",
+                                  "IOPort2RegMap_Ver23.3.0f121", "QuolinDMAChannel3_Ver23.3.0f121"};
+
+void resetScratch() {
+    std::memset(gScratch, 0, sizeof gScratch);
+    for (size_t i = 0; i < sizeof kNames / sizeof kNames[0]; ++i)
+        std::memcpy(gScratch + 32 * i, kNames[i], std::strlen(kNames[i]));
+}
 
 uint32_t sizeFrom(Reader& in, uint8_t how, uint32_t exact) {
     switch (how & 3) {
@@ -130,11 +156,14 @@ void sendOne(kal::sim::Session& session, Reader& in) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     gEnvironment = new Environment;
+    // Every input starts on the objects of a fresh reset to the highest level.
+    gEnvironment->restoreHighestLevel();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reader in(data, size);
+    resetScratch();
     const int64_t before = kal::sim::liveAllocations();
     const uint32_t generation = gEnvironment->device().getResetGeneration();
     {
@@ -144,7 +173,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!session) std::abort();
         for (int request = 0; request < 16 && !in.empty(); ++request) sendOne(session, in);
     }
-    if (gEnvironment->device().getResetGeneration() != generation) gEnvironment->restoreHighestLevel();
+    if (gEnvironment->device().getResetGeneration() == generation && kal::sim::liveAllocations() == before) return 0;
+    // A reset, or memory the objects now hold (a flash sector the window keeps): a new reset to the
+    // highest level frees what the objects held, so anything beyond what the input started with
+    // leaked. The fuzzer itself allocates nothing while an input runs.
+    gEnvironment->restoreHighestLevel();
     if (kal::sim::liveAllocations() != before) {
         std::fprintf(stderr, "requests leaked %lld allocations\n",
                      static_cast<long long>(kal::sim::liveAllocations() - before));
