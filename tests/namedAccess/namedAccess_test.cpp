@@ -4,9 +4,12 @@
 // objects.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "armgen/nullRegisterMap.h"
@@ -94,6 +97,18 @@ tRecord naming(const CallerMemory& name, int32_t callerStatus = 0) {
 std::string versioned(const board::StoredRecord& record) {
     EXPECT_EQ(record.version >> 8, 0x010000u) << record.name;
     return std::string(record.name) + "_Ver1.0.0d" + std::to_string(record.version & 0xFF);
+}
+
+using RegisterMapLock = kzregitools::tMutex*;
+
+// The registration lock of a registered name.
+template <class tRegistry>
+RegisterMapLock registrationLock(tRegistry& registry, const char* name) {
+    tStatus status;
+    decltype(tRegistry::Wrapper::object) object = nullptr;
+    kzregitools::tMutex* lock = nullptr;
+    registry.getRegistration(name, object, status, &lock);
+    return status.isFatal() ? nullptr : lock;
 }
 
 class NamedAccess : public ::testing::Test {
@@ -281,6 +296,42 @@ TEST_F(NamedAccess, ThePlainReadsNarrowTo32BitsAndTheExReadsDoNot) {
     EXPECT_EQ(field64(kArmGetEx, "Wide_Ver1.0.0d0", 0).value, 0x123456789u);
     EXPECT_EQ(field64(kArmReadEx, "Wide_Ver1.0.0d0", 0).value, 0x123456789u);
     registry->remove("Wide", status);
+}
+
+// A register-map request holds its map's registration lock around the map operation; window and
+// storage-map requests take no registration lock.
+TEST_F(NamedAccess, OnlyRegisterMapRequestsTakeTheRegistrationLock) {
+    add();
+    TolvaneHelper* helper = device_->getHelper();
+    RegisterMapLock quolin = registrationLock(*helper->getARMDispatcher(), kQuolin);
+    RegisterMapLock flash = registrationLock(*helper->getDeviceWindowDispatcher(), "flashWindow");
+    RegisterMapLock posc = registrationLock(*helper->getStorageMapDispatcher(), "Posc_Ver1.0.0d0");
+    ASSERT_TRUE(quolin && flash && posc);
+
+    std::atomic<bool> answered{false};
+    quolin->acquire();
+    std::thread reader([&] {
+        EXPECT_EQ(field32(kArmRead, kQuolin, kSignatureId).value, board::bar0::kBridgeSignature);
+        answered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(answered) << "waits for the lock";
+    quolin->release();
+    reader.join();
+    EXPECT_TRUE(answered);
+
+    flash->acquire();
+    posc->acquire();
+    std::thread other([&] {
+        int32_t result = -1;
+        windowBytes(kWindowGet, "flashWindow", 0, 4, result);
+        EXPECT_EQ(result, 0);
+        raw("Posc_Ver1.0.0d0", 0, 0, 4, 1, result);
+        EXPECT_EQ(result, 0);
+    });
+    other.join();  // would never return if the requests took the registration locks held here
+    posc->release();
+    flash->release();
 }
 
 TEST_F(NamedAccess, RegisterFormatsAreWrittenWhateverCountTheCallerSent) {
