@@ -10,5 +10,12 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
     -DKZ_SANITIZE=ON -DKZ_TESTS=OFF -DKZ_FUZZ=ON
 cmake --build build-fuzz -j"$(nproc)" --target kzvorn-ioctl-fuzz
 mkdir -p build-fuzz/corpus/ioctl build-fuzz/findings
-./build-fuzz/tools/ioctl-fuzz/kzvorn-ioctl-fuzz -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix=build-fuzz/findings/ build-fuzz/corpus/ioctl
+# The fuzzer's progress lines go to a log; its closing lines (or a finding) are shown.
+log=build-fuzz/ioctl-fuzz.log
+if ./build-fuzz/tools/ioctl-fuzz/kzvorn-ioctl-fuzz -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix=build-fuzz/findings/ build-fuzz/corpus/ioctl >"$log" 2>&1; then
+    tail -n 12 "$log"
+else
+    tail -n 80 "$log"
+    exit 1
+fi

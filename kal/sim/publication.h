@@ -18,6 +18,7 @@ struct RegisteredInterface {
     void* interface;
     bool live;
     bool announced;  // notifyUserspaceAddEvent was called
+    uint64_t unregisteredAs;  // place in the order of all unregistrations (from 1); 0 while live
 };
 
 struct RegisteredProperty {

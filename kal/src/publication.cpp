@@ -19,6 +19,7 @@ struct Interface {
     void* interface;
     bool live;
     bool announced;
+    uint64_t unregisteredAs;  // 1 for the first interface unregistered, 0 while live
 };
 
 struct Property {
@@ -38,6 +39,7 @@ struct Publication {
     board::HostVector<Interface> interfaces;
     board::HostVector<Property> properties;
     uintptr_t nextHandle = 0x7E5700000000ull;
+    uint64_t unregistrations = 0;
 };
 
 Publication& publication() {
@@ -86,14 +88,16 @@ extern "C" void* nKZKAL240_registerDeviceInterface(void* driver, void* device, c
     std::lock_guard<std::mutex> guard(p.lock);
     uintptr_t handle = p.nextHandle += 0x10;
     p.interfaces.push_back({handle, driver, device, board::HostString(name != nullptr ? name : ""), index, interface,
-                            true, false});
+                            true, false, 0});
     return reinterpret_cast<void*>(handle);
 }
 
 extern "C" void nKZKAL200_unregisterDeviceInterface(void* handle) {
     Publication& p = publication();
     std::lock_guard<std::mutex> guard(p.lock);
-    findLive(p.interfaces, handle, "device interface unregistered twice or never registered")->live = false;
+    Interface* record = findLive(p.interfaces, handle, "device interface unregistered twice or never registered");
+    record->live = false;
+    record->unregisteredAs = ++p.unregistrations;
 }
 
 extern "C" void nKZKAL240_notifyUserspaceAddEvent(void* handle) {
@@ -147,7 +151,7 @@ std::vector<RegisteredInterface> interfaces() {
     std::vector<RegisteredInterface> result;
     for (const Interface& r : p.interfaces)
         result.push_back({reinterpret_cast<void*>(r.handle), r.driver, r.device, std::string(r.name.c_str()), r.index,
-                          r.interface, r.live, r.announced});
+                          r.interface, r.live, r.announced, r.unregisteredAs});
     return result;
 }
 

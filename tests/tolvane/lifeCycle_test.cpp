@@ -213,6 +213,15 @@ TEST_F(LifeCycle, RemovalDrainsThenTearsDown) {
     for (uint32_t step = 0; step < kTeardownStepCount; ++step) order.push_back(step);
     EXPECT_EQ(recorder_.teardown, order);
     EXPECT_TRUE(liveInterfaceNames().empty());
+    // The interfaces go last registered first.
+    const auto records = kal::sim::interfaces();
+    ASSERT_GE(records.size(), 2u);
+    const auto& first = records[records.size() - 2];
+    const auto& second = records[records.size() - 1];
+    EXPECT_EQ(first.name, "smu_kzvorn");
+    EXPECT_EQ(second.name, "nPXICOOLING_17_2_pxiCooling");
+    EXPECT_GT(first.unregisteredAs, second.unregisteredAs);
+    EXPECT_NE(second.unregisteredAs, 0u);
     EXPECT_EQ(device()->getHelper(), nullptr);
     session.close();
 }
