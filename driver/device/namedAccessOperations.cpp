@@ -1,8 +1,7 @@
-// The requests that reach registered objects by name: every field of the
-// register maps, the device windows' bytes and the storage maps' elements, and
-// the listings of the three registries. A register-map request holds the map's
-// registration lock around the map operation; window and storage-map requests
-// take no registration lock (each window serialises itself).
+// The requests that reach registered objects by name: every field of the register maps, the device
+// windows' bytes and the storage maps' elements, and the listings of the three registries. A
+// register-map request holds the map's registration lock around the map operation; window and
+// storage-map requests take no registration lock (each window serialises itself).
 #include "device/tolvaneDevice.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzapal/protons/userMemory.h"
@@ -21,15 +20,14 @@ namespace {
 constexpr uint64_t kExtensionLimit = uint64_t{1} << 24;
 constexpr uint32_t kFormatCapacity = 64;
 
-// The plain operations hand the maps a zero extension; the Ex ones only values
-// below 2^24.
+// The plain operations hand the maps a zero extension; the Ex ones only values below 2^24.
 uint32_t checkedExtension(uint64_t extension, tStatus& status) {
     if (extension >= kExtensionLimit) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
     return static_cast<uint32_t>(extension & (kExtensionLimit - 1));
 }
 
-// A 32-bit result: 0 after a failure or for a value that needs more bits
-// (-52003; the map operation itself did happen).
+// A 32-bit result: 0 after a failure or for a value that needs more bits (-52003; the map operation
+// itself did happen).
 uint32_t narrowed(uint64_t value, tStatus& status) {
     if (status.isFatal()) return 0;
     if (value > UINT32_MAX) {
@@ -47,8 +45,7 @@ void TolvaneDevice::serveNamedAccess(tEventDescriptor& event, uint32_t level,
     tStatus gateStatus;
     tGate gate(*this, sessionOf(event), tracker_, static_cast<tLevelType>(level), gateStatus);
     if (!admitted(gateStatus, status)) return;
-    // A bring-up whose first level was faked built no registries: nothing serves
-    // named access.
+    // A bring-up whose first level was faked built no registries: nothing serves named access.
     tRegistry* found = helper_ != nullptr ? (helper_->*registry)() : nullptr;
     if (found == nullptr) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
@@ -79,8 +76,8 @@ uint64_t TolvaneDevice::countRegistrations(tEventDescriptor& event, uint32_t lev
     return count;
 }
 
-// One 64-byte slot per name in a zeroed kernel buffer, all of it copied to the
-// caller, who provides 64 bytes per registration.
+// One 64-byte slot per name in a zeroed kernel buffer, all of it copied to the caller, who provides
+// 64 bytes per registration.
 template <class tRegistry>
 void TolvaneDevice::copyRegistrationNames(tEventDescriptor& event, uint32_t level,
                                           tRegistry* (TolvaneHelper::*registry)() const, uint64_t destination,
@@ -205,10 +202,9 @@ void TolvaneDevice::arm_flushRegMap(tEventDescriptor& event, const tNameForceRec
                       [&](RegisterMap& map) { map.flushRegMap(input.force != 0, status); });
 }
 
-// The count the caller sent is not consulted: the map fills up to 64 fields,
-// and the output keeps the caller's count when the gate or the look-up failed.
-// The user arrays are written under the registration's lock, and not at all
-// when the map refused.
+// The count the caller sent is not consulted: the map fills up to 64 fields, and the output keeps
+// the caller's count when the gate or the look-up failed. The user arrays are written under the
+// registration's lock, and not at all when the map refused.
 void TolvaneDevice::arm_getRegisterFormat(tEventDescriptor& event, const tRegisterFormatRecord& input,
                                           tValue32Record& output, tStatus& status) {
     accessRegisterMap(
@@ -248,8 +244,7 @@ void TolvaneDevice::arm_getSizeOfRegistrationList(tEventDescriptor& event, const
                      [&](armki::ARMDispatcher& registry) { output.value = registry.getSizeOfRegistrationList(); });
 }
 
-// The names joined by tabs, without a terminator: the caller provides the
-// list's size, one more.
+// The names joined by tabs, without a terminator: the caller provides the list's size, one more.
 void TolvaneDevice::arm_getRegistrationList(tEventDescriptor& event, const tUserBufferRecord& input, tStatusRecord&,
                                             tStatus& status) {
     serveNamedAccess(event, tRequiredSetupLevel::arm_getRegistrationList, &TolvaneHelper::getARMDispatcher, status,
