@@ -1,5 +1,7 @@
 #include "device/pavoObjects.h"
 
+#include <initializer_list>
+
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/pciDevice.h"
 

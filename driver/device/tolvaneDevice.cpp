@@ -1,5 +1,7 @@
 #include "device/tolvaneDevice.h"
 
+#include <initializer_list>
+
 #include "kzapal/protons/bridgeCapability.h"
 #include "kzapal/protons/memory.h"
 

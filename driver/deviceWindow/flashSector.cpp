@@ -1,6 +1,6 @@
 #include "deviceWindow/flashSector.h"
 
-#include <utility>
+#include "kzhtl/utility.h"
 
 #include "deviceWindow/statusCodes.h"
 #include "kzkal/memory.h"
@@ -29,7 +29,7 @@ bool FlashSector::reloadFlashCopy(tStatus& status) {
     if (!fresh.resize(controller_->getSectorSize(), status)) return false;
     controller_->readSector(sectorAddress_, fresh.data(), status);
     if (status.isFatal()) return false;
-    flashCopy_ = std::move(fresh);
+    flashCopy_ = kzhtl::move(fresh);
     rewritePending_ = false;
     return true;
 }

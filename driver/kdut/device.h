@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "atut/poller.h"
 #include "kdut/ioGate.h"

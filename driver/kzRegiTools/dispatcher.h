@@ -8,7 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
+#include "kzhtl/utility.h"
 
 #include "kzRegiTools/statusCodes.h"
 #include "kzRegiTools/version.h"
@@ -90,7 +90,7 @@ public:
         }
         Entry entry;
         entry.wrapper = &wrapper;
-        if (entry.name.assign(name, status)) entries_.push_back(std::move(entry), status);
+        if (entry.name.assign(name, status)) entries_.push_back(kzhtl::move(entry), status);
     }
 
     // Unlinks the first entry with that name and hands its wrapper to the caller.

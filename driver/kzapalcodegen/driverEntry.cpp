@@ -56,7 +56,8 @@ void runExitHandlers() {
 }
 
 bool registerExitHandler(void (*handler)(void*), void* argument) {
-    auto* node = new (std::nothrow_t{}) tExitHandler{gExitHandlers, handler, argument};
+    nKZAPALS100::tStatus status;
+    auto* node = new (status) tExitHandler{gExitHandlers, handler, argument};
     if (node == nullptr) return false;
     gExitHandlers = node;
     return true;

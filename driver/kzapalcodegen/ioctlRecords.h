@@ -6,14 +6,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
+#include "kzhtl/utility.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "request records are little endian");
 
 #define KZ_RECORD_SIZE(T, bytes)                                                        \
     static_assert(sizeof(T) == (bytes), #T " has the size of its record");             \
-    static_assert(std::is_standard_layout<T>::value && std::is_trivial<T>::value, #T " is a plain record"); \
-    static_assert(std::has_unique_object_representations<T>::value, #T " names every byte")
+    static_assert(kzhtl::kIsStandardLayout<T> && kzhtl::kIsTrivial<T>, #T " is a plain record"); \
+    static_assert(kzhtl::kHasUniqueObjectRepresentations<T>, #T " names every byte")
 #define KZ_RECORD_FIELD(T, field, offset) static_assert(offsetof(T, field) == (offset), #T "::" #field " sits at " #offset)
 
 namespace kzvorn_driver {

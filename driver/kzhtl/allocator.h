@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
-#include <type_traits>
-#include <utility>
+#include "kzhtl/utility.h"
 
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/status.h"
@@ -42,10 +41,10 @@ inline size_t grownCapacity(size_t current, size_t needed, size_t minimum) {
 
 // Element types whose copy can fail (strings, vectors) offer T(const T&, tStatus&).
 template <class T>
-constexpr bool kCopiesWithStatus = std::is_constructible<T, const T&, tStatus&>::value;
+constexpr bool kCopiesWithStatus = kzhtl::kIsConstructible<T, const T&, tStatus&>;
 
 template <class T>
-constexpr bool kCopyable = kCopiesWithStatus<T> || std::is_copy_constructible<T>::value;
+constexpr bool kCopyable = kCopiesWithStatus<T> || kzhtl::kIsCopyConstructible<T>;
 
 // Copy-constructs into raw storage; false (storage left raw) when the copy failed.
 template <class T>
@@ -65,7 +64,7 @@ bool copyConstruct(T* target, const T& source, tStatus& status) {
 
 template <class T>
 void destroyRange(T* first, size_t count) {
-    if constexpr (!std::is_trivially_destructible<T>::value) {
+    if constexpr (!kzhtl::kIsTriviallyDestructible<T>) {
         for (size_t i = 0; i < count; ++i) first[i].~T();
     }
 }
@@ -74,7 +73,7 @@ void destroyRange(T* first, size_t count) {
 template <class T>
 bool copyRange(T* target, const T* source, size_t count, tStatus& status) {
     if (status.isFatal()) return false;
-    if constexpr (std::is_trivially_copyable<T>::value) {
+    if constexpr (kzhtl::kIsTriviallyCopyable<T>) {
         if (count != 0) nKZKAL180_memCpy(target, source, count * sizeof(T));
         return true;
     } else {
@@ -93,11 +92,11 @@ bool copyRange(T* target, const T* source, size_t count, tStatus& status) {
 template <class T>
 void relocateRange(T* target, T* source, size_t count) {
     if (target == source || count == 0) return;
-    if constexpr (std::is_trivially_copyable<T>::value) {
+    if constexpr (kzhtl::kIsTriviallyCopyable<T>) {
         nKZKAL180_memMove(target, source, count * sizeof(T));
     } else {
         for (size_t i = 0; i < count; ++i) {
-            new (target + i) T(std::move(source[i]));
+            new (target + i) T(kzhtl::move(source[i]));
             source[i].~T();
         }
     }
@@ -107,11 +106,11 @@ void relocateRange(T* target, T* source, size_t count) {
 template <class T>
 void relocateRangeUp(T* target, T* source, size_t count) {
     if (target == source || count == 0) return;
-    if constexpr (std::is_trivially_copyable<T>::value) {
+    if constexpr (kzhtl::kIsTriviallyCopyable<T>) {
         nKZKAL180_memMove(target, source, count * sizeof(T));
     } else {
         for (size_t i = count; i > 0; --i) {
-            new (target + i - 1) T(std::move(source[i - 1]));
+            new (target + i - 1) T(kzhtl::move(source[i - 1]));
             source[i - 1].~T();
         }
     }
@@ -134,11 +133,11 @@ public:
     template <class Arg>
     bool build(Arg&& argument, tStatus& status) {
         if (status.isFatal()) return false;
-        if constexpr (std::is_same<typename std::decay<Arg>::type, T>::value &&
-                      std::is_lvalue_reference<Arg>::value) {
+        if constexpr (kzhtl::kIsSame<kzhtl::RemoveCVRefT<Arg>, T> &&
+                      kzhtl::kIsLvalueReference<Arg>) {
             _built = copyConstruct(&get(), argument, status);
         } else {
-            new (_storage) T(std::forward<Arg>(argument));
+            new (_storage) T(kzhtl::forward<Arg>(argument));
             _built = true;
         }
         return _built;
@@ -155,9 +154,9 @@ private:
 template <size_t I, class First, class... Rest>
 decltype(auto) nthArgument(First&& first, Rest&&... rest) {
     if constexpr (I == 0) {
-        return std::forward<First>(first);
+        return kzhtl::forward<First>(first);
     } else {
-        return nthArgument<I - 1>(std::forward<Rest>(rest)...);
+        return nthArgument<I - 1>(kzhtl::forward<Rest>(rest)...);
     }
 }
 

@@ -31,13 +31,13 @@ class Map {
 
     template <bool kConst>
     class Iterator {
-        using MapType = typename std::conditional<kConst, const Map, Map>::type;
-        using Entry = typename std::conditional<kConst, const MapEntry<K, V>, MapEntry<K, V>>::type;
+        using MapType = kzhtl::ConditionalT<kConst, const Map, Map>;
+        using Entry = kzhtl::ConditionalT<kConst, const MapEntry<K, V>, MapEntry<K, V>>;
 
     public:
         Iterator() = default;
         Iterator(Node* node, MapType* map) : _node(node), _map(map) {}
-        template <bool kOther, class = typename std::enable_if<kConst && !kOther>::type>
+        template <bool kOther, class = kzhtl::EnableIfT<kConst && !kOther>>
         Iterator(const Iterator<kOther>& other) : _node(other._node), _map(other._map) {}
 
         Entry& operator*() const { return _node->entry; }
@@ -118,18 +118,18 @@ public:
     // The entry of key and true when it was added; the existing entry and false when the key was
     // present (its value stays); end() and false on failure.
     template <class KeyArg, class ValueArg>
-    std::pair<iterator, bool> insert(KeyArg&& key, ValueArg&& value, tStatus& status) {
+    kzhtl::Pair<iterator, bool> insert(KeyArg&& key, ValueArg&& value, tStatus& status) {
         detail::Held<K> heldKey;
-        if (!heldKey.build(std::forward<KeyArg>(key), status)) return {end(), false};
+        if (!heldKey.build(kzhtl::forward<KeyArg>(key), status)) return {end(), false};
         Node* parent = nullptr;
         int side = 0;
         Node* existing = locate(heldKey.get(), parent, side);
         if (existing != nullptr) return {iterator(existing, this), false};
         detail::Held<V> heldValue;
-        if (!heldValue.build(std::forward<ValueArg>(value), status)) return {end(), false};
+        if (!heldValue.build(kzhtl::forward<ValueArg>(value), status)) return {end(), false};
         Node* node = detail::allocateArray<Node>(1, status);
         if (node == nullptr) return {end(), false};
-        new (node) Node{parent, {nullptr, nullptr}, true, {std::move(heldKey.get()), std::move(heldValue.get())}};
+        new (node) Node{parent, {nullptr, nullptr}, true, {kzhtl::move(heldKey.get()), kzhtl::move(heldValue.get())}};
         if (parent == nullptr) {
             _root = node;
         } else {
@@ -171,14 +171,14 @@ public:
         for (const auto& entry : other) {
             if (!copy.insert(entry.first, entry.second, status).second) return false;
         }
-        *this = std::move(copy);
+        *this = kzhtl::move(copy);
         return true;
     }
 
     void swap(Map& other) {
-        Map held(std::move(other));
-        other = std::move(*this);
-        *this = std::move(held);
+        Map held(kzhtl::move(other));
+        other = kzhtl::move(*this);
+        *this = kzhtl::move(held);
     }
 
     // Checks the red-black rules, the parent links, the order and the count.

@@ -42,12 +42,12 @@ public:
     SharedPtr(const SharedPtr& other) : _object(other._object), _control(other._control) { retain(); }
     SharedPtr(SharedPtr&& other) : _object(other._object), _control(other._control) { other.forget(); }
 
-    template <class U, class = typename std::enable_if<std::is_convertible<U*, T*>::value>::type>
+    template <class U, class = kzhtl::EnableIfT<kzhtl::kIsConvertible<U*, T*>>>
     SharedPtr(const SharedPtr<U>& other) : _object(other._object), _control(other._control) {
         retain();
     }
 
-    template <class U, class = typename std::enable_if<std::is_convertible<U*, T*>::value>::type>
+    template <class U, class = kzhtl::EnableIfT<kzhtl::kIsConvertible<U*, T*>>>
     SharedPtr(SharedPtr<U>&& other) : _object(other._object), _control(other._control) {
         other.forget();
     }
@@ -57,7 +57,7 @@ public:
         return *this;
     }
     SharedPtr& operator=(SharedPtr&& other) {
-        SharedPtr(std::move(other)).swap(*this);
+        SharedPtr(kzhtl::move(other)).swap(*this);
         return *this;
     }
     template <class U>
@@ -67,7 +67,7 @@ public:
     }
     template <class U>
     SharedPtr& operator=(SharedPtr<U>&& other) {
-        SharedPtr(std::move(other)).swap(*this);
+        SharedPtr(kzhtl::move(other)).swap(*this);
         return *this;
     }
 
@@ -78,7 +78,7 @@ public:
     // Drops the current object and takes ownership of object as the constructor does.
     template <class U>
     bool reset(U* object, tStatus& status) {
-        static_assert(std::is_convertible<U*, T*>::value, "object type does not convert");
+        static_assert(kzhtl::kIsConvertible<U*, T*>, "object type does not convert");
         release();
         forget();
         if (object == nullptr) return status.isNotFatal();
@@ -153,15 +153,15 @@ private:
 namespace detail {
 
 template <class T, size_t... I, class... Args>
-SharedPtr<T> makeSharedFrom(std::index_sequence<I...>, Args&&... args) {
-    tStatus& status = nthArgument<sizeof...(Args) - 1>(std::forward<Args>(args)...);
+SharedPtr<T> makeSharedFrom(kzhtl::IndexSequence<I...>, Args&&... args) {
+    tStatus& status = nthArgument<sizeof...(Args) - 1>(kzhtl::forward<Args>(args)...);
     T* object = allocateArray<T>(1, status);
     if (object == nullptr) return SharedPtr<T>();
     // Constructors that report through a status get the caller's one.
-    if constexpr (std::is_constructible<T, Args&&...>::value) {
-        new (object) T(std::forward<Args>(args)...);
+    if constexpr (kzhtl::kIsConstructible<T, Args&&...>) {
+        new (object) T(kzhtl::forward<Args>(args)...);
     } else {
-        new (object) T(nthArgument<I>(std::forward<Args>(args)...)...);
+        new (object) T(nthArgument<I>(kzhtl::forward<Args>(args)...)...);
     }
     // The half-made object of a failed constructor is deleted here too.
     return SharedPtr<T>(object, status);
@@ -173,7 +173,7 @@ SharedPtr<T> makeSharedFrom(std::index_sequence<I...>, Args&&... args) {
 template <class T, class... Args>
 SharedPtr<T> makeShared(Args&&... args) {
     static_assert(sizeof...(Args) >= 1, "the status comes last");
-    return detail::makeSharedFrom<T>(std::make_index_sequence<sizeof...(Args) - 1>(), std::forward<Args>(args)...);
+    return detail::makeSharedFrom<T>(kzhtl::MakeIndexSequence<sizeof...(Args) - 1>(), kzhtl::forward<Args>(args)...);
 }
 
 }  // namespace kzhtl

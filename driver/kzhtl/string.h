@@ -86,7 +86,7 @@ public:
             BasicString copy;
             if (!copy.reallocate(count, status)) return false;
             copy.append(text, count, status);
-            *this = std::move(copy);
+            *this = kzhtl::move(copy);
             return true;
         }
         if (count != 0) nKZKAL180_memMove(_data, text, count * sizeof(CharT));
@@ -199,7 +199,7 @@ public:
 
     // Lexicographic by unsigned character value, as memcmp orders bytes; negative, zero or positive.
     int compare(const CharT* text, size_t count) const {
-        using Unsigned = typename std::make_unsigned<CharT>::type;
+        using Unsigned = typename kzhtl::MakeUnsigned<CharT>::type;
         size_t common = _size < count ? _size : count;
         const CharT* own = c_str();
         for (size_t i = 0; i < common; ++i) {
@@ -219,9 +219,9 @@ public:
     bool operator!=(const CharT* text) const { return compare(text) != 0; }
 
     void swap(BasicString& other) {
-        BasicString held(std::move(other));
-        other = std::move(*this);
-        *this = std::move(held);
+        BasicString held(kzhtl::move(other));
+        other = kzhtl::move(*this);
+        *this = kzhtl::move(held);
     }
 
 private:

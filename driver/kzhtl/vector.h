@@ -85,14 +85,14 @@ public:
     }
 
     bool push_back(const T& value, tStatus& status) { return insert(end(), value, status) != nullptr; }
-    bool push_back(T&& value, tStatus& status) { return insert(end(), std::move(value), status) != nullptr; }
+    bool push_back(T&& value, tStatus& status) { return insert(end(), kzhtl::move(value), status) != nullptr; }
 
     // emplace_back(constructor arguments..., status). An element constructor that reports through
     // a status gets the caller's one; when it fails the element is dropped.
     template <class... Args>
     bool emplace_back(Args&&... args) {
         static_assert(sizeof...(Args) >= 1, "the status comes last");
-        return emplaceAt(std::make_index_sequence<sizeof...(Args) - 1>(), std::forward<Args>(args)...);
+        return emplaceAt(kzhtl::MakeIndexSequence<sizeof...(Args) - 1>(), kzhtl::forward<Args>(args)...);
     }
 
     void pop_back() {
@@ -105,7 +105,7 @@ public:
         size_t index = indexOf(pos);
         detail::Held<T> copy;
         if (!copy.build(value, status)) return nullptr;
-        return insert(_data + index, std::move(copy.get()), status);
+        return insert(_data + index, kzhtl::move(copy.get()), status);
     }
 
     iterator insert(const_iterator pos, T&& value, tStatus& status) {
@@ -114,13 +114,13 @@ public:
         if (!prepareGap(1, growth, status)) return nullptr;
         if (growth.storage != nullptr || index == _size) {
             // value may be one of our elements: built before anything moves
-            new ((growth.storage != nullptr ? growth.storage : _data) + index) T(std::move(value));
+            new ((growth.storage != nullptr ? growth.storage : _data) + index) T(kzhtl::move(value));
             openGap(index, 1, growth);
         } else {
             detail::Held<T> moved;
-            moved.build(std::move(value), status);
+            moved.build(kzhtl::move(value), status);
             openGap(index, 1, growth);
-            new (_data + index) T(std::move(moved.get()));
+            new (_data + index) T(kzhtl::move(moved.get()));
         }
         ++_size;
         return _data + index;
@@ -177,9 +177,9 @@ public:
     }
 
     void swap(Vector& other) {
-        Vector held(std::move(other));
-        other = std::move(*this);
-        *this = std::move(held);
+        Vector held(kzhtl::move(other));
+        other = kzhtl::move(*this);
+        *this = kzhtl::move(held);
     }
 
 private:
@@ -252,21 +252,21 @@ private:
     }
 
     template <size_t... I, class... Args>
-    bool emplaceAt(std::index_sequence<I...>, Args&&... args) {
-        tStatus& status = detail::nthArgument<sizeof...(Args) - 1>(std::forward<Args>(args)...);
+    bool emplaceAt(kzhtl::IndexSequence<I...>, Args&&... args) {
+        tStatus& status = detail::nthArgument<sizeof...(Args) - 1>(kzhtl::forward<Args>(args)...);
         Growth growth;
         if (!prepareGap(1, growth, status)) return false;
         // the arguments may refer to our elements: built before anything moves
         T* slot = (growth.storage != nullptr ? growth.storage : _data) + _size;
-        if constexpr (std::is_constructible<T, Args&&...>::value) {
-            new (slot) T(std::forward<Args>(args)...);
+        if constexpr (kzhtl::kIsConstructible<T, Args&&...>) {
+            new (slot) T(kzhtl::forward<Args>(args)...);
             if (status.isFatal()) {
                 slot->~T();
                 detail::releaseArray(growth.storage);
                 return false;
             }
         } else {
-            new (slot) T(detail::nthArgument<I>(std::forward<Args>(args)...)...);
+            new (slot) T(detail::nthArgument<I>(kzhtl::forward<Args>(args)...)...);
         }
         openGap(_size, 1, growth);
         ++_size;

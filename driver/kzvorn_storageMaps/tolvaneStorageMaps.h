@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
+#include "kzhtl/utility.h"
 
 #include "kzvoltixCalibrationTools/storageMaps/headerStorageMap.h"
 #include "kzvorn_storageMaps/calibrationStorageMap.h"
@@ -28,7 +28,7 @@ public:
     // Builds the maps whatever the status holds; registers them only when it holds no error.
     TolvaneStorageMaps(devicewindow::DeviceWindow* flashWindow, storagemap::StorageMapDispatcher* registry,
                        tStatus& status)
-        : TolvaneStorageMaps(flashWindow, registry, status, std::make_index_sequence<kCalibrationMapCount>()) {}
+        : TolvaneStorageMaps(flashWindow, registry, status, kzhtl::MakeIndexSequence<kCalibrationMapCount>()) {}
     // Unregisters the names in reverse order; a name that was never registered is no error.
     virtual ~TolvaneStorageMaps();
     TolvaneStorageMaps(const TolvaneStorageMaps&) = delete;
@@ -43,7 +43,7 @@ public:
 private:
     template <size_t... k>
     TolvaneStorageMaps(devicewindow::DeviceWindow* flashWindow, storagemap::StorageMapDispatcher* registry,
-                       tStatus& status, std::index_sequence<k...>)
+                       tStatus& status, kzhtl::IndexSequence<k...>)
         : registry(registry),
           posc(kPoscBase, flashWindow, status),
           manufacturing(kManufacturingBase, flashWindow, status),

@@ -11,7 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
+#include "kzhtl/utility.h"
 
 #include "storageMap/storageMapCommon.h"
 #include "storageMap/storageMapInterface.h"
@@ -23,7 +23,7 @@ enum class AccessorKind { kChecksum, kSingle, kArray, kString, kRaw };
 // Versions and values of 16 bytes are passed to setters by reference.
 template <uint32_t kCode>
 using StorageMapSetArgument =
-    std::conditional_t<kCode == 5 || (sizeof(StorageMapElement<kCode>) > 4), const StorageMapElement<kCode>&,
+    kzhtl::ConditionalT<kCode == 5 || (sizeof(StorageMapElement<kCode>) > 4), const StorageMapElement<kCode>&,
                        StorageMapElement<kCode>>;
 
 constexpr uint64_t elementSizeOfType(uint32_t typeCode) {

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
+#include "kzhtl/utility.h"
 
 #include "kzapal/protons/status.h"
 #include "kzhtl/string.h"

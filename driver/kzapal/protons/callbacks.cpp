@@ -114,8 +114,8 @@ extern "C" int32_t nKZAPAL200_mapMemory(void* session, uint16_t argument, void* 
                                         void** map) {
     tStatus status;
     tEventDescriptor event{static_cast<tSession*>(session)};
-    auto* created = new (std::nothrow_t{}) tUserMemoryMap(event.session, description, argument);
-    if (created == nullptr) return toKernelCode(nKZAPALS100::kStatusMemoryFull);
+    auto* created = new (status) tUserMemoryMap(event.session, description, argument);
+    if (created == nullptr) return toKernelCode(status.getCode());
     deviceOf(event.session).mapMemory(event, *created, status);
     if (status.isFatal()) {
         delete created;

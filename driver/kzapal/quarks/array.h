@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstddef>
-#include <utility>
+#include "kzhtl/utility.h"
 
 namespace kzvorn_driver {
 namespace nKZAPAL000 {
@@ -37,7 +37,7 @@ public:
     // Inserts n values before index (at most size()); values must not lie in this array.
     bool insert(size_t index, const T* values, size_t n) {
         if (!fits(n) || index > _size) return false;
-        for (size_t i = _size; i > index; --i) _items[i - 1 + n] = std::move(_items[i - 1]);
+        for (size_t i = _size; i > index; --i) _items[i - 1 + n] = kzhtl::move(_items[i - 1]);
         for (size_t i = 0; i < n; ++i) _items[index + i] = values[i];
         _size += n;
         return true;
@@ -50,7 +50,7 @@ public:
 
     void erase(size_t index) {
         if (index >= _size) return;
-        for (size_t i = index + 1; i < _size; ++i) _items[i - 1] = std::move(_items[i]);
+        for (size_t i = index + 1; i < _size; ++i) _items[i - 1] = kzhtl::move(_items[i]);
         --_size;
     }
 
