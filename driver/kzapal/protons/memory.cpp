@@ -41,8 +41,9 @@ void release(void* pointer) {
 
 }  // namespace
 
-// The plain forms can return null: the driver is built with -fcheck-new and its own code uses
-// only the status-reporting and nothrow forms.
+// The plain and nothrow forms replace the language's own operators (hence their library tag type);
+// they can return null, so the driver is built with -fcheck-new and its own code allocates only
+// through the status-reporting forms.
 void* operator new(size_t size) { return allocatePlain(size); }
 void* operator new[](size_t size) { return allocatePlain(size); }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocatePlain(size); }
