@@ -9,6 +9,29 @@ namespace {
 
 using StandIn = DMAFixture;
 
+// One allocated page, mapped into kernel space and for the device to read.
+struct MappedPage {
+    MappedPage()
+        : list(nKZKAL220_tPageList_createFromAllocation(1, 5)),
+          memory(static_cast<uint8_t*>(nKZKAL220_tPageList_mapToKernel(list, 0, 1))),
+          sgl(nKZKAL220_tSGL_createForPCI(nullptr, 1)) {
+        EXPECT_EQ(nKZKAL220_tSGL_map(sgl, list, 0, 4096, 0), 0);
+        nKZKAL220_tSGL_iterate(sgl);
+        bus = nKZKAL220_tSGL_getSegmentAddress(sgl);
+    }
+    ~MappedPage() {
+        nKZKAL220_tSGL_unmap(sgl);
+        nKZKAL220_tSGL_destroy(sgl);
+        nKZKAL220_tPageList_unmapFromKernel(list, memory);
+        nKZKAL220_tPageList_destroy(list);
+    }
+
+    void* list;
+    uint8_t* memory;
+    void* sgl;
+    uint64_t bus = 0;
+};
+
 TEST_F(StandIn, PinsOnlyRegisteredPages) {
     UserPages user(3);
     uint8_t* outside = user.data() + 3 * 4096;
@@ -110,17 +133,14 @@ TEST_F(StandIn, BusAddressesAndSegments) {
 
 // Allocated memory reaches the device as it stood at the latest prepareForDMA.
 TEST_F(StandIn, DeviceAccessesOutsideTheirMappingAreFaults) {
-    void* list = nKZKAL220_tPageList_createFromAllocation(1, 5);
-    auto* memory = static_cast<uint8_t*>(nKZKAL220_tPageList_mapToKernel(list, 0, 1));
-    void* sgl = nKZKAL220_tSGL_createForPCI(nullptr, 1);
-    ASSERT_EQ(nKZKAL220_tSGL_map(sgl, list, 0, 4096, 0), 0);
-    nKZKAL220_tSGL_iterate(sgl);
-    const uint64_t bus = nKZKAL220_tSGL_getSegmentAddress(sgl);
+    MappedPage page;
+    void* sgl = page.sgl;
+    const uint64_t bus = page.bus;
     uint8_t bytes[4] = {};
-    memory[0] = 0x5A;
+    page.memory[0] = 0x5A;
     EXPECT_TRUE(port().read(bus, bytes, 4));
     EXPECT_EQ(bytes[0], 0);
-    nKZKAL220_tSGL_prepareForDMA(sgl);
+    nKZKAL220_tSGL_prepareForDMA(page.sgl);
     EXPECT_TRUE(port().read(bus, bytes, 4));
     EXPECT_EQ(bytes[0], 0x5A);
     EXPECT_FALSE(port().read(bus + 4094, bytes, 4));
@@ -153,33 +173,21 @@ TEST_F(StandIn, DeviceAccessesOutsideTheirMappingAreFaults) {
     kal::sim::registerUserMemory(user.data(), 4096);
     nKZKAL220_tSGL_unmap(sgl);
     nKZKAL220_tPageList_destroy(pinned);
-    nKZKAL220_tSGL_destroy(sgl);
-    nKZKAL220_tPageList_unmapFromKernel(list, memory);
-    nKZKAL220_tPageList_destroy(list);
 }
 
 TEST_F(StandIn, DestroyingWhatIsStillMappedAborts) {
-    void* list = nKZKAL220_tPageList_createFromAllocation(1, 5);
-    void* sgl = nKZKAL220_tSGL_createForPCI(nullptr, 1);
-    ASSERT_EQ(nKZKAL220_tSGL_map(sgl, list, 0, 4096, 0), 0);
-    EXPECT_DEATH(nKZKAL220_tPageList_destroy(list), "still maps");
-    EXPECT_DEATH(nKZKAL220_tSGL_destroy(sgl), "still mapped");
-    nKZKAL220_tSGL_unmap(sgl);
-    void* memory = nKZKAL220_tPageList_mapToKernel(list, 0, 1);
-    EXPECT_DEATH(nKZKAL220_tPageList_destroy(list), "kernel space");
-    nKZKAL220_tPageList_unmapFromKernel(list, memory);
-    nKZKAL220_tSGL_destroy(sgl);
-    nKZKAL220_tPageList_destroy(list);
+    MappedPage page;
+    EXPECT_DEATH(nKZKAL220_tPageList_destroy(page.list), "still maps");
+    EXPECT_DEATH(nKZKAL220_tSGL_destroy(page.sgl), "still mapped");
+    nKZKAL220_tSGL_unmap(page.sgl);
+    EXPECT_DEATH(nKZKAL220_tPageList_destroy(page.list), "kernel space");
 }
 
 // Links the bridge could not follow end the walk instead of being guessed at.
 TEST_F(StandIn, WalkerStopsAtWhatItCannotFollow) {
-    void* list = nKZKAL220_tPageList_createFromAllocation(1, 5);
-    auto* memory = static_cast<uint8_t*>(nKZKAL220_tPageList_mapToKernel(list, 0, 1));
-    void* sgl = nKZKAL220_tSGL_createForPCI(nullptr, 1);
-    ASSERT_EQ(nKZKAL220_tSGL_map(sgl, list, 0, 4096, 0), 0);
-    nKZKAL220_tSGL_iterate(sgl);
-    const uint64_t bus = nKZKAL220_tSGL_getSegmentAddress(sgl);
+    MappedPage page;
+    uint8_t* memory = page.memory;
+    const uint64_t bus = page.bus;
     const auto put32 = [&](uint32_t offset, uint32_t value) { std::memcpy(memory + offset, &value, 4); };
     const auto put64 = [&](uint32_t offset, uint64_t value) { std::memcpy(memory + offset, &value, 8); };
     // Link at 0: one descriptor, then a link at 512 with an entry of neither kind.
@@ -189,7 +197,7 @@ TEST_F(StandIn, WalkerStopsAtWhatItCannotFollow) {
     put64(24, 0x1000);
     put32(512 + 4, 0x80000000);
     put32(512 + 20, 0x1234);
-    nKZKAL220_tSGL_prepareForDMA(sgl);
+    nKZKAL220_tSGL_prepareForDMA(page.sgl);
     const struct {
         uint32_t usedLength;
         board::WalkEnd end;
@@ -205,13 +213,9 @@ TEST_F(StandIn, WalkerStopsAtWhatItCannotFollow) {
     // reads beyond the mapping.
     put32(0, 24);
     put64(8, bus + 4096);
-    nKZKAL220_tSGL_prepareForDMA(sgl);
+    nKZKAL220_tSGL_prepareForDMA(page.sgl);
     EXPECT_EQ(board::walkLinks(port(), bus, 16).end, board::WalkEnd::Fault);
     EXPECT_EQ(kal::sim::takeDMAFaults().size(), 1u);
-    nKZKAL220_tSGL_unmap(sgl);
-    nKZKAL220_tSGL_destroy(sgl);
-    nKZKAL220_tPageList_unmapFromKernel(list, memory);
-    nKZKAL220_tPageList_destroy(list);
 }
 
 }  // namespace
