@@ -157,7 +157,7 @@ public:
 
     AccessLog& log() { return log_; }
 
-    // Host memory as the bus lets this function reach it; null while the board is not plugged.
+    // Host memory as the bus lets this function reach it; null until the board is plugged.
     HostMemoryPort* hostMemory() const { return hostMemory_; }
     void setHostMemory(HostMemoryPort* port) { hostMemory_ = port; }
 

@@ -71,7 +71,6 @@ PciFunction& plugBoard(board::Board& target) {
 }
 
 void unplugBoard(PciFunction& function) {
-    function.board->setHostMemory(nullptr);
     detachBoard(*function.board);
     Bus& b = bus();
     std::lock_guard<std::mutex> guard(b.lock);
