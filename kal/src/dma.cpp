@@ -209,15 +209,15 @@ int32_t mapLocked(State& s, Sgl& sgl, PageList& list, uint64_t byteOffset, uint6
     while (start < end) {
         uint64_t page = start / pageSize;
         while (page < lastPage && !cutAfterPage(s, list, page)) ++page;
-        const uint64_t pieceEnd = page == lastPage ? end : (page + 1) * pageSize;
-        const uint64_t iovaBytes = (pieceEnd - start / pageSize * pageSize + pageSize - 1) / pageSize * pageSize;
+        const uint64_t segmentEnd = page == lastPage ? end : (page + 1) * pageSize;
+        const uint64_t iovaBytes = (segmentEnd - start / pageSize * pageSize + pageSize - 1) / pageSize * pageSize;
         uint64_t iova = 0;
         if (!allocateIova(s, below4G, iovaBytes, pageSize, iova)) {
             sgl.segments.clear();
             return KZKAL_ERR_MEMORY_FULL;
         }
-        sgl.segments.push_back({iova + start % pageSize, pieceEnd - start, start, iova, iova + iovaBytes});
-        start = pieceEnd;
+        sgl.segments.push_back({iova + start % pageSize, segmentEnd - start, start, iova, iova + iovaBytes});
+        start = segmentEnd;
     }
     sgl.list = &list;
     ++list.deviceMappings;
