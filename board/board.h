@@ -50,6 +50,7 @@ private:
 };
 
 class Bar;
+class HostMemoryPort;
 
 // Register behaviour over a range of a BAR. Offsets are relative to the region's start.
 // After a read the board stores the value read in the BAR's memory; after a write it stores
@@ -156,6 +157,10 @@ public:
 
     AccessLog& log() { return log_; }
 
+    // Host memory as the bus lets this function reach it; null until the board is plugged.
+    HostMemoryPort* hostMemory() const { return hostMemory_; }
+    void setHostMemory(HostMemoryPort* port) { hostMemory_ = port; }
+
     // Serialises every access; regions may call back into the board under it.
     std::recursive_mutex& lock() { return lock_; }
 
@@ -174,6 +179,7 @@ private:
     std::array<uint8_t, kConfigSpaceSize> config_{};
     AccessLog log_;
     std::recursive_mutex lock_;
+    HostMemoryPort* hostMemory_ = nullptr;
 };
 
 }  // namespace board

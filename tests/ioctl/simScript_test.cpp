@@ -120,6 +120,12 @@ TEST_F(SimScript, NamedAccess) {
     EXPECT_EQ(board_.log().writesTo(0x2000 + 3 * 0x200 + 0x58), std::vector<uint64_t>{1}) << "DMA channel 3";
 }
 
+// The real bring-up builds no DMA memory below the DMA set-up level.
+TEST_F(SimScript, NoDMAMemoryAfterTheBringUp) {
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(run("kal.dma\n"), "kal.dma: page lists: 0, pinned pages: 0, SG lists: 0, mappings: 0, DMA faults: 0\n");
+}
+
 TEST_F(SimScript, LinesItCannotSend) {
     ASSERT_EQ(add(), 0);
     bool good = true;

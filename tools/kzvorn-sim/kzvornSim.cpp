@@ -3,19 +3,26 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [SCRIPT | -]
+//   kzvorn-sim [--debug] [--kal-fail NAME[:NTH[:COUNT]]]... [--sgl-split page|runs|random] [SCRIPT | -]
 //
-// --debug echoes the driver's debug print. The script comes from the file, or from standard input
+// --debug echoes the driver's debug print. --kal-fail makes the kernel call NAME (without its
+// nKZKAL prefix) fail from its NTH call on (1), COUNT times (1). --sgl-split chooses how the
+// stand-in's IOMMU cuts mappings into segments (page). The script comes from the file, or from standard input
 // with "-" or when standard input is not a terminal.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 #include "board/product.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/debug.h"
+#include "kal/sim/dma.h"
+#include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
 #include "script.h"
@@ -53,17 +60,60 @@ void printNames(const char* what, const Registry* registry) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: kzvorn-sim [--debug] [SCRIPT | -]\n");
+    std::fprintf(stderr,
+                 "usage: kzvorn-sim [--debug] [--kal-fail NAME[:NTH[:COUNT]]]... [--sgl-split page|runs|random] "
+                 "[SCRIPT | -]\n");
     return 2;
+}
+
+// NAME[:NTH[:COUNT]], both numbers at least 1.
+bool addKernelCallFailure(const std::string& text, std::vector<std::unique_ptr<kal::sim::FailKernelCall>>& failures) {
+    const size_t first = text.find(':');
+    const std::string name = text.substr(0, first);
+    uint64_t numbers[2] = {1, 1};
+    size_t at = first;
+    for (uint64_t& number : numbers) {
+        if (at == std::string::npos) break;
+        const size_t end = text.find(':', at + 1);
+        const std::string word = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+        char* stop = nullptr;
+        number = std::strtoull(word.c_str(), &stop, 0);
+        if (word.empty() || word[0] == '-' || *stop != '\0' || number == 0) return false;
+        at = end;
+    }
+    if (name.empty() || at != std::string::npos) return false;
+    failures.push_back(std::make_unique<kal::sim::FailKernelCall>(name, numbers[0], numbers[1]));
+    return true;
+}
+
+bool chooseSGLSplit(const std::string& text) {
+    constexpr struct {
+        const char* name;
+        kal::sim::SGLSplit split;
+    } kSplits[] = {{"page", kal::sim::SGLSplit::Page},
+                   {"runs", kal::sim::SGLSplit::Runs},
+                   {"random", kal::sim::SGLSplit::Random}};
+    for (const auto& choice : kSplits)
+        if (text == choice.name) {
+            kal::sim::setSGLSplit(choice.split);
+            return true;
+        }
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* scriptName = nullptr;
+    // Live until the driver is unloaded.
+    std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
+        } else if (std::strcmp(argv[i], "--kal-fail") == 0 && i + 1 < argc) {
+            if (!addKernelCallFailure(argv[++i], kernelCallFailures)) return usage();
+        } else if (std::strcmp(argv[i], "--sgl-split") == 0 && i + 1 < argc) {
+            if (!chooseSGLSplit(argv[++i])) return usage();
         } else if (scriptName == nullptr) {
             scriptName = argv[i];
         } else {

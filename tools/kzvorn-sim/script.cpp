@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kal/sim/dma.h"
 #include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
 
@@ -113,6 +114,7 @@ public:
         if (!(words >> command)) return true;
         std::vector<std::string> arguments;
         for (std::string word; words >> word;) arguments.push_back(word);
+        if (command == "kal.dma" && arguments.empty()) return kalDMA();
         if (!session_) return fail(line, "no session on smu_kzvorn");
         if (command == "level" && arguments.empty()) return level();
         if (command == "reset" && arguments.size() == 1) return reset(arguments[0], line);
@@ -294,6 +296,41 @@ private:
         if (!request(kStorageMapIsChecksumValid, input, output)) return false;
         std::fprintf(out_, "%s: valid: %u, status: %s\n", trimmed(echo).c_str(), output.value,
                      statusText(output.status).c_str());
+        return true;
+    }
+
+    // The stand-in's DMA memory: a count line, then one line per page list, scatter-gather list
+    // and recorded DMA fault.
+    bool kalDMA() {
+        const kal::sim::DMAState dma = kal::sim::dmaState();
+        size_t mappings = 0;
+        for (const auto& sgl : dma.sgls) mappings += sgl.mapped ? 1 : 0;
+        std::fprintf(out_, "kal.dma: page lists: %zu, pinned pages: %llu, SG lists: %zu, mappings: %zu, DMA faults: %zu\n",
+                     dma.pageLists.size(), static_cast<unsigned long long>(dma.pinnedPages), dma.sgls.size(), mappings,
+                     dma.faults.size());
+        for (const auto& list : dma.pageLists) {
+            std::fprintf(out_, "  page list %llu: %s, %llu pages at 0x%llX, flags 0x%X", static_cast<unsigned long long>(list.id),
+                         list.pinned ? "pinned" : "allocated", static_cast<unsigned long long>(list.pages),
+                         static_cast<unsigned long long>(list.address), list.flags);
+            if (list.numaForm) std::fprintf(out_, ", node %d", list.node);
+            std::fprintf(out_, ", kernel mappings %u, device mappings %u\n", list.kernelMappings, list.deviceMappings);
+        }
+        for (const auto& sgl : dma.sgls) {
+            std::fprintf(out_, "  SG list %llu: %llu pages", static_cast<unsigned long long>(sgl.id),
+                         static_cast<unsigned long long>(sgl.capacity));
+            if (sgl.mapped)
+                std::fprintf(out_, ", maps page list %llu at %llu, %llu bytes %s the device:",
+                             static_cast<unsigned long long>(sgl.pageList), static_cast<unsigned long long>(sgl.byteOffset),
+                             static_cast<unsigned long long>(sgl.size), sgl.fromDevice ? "from" : "to");
+            for (const auto& segment : sgl.segments)
+                std::fprintf(out_, " 0x%llX+%llu", static_cast<unsigned long long>(segment.busAddress),
+                             static_cast<unsigned long long>(segment.size));
+            std::fprintf(out_, "\n");
+        }
+        for (const auto& fault : dma.faults)
+            std::fprintf(out_, "  DMA fault: %s of %llu bytes at 0x%llX: %s\n", fault.deviceWrite ? "write" : "read",
+                         static_cast<unsigned long long>(fault.size), static_cast<unsigned long long>(fault.busAddress),
+                         kal::sim::dmaFaultText(fault.kind));
         return true;
     }
 

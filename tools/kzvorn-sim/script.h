@@ -18,6 +18,9 @@
 //   storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE
 //                                      the map's cached elements as bytes
 //   storagemap.checksum NAME           whether the map's stored checksum holds
+//   kal.dma                            the kernel-layer stand-in's page lists, pinned pages,
+//                                      scatter-gather lists with their bus segments, and the DMA
+//                                      faults the board met
 // Names are given as registered, with "_Ver" and the version where the registry has one
 // ("Quolin_Ver23.3.0f121"). A request that succeeded prints its bytes in hexadecimal.
 #pragma once

@@ -31,13 +31,6 @@ void tAsyncIOLink::unlink() {
     initialize();
 }
 
-void tDMAConfiguration::allocateDMABuffer(tPageList*& pageList, uint64_t, uint32_t, tStatus& status, uint64_t) {
-    pageList = nullptr;
-    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-}
-
-void tDMAConfiguration::freeDMABuffer(tPageList*) {}
-
 tSession::tSession(tDeviceInterface* interface, tStatus& status) : interface_(interface), drainEvent_(true, true, status) {
     asyncIO_.initialize();
     asyncIO_.owner = nullptr;

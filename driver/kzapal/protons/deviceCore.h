@@ -43,9 +43,10 @@ public:
     enum tDMAType : uint32_t { kDMATypeNone = 0, kDMAType32 = 1, kDMAType64 = 2 };
 
     virtual ~tDMAConfiguration() = default;
-    virtual void allocateDMABuffer(tPageList*& pageList, uint64_t size, uint32_t argument,
-                                   nKZAPALS100::tStatus& status, uint64_t argument2);
-    virtual void freeDMABuffer(tPageList* pageList);
+    // Defined with the DMA maps (dma/dmaMap.cpp).
+    virtual void allocateDMABuffer(tPageList& pageList, uint64_t size, uint32_t flags, nKZAPALS100::tStatus& status,
+                                   uint64_t alignment);
+    virtual void freeDMABuffer(tPageList& pageList);
 
     uint32_t type = kDMATypeNone;
     const void* description = nullptr;
