@@ -1,6 +1,7 @@
 // The instrument requests of the vantrel family. Their bodies come with the levels that build the
 // objects they reach and until then answer -52002 behind their gates; what two of them answer when
 // the gate refuses needs none of those objects.
+#include "device/statusCodes.h"
 #include "device/tolvaneDevice.h"
 
 namespace kzvorn_driver {
@@ -17,7 +18,7 @@ constexpr uint32_t kHighestTemperatureSensor = 1;
 void TolvaneDevice::vantrel_readTemperatureSensor_refused(const tValue32Record& input, tValue16Record&,
                                                           const tStatus& gateStatus, tStatus& status) {
     if (input.value > kHighestTemperatureSensor) {
-        KZ_SET_CODE(status, KZ_DEVICE_CODE(0xBFFA4300));
+        KZ_SET_CODE(status, kStatusArgumentOutOfRange);
         return;
     }
     nKZAPALS100::merge(status, gateStatus);

@@ -24,9 +24,6 @@ public:
     static constexpr const char* kManufacturerName = "Kazmerion";
     static constexpr const char* kInterfaceName = kKzvornInterfaceName;
     static constexpr const char* kCoolingInterfaceName = kPxiCoolingInterfaceName;
-    static constexpr int32_t kAlreadyReservedStatus = static_cast<int32_t>(0xBFFA4319);
-    static constexpr int32_t kNotReservedStatus = static_cast<int32_t>(0xBFFA431A);
-    static constexpr int32_t kInvalidResourceStatus = static_cast<int32_t>(0xBFFA4303);
     static constexpr uint64_t kChannelMask = 0xF;
     static constexpr tLevelType kRoutingLevel = 17;
     static constexpr tLevelType kDMALevel = 14;

@@ -1,5 +1,6 @@
 #include "device/tolvaneHelper.h"
 
+#include "device/statusCodes.h"
 #include "device/tolvaneDevice.h"
 #include "kzapal/protons/memory.h"
 #include "kzapalcodegen/pciIdentifiers.h"
@@ -117,7 +118,7 @@ void TolvaneHelper::runTeardownStep(const TeardownStepRow& row, tStatus& status)
 void TolvaneHelper::stepNotBuilt(tStatus& status) { KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported); }
 
 void TolvaneHelper::checkSubsystemId(uint32_t subsystemId, tStatus& status) {
-    if (status.isNotFatal() && subsystemId != kPCISubsystemID) KZ_SET_CODE(status, KZ_DEVICE_CODE(0xBFFA4304));
+    if (status.isNotFatal() && subsystemId != kPCISubsystemID) KZ_SET_CODE(status, kStatusWrongProduct);
 }
 
 void TolvaneHelper::stepRegistries(tStatus& status) { namedAccess_.build(status); }
@@ -146,11 +147,11 @@ uint32_t TolvaneHelper::getBoardSerialNumber(tStatus& status) {
     // One consistent record: a concurrent writer cannot change it between the checks and the read.
     storagemap::StorageMapCommon::Guard guard(manufacturing, status);
     if (!manufacturing.isChecksumValid(status)) {
-        KZ_SET_CODE(status, KZ_DEVICE_CODE(StorageMapChecksumChecker::kChecksumInvalid));
+        KZ_SET_CODE(status, kStatusStorageMapChecksumInvalid);
         return 0;
     }
     if (!isManufacturingVersionSupported(*maps, status)) {
-        KZ_SET_CODE(status, KZ_DEVICE_CODE(StorageMapVersionChecker::kUnsupportedVersion));
+        KZ_SET_CODE(status, kStatusStorageMapVersionUnsupported);
         return 0;
     }
     return manufacturing.getBoardSerialNumber(status);

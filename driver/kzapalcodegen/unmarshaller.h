@@ -8,6 +8,7 @@
 #include "kzapal/protons/status.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzapalcodegen/deviceOperations_kzvorn.h"
+#include "kzapalcodegen/statusCodes.h"
 #include "kzkal/user.h"
 
 namespace kzvorn_driver {
@@ -46,7 +47,7 @@ private:
 
 // The status is the transport's: it tells whether the records moved, never how the operation
 // went (that is the output record's status). Returns the number of output bytes to report. An
-// operation without a body is answered with 0xBFFA4308 and passes no gate.
+// operation without a body passes no gate: this device does not offer it.
 template <class tInput, class tOutput, uint32_t level, tRefusalOutput onRefusal, tOperationBody<tInput, tOutput> body,
           tRefusalBody<tInput, tOutput> refusal>
 uint64_t unmarshall(tKzvornDeviceOperations& device, nKZAPAL000::tEventDescriptor& event, uint64_t inputAddress,
@@ -72,7 +73,7 @@ uint64_t unmarshall(tKzvornDeviceOperations& device, nKZAPAL000::tEventDescripto
     nKZAPALS100::tStatus operationStatus;
     KZ_SET_CODE(operationStatus, input.status);
     if constexpr (level == kNoSetupLevel) {
-        KZ_SET_CODE(operationStatus, KZ_DEVICE_CODE(0xBFFA4308));
+        KZ_SET_CODE(operationStatus, kStatusNotOnThisDevice);
     } else {
         tGatedBody<tInput, tOutput, body, onRefusal, refusal> request(device, event, input, output, operationStatus);
         device.passIOGate(event, level, request);
