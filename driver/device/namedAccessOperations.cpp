@@ -109,56 +109,48 @@ void TolvaneDevice::copyRegistrationNames(tEventDescriptor& event, tRegistry* (T
 // ---- register maps ----
 
 // The extension is checked under the registration's lock, after the look-up.
-template <class tRecord>
-void TolvaneDevice::writeField(tEventDescriptor& event, const tRecord& input, tStatus& status) {
+template <class tRecord, class tOperation>
+void TolvaneDevice::accessField(tEventDescriptor& event, const tRecord& input, tStatus& status,
+                                tOperation&& operation) {
     accessRegisterMap(event, input.name, input.nameLength, status, [&](RegisterMap& map) {
         const uint32_t extension = checkedExtension(input, status);
+        operation(map, extension);
+    });
+}
+
+template <class tRecord>
+void TolvaneDevice::writeField(tEventDescriptor& event, const tRecord& input, tStatus& status) {
+    accessField(event, input, status, [&](RegisterMap& map, uint32_t extension) {
         map.write(input.field, input.value, input.force != 0, status, extension);
     });
 }
 
 template <class tRecord>
 void TolvaneDevice::setField(tEventDescriptor& event, const tRecord& input, tStatus& status) {
-    accessRegisterMap(event, input.name, input.nameLength, status, [&](RegisterMap& map) {
-        const uint32_t extension = checkedExtension(input, status);
-        map.set(input.field, input.value, status, extension);
-    });
+    accessField(event, input, status,
+                [&](RegisterMap& map, uint32_t extension) { map.set(input.field, input.value, status, extension); });
 }
 
 template <class tRecord, class tOutput>
-void TolvaneDevice::readField(tEventDescriptor& event, const tRecord& input, tOutput& output, tStatus& status) {
+void TolvaneDevice::valueOfField(tEventDescriptor& event, const tRecord& input, tOutput& output,
+                                 tFieldValueAccess access, tStatus& status) {
     uint64_t value = 0;
-    accessRegisterMap(event, input.name, input.nameLength, status, [&](RegisterMap& map) {
-        const uint32_t extension = checkedExtension(input, status);
-        map.read(input.field, value, status, extension);
-    });
-    storeValue(value, output, status);
-}
-
-template <class tRecord, class tOutput>
-void TolvaneDevice::getField(tEventDescriptor& event, const tRecord& input, tOutput& output, tStatus& status) {
-    uint64_t value = 0;
-    accessRegisterMap(event, input.name, input.nameLength, status, [&](RegisterMap& map) {
-        const uint32_t extension = checkedExtension(input, status);
-        map.get(input.field, value, status, extension);
-    });
+    accessField(event, input, status,
+                [&](RegisterMap& map, uint32_t extension) { (map.*access)(input.field, value, status, extension); });
     storeValue(value, output, status);
 }
 
 template <class tRecord>
 void TolvaneDevice::flushField(tEventDescriptor& event, const tRecord& input, tStatus& status) {
-    accessRegisterMap(event, input.name, input.nameLength, status, [&](RegisterMap& map) {
-        const uint32_t extension = checkedExtension(input, status);
+    accessField(event, input, status, [&](RegisterMap& map, uint32_t extension) {
         map.flush(input.field, input.force != 0, status, extension);
     });
 }
 
 template <class tRecord>
 void TolvaneDevice::refreshField(tEventDescriptor& event, const tRecord& input, tStatus& status) {
-    accessRegisterMap(event, input.name, input.nameLength, status, [&](RegisterMap& map) {
-        const uint32_t extension = checkedExtension(input, status);
-        map.refresh(input.field, status, extension);
-    });
+    accessField(event, input, status,
+                [&](RegisterMap& map, uint32_t extension) { map.refresh(input.field, status, extension); });
 }
 
 void TolvaneDevice::arm_write(tEventDescriptor& event, const tFieldWriteRecord& input, tStatusRecord&,
@@ -182,22 +174,22 @@ void TolvaneDevice::arm_setEx(tEventDescriptor& event, const tFieldSetExRecord& 
 
 void TolvaneDevice::arm_read(tEventDescriptor& event, const tFieldRecord& input, tValue32Record& output,
                              tStatus& status) {
-    readField(event, input, output, status);
+    valueOfField(event, input, output, &RegisterMap::read, status);
 }
 
 void TolvaneDevice::arm_readEx(tEventDescriptor& event, const tFieldExRecord& input, tValue64Record& output,
                                tStatus& status) {
-    readField(event, input, output, status);
+    valueOfField(event, input, output, &RegisterMap::read, status);
 }
 
 void TolvaneDevice::arm_get(tEventDescriptor& event, const tFieldRecord& input, tValue32Record& output,
                             tStatus& status) {
-    getField(event, input, output, status);
+    valueOfField(event, input, output, &RegisterMap::get, status);
 }
 
 void TolvaneDevice::arm_getEx(tEventDescriptor& event, const tFieldExRecord& input, tValue64Record& output,
                               tStatus& status) {
-    getField(event, input, output, status);
+    valueOfField(event, input, output, &RegisterMap::get, status);
 }
 
 void TolvaneDevice::arm_flushRegister(tEventDescriptor& event, const tFieldFlushRecord& input, tStatusRecord&,

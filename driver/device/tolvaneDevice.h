@@ -93,16 +93,19 @@ private:
     void copyRegistrationNames(nKZAPAL000::tEventDescriptor& event, tRegistry* (TolvaneHelper::*registry)() const,
                                uint64_t destination, nKZAPALS100::tStatus& status);
     // The single-field register-map requests, each over its plain record and its Ex record.
+    template <class tRecord, class tOperation>
+    void accessField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status,
+                     tOperation&& operation);
     template <class tRecord>
     void writeField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
     template <class tRecord>
     void setField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
+    // get or read: from the shadow or from the hardware.
+    using tFieldValueAccess = void (arm::DynamicAccessInterfaceBase<nKZAPALS100::tStatus>::*)(
+        uint32_t, uint64_t&, nKZAPALS100::tStatus&, uint32_t);
     template <class tRecord, class tOutput>
-    void readField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, tOutput& output,
-                   nKZAPALS100::tStatus& status);
-    template <class tRecord, class tOutput>
-    void getField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, tOutput& output,
-                  nKZAPALS100::tStatus& status);
+    void valueOfField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, tOutput& output,
+                      tFieldValueAccess access, nKZAPALS100::tStatus& status);
     template <class tRecord>
     void flushField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
     template <class tRecord>
