@@ -116,8 +116,7 @@ private:
     void runBringUpStep(const BringUpStepRow& row);
     void runTeardownStep(const TeardownStepRow& row, nKZAPALS100::tStatus& status);
 
-    // The functions of the step rows.
-    // A step whose level is not built yet stops the bring-up.
+    // The functions the step rows name. A step whose level is not built yet stops the bring-up.
     void stepNotBuilt(nKZAPALS100::tStatus& status);
     void stepRegistries(nKZAPALS100::tStatus& status);
     void stepCapabilities(nKZAPALS100::tStatus& status);
