@@ -1,5 +1,6 @@
 #include "device/pavoControllers.h"
 
+#include "device/statusCodes.h"
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/statusCodes.h"
 
@@ -34,7 +35,7 @@ PavoControllers::PavoControllers(uint8_t* bar, PavoRegMaps& maps, tStatus& statu
     const uint64_t sectorSize = uint64_t{1} << (windowRegister.readRegister(status) & kWindowSizeMask);
     if (status.isFatal()) return;
     flash_ = new (status) nonvolatilememorytools::SST25VFFlashController(
-        kFlashSize, sectorSize, *spi_, *writeProtect_, static_cast<int32_t>(kFlashTimeout), status);
+        kFlashSize, sectorSize, *spi_, *writeProtect_, static_cast<int32_t>(kStatusFlashTimeout), status);
 }
 
 PavoControllers::~PavoControllers() {

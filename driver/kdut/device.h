@@ -9,6 +9,7 @@
 #include "atut/poller.h"
 #include "kdut/ioGate.h"
 #include "kdut/setupTracker.h"
+#include "kdut/statusCodes.h"
 #include "kzapal/protons/device.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzapal/protons/synchronization.h"
@@ -152,7 +153,7 @@ protected:
 
     const uint32_t* getResetGenerationCounter() const { return &resetGeneration_; }
 
-    int32_t ioDrainTimeoutStatus_ = static_cast<int32_t>(0xBFFA4305);
+    int32_t ioDrainTimeoutStatus_ = static_cast<int32_t>(kStatusIODrainTimeout);
     SetupTracker<tLevel> tracker_;
     char serialNumberText_[kSerialNumberTextSize] = {};
     tProperty serialNumber_;
