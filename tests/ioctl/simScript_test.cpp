@@ -66,7 +66,7 @@ TEST_F(SimScript, RequestsAndTheirResults) {
 // The named-access requests on the board brought up for real to level 3.
 TEST_F(SimScript, NamedAccess) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 3);
+    ASSERT_EQ(tracker().reached, 4);
     bool good = false;
     std::string registerMaps, storageMaps;
     for (const std::string& name : level3names::kRegisterMapNames) registerMaps += "  " + name + "\n";
