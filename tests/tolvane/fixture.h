@@ -32,7 +32,7 @@ class Tolvane : public ::testing::Test {
 protected:
     // Every level real but the two image downloads, which the board's FPGAs, configured from the
     // start, do not need; the levels not built yet stop the bring-up unless a test fakes them.
-    Tolvane() : window_(board::installProduct(board_, configuredFpgas()).window) {
+    Tolvane() : blocks_(board::installProduct(board_, configuredFpgas())), window_(blocks_.window) {
         plan_.observer = &recorder_;
         plan_.fakeDownloads();
     }
@@ -88,6 +88,7 @@ protected:
     }
 
     board::Board board_{board::productIdentity()};
+    board::ProductBlocks blocks_;
     board::BridgeWindow& window_;
     BringUpPlan plan_;
     Recorder recorder_;
