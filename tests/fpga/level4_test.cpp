@@ -98,7 +98,8 @@ TEST_F(Level4, HalfAReplacementLoadsTheBuiltInImage) {
     EXPECT_EQ(port().loads().size(), 2u);
 }
 
-// A replacement the driver refuses is never allocated, copied or sent: the bring-up stays at level 3
+// A replacement of the wrong size is refused before it is allocated or copied; one the caller's
+// memory does not hold fails the copy. Either way nothing is sent: the bring-up stays at level 3
 // without a single access of the load registers, IO port 2 or the bus routing.
 TEST_F(Level4, RefusedReplacementsTouchNothing) {
     add();
@@ -110,21 +111,25 @@ TEST_F(Level4, RefusedReplacementsTouchNothing) {
         const char* name;
         CustomResetParameters record;
         int32_t status;
+        bool allocated;
     };
     const Case cases[] = {
-        {"one byte short", nisoRecord(shorter.address(), kImageSize - 1), kSizeMismatch},
-        {"one byte long", nisoRecord(longer.address(), kImageSize + 1), kSizeMismatch},
-        {"a terabyte", nisoRecord(exact.address(), uint64_t{1} << 40), kSizeMismatch},
-        {"not the caller's memory", nisoRecord(reinterpret_cast<uint64_t>(notTheCallers.data()), kImageSize), -52005},
+        {"one byte short", nisoRecord(shorter.address(), kImageSize - 1), kSizeMismatch, false},
+        {"one byte long", nisoRecord(longer.address(), kImageSize + 1), kSizeMismatch, false},
+        {"a terabyte", nisoRecord(exact.address(), uint64_t{1} << 40), kSizeMismatch, false},
+        {"not the caller's memory", nisoRecord(reinterpret_cast<uint64_t>(notTheCallers.data()), kImageSize), -52005,
+         true},
     };
     for (const Case& c : cases) {
         board_->log().clear();
         kal::sim::markLargestAllocation();
+        const int64_t before = kal::sim::liveAllocations();
         EXPECT_EQ(reset(4, c.record), c.status) << c.name;
         EXPECT_EQ(tracker().reached, 3) << c.name;
         EXPECT_TRUE(helper()->hasCustomNisoImage()) << c.name;
         EXPECT_EQ(downloadTrace(board_->log()), std::vector<std::string>{}) << c.name;
-        EXPECT_LT(kal::sim::largestAllocationSinceMark(), kImageSize) << c.name << ": no image allocated";
+        EXPECT_EQ(kal::sim::largestAllocationSinceMark() >= kImageSize, c.allocated) << c.name;
+        EXPECT_EQ(kal::sim::liveAllocations(), before) << c.name;
     }
     EXPECT_TRUE(port().loads().empty());
 }
