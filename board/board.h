@@ -60,6 +60,9 @@ public:
     virtual ~Region() = default;
     virtual uint64_t read(uint64_t offset, unsigned width) = 0;
     virtual void write(uint64_t offset, unsigned width, uint64_t value) = 0;
+    // Whether the access goes into the board's access log; a region that keeps its own record of
+    // a stream of transfers leaves them out.
+    virtual bool logged(uint64_t offset, unsigned width, Direction direction) const { return true; }
 
 protected:
     uint64_t memory(uint64_t offset, unsigned width) const;
@@ -160,6 +163,10 @@ public:
     // Host memory as the bus lets this function reach it; null until the board is plugged.
     HostMemoryPort* hostMemory() const { return hostMemory_; }
     void setHostMemory(HostMemoryPort* port) { hostMemory_ = port; }
+    // The time the board's delays run on, in microseconds: what the source answers (the stand-in
+    // installs its clock when it plugs the board), 0 without one.
+    void setTimeSource(std::function<uint64_t()> nowUs);
+    uint64_t nowUs() const;
 
     // Serialises every access; regions may call back into the board under it.
     std::recursive_mutex& lock() { return lock_; }
@@ -180,6 +187,7 @@ private:
     AccessLog log_;
     std::recursive_mutex lock_;
     HostMemoryPort* hostMemory_ = nullptr;
+    std::function<uint64_t()> nowUs_;
 };
 
 }  // namespace board

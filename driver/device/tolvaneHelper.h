@@ -84,6 +84,8 @@ public:
     bool areStorageMapVersionsValid(nKZAPALS100::tStatus& status);
     // Level 3's objects; null before level 3 ran.
     PavoObjects* getPavoObjects() { return pavoObjects_; }
+    // Whether level 4 loaded a replacement image from the reset's record.
+    bool hasCustomNisoImage() const { return customNisoImage_; }
     // The objects these reach are built from later levels on; until then there is nothing to hand
     // out or wake.
     // The capability record's model name; none before level 2.
@@ -121,6 +123,7 @@ private:
     void stepRegistries(nKZAPALS100::tStatus& status);
     void stepCapabilities(nKZAPALS100::tStatus& status);
     void stepPavoObjects(nKZAPALS100::tStatus& status);
+    void stepNisoFirmware(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
@@ -141,6 +144,7 @@ private:
     NamedAccessDispatchers namedAccess_;
     CapsTask capsTask_;
     PavoObjects* pavoObjects_ = nullptr;
+    bool customNisoImage_ = false;
     // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
     bool disabledErrorsActive_ = false;
 };

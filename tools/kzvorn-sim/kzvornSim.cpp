@@ -3,12 +3,14 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [--kal-fail NAME[:NTH[:COUNT]]]... [--sgl-split page|runs|random] [SCRIPT | -]
+//   kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
+//              [--sgl-split page|runs|random] [SCRIPT | -]
 //
-// --debug echoes the driver's debug print. --kal-fail makes the kernel call NAME (without its
-// nKZKAL prefix) fail from its NTH call on (1), COUNT times (1). --sgl-split chooses how the
-// stand-in's IOMMU cuts mappings into segments (page). The script comes from the file, or from standard input
-// with "-" or when standard input is not a terminal.
+// --debug echoes the driver's debug print; --fault sets one of the board's fault knobs
+// (boardFaults.h). --kal-fail makes the kernel call NAME (without its nKZKAL prefix) fail from its
+// NTH call on (1), COUNT times (1). --sgl-split chooses how the stand-in's IOMMU cuts mappings
+// into segments (page). The script comes from the file, or from standard input with "-" or when
+// standard input is not a terminal.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include <unistd.h>
 
 #include "board/product.h"
+#include "boardFaults.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/debug.h"
 #include "kal/sim/dma.h"
@@ -61,8 +64,8 @@ void printNames(const char* what, const Registry* registry) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: kzvorn-sim [--debug] [--kal-fail NAME[:NTH[:COUNT]]]... [--sgl-split page|runs|random] "
-                 "[SCRIPT | -]\n");
+                 "usage: kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]... "
+                 "[--sgl-split page|runs|random] [SCRIPT | -]\n");
     return 2;
 }
 
@@ -105,11 +108,20 @@ bool chooseSGLSplit(const std::string& text) {
 
 int main(int argc, char** argv) {
     const char* scriptName = nullptr;
+    kzvornsim::BoardFaults faults;
     // Live until the driver is unloaded.
     std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
+        } else if (std::strcmp(argv[i], "--fault") == 0) {
+            std::string why;
+            if (i + 1 == argc) return usage();
+            if (!faults.add(argv[++i], why)) {
+                std::fprintf(stderr, "kzvorn-sim: --fault %s: %s; the faults are:\n", argv[i], why.c_str());
+                kzvornsim::BoardFaults::list(stderr);
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--kal-fail") == 0 && i + 1 < argc) {
             if (!addKernelCallFailure(argv[++i], kernelCallFailures)) return usage();
         } else if (std::strcmp(argv[i], "--sgl-split") == 0 && i + 1 < argc) {
@@ -132,7 +144,10 @@ int main(int argc, char** argv) {
     }
 
     board::Board board(board::productIdentity());
-    board::installProduct(board);
+    board::ProductOptions options;
+    faults.apply(options);
+    board::ProductBlocks blocks = board::installProduct(board, options);
+    faults.apply(blocks);
     int result = 0;
     {
         kal::sim::Kernel kernel;
@@ -158,9 +173,9 @@ int main(int argc, char** argv) {
                 printNames("storage maps", helper->getStorageMapDispatcher());
             }
             const kzvorn_driver::SetupTracker& tracker = device->getSetupTracker();
-            std::printf("reached level: %d (target %d), status: %lld\n", tracker.reached, tracker.target,
-                        static_cast<long long>(tracker.status.code));
-            if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout)) result = 1;
+            std::printf("reached level: %d (target %d), status: %s\n", tracker.reached, tracker.target,
+                        kzvornsim::statusText(tracker.status.code).c_str());
+            if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout, &blocks)) result = 1;
         }
     }  // removes the device and unloads the driver
     if (script != nullptr && script != stdin) std::fclose(script);
