@@ -59,7 +59,7 @@ constexpr AllowedStatus kAllowedStatuses[] = {
     {nKZAPALS100::kStatusSetupStoppedAtLevel, "a reset below the highest level, and requests above the level it left"},
     {kInvalidated, "the session was opened before a reset"},
     {nKZAPALS100::kStatusDeviceNotAcceptingIO, "removal closed the gate"},
-    {TolvaneDevice::kAlreadyReservedStatus, "a channel some session holds"},
+    {KZ_DEVICE_CODE(0xBFFA4319), "a channel some session holds"},
     {kzregitools::kStatusNameNotFound, "a reset below level 3 left the registries without the level-3 names"},
 };
 constexpr size_t kAllowedCount = sizeof(kAllowedStatuses) / sizeof(kAllowedStatuses[0]);
