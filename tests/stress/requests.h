@@ -10,7 +10,8 @@
 
 namespace requests {
 
-#define KZ_TEST_REQUEST(family, operation, requestCode, tInput, tOutput, level) \
+// The columns after the records do not matter here.
+#define KZ_TEST_REQUEST(family, operation, requestCode, tInput, tOutput, ...) \
     struct family##_##operation {                                                 \
         static constexpr uint32_t code = requestCode;                             \
         using Input = kzvorn_driver::tInput;                                      \
