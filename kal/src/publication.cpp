@@ -180,6 +180,22 @@ void* findInterface(const char* name) {
     return nullptr;
 }
 
+size_t liveInterfaceCount() {
+    Publication& p = publication();
+    std::lock_guard<std::mutex> guard(p.lock);
+    size_t count = 0;
+    for (const Interface& r : p.interfaces) count += r.live;
+    return count;
+}
+
+size_t livePropertyCount() {
+    Publication& p = publication();
+    std::lock_guard<std::mutex> guard(p.lock);
+    size_t count = 0;
+    for (const Property& r : p.properties) count += r.live;
+    return count;
+}
+
 void resetPublication() {
     Publication& p = publication();
     std::lock_guard<std::mutex> guard(p.lock);
