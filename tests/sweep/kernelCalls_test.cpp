@@ -5,8 +5,9 @@
 // holds what it held before the load (AddressSanitizer catches anything freed twice).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,17 @@ using namespace sweep;
 
 namespace {
 
-const Reference& reference() {
-    static const Reference undisturbed = LifeCycle::reference();
-    return undisturbed;
+const Reference& reference(Variant variant) {
+    static const Reference standard = LifeCycle::reference(Variant::kStandard);
+    static const Reference withoutList = LifeCycle::reference(Variant::kNoCapabilityList);
+    return variant == Variant::kStandard ? standard : withoutList;
 }
+
+struct Scenario {
+    Variant variant;
+    Stage stage;
+    const char* only;  // sweeps only the calls whose names start so; null for all
+};
 
 struct Calls {
     std::string name;
@@ -28,13 +36,13 @@ struct Calls {
 
 // The failable calls the stage makes, by name over every thread, in the order of each one's first
 // call.
-std::vector<Calls> callsOf(Stage stage) {
+std::vector<Calls> callsOf(const Scenario& scenario) {
     std::vector<kal::sim::RecordKernelCalls::Calls> recorded;
     {
-        LifeCycle life;
-        life.prepare(stage, reference());
+        LifeCycle life(scenario.variant);
+        life.prepare(scenario.stage, reference(scenario.variant));
         kal::sim::RecordKernelCalls recorder;
-        EXPECT_EQ(life.run(stage), 0);
+        EXPECT_EQ(life.run(scenario.stage), 0);
         recorded = recorder.calls();
     }
     std::vector<Calls> calls;
@@ -56,19 +64,32 @@ std::string listing(const std::vector<Calls>& calls) {
 
 int reportedFailures() { return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count(); }
 
-class KernelCallSweep : public ::testing::TestWithParam<Stage> {};
+class KernelCallSweep : public ::testing::TestWithParam<Scenario> {};
+
+// Every stage on the standard board; add device also on a board where finding the PCI Express
+// capability takes the fallback probe, the one path that writes the configuration space (only
+// the configuration-space calls differ there).
+std::vector<Scenario> scenarios() {
+    std::vector<Scenario> all;
+    for (Stage stage : kStages) all.push_back({Variant::kStandard, stage, nullptr});
+    all.push_back({Variant::kNoCapabilityList, Stage::kAddDevice, "pciConfig"});
+    return all;
+}
 
 }  // namespace
 
 TEST_P(KernelCallSweep, EachCallFailsInTurn) {
-    const Stage stage = GetParam();
-    const std::vector<Calls> calls = callsOf(stage);
-    std::printf("%s: %s\n", nameOf(stage), listing(calls).c_str());
+    const Variant variant = GetParam().variant;
+    const Stage stage = GetParam().stage;
+    const Reference& undisturbed = reference(variant);
+    const std::vector<Calls> calls = callsOf(GetParam());
+    std::printf("%s, %s: %s\n", nameOf(stage), nameOf(variant), listing(calls).c_str());
     for (const Calls& call : calls) {
+        if (GetParam().only != nullptr && call.name.rfind(GetParam().only, 0) != 0) continue;
         for (uint64_t nth = 1; nth <= call.count; ++nth) {
             SCOPED_TRACE(call.name + " #" + std::to_string(nth));
-            LifeCycle life;
-            life.prepare(stage, reference());
+            LifeCycle life(variant);
+            life.prepare(stage, undisturbed);
             int64_t code = 0;
             uint64_t failures = 0;
             {
@@ -78,8 +99,8 @@ TEST_P(KernelCallSweep, EachCallFailsInTurn) {
             }
             const int failuresBefore = reportedFailures();
             EXPECT_EQ(failures, 1u) << "the undisturbed run made this call";
-            EXPECT_EQ(life.verify(stage, reference(), code), "") << "code " << code;
-            EXPECT_TRUE(life.recover(reference()));
+            EXPECT_EQ(life.verify(stage, undisturbed, code), "") << "code " << code;
+            EXPECT_TRUE(life.recover(undisturbed));
             // A failure's report is memory that stays: then the count would show it.
             if (reportedFailures() == failuresBefore)
                 EXPECT_TRUE(life.finish());
@@ -89,10 +110,18 @@ TEST_P(KernelCallSweep, EachCallFailsInTurn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stages, KernelCallSweep, ::testing::ValuesIn(kStages),
-                         [](const ::testing::TestParamInfo<Stage>& info) {
-                             std::string name;
-                             for (const char* c = nameOf(info.param); *c != '\0'; ++c)
-                                 if (*c != ' ') name += name.empty() || c[-1] == ' ' ? char(std::toupper(*c)) : *c;
-                             return name;
-                         });
+namespace {
+
+// "add device", "board without a capability list" -> AddDeviceBoardWithoutACapabilityList
+std::string testName(const ::testing::TestParamInfo<Scenario>& info) {
+    std::string name;
+    for (const char* text : {nameOf(info.param.stage), info.param.variant == Variant::kStandard ? "" : nameOf(info.param.variant)})
+        for (const char* c = text; *c != '\0'; ++c)
+            if (std::isalnum(static_cast<unsigned char>(*c)))
+                name += c == text || c[-1] == ' ' ? char(std::toupper(static_cast<unsigned char>(*c))) : *c;
+    return name;
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(LifeCycle, KernelCallSweep, ::testing::ValuesIn(scenarios()), testName);

@@ -27,6 +27,11 @@ const char* nameOf(Stage stage);
 // The board's standard flash image, made once.
 const board::FlashImage& image();
 
+// The standard product board, or one whose configuration space lists no capabilities, so that
+// add device finds the PCI Express capability by the fallback probe.
+enum class Variant { kStandard, kNoCapabilityList };
+const char* nameOf(Variant variant);
+
 constexpr int32_t kHighestBuiltLevel = 3;
 // A reset that reached its target; the add-device bring-up stops above the highest built level.
 constexpr int64_t kStoppedAtTarget = -52010;
@@ -40,7 +45,7 @@ struct Reference {
 
 class LifeCycle {
 public:
-    LifeCycle();
+    explicit LifeCycle(Variant variant = Variant::kStandard);
     ~LifeCycle();
     LifeCycle(const LifeCycle&) = delete;
     LifeCycle& operator=(const LifeCycle&) = delete;
@@ -61,7 +66,7 @@ public:
     ::testing::AssertionResult finish();
 
     // A clean life cycle, run to its end.
-    static Reference reference();
+    static Reference reference(Variant variant);
 
 private:
     struct Request;
