@@ -17,12 +17,6 @@ using namespace sweep;
 
 namespace {
 
-const Reference& reference(Variant variant) {
-    static const Reference standard = LifeCycle::reference(Variant::kStandard);
-    static const Reference withoutList = LifeCycle::reference(Variant::kNoCapabilityList);
-    return variant == Variant::kStandard ? standard : withoutList;
-}
-
 struct Scenario {
     Variant variant;
     Stage stage;
@@ -40,7 +34,7 @@ std::vector<Calls> callsOf(const Scenario& scenario) {
     std::vector<kal::sim::RecordKernelCalls::Calls> recorded;
     {
         LifeCycle life(scenario.variant);
-        life.prepare(scenario.stage, reference(scenario.variant));
+        life.prepare(scenario.stage, LifeCycle::reference(scenario.variant));
         kal::sim::RecordKernelCalls recorder;
         EXPECT_EQ(life.run(scenario.stage), 0);
         recorded = recorder.calls();
@@ -81,7 +75,7 @@ std::vector<Scenario> scenarios() {
 TEST_P(KernelCallSweep, EachCallFailsInTurn) {
     const Variant variant = GetParam().variant;
     const Stage stage = GetParam().stage;
-    const Reference& undisturbed = reference(variant);
+    const Reference& undisturbed = LifeCycle::reference(variant);
     const std::vector<Calls> calls = callsOf(GetParam());
     std::printf("%s, %s: %s\n", nameOf(stage), nameOf(variant), listing(calls).c_str());
     for (const Calls& call : calls) {

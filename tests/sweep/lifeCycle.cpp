@@ -242,6 +242,17 @@ void LifeCycle::prepare(Stage stage, const Reference& reference) {
     }
 }
 
+std::string LifeCycle::runAll(const Reference& reference) {
+    for (Stage stage : kStages) {
+        const int64_t code = run(stage);
+        const std::string wrong = verify(stage, reference, code);
+        if (!wrong.empty()) return nameOf(stage) + (": " + wrong);
+        if (code != 0) return "";
+        afterStage(stage);
+    }
+    return "";
+}
+
 void LifeCycle::afterStage(Stage stage) {
     // The session that asked for the reset is invalidated by it: the named requests come from a
     // session of their own.
@@ -366,7 +377,16 @@ std::string LifeCycle::verify(Stage stage, const Reference& reference, int64_t c
     return ::testing::AssertionSuccess();
 }
 
-Reference LifeCycle::reference(Variant variant) {
+const Reference& LifeCycle::reference(Variant variant) {
+    if (variant == Variant::kStandard) {
+        static const Reference standard = undisturbed(variant);
+        return standard;
+    }
+    static const Reference withoutList = undisturbed(variant);
+    return withoutList;
+}
+
+Reference LifeCycle::undisturbed(Variant variant) {
     Reference reference;
     LifeCycle life(variant);
     for (Stage stage : kStages) {

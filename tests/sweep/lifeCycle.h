@@ -58,6 +58,8 @@ public:
     // What is wrong with the stage that ran: success reported for less than an undisturbed run
     // does, or a code that is no failure; empty when nothing is.
     std::string verify(Stage stage, const Reference& reference, int64_t code);
+    // Every stage in turn, up to the first that reports a failure; what is wrong with any of them.
+    std::string runAll(const Reference& reference);
     // With the stand-in mended, the device comes back to the highest built level and its stored
     // data are intact.
     ::testing::AssertionResult recover(const Reference& reference);
@@ -65,12 +67,13 @@ public:
     // before the load.
     ::testing::AssertionResult finish();
 
-    // A clean life cycle, run to its end.
-    static Reference reference(Variant variant);
+    // What a clean life cycle gives, run once per variant.
+    static const Reference& reference(Variant variant);
 
 private:
     struct Request;
 
+    static Reference undisturbed(Variant variant);
     kzvorn_driver::TolvaneDevice* device();
     void afterStage(Stage stage);
     ::testing::AssertionResult atHighestLevel(const Reference& reference);
