@@ -8,8 +8,10 @@ namespace board {
 
 SST25VFFlash::SST25VFFlash() : memory_(kSize, 0xFF) {}
 
-SST25VFFlash::SST25VFFlash(const std::vector<uint8_t>& image) : SST25VFFlash() {
-    load(0, image);
+// A whole image is the array as it stands; anything else lands on an erased chip.
+SST25VFFlash::SST25VFFlash(const std::vector<uint8_t>& image)
+    : memory_(image.size() == kSize ? image : std::vector<uint8_t>(kSize, 0xFF)) {
+    if (image.size() != kSize) load(0, image);
 }
 
 // In runs up to the end of the chip, where addresses wrap: a whole image loads with one copy.

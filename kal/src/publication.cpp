@@ -137,6 +137,13 @@ RegisteredProperty copy(const Property& r) {
             std::vector<uint8_t>(r.value.begin(), r.value.end()), r.address, r.size, r.live};
 }
 
+template <class Records>
+size_t countLive(const Records& records) {
+    size_t count = 0;
+    for (const auto& record : records) count += record.live;
+    return count;
+}
+
 }  // namespace
 
 nKZKAL200_tDriverOperations* registeredDriver() {
@@ -183,17 +190,13 @@ void* findInterface(const char* name) {
 size_t liveInterfaceCount() {
     Publication& p = publication();
     std::lock_guard<std::mutex> guard(p.lock);
-    size_t count = 0;
-    for (const Interface& r : p.interfaces) count += r.live;
-    return count;
+    return countLive(p.interfaces);
 }
 
 size_t livePropertyCount() {
     Publication& p = publication();
     std::lock_guard<std::mutex> guard(p.lock);
-    size_t count = 0;
-    for (const Property& r : p.properties) count += r.live;
-    return count;
+    return countLive(p.properties);
 }
 
 void resetPublication() {

@@ -170,7 +170,9 @@ LifeCycle::LifeCycle(Variant variant)
     beforeLoad_ = kal::sim::liveObjects();
 }
 
-LifeCycle::~LifeCycle() {
+LifeCycle::~LifeCycle() { closeAndRemove(); }
+
+void LifeCycle::closeAndRemove() {
     accessor_.close();
     if (kernel_->isLoaded() && device() != nullptr) {
         kernel_->removeDevice(*function_);
@@ -362,13 +364,7 @@ std::string LifeCycle::verify(Stage stage, const Reference& reference, int64_t c
 }
 
 ::testing::AssertionResult LifeCycle::finish() {
-    accessor_.close();
-    if (kernel_->isLoaded() && device() != nullptr) {
-        kernel_->removeDevice(*function_);
-        opened_.close();
-        kernel_->deleteDevice(*function_);
-    }
-    opened_.close();
+    closeAndRemove();
     kernel_->unload();
     const kal::sim::LiveObjects after = kal::sim::liveObjects();
     if (after != beforeLoad_)

@@ -75,6 +75,8 @@ private:
 
     static Reference undisturbed(Variant variant);
     kzvorn_driver::TolvaneDevice* device();
+    // As a kernel does: the sessions still open are closed before the device is deleted.
+    void closeAndRemove();
     void afterStage(Stage stage);
     ::testing::AssertionResult atHighestLevel(const Reference& reference);
     int64_t namedAccess();
