@@ -24,6 +24,7 @@ constexpr uint32_t kStorageMapSetRaw = 0x0020818C;
 constexpr uint32_t kStorageMapGetRaw = 0x002081A0;
 constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
 constexpr uint32_t kReset = 0x00208600;
+constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr const char* kInterface = "smu_kzvorn";
 
 constexpr size_t kCallerMemorySize = 4096;
@@ -211,6 +212,13 @@ int64_t LifeCycle::namedAccess() {
     return first;
 }
 
+int64_t LifeCycle::levelQuery(kal::sim::Session& session) {
+    tStatusRecord input{};
+    tValue32Record output{};
+    const auto reply = session.ioctl(kGetSetupLevel, &input, sizeof input, &output, sizeof output);
+    return reply.result != 0 ? reply.result : output.status != 0 ? output.status : output.value;
+}
+
 std::vector<uint8_t> LifeCycle::transcript(const Request& r) const {
     std::vector<uint8_t> bytes = r.output;
     bytes.insert(bytes.end(), callerBytes_.data() + r.written, callerBytes_.data() + r.written + r.writtenCount);
@@ -313,8 +321,9 @@ std::string LifeCycle::verify(Stage stage, const Reference& reference, int64_t c
             }
             break;
         case Stage::kOpen:
-            if (code == 0 && !opened_) wrong << "no session";
             if (code != 0 && opened_) wrong << "a session from a failed open";
+            if (device()->getOpenSessionCount() != (opened_ ? 1u : 0u)) wrong << " sessions miscounted";
+            if (code == 0 && levelQuery(opened_) != kHighestBuiltLevel) wrong << " the session is not served";
             break;
         case Stage::kBringUp:
             // A request refused before the reset began, or whose reply could not be written, leaves
@@ -329,6 +338,8 @@ std::string LifeCycle::verify(Stage stage, const Reference& reference, int64_t c
                     wrong << " request 0x" << std::hex << r.code << std::dec << " succeeded with other results";
                 if (r.result > 0) wrong << " request 0x" << std::hex << r.code << std::dec << " gives " << r.result;
             }
+            // A refused request unregisters nothing.
+            if (auto result = atHighestLevel(reference); !result) wrong << result.message();
             break;
         case Stage::kClose:
             if (device()->getOpenSessionCount() + 1 != sessionsBeforeClose_) wrong << "the session is still counted";

@@ -82,6 +82,8 @@ private:
     int64_t namedAccess();
     std::vector<uint8_t> transcript(const Request& request) const;
     int64_t resetRequest(kal::sim::Session& session);
+    // The level the session is told, or the failure it gets.
+    int64_t levelQuery(kal::sim::Session& session);
 
     board::Board board_{board::productIdentity()};
     board::ProductBlocks blocks_;
