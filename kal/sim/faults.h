@@ -29,7 +29,7 @@ constexpr const char* kInterruptThread = "kzkal_interrupt";
 constexpr const char* kDeferredCallThread = "kzkal_dpc";
 // The calling thread's kernel-thread name; empty on a thread the kernel did not make.
 const char* currentThreadName();
-// For the stand-in's threads: names the calling thread.
+// For the stand-in's threads: names the calling thread (the system's name too).
 void setCurrentThreadName(const char* name);
 
 // Fails a kernel call by name (the function name without its nKZKAL prefix, e.g.

@@ -1,5 +1,3 @@
-#include <pthread.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -91,7 +89,6 @@ Worker& interruptWorker() {
     static Worker worker([] {
         tInterruptContext = true;
         kal::sim::setCurrentThreadName(kal::sim::kInterruptThread);
-        pthread_setname_np(pthread_self(), kal::sim::kInterruptThread);
     });
     return worker;
 }
@@ -100,7 +97,6 @@ Worker& deferredCallWorker() {
     static Worker worker([] {
         tDeferredCallContext = true;
         kal::sim::setCurrentThreadName(kal::sim::kDeferredCallThread);
-        pthread_setname_np(pthread_self(), kal::sim::kDeferredCallThread);
     });
     return worker;
 }

@@ -19,9 +19,19 @@ bool LiveObjects::operator==(const LiveObjects& o) const {
 
 // Counted without allocating, so that a count taken while allocations fail holds.
 LiveObjects liveObjects() {
-    return {liveAllocations(),      liveMutexes(),        liveSpinLocks(),       liveThreads(),
-            liveDeferredCalls(),    liveMappings(),       liveSocketBuffers(),   liveInterfaceCount(),
-            livePropertyCount(),    reservedInterruptCount(), registeredDriver() != nullptr};
+    LiveObjects live{};
+    live.allocations = liveAllocations();
+    live.mutexes = liveMutexes();
+    live.spinLocks = liveSpinLocks();
+    live.threads = liveThreads();
+    live.deferredCalls = liveDeferredCalls();
+    live.mappings = liveMappings();
+    live.socketBuffers = liveSocketBuffers();
+    live.interfaces = liveInterfaceCount();
+    live.properties = livePropertyCount();
+    live.interrupts = reservedInterruptCount();
+    live.driverRegistered = registeredDriver() != nullptr;
+    return live;
 }
 
 std::string describe(const LiveObjects& l) {

@@ -1,3 +1,5 @@
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -122,7 +124,10 @@ int64_t liveAllocations() { return gLive.load(); }
 
 const char* currentThreadName() { return tThreadName; }
 
-void setCurrentThreadName(const char* name) { std::strncpy(tThreadName, name, kThreadNameSize - 1); }
+void setCurrentThreadName(const char* name) {
+    std::strncpy(tThreadName, name, kThreadNameSize - 1);
+    pthread_setname_np(pthread_self(), tThreadName);
+}
 
 FailKernelCall::FailKernelCall(std::string name, uint64_t nth, uint64_t count, int32_t code, const char* thread)
     : name_(std::move(name)) {
