@@ -22,7 +22,9 @@ ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     if (options.windowRegister.has_value()) board.bar(0).store(kWindowBaseRegister, 4, *options.windowRegister);
     TimingBlock& timing = installTimingBlock(board);
     SwitchedBusInterface& bus = installSwitchedBusInterface(board);
-    const FlashImage image = options.flash.has_value() ? *options.flash : FlashImage::standard();
+    // The caller's image is not copied: boards are built by the hundred in some tests.
+    std::optional<FlashImage> standard;
+    const FlashImage& image = options.flash.has_value() ? *options.flash : standard.emplace(FlashImage::standard());
     SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
     FpgaConfigurationPort& fpgaPort = installFpgaConfigurationPort(board, bus, options.fpga);
     NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort);

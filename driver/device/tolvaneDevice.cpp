@@ -81,7 +81,12 @@ fendrelsharedsource::KernelSession* TolvaneDevice::createSession(tEventDescripto
         fendrelsharedsource::KernelSession(interface, getResetGenerationCounter(),
                                            static_cast<int32_t>(kStatusChannelsNotReserved), &reservations_,
                                            routing, fendrelsharedsource::KernelSession::kCleanupCapacity, status);
-    if (status.isNotFatal() && helper_ != nullptr) helper_->getCleanupOperations()->add(session->getCleanupOperations(), status);
+    // A helper that could not make its cleanup set ran no level, so no session can start anything
+    // that needs cleaning up; the session opens anyway, so that it can ask for the reset that
+    // makes a new helper (a refusal would leave the device unusable until it is removed).
+    kdut::CleanupOperationComposite* cleanup = helper_ != nullptr ? helper_->getCleanupOperations() : nullptr;
+    if (status.isNotFatal() && cleanup != nullptr && cleanup->isUsable())
+        cleanup->add(session->getCleanupOperations(), status);
     if (status.isFatal()) {
         // The open fails and nobody else would ever delete it.
         delete session;

@@ -1,3 +1,5 @@
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -5,6 +7,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "board/hostAllocator.h"
 #include "kal/sim/faults.h"
 #include "kzkal/memory.h"
 
@@ -24,6 +27,9 @@ void noteRequest(size_t size) {
     }
 }
 
+// Linux keeps 15 characters of a thread's name.
+constexpr size_t kThreadNameSize = 16;
+
 bool failThisAllocation() {
     if (tFailAt == 0) return false;
     const uint64_t index = ++tIndex;
@@ -39,23 +45,54 @@ struct KernelCallFault {
     uint64_t remaining;
     int32_t code;
     uint64_t failures;
+    board::HostString thread;  // empty: any thread
 };
+
+struct RecordedCalls {
+    const char* name;  // the stand-in's literals
+    char thread[kThreadNameSize];
+    uint64_t count;
+};
+
+thread_local char tThreadName[kThreadNameSize] = {};
+
+// Armed faults plus live recorders: while none, a kernel call takes no lock.
+std::atomic<int> gArmed{0};
+int gRecorders = 0;
 
 std::mutex& faultLock() {
     static std::mutex lock;
     return lock;
 }
-// Transparent comparison: a lookup by C string allocates nothing.
-std::map<std::string, KernelCallFault, std::less<>>& faults() {
-    static std::map<std::string, KernelCallFault, std::less<>> table;
+// Kept out of the system's allocator, which consults this table. Transparent comparison: a lookup
+// by C string allocates nothing.
+using FaultTable = std::map<board::HostString, KernelCallFault, std::less<>,
+                            board::HostAllocator<std::pair<const board::HostString, KernelCallFault>>>;
+FaultTable& faults() {
+    static FaultTable table;
     return table;
+}
+board::HostVector<RecordedCalls>& recorded() {
+    static board::HostVector<RecordedCalls> calls;
+    return calls;
+}
+
+void record(const char* name) {
+    for (RecordedCalls& calls : recorded())
+        if (std::strcmp(calls.name, name) == 0 && std::strcmp(calls.thread, tThreadName) == 0) {
+            ++calls.count;
+            return;
+        }
+    RecordedCalls calls{name, {}, 1};
+    std::memcpy(calls.thread, tThreadName, sizeof calls.thread);
+    recorded().push_back(calls);
 }
 
 }  // namespace
 
 extern "C" void* nKZKAL100_malloc(size_t size) {
     noteRequest(size);
-    if (failThisAllocation()) return nullptr;
+    if (failThisAllocation() || kal::sim::shouldFail("malloc")) return nullptr;
     void* block = std::malloc(size == 0 ? 1 : size);
     if (block != nullptr) gLive.fetch_add(1, std::memory_order_relaxed);
     return block;
@@ -96,27 +133,67 @@ int64_t liveAllocations() { return gLive.load(); }
 void markLargestAllocation() { gLargest.store(0); }
 uint64_t largestAllocationSinceMark() { return gLargest.load(); }
 
-FailKernelCall::FailKernelCall(std::string name, uint64_t nth, uint64_t count, int32_t code) : name_(std::move(name)) {
+const char* currentThreadName() { return tThreadName; }
+
+void setCurrentThreadName(const char* name) {
+    std::strncpy(tThreadName, name, kThreadNameSize - 1);
+    pthread_setname_np(pthread_self(), tThreadName);
+}
+
+FailKernelCall::FailKernelCall(std::string name, uint64_t nth, uint64_t count, int32_t code, const char* thread)
+    : name_(std::move(name)) {
     std::lock_guard<std::mutex> guard(faultLock());
-    faults()[name_] = KernelCallFault{nth == 0 ? 0 : nth - 1, count, code, 0};
+    auto& table = faults();
+    const auto inserted = table.insert_or_assign(board::HostString(name_.c_str()),
+                                                 KernelCallFault{nth == 0 ? 0 : nth - 1, count, code, 0,
+                                                                 board::HostString(thread != nullptr ? thread : "")});
+    if (inserted.second) ++gArmed;
 }
 FailKernelCall::~FailKernelCall() {
     std::lock_guard<std::mutex> guard(faultLock());
-    faults().erase(name_);
+    auto it = faults().find(std::string_view(name_));
+    if (it == faults().end()) return;
+    faults().erase(it);
+    --gArmed;
 }
 uint64_t FailKernelCall::failures() const {
     std::lock_guard<std::mutex> guard(faultLock());
-    auto it = faults().find(name_);
+    auto it = faults().find(std::string_view(name_));
     return it == faults().end() ? 0 : it->second.failures;
 }
 
-bool shouldFail(const char* name, int32_t* code) {
+RecordKernelCalls::RecordKernelCalls() {
     std::lock_guard<std::mutex> guard(faultLock());
+    if (gRecorders++ == 0) {
+        recorded().clear();
+        ++gArmed;
+    }
+}
+RecordKernelCalls::~RecordKernelCalls() {
+    std::lock_guard<std::mutex> guard(faultLock());
+    if (--gRecorders == 0) --gArmed;
+}
+std::vector<RecordKernelCalls::Calls> RecordKernelCalls::calls() const {
+    board::HostVector<RecordedCalls> copy;
+    {
+        std::lock_guard<std::mutex> guard(faultLock());
+        copy = recorded();
+    }
+    // Built outside the lock: these allocations are calls too.
+    std::vector<Calls> result;
+    for (const RecordedCalls& calls : copy) result.push_back({calls.name, calls.thread, calls.count});
+    return result;
+}
+
+bool shouldFail(const char* name, int32_t* code) {
+    if (gArmed.load(std::memory_order_relaxed) == 0) return false;
+    std::lock_guard<std::mutex> guard(faultLock());
+    if (gRecorders != 0) record(name);
     auto& table = faults();
-    if (table.empty()) return false;
     auto it = table.find(std::string_view(name));
     if (it == table.end()) return false;
     KernelCallFault& fault = it->second;
+    if (!fault.thread.empty() && fault.thread != tThreadName) return false;
     if (fault.skip > 0) {
         --fault.skip;
         return false;
