@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "kal/sim/publication.h"
+#include "tools/stowly/stowlyData.h"
 #include "kzapalcodegen/ioctlRecords.h"
 
 namespace sweep {
@@ -69,6 +70,8 @@ int reports() { return ::testing::UnitTest::GetInstance()->current_test_info()->
 board::ProductOptions makeOptions(Variant variant) {
     board::ProductOptions options;
     options.flash = image();
+    // The image downloads are not swept: the board's FPGAs start configured and the plan fakes them.
+    options.fpga.configuredAtStart = stowly::builtInFpgaSignatures();
     if (variant == Variant::kNoCapabilityList) {
         options.pci.list = board::PciOptions::List::None;
         options.pci.fallbackProbe = true;
@@ -81,6 +84,23 @@ const board::ProductOptions& optionsOf(Variant variant) {
     static const board::ProductOptions standard = makeOptions(Variant::kStandard);
     static const board::ProductOptions withoutList = makeOptions(Variant::kNoCapabilityList);
     return variant == Variant::kStandard ? standard : withoutList;
+}
+
+// Every level real but the two image downloads; the device keeps it for its resets.
+const BringUpPlan& plan() {
+    static const BringUpPlan faked = [] {
+        BringUpPlan p;
+        p.fakeDownloads();
+        return p;
+    }();
+    return faked;
+}
+
+int32_t addWithPlan(kal::sim::Kernel& kernel, kal::sim::PciFunction& function) {
+    TolvaneDevice::setBringUpPlan(&plan());
+    const int32_t result = kernel.addDevice(function);
+    TolvaneDevice::setBringUpPlan(nullptr);
+    return result;
 }
 
 }  // namespace
@@ -273,7 +293,7 @@ int64_t LifeCycle::run(Stage stage) {
     switch (stage) {
         case Stage::kLoad: return kernel_->load();
         case Stage::kAddDevice: {
-            const int32_t result = kernel_->addDevice(*function_);
+            const int32_t result = addWithPlan(*kernel_, *function_);
             if (result != 0) return result;
             const auto& tracker = device()->getSetupTracker();
             return tracker.reached == kHighestBuiltLevel && tracker.status.code == kNextLevelNotBuilt
@@ -351,7 +371,7 @@ std::string LifeCycle::verify(Stage stage, const Reference& reference, int64_t c
 ::testing::AssertionResult LifeCycle::recover(const Reference& reference) {
     if (!kernel_->isLoaded() && kernel_->load() != 0) return ::testing::AssertionFailure() << "the load fails";
     if (device() == nullptr) {
-        if (int32_t result = kernel_->addDevice(*function_); result != 0)
+        if (int32_t result = addWithPlan(*kernel_, *function_); result != 0)
             return ::testing::AssertionFailure() << "add device gives " << result;
     } else {
         int32_t result = 0;
