@@ -96,7 +96,7 @@ TEST(Tables, KindsAndInitialShadowsMatch) {
         {quolintools::tables::kIsolationPort, 4, 0x04, false, 0x0F000203, 0xFFFFFFFF},
         {quolintools::tables::kIsolationPort, 4, 0x18, false, 0, 0xFFFFFFFC},
         {quolintools::tables::kSwitchedQuolinBim, 10, 0x688, false, 0, 0xFFFFFFFC},
-        {quolintools::tables::kQuolin, 15, 0x460, false, 0, 0},
+        {quolintools::nQuolin::kRows, 15, 0x460, false, 0, 0},
         {pavo_regmaps::tables::kDO, 15, 0x14, false, 0x80, 0xFFFFFFFF},
         {pavo_regmaps::tables::kOutTimer, 19, 0x20, false, 0, 0xFFFBFFFF},
         {pavo_regmaps::tables::kOutTimer, 19, 0x26, false, 0x0001, 0xFFFF},

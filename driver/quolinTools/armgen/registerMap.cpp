@@ -51,7 +51,7 @@ int TableMap::firstByKey(uint32_t keyAndSide) const {
 }
 
 TableMap::Target TableMap::resolveValueId(uint32_t id) const {
-    if (id & kWholeRegisterBit) return Target{firstByKey(id & kRegisterSelectMask), -1};
+    if (id & kWholeRegisterBit) return Target::wholeOf(firstByKey(id & kRegisterSelectMask));
     // A field identifier must match exactly: key, side and the reversed lowest bit. Two objects
     // may share a key and side; the one that defines the field answers.
     const uint32_t key = id & kKeyMask;
@@ -61,9 +61,9 @@ TableMap::Target TableMap::resolveValueId(uint32_t id) const {
         const RegisterDesc& r = desc_.registers[i];
         if (!r.hasIdentifier || r.key != key || r.fieldReadSide != readSide) continue;
         for (unsigned f = 0; f < r.fields.count; ++f)
-            if (r.fields.field[f].low == low) return Target{int(i), int(f)};
+            if (r.fields.field[f].low == low) return Target::fieldOf(int(i), r.fields.field[f]);
     }
-    return Target{-1, -1};
+    return Target::none();
 }
 
 int TableMap::resolveRegisterId(uint32_t id) const {
@@ -87,17 +87,16 @@ void TableMap::refuse(tStatus& status, uint64_t& output) const {
 
 uint64_t TableMap::extract(uint64_t value, const Target& t) const {
     const RegisterDesc& r = desc_.registers[t.reg];
-    if (t.field < 0) return value & widthMask(r.width);
-    const FieldDesc& f = r.fields.field[t.field];
-    return (value & fieldMask(f)) >> f.low;
+    if (t.whole) return value & widthMask(r.width);
+    return (value & fieldMask(t.field)) >> t.field.low;
 }
 
 // The value as it lands in the register: a whole value keeps the register's width, a field value
 // is reduced (a flag to 0 or 1, a number to its low bits) and moved to its position.
 uint64_t TableMap::placed(const Target& t, uint64_t value) const {
     const RegisterDesc& r = desc_.registers[t.reg];
-    if (t.field < 0) return value & widthMask(r.width);
-    const FieldDesc& f = r.fields.field[t.field];
+    if (t.whole) return value & widthMask(r.width);
+    const FieldDesc& f = t.field;
     const bool flag = f.merge == Merge::kFlag ||
                       (f.merge == Merge::kLowBits && f.width == 1 && desc_.policy.oneBitFieldsAreFlags);
     const uint64_t reduced = flag ? (value != 0 ? 1 : 0) : (value & widthMask(f.width));
@@ -107,7 +106,7 @@ uint64_t TableMap::placed(const Target& t, uint64_t value) const {
 bool TableMap::merge(const Target& t, uint64_t value) {
     const RegisterDesc& r = desc_.registers[t.reg];
     RegisterState& s = states_[t.reg];
-    const uint64_t bits = t.field < 0 ? widthMask(r.width) : fieldMask(r.fields.field[t.field]);
+    const uint64_t bits = t.whole ? widthMask(r.width) : fieldMask(t.field);
     const uint64_t in = placed(t, value);
     uint64_t shadow = (s.shadow & ~bits) | in;
     uint32_t pending = s.pending;
@@ -312,23 +311,15 @@ void TableMap::markDirtyRegMap() {
 // ---------------------------------------------------------------------------------------------
 // Typed access
 
-TableMap::Target Register::target(unsigned low) const {
-    if (index_ < 0) return TableMap::Target{-1, -1};
-    const FieldList& fields = map_->desc_.registers[index_].fields;
-    for (unsigned f = 0; f < fields.count; ++f)
-        if (fields.field[f].low == low) return TableMap::Target{index_, int(f)};
-    return TableMap::Target{-1, -1};  // refused like an unknown identifier
-}
-
 uint64_t Register::readWhole(tStatus& status) {
     uint64_t value = getShadow();
     if (status.isFatal()) return value;
-    map_->readTarget(TableMap::Target{index_, -1}, value, status);
+    map_->readTarget(TableMap::Target::wholeOf(index_), value, status);
     return value;
 }
 
-uint64_t Register::readField(unsigned low, tStatus& status) {
-    const TableMap::Target t = target(low);
+uint64_t Register::readFieldAt(const FieldDesc& field, tStatus& status) {
+    const TableMap::Target t = TableMap::Target::fieldOf(index_, field);
     if (status.isFatal()) {
         if (t.reg < 0) return 0;
         return isShadowed(map_->desc_.registers[index_].kind) ? map_->extract(getShadow(), t) : 1;
@@ -354,27 +345,26 @@ void Register::flush(tStatus& status, bool force) {
 
 void Register::writeRegister(uint64_t value, tStatus& status, bool force) {
     if (status.isFatal()) return;
-    map_->writeTarget(TableMap::Target{index_, -1}, value, force, status);
+    map_->writeTarget(TableMap::Target::wholeOf(index_), value, force, status);
 }
 
 void Register::setRegister(uint64_t value, tStatus& status) {
     if (status.isFatal()) return;
-    map_->setTarget(TableMap::Target{index_, -1}, value, status);
+    map_->setTarget(TableMap::Target::wholeOf(index_), value, status);
 }
 
-void Register::writeField(unsigned low, uint64_t value, tStatus& status, bool force) {
+void Register::writeFieldAt(const FieldDesc& field, uint64_t value, tStatus& status, bool force) {
     if (status.isFatal()) return;
-    map_->writeTarget(target(low), value, force, status);
+    map_->writeTarget(TableMap::Target::fieldOf(index_, field), value, force, status);
 }
 
-void Register::setField(unsigned low, uint64_t value, tStatus& status) {
+void Register::setFieldAt(const FieldDesc& field, uint64_t value, tStatus& status) {
     if (status.isFatal()) return;
-    map_->setTarget(target(low), value, status);
+    map_->setTarget(TableMap::Target::fieldOf(index_, field), value, status);
 }
 
-uint64_t Register::getField(unsigned low) const {
-    const TableMap::Target t = target(low);
-    return t.reg < 0 ? 0 : map_->extract(getShadow(), t);
+uint64_t Register::getFieldAt(const FieldDesc& field) const {
+    return index_ < 0 ? 0 : map_->extract(getShadow(), TableMap::Target::fieldOf(index_, field));
 }
 
 }  // namespace arm

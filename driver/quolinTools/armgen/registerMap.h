@@ -75,7 +75,9 @@ struct RegisterDesc {
     bool wholeReadSide;  // bit 30 in the whole-register identifier and the register key
     bool fieldReadSide;  // bit 30 in the field identifiers
     bool hasIdentifier;  // false: reached only by typed use and the walks
+    bool secondView;     // shares key and side with an earlier register; only its fields name it
     FieldList fields;
+    const char* typeName;  // the declared type the row was made from
 };
 
 constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
@@ -197,6 +199,160 @@ constexpr RegisterDesc hiddenReg(uint32_t offset, unsigned width, Kind kind, uin
     return r;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Declared register types and rows (see registerMapDeclaration.h for the declaration form)
+
+// A slip in a declaration: reaching one of these in a constant expression stops the build, and the
+// compiler names the function and the row that reached it.
+inline void fieldOutsideTheRegister() {}
+inline void fieldsOverlapOrAreNotAscending() {}
+inline void tooManyFieldsInOneRegister() {}
+inline void registerWidthNot8_16_32Or64() {}
+inline void initialShadowWiderThanTheRegister() {}
+inline void keyWiderThan24Bits() {}
+inline void keyCountDiffersFromTheArrayCount() {}
+inline void twoRegistersWithOneIdentifier() {}
+inline void twoFieldsWithOneIdentifier() {}
+inline void secondViewWithoutAFirstView() {}
+inline void rowCountDiffersFromTheDeclaration() {}
+
+enum RegisterFlag : uint8_t {
+    kNoFlags = 0,
+    kSecondView = 1,     // another object at the key and side of an earlier one, with fields of its own
+    kNoIdentifier = 2,   // reached only by typed use and the walks
+};
+
+// A register's kind with its flags, as a declaration writes it (`RW`, `WO | NO_ID`).
+struct RegisterKind {
+    constexpr RegisterKind(Kind kind, uint8_t flags = kNoFlags) : kind(kind), flags(flags) {}
+    Kind kind;
+    uint8_t flags;
+};
+constexpr RegisterKind operator|(RegisterKind k, RegisterFlag f) { return RegisterKind{k.kind, uint8_t(k.flags | f)}; }
+
+// What several registers may share: width, kind, initial shadow, keep mask and fields.
+struct RegisterType {
+    const char* name = "";
+    uint8_t width = 32;
+    Kind kind = Kind::kReadWrite;
+    uint8_t flags = kNoFlags;
+    uint64_t initial = 0;
+    uint64_t keep = ~0ull;
+    FieldList fields = {};
+
+    constexpr RegisterType(const char* name, unsigned width, RegisterKind kind, uint64_t initial, uint64_t keep)
+        : name(name), width(uint8_t(width)), kind(kind.kind), flags(kind.flags), initial(initial), keep(keep & widthMask(width)) {
+        if (width != 8 && width != 16 && width != 32 && width != 64) registerWidthNot8_16_32Or64();
+        if (initial & ~widthMask(width)) initialShadowWiderThanTheRegister();
+    }
+    // The next field, above the previous one, bits low to high.
+    constexpr RegisterType add(unsigned high, unsigned low, Merge merge) const {
+        RegisterType t = *this;
+        if (t.fields.count >= kMaxFields) tooManyFieldsInOneRegister();
+        if (low > high || high >= width) fieldOutsideTheRegister();
+        if (t.fields.count > 0) {
+            const FieldDesc& last = t.fields.field[t.fields.count - 1];
+            if (low < unsigned(last.low + last.width)) fieldsOverlapOrAreNotAscending();
+        }
+        t.fields.field[t.fields.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
+        return t;
+    }
+};
+
+// Where a register (or the first register of an array) lies: its offset and, where they differ
+// from the offsets, its keys (one per array element).
+constexpr unsigned kMaxKeys = 32;
+struct Place {
+    uint32_t offset = 0;
+    uint8_t keyCount = 0;  // 0: the key is the offset
+    uint32_t keys[kMaxKeys] = {};
+};
+constexpr Place at(uint32_t offset) { return Place{offset, 0, {}}; }
+template <class... Keys>
+constexpr Place at(uint32_t offset, Keys... keys) {
+    Place p{offset, uint8_t(sizeof...(Keys)), {}};
+    const uint32_t list[] = {uint32_t(keys)...};
+    static_assert(sizeof...(Keys) <= kMaxKeys, "too many keys in one array");
+    for (unsigned i = 0; i < sizeof...(Keys); ++i) p.keys[i] = list[i];
+    return p;
+}
+
+// Element i of a register (i 0) or array at a place. Keyed rows take the product maps' identifier
+// form: a read-only register's fields carry the read-side bit, its whole-register identifier does not.
+constexpr RegisterDesc row(const RegisterType& t, const Place& place, unsigned element, uint32_t stride) {
+    RegisterDesc r{};
+    r.address = place.offset + element * stride;
+    r.key = place.keyCount != 0 ? place.keys[element] : r.address;
+    if (r.key > kKeyMask) keyWiderThan24Bits();
+    r.initial = t.initial;
+    r.keep = t.keep;
+    r.width = t.width;
+    r.kind = t.kind;
+    r.fieldReadSide = isReadSideKind(t.kind);
+    r.wholeReadSide = r.fieldReadSide && place.keyCount == 0;
+    r.hasIdentifier = (t.flags & kNoIdentifier) == 0;
+    r.secondView = (t.flags & kSecondView) != 0;
+    r.fields = t.fields;
+    r.typeName = t.name;
+    return r;
+}
+
+// The rows of a declared map, in member order, checked as a whole.
+template <size_t N>
+struct DeclaredRows {
+    RegisterDesc rows[N] = {};
+    size_t n = 0;
+
+    constexpr void add(const RegisterType& t, const Place& place, unsigned count, uint32_t stride) {
+        if (place.keyCount != 0 && place.keyCount != count) keyCountDiffersFromTheArrayCount();
+        for (unsigned i = 0; i < count; ++i) {
+            if (n >= N) rowCountDiffersFromTheDeclaration();
+            rows[n++] = row(t, place, i, stride);
+        }
+    }
+    // No two registers answer to one whole-register identifier and no two fields to one field
+    // identifier; a second view follows a register at its key and side.
+    constexpr DeclaredRows complete() const {
+        if (n != N) rowCountDiffersFromTheDeclaration();
+        for (size_t j = 0; j < N; ++j) {
+            const RegisterDesc& b = rows[j];
+            if (!b.hasIdentifier) continue;
+            bool first = false;
+            for (size_t i = 0; i < j; ++i) {
+                const RegisterDesc& a = rows[i];
+                if (!a.hasIdentifier || a.key != b.key) continue;
+                if (registerKey(a) == registerKey(b) && !a.secondView) {
+                    if (!b.secondView) twoRegistersWithOneIdentifier();
+                    first = true;
+                }
+                if (a.fieldReadSide != b.fieldReadSide) continue;
+                for (unsigned fa = 0; fa < a.fields.count; ++fa)
+                    for (unsigned fb = 0; fb < b.fields.count; ++fb)
+                        if (a.fields.field[fa].low == b.fields.field[fb].low) twoFieldsWithOneIdentifier();
+            }
+            if (b.secondView && !first) secondViewWithoutAFirstView();
+        }
+        return *this;
+    }
+};
+
+constexpr bool sameName(const char* a, const char* b) {
+    while (*a != 0 && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// The row of a declared register: the first row made from its type at its place. (Types are told
+// apart by name: the compilers do not compare the addresses of two inline constants at compile time.)
+template <size_t N>
+constexpr int rowIndex(const RegisterDesc (&rows)[N], const RegisterType& type, const Place& place) {
+    const uint32_t key = place.keyCount != 0 ? place.keys[0] : place.offset;
+    for (size_t i = 0; i < N; ++i)
+        if (rows[i].typeName != nullptr && sameName(rows[i].typeName, type.name) && rows[i].address == place.offset &&
+            rows[i].key == key)
+            return int(i);
+    return -1;
+}
+
 // Short names for writing tables: `namespace tables { using namespace arm::table; ... }`.
 namespace table {
 using arm::hiddenReg;
@@ -208,6 +364,9 @@ constexpr Kind CMD = Kind::kCommand;
 constexpr Kind CMD_WO = Kind::kCommandWriteOnly;
 constexpr Kind CMD_RO = Kind::kCommandReadOnly;
 constexpr Kind PENDING = Kind::kPending;
+constexpr RegisterFlag SECOND_VIEW = kSecondView;
+constexpr RegisterFlag NO_ID = kNoIdentifier;
+constexpr uint64_t ALL = ~0ull;  // keep mask of a register without strobes
 }  // namespace table
 
 // The rules where the register-map families differ.
@@ -239,6 +398,16 @@ template <size_t N>
 constexpr MapDesc mapDesc(const RegisterDesc (&registers)[N], const char* version, const char* source,
                           Policy policy) {
     return MapDesc{registers, uint16_t(N), version, source, policy};
+}
+
+// Whether a map's description holds these rows.
+constexpr bool describes(const MapDesc& desc, const RegisterDesc* rows, size_t count) {
+    if (desc.count != count) return false;
+    for (size_t i = 0; i < count; ++i)
+        if (desc.registers[i].key != rows[i].key || desc.registers[i].typeName == nullptr ||
+            !sameName(desc.registers[i].typeName, rows[i].typeName))
+            return false;
+    return true;
 }
 
 // Index of the first row with this offset and side, -1 when there is none.
@@ -328,9 +497,15 @@ protected:
 private:
     friend class Register;
 
+    // A register (-1: nothing) and one of its fields, or the whole register.
     struct Target {
-        int reg;    // -1: nothing
-        int field;  // -1: the whole register
+        int reg;
+        bool whole;
+        FieldDesc field;
+
+        static Target none() { return Target{-1, true, {}}; }
+        static Target wholeOf(int reg) { return Target{reg, true, {}}; }
+        static Target fieldOf(int reg, const FieldDesc& field) { return Target{reg, false, field}; }
     };
 
     Target resolveValueId(uint32_t id) const;
@@ -399,15 +574,28 @@ public:
     uint32_t address() const { return index_ < 0 ? 0 : map_->states_[index_].address; }
     int index() const { return index_; }
 
-    // Field by its lowest bit. A reader of an unshadowed register returns 1 on an incoming error,
-    // so a poll waiting for the bit ends at once.
-    uint64_t readField(unsigned low, tStatus& status);
-    void writeField(unsigned low, uint64_t value, tStatus& status, bool force);
-    void setField(unsigned low, uint64_t value, tStatus& status);
-    uint64_t getField(unsigned low) const;
+    // Field by its lowest bit (being replaced by the declared field accessors).
+    uint64_t readField(unsigned low, tStatus& status) { return readFieldAt(lookup(low), status); }
+    void writeField(unsigned low, uint64_t value, tStatus& status, bool force) {
+        writeFieldAt(lookup(low), value, status, force);
+    }
+    void setField(unsigned low, uint64_t value, tStatus& status) { setFieldAt(lookup(low), value, status); }
+
+protected:
+    // One field of the register, as its declaration gives it. A reader of an unshadowed register
+    // returns 1 on an incoming error, so a poll waiting for the bit ends at once.
+    uint64_t readFieldAt(const FieldDesc& field, tStatus& status);
+    void writeFieldAt(const FieldDesc& field, uint64_t value, tStatus& status, bool force);
+    void setFieldAt(const FieldDesc& field, uint64_t value, tStatus& status);
+    uint64_t getFieldAt(const FieldDesc& field) const;
 
 private:
-    TableMap::Target target(unsigned low) const;
+    FieldDesc lookup(unsigned low) const {
+        if (index_ >= 0)
+            for (unsigned f = 0; f < map_->desc_.registers[index_].fields.count; ++f)
+                if (map_->desc_.registers[index_].fields.field[f].low == low) return map_->desc_.registers[index_].fields.field[f];
+        return FieldDesc{uint8_t(low), 0, Merge::kLowBits};
+    }
 
     TableMap* map_;
     int index_;
