@@ -303,6 +303,7 @@ TEST(Policies, ProductIdentifiersAndWindows) {
         arm::keyedReg(0x00, 0x1234AB, Kind::kReadWrite, "0 3-1"),
         arm::keyedReg(0x04, 0x00C0DE, Kind::kReadOnly, "0 31-16"),
         arm::keyedReg(0x08, 0x000777, Kind::kReadWrite, "31-0"),
+        arm::keyedReg(0x0C, 0x000888, Kind::kCommandReadOnly, "31-0"),
     };
     static constexpr arm::MapDesc desc = arm::mapDesc(rows, "1.0", "test/Product", arm::kProductPolicy);
     armtest::FakeAccess hw;
@@ -328,11 +329,20 @@ TEST(Policies, ProductIdentifiersAndWindows) {
     map.set(0x001234AB, 2, w);  // one-bit fields are flags
     map.set(0x201234AB, 9, w);  // a 3-bit number keeps the low bits
     EXPECT_EQ(map.state(0).shadow, 0x3u);
+    // Outside the window a shadowed register answers from its old shadow, an unshadowed one with
+    // all ones; nothing is touched.
+    map.set(0x80000777, 0x1234, w);
+    const size_t accesses = hw.log.size();
     uint64_t v = 0;
-    map.read(0x80000777, v, w);  // outside the window: all ones, nothing touched
+    map.read(0x80000777, v, w);
     EXPECT_EQ(w.code, kOutside);
+    EXPECT_EQ(v, 0x1234u);
+    EXPECT_TRUE(map.state(2).dirty);
+    tStatus u;
+    map.read(0x80000888, v, u);
+    EXPECT_EQ(u.code, kOutside);
     EXPECT_EQ(v, 0xFFFFFFFFu);
-    EXPECT_EQ(hw.writes().size(), 0u);
+    EXPECT_EQ(hw.log.size(), accesses);
 }
 
 TEST_F(Fixture, TwinViewsKeepTheirOwnShadows) {

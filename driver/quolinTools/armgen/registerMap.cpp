@@ -199,10 +199,10 @@ void TableMap::readTarget(const Target& t, uint64_t& value, tStatus& status) {
         return;
     }
     // A failed read keeps the shadow and answers from it.
-    if (!states_[t.reg].inWindow && desc_.policy.allOnesOutsideWindow)
-        value = extract(~0ull, t);
+    if (shadowed)
+        value = extract(states_[t.reg].shadow, t);
     else
-        value = shadowed ? extract(states_[t.reg].shadow, t) : 0;
+        value = !states_[t.reg].inWindow && desc_.policy.allOnesOutsideWindow ? extract(~0ull, t) : 0;
 }
 
 void TableMap::writeTarget(const Target& t, uint64_t value, bool force, tStatus& status) {

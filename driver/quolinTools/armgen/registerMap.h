@@ -376,7 +376,8 @@ struct Policy {
     // `flush` and `refresh` select the register by id AND 0x40FFFFFF; otherwise the identifier must
     // name the register or one of its fields, as for `get`.
     bool registerOpsByKey;
-    // A read outside the window returns all ones instead of the old shadow's field.
+    // An unshadowed read outside the window returns all ones; a shadowed one always answers from
+    // the old shadow.
     bool allOnesOutsideWindow;
     // One-bit fields without a kind of their own are flags.
     bool oneBitFieldsAreFlags;
