@@ -29,7 +29,7 @@
 //   F(Name, bit)  F(Name, high, low)   a number (one bit: as the map's policy says)
 //   FLAG(Name, bit)                    a bit that any non-zero value sets
 // `(Name, tValue)` in place of the name gives the field's accessors a value type of their own (an
-// enumeration).
+// enumeration, or a number wider than the field that the writers cut to the field's width).
 //
 // `ARM_DECLARE_REGISTERS(LIST, Engine)` in a namespace of the map's own declares there:
 //   kRowCount, kRows       the engine's rows, for `arm::mapDesc`
@@ -43,7 +43,8 @@
 //   writeName(value, status, force)    merged into the shadow and written as `write` does
 //   setName(value, status)             merged into the shadow only
 // The writers return the register, so calls chain. A constant value wider than its field stops an
-// optimised build; a value known at run time is cut to the field's width.
+// optimised build, unless the field has a value type of its own; any other value is cut to the
+// field's width.
 //
 // Checked at compile time: registers of 8, 16, 32 or 64 bits, fields inside their register,
 // ascending and apart, initial shadows inside the register, keys of 24 bits, no identifier twice in
@@ -101,6 +102,12 @@
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_RESULT_TYPED, ARM_FIELD_RESULT_NUMBER)(slot, width)
 #define ARM_FIELD_RESULT_TYPED(slot, width) ARM_PP_REST slot
 #define ARM_FIELD_RESULT_NUMBER(slot, width) ::arm::FieldResult<width>
+// The width a constant value is checked against: the field's, or none (64) for a field whose value
+// type states what its writers take.
+#define ARM_FIELD_CHECKED_WIDTH(slot, width) \
+    ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_CHECKED_WIDTH_TYPED, ARM_FIELD_CHECKED_WIDTH_NUMBER)(width)
+#define ARM_FIELD_CHECKED_WIDTH_TYPED(width) 64
+#define ARM_FIELD_CHECKED_WIDTH_NUMBER(width) width
 
 // F(Name, bit) or F(Name, high, low), by the number of arguments.
 #define ARM_F_BY_ARITY(prefix, ...) ARM_PP_CAT(prefix, ARM_PP_ARITY(__VA_ARGS__))(__VA_ARGS__)
@@ -215,9 +222,10 @@ protected:
                         ::arm::Merge::kLowBits)
 #define ARM_SET_FLAG(slot, bit) \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ::arm::Merge::kFlag)
-#define ARM_FIELD_ACCESSORS(name, slot, low, width, merge) \
-    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot), ARM_FIELD_RESULT(slot, width), low, width, merge)
-#define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge)                                      \
+#define ARM_FIELD_ACCESSORS(name, slot, low, width, merge)                                             \
+    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot), ARM_FIELD_RESULT(slot, width), low, width, merge, \
+                         ARM_FIELD_CHECKED_WIDTH(slot, width))
+#define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge, checked)                             \
     tResult read##name(::nKZAPALS100::tStatus& status) {                                                    \
         return readAt<tResult>(::arm::FieldDesc{low, width, merge}, status);                                \
     }                                                                                                       \
@@ -225,10 +233,10 @@ protected:
         return getAt<tResult>(::arm::FieldDesc{low, width, merge});                                         \
     }                                                                                                       \
     ARM_ALWAYS_INLINE tSelfType& write##name(tValue value, ::nKZAPALS100::tStatus& status, bool force = false) { \
-        return writeAt<width>(::arm::FieldDesc{low, width, merge}, uint64_t(value), status, force);         \
+        return writeAt<checked>(::arm::FieldDesc{low, width, merge}, uint64_t(value), status, force);       \
     }                                                                                                       \
     ARM_ALWAYS_INLINE tSelfType& set##name(tValue value, ::nKZAPALS100::tStatus& status) {                  \
-        return setAt<width>(::arm::FieldDesc{low, width, merge}, uint64_t(value), status);                  \
+        return setAt<checked>(::arm::FieldDesc{low, width, merge}, uint64_t(value), status);                \
     }
 
 // In a namespace of the map's own: the rows, their count and the register set over `Engine`.
