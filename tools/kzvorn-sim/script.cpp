@@ -5,14 +5,27 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "boardCommands.h"
 #include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
+#include "kzvorn_driver_codegen/customResetParameters.h"
 
 namespace kzvornsim {
+
+std::string statusText(int64_t status) {
+    char text[32];
+    if (status < -1000000)
+        std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(status));
+    else
+        std::snprintf(text, sizeof text, "%lld", static_cast<long long>(status));
+    return text;
+}
 
 namespace {
 
@@ -41,16 +54,6 @@ constexpr Registry kRegistries[] = {
 };
 // Larger than any record; a larger area is refused before it is allocated.
 constexpr uint64_t kMaxAreaSize = 65536;
-
-// Device codes (0xBFFAxxxx) read best in hexadecimal, platform codes in decimal.
-std::string statusText(int32_t status) {
-    char text[32];
-    if (status < -1000000)
-        std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(status));
-    else
-        std::snprintf(text, sizeof text, "%d", status);
-    return text;
-}
 
 bool parseNumber(const std::string& word, uint64_t limit, uint64_t& value) {
     if (word.empty() || word[0] == '-') return false;
@@ -103,9 +106,23 @@ private:
     kal::sim::UserMemory memory_;
 };
 
+// The replacement images a reset's record can name, by the word that names them on the line.
+using CustomRecord = kzvorn_driver_codegen::CustomResetParameters;
+struct ImageField {
+    const char* name;
+    uint64_t CustomRecord::*address;
+    uint64_t CustomRecord::*size;
+};
+constexpr ImageField kImageFields[] = {
+    {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
+};
+
 class Runner {
 public:
-    Runner(kal::sim::Kernel& kernel, std::FILE* out) : kernel_(kernel), out_(out) { reopen(); }
+    Runner(kal::sim::Kernel& kernel, std::FILE* out, board::ProductBlocks* board)
+        : kernel_(kernel), out_(out), board_(board) {
+        reopen();
+    }
 
     bool run(const std::string& line) {
         std::istringstream words(line.substr(0, line.find('#')));
@@ -115,7 +132,7 @@ public:
         for (std::string word; words >> word;) arguments.push_back(word);
         if (!session_) return fail(line, "no session on smu_kzvorn");
         if (command == "level" && arguments.empty()) return level();
-        if (command == "reset" && arguments.size() == 1) return reset(arguments[0], line);
+        if (command == "reset" && !arguments.empty()) return reset(arguments, line);
         if (command == "cleanup" && arguments.empty()) return cleanup();
         if (command == "ioctl" && arguments.size() == 3) return ioctl(arguments, line);
         for (const Registry& registry : kRegistries)
@@ -127,6 +144,7 @@ public:
         if (command == "window.get" && arguments.size() == 3) return windowGet(arguments, echo);
         if (command == "storagemap.raw" && arguments.size() == 5) return storageMapRaw(arguments, echo);
         if (command == "storagemap.checksum" && arguments.size() == 1) return storageMapChecksum(arguments, echo);
+        if (board_ != nullptr && runBoardCommand(command, arguments, *board_, out_)) return true;
         return fail(line, "unknown request");
     }
 
@@ -146,16 +164,47 @@ private:
         return true;
     }
 
-    bool reset(const std::string& word, const std::string& line) {
+    bool reset(const std::vector<std::string>& arguments, const std::string& line) {
         uint64_t target = 0;
-        if (!parseNumber(word, 0xFFFFFFFF, target)) return fail(line, "the level is not a 32-bit number");
+        if (!parseNumber(arguments[0], 0xFFFFFFFF, target)) return fail(line, "the level is not a 32-bit number");
+        // The record and the images it names stay in user memory until the reset returns.
+        std::vector<std::unique_ptr<CallerBytes>> images;
+        CustomRecord record{};
+        for (size_t i = 1; i < arguments.size(); ++i) {
+            const ImageField* field = imageField(arguments[i]);
+            if (field == nullptr) return fail(line, "not a replacement: give niso=FILE");
+            std::string bytes;
+            if (!readFile(arguments[i].substr(std::strlen(field->name) + 1), bytes))
+                return fail(line, "cannot read the replacement file");
+            images.push_back(std::make_unique<CallerBytes>(bytes));
+            record.*(field->address) = images.back()->address();
+            record.*(field->size) = images.back()->size();
+        }
+        CallerBytes recordBytes(std::string(reinterpret_cast<const char*>(&record), sizeof record));
         kzvorn_driver::tResetRecord input{};
         input.targetLevel = static_cast<uint32_t>(target);
+        if (!images.empty()) input.customResetParameters = recordBytes.address();
         kzvorn_driver::tStatusRecord output{};
         if (!request(kReset, input, output)) return false;
         std::fprintf(out_, "reset %u: status: %s\n", input.targetLevel, statusText(output.status).c_str());
         reopen();
         return true;
+    }
+
+    static const ImageField* imageField(const std::string& word) {
+        for (const ImageField& field : kImageFields) {
+            const size_t length = std::strlen(field.name);
+            if (word.size() > length + 1 && word.compare(0, length, field.name) == 0 && word[length] == '=') return &field;
+        }
+        return nullptr;
+    }
+
+    static bool readFile(const std::string& name, std::string& bytes) {
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream contents;
+        contents << in.rdbuf();
+        bytes = contents.str();
+        return static_cast<bool>(in);
     }
 
     bool cleanup() {
@@ -334,13 +383,14 @@ private:
 
     kal::sim::Kernel& kernel_;
     std::FILE* out_;
+    board::ProductBlocks* board_;
     kal::sim::Session session_;
 };
 
 }  // namespace
 
-bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out) {
-    Runner runner(kernel, out);
+bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out, board::ProductBlocks* board) {
+    Runner runner(kernel, out, board);
     bool good = true;
     std::string line;
     for (int c; (c = std::fgetc(script)) != EOF;) {

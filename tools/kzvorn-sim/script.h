@@ -2,8 +2,10 @@
 // session on "smu_kzvorn"; '#' starts a comment.
 //
 //   level                              the reached setup level and the request's status
-//   reset N                            reset to setup level N (no custom parameters); the script's
-//                                      session, invalid after a reset, is then opened anew
+//   reset N [niso=FILE]                reset to setup level N; with niso=FILE the custom reset
+//                                      record names the file's bytes as the non-isolated FPGA's
+//                                      replacement image. The script's session, invalid after a
+//                                      reset, is then opened anew
 //   cleanup                            the session's cleanup request
 //   ioctl CODE INPUT-HEX OUTPUT-SIZE   any code with those input bytes ("-" for none) and an output
 //                                      area of that size; prints "transport: N" (the ioctl
@@ -18,17 +20,25 @@
 //   storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE
 //                                      the map's cached elements as bytes
 //   storagemap.checksum NAME           whether the map's stored checksum holds
+//   board.*                            the board's state (boardCommands.h), when the script has
+//                                      the board
 // Names are given as registered, with "_Ver" and the version where the registry has one
 // ("Quolin_Ver23.3.0f121"). A request that succeeded prints its bytes in hexadecimal.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
+#include "board/product.h"
 #include "kal/sim/harness.h"
 
 namespace kzvornsim {
 
 // Runs every line of the script; false when a line could not be understood or sent.
-bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out);
+bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out, board::ProductBlocks* board = nullptr);
+
+// A status as the lines print it: device codes (0xBFFAxxxx) in hexadecimal, the others in decimal.
+std::string statusText(int64_t status);
 
 }  // namespace kzvornsim
