@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <type_traits>
 
 #include "armgen/bench.h"
 #include "maps.h"
@@ -116,3 +117,92 @@ TEST(Tables, LiteralIdentifiersNameTheirFields) {
 }
 
 }  // namespace
+
+namespace names {
+using Niso = kzvorn_regmaps::tTolvaneNisoFpgaRegMap;
+using Monitor = kzvorn_regmaps::tIna231PowerMonitorRegMap;
+using Unit = kzvorn_regmaps::tTolvaneNisoMeasureUnitRegMap;
+using Chip = kzvorn_regmaps::tIna231RegMap;
+using nKZAPALS100::tStatus;
+
+// The names the controllers, the shared services and the bring-up bind to; a rename stops the build.
+#define KZ_BOUND(member) static_assert(std::is_member_function_pointer<decltype(&member)>::value, #member);
+KZ_BOUND(Niso::tNisoTxCreditStatusRegType::readStreamStopped)
+KZ_BOUND(Niso::tVrefTemperatureRegType::readFilteredVrefValid)
+KZ_BOUND(Niso::tNisoFpgaTemperatureReg::readFilteredNisoTemperatureValid)
+KZ_BOUND(Niso::tIsoCommStatusReg::readIsoCommStatus)
+KZ_BOUND(Niso::tIsoCommStatusReg::readNisoDcBusStartupComplete)
+KZ_BOUND(Niso::tXfmrCtrlStatusReg::readRegister)
+KZ_BOUND(Niso::tNisoBcPsDacStatusReg::readRegister)
+KZ_BOUND(Niso::tMeasureFifoStatusRegType::readRegister)
+KZ_BOUND(Niso::tIsoRegAccessStatusRegType::getNewIsoRegReadResponse)
+KZ_BOUND(Niso::tIsoRegAccessStatusRegType::getIsoRegReadyForNewAccess)
+KZ_BOUND(Niso::tIsoRegAccessStatusRegType::readRegister)
+KZ_BOUND(Niso::tIsoRegAccessReadDataRegType::readRegister)
+KZ_BOUND(Niso::tIsoRegAccessAddrRegType::writeRegister)
+KZ_BOUND(Niso::tIsoRegAccessWriteDataRegType::writeRegister)
+KZ_BOUND(Niso::tNisoTxCreditControlRegType::writeStreamStartStb)
+KZ_BOUND(Niso::tNisoTxCreditControlRegType::writeStreamStopStb)
+KZ_BOUND(Niso::tNisoTxCreditControlRegType::writeStreamResetEnableStb)
+KZ_BOUND(Niso::tNisoTxCreditControlRegType::writeStreamResetDisableStb)
+KZ_BOUND(Niso::tPxiTrigConfigRegType::writePxiTrigOutPulseDuration)
+KZ_BOUND(Niso::tPxiTrigConfigRegType::writeInvertPxiTrigInPolarity)
+KZ_BOUND(Niso::tPxiTrigConfigRegType::writeInvertPxiTrigOutPolarity)
+KZ_BOUND(Niso::tPxiTrigConfigRegType::writeEnablePxiTrigBuffOut)
+KZ_BOUND(Niso::tPxiTrigConfigRegType::writeEnablePxiTrigOut)
+KZ_BOUND(Niso::tIsoRegAccessAddrRegType::writeIsoRegAddr)
+KZ_BOUND(Niso::tIsoRegAccessAddrRegType::writeIsoRegAccessType)
+KZ_BOUND(Niso::tXfmrCtrlDriveSignalCntRegType::writeDriveCntOff)
+KZ_BOUND(Niso::tXfmrCtrlDriveSignalCntRegType::writeDriveCntOn)
+KZ_BOUND(Niso::tXfmrCtrlRectSignalCntRegType::writeRectCntOff)
+KZ_BOUND(Niso::tXfmrCtrlRectSignalCntRegType::writeRectCntOn)
+KZ_BOUND(Niso::tNisoFpgaConfigReg::writeEnableNisoBoardErrorManagerStb)
+KZ_BOUND(Niso::tNisoFpgaConfigReg::writeDisableNisoBoardErrorManagerStb)
+KZ_BOUND(Niso::tOccurrenceMuxConfigRegType::writeOccurrenceMuxMaskIndex)
+KZ_BOUND(Niso::tOccurrenceMuxConfigRegType::writeOccurrenceMuxClearAllLatchStb)
+KZ_BOUND(Niso::tOccurrenceMuxConfigRegType::writeOccurrenceMuxClearLatchStb)
+KZ_BOUND(Niso::tOccurrenceMuxConfigRegType::writeOccurrenceArmMuxStb)
+KZ_BOUND(Niso::tOccurrenceMuxConfigRegType::writeOccurrenceDisarmMuxStb)
+KZ_BOUND(Niso::tOccurrenceMuxConfigRegType::writeOccurrenceMuxPosition)
+KZ_BOUND(Niso::tOccurrenceMuxConfigRegType::writeOccurrenceMuxAction)
+KZ_BOUND(Niso::tOccurrenceMuxStatusRegType::readOccurrenceInputSourceEnum)
+KZ_BOUND(Niso::tOccurrenceMuxStatusRegType::readOccurrenceMuxArmed)
+KZ_BOUND(Niso::tOccurrenceMuxStatusRegType::readOccurrenceMuxLatchEnabled)
+KZ_BOUND(Niso::tOccurrenceMuxStatusRegType::readOccurrenceInputLatched)
+KZ_BOUND(Niso::tOccurrenceMuxStatusRegType::readOccurrenceInputLive)
+KZ_BOUND(Niso::tOccurrenceMuxStatusRegType::readOccurrenceMuxPosition)
+KZ_BOUND(Niso::tOccurrenceMuxStatusRegType::readOccurrenceInputAllowed)
+KZ_BOUND(Niso::tOccurrenceRegType::readOccurrenceEnum)
+KZ_BOUND(Niso::tSignatureReg::readRegister)
+KZ_BOUND(Monitor::tIna231ReadReg::readRegister)
+KZ_BOUND(Monitor::tIna231MeasurementRegType::readRegister)
+#undef KZ_BOUND
+
+// The writers' value types, as the accessors are called.
+template <class tRegister, class tValue>
+using Writer = tRegister& (tRegister::*)(tValue, tStatus&, bool);
+static_assert(std::is_same<decltype(&Niso::tIsoRegAccessAddrRegType::writeIsoRegAddr),
+                           Writer<Niso::tIsoRegAccessAddrRegType, uint16_t>>::value, "");
+static_assert(std::is_same<decltype(&Niso::tIsoRegAccessAddrRegType::writeIsoRegAccessType),
+                           Writer<Niso::tIsoRegAccessAddrRegType, bool>>::value, "");
+static_assert(std::is_same<decltype(&Niso::tNisoTxCreditControlRegType::writeStreamStopStb),
+                           Writer<Niso::tNisoTxCreditControlRegType, bool>>::value, "");
+static_assert(std::is_same<decltype(&Niso::tXfmrCtrlDriveSignalCntRegType::writeDriveCntOn),
+                           Writer<Niso::tXfmrCtrlDriveSignalCntRegType,
+                                  kzvorn_regmaps::nTolvaneNisoFpgaRegMap::XfmrCtrlDriveType>>::value, "");
+static_assert(std::is_same<decltype(&Niso::tXfmrCtrlRectSignalCntRegType::writeRectCntOff),
+                           Writer<Niso::tXfmrCtrlRectSignalCntRegType,
+                                  kzvorn_regmaps::nTolvaneNisoFpgaRegMap::XfmrCtrlRectType>>::value, "");
+static_assert(std::is_same<decltype(&Niso::tOccurrenceMuxConfigRegType::writeOccurrenceMuxAction),
+                           Writer<Niso::tOccurrenceMuxConfigRegType,
+                                  kzvorn_regmaps::nTolvaneNisoFpgaRegMap::OccurrenceMuxActionType>>::value, "");
+static_assert(std::is_same<decltype(&Niso::tOccurrenceMuxConfigRegType::writeOccurrenceMuxMaskIndex),
+                           Writer<Niso::tOccurrenceMuxConfigRegType,
+                                  kzvorn_regmaps::nTolvaneNisoFpgaRegMap::OccurrenceMuxMaskIndexType>>::value, "");
+static_assert(kzvorn_regmaps::nTolvaneDcBusConstants::kIsoRegAccessRead == 1 &&
+                  kzvorn_regmaps::nTolvaneDcBusConstants::kIsoRegAccessWrite == 0,
+              "access types: read 1, write 0");
+static_assert(sizeof(kzvorn_regmaps::nTolvaneNisoFpgaRegMap::XfmrCtrlDriveType) == 2 &&
+                  sizeof(kzvorn_regmaps::nTolvaneNisoFpgaRegMap::XfmrCtrlRectType) == 2,
+              "the transformer counts are 16-bit values");
+}  // namespace names
