@@ -83,6 +83,8 @@ struct RegisterDesc {
 constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
 
 constexpr uint64_t fieldMask(const FieldDesc& f) { return widthMask(f.width) << f.low; }
+// The field's value in a word that holds the whole register.
+constexpr uint64_t fieldValue(uint64_t word, const FieldDesc& f) { return (word & fieldMask(f)) >> f.low; }
 
 constexpr uint32_t reverse6(uint32_t v) {
     uint32_t r = 0;
@@ -398,6 +400,16 @@ template <size_t N>
 constexpr MapDesc mapDesc(const RegisterDesc (&registers)[N], const char* version, const char* source,
                           Policy policy) {
     return MapDesc{registers, uint16_t(N), version, source, policy};
+}
+
+// The bytes a map's registers span from its base: the size its accessor must cover.
+constexpr uint64_t extent(const MapDesc& desc) {
+    uint64_t end = 0;
+    for (size_t i = 0; i < desc.count; ++i) {
+        const uint64_t last = uint64_t(desc.registers[i].address) + desc.registers[i].width / 8;
+        if (last > end) end = last;
+    }
+    return end;
 }
 
 // Whether a map's description holds these rows.
