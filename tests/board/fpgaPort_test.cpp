@@ -199,9 +199,9 @@ TEST(NonIsolatedFpga, AnswersOnlyOverAConfiguredLinkAndARoutedBus) {
         }
         p.blocks.bus.ioPort2().write(0, c.link);
         p.b.write(0, board::bar0::kBusRouting, 4, c.routing);
-        p.b.write(0, board::bar0::kNonIsolatedFpga + 0x10, 4, 0x55);
+        p.b.write(0, board::bar0::kNonIsolatedFpga + 0x0C, 4, 0x55);
         EXPECT_EQ(p.nisoSignature(), c.answers ? kSignature : 0xFFFFFFFFu) << c.name;
-        EXPECT_EQ(p.b.read(0, board::bar0::kNonIsolatedFpga + 0x10, 4), c.answers ? 0x55u : 0xFFFFFFFFu) << c.name;
+        EXPECT_EQ(p.b.read(0, board::bar0::kNonIsolatedFpga + 0x0C, 4), c.answers ? 0x55u : 0xFFFFFFFFu) << c.name;
     }
 }
 

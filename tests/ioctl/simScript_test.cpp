@@ -127,6 +127,46 @@ TEST_F(SimScript, NoDMAMemoryAfterTheBringUp) {
     EXPECT_EQ(run("kal.dma\n"), "kal.dma: page lists: 0, pinned pages: 0, SG lists: 0, mappings: 0, DMA faults: 0\n");
 }
 
+// The register operations on a bridge map's register (0x450 of the bridge core): the shadow alone,
+// then the hardware when flushed, forced or dirty.
+TEST_F(SimScript, RegisterOperationsReachTheHardwareOnlyWhenTheyMust) {
+    ASSERT_EQ(add(), 0);
+    const uint64_t scratch = 0x450;
+    board_.log().clear();
+    bool good = false;
+    EXPECT_EQ(run("arm.set Quolin_Ver23.3.0f121 0x80000450 0x1234\n"
+                  "arm.get Quolin_Ver23.3.0f121 0x80000450\n",
+                  &good),
+              "arm.set Quolin_Ver23.3.0f121 0x80000450 0x1234: status: 0\n"
+              "arm.get Quolin_Ver23.3.0f121 0x80000450: value: 0x1234, status: 0\n");
+    EXPECT_TRUE(good);
+    EXPECT_TRUE(board_.log().entries().empty());
+    EXPECT_EQ(run("arm.flush Quolin_Ver23.3.0f121 0x80000450 force\n"
+                  "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234\n"
+                  "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234 force\n"
+                  "arm.set Quolin_Ver23.3.0f121 0x80000450 0x55\n"
+                  "arm.flushmap Quolin_Ver23.3.0f121\n"
+                  "arm.flushmap QuolinDMAChannel3_Ver23.3.0f121 force\n"
+                  "arm.refresh Quolin_Ver23.3.0f121 0x80000450\n"
+                  "arm.refresh Quolin_Ver23.3.0f121 0x80000999\n",
+                  &good),
+              "arm.flush Quolin_Ver23.3.0f121 0x80000450 force: status: 0\n"
+              "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234: status: 0\n"
+              "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234 force: status: 0\n"
+              "arm.set Quolin_Ver23.3.0f121 0x80000450 0x55: status: 0\n"
+              "arm.flushmap Quolin_Ver23.3.0f121: status: 0\n"
+              "arm.flushmap QuolinDMAChannel3_Ver23.3.0f121 force: status: 0\n"
+              "arm.refresh Quolin_Ver23.3.0f121 0x80000450: status: 0\n"
+              "arm.refresh Quolin_Ver23.3.0f121 0x80000999: status: -52005\n");
+    EXPECT_TRUE(good);
+    EXPECT_EQ(board_.log().writesTo(scratch), (std::vector<uint64_t>{0x1234, 0x1234, 0x55}));
+    EXPECT_EQ(board_.log().readsOf(scratch), (std::vector<uint64_t>{0x55}));
+    EXPECT_EQ(board_.log().entries().size(), 4u);
+    EXPECT_EQ(run("arm.flush Quolin_Ver23.3.0f121 0x80000450 forced\n", &good),
+              "error: the last word is not \"force\": arm.flush Quolin_Ver23.3.0f121 0x80000450 forced\n");
+    EXPECT_FALSE(good);
+}
+
 // A reset with a replacement for the non-isolated FPGA's image, read from a file; an image the board
 // refuses leaves the device at level 3.
 TEST_F(SimScript, ResetWithAReplacementImage) {

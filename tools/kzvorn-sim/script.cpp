@@ -33,8 +33,13 @@ namespace {
 constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr uint32_t kReset = 0x00208600;
 constexpr uint32_t kCleanup = 0x00208603;
+constexpr uint32_t kArmFlushRegMap = 0x00208108;
 constexpr uint32_t kArmWriteEx = 0x0020810B;
 constexpr uint32_t kArmReadEx = 0x0020810C;
+constexpr uint32_t kArmSetEx = 0x0020810D;
+constexpr uint32_t kArmGetEx = 0x0020810E;
+constexpr uint32_t kArmFlushRegisterEx = 0x0020810F;
+constexpr uint32_t kArmRefreshRegisterEx = 0x00208110;
 constexpr uint32_t kArmGetRegisterFormat = 0x00208111;
 constexpr uint32_t kStorageMapGetRaw = 0x002081A0;
 constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
@@ -140,8 +145,14 @@ public:
         for (const Registry& registry : kRegistries)
             if (command == registry.command && arguments.empty()) return names(registry);
         const std::string echo = line.substr(0, line.find('#'));
-        if (command == "arm.read" && arguments.size() == 2) return armRead(arguments, echo);
-        if (command == "arm.write" && arguments.size() == 3) return armWrite(arguments, echo);
+        if (command == "arm.read" && arguments.size() == 2) return armValue(kArmReadEx, arguments, echo);
+        if (command == "arm.get" && arguments.size() == 2) return armValue(kArmGetEx, arguments, echo);
+        if (command == "arm.write" && (arguments.size() == 3 || arguments.size() == 4)) return armWrite(arguments, echo);
+        if (command == "arm.set" && arguments.size() == 3) return armSet(arguments, echo);
+        if (command == "arm.flush" && (arguments.size() == 2 || arguments.size() == 3)) return armFlush(arguments, echo);
+        if (command == "arm.refresh" && arguments.size() == 2) return armRefresh(arguments, echo);
+        if (command == "arm.flushmap" && (arguments.size() == 1 || arguments.size() == 2))
+            return armFlushMap(arguments, echo);
         if (command == "arm.format" && arguments.size() == 2) return armFormat(arguments, echo);
         if (command == "window.get" && arguments.size() == 3) return windowGet(arguments, echo);
         if (command == "storagemap.raw" && arguments.size() == 5) return storageMapRaw(arguments, echo);
@@ -258,29 +269,62 @@ private:
         return true;
     }
 
-    // The Ex forms with extension 0, so that 64-bit registers read and write whole.
-    bool armRead(const std::vector<std::string>& arguments, const std::string& echo) {
+    // The Ex forms with extension 0, so that 64-bit registers read and write whole. `read` reads the
+    // hardware, `get` answers from the map's shadow.
+    bool armValue(uint32_t code, const std::vector<std::string>& arguments, const std::string& echo) {
         CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldExRecord input{};
         if (!field(arguments[1], input.field, echo)) return false;
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tValue64Record output{};
-        if (!request(kArmReadEx, input, output)) return false;
+        if (!request(code, input, output)) return false;
         std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(echo).c_str(),
                      static_cast<unsigned long long>(output.value), statusText(output.status).c_str());
         return true;
     }
 
+    // `write` merges the value into the shadow and writes the register when it changed, is dirty or
+    // is forced; `set` only merges it.
     bool armWrite(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldWriteExRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
-        if (!parseNumber(arguments[2], UINT64_MAX, input.value)) return fail(echo, "the value is not a 64-bit number");
+        return field(arguments[1], input.field, echo) && value(arguments[2], input.value, echo) &&
+               force(arguments, 3, input.force, echo) && sendForStatus(kArmWriteEx, input, arguments[0], echo);
+    }
+
+    bool armSet(const std::vector<std::string>& arguments, const std::string& echo) {
+        kzvorn_driver::tFieldSetExRecord input{};
+        return field(arguments[1], input.field, echo) && value(arguments[2], input.value, echo) &&
+               sendForStatus(kArmSetEx, input, arguments[0], echo);
+    }
+
+    // `flush` writes the register the identifier names when it is dirty or forced; `refresh` reads it
+    // into its shadow.
+    bool armFlush(const std::vector<std::string>& arguments, const std::string& echo) {
+        kzvorn_driver::tFieldFlushExRecord input{};
+        return field(arguments[1], input.field, echo) && force(arguments, 2, input.force, echo) &&
+               sendForStatus(kArmFlushRegisterEx, input, arguments[0], echo);
+    }
+
+    bool armRefresh(const std::vector<std::string>& arguments, const std::string& echo) {
+        kzvorn_driver::tFieldExRecord input{};
+        return field(arguments[1], input.field, echo) && sendForStatus(kArmRefreshRegisterEx, input, arguments[0], echo);
+    }
+
+    // Every writable register of the map (and of its sub-maps) that is dirty, or all when forced.
+    bool armFlushMap(const std::vector<std::string>& arguments, const std::string& echo) {
+        kzvorn_driver::tNameForceRecord input{};
+        return force(arguments, 1, input.force, echo) && sendForStatus(kArmFlushRegMap, input, arguments[0], echo);
+    }
+
+    // A request on a map by name whose reply is its status.
+    template <class tInput>
+    bool sendForStatus(uint32_t code, tInput& input, const std::string& mapName, const std::string& echo) {
+        CallerBytes name(mapName);
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tStatusRecord output{};
-        if (!request(kArmWriteEx, input, output)) return false;
+        if (!request(code, input, output)) return false;
         std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
         return true;
     }
@@ -390,6 +434,20 @@ private:
         if (!request(code, input, output)) return false;
         std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
         if (output.status >= 0) std::fprintf(out_, "  bytes: %s\n", hexText(area.data(), area.size()).c_str());
+        return true;
+    }
+
+    bool value(const std::string& word, uint64_t& value, const std::string& echo) {
+        if (!parseNumber(word, UINT64_MAX, value)) return fail(echo, "the value is not a 64-bit number");
+        return true;
+    }
+
+    // An optional last word "force" at `index`.
+    bool force(const std::vector<std::string>& arguments, size_t index, uint8_t& flag, const std::string& echo) {
+        flag = 0;
+        if (arguments.size() <= index) return true;
+        if (arguments[index] != "force") return fail(echo, "the last word is not \"force\"");
+        flag = 1;
         return true;
     }
 

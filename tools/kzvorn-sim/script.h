@@ -13,8 +13,17 @@
 //                                      the driver reported)
 //   arm.names, window.names, storagemap.names
 //                                      the registry's count and status, then one name a line
-//   arm.read MAP FIELD-ID              the field's value (the 64-bit request, extension 0)
-//   arm.write MAP FIELD-ID VALUE       writes the field (not forced)
+//   arm.read MAP FIELD-ID              the field's value read from the hardware (the 64-bit request,
+//                                      extension 0)
+//   arm.get MAP FIELD-ID               the field's value in the map's shadow
+//   arm.set MAP FIELD-ID VALUE         sets the field in the shadow only
+//   arm.write MAP FIELD-ID VALUE [force]
+//                                      sets the field and writes its register when it changed, is
+//                                      dirty, or with force
+//   arm.flush MAP FIELD-ID [force]     writes the register the identifier names, when dirty or forced
+//   arm.refresh MAP FIELD-ID           reads that register into its shadow
+//   arm.flushmap MAP [force]           writes every dirty (or, forced, every) writable register of
+//                                      the map and of its sub-maps
 //   arm.format MAP FIELD-ID            the register's field count, then each field's type and mask
 //   window.get NAME OFFSET COUNT       the window's cached bytes
 //   storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE

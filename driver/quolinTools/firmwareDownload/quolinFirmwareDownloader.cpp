@@ -8,13 +8,9 @@ using nKZAPALS100::tStatus;
 
 constexpr const char* kSource = "quolinTools/firmwareDownload/QuolinFirmwareDownloader";
 
-// The fields of the bridge registers the load uses, by lowest bit.
-constexpr unsigned kPortSelectField = 8;   // tRegister510 bits 8-10
-constexpr unsigned kStartLoadField = 0;    // tFPGALoadControlRegister bit 0
-constexpr uint32_t kLoadReady = 1u << 2;   // tFPGALoadStatusRegister bit 2
-constexpr uint32_t kLoadDone = 1u << 5;    // tFPGALoadStatusRegister bit 5
-constexpr unsigned kBusValueAField = 8;    // tReg680 bits 8-10
-constexpr unsigned kBusValueBField = 20;   // tReg680 bits 20-23
+// The bits of the load's status register the load waits for.
+constexpr uint32_t kLoadReady = 1u << 2;
+constexpr uint32_t kLoadDone = 1u << 5;
 
 constexpr uint64_t kLoadStatusTimeoutUs = 500000;
 // The port's status is read once after every this many transfers, words and tail bytes alike.
@@ -45,9 +41,9 @@ void refuseFirmwareSize(tStatus& status) {
 void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const uint8_t* bytes, uint64_t size,
                   tStatus& status) {
     if (status.isFatal()) return;
-    core.Register510().writeField(kPortSelectField, port, status, false);
+    core.Register510().writeBits10_8(port, status, false);  // the port the image goes to
     core.FPGALoadSizeRegister().writeRegister(size, status);
-    core.FPGALoadControlRegister().writeField(kStartLoadField, 1, status, true);
+    core.FPGALoadControlRegister().writeBit0(1, status, true);  // start
     arm::Register loadStatus = core.FPGALoadStatusRegister();
     waitForLoadStatus(poller, loadStatus, kLoadReady, status);
 
@@ -69,10 +65,7 @@ void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const
 
 void routeBusInterface(tBusInterfaceMap& bus, uint8_t valueA, uint8_t valueB, tStatus& status) {
     if (status.isFatal()) return;
-    arm::Register routing = bus.Reg680();
-    routing.setField(kBusValueAField, valueA, status);
-    routing.setField(kBusValueBField, valueB, status);
-    routing.flush(status);
+    bus.Reg680().setPortSelectLow(valueA, status).setPortSelectHigh(valueB, status).flush(status);
 }
 
 }  // namespace quolintools
