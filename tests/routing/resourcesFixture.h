@@ -8,6 +8,8 @@
 #include <ostream>
 #include <vector>
 
+#include "device/routing/routingResourcesFactory.h"
+#include "kzapalcodegen/pciIdentifiers.h"
 #include "kzark/routingResources.h"
 #include "kzark/tolvaneTopography.h"
 #include "routing/recordingProgrammer.h"
@@ -138,6 +140,17 @@ public:
     }
 
     kzark::RoutingResources* resources;
+};
+
+// The product's resources as the routing step makes them, over a recording programmer.
+struct TolvaneResources {
+    TolvaneResources()
+        : f(kzvorn_driver::RoutingResourcesFactory::createRoutingResources(kzvorn_driver::kPCISubsystemID, &programmer,
+                                                                           created)) {}
+
+    RecordingProgrammer programmer;
+    nKZAPALS100::tStatus created;
+    ResourcesFixture f;
 };
 
 }  // namespace routing_test

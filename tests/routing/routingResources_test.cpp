@@ -33,19 +33,9 @@ using routing_test::Possibility;
 using routing_test::RecordingProgrammer;
 using routing_test::ResourcesFixture;
 using routing_test::seedOf;
+using Tolvane = routing_test::TolvaneResources;
 
 using Calls = std::vector<Call>;
-
-// The product's resources as the routing step makes them, over a recording programmer.
-struct Tolvane {
-    Tolvane()
-        : f(kzvorn_driver::RoutingResourcesFactory::createRoutingResources(kzvorn_driver::kPCISubsystemID, &programmer,
-                                                                           created)) {}
-
-    RecordingProgrammer programmer;
-    tStatus created;
-    ResourcesFixture f;
-};
 
 TEST(RoutingResources, RoutesSharingTheirFirstEdge) {
     Tolvane t;
@@ -167,6 +157,30 @@ TEST(RoutingResources, ResetTerminal) {
     EXPECT_EQ(t.programmer.take(), batch({actionsOf(1, 16)}));
 }
 
+// Every terminal with an input, each on a status of its own, even after an error.
+TEST(RoutingResources, ResetAllTerminalsToDefault) {
+    Tolvane t;
+    ResourcesFixture& f = t.f;
+    ASSERT_EQ(f.reserve(f.route(0xA, 2, 15)).code, 0);
+    t.programmer.take();
+    tStatus status;
+    KZ_SET_CODE(status, -1);
+    f.resources->resetAllTerminalsToDefault(status);
+    EXPECT_EQ(status.code, -1);
+    Calls expected;
+    for (uint32_t id = 1; id <= TolvaneTopography::kTerminalCount; ++id) {
+        if (id == 15 || TolvaneTopography::kTopInfo.terminals[id - 1].incomingCount == 0) continue;
+        const Calls one = batch({actionsOf(1, id)});
+        expected.insert(expected.end(), one.begin(), one.end());
+    }
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), begin()), 81) << "the multiplexers besides 15";
+    EXPECT_EQ(t.programmer.take(), expected);
+
+    tStatus fresh;
+    f.resources->resetAllTerminalsToDefault(fresh);
+    EXPECT_EQ(fresh.code, kzark::kStatusTerminalInputReserved);
+}
+
 TEST(RoutingResources, ResetRoute) {
     Tolvane t;
     ResourcesFixture& f = t.f;
@@ -267,6 +281,9 @@ TEST(RoutingResources, StateTransitions) {
         EXPECT_EQ(run(f, Op::kProgram, 999), kStatusBadParameter);
         for (Op op : {Op::kUnprogram, Op::kUnreserve, Op::kDestroy}) run(f, op, 999);
         EXPECT_EQ(f.resources->getRouteState(999), 0u);
+        int64_t pathCode = 0;
+        EXPECT_TRUE(f.path(999, &pathCode).empty());
+        EXPECT_EQ(pathCode, kStatusBadParameter);
         EXPECT_EQ(f.resources->getRouteState(id), tr.to);
         EXPECT_EQ(t.programmer.take(), Calls{});
     }
