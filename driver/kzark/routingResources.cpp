@@ -56,6 +56,8 @@ RoutingResources::RoutingResources(const TopInfo& info, TerminalState* terminalS
                                    RouteProgrammerInterface* programmer, tStatus& status)
     : programmer_(programmer), mutex_(status) {
     topography_.initialize(info, terminalStates, edgeStates);
+    // Terminal groups are not supported; refusing a table that names one keeps every route's
+    // extras empty.
     for (uint32_t i = 0; i < info.terminalCount && status.isNotFatal(); ++i) {
         if (info.terminals[i].group != 0) KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
     }
@@ -185,6 +187,13 @@ void RoutingResources::unreserve(RouteInDB& route) {
     route.state = kRouteStateCalculated;
 }
 
+RouteInDB* RoutingResources::routeInState(uint32_t routeId, uint32_t state, tStatus& status) {
+    RouteInDB* route = database_.find(routeId);
+    if (route != nullptr && route->state == state) return route;
+    KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+    return nullptr;
+}
+
 void RoutingResources::destroyAt(size_t index) {
     unreserve(database_[index]);
     database_.removeAt(index);
@@ -236,7 +245,8 @@ uint32_t RoutingResources::calculateResetTerminal(uint64_t ownerTag, uint32_t te
     GrowOnlyHeap heap(GrowOnlyHeap::kReservationBlockSize, GrowOnlyHeap::kAlignment);
     useScratch(&heap);
     void* area = topography_.routeResize.resize(nullptr, sizeof(Route));
-    auto* segment = static_cast<kzgta::PathSegment*>(topography_.segmentResize.resize(nullptr, sizeof(kzgta::PathSegment)));
+    auto* segment =
+        static_cast<kzgta::PathSegment*>(topography_.segmentResize.resize(nullptr, sizeof(kzgta::PathSegment)));
     uint32_t id = 0;
     if (area == nullptr || segment == nullptr) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
@@ -473,11 +483,8 @@ void RoutingResources::reserveRoute(uint32_t routeId, RouteConflict*& conflicts,
                                     tStatus& status) {
     if (status.isFatal() || !valid_) return;
     tAutoLock lock(mutex_);
-    RouteInDB* route = database_.find(routeId);
-    if (route == nullptr || route->state != kRouteStateCalculated) {
-        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
-        return;
-    }
+    RouteInDB* route = routeInState(routeId, kRouteStateCalculated, status);
+    if (route == nullptr) return;
     GrowOnlyHeap heap(GrowOnlyHeap::kReservationBlockSize, GrowOnlyHeap::kAlignment);
     useScratch(&heap);
     EdgeState** contested = nullptr;
@@ -506,11 +513,8 @@ void RoutingResources::unreserveRoute(uint32_t routeId) {
 void RoutingResources::programRoute(uint32_t routeId, tStatus& status) {
     if (status.isFatal() || !valid_) return;
     tAutoLock lock(mutex_);
-    RouteInDB* route = database_.find(routeId);
-    if (route == nullptr || route->state != kRouteStateReserved) {
-        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
-        return;
-    }
+    RouteInDB* route = routeInState(routeId, kRouteStateReserved, status);
+    if (route == nullptr) return;
     prepareSource(*route->source);
     ProgrammingBatch batch(*programmer_);
     const uint32_t edges = edgeCount(*route);

@@ -89,6 +89,8 @@ private:
     void unprogram(RouteInDB& route);
     void unreserve(RouteInDB& route);
     void destroyAt(size_t index);
+    // -52005 for an unknown id or a route in another state.
+    RouteInDB* routeInState(uint32_t routeId, uint32_t state, nKZAPALS100::tStatus& status);
 
     // Contested edges and the routes that hold them.
     bool collectContestedEdges(RouteInDB& route, EdgeState**& contested, uint32_t& count,

@@ -82,51 +82,42 @@ TEST(RoutingResources, RoutesSharingTheirFirstEdge) {
 }
 
 TEST(RoutingResources, ConflictsNameTheRoutesThatHoldTheEdges) {
-    {
-        SCOPED_TRACE("a terminal driven through another input");
+    struct RouteSpec {
+        uint64_t owner;
+        uint32_t from;
+        uint32_t to;
+    };
+    // Routes are calculated in order, then `reserved` are reserved; reserving `wanted` conflicts
+    // with the `holders`.
+    const struct {
+        const char* name;
+        std::vector<RouteSpec> routes;
+        std::vector<size_t> reserved;
+        size_t wanted;
+        std::vector<size_t> holders;
+    } cases[] = {
+        {"a terminal driven through another input", {{0xA, 2, 15}, {0xB, 3, 15}}, {0}, 1, {0}},
+        {"a bidirectional source that is being driven", {{0xA, 35, 132}, {0xB, 2, 35}}, {1}, 0, {1}},
+        {"a bidirectional end that drives another multiplexer", {{0xA, 2, 35}, {0xB, 35, 132}}, {1}, 0, {1}},
+        // 44, 15, 35 enters two terminals that others drive.
+        {"two holders, each once, in database order", {{0xC, 44, 35}, {0xA, 2, 35}, {0xB, 2, 15}}, {2, 1}, 0, {1, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         Tolvane t;
         ResourcesFixture& f = t.f;
-        const uint32_t a = f.route(0xA, 2, 15);
-        const uint32_t b = f.route(0xB, 3, 15);
-        EXPECT_EQ(f.reserve(a).code, 0);
-        const routing_test::Reservation r = f.reserve(b);
+        std::vector<uint32_t> ids;
+        for (const RouteSpec& r : c.routes) ids.push_back(f.route(r.owner, r.from, r.to));
+        for (size_t index : c.reserved) ASSERT_EQ(f.reserve(ids[index]).code, 0);
+        const routing_test::Reservation r = f.reserve(ids[c.wanted]);
         EXPECT_EQ(r.code, kzark::kStatusRouteConflict);
-        EXPECT_EQ(r.conflicts, (std::vector<Conflict>{{0xA, a}}));
-        EXPECT_EQ(f.resources->getRouteState(b), kRouteStateCalculated);
-        EXPECT_EQ(f.edge(3, 15).reservationCount, 0u) << "nothing of a refused route is reserved";
-    }
-    {
-        SCOPED_TRACE("a bidirectional source that is being driven");
-        Tolvane t;
-        ResourcesFixture& f = t.f;
-        const uint32_t from35 = f.route(0xA, 35, 132);
-        const uint32_t into35 = f.route(0xB, 2, 35);
-        EXPECT_EQ(f.reserve(into35).code, 0);
-        const routing_test::Reservation r = f.reserve(from35);
-        EXPECT_EQ(r.code, kzark::kStatusRouteConflict);
-        EXPECT_EQ(r.conflicts, (std::vector<Conflict>{{0xB, into35}}));
-    }
-    {
-        SCOPED_TRACE("a bidirectional end that drives another multiplexer");
-        Tolvane t;
-        ResourcesFixture& f = t.f;
-        const uint32_t into35 = f.route(0xA, 2, 35);
-        const uint32_t from35 = f.route(0xB, 35, 132);
-        EXPECT_EQ(f.reserve(from35).code, 0);
-        const routing_test::Reservation r = f.reserve(into35);
-        EXPECT_EQ(r.code, kzark::kStatusRouteConflict);
-        EXPECT_EQ(r.conflicts, (std::vector<Conflict>{{0xB, from35}}));
-    }
-    {
-        SCOPED_TRACE("two holders, each once, in database order");
-        Tolvane t;
-        ResourcesFixture& f = t.f;
-        const uint32_t wanted = f.route(0xC, 44, 35);  // 44, 15, 35
-        const uint32_t into35 = f.route(0xA, 2, 35);
-        const uint32_t into15 = f.route(0xB, 2, 15);
-        EXPECT_EQ(f.reserve(into15).code, 0);
-        EXPECT_EQ(f.reserve(into35).code, 0);
-        EXPECT_EQ(f.reserve(wanted).conflicts, (std::vector<Conflict>{{0xA, into35}, {0xB, into15}}));
+        std::vector<Conflict> expected;
+        for (size_t index : c.holders) expected.push_back({c.routes[index].owner, ids[index]});
+        EXPECT_EQ(r.conflicts, expected);
+        EXPECT_EQ(f.resources->getRouteState(ids[c.wanted]), kRouteStateCalculated);
+        const std::vector<uint32_t> path = f.path(ids[c.wanted]);
+        for (size_t i = 1; i < path.size(); ++i)
+            EXPECT_EQ(f.edge(path[i - 1], path[i]).reservationCount, 0u) << "nothing of a refused route is reserved";
     }
 }
 
@@ -370,6 +361,10 @@ TEST(RoutingResources, Creation) {
         ASSERT_NE(f.resources, nullptr);
         EXPECT_FALSE(f.resources->isValid());
         EXPECT_EQ(f.calculate(1, {seedOf(2, 0, 0)}, {15}).records.size(), 0u);
+        EXPECT_EQ(f.reset(15, 0), 0) << "nothing done";
+        EXPECT_EQ(f.reset(0, 0), kStatusBadParameter);
+        EXPECT_EQ(f.reset(204, 0), kStatusBadParameter);
+        EXPECT_EQ(programmer.take(), Calls{});
     }
     EXPECT_EQ(kal::sim::liveAllocations(), live);
 }
