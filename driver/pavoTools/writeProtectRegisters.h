@@ -12,7 +12,8 @@ namespace pavotools {
 class WriteProtectRegisters {
 public:
     // The digital-output map's keys of the two registers.
-    static constexpr uint32_t kDataRegister = pavo_regmaps::nDO::kRows[pavo_regmaps::nDO::tRegisterSet::kRowOfRegister04].key;
+    static constexpr uint32_t kDataRegister =
+        pavo_regmaps::nDO::kRows[pavo_regmaps::nDO::tRegisterSet::kRowOfRegister04].key;
     static constexpr uint32_t kDirectionRegister =
         pavo_regmaps::nDO::kRows[pavo_regmaps::nDO::tRegisterSet::kRowOfDIO_Direction_Register].key;
 

@@ -15,13 +15,9 @@ namespace quolintools {
     R(WindowAddressRegister, 0xE0, 32,  RW,  0,      ALL,  F(_, 31, 0))
 // clang-format on
 
-namespace nQuolinConfigPortWindow {
-ARM_DECLARE_REGISTERS(KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS, ::arm::TableMap)
-}  // namespace nQuolinConfigPortWindow
-
-inline constexpr arm::MapDesc kQuolinConfigPortWindowMap =
-    arm::mapDesc(nQuolinConfigPortWindow::kRows, kBridgeMapVersion, "quolinTools/armgen/QuolinConfigPortWindow",
-                 arm::kBridgePolicy);
+ARM_DECLARE_MAP(nQuolinConfigPortWindow, KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS, ::arm::TableMap,
+                kQuolinConfigPortWindowMap, kBridgeMapVersion,
+                "quolinTools/armgen/QuolinConfigPortWindow", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tQuolinConfigPortWindowWithOffset

@@ -31,7 +31,9 @@
 // `(Name, tValue)` in place of the name gives the field's accessors a value type of their own (an
 // enumeration).
 //
-// `ARM_DECLARE_REGISTERS(LIST, Engine)` in a namespace of the map's own declares there:
+// `ARM_DECLARE_MAP(nMap, LIST, Engine, kMap, version, source, policy)` declares the map's
+// description kMap and, in the namespace nMap of the map's own (`ARM_DECLARE_REGISTERS(LIST,
+// Engine)` alone declares these in the current namespace):
 //   kRowCount, kRows       the engine's rows, for `arm::mapDesc`
 //   tRegisterSet           the engine (`arm::TableMap` or `arm::WindowedTableMap`) with one nested
 //                          type per register type and one getter per register: `tName Name()`,
@@ -254,6 +256,13 @@ protected:
     protected:                                                                                          \
         using tEngine::tEngine;                                                                         \
     };
+
+// The map's description and, in its namespace, its register set.
+#define ARM_DECLARE_MAP(nMap, LIST, Engine, kMap, version, source, policy) \
+    namespace nMap {                                                       \
+    ARM_DECLARE_REGISTERS(LIST, Engine)                                    \
+    }                                                                      \
+    inline constexpr ::arm::MapDesc kMap = ::arm::mapDesc(nMap::kRows, version, source, policy);
 
 namespace arm {
 
