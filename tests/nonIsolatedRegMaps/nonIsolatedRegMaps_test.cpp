@@ -235,6 +235,21 @@ TEST_F(Set, ChipRegistersThroughTheChassisAccessor) {
     EXPECT_EQ(s.code, 0);
 }
 
+TEST_F(Set, PowerMonitorWindowsKeepTheTableAndReportValidMeasurementsOnceStarted) {
+    auto set = build(st);
+    auto& monitor = set->fpga.sinkingBoardPowerMonitor();
+    monitor.PowerMonitorTableReg().writeRegister(0x00051234, st);
+    EXPECT_EQ(blocks.nonIsolatedFpga.sinkingBoardPowerMonitor().tableEntry(5), 0x00051234u);
+    blocks.nonIsolatedFpga.sinkingBoardPowerMonitor().setReading(2, 0x0ABC);
+    EXPECT_EQ(monitor.Ina231Measurement(2).readRegister(st), 0x0ABCu);
+    monitor.Ina231ConfigReg().writeRegister(1u << 30, st);
+    EXPECT_EQ(monitor.Ina231Measurement(2).readRegister(st), 0x20ABCu);
+    blocks.nonIsolatedFpga.sinkingBoardPowerMonitor().neverValid = true;
+    EXPECT_EQ(monitor.Ina231Measurement(2).readRegister(st), 0x0ABCu);
+    EXPECT_EQ(blocks.nonIsolatedFpga.backplanePowerMonitor().tableEntry(5), 0u);
+    EXPECT_EQ(st.code, 0);
+}
+
 TEST_F(Set, ChassisAccessorTimeOuts) {
     auto set = build(st);
     {
