@@ -6,7 +6,19 @@ namespace board {
 
 namespace {
 constexpr uint64_t kSignature = 0x00;
+constexpr uint64_t kConfiguration = 0x010;
+constexpr uint64_t kErrorMux = 0x070;
+constexpr uint64_t kOccurrence = 0x078;
+constexpr uint64_t kPowerMonitors[] = {0x580, 0x5A0};
+
+// The sources of the error mux by input position, as the FPGA wires them.
+std::vector<uint16_t> errorSources() {
+    return {0x200, 0x201, 0x202, 0x203, 0x204, 0x205, 0x206, 0x207, 0x208, 0x214, 0x215,
+            0x216, 0x228, 0x229, 0x22A, 0x213, 0x221, 0x222, 0x223, 0x224, 0x209, 0x20A,
+            0x20B, 0x20C, 0x20D, 0x20E, 0x20F, 0x210, 0x211, 0x217, 0x218, 0x219, 0x21A,
+            0x21B, 0x21C, 0x21D, 0x21E, 0x21F, 0x225, 0x226, 0x220, 0x212, 0x227};
 }
+}  // namespace
 
 // The configuration and status (0x010), isolated communication (0x020), the two occurrence muxes
 // (0x070, 0x07C), the four TX credit pairs (0x080-0x08C), the command logger (0x1C0), the six access
@@ -16,7 +28,28 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
                            0x238, 0x248, 0x258, 0x2BC}),
       board_(board),
       bus_(bus),
-      port_(port) {}
+      port_(port),
+      errorMux_(errorSources(), &errorManager_) {}
+
+PowerMonitorModel* NonIsolatedFpga::powerMonitorAt(uint64_t& offset) {
+    for (size_t i = 0; i < 2; ++i) {
+        if (offset >= kPowerMonitors[i] && offset < kPowerMonitors[i] + PowerMonitorModel::kSize) {
+            offset -= kPowerMonitors[i];
+            return &powerMonitors_[i];
+        }
+    }
+    return nullptr;
+}
+
+void NonIsolatedFpga::raiseError(uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    errorMux_.raise(id);
+}
+
+void NonIsolatedFpga::dropError(uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    errorMux_.drop(id);
+}
 
 bool NonIsolatedFpga::answers() {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
@@ -29,11 +62,25 @@ bool NonIsolatedFpga::answers() {
 uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     if (!answers()) return ~uint64_t{0};
     if (offset == kSignature && width == 4) return port_.fpga(kNonIsolatedFpga).signature;
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (offset == kErrorMux && width == 4) return errorMux_.status();
+    if (offset == kOccurrence && width == 4) return errorManager_.occurrence();
+    uint64_t within = offset;
+    uint32_t value = 0;
+    if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
+        if (monitor->read(within, value)) return value;
     return RegisterFile::read(offset, width);
 }
 
 void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
-    if (answers()) RegisterFile::write(offset, width, value);
+    if (!answers()) return;
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
+    if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
+    uint64_t within = offset;
+    if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
+        monitor->write(within, uint32_t(value));
+    RegisterFile::write(offset, width, value);
 }
 
 NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port) {

@@ -5,13 +5,16 @@
 // offset 0 reads its signature; an offset with a write side and a read side (a configuration
 // beside a status, a write-data beside a read-data register) keeps the two words apart: writes land
 // in the write word and reads return the read word, which tests set with `present`. Every other
-// offset, the measure units and power-monitor windows among them, is one plain word.
+// offset, the measure units and power-monitor windows among them, is one plain word; the error mux
+// and error manager behave as the hardware does.
 #pragma once
 
 #include <cstdint>
 
 #include "board/board.h"
 #include "board/fpgaConfigurationPort.h"
+#include "board/occurrenceHardware.h"
+#include "board/powerMonitor.h"
 #include "board/registerFile.h"
 #include "board/switchedBusInterface.h"
 
@@ -32,10 +35,26 @@ public:
     // Whether the FPGA answers now.
     bool answers();
 
+    // The board's error mux (0x070, every write a configuration write, reads its status) and error
+    // manager (writes of 0x010, the occurrence register 0x078). Under the board's lock.
+    OccurrenceMuxModel& errorMux() { return errorMux_; }
+    ErrorManagerModel& errorManager() { return errorManager_; }
+    // Test hooks: a source of the error mux becomes active or quiet.
+    void raiseError(uint16_t id);
+    void dropError(uint16_t id);
+    // The backplane (window 0x580) and sinking-board (0x5A0) power monitors. Under the board's lock.
+    PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
+    PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
+
 private:
     Board& board_;
     SwitchedBusInterface& bus_;
     FpgaConfigurationPort& port_;
+    ErrorManagerModel errorManager_;
+    OccurrenceMuxModel errorMux_;
+    PowerMonitorModel powerMonitors_[2];
+    // The power monitor whose window holds the offset, with the offset made relative to it.
+    PowerMonitorModel* powerMonitorAt(uint64_t& offset);
 };
 
 NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port);

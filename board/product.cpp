@@ -1,5 +1,7 @@
 #include "board/product.h"
 
+#include "board/streamCircuit.h"
+
 namespace board {
 
 Identity productIdentity() {
@@ -29,6 +31,7 @@ ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     const FlashImage& image = options.flash.has_value() ? *options.flash : standard.emplace(FlashImage::standard());
     SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
     NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort);
+    for (unsigned circuit = 0; circuit < bar0::kStreamCircuitCount; ++circuit) installStreamCircuit(board, circuit);
     if (options.fpga.configuredAtStart.has_value()) {
         bus.ioPort2().write(0, kLinkConfigured);
         board.bar(0).store(bar0::kBusRouting, 4, kBusRoutedToNonIsolatedFpga);

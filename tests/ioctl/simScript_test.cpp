@@ -82,6 +82,9 @@ TEST_F(SimScript, NamedAccess) {
                   "# the end of Posc and the start of Header, its checksum\n"
                   "window.get flashWindow 0x8FFC 8\n"
                   "window.get flashWindow_Ver1.0.0d0 0 4\n"
+                  "# a write reaches the flash, and a read fetches it back\n"
+                  "window.write flashWindow 0xFFF00 A1B2C3D4\n"
+                  "window.read flashWindow 0xFFF00 4\n"
                   "storagemap.names\n"
                   "storagemap.raw Header_Ver1.0.0d0 0 0 1 4\n"
                   "storagemap.raw Header_Ver1.0.0d0 4 0 2 4\n"
@@ -107,6 +110,9 @@ TEST_F(SimScript, NamedAccess) {
                   "window.get flashWindow 0x8FFC 8: status: 0\n"
                   "  bytes: 000000001AD3655A\n"
                   "window.get flashWindow_Ver1.0.0d0 0 4: status: -240022\n"
+                  "window.write flashWindow 0xFFF00 A1B2C3D4: status: 0\n"
+                  "window.read flashWindow 0xFFF00 4: status: 0\n"
+                  "  bytes: A1B2C3D4\n"
                   "storagemap.names: 19, status: 0\n" +
                   storageMaps +
                   "storagemap.raw Header_Ver1.0.0d0 0 0 1 4: status: 0\n"

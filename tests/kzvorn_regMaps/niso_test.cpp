@@ -147,10 +147,10 @@ TEST_F(Niso, RegistersThatShareAnOffsetKeepTheirOwnWordsAndShadows) {
     // The typed handles of 0x070 reach their own rows.
     EXPECT_EQ(map.OccurrenceMuxConfig0().index(), 15);
     EXPECT_EQ(map.OccurrenceMuxStatus0().index(), 16);
-    fpga().present(0x070, 0x00054ABC);
+    fpga().raiseError(0x205);
     map.OccurrenceMuxConfig0().setOccurrenceMuxPosition(5, st).writeOccurrenceMuxAction(niso::kOccurrenceMuxEnable, st);
     EXPECT_TRUE(map.OccurrenceMuxStatus0().readOccurrenceInputLatched(st));
-    EXPECT_EQ(map.OccurrenceMuxStatus0().getOccurrenceInputSourceEnum(st), 0xABCu);
+    EXPECT_EQ(map.OccurrenceMuxStatus0().getOccurrenceInputSourceEnum(st), 0x205u);
     EXPECT_EQ(st.code, 0);
     EXPECT_EQ(seen(true).back(), W(0x070, 32, 0x10050000));
     EXPECT_EQ(map.OccurrenceMuxConfig0().getShadow(), 0u);
@@ -345,7 +345,7 @@ TEST_F(Niso, RegistersOutsideTheWindowKeepTheirShadowsAndAreNeverTouched) {
     tStatus m;
     monitor.refreshRegMap(m);
     EXPECT_EQ(m.code, kOutside);
-    EXPECT_EQ(seen(), (std::vector<Access>{R(0x588, 32, 0)}));
+    EXPECT_EQ(seen(), (std::vector<Access>{R(0x588, 32, 0x10000000)}));  // the chip is ready
     for (uint32_t id : {0x80120697u, 0x8063250Du, 0x8062AC29u}) {
         tStatus s;
         monitor.refresh(id, s, 0);

@@ -43,6 +43,8 @@ constexpr uint32_t kArmRefreshRegisterEx = 0x00208110;
 constexpr uint32_t kArmGetRegisterFormat = 0x00208111;
 constexpr uint32_t kStorageMapGetRaw = 0x002081A0;
 constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
+constexpr uint32_t kWindowWrite = 0x00208144;
+constexpr uint32_t kWindowRead = 0x00208145;
 constexpr uint32_t kWindowGet = 0x00208147;
 constexpr size_t kNameSlotSize = 64;
 constexpr uint32_t kFormatCapacity = 64;
@@ -154,7 +156,9 @@ public:
         if (command == "arm.flushmap" && (arguments.size() == 1 || arguments.size() == 2))
             return armFlushMap(arguments, echo);
         if (command == "arm.format" && arguments.size() == 2) return armFormat(arguments, echo);
-        if (command == "window.get" && arguments.size() == 3) return windowGet(arguments, echo);
+        if (command == "window.get" && arguments.size() == 3) return windowGet(kWindowGet, arguments, echo);
+        if (command == "window.read" && arguments.size() == 3) return windowGet(kWindowRead, arguments, echo);
+        if (command == "window.write" && arguments.size() == 3) return windowWrite(arguments, echo);
         if (command == "storagemap.raw" && arguments.size() == 5) return storageMapRaw(arguments, echo);
         if (command == "storagemap.checksum" && arguments.size() == 1) return storageMapChecksum(arguments, echo);
         if (board_ != nullptr && runBoardCommand(command, arguments, *board_, out_)) return true;
@@ -350,9 +354,9 @@ private:
         return true;
     }
 
-    // The window's cached bytes. The caller's area holds at most 64 KiB; a larger count is sent as
-    // it is, so the driver's refusal shows.
-    bool windowGet(const std::vector<std::string>& arguments, const std::string& echo) {
+    // The window's cached bytes (get) or its device's bytes (read). The caller's area holds at most
+    // 64 KiB; a larger count is sent as it is, so the driver's refusal shows.
+    bool windowGet(uint32_t code, const std::vector<std::string>& arguments, const std::string& echo) {
         CallerBytes name(arguments[0]);
         kzvorn_driver::tWindowGetRecord input{};
         if (!parseNumber(arguments[1], UINT64_MAX, input.offset) || !parseNumber(arguments[2], UINT64_MAX, input.count))
@@ -361,7 +365,25 @@ private:
         input.name = name.address();
         input.nameLength = name.size();
         input.destination = area.address();
-        return transfer(kWindowGet, input, area, echo);
+        return transfer(code, input, area, echo);
+    }
+
+    // Writes the bytes through the window to its device.
+    bool windowWrite(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tWindowWriteRecord input{};
+        std::vector<uint8_t> bytes;
+        if (!parseNumber(arguments[1], UINT64_MAX, input.offset)) return fail(echo, "the offset is not a 64-bit number");
+        if (!parseHex(arguments[2], bytes)) return fail(echo, "the bytes are not hexadecimal");
+        CallerBytes source(std::string(bytes.begin(), bytes.end()));
+        input.name = name.address();
+        input.nameLength = name.size();
+        input.source = source.address();
+        input.count = source.size();
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(kWindowWrite, input, output)) return false;
+        std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
+        return true;
     }
 
     bool storageMapRaw(const std::vector<std::string>& arguments, const std::string& echo) {

@@ -26,6 +26,8 @@
 //                                      the map and of its sub-maps
 //   arm.format MAP FIELD-ID            the register's field count, then each field's type and mask
 //   window.get NAME OFFSET COUNT       the window's cached bytes
+//   window.read NAME OFFSET COUNT      the bytes read from the window's device
+//   window.write NAME OFFSET HEX       writes the bytes through the window to its device
 //   storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE
 //                                      the map's cached elements as bytes
 //   storagemap.checksum NAME           whether the map's stored checksum holds

@@ -1,0 +1,70 @@
+// An FPGA block's occurrence hardware: a mux whose numbered inputs are each fed by one occurrence
+// source, and the error manager that latches the first error the mux reports. Neither locks: the
+// register file that holds them calls them under the board's lock, and so must tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace board {
+
+class ErrorManagerModel;
+
+class OccurrenceMuxModel {
+public:
+    // Source ids by position; every input starts enabled, unlatched and quiet.
+    OccurrenceMuxModel(std::vector<uint16_t> idsByPosition, ErrorManagerModel* manager = nullptr);
+
+    // Any write of the mux's word: selects its position (bits 16-23); action 1 (bits 28-31) enables
+    // and 2 disables the selected input; bit 10 clears every latch, bit 11 the selected one's; bits
+    // 12 and 13 arm and disarm.
+    void configure(uint32_t word);
+    // The selected input: id (bits 0-11), armed (12), latch enabled (13), latched (14), live (15),
+    // position (16-23).
+    uint32_t status() const;
+
+    // A source becomes active (an enabled input latches and reports to the manager) or quiet.
+    void raise(uint16_t id);
+    void drop(uint16_t id);
+
+    bool enabled(unsigned position) const { return inputs_.at(position).enabled; }
+    bool latched(unsigned position) const { return inputs_.at(position).latched; }
+    unsigned selected() const { return selected_; }
+    unsigned inputCount() const { return unsigned(inputs_.size()); }
+
+private:
+    struct Input {
+        uint16_t id;
+        bool enabled = true;
+        bool latched = false;
+        bool live = false;
+    };
+    int positionOf(uint16_t id) const;
+
+    std::vector<Input> inputs_;
+    ErrorManagerModel* manager_;
+    unsigned selected_ = 0;
+    bool armed_ = false;
+};
+
+class ErrorManagerModel {
+public:
+    // Configuration write: bit 0 enables the manager, bit 1 disables it and clears its latched id.
+    void configure(uint32_t word);
+    // The occurrence register: the latched id, 0 when none.
+    uint32_t occurrence() const { return stuckId_ != 0 ? stuckId_ : latchedId_; }
+    // Called by the mux when an enabled input latches.
+    void inputLatched(uint16_t id);
+
+    bool isEnabled() const { return enabled_; }
+    // Fault knob: the occurrence register reads this id (non-zero) whatever is cleared.
+    void setStuckId(uint16_t id) { stuckId_ = id; }
+
+private:
+    bool enabled_ = false;
+    uint16_t latchedId_ = 0;
+    uint16_t stuckId_ = 0;
+};
+
+}  // namespace board
