@@ -21,22 +21,28 @@
 // register where the keys differ from the offsets (the product maps); such keyed registers take the
 // product maps' identifier form. The kind is RW, WO, RO, CMD, CMD_WO, CMD_RO or PENDING, with
 // `| SECOND_VIEW` for another object at the key and side of an earlier one (only its field
-// identifiers reach it) and `| NO_ID` for a register without identifiers. ALL is the keep mask of
-// a register without strobes.
+// identifiers reach it), `| NO_ID` for a register without identifiers, and
+// `| ARM_READ_SIDE(fields)` for a register whose reads bring in other fields than its writes
+// send (where its strobe bits read back as status). ALL is the keep mask of a register without
+// strobes. A register named `_` has no getter of its own; `at<tType>(offset)` reaches it.
 //
 // Fields, ascending, each with its name, or `_` where the register's description names none (the
 // name is then derived from the bits: Bit5, Bits9_8):
 //   F(Name, bit)  F(Name, high, low)   a number (one bit: as the map's policy says)
 //   FLAG(Name, bit)                    a bit that any non-zero value sets
 // `(Name, tValue)` in place of the name gives the field's accessors a value type of their own (an
-// enumeration).
+// enumeration, whose values are bit patterns: a one-bit field of such a type takes bit 0 of the
+// value under every policy). Other writers take bool for a FLAG and the narrowest unsigned type
+// that holds the field for a number.
 //
 // `ARM_DECLARE_REGISTERS(LIST, Engine)` in a namespace of the map's own declares there:
 //   kRowCount, kRows       the engine's rows, for `arm::mapDesc`
 //   tRegisterSet           the engine (`arm::TableMap` or `arm::WindowedTableMap`) with one nested
 //                          type per register type and one getter per register: `tName Name()`,
 //                          and `tType Name(i)` for arrays (an index past the array gives a handle
-//                          that every operation refuses with -52005)
+//                          that every operation refuses with -52005); and `at<tType>(offset, n)`,
+//                          register n of the type at an offset (a handle that refuses when the
+//                          type has none there)
 // Each nested type has `readRegister`, `writeRegister`, `flush`, `refresh` and, per field,
 //   readName(status)                   a fresh read of the register, then the field
 //   getName(status)                    the field of the shadow
@@ -91,12 +97,15 @@
 // The name a field slot gives: its name, the name in `(Name, tValue)`, or the derived one for `_`.
 #define ARM_FIELD_NAME(slot, derived) \
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_NAME_TYPED, ARM_FIELD_NAME_PLAIN)(slot, derived)
-#define ARM_FIELD_NAME_TYPED(slot, derived) ARM_PP_FIRST slot
+#define ARM_FIELD_NAME_TYPED(slot, derived) ARM_FIELD_NAME_PLAIN(ARM_PP_FIRST slot, derived)
 #define ARM_FIELD_NAME_PLAIN(slot, derived) ARM_PP_IF(ARM_PP_IS_UNNAMED(slot))(derived, slot)
-// The value type of a field's writers and readers.
-#define ARM_FIELD_VALUE(slot) ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_VALUE_TYPED, ARM_FIELD_VALUE_NUMBER)(slot)
-#define ARM_FIELD_VALUE_TYPED(slot) ARM_PP_REST slot
-#define ARM_FIELD_VALUE_NUMBER(slot) uint64_t
+// The value type of a field's writers.
+#define ARM_FIELD_VALUE(slot, width, merge) \
+    ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_VALUE_TYPED, ARM_FIELD_VALUE_NUMBER)(slot, width, merge)
+#define ARM_FIELD_VALUE_TYPED(slot, width, merge) ARM_PP_REST slot
+#define ARM_FIELD_VALUE_NUMBER(slot, width, merge) ::arm::FieldValue<width, merge>
+// How a one-bit number takes its value: bit 0 when the field has a value type of its own.
+#define ARM_ONE_BIT_MERGE(slot) ARM_PP_IF(ARM_PP_IS_PAREN(slot))(::arm::Merge::kBit, ::arm::Merge::kLowBits)
 #define ARM_FIELD_RESULT(slot, width) \
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_RESULT_TYPED, ARM_FIELD_RESULT_NUMBER)(slot, width)
 #define ARM_FIELD_RESULT_TYPED(slot, width) ARM_PP_REST slot
@@ -115,6 +124,10 @@ template <> struct FieldResultOf<16> { using type = uint16_t; };
 template <> struct FieldResultOf<32> { using type = uint32_t; };
 template <unsigned kWidth> using FieldResult =
     typename FieldResultOf<kWidth == 1 ? 1 : kWidth <= 8 ? 8 : kWidth <= 16 ? 16 : kWidth <= 32 ? 32 : 64>::type;
+// What a field's writer takes: a flag a bool, a number the narrowest unsigned type that holds it.
+template <unsigned kWidth, Merge kMerge>
+using FieldValue = typename FieldResultOf<kMerge == Merge::kFlag ? 1 : kWidth <= 8 ? 8 : kWidth <= 16 ? 16
+                                                                     : kWidth <= 32 ? 32 : 64>::type;
 
 // A constant value wider than its field stops an optimised build here, as the kernel's own field
 // helpers do; a value known only at run time is cut to the field's width by the engine.
@@ -131,6 +144,11 @@ template <class tSelf>
 class DeclaredRegister : public Register {
 public:
     using Register::Register;
+
+    tSelf& writeRegister(uint64_t value, tStatus& status, bool force = false) {
+        Register::writeRegister(value, status, force);
+        return static_cast<tSelf&>(*this);
+    }
 
 protected:
     template <class tResult>
@@ -168,7 +186,7 @@ protected:
         return ::arm::RegisterType(#type, width, kind, initial, keep) __VA_ARGS__;                      \
     }();
 #define ARM_TYPE_OF_F(...) ARM_F_BY_ARITY(ARM_TYPE_OF_F, __VA_ARGS__)
-#define ARM_TYPE_OF_F2(slot, bit) .add(bit, bit, ::arm::Merge::kLowBits)
+#define ARM_TYPE_OF_F2(slot, bit) .add(bit, bit, ARM_ONE_BIT_MERGE(slot))
 #define ARM_TYPE_OF_F3(slot, high, low) .add(high, low, ::arm::Merge::kLowBits)
 #define ARM_TYPE_OF_FLAG(slot, bit) .add(bit, bit, ::arm::Merge::kFlag)
 
@@ -195,13 +213,16 @@ protected:
         static constexpr const ::arm::RegisterType& kType = kTypeOf_##type; \
         __VA_ARGS__                                                        \
     };
-#define ARM_SET_REG(name, type, place)                                                               \
+#define ARM_SET_REG(name, type, place) ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_REG_)(name, type, place)
+#define ARM_SET_REG_(name, type, place)                                                              \
     type name() {                                                                                    \
         constexpr int kIndex = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
         static_assert(kIndex >= 0, #name " has a row");                                              \
         return type(*this, kIndex);                                                                  \
     }
-#define ARM_SET_ARRAY(name, type, place, count, stride)                                              \
+#define ARM_SET_ARRAY(name, type, place, count, stride) \
+    ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_ARRAY_)(name, type, place, count, stride)
+#define ARM_SET_ARRAY_(name, type, place, count, stride)                                             \
     type name(unsigned i) {                                                                          \
         constexpr int kFirst = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
         static_assert(kFirst >= 0, #name " has rows");                                               \
@@ -209,14 +230,14 @@ protected:
     }
 #define ARM_SET_F(...) ARM_F_BY_ARITY(ARM_SET_F, __VA_ARGS__)
 #define ARM_SET_F2(slot, bit) \
-    ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ::arm::Merge::kLowBits)
+    ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ARM_ONE_BIT_MERGE(slot))
 #define ARM_SET_F3(slot, high, low)                                                                 \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BITS_NAME(high, low)), slot, low, (high) - (low) + 1, \
                         ::arm::Merge::kLowBits)
 #define ARM_SET_FLAG(slot, bit) \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ::arm::Merge::kFlag)
 #define ARM_FIELD_ACCESSORS(name, slot, low, width, merge) \
-    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot), ARM_FIELD_RESULT(slot, width), low, width, merge)
+    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot, width, merge), ARM_FIELD_RESULT(slot, width), low, width, merge)
 #define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge)                                      \
     tResult read##name(::nKZAPALS100::tStatus& status) {                                                    \
         return readAt<tResult>(::arm::FieldDesc{low, width, merge}, status);                                \
@@ -250,11 +271,27 @@ protected:
         static constexpr const ::arm::RegisterDesc* kRegisters = kRows;                                 \
         LIST(ARM_SET_R, ARM_SET_TYPE, ARM_SET_REG, ARM_SET_ARRAY, ARM_SET_F, ARM_SET_FLAG)              \
                                                                                                         \
+        template <class tType>                                                                          \
+        tType at(uint32_t offset, unsigned n = 0) {                                                     \
+            return tType(*this, ::arm::rowAt(kRows, tType::kType, offset, n));                          \
+        }                                                                                               \
+                                                                                                        \
     protected:                                                                                          \
         using tEngine::tEngine;                                                                         \
     };
 
+// A register's fields as its reads bring them in, where they differ from the written ones.
+#define ARM_READ_SIDE(...) (::arm::ReadLayout{} __VA_ARGS__)
+
 namespace arm {
+
+// Row n of a type at an offset, -1 when there is none.
+template <size_t N>
+int rowAt(const RegisterDesc (&rows)[N], const RegisterType& type, uint32_t offset, unsigned n) {
+    for (size_t i = 0; i < N; ++i)
+        if (rows[i].address == offset && sameName(rows[i].typeName, type.name) && n-- == 0) return int(i);
+    return -1;
+}
 
 // A declared map: its register states, its register set (the engine with the typed registers) and
 // the hardware access over the map's accessor.
