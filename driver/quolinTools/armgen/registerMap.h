@@ -86,6 +86,8 @@ struct RegisterDesc {
 constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
 
 constexpr uint64_t fieldMask(const FieldDesc& f) { return widthMask(f.width) << f.low; }
+// The field's value in a word that holds the whole register.
+constexpr uint64_t fieldValue(uint64_t word, const FieldDesc& f) { return (word & fieldMask(f)) >> f.low; }
 
 constexpr uint32_t reverse6(uint32_t v) {
     uint32_t r = 0;
@@ -115,102 +117,6 @@ constexpr FieldType fieldTypeOf(const FieldDesc& f) {
            : f.width <= 8  ? kFieldTypeUpTo8Bits
            : f.width <= 16 ? kFieldTypeUpTo16Bits
                            : kFieldTypeUpTo32Bits;
-}
-
-// Reaching this in a constant expression stops the build: a table row is malformed.
-inline void malformedRegisterTable() {}
-
-// Field text, ascending: "5" one bit, "5f" a flag, "5b" a bit (bit 0 of the value under every
-// policy), "2-0" or "0-2" a number over bits 0-2, "8..15" one one-bit field per bit (flags with
-// "8..15f"), "2x16" sixteen 2-bit fields from bit 0.
-namespace text {
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
-constexpr unsigned number(const char*& p) {
-    if (!isDigit(*p)) malformedRegisterTable();
-    unsigned v = 0;
-    while (isDigit(*p)) v = v * 10 + unsigned(*p++ - '0');
-    return v;
-}
-constexpr void add(FieldList& list, unsigned low, unsigned high, Merge merge) {
-    if (list.count >= kMaxFields || high > 63 || low > high) malformedRegisterTable();
-    if (list.count > 0) {
-        const FieldDesc& last = list.field[list.count - 1];
-        if (low < unsigned(last.low + last.width)) malformedRegisterTable();  // overlap or not ascending
-    }
-    list.field[list.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
-}
-constexpr Merge oneBitSuffix(const char*& p) {
-    if (*p == 'f') return ++p, Merge::kFlag;
-    if (*p == 'b') return ++p, Merge::kBit;
-    return Merge::kLowBits;
-}
-}  // namespace text
-
-constexpr FieldList parseFields(const char* p) {
-    FieldList list{};
-    while (*p) {
-        if (*p == ' ' || *p == ',') {
-            ++p;
-            continue;
-        }
-        const unsigned a = text::number(p);
-        if (*p == 'x') {
-            ++p;
-            const unsigned n = text::number(p);
-            for (unsigned k = 0; k < n; ++k) text::add(list, k * a, k * a + a - 1, Merge::kLowBits);
-        } else if (*p == '.' && p[1] == '.') {
-            p += 2;
-            const unsigned b = text::number(p);
-            const Merge m = text::oneBitSuffix(p);
-            for (unsigned bit = a; bit <= b; ++bit) text::add(list, bit, bit, m);
-        } else if (*p == '-') {
-            ++p;
-            const unsigned b = text::number(p);
-            text::add(list, a < b ? a : b, a < b ? b : a, Merge::kLowBits);
-        } else {
-            text::add(list, a, a, text::oneBitSuffix(p));
-        }
-        if (*p && *p != ' ' && *p != ',') malformedRegisterTable();
-    }
-    return list;
-}
-
-// One table row. Read-only kinds sit on the read side.
-constexpr RegisterDesc reg(uint32_t offset, unsigned width, Kind kind, const char* fields, uint64_t initial = 0,
-                           uint64_t keep = ~0ull) {
-    RegisterDesc r{};
-    r.key = offset;
-    r.address = offset;
-    r.initial = initial;
-    r.keep = keep & widthMask(width);
-    r.width = uint8_t(width);
-    r.kind = kind;
-    r.wholeReadSide = isReadSideKind(kind);
-    r.fieldReadSide = r.wholeReadSide;
-    r.hasIdentifier = true;
-    r.fields = parseFields(fields);
-    if (offset > kKeyMask || (width != 8 && width != 16 && width != 32 && width != 64)) malformedRegisterTable();
-    if (initial & ~widthMask(width)) malformedRegisterTable();
-    for (unsigned i = 0; i < r.fields.count; ++i)
-        if (r.fields.field[i].low + r.fields.field[i].width > width) malformedRegisterTable();
-    return r;
-}
-
-// A row whose key is not its offset, in the product maps' identifier form: a read-only
-// register's fields carry the read-side bit, its whole-register identifier does not.
-constexpr RegisterDesc keyedReg(uint32_t offset, uint32_t key, Kind kind, const char* fields, uint64_t keep = ~0ull) {
-    RegisterDesc r = reg(offset, 32, kind, fields, 0, keep);
-    if (key > kKeyMask) malformedRegisterTable();
-    r.key = key;
-    r.wholeReadSide = false;
-    return r;
-}
-
-// A register member without identifier (the bridge core's 64-bit data port).
-constexpr RegisterDesc hiddenReg(uint32_t offset, unsigned width, Kind kind, uint64_t keep) {
-    RegisterDesc r = reg(offset, width, kind, "", 0, keep);
-    r.hasIdentifier = false;
-    return r;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -421,10 +327,8 @@ constexpr int rowIndex(const RegisterDesc (&rows)[N], const RegisterType& type, 
     return -1;
 }
 
-// Short names for writing tables: `namespace tables { using namespace arm::table; ... }`.
+// The kinds and flags as a declaration writes them.
 namespace table {
-using arm::hiddenReg;
-using arm::reg;
 constexpr Kind RW = Kind::kReadWrite;
 constexpr Kind WO = Kind::kWriteOnly;
 constexpr Kind RO = Kind::kReadOnly;
@@ -475,6 +379,16 @@ constexpr MapDesc mapDesc(const RegisterDesc (&registers)[N], const char* versio
     return MapDesc{registers, uint16_t(N), version, source, policy};
 }
 
+// The bytes a map's registers span from its base: the size its accessor must cover.
+constexpr uint64_t extent(const MapDesc& desc) {
+    uint64_t end = 0;
+    for (size_t i = 0; i < desc.count; ++i) {
+        const uint64_t last = uint64_t(desc.registers[i].address) + desc.registers[i].width / 8;
+        if (last > end) end = last;
+    }
+    return end;
+}
+
 // Whether a map's description holds these rows.
 constexpr bool describes(const MapDesc& desc, const RegisterDesc* rows, size_t count) {
     if (desc.count != count) return false;
@@ -483,14 +397,6 @@ constexpr bool describes(const MapDesc& desc, const RegisterDesc* rows, size_t c
             !sameName(desc.registers[i].typeName, rows[i].typeName))
             return false;
     return true;
-}
-
-// Index of the first row with this offset and side, -1 when there is none.
-template <size_t N>
-constexpr int indexOf(const RegisterDesc (&registers)[N], uint32_t offset, bool readSide) {
-    for (size_t i = 0; i < N; ++i)
-        if (registers[i].address == offset && isReadSideKind(registers[i].kind) == readSide) return int(i);
-    return -1;
 }
 
 template <size_t N>
@@ -655,13 +561,6 @@ public:
     uint32_t address() const { return index_ < 0 ? 0 : map_->states_[index_].address; }
     int index() const { return index_; }
 
-    // Field by its lowest bit (being replaced by the declared field accessors).
-    uint64_t readField(unsigned low, tStatus& status) { return readFieldAt(lookup(low), status); }
-    void writeField(unsigned low, uint64_t value, tStatus& status, bool force) {
-        writeFieldAt(lookup(low), value, status, force);
-    }
-    void setField(unsigned low, uint64_t value, tStatus& status) { setFieldAt(lookup(low), value, status); }
-
 protected:
     // One field of the register, as its declaration gives it. A reader of an unshadowed register
     // returns 1 on an incoming error, so a poll waiting for the bit ends at once.
@@ -671,13 +570,6 @@ protected:
     uint64_t getFieldAt(const FieldDesc& field) const;
 
 private:
-    FieldDesc lookup(unsigned low) const {
-        if (index_ >= 0)
-            for (unsigned f = 0; f < map_->desc_.registers[index_].fields.count; ++f)
-                if (map_->desc_.registers[index_].fields.field[f].low == low) return map_->desc_.registers[index_].fields.field[f];
-        return FieldDesc{uint8_t(low), 0, Merge::kLowBits};
-    }
-
     TableMap* map_;
     int index_;
 };
@@ -689,56 +581,4 @@ struct RegisterStates {
     RegisterState states[N];
 };
 
-template <size_t N>
-constexpr size_t rowCount(const RegisterDesc (&)[N]) {
-    return N;
-}
-
-// A table built row by row, for maps with register arrays.
-template <size_t N>
-struct Rows {
-    RegisterDesc rows[N];
-    size_t n;
-    constexpr Rows& add(const RegisterDesc& r) {
-        if (n >= N) malformedRegisterTable();
-        rows[n++] = r;
-        return *this;
-    }
-    // `count` registers of one layout at consecutive offsets.
-    constexpr Rows& array(uint32_t offset, unsigned count, unsigned width, Kind kind, const char* fields) {
-        for (unsigned i = 0; i < count; ++i) add(reg(offset + i, width, kind, fields));
-        return *this;
-    }
-    constexpr const Rows& complete() const {
-        if (n != N) malformedRegisterTable();
-        return *this;
-    }
-};
-
-// The concrete base of a generated map: its register states, the engine (fixed or windowed) and
-// the hardware access built over the map's accessor.
-template <size_t N, class Access, class Engine = TableMap>
-class MapOf : private RegisterStates<N>, public Engine {
-protected:
-    template <class Accessor>
-    MapOf(const MapDesc& desc, Accessor* accessor, Window window = kWholeWindow)
-        : Engine(desc, RegisterStates<N>::states, &access_, window), access_(accessor) {}
-
-    Access access_;
-};
-
 }  // namespace arm
-
-// Declares a nested register type and its getter on a map class whose table is `table`.
-#define ARM_REGISTER_GETTER(type, getter, table, offset, readSide)                              \
-    type getter() {                                                                             \
-        constexpr int kIndex = ::arm::indexOf(table, offset, readSide);                         \
-        static_assert(kIndex >= 0, #type " has no row in " #table);                             \
-        return type(*this, kIndex);                                                             \
-    }
-#define ARM_REGISTER(type, getter, table, offset, readSide)                                     \
-    class type : public ::arm::Register {                                                       \
-    public:                                                                                     \
-        using ::arm::Register::Register;                                                        \
-    };                                                                                          \
-    ARM_REGISTER_GETTER(type, getter, table, offset, readSide)

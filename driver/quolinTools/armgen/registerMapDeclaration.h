@@ -40,10 +40,12 @@
 //   tRegisterSet           the engine (`arm::TableMap` or `arm::WindowedTableMap`) with one nested
 //                          type per register type and one getter per register: `tName Name()`,
 //                          and `tType Name(i)` for arrays (an index past the array gives a handle
-//                          that every operation refuses with -52005); and `at<tType>(offset, n)`,
-//                          register n of the type at an offset (a handle that refuses when the
-//                          type has none there)
+//                          that every operation refuses with -52005); `kRowOfName` is the row of
+//                          the register (or of the array's first register) in kRows; and
+//                          `at<tType>(offset, n)`, register n of the type at an offset (a handle
+//                          that refuses when the type has none there)
 // Each nested type has `readRegister`, `writeRegister`, `flush`, `refresh` and, per field,
+//   kName                              the field's place (for `arm::fieldValue` of a word read whole)
 //   readName(status)                   a fresh read of the register, then the field
 //   getName(status)                    the field of the shadow
 //   writeName(value, status, force)    merged into the shadow and written as `write` does
@@ -210,24 +212,20 @@ protected:
     public:                                                                \
         using DeclaredRegister::DeclaredRegister;                          \
         using tSelfType = type;                                            \
-        static constexpr const ::arm::RegisterType& kType = kTypeOf_##type; \
+        static constexpr const ::arm::RegisterType& kDeclaredType = kTypeOf_##type; \
         __VA_ARGS__                                                        \
     };
 #define ARM_SET_REG(name, type, place) ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_REG_)(name, type, place)
-#define ARM_SET_REG_(name, type, place)                                                              \
-    type name() {                                                                                    \
-        constexpr int kIndex = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
-        static_assert(kIndex >= 0, #name " has a row");                                              \
-        return type(*this, kIndex);                                                                  \
-    }
+#define ARM_SET_REG_(name, type, place)                                                                  \
+    static constexpr int kRowOf##name = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
+    static_assert(kRowOf##name >= 0, #name " has a row");                                                \
+    type name() { return type(*this, kRowOf##name); }
 #define ARM_SET_ARRAY(name, type, place, count, stride) \
     ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_ARRAY_)(name, type, place, count, stride)
-#define ARM_SET_ARRAY_(name, type, place, count, stride)                                             \
-    type name(unsigned i) {                                                                          \
-        constexpr int kFirst = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
-        static_assert(kFirst >= 0, #name " has rows");                                               \
-        return type(*this, i < unsigned(count) ? kFirst + int(i) : -1);                              \
-    }
+#define ARM_SET_ARRAY_(name, type, place, count, stride)                                                 \
+    static constexpr int kRowOf##name = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
+    static_assert(kRowOf##name >= 0, #name " has rows");                                                 \
+    type name(unsigned i) { return type(*this, i < unsigned(count) ? kRowOf##name + int(i) : -1); }
 #define ARM_SET_F(...) ARM_F_BY_ARITY(ARM_SET_F, __VA_ARGS__)
 #define ARM_SET_F2(slot, bit) \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ARM_ONE_BIT_MERGE(slot))
@@ -238,19 +236,22 @@ protected:
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ::arm::Merge::kFlag)
 #define ARM_FIELD_ACCESSORS(name, slot, low, width, merge) \
     ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot, width, merge), ARM_FIELD_RESULT(slot, width), low, width, merge)
-#define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge)                                      \
-    tResult read##name(::nKZAPALS100::tStatus& status) {                                                    \
-        return readAt<tResult>(::arm::FieldDesc{low, width, merge}, status);                                \
-    }                                                                                                       \
-    tResult get##name(const ::nKZAPALS100::tStatus&) const {                                                \
-        return getAt<tResult>(::arm::FieldDesc{low, width, merge});                                         \
-    }                                                                                                       \
+#define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge)                                       \
+    static constexpr ::arm::FieldDesc k##name{low, width, merge};                                            \
+    tResult read##name(::nKZAPALS100::tStatus& status) { return readAt<tResult>(k##name, status); }          \
+    tResult get##name(const ::nKZAPALS100::tStatus&) const { return getAt<tResult>(k##name); }               \
     ARM_ALWAYS_INLINE tSelfType& write##name(tValue value, ::nKZAPALS100::tStatus& status, bool force = false) { \
-        return writeAt<width>(::arm::FieldDesc{low, width, merge}, uint64_t(value), status, force);         \
-    }                                                                                                       \
-    ARM_ALWAYS_INLINE tSelfType& set##name(tValue value, ::nKZAPALS100::tStatus& status) {                  \
-        return setAt<width>(::arm::FieldDesc{low, width, merge}, uint64_t(value), status);                  \
+        return writeAt<width>(k##name, uint64_t(value), status, force);                                      \
+    }                                                                                                        \
+    ARM_ALWAYS_INLINE tSelfType& set##name(tValue value, ::nKZAPALS100::tStatus& status) {                   \
+        return setAt<width>(k##name, uint64_t(value), status);                                               \
     }
+
+// Fields that several registers lay out alike can be one macro taking F, used in each row; so the
+// watchdog mode selects of the timing block's output lines:
+#define ARM_SIXTEEN_2_BIT_FIELDS(F)                                                                         \
+    F(_, 1, 0) F(_, 3, 2) F(_, 5, 4) F(_, 7, 6) F(_, 9, 8) F(_, 11, 10) F(_, 13, 12) F(_, 15, 14) F(_, 17, 16) \
+        F(_, 19, 18) F(_, 21, 20) F(_, 23, 22) F(_, 25, 24) F(_, 27, 26) F(_, 29, 28) F(_, 31, 30)
 
 // In a namespace of the map's own: the rows, their count and the register set over `Engine`.
 #define ARM_DECLARE_REGISTERS(LIST, Engine)                                                             \
@@ -273,7 +274,7 @@ protected:
                                                                                                         \
         template <class tType>                                                                          \
         tType at(uint32_t offset, unsigned n = 0) {                                                     \
-            return tType(*this, ::arm::rowAt(kRows, tType::kType, offset, n));                          \
+            return tType(*this, ::arm::rowAt(kRows, tType::kDeclaredType, offset, n));                          \
         }                                                                                               \
                                                                                                         \
     protected:                                                                                          \
@@ -301,6 +302,8 @@ class DeclaredMap : private RegisterStates<Set::kRegisterCount>, public Set {
                   "the map's description is made from its register set's rows");
 
 public:
+    static constexpr const MapDesc& kDescription = kDesc;
+
     template <class Accessor>
     explicit DeclaredMap(Accessor* accessor, Window window = kWholeWindow)
         : Set(kDesc, RegisterStates<Set::kRegisterCount>::states, &access_, window), access_(accessor) {}
