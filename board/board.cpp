@@ -131,14 +131,16 @@ uint64_t Board::read(int index, uint64_t offset, unsigned width) {
     if (!validWidth(width) || offset + width > target.size()) fail("read outside the BAR", index, offset, width);
     uint64_t base = 0;
     uint64_t value;
-    if (Region* region = target.regionAt(offset, base)) {
+    Region* region = target.regionAt(offset, base);
+    if (region != nullptr) {
         value = region->read(offset - base, width);
         if (width < 8) value &= (uint64_t{1} << (8 * width)) - 1;
         target.store(offset, width, value);
     } else {
         value = target.load(offset, width);
     }
-    log_.record({index, offset, width, value, Direction::Read});
+    if (region == nullptr || region->logged(offset - base, width, Direction::Read))
+        log_.record({index, offset, width, value, Direction::Read});
     return value;
 }
 
@@ -146,13 +148,22 @@ void Board::write(int index, uint64_t offset, unsigned width, uint64_t value) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     Bar& target = bar(index);
     if (!validWidth(width) || offset + width > target.size()) fail("write outside the BAR", index, offset, width);
-    log_.record({index, offset, width, value, Direction::Write});
     uint64_t base = 0;
-    if (Region* region = target.regionAt(offset, base))
+    Region* region = target.regionAt(offset, base);
+    if (region == nullptr || region->logged(offset - base, width, Direction::Write))
+        log_.record({index, offset, width, value, Direction::Write});
+    if (region != nullptr)
         region->write(offset - base, width, value);
     else
         target.store(offset, width, value);
 }
+
+void Board::setTimeSource(std::function<uint64_t()> nowUs) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    nowUs_ = std::move(nowUs);
+}
+
+uint64_t Board::nowUs() const { return nowUs_ ? nowUs_() : 0; }
 
 uint64_t Board::configLoad(uint32_t offset, unsigned width) const {
     if (!validWidth(width) || offset + width > kConfigSpaceSize) fail("configuration access out of range", kConfigSpace, offset, width);

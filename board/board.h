@@ -59,6 +59,9 @@ public:
     virtual ~Region() = default;
     virtual uint64_t read(uint64_t offset, unsigned width) = 0;
     virtual void write(uint64_t offset, unsigned width, uint64_t value) = 0;
+    // Whether the access goes into the board's access log; a region that keeps its own record of
+    // a stream of transfers leaves them out.
+    virtual bool logged(uint64_t offset, unsigned width, Direction direction) const { return true; }
 
 protected:
     uint64_t memory(uint64_t offset, unsigned width) const;
@@ -156,6 +159,11 @@ public:
 
     AccessLog& log() { return log_; }
 
+    // The time the board's delays run on, in microseconds: what the source answers (the stand-in
+    // installs its clock when it plugs the board), 0 without one.
+    void setTimeSource(std::function<uint64_t()> nowUs);
+    uint64_t nowUs() const;
+
     // Serialises every access; regions may call back into the board under it.
     std::recursive_mutex& lock() { return lock_; }
 
@@ -174,6 +182,7 @@ private:
     std::array<uint8_t, kConfigSpaceSize> config_{};
     AccessLog log_;
     std::recursive_mutex lock_;
+    std::function<uint64_t()> nowUs_;
 };
 
 }  // namespace board

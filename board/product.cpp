@@ -24,7 +24,13 @@ ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     SwitchedBusInterface& bus = installSwitchedBusInterface(board);
     const FlashImage image = options.flash.has_value() ? *options.flash : FlashImage::standard();
     SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
-    return ProductBlocks{window, timing, bus, spi};
+    FpgaConfigurationPort& fpgaPort = installFpgaConfigurationPort(board, bus, options.fpga);
+    NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort);
+    if (options.fpga.configuredAtStart.has_value()) {
+        bus.ioPort2().write(0, kLinkConfigured);
+        board.bar(0).store(bar0::kBusRouting, 4, kBusRoutedToNonIsolatedFpga);
+    }
+    return ProductBlocks{window, timing, bus, spi, fpgaPort, nonIsolatedFpga};
 }
 
 }  // namespace board

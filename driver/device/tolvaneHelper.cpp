@@ -28,7 +28,7 @@ const TolvaneHelper::tStep TolvaneHelper::kBringUpSteps[kBringUpStepCount] = {
     &TolvaneHelper::stepRegistries,
     &TolvaneHelper::stepCapabilities,
     &TolvaneHelper::stepPavoObjects,
-    &TolvaneHelper::stepNotBuilt,  // non-isolated image
+    &TolvaneHelper::stepNisoFirmware,
     &TolvaneHelper::stepNotBuilt,  // non-isolated objects
     &TolvaneHelper::stepNotBuilt,  // power controller
     &TolvaneHelper::stepNotBuilt,  // isolated image

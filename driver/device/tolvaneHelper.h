@@ -87,6 +87,8 @@ public:
     bool areStorageMapVersionsValid(nKZAPALS100::tStatus& status);
     // Level 3's objects; null before level 3 ran.
     PavoObjects* getPavoObjects() { return pavoObjects_; }
+    // Whether level 4 loaded a replacement image from the reset's record.
+    bool hasCustomNisoImage() const { return customNisoImage_; }
     // The objects these reach are built from later levels on; until then there is nothing to hand
     // out or wake.
     // The capability record's model name; none before level 2.
@@ -122,6 +124,7 @@ private:
     void stepRegistries(nKZAPALS100::tStatus& status);
     void stepCapabilities(nKZAPALS100::tStatus& status);
     void stepPavoObjects(nKZAPALS100::tStatus& status);
+    void stepNisoFirmware(nKZAPALS100::tStatus& status);
 
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
@@ -144,6 +147,7 @@ private:
     storagemap::StorageMapDispatcher* storageMaps_ = nullptr;
     const vantrel_caps::Caps* capabilities_ = nullptr;
     PavoObjects* pavoObjects_ = nullptr;
+    bool customNisoImage_ = false;
     // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
     bool disabledErrorsActive_ = false;
 };

@@ -21,6 +21,11 @@ public:
 // Blocks from nKZKAL100_malloc that are not yet freed, over all threads.
 int64_t liveAllocations();
 
+// The largest size asked of nKZKAL100_malloc since the last mark, over all threads, failed
+// requests included: what a caller's size made the system try to allocate.
+void markLargestAllocation();
+uint64_t largestAllocationSinceMark();
+
 // Fails a kernel call by name (the function name without its nKZKAL prefix, e.g.
 // "createMutex", "registerDeviceInterface") process-wide: the nth call from now and the
 // (count - 1) after it. With code 0 the call fails the way the function reports failure

@@ -16,6 +16,13 @@ thread_local bool tFailEveryFrom = false;
 thread_local uint64_t tIndex = 0;
 thread_local bool tTriggered = false;
 std::atomic<int64_t> gLive{0};
+std::atomic<uint64_t> gLargest{0};
+
+void noteRequest(size_t size) {
+    uint64_t largest = gLargest.load(std::memory_order_relaxed);
+    while (size > largest && !gLargest.compare_exchange_weak(largest, size, std::memory_order_relaxed)) {
+    }
+}
 
 bool failThisAllocation() {
     if (tFailAt == 0) return false;
@@ -47,6 +54,7 @@ std::map<std::string, KernelCallFault, std::less<>>& faults() {
 }  // namespace
 
 extern "C" void* nKZKAL100_malloc(size_t size) {
+    noteRequest(size);
     if (failThisAllocation()) return nullptr;
     void* block = std::malloc(size == 0 ? 1 : size);
     if (block != nullptr) gLive.fetch_add(1, std::memory_order_relaxed);
@@ -84,6 +92,9 @@ FailAllocations::~FailAllocations() {
 bool FailAllocations::triggered() const { return tTriggered; }
 
 int64_t liveAllocations() { return gLive.load(); }
+
+void markLargestAllocation() { gLargest.store(0); }
+uint64_t largestAllocationSinceMark() { return gLargest.load(); }
 
 FailKernelCall::FailKernelCall(std::string name, uint64_t nth, uint64_t count, int32_t code) : name_(std::move(name)) {
     std::lock_guard<std::mutex> guard(faultLock());

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "board/hostAllocator.h"
+#include "kal/sim/clock.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/pci.h"
 #include "kal/sim/registerMemory.h"
@@ -44,6 +45,8 @@ namespace kal::sim {
 
 PciFunction& plugBoard(board::Board& target) {
     auto physical = attachBoard(target);
+    // The board's delays run on the stand-in's clock.
+    target.setTimeSource([] { return clock().nowUs(); });
     Bus& b = bus();
     std::lock_guard<std::mutex> guard(b.lock);
     b.functions.emplace_back();

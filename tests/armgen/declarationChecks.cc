@@ -8,7 +8,8 @@
 #define KZ_CHECK_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) \
     R(Control, 0x00, 32, RW, 0, ALL, F(Mode, 3, 0) FLAG(_, 7)) \
     TYPE(tSelect, 8, WO, 0, ALL, F(Source, 6, 0) F(_, 7)) \
-    ARRAY(Select, tSelect, 0x10, 4, 2)
+    ARRAY(Select, tSelect, 0x10, 4, 2) \
+    R(Address, 0x20, 32, WO, 0, ALL, F((Target, uint16_t), 12, 0))
 #elif CASE == 1  // a field beyond the register's width
 #define KZ_CHECK_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) R(Control, 0x00, 16, RW, 0, ALL, F(_, 16))
 #elif CASE == 2  // overlapping fields
@@ -48,6 +49,7 @@ public:
 uint64_t use(tCheckMap& map, uint64_t runTime, nKZAPALS100::tStatus& status) {
     map.Control().setMode(runTime, status).writeBit7(1, status);
     map.Select(3).writeSource(0x7F, status);
+    map.Address().writeTarget(0x2345, status);  // a value type of its own: cut to the field
 #if CASE == 8  // a misspelt field
     map.Control().writeMod(1, status);
 #elif CASE == 9  // a constant wider than its field

@@ -324,9 +324,11 @@ TEST(Policies, OneBitFieldsAsFlagsExceptExplicitBits) {
     TYPE(tControl,    32, RW, 0, ALL, F(_, 0) F(_, 3, 1)) \
     TYPE(tStatusWord, 32, RO, 0, ALL, F(_, 0) F(_, 31, 16)) \
     TYPE(tData,       32, RW, 0, ALL, F(_, 31, 0)) \
+    TYPE(tCounter,    32, CMD_RO, 0, ALL, F(_, 31, 0)) \
     REG(Control,    tControl,    (0x00, 0x1234AB)) \
     REG(StatusWord, tStatusWord, (0x04, 0x00C0DE)) \
-    REG(Data,       tData,       (0x08, 0x000777))
+    REG(Data,       tData,       (0x08, 0x000777)) \
+    REG(Counter,    tCounter,    (0x0C, 0x000888))
 // clang-format on
 namespace nProduct {
 ARM_DECLARE_REGISTERS(KZ_PRODUCT_REGISTERS, ::arm::TableMap)
@@ -358,12 +360,19 @@ TEST(Policies, ProductIdentifiersAndWindows) {
     map.set(0x001234AB, 2, w);  // one-bit fields are flags
     map.set(0x201234AB, 9, w);  // a 3-bit number keeps the low bits
     EXPECT_EQ(map.state(0).shadow, 0x3u);
-    uint64_t v = 0;
+    // Outside the window a shadowed register answers from its old shadow, an unshadowed one with
+    // all ones; nothing is touched.
     map.set(0x80000777, 0x1234, w);
     const size_t accesses = hw.log.size();
-    map.read(0x80000777, v, w);  // outside the window: the old shadow, nothing touched
+    uint64_t v = 0;
+    map.read(0x80000777, v, w);
     EXPECT_EQ(w.code, kOutside);
     EXPECT_EQ(v, 0x1234u);
+    EXPECT_TRUE(map.state(2).dirty);
+    tStatus u;
+    map.read(0x80000888, v, u);
+    EXPECT_EQ(u.code, kOutside);
+    EXPECT_EQ(v, 0xFFFFFFFFu);
     EXPECT_EQ(hw.log.size(), accesses);
 }
 
@@ -465,7 +474,7 @@ TEST_F(Fixture, RegistersOutsideTheWindowAreNeverTouched) {
 TEST_F(Fixture, WalksIncludeSubMapsAfterTheirOwnRegisters) {
     armtest::FakeAccess subHw;
     SmallMap sub{kBridge, &subHw, arm::Window{0x1000, 0, 0xFFFFFFFF}};
-    map.adopt(&sub);
+    map.adopt(nullptr, &sub);  // a sub-map never allocated is skipped by every walk
     map.markDirtyRegMap();
     EXPECT_TRUE(sub.state(0).dirty);
     map.flushRegMap(false, st);

@@ -8,6 +8,7 @@
 #include "level3/registeredNames.h"
 #include "script.h"
 #include "tolvane/fixture.h"
+#include "tools/stowly/stowlyData.h"
 
 namespace ioctltest {
 namespace {
@@ -20,7 +21,7 @@ protected:
         char* text = nullptr;
         size_t size = 0;
         std::FILE* out = open_memstream(&text, &size);
-        const bool ok = kzvornsim::runScript(kernel_, in, out);
+        const bool ok = kzvornsim::runScript(kernel_, in, out, &blocks_);
         std::fclose(in);
         std::fclose(out);
         std::string printed(text, size);
@@ -66,7 +67,7 @@ TEST_F(SimScript, RequestsAndTheirResults) {
 // The named-access requests on the board brought up for real to level 3.
 TEST_F(SimScript, NamedAccess) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 3);
+    ASSERT_EQ(tracker().reached, 4);
     bool good = false;
     std::string registerMaps, storageMaps;
     for (const std::string& name : level3names::kRegisterMapNames) registerMaps += "  " + name + "\n";
@@ -118,6 +119,98 @@ TEST_F(SimScript, NamedAccess) {
                   "storagemap.checksum Posc_Ver1.0.0d0: valid: 0, status: -240044\n");
     EXPECT_TRUE(good);
     EXPECT_EQ(board_.log().writesTo(0x2000 + 3 * 0x200 + 0x58), std::vector<uint64_t>{1}) << "DMA channel 3";
+}
+
+// The register operations on a bridge map's register (0x450 of the bridge core): the shadow alone,
+// then the hardware when flushed, forced or dirty.
+TEST_F(SimScript, RegisterOperationsReachTheHardwareOnlyWhenTheyMust) {
+    ASSERT_EQ(add(), 0);
+    const uint64_t scratch = 0x450;
+    board_.log().clear();
+    bool good = false;
+    EXPECT_EQ(run("arm.set Quolin_Ver23.3.0f121 0x80000450 0x1234\n"
+                  "arm.get Quolin_Ver23.3.0f121 0x80000450\n",
+                  &good),
+              "arm.set Quolin_Ver23.3.0f121 0x80000450 0x1234: status: 0\n"
+              "arm.get Quolin_Ver23.3.0f121 0x80000450: value: 0x1234, status: 0\n");
+    EXPECT_TRUE(good);
+    EXPECT_TRUE(board_.log().entries().empty());
+    EXPECT_EQ(run("arm.flush Quolin_Ver23.3.0f121 0x80000450 force\n"
+                  "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234\n"
+                  "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234 force\n"
+                  "arm.set Quolin_Ver23.3.0f121 0x80000450 0x55\n"
+                  "arm.flushmap Quolin_Ver23.3.0f121\n"
+                  "arm.flushmap QuolinDMAChannel3_Ver23.3.0f121 force\n"
+                  "arm.refresh Quolin_Ver23.3.0f121 0x80000450\n"
+                  "arm.refresh Quolin_Ver23.3.0f121 0x80000999\n",
+                  &good),
+              "arm.flush Quolin_Ver23.3.0f121 0x80000450 force: status: 0\n"
+              "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234: status: 0\n"
+              "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234 force: status: 0\n"
+              "arm.set Quolin_Ver23.3.0f121 0x80000450 0x55: status: 0\n"
+              "arm.flushmap Quolin_Ver23.3.0f121: status: 0\n"
+              "arm.flushmap QuolinDMAChannel3_Ver23.3.0f121 force: status: 0\n"
+              "arm.refresh Quolin_Ver23.3.0f121 0x80000450: status: 0\n"
+              "arm.refresh Quolin_Ver23.3.0f121 0x80000999: status: -52005\n");
+    EXPECT_TRUE(good);
+    EXPECT_EQ(board_.log().writesTo(scratch), (std::vector<uint64_t>{0x1234, 0x1234, 0x55}));
+    EXPECT_EQ(board_.log().readsOf(scratch), (std::vector<uint64_t>{0x55}));
+    EXPECT_EQ(board_.log().entries().size(), 4u);
+    EXPECT_EQ(run("arm.flush Quolin_Ver23.3.0f121 0x80000450 forced\n", &good),
+              "error: the last word is not \"force\": arm.flush Quolin_Ver23.3.0f121 0x80000450 forced\n");
+    EXPECT_FALSE(good);
+}
+
+// A reset with a replacement for the non-isolated FPGA's image, read from a file; an image the board
+// refuses leaves the device at level 3.
+TEST_F(SimScript, ResetWithAReplacementImage) {
+    ASSERT_EQ(add(), 0);
+    plan_.fake(kzvorn_driver::kStepNisoFirmware, kzvorn_driver::BringUpPlan::kReal);
+    struct Case {
+        const char* name;
+        uint16_t target;
+        bool badCrc;
+        std::string printed;
+    };
+    const Case cases[] = {
+        {"valid", 0, false,
+         "reset 4: status: -52010\n"
+         "level: 4, status: 0\n"
+         "board.fpga:\n"
+         "  non-isolated FPGA: configured, signature 0x0D15EA5E\n"
+         "  isolated FPGA: configured, signature 0x7A1C0517\n"
+         "  last load: port 2, size 2192012, 64-bit stores 274001, byte writes 4, status reads 9135, "
+         "received 2192012, CRC-32 0x"},
+        {"bad CRC", 0, true,
+         "reset 4: status: 0xBFFA807F\n"
+         "level: 3, status: 0\n"
+         "board.fpga:\n"
+         "  non-isolated FPGA: not configured\n"},
+        {"for the isolated FPGA", 1, false,
+         "reset 4: status: 0xBFFA807F\n"
+         "level: 3, status: 0\n"
+         "board.fpga:\n"
+         "  non-isolated FPGA: not configured\n"},
+    };
+    const std::string file = ::testing::TempDir() + "kzvorn-sim-niso.bin";
+    for (const Case& c : cases) {
+        std::vector<uint8_t> image = stowly::buildFpgaImage(c.target, 0x0D15EA5E, stowly::kNisoFpgaImageSize);
+        if (c.badCrc) image[1000] ^= 1;
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), out), image.size());
+        std::fclose(out);
+        bool good = false;
+        const std::string printed = run("reset 4 niso=" + file + "\nlevel\nboard.fpga\n", &good);
+        EXPECT_EQ(printed.substr(0, c.printed.size()), c.printed) << c.name;
+        EXPECT_TRUE(good) << c.name;
+    }
+    std::remove(file.c_str());
+    bool good = true;
+    EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 iso=x\n", &good),
+              "error: cannot read the replacement file: reset 4 niso=/nonexistent/image\n"
+              "error: not a replacement: give niso=FILE: reset 4 iso=x\n");
+    EXPECT_FALSE(good);
 }
 
 TEST_F(SimScript, LinesItCannotSend) {

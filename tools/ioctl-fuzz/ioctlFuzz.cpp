@@ -1,6 +1,7 @@
 // Feeds arbitrary requests to the ioctl path of the product device, started on the simulated
-// board with the levels above 3 faked (so the register maps, the flash window and the storage maps
-// are the real ones): any code, any record sizes, records whose addresses point
+// board with every level the driver builds real but the FPGA image downloads, which the board's
+// FPGAs, configured from the start, do not need: any code, any record sizes, records whose
+// addresses point
 // into the caller's memory or anywhere else, input and output areas inside or outside the
 // caller's memory. A request must never crash or leak.
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "kal/sim/user.h"
 #include "kzapal/protons/callbacks.h"
 #include "kzapalcodegen/ioctlTable.h"
+#include "tools/stowly/stowlyData.h"
 
 namespace {
 
@@ -42,13 +44,21 @@ private:
     size_t size_;
 };
 
+board::ProductOptions configuredFpgas() {
+    board::ProductOptions options;
+    options.fpga.configuredAtStart = stowly::builtInFpgaSignatures();
+    return options;
+}
+
 struct Environment {
     board::Board board{board::productIdentity()};
-    board::ProductBlocks blocks{board::installProduct(board)};
+    board::ProductBlocks blocks{board::installProduct(board, configuredFpgas())};
     const board::FlashImage image = board::FlashImage::standard();
     kal::sim::Kernel kernel;
     kal::sim::PciFunction* function = nullptr;
     kzvorn_driver::BringUpPlan plan;
+    // The level the bring-up reaches on the intact board: as far as the driver goes.
+    int32_t highest = 0;
 
     Environment() {
         // Millions of requests: the board keeps no record of them.
@@ -56,10 +66,11 @@ struct Environment {
         blocks.flash().setLogging(false);
         if (kernel.load() < 0) std::abort();
         function = &kernel.plug(board);
-        plan.fakeLevels(4, kzvorn_shared::SetupLevel::kHighest, kzvorn_driver::BringUpPlan::kSucceed);
+        plan.fakeDownloads();
         kzvorn_driver::TolvaneDevice::setBringUpPlan(&plan);
         if (kernel.addDevice(*function) != 0) std::abort();
         kzvorn_driver::TolvaneDevice::setBringUpPlan(nullptr);
+        highest = device().getSetupTracker().reached;
     }
 
     kzvorn_driver::TolvaneDevice& device() {
@@ -67,9 +78,10 @@ struct Environment {
             static_cast<kzvorn_driver::nKZAPAL000::tDevice*>(kernel.device(*function)));
     }
 
-    // Every input starts on a device at the highest level, so that one input's reset neither
-    // hides a leak nor changes what the next input reaches. Requests may have written the flash or
-    // the bridge's registers so that level 3 no longer comes up: then the board is mended first.
+    // Every input starts on a device at the highest level it reaches, so that one input's reset
+    // neither hides a leak nor changes what the next input reaches. Requests may have written the
+    // flash or the bridge's registers so that level 3 no longer comes up: then the board is mended
+    // first.
     void restoreHighestLevel() {
         if (resetToHighestLevel()) return;
         blocks.flash().load(0, image.bytes());
@@ -84,7 +96,7 @@ struct Environment {
         kzvorn_driver::tStatusRecord output{};
         kal::sim::Session session = kernel.open("smu_kzvorn");
         const auto reply = session.ioctl(0x00208600, &input, sizeof input, &output, sizeof output);
-        return reply.result == 0 && output.status == 0;
+        return reply.result == 0 && device().getSetupTracker().reached == highest;
     }
 };
 Environment* gEnvironment = nullptr;

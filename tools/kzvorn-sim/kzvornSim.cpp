@@ -3,10 +3,11 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [SCRIPT | -]
+//   kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [SCRIPT | -]
 //
-// --debug echoes the driver's debug print. The script comes from the file, or from standard input
-// with "-" or when standard input is not a terminal.
+// --debug echoes the driver's debug print; --fault sets one of the board's fault knobs
+// (boardFaults.h). The script comes from the file, or from standard input with "-" or when
+// standard input is not a terminal.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include "board/product.h"
+#include "boardFaults.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/debug.h"
 #include "kal/sim/harness.h"
@@ -53,7 +55,7 @@ void printNames(const char* what, const Registry* registry) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: kzvorn-sim [--debug] [SCRIPT | -]\n");
+    std::fprintf(stderr, "usage: kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [SCRIPT | -]\n");
     return 2;
 }
 
@@ -61,9 +63,18 @@ int usage() {
 
 int main(int argc, char** argv) {
     const char* scriptName = nullptr;
+    kzvornsim::BoardFaults faults;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
+        } else if (std::strcmp(argv[i], "--fault") == 0) {
+            std::string why;
+            if (i + 1 == argc) return usage();
+            if (!faults.add(argv[++i], why)) {
+                std::fprintf(stderr, "kzvorn-sim: --fault %s: %s; the faults are:\n", argv[i], why.c_str());
+                kzvornsim::BoardFaults::list(stderr);
+                return 2;
+            }
         } else if (scriptName == nullptr) {
             scriptName = argv[i];
         } else {
@@ -82,7 +93,10 @@ int main(int argc, char** argv) {
     }
 
     board::Board board(board::productIdentity());
-    board::installProduct(board);
+    board::ProductOptions options;
+    faults.apply(options);
+    board::ProductBlocks blocks = board::installProduct(board, options);
+    faults.apply(blocks);
     int result = 0;
     {
         kal::sim::Kernel kernel;
@@ -108,9 +122,9 @@ int main(int argc, char** argv) {
                 printNames("storage maps", helper->getStorageMapDispatcher());
             }
             const kzvorn_driver::SetupTracker& tracker = device->getSetupTracker();
-            std::printf("reached level: %d (target %d), status: %lld\n", tracker.reached, tracker.target,
-                        static_cast<long long>(tracker.status.code));
-            if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout)) result = 1;
+            std::printf("reached level: %d (target %d), status: %s\n", tracker.reached, tracker.target,
+                        kzvornsim::statusText(tracker.status.code).c_str());
+            if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout, &blocks)) result = 1;
         }
     }  // removes the device and unloads the driver
     if (script != nullptr && script != stdin) std::fclose(script);

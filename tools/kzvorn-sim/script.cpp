@@ -5,22 +5,40 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "boardCommands.h"
 #include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
+#include "kzvorn_driver_codegen/customResetParameters.h"
 
 namespace kzvornsim {
+
+std::string statusText(int64_t status) {
+    char text[32];
+    if (status < -1000000)
+        std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(status));
+    else
+        std::snprintf(text, sizeof text, "%lld", static_cast<long long>(status));
+    return text;
+}
 
 namespace {
 
 constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr uint32_t kReset = 0x00208600;
 constexpr uint32_t kCleanup = 0x00208603;
+constexpr uint32_t kArmFlushRegMap = 0x00208108;
 constexpr uint32_t kArmWriteEx = 0x0020810B;
 constexpr uint32_t kArmReadEx = 0x0020810C;
+constexpr uint32_t kArmSetEx = 0x0020810D;
+constexpr uint32_t kArmGetEx = 0x0020810E;
+constexpr uint32_t kArmFlushRegisterEx = 0x0020810F;
+constexpr uint32_t kArmRefreshRegisterEx = 0x00208110;
 constexpr uint32_t kArmGetRegisterFormat = 0x00208111;
 constexpr uint32_t kStorageMapGetRaw = 0x002081A0;
 constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
@@ -41,16 +59,6 @@ constexpr Registry kRegistries[] = {
 };
 // Larger than any record; a larger area is refused before it is allocated.
 constexpr uint64_t kMaxAreaSize = 65536;
-
-// Device codes (0xBFFAxxxx) read best in hexadecimal, platform codes in decimal.
-std::string statusText(int32_t status) {
-    char text[32];
-    if (status < -1000000)
-        std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(status));
-    else
-        std::snprintf(text, sizeof text, "%d", status);
-    return text;
-}
 
 bool parseNumber(const std::string& word, uint64_t limit, uint64_t& value) {
     if (word.empty() || word[0] == '-') return false;
@@ -103,9 +111,23 @@ private:
     kal::sim::UserMemory memory_;
 };
 
+// The replacement images a reset's record can name, by the word that names them on the line.
+using CustomRecord = kzvorn_driver_codegen::CustomResetParameters;
+struct ImageField {
+    const char* name;
+    uint64_t CustomRecord::*address;
+    uint64_t CustomRecord::*size;
+};
+constexpr ImageField kImageFields[] = {
+    {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
+};
+
 class Runner {
 public:
-    Runner(kal::sim::Kernel& kernel, std::FILE* out) : kernel_(kernel), out_(out) { reopen(); }
+    Runner(kal::sim::Kernel& kernel, std::FILE* out, board::ProductBlocks* board)
+        : kernel_(kernel), out_(out), board_(board) {
+        reopen();
+    }
 
     bool run(const std::string& line) {
         std::istringstream words(line.substr(0, line.find('#')));
@@ -115,18 +137,25 @@ public:
         for (std::string word; words >> word;) arguments.push_back(word);
         if (!session_) return fail(line, "no session on smu_kzvorn");
         if (command == "level" && arguments.empty()) return level();
-        if (command == "reset" && arguments.size() == 1) return reset(arguments[0], line);
+        if (command == "reset" && !arguments.empty()) return reset(arguments, line);
         if (command == "cleanup" && arguments.empty()) return cleanup();
         if (command == "ioctl" && arguments.size() == 3) return ioctl(arguments, line);
         for (const Registry& registry : kRegistries)
             if (command == registry.command && arguments.empty()) return names(registry);
         const std::string echo = line.substr(0, line.find('#'));
-        if (command == "arm.read" && arguments.size() == 2) return armRead(arguments, echo);
-        if (command == "arm.write" && arguments.size() == 3) return armWrite(arguments, echo);
+        if (command == "arm.read" && arguments.size() == 2) return armValue(kArmReadEx, arguments, echo);
+        if (command == "arm.get" && arguments.size() == 2) return armValue(kArmGetEx, arguments, echo);
+        if (command == "arm.write" && (arguments.size() == 3 || arguments.size() == 4)) return armWrite(arguments, echo);
+        if (command == "arm.set" && arguments.size() == 3) return armSet(arguments, echo);
+        if (command == "arm.flush" && (arguments.size() == 2 || arguments.size() == 3)) return armFlush(arguments, echo);
+        if (command == "arm.refresh" && arguments.size() == 2) return armRefresh(arguments, echo);
+        if (command == "arm.flushmap" && (arguments.size() == 1 || arguments.size() == 2))
+            return armFlushMap(arguments, echo);
         if (command == "arm.format" && arguments.size() == 2) return armFormat(arguments, echo);
         if (command == "window.get" && arguments.size() == 3) return windowGet(arguments, echo);
         if (command == "storagemap.raw" && arguments.size() == 5) return storageMapRaw(arguments, echo);
         if (command == "storagemap.checksum" && arguments.size() == 1) return storageMapChecksum(arguments, echo);
+        if (board_ != nullptr && runBoardCommand(command, arguments, *board_, out_)) return true;
         return fail(line, "unknown request");
     }
 
@@ -146,16 +175,47 @@ private:
         return true;
     }
 
-    bool reset(const std::string& word, const std::string& line) {
+    bool reset(const std::vector<std::string>& arguments, const std::string& line) {
         uint64_t target = 0;
-        if (!parseNumber(word, 0xFFFFFFFF, target)) return fail(line, "the level is not a 32-bit number");
+        if (!parseNumber(arguments[0], 0xFFFFFFFF, target)) return fail(line, "the level is not a 32-bit number");
+        // The record and the images it names stay in user memory until the reset returns.
+        std::vector<std::unique_ptr<CallerBytes>> images;
+        CustomRecord record{};
+        for (size_t i = 1; i < arguments.size(); ++i) {
+            const ImageField* field = imageField(arguments[i]);
+            if (field == nullptr) return fail(line, "not a replacement: give niso=FILE");
+            std::string bytes;
+            if (!readFile(arguments[i].substr(std::strlen(field->name) + 1), bytes))
+                return fail(line, "cannot read the replacement file");
+            images.push_back(std::make_unique<CallerBytes>(bytes));
+            record.*(field->address) = images.back()->address();
+            record.*(field->size) = images.back()->size();
+        }
+        CallerBytes recordBytes(std::string(reinterpret_cast<const char*>(&record), sizeof record));
         kzvorn_driver::tResetRecord input{};
         input.targetLevel = static_cast<uint32_t>(target);
+        if (!images.empty()) input.customResetParameters = recordBytes.address();
         kzvorn_driver::tStatusRecord output{};
         if (!request(kReset, input, output)) return false;
         std::fprintf(out_, "reset %u: status: %s\n", input.targetLevel, statusText(output.status).c_str());
         reopen();
         return true;
+    }
+
+    static const ImageField* imageField(const std::string& word) {
+        for (const ImageField& field : kImageFields) {
+            const size_t length = std::strlen(field.name);
+            if (word.size() > length + 1 && word.compare(0, length, field.name) == 0 && word[length] == '=') return &field;
+        }
+        return nullptr;
+    }
+
+    static bool readFile(const std::string& name, std::string& bytes) {
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream contents;
+        contents << in.rdbuf();
+        bytes = contents.str();
+        return static_cast<bool>(in);
     }
 
     bool cleanup() {
@@ -207,29 +267,76 @@ private:
         return true;
     }
 
-    // The Ex forms with extension 0, so that 64-bit registers read and write whole.
-    bool armRead(const std::vector<std::string>& arguments, const std::string& echo) {
+    // The Ex forms with extension 0, so that 64-bit registers read and write whole. `read` reads the
+    // hardware, `get` answers from the map's shadow.
+    bool armValue(uint32_t code, const std::vector<std::string>& arguments, const std::string& echo) {
         CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldExRecord input{};
         if (!field(arguments[1], input.field, echo)) return false;
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tValue64Record output{};
-        if (!request(kArmReadEx, input, output)) return false;
+        if (!request(code, input, output)) return false;
         std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(echo).c_str(),
                      static_cast<unsigned long long>(output.value), statusText(output.status).c_str());
         return true;
     }
 
+    // `write` merges the value into the shadow and writes the register when it changed, is dirty or
+    // is forced; `set` only merges it.
     bool armWrite(const std::vector<std::string>& arguments, const std::string& echo) {
         CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldWriteExRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
-        if (!parseNumber(arguments[2], UINT64_MAX, input.value)) return fail(echo, "the value is not a 64-bit number");
+        if (!field(arguments[1], input.field, echo) || !value(arguments[2], input.value, echo) ||
+            !force(arguments, 3, input.force, echo))
+            return false;
         input.name = name.address();
         input.nameLength = name.size();
+        return sendForStatus(kArmWriteEx, input, echo);
+    }
+
+    bool armSet(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tFieldSetExRecord input{};
+        if (!field(arguments[1], input.field, echo) || !value(arguments[2], input.value, echo)) return false;
+        input.name = name.address();
+        input.nameLength = name.size();
+        return sendForStatus(kArmSetEx, input, echo);
+    }
+
+    // The register that the identifier names: written when dirty or forced, or read into its shadow.
+    bool armFlush(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tFieldFlushExRecord input{};
+        if (!field(arguments[1], input.field, echo) || !force(arguments, 2, input.force, echo)) return false;
+        input.name = name.address();
+        input.nameLength = name.size();
+        return sendForStatus(kArmFlushRegisterEx, input, echo);
+    }
+
+    bool armRefresh(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tFieldExRecord input{};
+        if (!field(arguments[1], input.field, echo)) return false;
+        input.name = name.address();
+        input.nameLength = name.size();
+        return sendForStatus(kArmRefreshRegisterEx, input, echo);
+    }
+
+    // Every writable register of the map (and of its sub-maps) that is dirty, or all when forced.
+    bool armFlushMap(const std::vector<std::string>& arguments, const std::string& echo) {
+        CallerBytes name(arguments[0]);
+        kzvorn_driver::tNameForceRecord input{};
+        if (!force(arguments, 1, input.force, echo)) return false;
+        input.name = name.address();
+        input.nameLength = name.size();
+        return sendForStatus(kArmFlushRegMap, input, echo);
+    }
+
+    template <class tInput>
+    bool sendForStatus(uint32_t code, const tInput& input, const std::string& echo) {
         kzvorn_driver::tStatusRecord output{};
-        if (!request(kArmWriteEx, input, output)) return false;
+        if (!request(code, input, output)) return false;
         std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
         return true;
     }
@@ -307,6 +414,20 @@ private:
         return true;
     }
 
+    bool value(const std::string& word, uint64_t& value, const std::string& echo) {
+        if (!parseNumber(word, UINT64_MAX, value)) return fail(echo, "the value is not a 64-bit number");
+        return true;
+    }
+
+    // An optional last word "force" at `index`.
+    bool force(const std::vector<std::string>& arguments, size_t index, uint8_t& flag, const std::string& echo) {
+        flag = 0;
+        if (arguments.size() <= index) return true;
+        if (arguments[index] != "force") return fail(echo, "the last word is not \"force\"");
+        flag = 1;
+        return true;
+    }
+
     bool field(const std::string& word, uint32_t& id, const std::string& echo) {
         uint64_t value = 0;
         if (!parseNumber(word, 0xFFFFFFFF, value)) return fail(echo, "the field identifier is not a 32-bit number");
@@ -334,13 +455,14 @@ private:
 
     kal::sim::Kernel& kernel_;
     std::FILE* out_;
+    board::ProductBlocks* board_;
     kal::sim::Session session_;
 };
 
 }  // namespace
 
-bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out) {
-    Runner runner(kernel, out);
+bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out, board::ProductBlocks* board) {
+    Runner runner(kernel, out, board);
     bool good = true;
     std::string line;
     for (int c; (c = std::fgetc(script)) != EOF;) {

@@ -34,7 +34,8 @@ void TableMap::layout() {
 
 void TableMap::reinitializeAll() {
     layout();
-    for (unsigned i = 0; i < subMapCount_; ++i) subMaps_[i]->reinitializeAll();
+    for (unsigned i = 0; i < subMapCount_; ++i)
+        if (subMaps_[i] != nullptr) subMaps_[i]->reinitializeAll();
 }
 
 void WindowedTableMap::reinitialize() { reinitializeAll(); }
@@ -323,6 +324,7 @@ void TableMap::flushRegMap(bool force, tStatus& status) {
         nKZAPALS100::merge(status, local);
     }
     for (unsigned i = 0; i < subMapCount_; ++i) {
+        if (subMaps_[i] == nullptr) continue;
         tStatus local;
         subMaps_[i]->flushRegMap(force, local);
         nKZAPALS100::merge(status, local);
@@ -339,6 +341,7 @@ void TableMap::refreshRegMap(tStatus& status) {
         nKZAPALS100::merge(status, local);
     }
     for (unsigned i = 0; i < subMapCount_; ++i) {
+        if (subMaps_[i] == nullptr) continue;
         tStatus local;
         subMaps_[i]->refreshRegMap(local);
         nKZAPALS100::merge(status, local);
@@ -348,7 +351,8 @@ void TableMap::refreshRegMap(tStatus& status) {
 void TableMap::markDirtyRegMap() {
     for (unsigned i = 0; i < desc_.count; ++i)
         if (isShadowed(desc_.registers[i].kind)) states_[i].dirty = true;
-    for (unsigned i = 0; i < subMapCount_; ++i) subMaps_[i]->markDirtyRegMap();
+    for (unsigned i = 0; i < subMapCount_; ++i)
+        if (subMaps_[i] != nullptr) subMaps_[i]->markDirtyRegMap();
 }
 
 // ---------------------------------------------------------------------------------------------

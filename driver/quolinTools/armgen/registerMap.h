@@ -469,6 +469,8 @@ protected:
     ~TableMap() override = default;
 
     // Sub-maps that the walks, markDirtyRegMap and reinitialize include after this map's registers.
+    // A null entry (a sub-map that was never allocated) is skipped, so a map whose construction
+    // failed can still be walked.
     void attachSubMaps(TableMap* const* subMaps, unsigned count);
     // Addresses and window flags from the window; initial shadows; everything clean.
     void layout();

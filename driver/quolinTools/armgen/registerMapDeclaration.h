@@ -31,9 +31,10 @@
 //   F(Name, bit)  F(Name, high, low)   a number (one bit: as the map's policy says)
 //   FLAG(Name, bit)                    a bit that any non-zero value sets
 // `(Name, tValue)` in place of the name gives the field's accessors a value type of their own (an
-// enumeration, whose values are bit patterns: a one-bit field of such a type takes bit 0 of the
-// value under every policy). Other writers take bool for a FLAG and the narrowest unsigned type
-// that holds the field for a number.
+// enumeration, or a number wider than the field that the writers cut to the field's width). An
+// enumeration's values are bit patterns: a one-bit field with a value type of its own takes bit 0
+// of the value under every policy. Other writers take bool for a FLAG and the narrowest unsigned
+// type that holds the field for a number.
 //
 // `ARM_DECLARE_REGISTERS(LIST, Engine)` in a namespace of the map's own declares there:
 //   kRowCount, kRows       the engine's rows, for `arm::mapDesc`
@@ -51,7 +52,8 @@
 //   writeName(value, status, force)    merged into the shadow and written as `write` does
 //   setName(value, status)             merged into the shadow only
 // The writers return the register, so calls chain. A constant value wider than its field stops an
-// optimised build; a value known at run time is cut to the field's width.
+// optimised build, unless the field has a value type of its own; any other value is cut to the
+// field's width.
 //
 // Checked at compile time: registers of 8, 16, 32 or 64 bits, fields inside their register,
 // ascending and apart, initial shadows inside the register, keys of 24 bits, no identifier twice in
@@ -112,6 +114,12 @@
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_RESULT_TYPED, ARM_FIELD_RESULT_NUMBER)(slot, width)
 #define ARM_FIELD_RESULT_TYPED(slot, width) ARM_PP_REST slot
 #define ARM_FIELD_RESULT_NUMBER(slot, width) ::arm::FieldResult<width>
+// The width a constant value is checked against: the field's, or none (64) for a field whose value
+// type states what its writers take.
+#define ARM_FIELD_CHECKED_WIDTH(slot, width) \
+    ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_CHECKED_WIDTH_TYPED, ARM_FIELD_CHECKED_WIDTH_NUMBER)(width)
+#define ARM_FIELD_CHECKED_WIDTH_TYPED(width) 64
+#define ARM_FIELD_CHECKED_WIDTH_NUMBER(width) width
 
 // F(Name, bit) or F(Name, high, low), by the number of arguments.
 #define ARM_F_BY_ARITY(prefix, ...) ARM_PP_CAT(prefix, ARM_PP_ARITY(__VA_ARGS__))(__VA_ARGS__)
@@ -234,17 +242,18 @@ protected:
                         ::arm::Merge::kLowBits)
 #define ARM_SET_FLAG(slot, bit) \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ::arm::Merge::kFlag)
-#define ARM_FIELD_ACCESSORS(name, slot, low, width, merge) \
-    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot, width, merge), ARM_FIELD_RESULT(slot, width), low, width, merge)
-#define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge)                                       \
+#define ARM_FIELD_ACCESSORS(name, slot, low, width, merge)                                                   \
+    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot, width, merge), ARM_FIELD_RESULT(slot, width), low, width, \
+                         merge, ARM_FIELD_CHECKED_WIDTH(slot, width))
+#define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge, checked)                              \
     static constexpr ::arm::FieldDesc k##name{low, width, merge};                                            \
     tResult read##name(::nKZAPALS100::tStatus& status) { return readAt<tResult>(k##name, status); }          \
     tResult get##name(const ::nKZAPALS100::tStatus&) const { return getAt<tResult>(k##name); }               \
     ARM_ALWAYS_INLINE tSelfType& write##name(tValue value, ::nKZAPALS100::tStatus& status, bool force = false) { \
-        return writeAt<width>(k##name, uint64_t(value), status, force);                                      \
+        return writeAt<checked>(k##name, uint64_t(value), status, force);                                    \
     }                                                                                                        \
     ARM_ALWAYS_INLINE tSelfType& set##name(tValue value, ::nKZAPALS100::tStatus& status) {                   \
-        return setAt<width>(k##name, uint64_t(value), status);                                               \
+        return setAt<checked>(k##name, uint64_t(value), status);                                             \
     }
 
 // Fields that several registers lay out alike can be one macro taking F, used in each row; so the
