@@ -39,5 +39,6 @@ public:
     tIna231PowerMonitorRegMap(const arm::MemorySpaceAccess::Accessor* accessor, arm::Window window);
     ~tIna231PowerMonitorRegMap() override;
 };
+static_assert(arm::extent(kIna231PowerMonitorMap) == tIna231PowerMonitorRegMap::kSize, "the window's registers");
 
 }  // namespace kzvorn_regmaps

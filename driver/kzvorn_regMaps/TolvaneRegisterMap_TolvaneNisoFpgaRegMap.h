@@ -190,5 +190,7 @@ private:
     // The walks' order: measure units 0 to 3, the backplane window, the sinking-board window.
     arm::TableMap* subMaps_[kMeasureUnitCount + 2] = {};
 };
+// The block the accessor maps: up to the last register, 0x838.
+static_assert(arm::extent(kTolvaneNisoFpgaMap) == 0x83C, "the non-isolated FPGA's block");
 
 }  // namespace kzvorn_regmaps

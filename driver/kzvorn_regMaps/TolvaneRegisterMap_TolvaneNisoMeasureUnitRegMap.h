@@ -42,5 +42,6 @@ public:
     tTolvaneNisoMeasureUnitRegMap(const arm::MemorySpaceAccess::Accessor* accessor, arm::Window window);
     ~tTolvaneNisoMeasureUnitRegMap() override;
 };
+static_assert(arm::extent(kTolvaneNisoMeasureUnitMap) <= tTolvaneNisoMeasureUnitRegMap::kSize, "the unit's registers");
 
 }  // namespace kzvorn_regmaps

@@ -1,11 +1,10 @@
 // The product's non-isolated register maps: their construction and destruction, so every map is
 // built with the kernel flags and its hardware calls appear in the driver object.
-#include <new>
-
 #include "kzvorn_regMaps/Ina231RegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_Ina231PowerMonitorRegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoFpgaRegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoMeasureUnitRegMap.h"
+#include "kzapal/protons/memory.h"
 
 namespace kzvorn_regmaps {
 
@@ -34,7 +33,8 @@ tTolvaneNisoFpgaRegMap::tTolvaneNisoFpgaRegMap(tAccessor* accessor, tStatus& sta
     if (status.isFatal()) return;
     for (unsigned i = 0; i < kMeasureUnitCount; ++i) {
         const uint32_t offset = kMeasureUnits + i * kMeasureUnitStride;
-        measureUnits_[i] = new (std::nothrow)
+        tStatus allocation;  // the map reports the failure as its own
+        measureUnits_[i] = new (allocation)
             tTolvaneNisoMeasureUnitRegMap(accessor, subMapWindow(window(), offset, tTolvaneNisoMeasureUnitRegMap::kSize));
         if (measureUnits_[i] == nullptr) {
             nKZAPALS100::setCode(status, nKZAPALS100::kStatusMemoryFull, KZ_COMPONENT, kTolvaneNisoFpgaMap.source,

@@ -324,11 +324,10 @@ TEST(Policies, OneBitFieldsAsFlagsExceptExplicitBits) {
     TYPE(tControl,    32, RW, 0, ALL, F(_, 0) F(_, 3, 1)) \
     TYPE(tStatusWord, 32, RO, 0, ALL, F(_, 0) F(_, 31, 16)) \
     TYPE(tData,       32, RW, 0, ALL, F(_, 31, 0)) \
-    TYPE(tCounter,    32, CMD_RO, 0, ALL, F(_, 31, 0)) \
     REG(Control,    tControl,    (0x00, 0x1234AB)) \
     REG(StatusWord, tStatusWord, (0x04, 0x00C0DE)) \
     REG(Data,       tData,       (0x08, 0x000777)) \
-    REG(Counter,    tCounter,    (0x0C, 0x000888))
+    R(Command,      (0x0C, 0x000888), 32, CMD_RO, 0, ALL, F(_, 31, 0))
 // clang-format on
 namespace nProduct {
 ARM_DECLARE_REGISTERS(KZ_PRODUCT_REGISTERS, ::arm::TableMap)

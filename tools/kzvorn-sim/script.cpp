@@ -285,56 +285,42 @@ private:
     // `write` merges the value into the shadow and writes the register when it changed, is dirty or
     // is forced; `set` only merges it.
     bool armWrite(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldWriteExRecord input{};
-        if (!field(arguments[1], input.field, echo) || !value(arguments[2], input.value, echo) ||
-            !force(arguments, 3, input.force, echo))
-            return false;
-        input.name = name.address();
-        input.nameLength = name.size();
-        return sendForStatus(kArmWriteEx, input, echo);
+        return field(arguments[1], input.field, echo) && value(arguments[2], input.value, echo) &&
+               force(arguments, 3, input.force, echo) && sendForStatus(kArmWriteEx, input, arguments[0], echo);
     }
 
     bool armSet(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldSetExRecord input{};
-        if (!field(arguments[1], input.field, echo) || !value(arguments[2], input.value, echo)) return false;
-        input.name = name.address();
-        input.nameLength = name.size();
-        return sendForStatus(kArmSetEx, input, echo);
+        return field(arguments[1], input.field, echo) && value(arguments[2], input.value, echo) &&
+               sendForStatus(kArmSetEx, input, arguments[0], echo);
     }
 
-    // The register that the identifier names: written when dirty or forced, or read into its shadow.
+    // `flush` writes the register the identifier names when it is dirty or forced; `refresh` reads it
+    // into its shadow.
     bool armFlush(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldFlushExRecord input{};
-        if (!field(arguments[1], input.field, echo) || !force(arguments, 2, input.force, echo)) return false;
-        input.name = name.address();
-        input.nameLength = name.size();
-        return sendForStatus(kArmFlushRegisterEx, input, echo);
+        return field(arguments[1], input.field, echo) && force(arguments, 2, input.force, echo) &&
+               sendForStatus(kArmFlushRegisterEx, input, arguments[0], echo);
     }
 
     bool armRefresh(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
         kzvorn_driver::tFieldExRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
-        input.name = name.address();
-        input.nameLength = name.size();
-        return sendForStatus(kArmRefreshRegisterEx, input, echo);
+        return field(arguments[1], input.field, echo) && sendForStatus(kArmRefreshRegisterEx, input, arguments[0], echo);
     }
 
     // Every writable register of the map (and of its sub-maps) that is dirty, or all when forced.
     bool armFlushMap(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
         kzvorn_driver::tNameForceRecord input{};
-        if (!force(arguments, 1, input.force, echo)) return false;
-        input.name = name.address();
-        input.nameLength = name.size();
-        return sendForStatus(kArmFlushRegMap, input, echo);
+        return force(arguments, 1, input.force, echo) && sendForStatus(kArmFlushRegMap, input, arguments[0], echo);
     }
 
+    // A request on a map by name whose reply is its status.
     template <class tInput>
-    bool sendForStatus(uint32_t code, const tInput& input, const std::string& echo) {
+    bool sendForStatus(uint32_t code, tInput& input, const std::string& mapName, const std::string& echo) {
+        CallerBytes name(mapName);
+        input.name = name.address();
+        input.nameLength = name.size();
         kzvorn_driver::tStatusRecord output{};
         if (!request(code, input, output)) return false;
         std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());

@@ -31,10 +31,10 @@
 //   F(Name, bit)  F(Name, high, low)   a number (one bit: as the map's policy says)
 //   FLAG(Name, bit)                    a bit that any non-zero value sets
 // `(Name, tValue)` in place of the name gives the field's accessors a value type of their own (an
-// enumeration, or a number wider than the field that the writers cut to the field's width). An
-// enumeration's values are bit patterns: a one-bit field with a value type of its own takes bit 0
-// of the value under every policy. Other writers take bool for a FLAG and the narrowest unsigned
-// type that holds the field for a number.
+// enumeration, or a number wider than the field that the writers cut to the field's width). A
+// one-bit field of type bool is a flag; of any other type of its own (an enumeration, whose values
+// are bit patterns, or a number) it takes bit 0 of the value under every policy. Other writers
+// take bool for a FLAG and the narrowest unsigned type that holds the field for a number.
 //
 // `ARM_DECLARE_REGISTERS(LIST, Engine)` in a namespace of the map's own declares there:
 //   kRowCount, kRows       the engine's rows, for `arm::mapDesc`
@@ -60,6 +60,7 @@
 // the map, and the row count. A name declared twice or a misspelt one does not compile.
 #pragma once
 
+#include "kzhtl/utility.h"
 #include "quolinTools/armgen/registerMap.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -108,8 +109,11 @@
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_VALUE_TYPED, ARM_FIELD_VALUE_NUMBER)(slot, width, merge)
 #define ARM_FIELD_VALUE_TYPED(slot, width, merge) ARM_PP_REST slot
 #define ARM_FIELD_VALUE_NUMBER(slot, width, merge) ::arm::FieldValue<width, merge>
-// How a one-bit number takes its value: bit 0 when the field has a value type of its own.
-#define ARM_ONE_BIT_MERGE(slot) ARM_PP_IF(ARM_PP_IS_PAREN(slot))(::arm::Merge::kBit, ::arm::Merge::kLowBits)
+// How a one-bit number takes its value: by its value type when it has one of its own, else as the
+// map's policy says.
+#define ARM_ONE_BIT_MERGE(slot) ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_ONE_BIT_MERGE_TYPED, ARM_ONE_BIT_MERGE_PLAIN)(slot)
+#define ARM_ONE_BIT_MERGE_TYPED(slot) ::arm::oneBitMerge<ARM_PP_REST slot>()
+#define ARM_ONE_BIT_MERGE_PLAIN(slot) ::arm::Merge::kLowBits
 #define ARM_FIELD_RESULT(slot, width) \
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_RESULT_TYPED, ARM_FIELD_RESULT_NUMBER)(slot, width)
 #define ARM_FIELD_RESULT_TYPED(slot, width) ARM_PP_REST slot
@@ -134,6 +138,13 @@ template <> struct FieldResultOf<16> { using type = uint16_t; };
 template <> struct FieldResultOf<32> { using type = uint32_t; };
 template <unsigned kWidth> using FieldResult =
     typename FieldResultOf<kWidth == 1 ? 1 : kWidth <= 8 ? 8 : kWidth <= 16 ? 16 : kWidth <= 32 ? 32 : 64>::type;
+// A one-bit field with a value type of its own: a bool sets it for any non-zero value, any other
+// type gives it the value's bit 0.
+template <class tValue>
+constexpr Merge oneBitMerge() {
+    return kzhtl::kIsSame<tValue, bool> ? Merge::kFlag : Merge::kBit;
+}
+
 // What a field's writer takes: a flag a bool, a number the narrowest unsigned type that holds it.
 template <unsigned kWidth, Merge kMerge>
 using FieldValue = typename FieldResultOf<kMerge == Merge::kFlag ? 1 : kWidth <= 8 ? 8 : kWidth <= 16 ? 16

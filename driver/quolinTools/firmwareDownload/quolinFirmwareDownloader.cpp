@@ -8,8 +8,9 @@ using nKZAPALS100::tStatus;
 
 constexpr const char* kSource = "quolinTools/firmwareDownload/QuolinFirmwareDownloader";
 
-constexpr uint32_t kLoadReady = 1u << 2;   // tFPGALoadStatusRegister bit 2
-constexpr uint32_t kLoadDone = 1u << 5;    // tFPGALoadStatusRegister bit 5
+// The bits of the load's status register the load waits for.
+constexpr uint32_t kLoadReady = 1u << 2;
+constexpr uint32_t kLoadDone = 1u << 5;
 
 constexpr uint64_t kLoadStatusTimeoutUs = 500000;
 // The port's status is read once after every this many transfers, words and tail bytes alike.
@@ -40,9 +41,9 @@ void refuseFirmwareSize(tStatus& status) {
 void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const uint8_t* bytes, uint64_t size,
                   tStatus& status) {
     if (status.isFatal()) return;
-    core.Register510().writeBits10_8(port, status, false);
+    core.Register510().writeBits10_8(port, status, false);  // the port the image goes to
     core.FPGALoadSizeRegister().writeRegister(size, status);
-    core.FPGALoadControlRegister().writeBit0(true, status, true);
+    core.FPGALoadControlRegister().writeBit0(true, status, true);  // start
     arm::Register loadStatus = core.FPGALoadStatusRegister();
     waitForLoadStatus(poller, loadStatus, kLoadReady, status);
 
