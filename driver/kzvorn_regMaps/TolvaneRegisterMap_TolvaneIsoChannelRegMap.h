@@ -27,7 +27,7 @@ namespace nTolvaneIsoChannelRegMap {
 // Field values are the fields' bit patterns; only the occurrence mux actions have names.
 enum ControlModeType : uint8_t {};
 enum OccurrenceMuxMaskIndexType : uint8_t {};
-enum OccurrenceMuxActionType : uint8_t { kEnableInput = 1, kDisableInput = 2 };
+enum OccurrenceMuxActionType : uint8_t { kOccurrenceMuxEnable = 1, kOccurrenceMuxDisable = 2 };
 enum SaturationType : uint8_t {};
 enum OcpCountMaxDefaultType : uint16_t {};
 enum OcpISatCountAddDefaultType : uint8_t {};
@@ -68,20 +68,12 @@ enum AutorangeTypeT : uint8_t {};
     TYPE(tVoltageRangeRegType,                            32, RW,      0, ALL,       F(VoltageRange, 1, 0)) \
     TYPE(tTransientResponseRegType,                       32, RW,      0, ALL,       F(TransientResponseMode, 1, 0)) \
     TYPE(tDitherConfigReg,                                32, WO,      0, 0xFFFFF8F8, F(_, 2, 0) F(_, 10, 8)) \
-    TYPE(tOccurrenceMuxConfigRegType,                     32, WO,      0, 0x0F00C3F8, \
-         F((OccurrenceMuxMaskIndex, OccurrenceMuxMaskIndexType), 2, 0) FLAG(OccurrenceMuxClearAllLatchStb, 10) \
-         FLAG(OccurrenceMuxClearLatchStb, 11) FLAG(OccurrenceArmMuxStb, 12) FLAG(OccurrenceDisarmMuxStb, 13) \
-         F(OccurrenceMuxPosition, 23, 16) F((OccurrenceMuxAction, OccurrenceMuxActionType), 31, 28)) \
-    TYPE(tOccurrenceMuxStatusRegType,                     32, RW,      0, ALL, \
-         F(OccurrenceInputSourceEnum, 11, 0) FLAG(OccurrenceMuxArmed, 12) FLAG(OccurrenceMuxLatchEnabled, 13) \
-         FLAG(OccurrenceInputLatched, 14) FLAG(OccurrenceInputLive, 15) F(OccurrenceMuxPosition, 23, 16) \
-         F(OccurrenceInputAllowed, 31, 24)) \
+    KZ_OCCURRENCE_REGISTER_TYPES(TYPE, F, FLAG, nTolvaneIsoChannelRegMap) \
     TYPE(tChEventGenerationReg,                           32, WO,      0, 0x3FFFFFC0, FLAG(_, 0) FLAG(_, 1) \
          FLAG(_, 2) FLAG(_, 3) FLAG(_, 4) FLAG(_, 5) FLAG(_, 30) FLAG(_, 31)) \
     TYPE(tTimerRegType,                                   32, WO,      0, 0x00000000, F(_, 31, 0)) \
     TYPE(tSoftwareInterruptAndOverrideReg,                32, WO,      0, 0xFFE0FFC0, FLAG(_, 0) FLAG(_, 1) \
          FLAG(_, 2) FLAG(_, 3) FLAG(_, 4) FLAG(_, 5) F(_, 20, 16)) \
-    TYPE(tOccurrenceRegType,                              32, RW,      0, ALL,       F(OccurrenceEnum, 11, 0)) \
     TYPE(tMeasureCompleteDelayReg,                        32, WO,      0, ALL,       F(_, 31, 0)) \
     TYPE(tIsoInterruptConfigReg,                          32, WO,      0, 0xFFFFFF88, F(_, 2, 0) F(_, 6, 4)) \
     TYPE(tIsoInterruptAddressReg,                         32, WO,      0, ALL,       F(_, 31, 0)) \

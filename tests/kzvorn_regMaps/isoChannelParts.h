@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "partTables.h"
+
 namespace isoparts {
 
 enum Kind { RW, WO, RO, PENDING, UNSHADOWED };
@@ -33,11 +35,8 @@ struct Row {
     uint32_t whole;
 };
 
-struct Field {
-    unsigned low;
-    unsigned width;
-    uint64_t mask() const { return (width == 32 ? 0xFFFFFFFFull : ((1ull << width) - 1)) << low; }
-};
+using parts::Field;
+using parts::lowestBitCode;
 
 inline std::vector<Field> layout(const std::string& text) {
     std::vector<Field> out;
@@ -472,14 +471,6 @@ inline const Row& rowAt(const char* type, uint32_t offset) {
         if (r.offset == offset && std::string(r.type) == type) return r;
     std::fprintf(stderr, "no %s at 0x%03X\n", type, offset);
     std::abort();
-}
-
-// Bits 24-29 of a field identifier: the field's lowest bit, its six bits in reverse order.
-inline uint32_t lowestBitCode(unsigned low) {
-    uint32_t code = 0;
-    for (unsigned b = 0; b < 6; ++b)
-        if (low & (1u << b)) code |= 1u << (5 - b);
-    return code << 24;
 }
 
 // The map as the tables give it, worked out once: each row's type and layouts, and every

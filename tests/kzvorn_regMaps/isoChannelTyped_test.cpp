@@ -313,7 +313,7 @@ template uint64_t selectAndRead<Map::tOccurrenceMuxConfigRegType, Map::tOccurren
 
 namespace {
 
-static_assert(e::kEnableInput == 1 && e::kDisableInput == 2, "the mux actions");
+static_assert(e::kOccurrenceMuxEnable == 1 && e::kOccurrenceMuxDisable == 2, "the mux actions");
 
 TEST(IsoChannelTyped, NoOperationAllocates) {
     kzmaps::FakeFrontEnd port;
