@@ -1,5 +1,6 @@
 #include "board/board.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +27,17 @@ void storeLE(uint8_t* bytes, unsigned width, uint64_t value) {
     for (unsigned i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+std::atomic<UnmodelledAccessHandler> unmodelledAccessHandler{nullptr};
+
+void reportUnmodelled(const Access& access) {
+    if (UnmodelledAccessHandler handler = unmodelledAccessHandler.load()) handler(access);
+}
+
 }  // namespace
+
+UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handler) {
+    return unmodelledAccessHandler.exchange(handler);
+}
 
 void AccessLog::record(const Access& access) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -95,6 +106,12 @@ void Bar::addRegion(uint64_t offset, uint64_t size, std::unique_ptr<Region> regi
     regions_.push_back({offset, size, std::move(region)});
 }
 
+bool Bar::hasRegionIn(uint64_t offset, uint64_t size) const {
+    for (const Mapping& mapping : regions_)
+        if (offset < mapping.offset + mapping.size && mapping.offset < offset + size) return true;
+    return false;
+}
+
 Region* Bar::regionAt(uint64_t offset, uint64_t& regionBase) const {
     for (const Mapping& mapping : regions_)
         if (offset >= mapping.offset && offset < mapping.offset + mapping.size) {
@@ -139,8 +156,9 @@ uint64_t Board::read(int index, uint64_t offset, unsigned width) {
     } else {
         value = target.load(offset, width);
     }
-    if (region == nullptr || region->logged(offset - base, width, Direction::Read))
-        log_.record({index, offset, width, value, Direction::Read});
+    const Access access{index, offset, width, value, Direction::Read, region == nullptr};
+    if (region == nullptr || region->logged(offset - base, width, Direction::Read)) log_.record(access);
+    if (access.unmodelled) reportUnmodelled(access);
     return value;
 }
 
@@ -150,8 +168,9 @@ void Board::write(int index, uint64_t offset, unsigned width, uint64_t value) {
     if (!validWidth(width) || offset + width > target.size()) fail("write outside the BAR", index, offset, width);
     uint64_t base = 0;
     Region* region = target.regionAt(offset, base);
-    if (region == nullptr || region->logged(offset - base, width, Direction::Write))
-        log_.record({index, offset, width, value, Direction::Write});
+    const Access access{index, offset, width, value, Direction::Write, region == nullptr};
+    if (region == nullptr || region->logged(offset - base, width, Direction::Write)) log_.record(access);
+    if (access.unmodelled) reportUnmodelled(access);
     if (region != nullptr)
         region->write(offset - base, width, value);
     else

@@ -26,7 +26,15 @@ struct Access {
     unsigned width;  // bytes: 1, 2, 4 or 8
     uint64_t value;
     Direction direction;
+    bool unmodelled = false;  // no block of the board models the offset: plain memory answered
 };
+
+// Called on every BAR access that no block of the board models, so that a driver register at a
+// wrong offset does not pass unseen against plain memory. None by default (the board then only
+// marks the access in its log); the tests install one that fails the test.
+using UnmodelledAccessHandler = void (*)(const Access& access);
+// Returns the handler it replaces.
+UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handler);
 
 class AccessLog {
 public:
@@ -73,7 +81,8 @@ private:
     uint64_t base_ = 0;
 };
 
-// A BAR's backing memory: where no region is mapped it behaves as plain register memory.
+// A BAR's backing memory: where no region is mapped it behaves as plain register memory, and the
+// board reports the access as unmodelled.
 class Bar {
 public:
     explicit Bar(uint64_t size);
@@ -89,6 +98,8 @@ public:
 
     void addRegion(uint64_t offset, uint64_t size, std::unique_ptr<Region> region);
     Region* regionAt(uint64_t offset, uint64_t& regionBase) const;
+    // Whether a region covers any byte of [offset, offset + size).
+    bool hasRegionIn(uint64_t offset, uint64_t size) const;
 
 private:
     struct Mapping {

@@ -16,15 +16,16 @@ Identity productIdentity() {
 
 ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     buildPciConfiguration(board, options.pci);
+    SwitchedBusInterface& bus = installSwitchedBusInterface(board);
+    // The configuration port lies in the core's range: in place before the core's registers.
+    FpgaConfigurationPort& fpgaPort = installFpgaConfigurationPort(board, bus, options.fpga);
     installBridgeCore(board, options.bridgeCore);
     BridgeWindow& window = installBridgeWindow(board, options.windowBase);
     installGeographicAddress(board, window, options.geographicAddress);
     if (options.windowRegister.has_value()) board.bar(0).store(kWindowBaseRegister, 4, *options.windowRegister);
     TimingBlock& timing = installTimingBlock(board);
-    SwitchedBusInterface& bus = installSwitchedBusInterface(board);
     const FlashImage image = options.flash.has_value() ? *options.flash : FlashImage::standard();
     SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
-    FpgaConfigurationPort& fpgaPort = installFpgaConfigurationPort(board, bus, options.fpga);
     NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort);
     if (options.fpga.configuredAtStart.has_value()) {
         bus.ioPort2().write(0, kLinkConfigured);

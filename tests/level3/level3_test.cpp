@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board/bar0Map.h"
+#include "board/bridgeCore.h"
 #include "board/product.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/faults.h"
@@ -203,6 +204,45 @@ TEST_F(Level3, TheRegisteredObjectsReachTheBoard) {
     EXPECT_EQ(transactions[0].port, board::SwitchedBusInterface::kIOPort2);
     EXPECT_EQ(transactions[0].offset, 0x10);
     EXPECT_TRUE(status.isSuccess());
+}
+
+// Every registered name reaches its own map: each reads a register whose value only that map's
+// block gives at reset, so a name paired with another map reads another value, or an identifier
+// that map does not know.
+TEST_F(Level3, EveryRegisteredNameReadsItsOwnMapsRegister) {
+    Plugged& p = add();
+    struct Case {
+        std::string name;
+        uint32_t id;
+        uint64_t value;
+    };
+    std::vector<Case> cases;
+    for (unsigned i = 0; i < board::bar0::kDmaChannelCount; ++i)
+        cases.push_back({"QuolinDMAChannel" + std::to_string(i) + "_Ver23.3.0f121", 0xC0000060,
+                         board::dmaChannelStatusAtReset(i)});
+    cases.insert(cases.end(),
+                 {{"SwitchedQuolinBimRegMap_Ver23.3.0f121", 0xC0000600,
+                   board::SwitchedBusInterface::kIdentificationAtReset},
+                  {"Quolin_Ver23.3.0f121", 0xC0000000, board::bar0::kBridgeSignature},
+                  {"IOPort2RegMap_Ver23.3.0f121", 0xC0000080, board::IOPort2Registers::kIOPort2Debug0AtReset},
+                  {"IsolationPortRegMap_Ver23.3.0f121", 0xC0000014, board::IOPort2Registers::kIsolationRead14AtReset},
+                  {"QuolinConfigPortSPI_Ver23.3.0f121", 0x80000000, board::kSpiPortRegister00AtReset},
+                  {"QuolinConfigPortWindow_Ver23.3.0f121", 0x800000C0, board::kDefaultWindowBase},
+                  {"Triggers_Ver200a13081315", 0xC00000DC, board::TimingBlock::kTriggersReadDCAtReset},
+                  {"DO_Ver200a13081315", 0xC0000000, board::TimingBlock::kDigitalOutputReadAtReset}});
+    ASSERT_EQ(cases.size(), kRegisterMapNames.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(c.name.rfind(kRegisterMapNames[i] + "_Ver", 0), 0u) << c.name << ": every registered name, in order";
+        tStatus status;
+        arm::DynamicAccessInterfaceBase<tStatus>* map = nullptr;
+        helper(p)->getARMDispatcher()->getRegistration(c.name.c_str(), map, status, nullptr);
+        ASSERT_NE(map, nullptr) << c.name;
+        uint64_t value = 0;
+        map->read(c.id, value, status, 0);
+        EXPECT_EQ(status.code, 0) << c.name;
+        EXPECT_EQ(value, c.value) << c.name << std::hex << " 0x" << c.id;
+    }
 }
 
 TEST_F(Level3, TheBridgeSignatureIsCheckedAgainOnEveryHardwareStateCheck) {
