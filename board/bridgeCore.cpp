@@ -33,7 +33,8 @@ void installBridgeCore(Board& board, const BridgeCoreConfig& config) {
     bar.store(bar0::kCapability, 4, capability);
     bar.store(bar0::kDmaChannelOffset, 4, config.dmaChannelOffset);
     const uint64_t stride = uint64_t{1} << (config.dmaChannelStrideLog2 & 0xF);
-    const uint64_t end = uint64_t{config.dmaChannelOffset} + (bar0::kDmaChannelCount - 1) * stride + bar0::kDmaChannelSize;
+    const uint64_t end =
+        uint64_t{config.dmaChannelOffset} + (bar0::kDmaChannelCount - 1) * stride + bar0::kDmaChannelSize;
     if (end > bar.size() || stride < bar0::kDmaChannelSize) return;
     for (unsigned i = 0; i < bar0::kDmaChannelCount; ++i) {
         const uint64_t block = config.dmaChannelOffset + i * stride;

@@ -12,9 +12,8 @@ namespace pavotools {
 class WriteProtectRegisters {
 public:
     // The digital-output map's keys of the two registers.
-    static constexpr uint32_t kDataRegister = pavo_regmaps::nDO::kRows[pavo_regmaps::nDO::tRegisterSet::kRowOfRegister04].key;
-    static constexpr uint32_t kDirectionRegister =
-        pavo_regmaps::nDO::kRows[pavo_regmaps::nDO::tRegisterSet::kRowOfDIO_Direction_Register].key;
+    static constexpr uint32_t kDataRegister = pavo_regmaps::nDO::tRegisterSet::kKeyOfRegister04;
+    static constexpr uint32_t kDirectionRegister = pavo_regmaps::nDO::tRegisterSet::kKeyOfDIO_Direction_Register;
 
     virtual ~WriteProtectRegisters() {}
     // Sets and clears bits in the register's shadow, and writes the register when its shadow

@@ -34,11 +34,9 @@ namespace pavo_regmaps {
     R(Register30,                  0x30, 16,  CMD_WO, 0,      ALL, F(_, 11, 0))
 // clang-format on
 
-namespace nDO {
-ARM_DECLARE_REGISTERS(KZ_DO_REGISTERS, ::arm::WindowedTableMap)
-}  // namespace nDO
-
-inline constexpr arm::MapDesc kDOMap = arm::mapDesc(nDO::kRows, kTimingBlockMapVersion, "pavo_regMaps/DO", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nDO, KZ_DO_REGISTERS, ::arm::WindowedTableMap,
+                kDOMap, kTimingBlockMapVersion,
+                "pavo_regMaps/DO", arm::kBridgePolicy)
 
 // The output timer's registers follow the digital-output registers in the timing block.
 constexpr uint32_t kOutTimerBase = 0x34;

@@ -51,12 +51,9 @@ constexpr const char* kTimingBlockMapVersion = "200a13081315";
     R(Register34,                   0x34, 16,  CMD_WO, 0,      ALL,        FLAG(_, 0) FLAG(_, 1) FLAG(_, 2) FLAG(_, 3))
 // clang-format on
 
-namespace nOutTimer {
-ARM_DECLARE_REGISTERS(KZ_OUT_TIMER_REGISTERS, ::arm::WindowedTableMap)
-}  // namespace nOutTimer
-
-inline constexpr arm::MapDesc kOutTimerMap =
-    arm::mapDesc(nOutTimer::kRows, kTimingBlockMapVersion, "pavo_regMaps/OutTimer", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nOutTimer, KZ_OUT_TIMER_REGISTERS, ::arm::WindowedTableMap,
+                kOutTimerMap, kTimingBlockMapVersion,
+                "pavo_regMaps/OutTimer", arm::kBridgePolicy)
 
 class tOutTimer : public arm::DeclaredMap<nOutTimer::tRegisterSet, arm::MemorySpaceAccess, kOutTimerMap> {
 public:

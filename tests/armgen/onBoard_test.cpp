@@ -70,6 +70,37 @@ TEST_F(OnBoard, TriggerStrobeIsOneSixteenBitWriteAndLeavesTheShadow) {
     EXPECT_EQ(triggers.AnalogTrigControlRegister().getShadow(), 0u);
 }
 
+// Register arrays: element i lies a stride from element 0, its typed field writers write as the
+// map's `write` does, and an index past the array gives a handle that every operation refuses.
+TEST_F(OnBoard, ArrayElementsByIndexAndStride) {
+    quolintools::tTriggersWithOffset<0u> triggers(&timingBlock);
+    board::installStreamCircuit(board, 1);
+    const uint64_t page = bar0::kStreamCircuits + bar0::kStreamCircuitStride;
+    arm::MemorySpaceAccess::Accessor accessor{reinterpret_cast<uint64_t>(mapped) + page, bar0::kStreamCircuitSize};
+    quolintools::tStreamCircuitRegMapWithOffset<0u> stream(&accessor);
+    board.log().clear();
+    tStatus st;
+    triggers.PFI_OutputSelectRegister(3)
+        .writePFI_i_Output_Select(quolintools::nTriggers::Trig_PFI_Output_Select_t(0x45), st)
+        .writePFI_i_EnableP0_Routing(quolintools::nTriggers::Trig_PFI_EnableP0_Routing_t(1), st);
+    stream.Register904(2).writeBits31_28(0xA, st);
+    stream.Register904View2(1).writeBits21_12(0x3FF, st);
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(stream.Register904(2).getShadow(), 0xA0000000u);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(bar0::kTimingBlock + 0xBD, 8, 0x45),
+                                                     W(bar0::kTimingBlock + 0xBD, 8, 0xC5), W(page + 0x924, 32, 0xA0000000),
+                                                     W(page + 0x914, 32, 0x003FF000)}));
+    board.log().clear();
+    auto past = triggers.PFI_OutputSelectRegister(16);
+    tStatus refused;
+    past.writePFI_i_Output_Select(quolintools::nTriggers::Trig_PFI_Output_Select_t(1), refused);
+    EXPECT_EQ(refused.code, nKZAPALS100::kStatusBadParameter);
+    tStatus refusedToo;
+    stream.Register900(4).flush(refusedToo, true);
+    EXPECT_EQ(refusedToo.code, nKZAPALS100::kStatusBadParameter);
+    EXPECT_TRUE(seen().empty());
+}
+
 TEST_F(OnBoard, SharedOffsetsKeepTheirWidthsAndSides) {
     quolintools::tTriggersWithOffset<0u> triggers(&timingBlock);
     timing.present(0xDC, 0x3);

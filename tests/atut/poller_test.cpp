@@ -130,6 +130,34 @@ TEST_F(Poller, PausesDoubleUpToTheMaximumEachPlusOneTick) {
     EXPECT_GE(reg.readsNs.back() - reg.readsNs.front(), 500000000u);
 }
 
+// A wait's description gives the poller its pauses, its deadline and its time-out status, and
+// the condition its mask and value.
+TEST_F(Poller, AWaitDescriptionPacesTheReadsAndEndsAtItsDeadline) {
+    FakeRegister reg;
+    reg.value = 0x81;
+    constexpr auto kWait =
+        atut::Wait<SpinPrecise>().pausesUs(5, 40).deadlineUs(300).timeoutStatus(KZ_DEVICE_CODE(0xBFFA807D));
+    tStatus status;
+    atut::waitUntil(kWait, [&](tStatus& s) { return reg.read(s); }, atut::maskedEquals(0x81, 0x01), status);
+    EXPECT_EQ(status.code, KZ_DEVICE_CODE(0xBFFA807D));
+    ASSERT_GE(reg.readsNs.size(), 6u);
+    const uint64_t expectedUs[] = {5, 10, 20, 40, 40};
+    for (size_t i = 0; i < 5; ++i) {
+        const uint64_t gap = reg.readsNs[i + 1] - reg.readsNs[i];
+        EXPECT_GE(gap, expectedUs[i] * 1000 + 1) << "pause " << i;
+        EXPECT_LE(gap, expectedUs[i] * 1000 + 1000) << "pause " << i;
+    }
+    EXPECT_GE(reg.readsNs.back() - reg.readsNs.front(), 300000u);
+    EXPECT_LE(reg.readsNs.back() - reg.readsNs.front(), 400000u);
+
+    FakeRegister ready;
+    ready.value = 0x05;
+    tStatus fine;
+    atut::waitUntil(kWait, [&](tStatus& s) { return ready.read(s); }, atut::anyBitSet(0x04), fine);
+    EXPECT_EQ(fine.code, 0);
+    EXPECT_EQ(ready.readsNs.size(), 1u);
+}
+
 TEST_F(Poller, SleepingPauseOnTheEfficientBaseWaitsWholeTicks) {
     sim::clock().recordSleeps(true);
     alignToTick();

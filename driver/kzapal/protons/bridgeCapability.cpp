@@ -2,6 +2,7 @@
 
 #include "kzapal/protons/statusCodes.h"
 #include "kzkal/regmem.h"
+#include "quolinTools/armgen/QuolinConfigPortWindow.h"
 
 namespace kzvorn_driver {
 namespace nKZAPAL000 {
@@ -11,6 +12,13 @@ namespace {
 using nKZAPALS100::tStatus;
 
 constexpr uint32_t kCapabilityStartRegister = 0x0C;
+
+// The configuration window's registers as its register map declares them.
+using tWindowRegisters = quolintools::nQuolinConfigPortWindow::tRegisterSet;
+using tWindowRegister = tWindowRegisters::tWindowRegister;
+constexpr uint32_t kWindowBaseRegister = tWindowRegisters::kOffsetOfWindowRegister;
+constexpr uint32_t kWindowSelectRegister = tWindowRegisters::kOffsetOfWindowAddressRegister;
+constexpr uint32_t kWindowOpen = uint32_t(arm::fieldMask(tWindowRegister::kWindowOpen));
 
 bool isPointer(uint32_t value) { return value != 0 && value % 4 == 0; }
 
@@ -53,9 +61,10 @@ void tQuolin::setDirect() {
 void tQuolin::reopenWindow(tStatus& status) {
     if (base_ == nullptr) return;
     const uint32_t value = readRegister(kWindowBaseRegister);
-    windowOffset_ = value & ~0xFFu;
-    mask_ = 0xFFFFFFFFu << (value & 0x1F);
-    if (uint64_t{windowOffset_} + (uint64_t{1} << (value & 0x1F)) > size_) {
+    const uint32_t sizeLog2 = uint32_t(arm::fieldValue(value, tWindowRegister::kWindowSizeLog2));
+    windowOffset_ = uint32_t(value & arm::fieldMask(tWindowRegister::kWindowOffset));
+    mask_ = 0xFFFFFFFFu << sizeLog2;
+    if (uint64_t{windowOffset_} + (uint64_t{1} << sizeLog2) > size_) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
         setDirect();
         return;

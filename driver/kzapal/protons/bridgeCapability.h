@@ -14,9 +14,6 @@ namespace nKZAPAL000 {
 class tQuolin {
 public:
     enum tAccessMode : uint32_t { kAccessDirect = 1, kAccessWindowed = 4 };
-    static constexpr uint32_t kWindowBaseRegister = 0xC0;
-    static constexpr uint32_t kWindowSelectRegister = 0xE0;
-    static constexpr uint32_t kWindowOpen = 0x80;
 
     // Over memory range 0 of the device, mapped here (mode 0) and unmapped by the destructor.
     tQuolin(tPCIDevice& device, nKZAPALS100::tStatus& status);
@@ -32,7 +29,7 @@ public:
     // Saves both window registers and opens the window onto the bridge's register space. A
     // window that does not lie inside the mapped range records -52006.
     void openWindow(nKZAPALS100::tStatus& status);
-    // Re-reads the window from register 0xC0 without saving.
+    // Re-reads the window from its register without saving.
     void reopenWindow(nKZAPALS100::tStatus& status);
     void closeWindow();
     // Whether an access of that width at that address stays inside the mapping.

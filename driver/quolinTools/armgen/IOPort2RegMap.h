@@ -36,12 +36,9 @@ enum IoPort2PllRange_t : uint32_t {};
                                                                   F(_, 19))
 // clang-format on
 
-namespace nIOPort2RegMap {
-ARM_DECLARE_REGISTERS(KZ_IO_PORT2_REGISTERS, ::arm::TableMap)
-}  // namespace nIOPort2RegMap
-
-inline constexpr arm::MapDesc kIOPort2Map =
-    arm::mapDesc(nIOPort2RegMap::kRows, kBridgeMapVersion, "quolinTools/armgen/IOPort2RegMap", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nIOPort2RegMap, KZ_IO_PORT2_REGISTERS, ::arm::TableMap,
+                kIOPort2Map, kBridgeMapVersion,
+                "quolinTools/armgen/IOPort2RegMap", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tIOPort2RegMapWithOffset : public arm::DeclaredMap<nIOPort2RegMap::tRegisterSet, PortAccess, kIOPort2Map> {

@@ -20,12 +20,9 @@ namespace quolintools {
                                                                        F(_, 23, 16) F(_, 31, 24))
 // clang-format on
 
-namespace nIsolationPortRegMap {
-ARM_DECLARE_REGISTERS(KZ_ISOLATION_PORT_REGISTERS, ::arm::TableMap)
-}  // namespace nIsolationPortRegMap
-
-inline constexpr arm::MapDesc kIsolationPortMap = arm::mapDesc(
-    nIsolationPortRegMap::kRows, kBridgeMapVersion, "quolinTools/armgen/IsolationPortRegMap", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nIsolationPortRegMap, KZ_ISOLATION_PORT_REGISTERS, ::arm::TableMap,
+                kIsolationPortMap, kBridgeMapVersion,
+                "quolinTools/armgen/IsolationPortRegMap", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tIsolationPortRegMapWithOffset

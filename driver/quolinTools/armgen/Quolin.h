@@ -35,12 +35,9 @@ constexpr const char* kBridgeMapVersion = "23.3.0f121";
                                                              F(_, 23, 20) F(_, 27, 24) F(_, 31, 28))
 // clang-format on
 
-namespace nQuolin {
-ARM_DECLARE_REGISTERS(KZ_QUOLIN_REGISTERS, ::arm::TableMap)
-}  // namespace nQuolin
-
-inline constexpr arm::MapDesc kQuolinMap =
-    arm::mapDesc(nQuolin::kRows, kBridgeMapVersion, "quolinTools/armgen/Quolin", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nQuolin, KZ_QUOLIN_REGISTERS, ::arm::TableMap,
+                kQuolinMap, kBridgeMapVersion,
+                "quolinTools/armgen/Quolin", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tQuolinWithOffset : public arm::DeclaredMap<nQuolin::tRegisterSet, arm::MemorySpaceAccess, kQuolinMap> {

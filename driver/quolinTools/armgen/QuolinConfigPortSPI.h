@@ -22,12 +22,9 @@ namespace quolintools {
     R(OpcodeRegister,  0xC, 32,  RW,  0,      ALL,  F(WriteOpcode, 7, 0) F(ReadOpcode, 23, 16))
 // clang-format on
 
-namespace nQuolinConfigPortSPI {
-ARM_DECLARE_REGISTERS(KZ_QUOLIN_CONFIG_PORT_SPI_REGISTERS, ::arm::TableMap)
-}  // namespace nQuolinConfigPortSPI
-
-inline constexpr arm::MapDesc kQuolinConfigPortSPIMap = arm::mapDesc(
-    nQuolinConfigPortSPI::kRows, kBridgeMapVersion, "quolinTools/armgen/QuolinConfigPortSPI", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nQuolinConfigPortSPI, KZ_QUOLIN_CONFIG_PORT_SPI_REGISTERS, ::arm::TableMap,
+                kQuolinConfigPortSPIMap, kBridgeMapVersion,
+                "quolinTools/armgen/QuolinConfigPortSPI", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tQuolinConfigPortSPIWithOffset

@@ -11,17 +11,13 @@ namespace quolintools {
 #define KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) \
     /* register            offset width kind initial keep  fields */ \
     /* the window's size (log2 of bytes), whether it shows the bridge's registers, its offset in 256 bytes */ \
-    R(WindowRegister,        0xC0, 32,  RW,  0,      ALL,  F(WindowSizeLog2, 4, 0) FLAG(_, 7) F(WindowOffset, 31, 8)) \
+    R(WindowRegister,        0xC0, 32,  RW,  0,      ALL,  F(WindowSizeLog2, 4, 0) FLAG(WindowOpen, 7) F(WindowOffset, 31, 8)) \
     R(WindowAddressRegister, 0xE0, 32,  RW,  0,      ALL,  F(_, 31, 0))
 // clang-format on
 
-namespace nQuolinConfigPortWindow {
-ARM_DECLARE_REGISTERS(KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS, ::arm::TableMap)
-}  // namespace nQuolinConfigPortWindow
-
-inline constexpr arm::MapDesc kQuolinConfigPortWindowMap =
-    arm::mapDesc(nQuolinConfigPortWindow::kRows, kBridgeMapVersion, "quolinTools/armgen/QuolinConfigPortWindow",
-                 arm::kBridgePolicy);
+ARM_DECLARE_MAP(nQuolinConfigPortWindow, KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS, ::arm::TableMap,
+                kQuolinConfigPortWindowMap, kBridgeMapVersion,
+                "quolinTools/armgen/QuolinConfigPortWindow", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tQuolinConfigPortWindowWithOffset

@@ -18,12 +18,9 @@ namespace quolintools {
     R(ChannelTransferCountHigh,  0xA4, 32,  RO,  0,      ALL, F(_, 31, 0))
 // clang-format on
 
-namespace nQuolinDMAChannel {
-ARM_DECLARE_REGISTERS(KZ_QUOLIN_DMA_CHANNEL_REGISTERS, ::arm::TableMap)
-}  // namespace nQuolinDMAChannel
-
-inline constexpr arm::MapDesc kQuolinDMAChannelMap = arm::mapDesc(
-    nQuolinDMAChannel::kRows, kBridgeMapVersion, "quolinTools/armgen/QuolinDMAChannel", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nQuolinDMAChannel, KZ_QUOLIN_DMA_CHANNEL_REGISTERS, ::arm::TableMap,
+                kQuolinDMAChannelMap, kBridgeMapVersion,
+                "quolinTools/armgen/QuolinDMAChannel", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tQuolinDMAChannelWithOffset

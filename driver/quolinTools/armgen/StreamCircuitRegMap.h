@@ -51,12 +51,9 @@ constexpr const char* kTimingMapVersion = "200a13081315";
     ARRAY(Register904View2, tRegister904View2, 0x904, 4, 0x10)
 // clang-format on
 
-namespace nStreamCircuitRegMap {
-ARM_DECLARE_REGISTERS(KZ_STREAM_CIRCUIT_REGISTERS, ::arm::TableMap)
-}  // namespace nStreamCircuitRegMap
-
-inline constexpr arm::MapDesc kStreamCircuitMap = arm::mapDesc(
-    nStreamCircuitRegMap::kRows, kTimingMapVersion, "quolinTools/armgen/StreamCircuitRegMap", arm::kFamilyPolicy);
+ARM_DECLARE_MAP(nStreamCircuitRegMap, KZ_STREAM_CIRCUIT_REGISTERS, ::arm::TableMap,
+                kStreamCircuitMap, kTimingMapVersion,
+                "quolinTools/armgen/StreamCircuitRegMap", arm::kFamilyPolicy)
 
 template <uint32_t kOffset>
 class tStreamCircuitRegMapWithOffset

@@ -29,13 +29,9 @@ namespace quolintools {
     R(ReadReg700,       0x700, 32,  RO,  0,      ALL,        F(_, 2, 0))
 // clang-format on
 
-namespace nSwitchedQuolinBimRegMap {
-ARM_DECLARE_REGISTERS(KZ_SWITCHED_QUOLIN_BIM_REGISTERS, ::arm::TableMap)
-}  // namespace nSwitchedQuolinBimRegMap
-
-inline constexpr arm::MapDesc kSwitchedQuolinBimMap =
-    arm::mapDesc(nSwitchedQuolinBimRegMap::kRows, kBridgeMapVersion, "quolinTools/armgen/SwitchedQuolinBimRegMap",
-                 arm::kBridgePolicy);
+ARM_DECLARE_MAP(nSwitchedQuolinBimRegMap, KZ_SWITCHED_QUOLIN_BIM_REGISTERS, ::arm::TableMap,
+                kSwitchedQuolinBimMap, kBridgeMapVersion,
+                "quolinTools/armgen/SwitchedQuolinBimRegMap", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tSwitchedQuolinBimRegMapWithOffset

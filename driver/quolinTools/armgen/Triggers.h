@@ -86,12 +86,9 @@ enum Trig_IntTriggerB_i_Output_Select_t : uint8_t {};
     ARRAY(IntTriggerB_OutputSelectRegister, tIntTriggerB_OutputSelectRegister_t, 0xF0,  8, 1)
 // clang-format on
 
-namespace nTriggers {
-ARM_DECLARE_REGISTERS(KZ_TRIGGERS_REGISTERS, ::arm::TableMap)
-}  // namespace nTriggers
-
-inline constexpr arm::MapDesc kTriggersMap =
-    arm::mapDesc(nTriggers::kRows, kTimingMapVersion, "quolinTools/armgen/Triggers", arm::kBridgePolicy);
+ARM_DECLARE_MAP(nTriggers, KZ_TRIGGERS_REGISTERS, ::arm::TableMap,
+                kTriggersMap, kTimingMapVersion,
+                "quolinTools/armgen/Triggers", arm::kBridgePolicy)
 
 template <uint32_t kOffset>
 class tTriggersWithOffset : public arm::DeclaredMap<nTriggers::tRegisterSet, arm::MemorySpaceAccess, kTriggersMap> {

@@ -2,7 +2,7 @@
 // table per map. A table row is one register object (key, side, width, kind, initial shadow, keep
 // mask and its fields); the engine keeps a shadow, a dirty flag, a pending-strobe word, an address
 // and an in-window flag per row, and moves values between the shadows and the hardware through the
-// map's hardware access.
+// map's hardware access. The rows come from a map's declaration (registerMapDeclaration.h).
 #pragma once
 
 #include <cstddef>

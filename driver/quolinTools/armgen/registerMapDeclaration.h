@@ -36,15 +36,18 @@
 // are bit patterns, or a number) it takes bit 0 of the value under every policy. Other writers
 // take bool for a FLAG and the narrowest unsigned type that holds the field for a number.
 //
-// `ARM_DECLARE_REGISTERS(LIST, Engine)` in a namespace of the map's own declares there:
+// `ARM_DECLARE_MAP(nMap, LIST, Engine, kMap, version, source, policy)` declares the map's
+// description kMap and, in the namespace nMap of the map's own (`ARM_DECLARE_REGISTERS(LIST,
+// Engine)` alone declares these in the current namespace):
 //   kRowCount, kRows       the engine's rows, for `arm::mapDesc`
 //   tRegisterSet           the engine (`arm::TableMap` or `arm::WindowedTableMap`) with one nested
 //                          type per register type and one getter per register: `tName Name()`,
 //                          and `tType Name(i)` for arrays (an index past the array gives a handle
-//                          that every operation refuses with -52005); `kRowOfName` is the row of
-//                          the register (or of the array's first register) in kRows; and
-//                          `at<tType>(offset, n)`, register n of the type at an offset (a handle
-//                          that refuses when the type has none there)
+//                          that every operation refuses with -52005); `kRowOfName`,
+//                          `kOffsetOfName` and `kKeyOfName` are the row, offset and key of the
+//                          register (or of the array's first register); and `at<tType>(offset, n)`,
+//                          register n of the type at an offset (a handle that refuses when the type
+//                          has none there)
 // Each nested type has `readRegister`, `writeRegister`, `flush`, `refresh` and, per field,
 //   kName                              the field's place (for `arm::fieldValue` of a word read whole)
 //   readName(status)                   a fresh read of the register, then the field
@@ -236,15 +239,18 @@ protected:
     };
 #define ARM_SET_REG(name, type, place) ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_REG_)(name, type, place)
 #define ARM_SET_REG_(name, type, place)                                                                  \
-    static constexpr int kRowOf##name = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
-    static_assert(kRowOf##name >= 0, #name " has a row");                                                \
+    ARM_SET_ROW_OF(name, type, place)                                                                    \
     type name() { return type(*this, kRowOf##name); }
 #define ARM_SET_ARRAY(name, type, place, count, stride) \
     ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_ARRAY_)(name, type, place, count, stride)
 #define ARM_SET_ARRAY_(name, type, place, count, stride)                                                 \
-    static constexpr int kRowOf##name = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
-    static_assert(kRowOf##name >= 0, #name " has rows");                                                 \
+    ARM_SET_ROW_OF(name, type, place)                                                                    \
     type name(unsigned i) { return type(*this, i < unsigned(count) ? kRowOf##name + int(i) : -1); }
+#define ARM_SET_ROW_OF(name, type, place)                                                                \
+    static constexpr int kRowOf##name = ::arm::rowIndex(kRows, kTypeOf_##type, ::arm::at(ARM_PP_STRIP(place))); \
+    static_assert(kRowOf##name >= 0, #name " has a row");                                                \
+    static constexpr uint32_t kOffsetOf##name = kRows[kRowOf##name].address;                             \
+    static constexpr uint32_t kKeyOf##name = kRows[kRowOf##name].key;
 #define ARM_SET_F(...) ARM_F_BY_ARITY(ARM_SET_F, __VA_ARGS__)
 #define ARM_SET_F2(slot, bit) \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ARM_ONE_BIT_MERGE(slot))
@@ -303,6 +309,13 @@ protected:
 
 // A register's fields as its reads bring them in, where they differ from the written ones.
 #define ARM_READ_SIDE(...) (::arm::ReadLayout{} __VA_ARGS__)
+
+// The map's description and, in its namespace, its register set.
+#define ARM_DECLARE_MAP(nMap, LIST, Engine, kMap, version, source, policy) \
+    namespace nMap {                                                       \
+    ARM_DECLARE_REGISTERS(LIST, Engine)                                    \
+    }                                                                      \
+    inline constexpr ::arm::MapDesc kMap = ::arm::mapDesc(nMap::kRows, version, source, policy);
 
 namespace arm {
 
