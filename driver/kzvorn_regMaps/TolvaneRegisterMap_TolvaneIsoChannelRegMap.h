@@ -421,13 +421,9 @@ enum AutorangeTypeT : uint8_t {};
 
 // clang-format on
 
-namespace nTolvaneIsoChannelRegMap {
-ARM_DECLARE_REGISTERS(KZ_TOLVANE_ISO_CHANNEL_REGISTERS, ::arm::WindowedTableMap)
-}  // namespace nTolvaneIsoChannelRegMap
-
-inline constexpr arm::MapDesc kTolvaneIsoChannelMap =
-    arm::mapDesc(nTolvaneIsoChannelRegMap::kRows, kProductMapVersion,
-                 "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap", arm::kProductPolicy);
+ARM_DECLARE_MAP(nTolvaneIsoChannelRegMap, KZ_TOLVANE_ISO_CHANNEL_REGISTERS, ::arm::WindowedTableMap,
+                kTolvaneIsoChannelMap, kProductMapVersion, "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap",
+                arm::kProductPolicy)
 
 // Registers of a type with one register have a getter named after the type (`IsoChannelStatusReg()`);
 // the others are reached by type and offset (`at<tCurrentRangeRegType>(0x00C)`, and
