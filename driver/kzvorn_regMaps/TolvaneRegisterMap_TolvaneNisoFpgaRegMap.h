@@ -46,16 +46,7 @@ enum OccurrenceMuxMaskIndexType : uint8_t {};
                                                                                      F(_, 6) F(_, 7) F(_, 8) F(_, 9) F(_, 10) F(_, 23, 16)) \
     ARRAY(DcBusRxStatus, tDcBusRxStatusT, (0x034, 0x8C6C62, 0x267DB4, 0x8DD1F2, 0x667AF2, 0x1B97EF), 5, 4) \
     /* the board's occurrence mux (0x070), the occurrence register and a second mux (0x07C) */ \
-    TYPE(tOccurrenceMuxConfigRegType,                         32, WO, 0, 0x0F00C3F8, \
-         F((OccurrenceMuxMaskIndex, nTolvaneNisoFpgaRegMap::OccurrenceMuxMaskIndexType), 2, 0) \
-         F((OccurrenceMuxClearAllLatchStb, bool), 10) F((OccurrenceMuxClearLatchStb, bool), 11) \
-         F((OccurrenceArmMuxStb, bool), 12) F((OccurrenceDisarmMuxStb, bool), 13) F(OccurrenceMuxPosition, 23, 16) \
-         F((OccurrenceMuxAction, nTolvaneNisoFpgaRegMap::OccurrenceMuxActionType), 31, 28)) \
-    TYPE(tOccurrenceMuxStatusRegType,                         32, RW, 0, ALL, \
-         F(OccurrenceInputSourceEnum, 11, 0) F((OccurrenceMuxArmed, bool), 12) F((OccurrenceMuxLatchEnabled, bool), 13) \
-         F((OccurrenceInputLatched, bool), 14) F((OccurrenceInputLive, bool), 15) F(OccurrenceMuxPosition, 23, 16) \
-         F(OccurrenceInputAllowed, 31, 24)) \
-    TYPE(tOccurrenceRegType,                                  32, RW, 0, ALL,        F(OccurrenceEnum, 11, 0)) \
+    KZ_OCCURRENCE_REGISTER_TYPES(TYPE, F, FLAG, nTolvaneNisoFpgaRegMap) \
     REG(OccurrenceMuxConfig0, tOccurrenceMuxConfigRegType, (0x070, 0x43B46F)) \
     REG(OccurrenceMuxStatus0, tOccurrenceMuxStatusRegType, (0x070, 0xBDD9F6)) \
     REG(Occurrence,           tOccurrenceRegType,          (0x078, 0x9E7642)) \

@@ -9,7 +9,9 @@
     R(Control, 0x00, 32, RW, 0, ALL, F(Mode, 3, 0) FLAG(_, 7)) \
     TYPE(tSelect, 8, WO, 0, ALL, F(Source, 6, 0) F(_, 7)) \
     ARRAY(Select, tSelect, 0x10, 4, 2) \
-    R(Address, 0x20, 32, WO, 0, ALL, F((Target, uint16_t), 12, 0))
+    R(Address, 0x20, 32, WO, 0, ALL, F((Target, uint16_t), 12, 0)) \
+    TYPE(tAuto, 32, PENDING | ARM_READ_SIDE(F(_, 0) F(_, 4)), 0, 0xFFFFFFEF, F(Enable, 0) F(ClearStb, 4)) \
+    REG(_, tAuto, (0x30, 0x123456))
 #elif CASE == 1  // a field beyond the register's width
 #define KZ_CHECK_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) R(Control, 0x00, 16, RW, 0, ALL, F(_, 16))
 #elif CASE == 2  // overlapping fields
@@ -30,6 +32,9 @@
 #elif CASE == 10  // a key of more than 24 bits
 #define KZ_CHECK_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) \
     TYPE(tSelect, 32, RW, 0, ALL, F(_, 7)) REG(Select, tSelect, (0x00, 0x1000000))
+#elif CASE == 12  // a read-side field that is neither on strobe bits nor a written field
+#define KZ_CHECK_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) \
+    TYPE(tAuto, 32, PENDING | ARM_READ_SIDE(F(_, 1)), 0, 0xFFFFFFEF, F(_, 0) F(_, 4)) REG(_, tAuto, 0x30)
 #elif CASE == 11  // a register 12 bits wide
 #define KZ_CHECK_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) R(Control, 0x00, 12, RW, 0, ALL, F(_, 7))
 #endif
@@ -50,6 +55,7 @@ uint64_t use(tCheckMap& map, uint64_t runTime, nKZAPALS100::tStatus& status) {
     map.Control().setMode(runTime, status).writeBit7(1, status);
     map.Select(3).writeSource(0x7F, status);
     map.Address().writeTarget(0x2345, status);  // a value type of its own: cut to the field
+    map.at<tCheckMap::tAuto>(0x30).writeClearStb(true, status).writeRegister(1, status, true);
 #if CASE == 8  // a misspelt field
     map.Control().writeMod(1, status);
 #elif CASE == 9  // a constant wider than its field

@@ -13,7 +13,8 @@ set(expected
     "no member named.*writeMod"
     "a constant value is wider than its field"
     "keyWiderThan24Bits"
-    "registerWidthNot8_16_32Or64")
+    "registerWidthNot8_16_32Or64"
+    "readFieldNeitherOnStrobesNorAWrittenField")
 set(flags -std=c++17 -O1 -c -o /dev/null)
 foreach(include ${INCLUDES})
     list(APPEND flags -I${include})

@@ -302,13 +302,13 @@ TEST_F(Fixture, RulesDifferBetweenTheFamilyAndTheBridgeMaps) {
 }
 
 TEST(Policies, OneBitFieldsAsFlagsExceptExplicitBits) {
-    // An explicit bit has no declaration form of its own; the row is made by hand.
+    // The row is made by hand, so each merge kind is named.
     static constexpr arm::RegisterType type = arm::RegisterType("tFlags", 32, Kind::kReadWrite, 0, ~0ull)
                                                   .add(0, 0, arm::Merge::kLowBits)
                                                   .add(1, 1, arm::Merge::kBit)
                                                   .add(4, 2, arm::Merge::kLowBits);
     static constexpr arm::RegisterDesc rows[] = {arm::row(type, arm::at(0x0), 0, 0)};
-    static constexpr arm::MapDesc desc = arm::mapDesc(rows, "1.0", "test/Flags", arm::Policy{true, true, false, true});
+    static constexpr arm::MapDesc desc = arm::mapDesc(rows, "1.0", "test/Flags", arm::Policy{true, true, false, true, false});
     armtest::FakeAccess hw;
     armtest::Bench map(desc, &hw);
     tStatus st;

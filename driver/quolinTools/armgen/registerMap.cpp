@@ -43,16 +43,18 @@ void WindowedTableMap::reinitialize() { reinitializeAll(); }
 // ---------------------------------------------------------------------------------------------
 // Identifiers
 
-int TableMap::firstByKey(uint32_t keyAndSide) const {
+TableMap::Target TableMap::wholeByKey(uint32_t keyAndSide) const {
     for (unsigned i = 0; i < desc_.count; ++i) {
         const RegisterDesc& r = desc_.registers[i];
-        if (r.hasIdentifier && registerKey(r) == keyAndSide) return int(i);
+        if (!r.hasIdentifier) continue;
+        if (registerKey(r) == keyAndSide) return Target::wholeOf(int(i));
+        if (r.readFields != nullptr && readSideKey(r) == keyAndSide) return Target::wholeOf(int(i), true);
     }
-    return -1;
+    return Target::none();
 }
 
 TableMap::Target TableMap::resolveValueId(uint32_t id) const {
-    if (id & kWholeRegisterBit) return Target::wholeOf(firstByKey(id & kRegisterSelectMask));
+    if (id & kWholeRegisterBit) return wholeByKey(id & kRegisterSelectMask);
     // A field identifier must match exactly: key, side and the reversed lowest bit. Two objects
     // may share a key and side; the one that defines the field answers.
     const uint32_t key = id & kKeyMask;
@@ -60,16 +62,31 @@ TableMap::Target TableMap::resolveValueId(uint32_t id) const {
     const unsigned low = reverse6((id >> 24) & 0x3F);
     for (unsigned i = 0; i < desc_.count; ++i) {
         const RegisterDesc& r = desc_.registers[i];
-        if (!r.hasIdentifier || r.key != key || r.fieldReadSide != readSide) continue;
-        for (unsigned f = 0; f < r.fields.count; ++f)
-            if (r.fields.field[f].low == low) return Target::fieldOf(int(i), r.fields.field[f]);
+        if (!r.hasIdentifier || r.key != key) continue;
+        if (r.fieldReadSide == readSide)
+            for (unsigned f = 0; f < r.fields.count; ++f)
+                if (r.fields.field[f].low == low) return Target::fieldOf(int(i), r.fields.field[f]);
+        if (readSide && r.readFields != nullptr)
+            for (unsigned f = 0; f < r.readFields->count; ++f) {
+                const FieldDesc& field = r.readFields->field[f];
+                if (field.low == low && onStrobes(r, field)) return Target::fieldOf(int(i), field, true);
+            }
     }
     return Target::none();
 }
 
-int TableMap::resolveRegisterId(uint32_t id) const {
-    if (desc_.policy.registerOpsByKey) return firstByKey(id & kRegisterSelectMask);
-    return resolveValueId(id).reg;
+TableMap::Target TableMap::resolveRegisterId(uint32_t id) const {
+    if (desc_.policy.registerOpsByKey) return wholeByKey(id & kRegisterSelectMask);
+    return resolveValueId(id);
+}
+
+const FieldList& TableMap::fieldsOf(const Target& t) const {
+    const RegisterDesc& r = desc_.registers[t.reg];
+    return t.readSide && r.readFields != nullptr ? *r.readFields : r.fields;
+}
+
+bool TableMap::isPendingOnce(int reg) const {
+    return desc_.registers[reg].kind == Kind::kPending && desc_.policy.pendingSendsOnce;
 }
 
 void TableMap::fail(tStatus& status, int64_t code) const {
@@ -109,6 +126,17 @@ bool TableMap::merge(const Target& t, uint64_t value) {
     RegisterState& s = states_[t.reg];
     const uint64_t bits = t.whole ? widthMask(r.width) : fieldMask(t.field);
     const uint64_t in = placed(t, value);
+    if (isPendingOnce(t.reg)) {
+        // The value goes into the word the next send writes; its strobes then wait in the pending
+        // word, replacing what waited there, and a strobe makes the write a change.
+        const uint64_t strobes = ~r.keep & widthMask(r.width);
+        const uint64_t merged = ((((s.shadow & r.keep) | s.pending) & ~bits) | in);
+        if (merged == s.shadow && (merged & strobes) == 0) return false;
+        s.pending = uint32_t(merged & strobes);
+        s.shadow = merged & r.keep;
+        s.dirty = true;
+        return true;
+    }
     uint64_t shadow = (s.shadow & ~bits) | in;
     uint32_t pending = s.pending;
     if (r.kind == Kind::kPending) {
@@ -153,7 +181,15 @@ void TableMap::flushRegister(int reg, bool force, tStatus& status) {
     const RegisterDesc& r = desc_.registers[reg];
     RegisterState& s = states_[reg];
     if (!isShadowed(r.kind) || !(s.dirty || force)) return;
-    const uint64_t value = r.kind == Kind::kPending ? ((s.shadow & r.keep) | s.pending) : s.shadow;
+    uint64_t value = s.shadow;
+    if (r.kind == Kind::kPending) value = (s.shadow & r.keep) | s.pending;
+    if (isPendingOnce(reg)) {
+        // The strobes move into the shadow before the write: should it fail, the next send masks
+        // them off rather than sending them a second time.
+        if (!s.inWindow) return fail(status, kStatusResourceNotFound);
+        s.shadow = value;
+        s.pending = 0;
+    }
     hardwareWrite(reg, value, status);
     if (status.isFatal()) return;  // stays dirty with its shadow
     s.shadow &= r.keep;
@@ -178,38 +214,45 @@ void TableMap::getTarget(const Target& t, uint64_t& value, tStatus& status) cons
     value = extract(states_[t.reg].shadow, t);
 }
 
+// Read-side fields are read only.
 void TableMap::setTarget(const Target& t, uint64_t value, tStatus& status) {
     if (t.reg < 0) return refuse(status);
     const Kind k = desc_.registers[t.reg].kind;
-    if (!isShadowed(k) || !isWritable(k)) return refuse(status);
+    if (!isShadowed(k) || !isWritable(k) || (!t.whole && t.readSide)) return refuse(status);
     merge(t, value);
 }
 
+// A written field that lies on strobe bits of a register with a read layout cannot be read: a
+// read brings in the read layout's bits there.
 void TableMap::readTarget(const Target& t, uint64_t& value, tStatus& status) {
-    if (t.reg < 0 || !isReadable(desc_.registers[t.reg].kind)) return refuse(status, value);
-    const bool shadowed = isShadowed(desc_.registers[t.reg].kind);
+    if (t.reg < 0) return refuse(status, value);
+    const RegisterDesc& r = desc_.registers[t.reg];
+    if (!isReadable(r.kind) || (!t.whole && !t.readSide && r.readFields != nullptr && onStrobes(r, t.field)))
+        return refuse(status, value);
+    RegisterState& s = states_[t.reg];
     uint64_t word = 0;
-    if (hardwareRead(t.reg, word, status)) {
-        if (shadowed) {
-            RegisterState& s = states_[t.reg];
+    const bool good = hardwareRead(t.reg, word, status);
+    if (isShadowed(r.kind)) {
+        // A failed read keeps the shadow and answers from it.
+        if (good) {
             s.shadow = word;
             s.pending = 0;
             s.dirty = false;
         }
+        value = extract(s.shadow, t);
+    } else if (good) {
         value = extract(word, t);
-        return;
+    } else if (desc_.policy.allOnesOutsideWindow) {
+        value = extract(s.inWindow ? word : ~0ull, t);
+    } else {
+        value = 0;
     }
-    // A failed read keeps the shadow and answers from it.
-    if (shadowed)
-        value = extract(states_[t.reg].shadow, t);
-    else
-        value = !states_[t.reg].inWindow && desc_.policy.allOnesOutsideWindow ? extract(~0ull, t) : 0;
 }
 
 void TableMap::writeTarget(const Target& t, uint64_t value, bool force, tStatus& status) {
     if (t.reg < 0) return refuse(status);
     const Kind k = desc_.registers[t.reg].kind;
-    if (!isWritable(k)) return refuse(status);
+    if (!isWritable(k) || (!t.whole && t.readSide)) return refuse(status);
     if (!isShadowed(k)) return hardwareWrite(t.reg, placed(t, value), status);  // the field alone, every time
     const bool changed = merge(t, value);
     if (!changed && !states_[t.reg].dirty && !force) return;
@@ -241,14 +284,14 @@ void TableMap::write(uint32_t id, uint64_t value, bool force, tStatus& status, u
 
 void TableMap::flush(uint32_t id, bool force, tStatus& status, uint32_t) {
     if (status.isFatal()) return;
-    const int reg = resolveRegisterId(id);
+    const int reg = resolveRegisterId(id).reg;
     if (reg < 0 || !isWritable(desc_.registers[reg].kind)) return refuse(status);
     flushRegister(reg, force, status);
 }
 
 void TableMap::refresh(uint32_t id, tStatus& status, uint32_t) {
     if (status.isFatal()) return;
-    const int reg = resolveRegisterId(id);
+    const int reg = resolveRegisterId(id).reg;
     if (reg < 0) return refuse(status);
     const Kind k = desc_.registers[reg].kind;
     if (!isShadowed(k) || !isReadable(k)) return refuse(status);
@@ -258,12 +301,12 @@ void TableMap::refresh(uint32_t id, tStatus& status, uint32_t) {
 void TableMap::getRegisterFormat(uint32_t id, uint32_t& count, FieldType* types, uint64_t* masks,
                                  tStatus& status) const {
     if (status.isFatal()) return;
-    const int reg = firstByKey(id & kRegisterSelectMask);
-    if (reg < 0) {
+    const Target t = wholeByKey(id & kRegisterSelectMask);
+    if (t.reg < 0) {
         count = 0;
         return fail(status, kStatusFeatureNotSupported);
     }
-    const FieldList& fields = desc_.registers[reg].fields;
+    const FieldList& fields = fieldsOf(t);
     if (count < fields.count) return fail(status, kStatusBufferTooSmall);
     count = fields.count;
     for (unsigned i = 0; i < fields.count; ++i) {
@@ -317,7 +360,12 @@ void TableMap::markDirtyRegMap() {
 
 uint64_t Register::readWhole(tStatus& status) {
     uint64_t value = getShadow();
-    if (status.isFatal()) return value;
+    if (status.isFatal()) {
+        // An unshadowed register has no shadow to answer with.
+        if (index_ >= 0 && !isShadowed(map_->desc_.registers[index_].kind) && map_->desc_.policy.allOnesOutsideWindow)
+            return widthMask(map_->desc_.registers[index_].width);
+        return value;
+    }
     map_->readTarget(TableMap::Target::wholeOf(index_), value, status);
     return value;
 }
@@ -326,7 +374,8 @@ uint64_t Register::readFieldAt(const FieldDesc& field, tStatus& status) {
     const TableMap::Target t = TableMap::Target::fieldOf(index_, field);
     if (status.isFatal()) {
         if (t.reg < 0) return 0;
-        return isShadowed(map_->desc_.registers[index_].kind) ? map_->extract(getShadow(), t) : 1;
+        if (isShadowed(map_->desc_.registers[index_].kind)) return map_->extract(getShadow(), t);
+        return map_->desc_.policy.allOnesOutsideWindow ? map_->extract(~0ull, t) : 1;
     }
     uint64_t value = 0;
     map_->readTarget(t, value, status);

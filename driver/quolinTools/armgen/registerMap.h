@@ -78,6 +78,9 @@ struct RegisterDesc {
     bool secondView;     // shares key and side with an earlier register; only its fields name it
     FieldList fields;
     const char* typeName;  // the declared type the row was made from
+    // The fields a read brings in where they differ from the written ones (a register whose
+    // strobe bits read back as status); null for every other register.
+    const FieldList* readFields;
 };
 
 constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
@@ -96,6 +99,17 @@ constexpr uint32_t registerKey(const RegisterDesc& r) { return r.key | (r.wholeR
 constexpr uint32_t wholeId(const RegisterDesc& r) { return kWholeRegisterBit | registerKey(r); }
 constexpr uint32_t fieldId(const RegisterDesc& r, const FieldDesc& f) {
     return r.key | (r.fieldReadSide ? kReadSideBit : 0u) | (reverse6(f.low) << 24);
+}
+
+// A register with a read layout answers on its read side too: its whole identifier with the
+// read-side bit, and a read-side identifier for each read field that lies on strobe bits (the
+// other read fields are written fields as well, and answer to those fields' identifiers).
+constexpr uint32_t readSideKey(const RegisterDesc& r) { return r.key | kReadSideBit; }
+constexpr bool onStrobes(const RegisterDesc& r, const FieldDesc& f) {
+    return (((widthMask(f.width) << f.low) & ~r.keep)) != 0;
+}
+constexpr uint32_t readSideFieldId(const RegisterDesc& r, const FieldDesc& f) {
+    return r.key | kReadSideBit | (reverse6(f.low) << 24);
 }
 
 constexpr FieldType fieldTypeOf(const FieldDesc& f) {
@@ -128,13 +142,45 @@ enum RegisterFlag : uint8_t {
     kNoIdentifier = 2,   // reached only by typed use and the walks
 };
 
-// A register's kind with its flags, as a declaration writes it (`RW`, `WO | NO_ID`).
+inline void readFieldNeitherOnStrobesNorAWrittenField() {}
+
+// The next field of a list, above the previous one, bits low to high.
+constexpr void appendField(FieldList& fields, unsigned width, unsigned high, unsigned low, Merge merge) {
+    if (fields.count >= kMaxFields) tooManyFieldsInOneRegister();
+    if (low > high || high >= width) fieldOutsideTheRegister();
+    if (fields.count > 0) {
+        const FieldDesc& last = fields.field[fields.count - 1];
+        if (low < unsigned(last.low + last.width)) fieldsOverlapOrAreNotAscending();
+    }
+    fields.field[fields.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
+}
+
+// The fields a read brings in, where they differ from the written ones (`ARM_READ_SIDE`).
+struct ReadLayout {
+    FieldList fields = {};
+    constexpr ReadLayout add(unsigned high, unsigned low, Merge merge) const {
+        ReadLayout r = *this;
+        appendField(r.fields, 64, high, low, merge);
+        return r;
+    }
+};
+
+// A register's kind with its flags and read layout, as a declaration writes it (`RW`,
+// `WO | NO_ID`, `PENDING | ARM_READ_SIDE(...)`).
 struct RegisterKind {
     constexpr RegisterKind(Kind kind, uint8_t flags = kNoFlags) : kind(kind), flags(flags) {}
     Kind kind;
     uint8_t flags;
+    FieldList reads = {};
 };
-constexpr RegisterKind operator|(RegisterKind k, RegisterFlag f) { return RegisterKind{k.kind, uint8_t(k.flags | f)}; }
+constexpr RegisterKind operator|(RegisterKind k, RegisterFlag f) {
+    k.flags = uint8_t(k.flags | f);
+    return k;
+}
+constexpr RegisterKind operator|(RegisterKind k, const ReadLayout& r) {
+    k.reads = r.fields;
+    return k;
+}
 
 // What several registers may share: width, kind, initial shadow, keep mask and fields.
 struct RegisterType {
@@ -145,22 +191,20 @@ struct RegisterType {
     uint64_t initial = 0;
     uint64_t keep = ~0ull;
     FieldList fields = {};
+    FieldList reads = {};
 
     constexpr RegisterType(const char* name, unsigned width, RegisterKind kind, uint64_t initial, uint64_t keep)
-        : name(name), width(uint8_t(width)), kind(kind.kind), flags(kind.flags), initial(initial), keep(keep & widthMask(width)) {
+        : name(name), width(uint8_t(width)), kind(kind.kind), flags(kind.flags), initial(initial),
+          keep(keep & widthMask(width)), reads(kind.reads) {
         if (width != 8 && width != 16 && width != 32 && width != 64) registerWidthNot8_16_32Or64();
         if (initial & ~widthMask(width)) initialShadowWiderThanTheRegister();
+        for (unsigned i = 0; i < reads.count; ++i)
+            if (reads.field[i].low + reads.field[i].width > width) fieldOutsideTheRegister();
     }
     // The next field, above the previous one, bits low to high.
     constexpr RegisterType add(unsigned high, unsigned low, Merge merge) const {
         RegisterType t = *this;
-        if (t.fields.count >= kMaxFields) tooManyFieldsInOneRegister();
-        if (low > high || high >= width) fieldOutsideTheRegister();
-        if (t.fields.count > 0) {
-            const FieldDesc& last = t.fields.field[t.fields.count - 1];
-            if (low < unsigned(last.low + last.width)) fieldsOverlapOrAreNotAscending();
-        }
-        t.fields.field[t.fields.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
+        appendField(t.fields, width, high, low, merge);
         return t;
     }
 };
@@ -183,6 +227,15 @@ constexpr Place at(uint32_t offset, Keys... keys) {
     return p;
 }
 
+// Whether one of the register's fields, written or read-side, answers to a field identifier.
+constexpr bool answersField(const RegisterDesc& r, uint32_t id) {
+    for (unsigned f = 0; f < r.fields.count; ++f)
+        if (fieldId(r, r.fields.field[f]) == id) return true;
+    for (unsigned f = 0; r.readFields != nullptr && f < r.readFields->count; ++f)
+        if (onStrobes(r, r.readFields->field[f]) && readSideFieldId(r, r.readFields->field[f]) == id) return true;
+    return false;
+}
+
 // Element i of a register (i 0) or array at a place. Keyed rows take the product maps' identifier
 // form: a read-only register's fields carry the read-side bit, its whole-register identifier does not.
 constexpr RegisterDesc row(const RegisterType& t, const Place& place, unsigned element, uint32_t stride) {
@@ -200,6 +253,17 @@ constexpr RegisterDesc row(const RegisterType& t, const Place& place, unsigned e
     r.secondView = (t.flags & kSecondView) != 0;
     r.fields = t.fields;
     r.typeName = t.name;
+    if (t.reads.count != 0) {
+        r.readFields = &t.reads;
+        for (unsigned i = 0; i < t.reads.count; ++i) {
+            const FieldDesc& f = t.reads.field[i];
+            bool written = false;
+            for (unsigned w = 0; w < t.fields.count; ++w)
+                written = written || (t.fields.field[w].low == f.low && t.fields.field[w].width == f.width &&
+                                      !onStrobes(r, t.fields.field[w]));
+            if (!written && (fieldMask(f) & r.keep) != 0) readFieldNeitherOnStrobesNorAWrittenField();
+        }
+    }
     return r;
 }
 
@@ -231,10 +295,14 @@ struct DeclaredRows {
                     if (!b.secondView) twoRegistersWithOneIdentifier();
                     first = true;
                 }
-                if (a.fieldReadSide != b.fieldReadSide) continue;
-                for (unsigned fa = 0; fa < a.fields.count; ++fa)
-                    for (unsigned fb = 0; fb < b.fields.count; ++fb)
-                        if (a.fields.field[fa].low == b.fields.field[fb].low) twoFieldsWithOneIdentifier();
+                if ((a.readFields != nullptr && (readSideKey(a) == registerKey(b) || b.readFields != nullptr)) ||
+                    (b.readFields != nullptr && readSideKey(b) == registerKey(a)))
+                    twoRegistersWithOneIdentifier();
+                for (unsigned f = 0; f < b.fields.count; ++f)
+                    if (answersField(a, fieldId(b, b.fields.field[f]))) twoFieldsWithOneIdentifier();
+                for (unsigned f = 0; b.readFields != nullptr && f < b.readFields->count; ++f)
+                    if (onStrobes(b, b.readFields->field[f]) && answersField(a, readSideFieldId(b, b.readFields->field[f])))
+                        twoFieldsWithOneIdentifier();
             }
             if (b.secondView && !first) secondViewWithoutAFirstView();
         }
@@ -280,16 +348,22 @@ struct Policy {
     // `flush` and `refresh` select the register by id AND 0x40FFFFFF; otherwise the identifier must
     // name the register or one of its fields, as for `get`.
     bool registerOpsByKey;
-    // An unshadowed read outside the window returns all ones; a shadowed one always answers from
-    // the old shadow.
+    // An unshadowed register reads as all ones outside the window and on an incoming error, and
+    // a failed read answers what the access returned (otherwise 0); shadowed registers answer
+    // from their old shadow either way.
     bool allOnesOutsideWindow;
     // One-bit fields without a kind of their own are flags.
     bool oneBitFieldsAreFlags;
+    // Pending-strobe registers: a write replaces the pending word, and a send moves the pending
+    // strobes into the shadow before the write, so the strobes of a failed send are masked off by
+    // the next one instead of going out again. Otherwise strobes accumulate in the pending word
+    // (a 0 leaves a pending 1) and stay there until a send succeeds.
+    bool pendingSendsOnce;
 };
 
-constexpr Policy kFamilyPolicy{false, false, false, false};
-constexpr Policy kBridgePolicy{true, true, false, false};
-constexpr Policy kProductPolicy{true, true, true, true};
+constexpr Policy kFamilyPolicy{false, false, false, false, false};
+constexpr Policy kBridgePolicy{true, true, false, false, false};
+constexpr Policy kProductPolicy{true, true, true, true, true};
 
 struct MapDesc {
     const RegisterDesc* registers;
@@ -406,20 +480,26 @@ protected:
 private:
     friend class Register;
 
-    // A register (-1: nothing) and one of its fields, or the whole register.
+    // A register (-1: nothing) and one of its fields, or the whole register; `readSide` when the
+    // identifier named the register's read layout.
     struct Target {
         int reg;
         bool whole;
         FieldDesc field;
+        bool readSide;
 
-        static Target none() { return Target{-1, true, {}}; }
-        static Target wholeOf(int reg) { return Target{reg, true, {}}; }
-        static Target fieldOf(int reg, const FieldDesc& field) { return Target{reg, false, field}; }
+        static Target none() { return Target{-1, true, {}, false}; }
+        static Target wholeOf(int reg, bool readSide = false) { return Target{reg, true, {}, readSide}; }
+        static Target fieldOf(int reg, const FieldDesc& field, bool readSide = false) {
+            return Target{reg, false, field, readSide};
+        }
     };
 
     Target resolveValueId(uint32_t id) const;
-    int resolveRegisterId(uint32_t id) const;
-    int firstByKey(uint32_t keyAndSide) const;
+    Target resolveRegisterId(uint32_t id) const;
+    Target wholeByKey(uint32_t keyAndSide) const;
+    const FieldList& fieldsOf(const Target& t) const;
+    bool isPendingOnce(int reg) const;
 
     void refuse(tStatus& status) const;
     void refuse(tStatus& status, uint64_t& output) const;

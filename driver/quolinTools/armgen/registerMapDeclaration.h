@@ -21,15 +21,20 @@
 // register where the keys differ from the offsets (the product maps); such keyed registers take the
 // product maps' identifier form. The kind is RW, WO, RO, CMD, CMD_WO, CMD_RO or PENDING, with
 // `| SECOND_VIEW` for another object at the key and side of an earlier one (only its field
-// identifiers reach it) and `| NO_ID` for a register without identifiers. ALL is the keep mask of
-// a register without strobes.
+// identifiers reach it), `| NO_ID` for a register without identifiers, and
+// `| ARM_READ_SIDE(fields)` for a register whose reads bring in other fields than its writes
+// send (where its strobe bits read back as status). ALL is the keep mask of a register without
+// strobes. A register named `_` has no getter of its own; `at<tType>(offset)` reaches it.
 //
 // Fields, ascending, each with its name, or `_` where the register's description names none (the
 // name is then derived from the bits: Bit5, Bits9_8):
 //   F(Name, bit)  F(Name, high, low)   a number (one bit: as the map's policy says)
 //   FLAG(Name, bit)                    a bit that any non-zero value sets
 // `(Name, tValue)` in place of the name gives the field's accessors a value type of their own (an
-// enumeration, or a number wider than the field that the writers cut to the field's width).
+// enumeration, or a number wider than the field that the writers cut to the field's width). A
+// one-bit field of type bool is a flag; of any other type of its own (an enumeration, whose values
+// are bit patterns, or a number) it takes bit 0 of the value under every policy. Other writers
+// take bool for a FLAG and the narrowest unsigned type that holds the field for a number.
 //
 // `ARM_DECLARE_MAP(nMap, LIST, Engine, kMap, version, source, policy)` declares the map's
 // description kMap and, in the namespace nMap of the map's own (`ARM_DECLARE_REGISTERS(LIST,
@@ -40,7 +45,9 @@
 //                          and `tType Name(i)` for arrays (an index past the array gives a handle
 //                          that every operation refuses with -52005); `kRowOfName`,
 //                          `kOffsetOfName` and `kKeyOfName` are the row, offset and key of the
-//                          register (or of the array's first register)
+//                          register (or of the array's first register); and `at<tType>(offset, n)`,
+//                          register n of the type at an offset (a handle that refuses when the type
+//                          has none there)
 // Each nested type has `readRegister`, `writeRegister`, `flush`, `refresh` and, per field,
 //   kName                              the field's place (for `arm::fieldValue` of a word read whole)
 //   readName(status)                   a fresh read of the register, then the field
@@ -56,6 +63,7 @@
 // the map, and the row count. A name declared twice or a misspelt one does not compile.
 #pragma once
 
+#include "kzhtl/utility.h"
 #include "quolinTools/armgen/registerMap.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -97,12 +105,18 @@
 // The name a field slot gives: its name, the name in `(Name, tValue)`, or the derived one for `_`.
 #define ARM_FIELD_NAME(slot, derived) \
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_NAME_TYPED, ARM_FIELD_NAME_PLAIN)(slot, derived)
-#define ARM_FIELD_NAME_TYPED(slot, derived) ARM_PP_FIRST slot
+#define ARM_FIELD_NAME_TYPED(slot, derived) ARM_FIELD_NAME_PLAIN(ARM_PP_FIRST slot, derived)
 #define ARM_FIELD_NAME_PLAIN(slot, derived) ARM_PP_IF(ARM_PP_IS_UNNAMED(slot))(derived, slot)
-// The value type of a field's writers and readers.
-#define ARM_FIELD_VALUE(slot) ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_VALUE_TYPED, ARM_FIELD_VALUE_NUMBER)(slot)
-#define ARM_FIELD_VALUE_TYPED(slot) ARM_PP_REST slot
-#define ARM_FIELD_VALUE_NUMBER(slot) uint64_t
+// The value type of a field's writers.
+#define ARM_FIELD_VALUE(slot, width, merge) \
+    ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_VALUE_TYPED, ARM_FIELD_VALUE_NUMBER)(slot, width, merge)
+#define ARM_FIELD_VALUE_TYPED(slot, width, merge) ARM_PP_REST slot
+#define ARM_FIELD_VALUE_NUMBER(slot, width, merge) ::arm::FieldValue<width, merge>
+// How a one-bit number takes its value: by its value type when it has one of its own, else as the
+// map's policy says.
+#define ARM_ONE_BIT_MERGE(slot) ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_ONE_BIT_MERGE_TYPED, ARM_ONE_BIT_MERGE_PLAIN)(slot)
+#define ARM_ONE_BIT_MERGE_TYPED(slot) ::arm::oneBitMerge<ARM_PP_REST slot>()
+#define ARM_ONE_BIT_MERGE_PLAIN(slot) ::arm::Merge::kLowBits
 #define ARM_FIELD_RESULT(slot, width) \
     ARM_PP_IF(ARM_PP_IS_PAREN(slot))(ARM_FIELD_RESULT_TYPED, ARM_FIELD_RESULT_NUMBER)(slot, width)
 #define ARM_FIELD_RESULT_TYPED(slot, width) ARM_PP_REST slot
@@ -127,6 +141,17 @@ template <> struct FieldResultOf<16> { using type = uint16_t; };
 template <> struct FieldResultOf<32> { using type = uint32_t; };
 template <unsigned kWidth> using FieldResult =
     typename FieldResultOf<kWidth == 1 ? 1 : kWidth <= 8 ? 8 : kWidth <= 16 ? 16 : kWidth <= 32 ? 32 : 64>::type;
+// A one-bit field with a value type of its own: a bool sets it for any non-zero value, any other
+// type gives it the value's bit 0.
+template <class tValue>
+constexpr Merge oneBitMerge() {
+    return kzhtl::kIsSame<tValue, bool> ? Merge::kFlag : Merge::kBit;
+}
+
+// What a field's writer takes: a flag a bool, a number the narrowest unsigned type that holds it.
+template <unsigned kWidth, Merge kMerge>
+using FieldValue = typename FieldResultOf<kMerge == Merge::kFlag ? 1 : kWidth <= 8 ? 8 : kWidth <= 16 ? 16
+                                                                     : kWidth <= 32 ? 32 : 64>::type;
 
 // A constant value wider than its field stops an optimised build here, as the kernel's own field
 // helpers do; a value known only at run time is cut to the field's width by the engine.
@@ -143,6 +168,11 @@ template <class tSelf>
 class DeclaredRegister : public Register {
 public:
     using Register::Register;
+
+    tSelf& writeRegister(uint64_t value, tStatus& status, bool force = false) {
+        Register::writeRegister(value, status, force);
+        return static_cast<tSelf&>(*this);
+    }
 
 protected:
     template <class tResult>
@@ -180,7 +210,7 @@ protected:
         return ::arm::RegisterType(#type, width, kind, initial, keep) __VA_ARGS__;                      \
     }();
 #define ARM_TYPE_OF_F(...) ARM_F_BY_ARITY(ARM_TYPE_OF_F, __VA_ARGS__)
-#define ARM_TYPE_OF_F2(slot, bit) .add(bit, bit, ::arm::Merge::kLowBits)
+#define ARM_TYPE_OF_F2(slot, bit) .add(bit, bit, ARM_ONE_BIT_MERGE(slot))
 #define ARM_TYPE_OF_F3(slot, high, low) .add(high, low, ::arm::Merge::kLowBits)
 #define ARM_TYPE_OF_FLAG(slot, bit) .add(bit, bit, ::arm::Merge::kFlag)
 
@@ -207,10 +237,13 @@ protected:
         static constexpr const ::arm::RegisterType& kDeclaredType = kTypeOf_##type; \
         __VA_ARGS__                                                        \
     };
-#define ARM_SET_REG(name, type, place)                                                                   \
+#define ARM_SET_REG(name, type, place) ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_REG_)(name, type, place)
+#define ARM_SET_REG_(name, type, place)                                                                  \
     ARM_SET_ROW_OF(name, type, place)                                                                    \
     type name() { return type(*this, kRowOf##name); }
-#define ARM_SET_ARRAY(name, type, place, count, stride)                                                  \
+#define ARM_SET_ARRAY(name, type, place, count, stride) \
+    ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_ARRAY_)(name, type, place, count, stride)
+#define ARM_SET_ARRAY_(name, type, place, count, stride)                                                 \
     ARM_SET_ROW_OF(name, type, place)                                                                    \
     type name(unsigned i) { return type(*this, i < unsigned(count) ? kRowOf##name + int(i) : -1); }
 #define ARM_SET_ROW_OF(name, type, place)                                                                \
@@ -220,15 +253,15 @@ protected:
     static constexpr uint32_t kKeyOf##name = kRows[kRowOf##name].key;
 #define ARM_SET_F(...) ARM_F_BY_ARITY(ARM_SET_F, __VA_ARGS__)
 #define ARM_SET_F2(slot, bit) \
-    ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ::arm::Merge::kLowBits)
+    ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ARM_ONE_BIT_MERGE(slot))
 #define ARM_SET_F3(slot, high, low)                                                                 \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BITS_NAME(high, low)), slot, low, (high) - (low) + 1, \
                         ::arm::Merge::kLowBits)
 #define ARM_SET_FLAG(slot, bit) \
     ARM_FIELD_ACCESSORS(ARM_FIELD_NAME(slot, ARM_BIT_NAME(bit)), slot, bit, 1, ::arm::Merge::kFlag)
-#define ARM_FIELD_ACCESSORS(name, slot, low, width, merge)                                             \
-    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot), ARM_FIELD_RESULT(slot, width), low, width, merge, \
-                         ARM_FIELD_CHECKED_WIDTH(slot, width))
+#define ARM_FIELD_ACCESSORS(name, slot, low, width, merge)                                                   \
+    ARM_FIELD_ACCESSORS_(name, ARM_FIELD_VALUE(slot, width, merge), ARM_FIELD_RESULT(slot, width), low, width, \
+                         merge, ARM_FIELD_CHECKED_WIDTH(slot, width))
 #define ARM_FIELD_ACCESSORS_(name, tValue, tResult, low, width, merge, checked)                              \
     static constexpr ::arm::FieldDesc k##name{low, width, merge};                                            \
     tResult read##name(::nKZAPALS100::tStatus& status) { return readAt<tResult>(k##name, status); }          \
@@ -265,9 +298,17 @@ protected:
         static constexpr const ::arm::RegisterDesc* kRegisters = kRows;                                 \
         LIST(ARM_SET_R, ARM_SET_TYPE, ARM_SET_REG, ARM_SET_ARRAY, ARM_SET_F, ARM_SET_FLAG)              \
                                                                                                         \
+        template <class tType>                                                                          \
+        tType at(uint32_t offset, unsigned n = 0) {                                                     \
+            return tType(*this, ::arm::rowAt(kRows, tType::kDeclaredType, offset, n));                          \
+        }                                                                                               \
+                                                                                                        \
     protected:                                                                                          \
         using tEngine::tEngine;                                                                         \
     };
+
+// A register's fields as its reads bring them in, where they differ from the written ones.
+#define ARM_READ_SIDE(...) (::arm::ReadLayout{} __VA_ARGS__)
 
 // The map's description and, in its namespace, its register set.
 #define ARM_DECLARE_MAP(nMap, LIST, Engine, kMap, version, source, policy) \
@@ -277,6 +318,14 @@ protected:
     inline constexpr ::arm::MapDesc kMap = ::arm::mapDesc(nMap::kRows, version, source, policy);
 
 namespace arm {
+
+// Row n of a type at an offset, -1 when there is none.
+template <size_t N>
+int rowAt(const RegisterDesc (&rows)[N], const RegisterType& type, uint32_t offset, unsigned n) {
+    for (size_t i = 0; i < N; ++i)
+        if (rows[i].address == offset && sameName(rows[i].typeName, type.name) && n-- == 0) return int(i);
+    return -1;
+}
 
 // A declared map: its register states, its register set (the engine with the typed registers) and
 // the hardware access over the map's accessor.

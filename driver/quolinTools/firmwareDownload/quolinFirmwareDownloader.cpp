@@ -43,7 +43,7 @@ void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const
     if (status.isFatal()) return;
     core.Register510().writeBits10_8(port, status, false);  // the port the image goes to
     core.FPGALoadSizeRegister().writeRegister(size, status);
-    core.FPGALoadControlRegister().writeBit0(1, status, true);  // start
+    core.FPGALoadControlRegister().writeBit0(true, status, true);  // start
     arm::Register loadStatus = core.FPGALoadStatusRegister();
     waitForLoadStatus(poller, loadStatus, kLoadReady, status);
 
