@@ -136,7 +136,8 @@ private:
 
     SetupTracker& tracker_;
     Context context_;
-    TolvaneHelperParameters parameters_;
+    // Read by the FPGA download levels, which are not built yet.
+    [[maybe_unused]] TolvaneHelperParameters parameters_;
     kdut::CleanupOperationComposite cleanupOperations_;
     kdut::HardwareStateCheckerComposite checkers_;
     armki::ARMDispatcher* registerMaps_ = nullptr;
