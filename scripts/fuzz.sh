@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 seconds=${KZ_FUZZ_SECONDS:-60}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKZ_SANITIZE=ON -DKZ_TESTS=OFF -DKZ_FUZZ=ON
+    -DKZ_SANITIZE=ON -DKZ_TESTS=OFF -DKZ_FUZZ=ON -DKZ_WARNINGS_AS_ERRORS=ON
 cmake --build build-fuzz -j"$(nproc)" --target kzvorn-ioctl-fuzz
 mkdir -p build-fuzz/corpus/ioctl build-fuzz/findings
 # The fuzzer's progress lines go to a log; its closing lines (or a finding) are shown.
