@@ -36,7 +36,7 @@ uint8_t SST25VFFlash::statusRegister() const {
 
 std::vector<SST25VFFlash::LogEntry> SST25VFFlash::takeLog() {
     std::lock_guard<std::mutex> hold(mutex_);
-    std::vector<LogEntry> taken(log_.begin(), log_.end());
+    std::vector<LogEntry> taken = log_.entries();
     log_.clear();
     return taken;
 }
@@ -71,7 +71,7 @@ void SST25VFFlash::setWriteProtectLine(bool high) {
     std::lock_guard<std::mutex> hold(mutex_);
     if (high == lineHigh_) return;
     lineHigh_ = high;
-    if (logging_) log_.push_back({LogEntry::kWriteProtectLine, {}, high});
+    if (logging_) log_.push({LogEntry::kWriteProtectLine, {}, high});
 }
 
 uint8_t SST25VFFlash::readStatusLocked() {
@@ -125,7 +125,7 @@ uint8_t SST25VFFlash::transfer(const Transfer& request) {
         startOperation(eraseBusyReads_);
     }
     if (t.read) t.data = result;
-    if (logging_) log_.push_back({LogEntry::kTransfer, t, false});
+    if (logging_) log_.push({LogEntry::kTransfer, t, false});
     return result;
 }
 
