@@ -3,10 +3,11 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [SCRIPT | -]
+//   kzvorn-sim [--debug] [--help] [SCRIPT | -]
 //
-// --debug echoes the driver's debug print. The script comes from the file, or from standard input
-// with "-" or when standard input is not a terminal.
+// --debug echoes the driver's debug print; --help prints the usage and the script's requests. The
+// script comes from the file, or from standard input with "-" or when standard input is not a
+// terminal.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,6 +19,7 @@
 #include "kal/sim/debug.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
+#include "commandLine.h"
 #include "script.h"
 
 using kzvorn_driver::nKZAPAL000::tProperty;
@@ -53,7 +55,7 @@ void printNames(const char* what, const Registry* registry) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: kzvorn-sim [--debug] [SCRIPT | -]\n");
+    kzvornsim::printUsage(stderr, false);
     return 2;
 }
 
@@ -64,6 +66,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            kzvornsim::printUsage(stdout, true);
+            return 0;
         } else if (scriptName == nullptr) {
             scriptName = argv[i];
         } else {
@@ -72,11 +77,8 @@ int main(int argc, char** argv) {
     }
     std::FILE* script = nullptr;
     if (scriptName != nullptr && std::strcmp(scriptName, "-") != 0) {
-        script = std::fopen(scriptName, "r");
-        if (script == nullptr) {
-            std::fprintf(stderr, "kzvorn-sim: cannot read %s\n", scriptName);
-            return 1;
-        }
+        script = kzvornsim::openScript(scriptName, stderr);
+        if (script == nullptr) return 1;
     } else if (scriptName != nullptr || isatty(STDIN_FILENO) == 0) {
         script = stdin;
     }

@@ -41,6 +41,7 @@ constexpr Registry kRegistries[] = {
 };
 // Larger than any record; a larger area is refused before it is allocated.
 constexpr uint64_t kMaxAreaSize = 65536;
+constexpr size_t kMaxLineSize = size_t{1} << 20;
 
 // Device codes (0xBFFAxxxx) read best in hexadecimal, platform codes in decimal.
 std::string statusText(int32_t status) {
@@ -52,12 +53,17 @@ std::string statusText(int32_t status) {
     return text;
 }
 
+// Decimal, or hexadecimal after "0x": a leading zero does not make a number octal.
 bool parseNumber(const std::string& word, uint64_t limit, uint64_t& value) {
-    if (word.empty() || word[0] == '-') return false;
+    const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    const std::string digits = hex ? word.substr(2) : word;
+    if (digits.empty()) return false;
+    for (const char c : digits)
+        if (!(hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))))
+            return false;
     errno = 0;
-    char* end = nullptr;
-    const unsigned long long parsed = std::strtoull(word.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || parsed > limit) return false;
+    const unsigned long long parsed = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno != 0 || parsed > limit) return false;
     value = parsed;
     return true;
 }
@@ -103,52 +109,38 @@ private:
     kal::sim::UserMemory memory_;
 };
 
+class Runner;
+
+// A request line: its command, its arguments, and the line without its comment.
+struct Request {
+    std::string command;
+    std::vector<std::string> arguments;
+    std::string echo;
+};
+
+struct Command {
+    const char* name;
+    const char* arguments;  // one word per argument
+    const char* what;
+    bool (Runner::*run)(const Request&);
+};
+
 class Runner {
 public:
     Runner(kal::sim::Kernel& kernel, std::FILE* out) : kernel_(kernel), out_(out) { reopen(); }
 
-    bool run(const std::string& line) {
-        std::istringstream words(line.substr(0, line.find('#')));
-        std::string command;
-        if (!(words >> command)) return true;
-        std::vector<std::string> arguments;
-        for (std::string word; words >> word;) arguments.push_back(word);
-        if (!session_) return fail(line, "no session on smu_kzvorn");
-        if (command == "level" && arguments.empty()) return level();
-        if (command == "reset" && arguments.size() == 1) return reset(arguments[0], line);
-        if (command == "cleanup" && arguments.empty()) return cleanup();
-        if (command == "ioctl" && arguments.size() == 3) return ioctl(arguments, line);
-        for (const Registry& registry : kRegistries)
-            if (command == registry.command && arguments.empty()) return names(registry);
-        const std::string echo = line.substr(0, line.find('#'));
-        if (command == "arm.read" && arguments.size() == 2) return armRead(arguments, echo);
-        if (command == "arm.write" && arguments.size() == 3) return armWrite(arguments, echo);
-        if (command == "arm.format" && arguments.size() == 2) return armFormat(arguments, echo);
-        if (command == "window.get" && arguments.size() == 3) return windowGet(arguments, echo);
-        if (command == "storagemap.raw" && arguments.size() == 5) return storageMapRaw(arguments, echo);
-        if (command == "storagemap.checksum" && arguments.size() == 1) return storageMapChecksum(arguments, echo);
-        return fail(line, "unknown request");
-    }
+    bool run(const std::string& line);
 
-private:
-    template <class tOutput, class tInput>
-    bool request(uint32_t code, const tInput& input, tOutput& output) {
-        const auto reply = session_.ioctl(code, &input, sizeof input, &output, sizeof output);
-        if (reply.result == 0) return true;
-        std::fprintf(out_, "transport: %d\n", reply.result);
-        return false;
-    }
-
-    bool level() {
+    bool level(const Request&) {
         kzvorn_driver::tValue32Record output{};
         if (!request(kGetSetupLevel, kzvorn_driver::tStatusRecord{}, output)) return false;
         std::fprintf(out_, "level: %u, status: %s\n", output.value, statusText(output.status).c_str());
         return true;
     }
 
-    bool reset(const std::string& word, const std::string& line) {
+    bool reset(const Request& r) {
         uint64_t target = 0;
-        if (!parseNumber(word, 0xFFFFFFFF, target)) return fail(line, "the level is not a 32-bit number");
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, target)) return fail(r.echo, "the level is not a 32-bit number");
         kzvorn_driver::tResetRecord input{};
         input.targetLevel = static_cast<uint32_t>(target);
         kzvorn_driver::tStatusRecord output{};
@@ -158,20 +150,21 @@ private:
         return true;
     }
 
-    bool cleanup() {
+    bool cleanup(const Request&) {
         kzvorn_driver::tStatusRecord output{};
         if (!request(kCleanup, kzvorn_driver::tStatusRecord{}, output)) return false;
         std::fprintf(out_, "cleanup: status: %s\n", statusText(output.status).c_str());
         return true;
     }
 
-    bool ioctl(const std::vector<std::string>& arguments, const std::string& line) {
+    bool ioctl(const Request& r) {
+        const std::vector<std::string>& arguments = r.arguments;
         uint64_t code = 0;
         uint64_t outputSize = 0;
         std::vector<uint8_t> input;
-        if (!parseNumber(arguments[0], 0xFFFFFFFF, code)) return fail(line, "the code is not a 32-bit number");
-        if (!parseHex(arguments[1], input)) return fail(line, "the input is not hexadecimal bytes");
-        if (!parseNumber(arguments[2], kMaxAreaSize, outputSize)) return fail(line, "the output size is too large");
+        if (!parseNumber(arguments[0], 0xFFFFFFFF, code)) return fail(r.echo, "the code is not a 32-bit number");
+        if (!parseHex(arguments[1], input)) return fail(r.echo, "the input is not hexadecimal bytes");
+        if (!parseNumber(arguments[2], kMaxAreaSize, outputSize)) return fail(r.echo, "the output size is too large");
         std::vector<uint8_t> output(outputSize);
         const auto reply = session_.ioctl(static_cast<uint32_t>(code), input.empty() ? nullptr : input.data(),
                                           static_cast<uint32_t>(input.size()),
@@ -184,7 +177,11 @@ private:
     }
 
     // "arm.names: 16, status: 0", then one registered name a line.
-    bool names(const Registry& registry) {
+    bool names(const Request& r) {
+        const Registry* found = nullptr;
+        for (const Registry& registry : kRegistries)
+            if (r.command == registry.command) found = &registry;
+        const Registry& registry = *found;
         kzvorn_driver::tValue64Record count{};
         if (!request(registry.countCode, kzvorn_driver::tStatusRecord{}, count)) return false;
         std::fprintf(out_, "%s: %llu, status: %s\n", registry.command, static_cast<unsigned long long>(count.value),
@@ -208,44 +205,45 @@ private:
     }
 
     // The Ex forms with extension 0, so that 64-bit registers read and write whole.
-    bool armRead(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool armRead(const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tFieldExRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
+        if (!field(r.arguments[1], input.field, r.echo)) return false;
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tValue64Record output{};
         if (!request(kArmReadEx, input, output)) return false;
-        std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(echo).c_str(),
+        std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(r.echo).c_str(),
                      static_cast<unsigned long long>(output.value), statusText(output.status).c_str());
         return true;
     }
 
-    bool armWrite(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool armWrite(const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tFieldWriteExRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
-        if (!parseNumber(arguments[2], UINT64_MAX, input.value)) return fail(echo, "the value is not a 64-bit number");
+        if (!field(r.arguments[1], input.field, r.echo)) return false;
+        if (!parseNumber(r.arguments[2], UINT64_MAX, input.value))
+            return fail(r.echo, "the value is not a 64-bit number");
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tStatusRecord output{};
         if (!request(kArmWriteEx, input, output)) return false;
-        std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
+        std::fprintf(out_, "%s: status: %s\n", trimmed(r.echo).c_str(), statusText(output.status).c_str());
         return true;
     }
 
     // One line per field of the register: its type (0 one bit ... 3 up to 32 bits) and mask.
-    bool armFormat(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]), types(kFormatCapacity), masks(kFormatCapacity * 8);
+    bool armFormat(const Request& r) {
+        CallerBytes name(r.arguments[0]), types(kFormatCapacity), masks(kFormatCapacity * 8);
         kzvorn_driver::tRegisterFormatRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
+        if (!field(r.arguments[1], input.field, r.echo)) return false;
         input.name = name.address();
         input.nameLength = name.size();
         input.types = types.address();
         input.masks = masks.address();
         kzvorn_driver::tValue32Record output{};
         if (!request(kArmGetRegisterFormat, input, output)) return false;
-        std::fprintf(out_, "%s: fields: %u, status: %s\n", trimmed(echo).c_str(), output.value,
+        std::fprintf(out_, "%s: fields: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
                      statusText(output.status).c_str());
         for (uint32_t i = 0; output.status >= 0 && i < output.value && i < kFormatCapacity; ++i) {
             uint64_t mask = 0;
@@ -257,44 +255,55 @@ private:
 
     // The window's cached bytes. The caller's area holds at most 64 KiB; a larger count is sent as
     // it is, so the driver's refusal shows.
-    bool windowGet(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool windowGet(const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tWindowGetRecord input{};
-        if (!parseNumber(arguments[1], UINT64_MAX, input.offset) || !parseNumber(arguments[2], UINT64_MAX, input.count))
-            return fail(echo, "the offset or the count is not a 64-bit number");
+        if (!parseNumber(r.arguments[1], UINT64_MAX, input.offset) ||
+            !parseNumber(r.arguments[2], UINT64_MAX, input.count))
+            return fail(r.echo, "the offset or the count is not a 64-bit number");
         CallerBytes area(input.count < kMaxAreaSize ? input.count : kMaxAreaSize);
         input.name = name.address();
         input.nameLength = name.size();
         input.destination = area.address();
-        return transfer(kWindowGet, input, area, echo);
+        return transfer(kWindowGet, input, area, r.echo);
     }
 
-    bool storageMapRaw(const std::vector<std::string>& arguments, const std::string& echo) {
+    bool storageMapRaw(const Request& r) {
+        const std::vector<std::string>& arguments = r.arguments;
         CallerBytes name(arguments[0]);
         kzvorn_driver::tStorageMapRawRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
+        if (!field(arguments[1], input.field, r.echo)) return false;
         if (!parseNumber(arguments[2], UINT64_MAX, input.firstElement) ||
             !parseNumber(arguments[3], UINT64_MAX, input.elementCount) ||
             !parseNumber(arguments[4], UINT64_MAX, input.elementSize))
-            return fail(echo, "the first element, count or element size is not a 64-bit number");
+            return fail(r.echo, "the first element, count or element size is not a 64-bit number");
         const bool small = input.elementSize != 0 && input.elementCount <= kMaxAreaSize / input.elementSize;
         CallerBytes area(small ? input.elementCount * input.elementSize : kMaxAreaSize);
         input.name = name.address();
         input.nameLength = name.size();
         input.buffer = area.address();
-        return transfer(kStorageMapGetRaw, input, area, echo);
+        return transfer(kStorageMapGetRaw, input, area, r.echo);
     }
 
-    bool storageMapChecksum(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool storageMapChecksum(const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tNameRecord input{};
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tValue8Record output{};
         if (!request(kStorageMapIsChecksumValid, input, output)) return false;
-        std::fprintf(out_, "%s: valid: %u, status: %s\n", trimmed(echo).c_str(), output.value,
+        std::fprintf(out_, "%s: valid: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
                      statusText(output.status).c_str());
         return true;
+    }
+
+private:
+    template <class tOutput, class tInput>
+    bool request(uint32_t code, const tInput& input, tOutput& output) {
+        const auto reply = session_.ioctl(code, &input, sizeof input, &output, sizeof output);
+        if (reply.result == 0) return true;
+        std::fprintf(out_, "transport: %d\n", reply.result);
+        return false;
     }
 
     // A read into the caller's area: the status, and the bytes when it succeeded.
@@ -305,6 +314,11 @@ private:
         std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
         if (output.status >= 0) std::fprintf(out_, "  bytes: %s\n", hexText(area.data(), area.size()).c_str());
         return true;
+    }
+
+    bool fail(const std::string& line, const std::string& why) {
+        std::fprintf(out_, "error: %s: %s\n", why.c_str(), trimmed(line).c_str());
+        return false;
     }
 
     bool field(const std::string& word, uint32_t& id, const std::string& echo) {
@@ -322,11 +336,6 @@ private:
         return joined;
     }
 
-    bool fail(const std::string& line, const char* why) {
-        std::fprintf(out_, "error: %s: %s\n", why, line.c_str());
-        return false;
-    }
-
     void reopen() {
         session_ = kal::sim::Session();
         session_ = kernel_.open("smu_kzvorn");
@@ -337,19 +346,92 @@ private:
     kal::sim::Session session_;
 };
 
+constexpr Command kCommands[] = {
+    {"level", "", "the reached setup level and the request's status", &Runner::level},
+    {"reset", "N", "reset to setup level N; the session, invalid after a reset, is opened anew", &Runner::reset},
+    {"cleanup", "", "the session's cleanup request", &Runner::cleanup},
+    {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
+     "any request code with those input bytes (\"-\" for none) and an output area of that size;\n"
+     "prints the ioctl callback's kernel-layer code and the bytes the driver reported",
+     &Runner::ioctl},
+    {"arm.names", "", "the register maps' count and status, then one name a line", &Runner::names},
+    {"window.names", "", "the device windows' count and status, then one name a line", &Runner::names},
+    {"storagemap.names", "", "the storage maps' count and status, then one name a line", &Runner::names},
+    {"arm.read", "MAP FIELD-ID", "the field's value", &Runner::armRead},
+    {"arm.write", "MAP FIELD-ID VALUE", "writes the field", &Runner::armWrite},
+    {"arm.format", "MAP FIELD-ID", "the register's field count, then each field's type and mask", &Runner::armFormat},
+    {"window.get", "NAME OFFSET COUNT", "the window's cached bytes", &Runner::windowGet},
+    {"storagemap.raw", "NAME FIELD-ID FIRST COUNT ELEMENT-SIZE", "the map's cached elements as bytes",
+     &Runner::storageMapRaw},
+    {"storagemap.checksum", "NAME", "whether the map's stored checksum holds", &Runner::storageMapChecksum},
+};
+
+size_t argumentCount(const Command& command) {
+    std::istringstream words(command.arguments);
+    size_t count = 0;
+    for (std::string word; words >> word;) ++count;
+    return count;
+}
+
+bool Runner::run(const std::string& line) {
+    Request request;
+    request.echo = line.substr(0, line.find('#'));
+    std::istringstream words(request.echo);
+    if (!(words >> request.command)) return true;
+    for (std::string word; words >> word;) request.arguments.push_back(word);
+    for (const Command& command : kCommands) {
+        if (request.command != command.name) continue;
+        const size_t expected = argumentCount(command);
+        if (request.arguments.size() != expected) {
+            const std::string why = expected == 0 ? " takes no arguments"
+                                    : " takes " + std::to_string(expected) +
+                                          (expected == 1 ? " argument (" : " arguments (") + command.arguments + ")";
+            return fail(request.echo, command.name + why);
+        }
+        if (!session_) return fail(request.echo, "no session on smu_kzvorn");
+        return (this->*command.run)(request);
+    }
+    return fail(request.echo, "unknown request");
+}
+
 }  // namespace
+
+void printScriptRequests(std::FILE* out) {
+    std::fprintf(out,
+                 "Script requests, one a line ('#' starts a comment); numbers are decimal, or hexadecimal\n"
+                 "after 0x; a line holds at most %zu bytes:\n",
+                 kMaxLineSize);
+    for (const Command& command : kCommands) {
+        std::fprintf(out, "  %s%s%s\n", command.name, command.arguments[0] != '\0' ? " " : "", command.arguments);
+        std::istringstream lines(command.what);
+        for (std::string text; std::getline(lines, text);) std::fprintf(out, "      %s\n", text.c_str());
+    }
+}
 
 bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out) {
     Runner runner(kernel, out);
     bool good = true;
     std::string line;
+    uint64_t number = 1;
     for (int c; (c = std::fgetc(script)) != EOF;) {
         if (c != '\n') {
+            // An endless line would grow without bound: the script stops there.
+            if (line.size() == kMaxLineSize) {
+                std::fprintf(out, "error: line %llu is longer than %zu bytes\n", static_cast<unsigned long long>(number),
+                             kMaxLineSize);
+                return false;
+            }
             line.push_back(static_cast<char>(c));
             continue;
         }
         good = runner.run(line) && good;
         line.clear();
+        ++number;
+    }
+    if (std::ferror(script)) {
+        std::fprintf(out, "error: the script could not be read after line %llu: %s\n",
+                     static_cast<unsigned long long>(number - 1), std::strerror(errno));
+        return false;
     }
     if (!line.empty()) good = runner.run(line) && good;
     return good;

@@ -1,25 +1,8 @@
 // kzvorn-sim's request scripts: one request a line, sent through the real ioctl envelope of a
-// session on "smu_kzvorn"; '#' starts a comment.
-//
-//   level                              the reached setup level and the request's status
-//   reset N                            reset to setup level N (no custom parameters); the script's
-//                                      session, invalid after a reset, is then opened anew
-//   cleanup                            the session's cleanup request
-//   ioctl CODE INPUT-HEX OUTPUT-SIZE   any code with those input bytes ("-" for none) and an output
-//                                      area of that size; prints "transport: N" (the ioctl
-//                                      callback's kernel-layer code) and "output: HEX" (the bytes
-//                                      the driver reported)
-//   arm.names, window.names, storagemap.names
-//                                      the registry's count and status, then one name a line
-//   arm.read MAP FIELD-ID              the field's value (the 64-bit request, extension 0)
-//   arm.write MAP FIELD-ID VALUE       writes the field (not forced)
-//   arm.format MAP FIELD-ID            the register's field count, then each field's type and mask
-//   window.get NAME OFFSET COUNT       the window's cached bytes
-//   storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE
-//                                      the map's cached elements as bytes
-//   storagemap.checksum NAME           whether the map's stored checksum holds
-// Names are given as registered, with "_Ver" and the version where the registry has one
-// ("Quolin_Ver23.3.0f121"). A request that succeeded prints its bytes in hexadecimal.
+// session on "smu_kzvorn"; '#' starts a comment. The requests and what each prints are listed by
+// printScriptRequests (kzvorn-sim --help). Names are given as registered, with "_Ver" and the
+// version where the registry has one ("Quolin_Ver23.3.0f121"). A request that succeeded prints
+// its bytes in hexadecimal.
 #pragma once
 
 #include <cstdio>
@@ -28,7 +11,11 @@
 
 namespace kzvornsim {
 
-// Runs every line of the script; false when a line could not be understood or sent.
+// Runs every line of the script; false when a line could not be understood or sent, or the
+// script could not be read to its end (a read error, a line longer than 1 MiB).
 bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out);
+
+// The requests a script can hold, with their arguments and what each prints.
+void printScriptRequests(std::FILE* out);
 
 }  // namespace kzvornsim
