@@ -14,12 +14,22 @@ constexpr uint64_t kSignature = 0x000;
 constexpr uint64_t kCapability = 0x00C;
 constexpr uint64_t kDmaChannelOffset = 0x01C;
 constexpr uint32_t kBridgeSignature = 0xC0107AD0;
+// FPGA configuration port: control, status, size and data port, and the port select beside them.
+constexpr uint64_t kFpgaConfigurationPort = 0x440;
+constexpr uint64_t kFpgaConfigurationPortSize = 0x28;
+constexpr uint64_t kFpgaLoadControl = 0x440;
+constexpr uint64_t kFpgaLoadStatus = 0x448;
+constexpr uint64_t kFpgaLoadSize = 0x458;
+constexpr uint64_t kFpgaLoadData = 0x460;
+constexpr uint64_t kFpgaPortSelect = 0x510;
 
 // Configuration port: the SPI master and the switched bus interface (indirect port handshake).
 constexpr uint64_t kSpiPort = 0x0580;
 constexpr uint64_t kSpiPortSize = 0x10;
 constexpr uint64_t kSwitchedBusInterface = 0x0600;
 constexpr uint64_t kSwitchedBusInterfaceSize = 0x104;
+// Where the switched bus interface routes the bus: bits 8-10 and 20-23.
+constexpr uint64_t kBusRouting = 0x680;
 
 // DMA channel blocks: channel i at kDmaChannels + (i << kDmaChannelStrideLog2).
 constexpr uint64_t kDmaChannels = 0x2000;

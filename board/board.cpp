@@ -1,5 +1,6 @@
 #include "board/board.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +27,17 @@ void storeLE(uint8_t* bytes, unsigned width, uint64_t value) {
     for (unsigned i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+std::atomic<UnmodelledAccessHandler> unmodelledAccessHandler{nullptr};
+
+void reportUnmodelled(const Access& access) {
+    if (UnmodelledAccessHandler handler = unmodelledAccessHandler.load()) handler(access);
+}
+
 }  // namespace
+
+UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handler) {
+    return unmodelledAccessHandler.exchange(handler);
+}
 
 void AccessLog::record(const Access& access) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -96,6 +107,12 @@ void Bar::addRegion(uint64_t offset, uint64_t size, std::unique_ptr<Region> regi
     regions_.push_back({offset, size, std::move(region)});
 }
 
+bool Bar::hasRegionIn(uint64_t offset, uint64_t size) const {
+    for (const Mapping& mapping : regions_)
+        if (offset < mapping.offset + mapping.size && mapping.offset < offset + size) return true;
+    return false;
+}
+
 Region* Bar::regionAt(uint64_t offset, uint64_t& regionBase) const {
     for (const Mapping& mapping : regions_)
         if (offset >= mapping.offset && offset < mapping.offset + mapping.size) {
@@ -132,14 +149,17 @@ uint64_t Board::read(int index, uint64_t offset, unsigned width) {
     if (!validWidth(width) || offset + width > target.size()) fail("read outside the BAR", index, offset, width);
     uint64_t base = 0;
     uint64_t value;
-    if (Region* region = target.regionAt(offset, base)) {
+    Region* region = target.regionAt(offset, base);
+    if (region != nullptr) {
         value = region->read(offset - base, width);
         if (width < 8) value &= (uint64_t{1} << (8 * width)) - 1;
         target.store(offset, width, value);
     } else {
         value = target.load(offset, width);
     }
-    log_.record({index, offset, width, value, Direction::Read});
+    const Access access{index, offset, width, value, Direction::Read, region == nullptr};
+    if (region == nullptr || region->logged(offset - base, width, Direction::Read)) log_.record(access);
+    if (access.unmodelled) reportUnmodelled(access);
     return value;
 }
 
@@ -147,13 +167,23 @@ void Board::write(int index, uint64_t offset, unsigned width, uint64_t value) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     Bar& target = bar(index);
     if (!validWidth(width) || offset + width > target.size()) fail("write outside the BAR", index, offset, width);
-    log_.record({index, offset, width, value, Direction::Write});
     uint64_t base = 0;
-    if (Region* region = target.regionAt(offset, base))
+    Region* region = target.regionAt(offset, base);
+    const Access access{index, offset, width, value, Direction::Write, region == nullptr};
+    if (region == nullptr || region->logged(offset - base, width, Direction::Write)) log_.record(access);
+    if (access.unmodelled) reportUnmodelled(access);
+    if (region != nullptr)
         region->write(offset - base, width, value);
     else
         target.store(offset, width, value);
 }
+
+void Board::setTimeSource(std::function<uint64_t()> nowUs) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    nowUs_ = std::move(nowUs);
+}
+
+uint64_t Board::nowUs() const { return nowUs_ ? nowUs_() : 0; }
 
 uint64_t Board::configLoad(uint32_t offset, unsigned width) const {
     if (!validWidth(width) || offset + width > kConfigSpaceSize) fail("configuration access out of range", kConfigSpace, offset, width);

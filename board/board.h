@@ -27,7 +27,15 @@ struct Access {
     unsigned width;  // bytes: 1, 2, 4 or 8
     uint64_t value;
     Direction direction;
+    bool unmodelled = false;  // no block of the board models the offset: plain memory answered
 };
+
+// Called on every BAR access that no block of the board models, so that a driver register at a
+// wrong offset does not pass unseen against plain memory. None by default (the board then only
+// marks the access in its log); the tests install one that fails the test.
+using UnmodelledAccessHandler = void (*)(const Access& access);
+// Returns the handler it replaces.
+UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handler);
 
 // Keeps the latest kCapacity accesses, oldest first: far more than any test looks back over, and
 // a bound on what a long run (a thousand resets) holds.
@@ -55,6 +63,7 @@ private:
 };
 
 class Bar;
+class HostMemoryPort;
 
 // Register behaviour over a range of a BAR. Offsets are relative to the region's start.
 // After a read the board stores the value read in the BAR's memory; after a write it stores
@@ -64,6 +73,9 @@ public:
     virtual ~Region() = default;
     virtual uint64_t read(uint64_t offset, unsigned width) = 0;
     virtual void write(uint64_t offset, unsigned width, uint64_t value) = 0;
+    // Whether the access goes into the board's access log; a region that keeps its own record of
+    // a stream of transfers leaves them out.
+    virtual bool logged(uint64_t offset, unsigned width, Direction direction) const { return true; }
 
 protected:
     uint64_t memory(uint64_t offset, unsigned width) const;
@@ -75,7 +87,8 @@ private:
     uint64_t base_ = 0;
 };
 
-// A BAR's backing memory: where no region is mapped it behaves as plain register memory.
+// A BAR's backing memory: where no region is mapped it behaves as plain register memory, and the
+// board reports the access as unmodelled.
 class Bar {
 public:
     explicit Bar(uint64_t size);
@@ -91,6 +104,8 @@ public:
 
     void addRegion(uint64_t offset, uint64_t size, std::unique_ptr<Region> region);
     Region* regionAt(uint64_t offset, uint64_t& regionBase) const;
+    // Whether a region covers any byte of [offset, offset + size).
+    bool hasRegionIn(uint64_t offset, uint64_t size) const;
 
 private:
     struct Mapping {
@@ -161,6 +176,14 @@ public:
 
     AccessLog& log() { return log_; }
 
+    // Host memory as the bus lets this function reach it; null until the board is plugged.
+    HostMemoryPort* hostMemory() const { return hostMemory_; }
+    void setHostMemory(HostMemoryPort* port) { hostMemory_ = port; }
+    // The time the board's delays run on, in microseconds: what the source answers (the stand-in
+    // installs its clock when it plugs the board), 0 without one.
+    void setTimeSource(std::function<uint64_t()> nowUs);
+    uint64_t nowUs() const;
+
     // Serialises every access; regions may call back into the board under it.
     std::recursive_mutex& lock() { return lock_; }
 
@@ -179,6 +202,8 @@ private:
     std::array<uint8_t, kConfigSpaceSize> config_{};
     AccessLog log_;
     std::recursive_mutex lock_;
+    HostMemoryPort* hostMemory_ = nullptr;
+    std::function<uint64_t()> nowUs_;
 };
 
 }  // namespace board

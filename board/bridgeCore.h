@@ -1,5 +1,6 @@
-// The bridge core's identification: the signature the bring-up checks and the capability and
-// DMA-offset registers that place the DMA channel blocks.
+// The bridge core's registers (BAR0 0x000-0x517): the signature the bring-up checks, the
+// capability and DMA-offset registers that place the DMA channel blocks, the configuration
+// window's registers; and the DMA channel blocks where those registers place them.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,15 @@ struct BridgeCoreConfig {
 
 constexpr uint32_t kCapabilityDma64 = 1u << 5;
 
-// Presets the core's read-only registers in BAR0 memory.
+// A DMA channel block's status register (0x60) reads, at reset, a value that tells the channels
+// apart.
+constexpr uint64_t kDmaChannelStatus = 0x60;
+constexpr uint32_t dmaChannelStatusAtReset(unsigned channel) { return 0x00D40000u | channel; }
+
+// The core's registers as a block, added once.
+void installBridgeCoreRegisters(Board& board);
+// Presets the core's read-only registers and models the DMA channel blocks where they place
+// them (when all of them lie inside the BAR); again on the same board it changes the presets.
 void installBridgeCore(Board& board, const BridgeCoreConfig& config = BridgeCoreConfig{});
 
 }  // namespace board

@@ -1,5 +1,7 @@
 #include "board/bridgeWindow.h"
 
+#include "board/bridgeCore.h"
+
 namespace board {
 
 uint32_t BridgeSpace::read(uint32_t address) const {
@@ -32,6 +34,7 @@ void BridgeWindow::write(uint64_t offset, unsigned width, uint64_t value) {
 }
 
 BridgeWindow& installBridgeWindow(Board& board, uint32_t windowBase) {
+    installBridgeCoreRegisters(board);
     board.bar(0).store(kWindowBaseRegister, 4, windowBase);
     return board.addRegion<BridgeWindow>(0, windowBase & ~0xFFu, uint64_t{1} << (windowBase & 0x1F), board);
 }

@@ -16,15 +16,24 @@ Identity productIdentity() {
 
 ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     buildPciConfiguration(board, options.pci);
+    SwitchedBusInterface& bus = installSwitchedBusInterface(board);
+    // The configuration port lies in the core's range: in place before the core's registers.
+    FpgaConfigurationPort& fpgaPort = installFpgaConfigurationPort(board, bus, options.fpga);
     installBridgeCore(board, options.bridgeCore);
     BridgeWindow& window = installBridgeWindow(board, options.windowBase);
     installGeographicAddress(board, window, options.geographicAddress);
     if (options.windowRegister.has_value()) board.bar(0).store(kWindowBaseRegister, 4, *options.windowRegister);
     TimingBlock& timing = installTimingBlock(board);
-    SwitchedBusInterface& bus = installSwitchedBusInterface(board);
-    const FlashImage image = options.flash.has_value() ? *options.flash : FlashImage::standard();
+    // The caller's image is not copied: boards are built by the hundred in some tests.
+    std::optional<FlashImage> standard;
+    const FlashImage& image = options.flash.has_value() ? *options.flash : standard.emplace(FlashImage::standard());
     SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
-    return ProductBlocks{window, timing, bus, spi};
+    NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort);
+    if (options.fpga.configuredAtStart.has_value()) {
+        bus.ioPort2().write(0, kLinkConfigured);
+        board.bar(0).store(bar0::kBusRouting, 4, kBusRoutedToNonIsolatedFpga);
+    }
+    return ProductBlocks{window, timing, bus, spi, fpgaPort, nonIsolatedFpga};
 }
 
 }  // namespace board

@@ -1,7 +1,7 @@
 // The product's board as it leaves the factory: its PCI identity and configuration space, the
 // bridge core, its register window with the SPI engine and the serial flash behind it, the
-// switched bus interface, the timing block and the chassis geographic address. Later bring-up
-// levels add their blocks to it.
+// switched bus interface, the FPGA configuration port with the non-isolated FPGA behind it, the
+// timing block and the chassis geographic address. Later bring-up levels add their blocks to it.
 #pragma once
 
 #include <optional>
@@ -10,7 +10,9 @@
 #include "board/bridgeCore.h"
 #include "board/bridgeWindow.h"
 #include "board/flashImage.h"
+#include "board/fpgaConfigurationPort.h"
 #include "board/geographicAddress.h"
+#include "board/nonIsolatedFpga.h"
 #include "board/pciConfiguration.h"
 #include "board/spiEngine.h"
 #include "board/switchedBusInterface.h"
@@ -36,6 +38,8 @@ struct ProductOptions {
     std::optional<uint32_t> windowRegister;
     // The standard image when none is given.
     std::optional<FlashImage> flash;
+    // The configuration port's knobs, and the two FPGAs configured from power-up.
+    FpgaPortOptions fpga;
 };
 
 // The blocks the product board was built with; they live as long as the board.
@@ -44,6 +48,8 @@ struct ProductBlocks {
     TimingBlock& timing;
     SwitchedBusInterface& bus;
     SpiEngine& spi;
+    FpgaConfigurationPort& fpgaPort;
+    NonIsolatedFpga& nonIsolatedFpga;
     SST25VFFlash& flash() { return spi.flash(); }
 };
 

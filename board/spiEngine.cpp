@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "board/bar0Map.h"
+#include "board/registerFile.h"
 
 namespace board {
 
@@ -39,6 +40,10 @@ void SpiEngine::write(uint64_t, unsigned width, uint64_t value) {
 
 SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing, const std::vector<uint8_t>& image) {
     std::lock_guard<std::recursive_mutex> guard(board.lock());
+    if (!board.bar(0).hasRegionIn(bar0::kSpiPort, bar0::kSpiPortSize)) {
+        board.addRegion<RegisterFile>(0, bar0::kSpiPort, bar0::kSpiPortSize, board);
+        board.bar(0).store(bar0::kSpiPort, 4, kSpiPortRegister00AtReset);
+    }
     auto engine = std::make_unique<SpiEngine>(board, image);
     SpiEngine& result = *engine;
     window.adoptDataPort(std::move(engine));

@@ -33,8 +33,11 @@ private:
     SST25VFFlash flash_;
 };
 
+// The SPI port's first register (0x580), unused by the transfers, reads this at reset.
+constexpr uint32_t kSpiPortRegister00AtReset = 0x0580C0DE;
+
 // Makes the engine the window's data port and the timing block's write-protect output the flash's
-// write-protect line.
+// write-protect line, and models the SPI port's registers (0x580-0x58F).
 SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing,
                             const std::vector<uint8_t>& image = {});
 

@@ -8,19 +8,32 @@ namespace board {
 
 SST25VFFlash::SST25VFFlash() : memory_(kSize, 0xFF) {}
 
-SST25VFFlash::SST25VFFlash(const std::vector<uint8_t>& image) : SST25VFFlash() {
-    load(0, image);
+// A whole image is the array as it stands; anything else lands on an erased chip.
+SST25VFFlash::SST25VFFlash(const std::vector<uint8_t>& image)
+    : memory_(image.size() == kSize ? image : std::vector<uint8_t>(kSize, 0xFF)) {
+    if (image.size() != kSize) load(0, image);
 }
 
+// In runs up to the end of the chip, where addresses wrap: a whole image loads with one copy.
 void SST25VFFlash::load(uint32_t address, const std::vector<uint8_t>& bytes) {
     std::lock_guard<std::mutex> hold(mutex_);
-    for (size_t i = 0; i < bytes.size(); ++i) memory_[(address + i) % kSize] = bytes[i];
+    for (size_t done = 0; done < bytes.size();) {
+        const size_t at = (address + done) % kSize;
+        const size_t run = std::min(bytes.size() - done, kSize - at);
+        std::copy_n(bytes.begin() + done, run, memory_.begin() + at);
+        done += run;
+    }
 }
 
 std::vector<uint8_t> SST25VFFlash::contents(uint32_t address, uint32_t size) const {
     std::lock_guard<std::mutex> hold(mutex_);
     std::vector<uint8_t> bytes(size);
-    for (uint32_t i = 0; i < size; ++i) bytes[i] = memory_[(address + i) % kSize];
+    for (size_t done = 0; done < size;) {
+        const size_t at = (address + done) % kSize;
+        const size_t run = std::min(size_t{size} - done, kSize - at);
+        std::copy_n(memory_.begin() + at, run, bytes.begin() + done);
+        done += run;
+    }
     return bytes;
 }
 

@@ -73,8 +73,12 @@ void SwitchedBusInterface::clearTransactions() {
 }
 
 SwitchedBusInterface& installSwitchedBusInterface(Board& board) {
-    return board.addRegion<SwitchedBusInterface>(0, bar0::kSwitchedBusInterface, bar0::kSwitchedBusInterfaceSize,
-                                                 board);
+    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    SwitchedBusInterface& bus = board.addRegion<SwitchedBusInterface>(0, bar0::kSwitchedBusInterface,
+                                                                      bar0::kSwitchedBusInterfaceSize, board);
+    board.bar(0).store(bar0::kSwitchedBusInterface + SwitchedBusInterface::kIdentification, 4,
+                       SwitchedBusInterface::kIdentificationAtReset);
+    return bus;
 }
 
 }  // namespace board

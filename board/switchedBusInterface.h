@@ -34,6 +34,17 @@ private:
 // disabled (configured, waiting) and clear once enabled.
 class IOPort2Registers : public PortRegisters {
 public:
+    // Two read registers of the port, IO port 2's 0x80 and the isolation port's 0x14, read these
+    // at reset.
+    static constexpr uint8_t kIOPort2Debug0 = 0x80;
+    static constexpr uint32_t kIOPort2Debug0AtReset = 0x00DEB080;
+    static constexpr uint8_t kIsolationRead14 = 0x14;
+    static constexpr uint32_t kIsolationRead14AtReset = 0x150A0014;
+
+    IOPort2Registers() {
+        PortRegisters::write(kIOPort2Debug0, kIOPort2Debug0AtReset);
+        PortRegisters::write(kIsolationRead14, kIsolationRead14AtReset);
+    }
     uint32_t read(uint8_t offset) override;
 
 private:
@@ -53,6 +64,9 @@ public:
     static constexpr uint32_t kReadDone = 1u << 2;
 
     static constexpr uint32_t kIOPort2 = portKey(0, 2);
+    // The interface's first register (0x600, read-only) reads this at reset.
+    static constexpr uint64_t kIdentification = 0x00;
+    static constexpr uint32_t kIdentificationAtReset = 0x00B1C600;
 
     struct Transaction {
         bool write;

@@ -13,7 +13,17 @@ namespace board {
 
 class TimingBlock : public RegisterFile {
 public:
-    explicit TimingBlock(Board& board) : RegisterFile(board, {0x00, 0x34, 0x38, 0x40, 0x48, 0xDC, 0xE0}) {}
+    // The digital-output read register and the trigger lines' read register at 0xDC read these at
+    // reset.
+    static constexpr uint64_t kDigitalOutputRead = 0x00;
+    static constexpr uint32_t kDigitalOutputReadAtReset = 0x00D00D00;
+    static constexpr uint64_t kTriggersReadDC = 0xDC;
+    static constexpr uint16_t kTriggersReadDCAtReset = 0x7DC1;
+
+    explicit TimingBlock(Board& board) : RegisterFile(board, {0x00, 0x34, 0x38, 0x40, 0x48, 0xDC, 0xE0}) {
+        present(kDigitalOutputRead, kDigitalOutputReadAtReset);
+        present(kTriggersReadDC, kTriggersReadDCAtReset);
+    }
 
     static constexpr uint64_t kWriteProtectRegister = 0x04;
     static constexpr uint64_t kWriteProtectBit = 0x80;

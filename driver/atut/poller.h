@@ -64,6 +64,14 @@ public:
             timeoutUs, useTimeout, condition, status);
     }
 
+    // Reads with the given reader (a callable taking the status) until the condition holds.
+    template <class tRead>
+    void pollReads(tRead read, tValue compare, tValue mask, uint64_t timeoutUs, bool useTimeout, uint32_t condition,
+                   nKZAPALS100::tStatus& status) const {
+        run([&](nKZAPALS100::tStatus& s) { return static_cast<tValue>(read(s)); }, compare, mask, timeoutUs,
+            useTimeout, condition, status);
+    }
+
     // Without a time-out, until value & mask == compare; ends early only when the status turns
     // into an error, and then reports as a time-out does.
     template <class tTarget, class tResult>
@@ -118,5 +126,62 @@ private:
     int32_t timeoutStatus_;
     PollerTimeoutHandler* handler_;
 };
+
+// The time bases a wait runs on: pauses slept or spun, on the precise or the efficient clock.
+using tSleepPrecise = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
+                                                          kzvorn_driver::nKZAPAL000::tTimebasePrecise>;
+using tSpinPrecise = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSpin,
+                                                         kzvorn_driver::nKZAPAL000::tTimebasePrecise>;
+
+// What a wait waits for: a condition on the value read, under a mask.
+struct PollUntil {
+    uint32_t condition;
+    uint64_t mask;
+    uint64_t compare;
+};
+constexpr PollUntil anyBitSet(uint64_t mask) { return PollUntil{kPollAnyBitSet, mask, 0}; }
+constexpr PollUntil allBitsSet(uint64_t mask) { return PollUntil{kPollAllBitsSet, mask, 0}; }
+constexpr PollUntil noBitSet(uint64_t mask) { return PollUntil{kPollNoBitSet, mask, 0}; }
+constexpr PollUntil maskedEquals(uint64_t mask, uint64_t value) { return PollUntil{kPollEqual, mask, value}; }
+
+// One hardware wait, declared once where its numbers are stated: its time base, the first pause
+// and the longest pause between reads (pauses double from the first), its deadline and the status
+// a time-out records. Built by naming each number:
+//   constexpr auto kReadDone = atut::Wait<atut::tSleepPrecise>().pausesUs(10, 100).deadlineUs(100000)
+//                                  .timeoutStatus(kReadDoneTimedOut);
+template <class tTimeoutType>
+struct Wait {
+    // In microseconds.
+    uint64_t firstPause = 0;
+    uint64_t longestPause = 0;  // 0: reads back to back
+    uint64_t deadline = 0;
+    int32_t timeoutCode = 0;
+
+    constexpr Wait pausesUs(uint64_t first, uint64_t longest) const {
+        Wait w = *this;
+        w.firstPause = first;
+        w.longestPause = longest;
+        return w;
+    }
+    constexpr Wait deadlineUs(uint64_t us) const {
+        Wait w = *this;
+        w.deadline = us;
+        return w;
+    }
+    constexpr Wait timeoutStatus(int64_t code) const {
+        Wait w = *this;
+        w.timeoutCode = static_cast<int32_t>(code);
+        return w;
+    }
+};
+
+// Reads until the condition holds or the wait's deadline has passed (then the wait's time-out
+// status). The reader is a callable taking the status; it may record a failure there, which ends
+// the wait as a time-out does.
+template <class tTimeoutType, class tRead>
+void waitUntil(const Wait<tTimeoutType>& wait, tRead read, const PollUntil& until, nKZAPALS100::tStatus& status) {
+    const Poller<tTimeoutType, uint64_t> poller(wait.firstPause, wait.longestPause, wait.timeoutCode);
+    poller.pollReads(read, until.compare, until.mask, wait.deadline, true, until.condition, status);
+}
 
 }  // namespace atut

@@ -1,40 +1,35 @@
 #include "device/pavoControllers.h"
 
+#include "device/statusCodes.h"
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/statusCodes.h"
 
 namespace kzvorn_driver {
 
-namespace {
-
-constexpr uint32_t kWindowSizeMask = 0x1F;
-constexpr uint32_t kWindowPositionMask = 0xFFFFFF00u;
-
-}  // namespace
-
 PavoControllers::PavoControllers(uint8_t* bar, PavoRegMaps& maps, tStatus& status)
     : lineRegisters_(maps.digitalOutput) {
     if (status.isFatal()) return;
     auto windowRegister = maps.configPortWindow.WindowRegister();
-    const uint64_t size = uint64_t{1} << (windowRegister.readRegister(status) & kWindowSizeMask);
-    const uint64_t position = windowRegister.readRegister(status) & kWindowPositionMask;
+    using quolintools::SPIController;
+    const uint64_t size = SPIController::windowSize(windowRegister.readRegister(status));
+    const uint64_t position = SPIController::windowPosition(windowRegister.readRegister(status));
     if (status.isFatal()) return;
     // The window register comes from the hardware: every SPI transfer accesses up to the data
     // window's size past the window's start, so the whole window must lie inside the mapping.
     const uint64_t mapped = maps.barAccessor().size;
-    if (bar == nullptr || size < quolintools::SPIController::kDataWindowSize || position > mapped ||
+    if (bar == nullptr || size < SPIController::kDataWindowSize || position > mapped ||
         mapped - position < size) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusValueConflict);
         return;
     }
     window_ = ConfigurationWindow{bar + position, size};
 
-    spi_ = new (status) quolintools::SPIController(&maps.configPortSPI, &maps.configPortWindow, &window_.address, status);
+    spi_ = new (status) SPIController(&maps.configPortSPI, &maps.configPortWindow, &window_.address, status);
     writeProtect_ = new (status) pavotools::WriteProtectController(lineRegisters_, kWriteProtectMask, status);
-    const uint64_t sectorSize = uint64_t{1} << (windowRegister.readRegister(status) & kWindowSizeMask);
+    const uint64_t sectorSize = SPIController::sectorSize(windowRegister.readRegister(status));
     if (status.isFatal()) return;
     flash_ = new (status) nonvolatilememorytools::SST25VFFlashController(
-        kFlashSize, sectorSize, *spi_, *writeProtect_, static_cast<int32_t>(kFlashTimeout), status);
+        kFlashSize, sectorSize, *spi_, *writeProtect_, static_cast<int32_t>(kStatusFlashTimeout), status);
 }
 
 PavoControllers::~PavoControllers() {

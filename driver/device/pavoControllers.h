@@ -18,7 +18,6 @@ public:
 
     static constexpr uint64_t kFlashSize = 0x100000;
     static constexpr uint32_t kWriteProtectMask = 0x80;
-    static constexpr uint32_t kFlashTimeout = 0xBFFA4081;
 
     struct ConfigurationWindow {
         uint8_t* address;

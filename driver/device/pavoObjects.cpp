@@ -49,9 +49,9 @@ void PavoObjects::checkBoardRevision(tStatus& status) {
     const uint8_t revision = storageMaps_->maps.manufacturing.getOldestCompatibleBoardRevision(status);
     if (status.isFatal()) return;
     if (revision < kSupportedBoardRevision) {
-        KZ_SET_CODE(status, KZ_DEVICE_CODE(kBoardRevisionTooOld));
+        KZ_SET_CODE(status, kStatusBoardRevisionTooOld);
     } else if (revision > kSupportedBoardRevision) {
-        KZ_SET_CODE(status, KZ_DEVICE_CODE(kBoardRevisionTooNew));
+        KZ_SET_CODE(status, kStatusBoardRevisionTooNew);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "device/pavoControllers.h"
 #include "device/pavoRegMaps.h"
+#include "device/statusCodes.h"
 #include "device/storageMapCheckers.h"
 #include "device/storageMaps.h"
 #include "deviceWindow/deviceWindowDispatcher.h"
@@ -27,14 +28,11 @@ public:
     using tStatus = nKZAPALS100::tStatus;
 
     static constexpr uint32_t kBridgeSignature = 0xC0107AD0;
-    static constexpr uint32_t kBridgeSignatureMismatch = 0xBFFA8078;
-    static constexpr uint32_t kBoardRevisionTooOld = 0xBFFA902C;
-    static constexpr uint32_t kBoardRevisionTooNew = 0xBFFA902D;
     static constexpr const char* kFlashWindowName = "flashWindow";
 
     using tBridgeSignatureVerifier =
         kdut::SimpleSignatureVerifierTemplate<quolintools::tQuolinWithOffset<0u>::tSignature, kBridgeSignature,
-                                              kBridgeSignatureMismatch>;
+                                              static_cast<uint32_t>(kStatusBridgeSignatureMismatch)>;
 
     struct Registries {
         armki::ARMDispatcher& registerMaps;

@@ -7,36 +7,51 @@ namespace kzvorn_driver {
 
 namespace {
 
-constexpr uint64_t kBimSize = 0x704;
-constexpr uint64_t kCoreSize = 0x518;
-constexpr uint64_t kWindowSize = 0xE4;
-constexpr uint64_t kSpiPort = 0x580;
-constexpr uint64_t kSpiPortSize = 0x10;
-constexpr uint64_t kTimingBlock = 0x10000;
-constexpr uint64_t kTriggersSize = 0x107;
-constexpr uint64_t kDigitalOutputSize = 0x32;
 // IO port 2 and the isolation port share one port behind the switched bus interface.
 constexpr uint32_t kPortSelectHigh = 0;
 constexpr uint32_t kPortSelectLow = 2;
-constexpr unsigned kStrideField = 16;
-constexpr uint32_t kStrideMask = 0xF;
 
-PavoRegMaps::Accessor at(uint8_t* bar, uint64_t offset, uint64_t size) {
-    return PavoRegMaps::Accessor{reinterpret_cast<uint64_t>(bar) + offset, size};
+// The bytes each map's accessor covers: what its registers span.
+constexpr uint64_t kDMAChannelSize = arm::extent(quolintools::kQuolinDMAChannelMap);
+
+PavoRegMaps::Accessor at(uint8_t* bar, uint64_t offset, const arm::MapDesc& map) {
+    return PavoRegMaps::Accessor{reinterpret_cast<uint64_t>(bar) + offset, arm::extent(map)};
 }
 
 }  // namespace
 
+// clang-format off
+const armki::RegisteredMap<PavoRegMaps> PavoRegMaps::kRegisteredMaps[] = {
+    //                    set          registry     name                        map                    version
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel0",        s.dmaChannels_[0],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel1",        s.dmaChannels_[1],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel2",        s.dmaChannels_[2],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel3",        s.dmaChannels_[3],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel4",        s.dmaChannels_[4],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel5",        s.dmaChannels_[5],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel6",        s.dmaChannels_[6],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinDMAChannel7",        s.dmaChannels_[7],     quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "SwitchedQuolinBimRegMap",  &s.bim,                quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "Quolin",                   &s.quolin,             quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "IOPort2RegMap",            &s.ioPort2,            quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "IsolationPortRegMap",      &s.isolationPort,      quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinConfigPortSPI",      &s.configPortSPI,      quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "QuolinConfigPortWindow",   &s.configPortWindow,   quolintools::kBridgeMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "Triggers",                 &s.triggers,           quolintools::kTimingMapVersion)
+    ARMKI_REGISTERED_MAP(PavoRegMaps, s.registry_, "DO",                       &s.digitalOutput,      pavo_regmaps::kTimingBlockMapVersion)
+};
+// clang-format on
+
 PavoRegMaps::PavoRegMaps(uint8_t* bar, uint64_t barLength, armki::ARMDispatcher& registry, tStatus& status)
     : registry_(registry),
-      bimAccessor_(at(bar, 0, kBimSize)),
-      coreAccessor_(at(bar, 0, kCoreSize)),
+      bimAccessor_(at(bar, 0, quolintools::kSwitchedQuolinBimMap)),
+      coreAccessor_(at(bar, 0, quolintools::kQuolinMap)),
       portAccessor(&bim, kPortSelectHigh, kPortSelectLow, status),
-      windowAccessor_(at(bar, 0, kWindowSize)),
-      spiAccessor_(at(bar, kSpiPort, kSpiPortSize)),
-      triggersAccessor_(at(bar, kTimingBlock, kTriggersSize)),
-      doAccessor_(at(bar, kTimingBlock, kDigitalOutputSize)),
-      barAccessor_(at(bar, 0, barLength)),
+      windowAccessor_(at(bar, 0, quolintools::kQuolinConfigPortWindowMap)),
+      spiAccessor_(at(bar, kSpiPort, quolintools::kQuolinConfigPortSPIMap)),
+      triggersAccessor_(at(bar, kTimingBlock, quolintools::kTriggersMap)),
+      doAccessor_(at(bar, kTimingBlock, pavo_regmaps::kDOMap)),
+      barAccessor_(Accessor{reinterpret_cast<uint64_t>(bar), barLength}),
       bim(&bimAccessor_),
       quolin(&coreAccessor_),
       isolationPort(&portAccessor),
@@ -44,21 +59,21 @@ PavoRegMaps::PavoRegMaps(uint8_t* bar, uint64_t barLength, armki::ARMDispatcher&
       configPortWindow(&windowAccessor_),
       configPortSPI(&spiAccessor_),
       triggers(&triggersAccessor_),
-      digitalOutput(&doAccessor_),
-      dmaRegistry_(registry) {
+      digitalOutput(&doAccessor_) {
     if (status.isFatal()) return;
     if (bar == nullptr || barLength < kFixedBlocksEnd) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusValueConflict);
         return;
     }
     buildDMAChannels(status);
-    for (size_t i = 0; i < kMapNameCount && status.isNotFatal(); ++i) registry_.add(kMapNames[i], *namedMap(i), status);
+    armki::registerMaps(*this, kRegisteredMaps, status);
 }
 
 void PavoRegMaps::buildDMAChannels(tStatus& status) {
     const uint64_t offset = quolin.DMAChannelOffsetRegister().readRegister(status);
-    const uint32_t capability = quolin.CapabilityRegister().readRegister(status);
-    const uint64_t stride = uint64_t{1} << ((capability >> kStrideField) & kStrideMask);
+    auto capability = quolin.CapabilityRegister();
+    capability.readRegister(status);
+    const uint64_t stride = uint64_t{1} << capability.getDMAChannelStrideLog2(status);
     // The placement comes from the hardware: a dead or foreign bridge must not make user-mode
     // register requests reach memory outside the mapping.
     const uint64_t end = offset + (kDMAChannelCount - 1) * stride + kDMAChannelSize;
@@ -73,28 +88,11 @@ void PavoRegMaps::buildDMAChannels(tStatus& status) {
         delete dmaAccessors_[i];
         dmaAccessors_[i] = new (status) Accessor{barAccessor_.base + offset + i * stride, kDMAChannelSize};
         dmaChannels_[i] = new (status) tDMAChannelMap(dmaAccessors_[i]);
-        if (dmaChannels_[i] != nullptr) dmaRegistry_.add(kDMAChannelNames[i], *dmaChannels_[i], status);
     }
-}
-
-arm::DynamicAccessInterfaceBase<nKZAPALS100::tStatus>* PavoRegMaps::namedMap(size_t index) {
-    arm::DynamicAccessInterfaceBase<tStatus>* const maps[kMapNameCount] = {
-        &bim, &quolin, &ioPort2, &isolationPort, &configPortSPI, &configPortWindow, &triggers, &digitalOutput};
-    return maps[index];
 }
 
 PavoRegMaps::~PavoRegMaps() {
-    tStatus dropped;
-    for (size_t i = kMapNameCount; i > 0; --i) {
-        tStatus own;
-        registry_.remove(kMapNames[i - 1], own);
-        nKZAPALS100::merge(dropped, own);
-    }
-    for (size_t i = 0; i < kDMAChannelCount; ++i) {
-        tStatus own;
-        dmaRegistry_.remove(kDMAChannelNames[i], own);
-        nKZAPALS100::merge(dropped, own);
-    }
+    armki::unregisterMaps(*this, kRegisteredMaps);
     for (size_t i = kDMAChannelCount; i > 0; --i) delete dmaChannels_[i - 1];
     for (size_t i = kDMAChannelCount; i > 0; --i) delete dmaAccessors_[i - 1];
 }

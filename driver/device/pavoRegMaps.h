@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "armki/armDispatcher.h"
+#include "armki/registeredMaps.h"
 #include "kzapal/protons/pciMemorySpaceAccessor.h"
 #include "pavo_regMaps/DO.h"
 #include "quolinTools/armgen/IOPort2RegMap.h"
@@ -27,18 +27,11 @@ public:
     using tDMAChannelMap = quolintools::tQuolinDMAChannelWithOffset<0u>;
 
     static constexpr size_t kDMAChannelCount = 8;
-    static constexpr uint64_t kDMAChannelSize = 0xA8;
-    // The fixed blocks end with the trigger lines at 0x10000 + 0x107.
-    static constexpr uint64_t kFixedBlocksEnd = 0x10107;
-
-    // In registration order.
-    static constexpr const char* kDMAChannelNames[kDMAChannelCount] = {
-        "QuolinDMAChannel0", "QuolinDMAChannel1", "QuolinDMAChannel2", "QuolinDMAChannel3",
-        "QuolinDMAChannel4", "QuolinDMAChannel5", "QuolinDMAChannel6", "QuolinDMAChannel7"};
-    static constexpr size_t kMapNameCount = 8;
-    static constexpr const char* kMapNames[kMapNameCount] = {
-        "SwitchedQuolinBimRegMap", "Quolin",  "IOPort2RegMap", "IsolationPortRegMap", "QuolinConfigPortSPI",
-        "QuolinConfigPortWindow",  "Triggers", "DO"};
+    // Where the blocks lie in the mapping that their maps do not say themselves.
+    static constexpr uint64_t kSpiPort = 0x580;
+    static constexpr uint64_t kTimingBlock = 0x10000;
+    // The fixed blocks end with the trigger lines.
+    static constexpr uint64_t kFixedBlocksEnd = kTimingBlock + arm::extent(quolintools::kTriggersMap);
 
     // Reads the DMA block placement from the bridge core; a placement (or a mapping too short for
     // the fixed blocks) that does not lie inside the mapping is -52003, and then no map is
@@ -79,10 +72,10 @@ public:
 
 private:
     void buildDMAChannels(tStatus& status);
-    // The maps of kMapNames, in that order.
-    arm::DynamicAccessInterfaceBase<tStatus>* namedMap(size_t index);
 
-    armki::ARMDispatcher& dmaRegistry_;
+    // Every name the set registers, in registration order.
+    static const armki::RegisteredMap<PavoRegMaps> kRegisteredMaps[];
+
     Accessor* dmaAccessors_[kDMAChannelCount] = {};
     tDMAChannelMap* dmaChannels_[kDMAChannelCount] = {};
 };

@@ -1,7 +1,6 @@
-// The requests that act on the device as a whole: the setup-level query, reset to a setup level,
-// the hardware-state check, the session's cleanup and channel reservation, and the chassis
-// cooling mode. The channel hardware-state check is not offered: it passes its gate and answers
-// -52002 like every request without a body.
+// The IO gate every request passes, and the requests that act on the device as a whole: the
+// setup-level query, reset to a setup level, the hardware-state check, the session's cleanup and
+// channel reservation, and the chassis cooling mode.
 #include "device/tolvaneDevice.h"
 #include "kzapal/protons/statusCodes.h"
 
@@ -10,30 +9,24 @@ namespace kzvorn_driver {
 using nKZAPAL000::tEventDescriptor;
 using nKZAPALS100::tStatus;
 
-bool TolvaneDevice::admitted(const tStatus& gateStatus, tStatus& status) {
-    if (gateStatus.isNotFatal()) return true;
-    nKZAPALS100::merge(status, gateStatus);
-    return false;
-}
-
-void TolvaneDevice::answerNotSupported(tEventDescriptor& event, uint32_t level, tStatus& status) {
+void TolvaneDevice::passIOGate(tEventDescriptor& event, uint32_t level, tGatedRequest& request) {
     tStatus gateStatus;
     tGate gate(*this, sessionOf(event), tracker_, static_cast<tLevelType>(level), gateStatus);
-    if (admitted(gateStatus, status)) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
+    if (gateStatus.isNotFatal()) {
+        request.admitted();
+    } else {
+        request.refused(gateStatus);
+    }
 }
 
 // Answered also when the caller sent an error.
 void TolvaneDevice::kzvorn_getSetupLevel(tEventDescriptor& event, const tStatusRecord&, tValue32Record& output,
                                          tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::kzvorn_getSetupLevel, gateStatus);
-    if (admitted(gateStatus, status)) output.value = static_cast<uint32_t>(tracker_.reached);
+    output.value = static_cast<uint32_t>(tracker_.reached);
 }
 
 void TolvaneDevice::kdut_reset(tEventDescriptor& event, const tResetRecord& input, tStatusRecord&, tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::kdut_reset, gateStatus);
-    if (!admitted(gateStatus, status) || status.isFatal()) return;
+    if (status.isFatal()) return;
     // Unsigned, so that negative levels are refused too.
     if (input.targetLevel > static_cast<uint32_t>(kzvorn_shared::SetupLevel::kHighest)) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
@@ -43,20 +36,21 @@ void TolvaneDevice::kdut_reset(tEventDescriptor& event, const tResetRecord& inpu
     reset(event, static_cast<tLevelType>(input.targetLevel), input.customResetParameters, status, 1);
 }
 
-void TolvaneDevice::kdut_checkHardwareState(tEventDescriptor& event, const tHardwareStateRecord& input,
-                                            tStatusRecord&, tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::kdut_checkHardwareState, gateStatus);
-    if (admitted(gateStatus, status) && helper_ != nullptr) helper_->checkHardwareState(input.reserved, status);
+void TolvaneDevice::kdut_checkHardwareState(tEventDescriptor& event, const tHardwareStateRecord& input, tStatusRecord&,
+                                            tStatus& status) {
+    if (helper_ != nullptr) helper_->checkHardwareState(input.reserved, status);
+}
+
+// Not offered on this device.
+void TolvaneDevice::kdut_checkChannelHardwareState(tEventDescriptor& event, const tChannelHardwareStateRecord&,
+                                                   tStatusRecord&, tStatus& status) {
+    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
 }
 
 // The session stays open and valid; what it started is undone and its list emptied. A caller
 // that sent an error gets it back, but the cleanup still runs: forgetting the operations
 // unrun would leave what the session started running for good.
 void TolvaneDevice::kdut_cleanup(tEventDescriptor& event, const tStatusRecord&, tStatusRecord&, tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::kdut_cleanup, gateStatus);
-    if (!admitted(gateStatus, status)) return;
     kdut::CleanupOperationComposite* operations = sessionOf(event)->getCleanupOperations();
     tStatus cleanupStatus;
     operations->cleanup(cleanupStatus);
@@ -66,46 +60,33 @@ void TolvaneDevice::kdut_cleanup(tEventDescriptor& event, const tStatusRecord&, 
 
 void TolvaneDevice::kdut_reserveResources(tEventDescriptor& event, const tMaskRecord& input, tStatusRecord&,
                                           tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::kdut_reserveResources, gateStatus);
-    if (admitted(gateStatus, status)) sessionOf(event)->reserveResources(input.mask, status);
+    sessionOf(event)->reserveResources(input.mask, status);
 }
 
 // Answered also when the caller sent an error.
 void TolvaneDevice::kzvoltixPXICooling_getCoolingMode(tEventDescriptor& event, const tStatusRecord&,
                                                       tValue32Record& output, tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::kzvoltixPXICooling_getCoolingMode,
-               gateStatus);
-    if (admitted(gateStatus, status) && helper_ != nullptr) output.value = helper_->getCoolingMode();
+    if (helper_ != nullptr) output.value = helper_->getCoolingMode();
 }
 
 // Answered also when the caller sent an error.
 void TolvaneDevice::pxiCooling_getRequestedCoolingMode(tEventDescriptor& event, const tStatusRecord&,
                                                        tValue32Record& output, tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::pxiCooling_getRequestedCoolingMode,
-               gateStatus);
-    if (admitted(gateStatus, status) && helper_ != nullptr) output.value = helper_->getRequestedCoolingMode();
+    if (helper_ != nullptr) output.value = helper_->getRequestedCoolingMode();
 }
 
 void TolvaneDevice::kzvoltixPXICooling_overrideCoolingMode(tEventDescriptor& event, const tValue32Record& input,
                                                            tStatusRecord&, tStatus& status) {
-    static_assert(tRequiredSetupLevel::kzvoltixPXICooling_overrideCoolingMode ==
-                      tRequiredSetupLevel::pxiCooling_setCoolingMode,
-                  "both cooling requests pass the same gate");
-    setCoolingMode(event, input.value, 1, status);
+    setCoolingMode(input.value, 1, status);
 }
 
 void TolvaneDevice::pxiCooling_setCoolingMode(tEventDescriptor& event, const tValue32Record& input, tStatusRecord&,
                                               tStatus& status) {
-    setCoolingMode(event, input.value, 2, status);
+    setCoolingMode(input.value, 2, status);
 }
 
-void TolvaneDevice::setCoolingMode(tEventDescriptor& event, uint32_t mode, uint32_t requester, tStatus& status) {
-    tStatus gateStatus;
-    tGate gate(*this, sessionOf(event), tracker_, tRequiredSetupLevel::pxiCooling_setCoolingMode, gateStatus);
-    if (admitted(gateStatus, status) && helper_ != nullptr) helper_->setCoolingMode(mode & 0xFF, requester, status);
+void TolvaneDevice::setCoolingMode(uint32_t mode, uint32_t requester, tStatus& status) {
+    if (helper_ != nullptr) helper_->setCoolingMode(mode & 0xFF, requester, status);
 }
 
 }  // namespace kzvorn_driver

@@ -1,5 +1,7 @@
 #include "device/storageMapCheckers.h"
 
+#include "device/statusCodes.h"
+
 namespace kzvorn_driver {
 
 using nKZAPALS100::tStatus;
@@ -21,7 +23,7 @@ bool StorageMapVersionChecker::areVersionsSupported(tStatus& status) {
 }
 
 void StorageMapVersionChecker::checkHardwareState(tStatus& status) {
-    if (!areVersionsSupported(status) && status.isNotFatal()) KZ_SET_CODE(status, KZ_DEVICE_CODE(kUnsupportedVersion));
+    if (!areVersionsSupported(status) && status.isNotFatal()) KZ_SET_CODE(status, kStatusStorageMapVersionUnsupported);
 }
 
 bool StorageMapChecksumChecker::areChecksumsValid(tStatus& status) {
@@ -33,7 +35,7 @@ bool StorageMapChecksumChecker::areChecksumsValid(tStatus& status) {
 }
 
 void StorageMapChecksumChecker::checkHardwareState(tStatus& status) {
-    if (!areChecksumsValid(status) && status.isNotFatal()) KZ_SET_CODE(status, KZ_DEVICE_CODE(kChecksumInvalid));
+    if (!areChecksumsValid(status) && status.isNotFatal()) KZ_SET_CODE(status, kStatusStorageMapChecksumInvalid);
 }
 
 }  // namespace kzvorn_driver

@@ -19,8 +19,6 @@ constexpr SupportedMapVersions kSupportedManufacturingVersions = {0x01000001, 0x
 
 class StorageMapVersionChecker : public kdut::HardwareStateCheckerInterface {
 public:
-    static constexpr uint32_t kUnsupportedVersion = 0xBFFA4082;
-
     explicit StorageMapVersionChecker(StorageMaps& maps) : maps_(maps) {}
     ~StorageMapVersionChecker() override {}
 
@@ -36,8 +34,6 @@ private:
 
 class StorageMapChecksumChecker : public kdut::HardwareStateCheckerInterface {
 public:
-    static constexpr uint32_t kChecksumInvalid = 0xBFFA4088;
-
     explicit StorageMapChecksumChecker(StorageMaps& maps) : maps_(maps) {}
     ~StorageMapChecksumChecker() override {}
 

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "device/statusCodes.h"
 #include "kzapal/protons/bridgeCapability.h"
 #include "kzapal/protons/memory.h"
 
@@ -37,7 +38,9 @@ TolvaneDevice::TolvaneDevice(const nKZAPAL000::tPCIDescription& description, tSt
       geographicAddress_{nullptr, tProperty::kTypeUnsigned32, nullptr, {0}},
       interface_(*this, this, nullptr, kInterfaceName),
       coolingInterface_(*this, this, nullptr, kCoolingInterfaceName),
-      reservations_(kAlreadyReservedStatus, kNotReservedStatus, kInvalidResourceStatus, kChannelMask, status),
+      reservations_(static_cast<int32_t>(kStatusChannelsAlreadyReserved),
+                    static_cast<int32_t>(kStatusChannelsNotReserved), static_cast<int32_t>(kStatusInvalidChannel),
+                    kChannelMask, status),
       plan_(gBringUpPlan) {
     appendDeviceInterface(&interface_, status);
     appendDeviceInterface(&coolingInterface_, status);
@@ -75,9 +78,15 @@ fendrelsharedsource::KernelSession* TolvaneDevice::createSession(tEventDescripto
     kzark::RoutingResourcesManager* routing =
         helper_ != nullptr && tracker_.reached >= kRoutingLevel ? helper_->getRoutingResourcesManager() : nullptr;
     auto* session = new (status)
-        fendrelsharedsource::KernelSession(interface, getResetGenerationCounter(), kNotReservedStatus, &reservations_,
+        fendrelsharedsource::KernelSession(interface, getResetGenerationCounter(),
+                                           static_cast<int32_t>(kStatusChannelsNotReserved), &reservations_,
                                            routing, fendrelsharedsource::KernelSession::kCleanupCapacity, status);
-    if (status.isNotFatal() && helper_ != nullptr) helper_->getCleanupOperations()->add(session->getCleanupOperations(), status);
+    // A helper that could not make its cleanup set ran no level, so no session can start anything
+    // that needs cleaning up; the session opens anyway, so that it can ask for the reset that
+    // makes a new helper (a refusal would leave the device unusable until it is removed).
+    kdut::CleanupOperationComposite* cleanup = helper_ != nullptr ? helper_->getCleanupOperations() : nullptr;
+    if (status.isNotFatal() && cleanup != nullptr && cleanup->isUsable())
+        cleanup->add(session->getCleanupOperations(), status);
     if (status.isFatal()) {
         // The open fails and nobody else would ever delete it.
         delete session;

@@ -24,9 +24,6 @@ public:
     static constexpr const char* kManufacturerName = "Kazmerion";
     static constexpr const char* kInterfaceName = kKzvornInterfaceName;
     static constexpr const char* kCoolingInterfaceName = kPxiCoolingInterfaceName;
-    static constexpr int32_t kAlreadyReservedStatus = static_cast<int32_t>(0xBFFA4319);
-    static constexpr int32_t kNotReservedStatus = static_cast<int32_t>(0xBFFA431A);
-    static constexpr int32_t kInvalidResourceStatus = static_cast<int32_t>(0xBFFA4303);
     static constexpr uint64_t kChannelMask = 0xF;
     static constexpr tLevelType kRoutingLevel = 17;
     static constexpr tLevelType kDMALevel = 14;
@@ -39,99 +36,19 @@ public:
                           const nKZAPAL000::tIONotifierParams& params, nKZAPALS100::tStatus& status) override;
     void destroyIONotifier(nKZAPAL000::tEventDescriptor& event, uint32_t type) override;
 
-    // The setup, reset, reservation and cooling requests.
-    void kzvorn_getSetupLevel(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input, tValue32Record& output,
-                              nKZAPALS100::tStatus& status) override;
-    void kdut_reset(nKZAPAL000::tEventDescriptor& event, const tResetRecord& input, tStatusRecord& output,
-                    nKZAPALS100::tStatus& status) override;
-    void kdut_checkHardwareState(nKZAPAL000::tEventDescriptor& event, const tHardwareStateRecord& input,
-                                 tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void kdut_cleanup(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input, tStatusRecord& output,
-                      nKZAPALS100::tStatus& status) override;
-    void kdut_reserveResources(nKZAPAL000::tEventDescriptor& event, const tMaskRecord& input, tStatusRecord& output,
-                               nKZAPALS100::tStatus& status) override;
-    void kzvoltixPXICooling_getCoolingMode(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
-                                           tValue32Record& output, nKZAPALS100::tStatus& status) override;
-    void kzvoltixPXICooling_overrideCoolingMode(nKZAPAL000::tEventDescriptor& event, const tValue32Record& input,
-                                                tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void pxiCooling_getRequestedCoolingMode(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
-                                            tValue32Record& output, nKZAPALS100::tStatus& status) override;
-    void pxiCooling_setCoolingMode(nKZAPAL000::tEventDescriptor& event, const tValue32Record& input,
-                                   tStatusRecord& output, nKZAPALS100::tStatus& status) override;
+    void passIOGate(nKZAPAL000::tEventDescriptor& event, uint32_t level, tGatedRequest& request) override;
 
+    // The setup, reset, reservation and cooling requests.
+    KZ_DECLARE_REQUEST_BODIES(kzvorn)
+    KZ_DECLARE_REQUEST_BODIES(kdut)
+    KZ_DECLARE_REQUEST_BODIES(kzvoltixPXICooling)
+    KZ_DECLARE_REQUEST_BODIES(pxiCooling)
     // The named-access requests: register maps, device windows, storage maps.
-    void arm_write(nKZAPAL000::tEventDescriptor& event, const tFieldWriteRecord& input, tStatusRecord& output,
-                   nKZAPALS100::tStatus& status) override;
-    void arm_read(nKZAPAL000::tEventDescriptor& event, const tFieldRecord& input, tValue32Record& output,
-                  nKZAPALS100::tStatus& status) override;
-    void arm_flushRegister(nKZAPAL000::tEventDescriptor& event, const tFieldFlushRecord& input, tStatusRecord& output,
-                           nKZAPALS100::tStatus& status) override;
-    void arm_refreshRegister(nKZAPAL000::tEventDescriptor& event, const tFieldRecord& input, tStatusRecord& output,
-                             nKZAPALS100::tStatus& status) override;
-    void arm_getNumberOfRegistrations(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
-                                      tValue64Record& output, nKZAPALS100::tStatus& status) override;
-    void arm_getRegistrationNames(nKZAPAL000::tEventDescriptor& event, const tUserBufferRecord& input,
-                                  tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void arm_flushRegMap(nKZAPAL000::tEventDescriptor& event, const tNameForceRecord& input, tStatusRecord& output,
-                         nKZAPALS100::tStatus& status) override;
-    void arm_set(nKZAPAL000::tEventDescriptor& event, const tFieldSetRecord& input, tStatusRecord& output,
-                 nKZAPALS100::tStatus& status) override;
-    void arm_get(nKZAPAL000::tEventDescriptor& event, const tFieldRecord& input, tValue32Record& output,
-                 nKZAPALS100::tStatus& status) override;
-    void arm_writeEx(nKZAPAL000::tEventDescriptor& event, const tFieldWriteExRecord& input, tStatusRecord& output,
-                     nKZAPALS100::tStatus& status) override;
-    void arm_readEx(nKZAPAL000::tEventDescriptor& event, const tFieldExRecord& input, tValue64Record& output,
-                    nKZAPALS100::tStatus& status) override;
-    void arm_setEx(nKZAPAL000::tEventDescriptor& event, const tFieldSetExRecord& input, tStatusRecord& output,
-                   nKZAPALS100::tStatus& status) override;
-    void arm_getEx(nKZAPAL000::tEventDescriptor& event, const tFieldExRecord& input, tValue64Record& output,
-                   nKZAPALS100::tStatus& status) override;
-    void arm_flushRegisterEx(nKZAPAL000::tEventDescriptor& event, const tFieldFlushExRecord& input,
-                             tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void arm_refreshRegisterEx(nKZAPAL000::tEventDescriptor& event, const tFieldExRecord& input, tStatusRecord& output,
-                               nKZAPALS100::tStatus& status) override;
-    void arm_getRegisterFormat(nKZAPAL000::tEventDescriptor& event, const tRegisterFormatRecord& input,
-                               tValue32Record& output, nKZAPALS100::tStatus& status) override;
-    void arm_getSizeOfRegistrationList(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
-                                       tValue64Record& output, nKZAPALS100::tStatus& status) override;
-    void arm_getRegistrationList(nKZAPAL000::tEventDescriptor& event, const tUserBufferRecord& input,
-                                 tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void deviceWindow_flush(nKZAPAL000::tEventDescriptor& event, const tWindowFlushRecord& input, tStatusRecord& output,
-                            nKZAPALS100::tStatus& status) override;
-    void deviceWindow_getNumberOfRegistrations(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
-                                               tValue64Record& output, nKZAPALS100::tStatus& status) override;
-    void deviceWindow_getRegistrationNames(nKZAPAL000::tEventDescriptor& event, const tUserBufferRecord& input,
-                                           tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void deviceWindow_getSizeInBytes(nKZAPAL000::tEventDescriptor& event, const tNameRecord& input,
-                                     tValue64Record& output, nKZAPALS100::tStatus& status) override;
-    void deviceWindow_write(nKZAPAL000::tEventDescriptor& event, const tWindowWriteRecord& input, tStatusRecord& output,
-                            nKZAPALS100::tStatus& status) override;
-    void deviceWindow_read(nKZAPAL000::tEventDescriptor& event, const tWindowGetRecord& input, tStatusRecord& output,
-                           nKZAPALS100::tStatus& status) override;
-    void deviceWindow_set(nKZAPAL000::tEventDescriptor& event, const tWindowSetRecord& input, tStatusRecord& output,
-                          nKZAPALS100::tStatus& status) override;
-    void deviceWindow_get(nKZAPAL000::tEventDescriptor& event, const tWindowGetRecord& input, tStatusRecord& output,
-                          nKZAPALS100::tStatus& status) override;
-    void deviceWindow_refresh(nKZAPAL000::tEventDescriptor& event, const tWindowRangeRecord& input,
-                              tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void storageMap_flush(nKZAPAL000::tEventDescriptor& event, const tNameForceRecord& input, tStatusRecord& output,
-                          nKZAPALS100::tStatus& status) override;
-    void storageMap_getNumberOfRegistrations(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
-                                             tValue64Record& output, nKZAPALS100::tStatus& status) override;
-    void storageMap_getRegistrationNames(nKZAPAL000::tEventDescriptor& event, const tUserBufferRecord& input,
-                                         tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void storageMap_getElementCount(nKZAPAL000::tEventDescriptor& event, const tFieldRecord& input,
-                                    tValue64Record& output, nKZAPALS100::tStatus& status) override;
-    void storageMap_getElementSize(nKZAPAL000::tEventDescriptor& event, const tFieldRecord& input,
-                                   tValue64Record& output, nKZAPALS100::tStatus& status) override;
-    void storageMap_refresh(nKZAPAL000::tEventDescriptor& event, const tNameRecord& input, tStatusRecord& output,
-                            nKZAPALS100::tStatus& status) override;
-    void storageMap_setRaw(nKZAPAL000::tEventDescriptor& event, const tStorageMapRawRecord& input,
-                           tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void storageMap_getRaw(nKZAPAL000::tEventDescriptor& event, const tStorageMapRawRecord& input,
-                           tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void storageMap_isChecksumValid(nKZAPAL000::tEventDescriptor& event, const tNameRecord& input,
-                                    tValue8Record& output, nKZAPALS100::tStatus& status) override;
+    KZ_DECLARE_REQUEST_BODIES(arm)
+    KZ_DECLARE_REQUEST_BODIES(deviceWindow)
+    KZ_DECLARE_REQUEST_BODIES(storageMap)
+    // What the instrument requests whose output the gate does not settle answer when it refuses.
+    KZ_DECLARE_REQUEST_REFUSALS(vantrel)
 
     TolvaneHelper* getHelper() const { return helper_; }
     kdut::ResourceReservationManager& getReservations() { return reservations_; }
@@ -156,7 +73,6 @@ protected:
     void buildDeviceProperties(nKZAPALS100::tStatus& status) override;
     bool onSuspendIOProcessing(nKZAPAL000::tEventDescriptor& event, tSuspendReason reason, bool flag) override;
     void onResumeIOProcessing(nKZAPAL000::tEventDescriptor& event) override;
-    void answerNotSupported(nKZAPAL000::tEventDescriptor& event, uint32_t level, nKZAPALS100::tStatus& status) override;
 
 private:
     using tGate = kdut::AutoIOGate<kzvorn_shared::SetupLevel, fendrelsharedsource::KernelSession>;
@@ -164,28 +80,38 @@ private:
     static fendrelsharedsource::KernelSession* sessionOf(nKZAPAL000::tEventDescriptor& event) {
         return static_cast<fendrelsharedsource::KernelSession*>(event.session);
     }
-    // The gate ran on a status of its own: true when it admitted the request, else its status is
-    // merged into the operation's.
-    static bool admitted(const nKZAPALS100::tStatus& gateStatus, nKZAPALS100::tStatus& status);
-    // Passes the gate at the level and runs body on the registry the helper holds (-52002 when it
-    // has none).
+    // Runs body on the registry the helper holds (-52002 when it has none).
     template <class tRegistry, class tBody>
-    void serveNamedAccess(nKZAPAL000::tEventDescriptor& event, uint32_t level,
-                          tRegistry* (TolvaneHelper::*registry)() const, nKZAPALS100::tStatus& status, tBody&& body);
+    void serveNamedAccess(tRegistry* (TolvaneHelper::*registry)() const, nKZAPALS100::tStatus& status, tBody&& body);
     // Also looks the register map up by the caller's name and runs body under its registration lock.
     template <class tBody>
-    void accessRegisterMap(nKZAPAL000::tEventDescriptor& event, uint32_t level, uint64_t name, uint64_t nameLength,
+    void accessRegisterMap(nKZAPAL000::tEventDescriptor& event, uint64_t name, uint64_t nameLength,
                            nKZAPALS100::tStatus& status, tBody&& body);
     template <class tRegistry>
-    uint64_t countRegistrations(nKZAPAL000::tEventDescriptor& event, uint32_t level,
-                                tRegistry* (TolvaneHelper::*registry)() const, nKZAPALS100::tStatus& status);
+    uint64_t countRegistrations(tRegistry* (TolvaneHelper::*registry)() const, nKZAPALS100::tStatus& status);
     template <class tRegistry>
-    void copyRegistrationNames(nKZAPAL000::tEventDescriptor& event, uint32_t level,
-                               tRegistry* (TolvaneHelper::*registry)() const, uint64_t destination,
-                               nKZAPALS100::tStatus& status);
+    void copyRegistrationNames(nKZAPAL000::tEventDescriptor& event, tRegistry* (TolvaneHelper::*registry)() const,
+                               uint64_t destination, nKZAPALS100::tStatus& status);
+    // The single-field register-map requests, each over its plain record and its Ex record.
+    template <class tRecord, class tOperation>
+    void accessField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status,
+                     tOperation&& operation);
+    template <class tRecord>
+    void writeField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
+    template <class tRecord>
+    void setField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
+    // get or read: from the shadow or from the hardware.
+    using tFieldValueAccess = void (arm::DynamicAccessInterfaceBase<nKZAPALS100::tStatus>::*)(
+        uint32_t, uint64_t&, nKZAPALS100::tStatus&, uint32_t);
+    template <class tRecord, class tOutput>
+    void valueOfField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, tOutput& output,
+                      tFieldValueAccess access, nKZAPALS100::tStatus& status);
+    template <class tRecord>
+    void flushField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
+    template <class tRecord>
+    void refreshField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
     // The cooling requests of both interfaces, by requester (1 the override, 2 the cooling interface).
-    void setCoolingMode(nKZAPAL000::tEventDescriptor& event, uint32_t mode, uint32_t requester,
-                        nKZAPALS100::tStatus& status);
+    void setCoolingMode(uint32_t mode, uint32_t requester, nKZAPALS100::tStatus& status);
 
     nKZAPAL000::tProperty geographicAddress_;
     tInterfaceTemplate_kzvorn interface_;

@@ -1,18 +1,20 @@
 #include "device/tolvaneHelper.h"
 
+#include "device/statusCodes.h"
 #include "device/tolvaneDevice.h"
 #include "kzapal/protons/memory.h"
 #include "kzapalcodegen/pciIdentifiers.h"
 #include "kzapal/protons/statusCodes.h"
+#include "kzsdbg/kzsdbg.h"
 
 namespace kzvorn_driver {
 
 using nKZAPALS100::tStatus;
-using kzvorn_shared::SetupLevel;
 
 namespace {
 
-constexpr SetupLevel::type kDisabledErrorsMinimumLevel = 5;
+// Below the debug print's default threshold: the steps show only when it is lowered.
+constexpr int32_t kBringUpTraceLevel = 0x100;
 
 bool narrow(uint64_t value, uint32_t& narrowed, tStatus& status) {
     narrowed = static_cast<uint32_t>(value);
@@ -24,50 +26,15 @@ bool narrow(uint64_t value, uint32_t& narrowed, tStatus& status) {
 
 }  // namespace
 
-const TolvaneHelper::tStep TolvaneHelper::kBringUpSteps[kBringUpStepCount] = {
-    &TolvaneHelper::stepRegistries,
-    &TolvaneHelper::stepCapabilities,
-    &TolvaneHelper::stepPavoObjects,
-    &TolvaneHelper::stepNotBuilt,  // non-isolated image
-    &TolvaneHelper::stepNotBuilt,  // non-isolated objects
-    &TolvaneHelper::stepNotBuilt,  // power controller
-    &TolvaneHelper::stepNotBuilt,  // isolated image
-    &TolvaneHelper::stepNotBuilt,  // disabled errors
-    &TolvaneHelper::stepNotBuilt,  // isolated register maps
-    &TolvaneHelper::stepNotBuilt,  // isolated control bit
-    &TolvaneHelper::stepNotBuilt,  // local RAM
-    &TolvaneHelper::stepNotBuilt,  // isolated objects
-    &TolvaneHelper::stepNotBuilt,  // external PLL
-    &TolvaneHelper::stepNotBuilt,  // start-up subroutine
-    &TolvaneHelper::stepNotBuilt,  // DMA objects
-    &TolvaneHelper::stepNotBuilt,  // channel calibration
-    &TolvaneHelper::stepNotBuilt,  // modulator time base
-    &TolvaneHelper::stepNotBuilt,  // routing objects
-    &TolvaneHelper::stepNotBuilt,  // interrupt vectors
-    &TolvaneHelper::stepNotBuilt,  // channel start subroutines
-    &TolvaneHelper::stepNotBuilt,  // sequencer data RAM
-    &TolvaneHelper::stepNotBuilt,  // isolated disabled errors
-    &TolvaneHelper::stepNotBuilt,  // final subroutine
-    &TolvaneHelper::stepNotBuilt,  // charge-balance offsets
-};
+#define KZ_STEP_FUNCTION(identifier, level, name, function, teardown, rule) &TolvaneHelper::function,
+const TolvaneHelper::tStep TolvaneHelper::kBringUpFunctions[kBringUpStepCount] = {
+    KZ_BRING_UP_STEPS(KZ_STEP_FUNCTION)};
+#undef KZ_STEP_FUNCTION
 
-const TolvaneHelper::tStep TolvaneHelper::kTeardownSteps[kTeardownStepCount] = {
-    &TolvaneHelper::teardownSessionCleanup,
-    &TolvaneHelper::teardownShutdownSequencers,
-    &TolvaneHelper::teardownNothingBuilt,  // routing objects
-    &TolvaneHelper::teardownNothingBuilt,  // calibration loaders
-    &TolvaneHelper::teardownNothingBuilt,  // DMA objects
-    &TolvaneHelper::teardownNothingBuilt,  // temperature sensor
-    &TolvaneHelper::teardownNothingBuilt,  // isolated objects
-    &TolvaneHelper::teardownNothingBuilt,  // local RAM
-    &TolvaneHelper::teardownNothingBuilt,  // isolated register maps
-    &TolvaneHelper::teardownDisabledErrors,
-    &TolvaneHelper::teardownNothingBuilt,  // non-isolated objects
-    &TolvaneHelper::teardownPavoObjects,
-    &TolvaneHelper::teardownWindowRegistries,
-    &TolvaneHelper::teardownRegisterMapRegistry,
-    &TolvaneHelper::teardownNothingBuilt,  // the composites are members, destroyed after the body
-};
+#define KZ_TEARDOWN_FUNCTION(identifier, name, function, rule) &TolvaneHelper::function,
+const TolvaneHelper::tStep TolvaneHelper::kTeardownFunctions[kTeardownStepCount] = {
+    KZ_TEARDOWN_STEPS(KZ_TEARDOWN_FUNCTION)};
+#undef KZ_TEARDOWN_FUNCTION
 
 TolvaneHelper* TolvaneHelper::create(const Context& context,
                                      const kzvorn_driver_codegen::CustomResetParameters* record,
@@ -90,94 +57,87 @@ TolvaneHelper::TolvaneHelper(const Context& context, const TolvaneHelperParamete
       context_(context),
       parameters_(parameters),
       cleanupOperations_(4, tracker.status) {
-    for (uint32_t step = 0; step < kBringUpStepCount; ++step) runBringUpStep(static_cast<BringUpStep>(step));
-    // A failure undoes only the disabled-error step; everything built stays until the teardown.
-    if (tracker_.status.isFatal() && tracker_.status.code != nKZAPALS100::kStatusSetupStoppedAtLevel) {
+    for (const BringUpStepRow& row : kBringUpSteps) runBringUpStep(row);
+    // A failure, unlike a stop at the target, undoes the steps that ran whatever the status held;
+    // everything else built stays until the teardown.
+    if (tracker_.status.isNotFatal() || tracker_.status.code == nKZAPALS100::kStatusSetupStoppedAtLevel) return;
+    for (const BringUpStepRow& row : kBringUpSteps) {
+        if (row.rule.kind != BringUpRule::kWhateverTheStatus) continue;
         tStatus dropped;
-        teardownDisabledErrors(dropped);
+        (this->*kTeardownFunctions[row.teardown])(dropped);
     }
 }
 
 TolvaneHelper::~TolvaneHelper() {
-    tStatus sessions;
-    for (uint32_t step = 0; step < kTeardownStepCount; ++step) {
-        const TeardownStep teardown = static_cast<TeardownStep>(step);
-        if (teardown == kTeardownSessionCleanup) {
-            runTeardownStep(teardown, sessions);
-        } else if (teardown == kTeardownShutdownSequencers) {
-            // Only after a complete bring-up whose sessions cleaned up without an error.
-            if (sessions.isSuccess() && tracker_.status.isSuccess()) runTeardownStep(teardown, sessions);
-        } else {
-            tStatus dropped;
-            runTeardownStep(teardown, dropped);
+    tStatus forLater;
+    for (const TeardownStepRow& row : kTeardownSteps) {
+        tStatus dropped;
+        switch (row.rule) {
+            case kTeardownOnOwnStatus:
+                runTeardownStep(row, dropped);
+                break;
+            case kTeardownReportsForLater:
+                runTeardownStep(row, forLater);
+                break;
+            case kTeardownAfterCleanRun:
+                if (forLater.isSuccess() && tracker_.status.isSuccess()) runTeardownStep(row, forLater);
+                break;
         }
     }
 }
 
-void TolvaneHelper::runBringUpStep(BringUpStep step) {
-    const SetupLevel::type level = kBringUpStepLevel[step];
+void TolvaneHelper::runBringUpStep(const BringUpStepRow& row) {
     tStatus& status = tracker_.status;
-    // The disabled-error step runs whenever the non-isolated board is up, even after a failure or
-    // a stop at the target, and merges what it finds; every other step only on a good status.
-    const bool disabledErrors = step == kStepDisabledErrors;
-    const bool works = disabledErrors ? tracker_.reached >= kDisabledErrorsMinimumLevel : status.isNotFatal();
+    const bool whateverTheStatus = row.rule.kind == BringUpRule::kWhateverTheStatus;
+    const bool works = whateverTheStatus ? tracker_.reached >= row.rule.from : status.isNotFatal();
     if (works) {
-        if (context_.plan != nullptr && context_.plan->observer != nullptr) context_.plan->observer->onBringUpStep(step);
+        if (context_.plan != nullptr && context_.plan->observer != nullptr)
+            context_.plan->observer->onBringUpStep(row.step);
         tStatus own;
-        tStatus& stepStatus = disabledErrors ? own : status;
+        tStatus& stepStatus = whateverTheStatus ? own : status;
         const BringUpPlan::Step fake =
-            context_.plan != nullptr ? context_.plan->step(step) : BringUpPlan::Step{BringUpPlan::kReal, 0};
+            context_.plan != nullptr ? context_.plan->step(row.step) : BringUpPlan::Step{BringUpPlan::kReal, 0};
         if (fake.kind == BringUpPlan::kReal) {
-            const tStep run = kBringUpSteps[step];
-            (this->*run)(stepStatus);
+            (this->*kBringUpFunctions[row.step])(stepStatus);
         } else if (fake.kind == BringUpPlan::kFail) {
             KZ_SET_CODE(stepStatus, fake.code);
         }
-        if (disabledErrors) nKZAPALS100::merge(status, own);
+        if (whateverTheStatus) nKZAPALS100::merge(status, own);
+        kzsdbg_printLevel(kBringUpTraceLevel, "bring-up: %s: %lld\n", row.name,
+                          static_cast<long long>(stepStatus.code));
     }
-    if (level != SetupLevel::kNone) tracker_.completeStep(level);
+    if (row.level != kNoLevel) tracker_.completeStep(row.level);
 }
 
-void TolvaneHelper::runTeardownStep(TeardownStep step, tStatus& status) {
-    if (context_.plan != nullptr && context_.plan->observer != nullptr) context_.plan->observer->onTeardownStep(step);
-    const tStep run = kTeardownSteps[step];
-    (this->*run)(status);
+void TolvaneHelper::runTeardownStep(const TeardownStepRow& row, tStatus& status) {
+    if (context_.plan != nullptr && context_.plan->observer != nullptr) context_.plan->observer->onTeardownStep(row.step);
+    (this->*kTeardownFunctions[row.step])(status);
+    kzsdbg_printLevel(kBringUpTraceLevel, "teardown: %s: %lld\n", row.name, static_cast<long long>(status.code));
 }
 
 void TolvaneHelper::stepNotBuilt(tStatus& status) { KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported); }
 
 void TolvaneHelper::checkSubsystemId(uint32_t subsystemId, tStatus& status) {
-    if (status.isNotFatal() && subsystemId != kPCISubsystemID) KZ_SET_CODE(status, KZ_DEVICE_CODE(0xBFFA4304));
+    if (status.isNotFatal() && subsystemId != kPCISubsystemID) KZ_SET_CODE(status, kStatusWrongProduct);
 }
 
-void TolvaneHelper::stepRegistries(tStatus& status) {
-    registerMaps_ = new (status) armki::ARMDispatcher();
-    deviceWindows_ = new (status) devicewindow::DeviceWindowDispatcher();
-    storageMaps_ = new (status) storagemap::StorageMapDispatcher();
-}
+void TolvaneHelper::stepRegistries(tStatus& status) { namedAccess_.build(status); }
 
 void TolvaneHelper::stepCapabilities(tStatus& status) {
     const uint32_t subsystemId = context_.device->getPCIDescription().subsystemId;
     checkSubsystemId(subsystemId, status);
-    if (status.isFatal()) return;
-    const vantrel_caps::CapsDefinitions& table = vantrel_caps::getCapsDefinitions();
-    const vantrel_caps::Caps* record = table.find(subsystemId);
-    if (record == table.end()) {
-        KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
-        return;
-    }
-    capabilities_ = record;
+    capsTask_.select(subsystemId, status);
 }
 
 void TolvaneHelper::stepPavoObjects(tStatus& status) {
     // A faked level 1 leaves no registries to register in.
-    if (registerMaps_ == nullptr || deviceWindows_ == nullptr || storageMaps_ == nullptr || context_.device == nullptr) {
+    if (!namedAccess_.isBuilt() || context_.device == nullptr) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
         return;
     }
-    pavoObjects_ = new (status)
-        PavoObjects(*context_.device, checkers_, PavoObjects::Registries{*registerMaps_, *deviceWindows_, *storageMaps_},
-                    status);
+    const PavoObjects::Registries registries{*namedAccess_.getARMDispatcher(), *namedAccess_.getDeviceWindowDispatcher(),
+                                             *namedAccess_.getStorageMapDispatcher()};
+    pavoObjects_ = new (status) PavoObjects(*context_.device, checkers_, registries, status);
 }
 
 uint32_t TolvaneHelper::getBoardSerialNumber(tStatus& status) {
@@ -187,11 +147,11 @@ uint32_t TolvaneHelper::getBoardSerialNumber(tStatus& status) {
     // One consistent record: a concurrent writer cannot change it between the checks and the read.
     storagemap::StorageMapCommon::Guard guard(manufacturing, status);
     if (!manufacturing.isChecksumValid(status)) {
-        KZ_SET_CODE(status, KZ_DEVICE_CODE(StorageMapChecksumChecker::kChecksumInvalid));
+        KZ_SET_CODE(status, kStatusStorageMapChecksumInvalid);
         return 0;
     }
     if (!isManufacturingVersionSupported(*maps, status)) {
-        KZ_SET_CODE(status, KZ_DEVICE_CODE(StorageMapVersionChecker::kUnsupportedVersion));
+        KZ_SET_CODE(status, kStatusStorageMapVersionUnsupported);
         return 0;
     }
     return manufacturing.getBoardSerialNumber(status);
@@ -232,17 +192,8 @@ void TolvaneHelper::teardownPavoObjects(tStatus& status) {
     pavoObjects_ = nullptr;
 }
 
-// Each registry removes the names still registered.
-void TolvaneHelper::teardownWindowRegistries(tStatus& status) {
-    delete storageMaps_;
-    storageMaps_ = nullptr;
-    delete deviceWindows_;
-    deviceWindows_ = nullptr;
-}
+void TolvaneHelper::teardownWindowRegistries(tStatus& status) { namedAccess_.destroyWindowRegistries(); }
 
-void TolvaneHelper::teardownRegisterMapRegistry(tStatus& status) {
-    delete registerMaps_;
-    registerMaps_ = nullptr;
-}
+void TolvaneHelper::teardownRegisterMapRegistry(tStatus& status) { namedAccess_.destroyRegisterMapRegistry(); }
 
 }  // namespace kzvorn_driver

@@ -4,17 +4,14 @@
 
 #include <cstdint>
 
-#include "armki/armDispatcher.h"
 #include "device/bringUpPlan.h"
 #include "device/pavoObjects.h"
-#include "deviceWindow/deviceWindowDispatcher.h"
+#include "device/setupTasks.h"
 #include "kdut/cleanupOperation.h"
 #include "kdut/hardwareStateChecker.h"
 #include "kdut/setupTracker.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "kzvorn_shared/setupLevel.h"
-#include "storageMap/storageMapDispatcher.h"
-#include "vantrel_caps/caps.h"
 
 namespace kzark {
 class RoutingResourcesManager;
@@ -87,15 +84,19 @@ public:
     bool areStorageMapVersionsValid(nKZAPALS100::tStatus& status);
     // Level 3's objects; null before level 3 ran.
     PavoObjects* getPavoObjects() { return pavoObjects_; }
+    // Whether level 4 loaded a replacement image from the reset's record.
+    bool hasCustomNisoImage() const { return customNisoImage_; }
     // The objects these reach are built from later levels on; until then there is nothing to hand
     // out or wake.
     // The capability record's model name; none before level 2.
-    const char* getModelName() const { return capabilities_ != nullptr ? capabilities_->modelName : nullptr; }
-    const vantrel_caps::Caps* getCapabilities() const { return capabilities_; }
+    const char* getModelName() const { return getCapabilities() != nullptr ? getCapabilities()->modelName : nullptr; }
+    const vantrel_caps::Caps* getCapabilities() const { return capsTask_.getCaps(); }
     // The named-access registries; none when level 1 did not run.
-    armki::ARMDispatcher* getARMDispatcher() const { return registerMaps_; }
-    devicewindow::DeviceWindowDispatcher* getDeviceWindowDispatcher() const { return deviceWindows_; }
-    storagemap::StorageMapDispatcher* getStorageMapDispatcher() const { return storageMaps_; }
+    armki::ARMDispatcher* getARMDispatcher() const { return namedAccess_.getARMDispatcher(); }
+    devicewindow::DeviceWindowDispatcher* getDeviceWindowDispatcher() const {
+        return namedAccess_.getDeviceWindowDispatcher();
+    }
+    storagemap::StorageMapDispatcher* getStorageMapDispatcher() const { return namedAccess_.getStorageMapDispatcher(); }
     // The argument must be 0 (-52005); then every registered checker in order on the status.
     void checkHardwareState(uint64_t argument, nKZAPALS100::tStatus& status);
     // The cooling mode in force is the device's pair. The cooling-mode setting that writes a new
@@ -104,7 +105,7 @@ public:
     uint32_t getCoolingMode() const { return __atomic_load_n(&context_.cooling->mode, __ATOMIC_SEQ_CST); }
     // The capability record's; 0 before level 2.
     uint32_t getRequestedCoolingMode() const {
-        return capabilities_ != nullptr ? capabilities_->requestedCoolingMode : 0;
+        return getCapabilities() != nullptr ? getCapabilities()->requestedCoolingMode : 0;
     }
     kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
     void attachRoutingResources() {}
@@ -114,37 +115,36 @@ public:
 private:
     using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);
 
-    void runBringUpStep(BringUpStep step);
-    void runTeardownStep(TeardownStep step, nKZAPALS100::tStatus& status);
+    void runBringUpStep(const BringUpStepRow& row);
+    void runTeardownStep(const TeardownStepRow& row, nKZAPALS100::tStatus& status);
 
-    // A step whose level is not built yet stops the bring-up.
+    // The functions the step rows name. A step whose level is not built yet stops the bring-up.
     void stepNotBuilt(nKZAPALS100::tStatus& status);
     void stepRegistries(nKZAPALS100::tStatus& status);
     void stepCapabilities(nKZAPALS100::tStatus& status);
     void stepPavoObjects(nKZAPALS100::tStatus& status);
+    void stepNisoFirmware(nKZAPALS100::tStatus& status);
 
+    void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
     void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
-    void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
 
-    static const tStep kBringUpSteps[kBringUpStepCount];
-    static const tStep kTeardownSteps[kTeardownStepCount];
+    static const tStep kBringUpFunctions[kBringUpStepCount];
+    static const tStep kTeardownFunctions[kTeardownStepCount];
 
     SetupTracker& tracker_;
     Context context_;
-    // Read by the FPGA download levels, which are not built yet.
-    [[maybe_unused]] TolvaneHelperParameters parameters_;
+    TolvaneHelperParameters parameters_;
     kdut::CleanupOperationComposite cleanupOperations_;
     kdut::HardwareStateCheckerComposite checkers_;
-    armki::ARMDispatcher* registerMaps_ = nullptr;
-    devicewindow::DeviceWindowDispatcher* deviceWindows_ = nullptr;
-    storagemap::StorageMapDispatcher* storageMaps_ = nullptr;
-    const vantrel_caps::Caps* capabilities_ = nullptr;
+    NamedAccessDispatchers namedAccess_;
+    CapsTask capsTask_;
     PavoObjects* pavoObjects_ = nullptr;
+    bool customNisoImage_ = false;
     // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
     bool disabledErrorsActive_ = false;
 };

@@ -8,8 +8,8 @@ KernelSession::KernelSession(kzvorn_driver::nKZAPAL000::tDeviceInterface* interf
                              int32_t notHeldStatus, kdut::ResourceReservationManager* reservations,
                              kzark::RoutingResourcesManager* routing, uint32_t cleanupCapacity, tStatus& status)
     : tSession(interface, status),
-      atut::InvalidatableSession(kInvalidatedStatus),
-      resetInvalidation_(resetGeneration, kInvalidatedStatus),
+      atut::InvalidatableSession(static_cast<int32_t>(kStatusSessionInvalidated)),
+      resetInvalidation_(resetGeneration, static_cast<int32_t>(kStatusSessionInvalidated)),
       reservation_(notHeldStatus, reservations, status),
       cleanupOperations_(cleanupCapacity, &resetInvalidation_, status) {
     if (status.isFatal()) return;

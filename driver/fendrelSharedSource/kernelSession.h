@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "atut/invalidatableSession.h"
+#include "fendrelSharedSource/statusCodes.h"
 #include "kdut/cleanupOperation.h"
 #include "kdut/resetInvalidatableSession.h"
 #include "kdut/resourceReservation.h"
@@ -30,7 +31,6 @@ class KernelSession : public kzvorn_driver::nKZAPAL000::tSession,
                       public kdut::ResourceReservationInterface,
                       public kdut::CleanupOperationInterface {
 public:
-    static constexpr int32_t kInvalidatedStatus = static_cast<int32_t>(0xBFFA9179);
     static constexpr uint32_t kCleanupCapacity = 80;
 
     KernelSession(kzvorn_driver::nKZAPAL000::tDeviceInterface* interface, const uint32_t* resetGeneration,

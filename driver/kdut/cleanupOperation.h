@@ -35,6 +35,8 @@ public:
     virtual bool contains(CleanupOperationInterface* operation);
 
     size_t size();
+    // False when the mutex could not be made.
+    bool isUsable() const { return usable_; }
 
 private:
     // Members [0, pending) of a running cleanup have still to run; kept on the running cleanup's

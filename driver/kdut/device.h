@@ -9,6 +9,7 @@
 #include "atut/poller.h"
 #include "kdut/ioGate.h"
 #include "kdut/setupTracker.h"
+#include "kdut/statusCodes.h"
 #include "kzapal/protons/device.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzapal/protons/synchronization.h"
@@ -33,7 +34,8 @@ public:
     static constexpr uint32_t kSerialNumberTextSize = 9;
 
     template <class tDescription>
-    Device(const tDescription& description, tStatus& status) : tBase(description, status), mutex_(status) {
+    Device(const tDescription& description, tStatus& status)
+        : tBase(description, status), mutex_(status), resetTurn_(1, status) {
         for (tProperty* property : {&serialNumber_, &modelName_, &manufacturerName_}) {
             *property = tProperty{nullptr, tProperty::kTypeText, nullptr, {0}};
         }
@@ -81,11 +83,19 @@ public:
         }
     }
 
+    // The plug-and-play machine's suspension (removal, stop, power-down). The gate changes first,
+    // so that a running reset stops at its next step and leaves IO to this transition; the hooks
+    // then wait for that reset under the device mutex, since they work on the helper it replaces.
+    // A veto opens again what this transition closed.
     bool suspendIOProcessing(tEventDescriptor& event, tSuspendReason reason, bool flag) override {
-        if (onSuspendIOProcessing(event, reason, flag)) return false;
-        return tBase::suspendIOProcessing(event, reason, flag);
+        if (!tBase::suspendIOProcessing(event, reason, flag)) return false;
+        kzvorn_driver::nKZAPAL000::tAutoLock lock(mutex_);
+        if (!onSuspendIOProcessing(event, reason, flag)) return true;
+        tBase::resumeIOProcessing(event);
+        return false;
     }
 
+    // The plug-and-play machine's resume (power restore).
     void resumeIOProcessing(tEventDescriptor& event) override {
         onResumeIOProcessing(event);
         tBase::resumeIOProcessing(event);
@@ -95,31 +105,32 @@ public:
     // memory when recordAddress is not 0. The caller's status receives the tracker's. A caller
     // that itself holds IO references for the request (its own gate) names them, so the wait for
     // the requests in flight does not wait for those.
+    //
+    // Resets run one at a time, whole, in the order they arrive; each reports what its own run
+    // gave. One waiting for its turn still holds its caller's references and counts them as
+    // queued, so the running reset does not wait for it; when its turn comes, its gate refuses it
+    // if the reset before invalidated its session (0xBFFA9179). A reset never reopens a gate that
+    // removal, stop or power-down closed: it stops at its next step and reports -52022.
     void reset(tEventDescriptor& event, tLevelType target, uint64_t recordAddress, tStatus& status,
                uint32_t callerIOReferences = 0) {
         if (status.isFatal()) return;
+        ResetTurn turn(*this, callerIOReferences);
         kzvorn_driver::nKZAPAL000::tAutoLock lock(mutex_);
         tStatus gateStatus;
         AutoIOGate<tLevel, tSessionType> gate(*this, static_cast<tSessionType*>(event.session), tracker_,
-                                              tLevel::kNone, gateStatus);
+                                              tLevel::kNone, kOpenGateOnly, gateStatus);
         if (gateStatus.isFatal()) {
             nKZAPALS100::merge(status, gateStatus);
             return;
         }
-        suspendIOProcessing(event, kSuspendForReset, false);
+        if (!suspendIOForReset(event, status)) return;
         waitForRequestsInFlight(1 + callerIOReferences);
-        raiseResetGeneration();
-        destroyHelper();
-        tracker_.reset(target);
-        tResetParameters record;
-        const bool withRecord = recordAddress != 0 && tracker_.status.isNotFatal();
-        if (withRecord) {
-            kzvorn_driver::nKZAPAL000::tUserBuffer buffer(event, recordAddress, sizeof(record), tracker_.status);
-            buffer.readFromBuffer(0, &record, sizeof(record), tracker_.status);
+        if (isIOLeftToReset()) rebuild(event, target, recordAddress);
+        if (resumeIOAfterReset(event)) {
+            nKZAPALS100::merge(status, tracker_.status);
+        } else {
+            KZ_SET_CODE(status, nKZAPALS100::kStatusDeviceNotAcceptingIO);
         }
-        createHelper(event, withRecord ? &record : nullptr, tracker_.status);
-        nKZAPALS100::merge(status, tracker_.status);
-        resumeIOProcessing(event);
     }
 
     const SetupTracker<tLevel>& getSetupTracker() const { return tracker_; }
@@ -152,7 +163,7 @@ protected:
 
     const uint32_t* getResetGenerationCounter() const { return &resetGeneration_; }
 
-    int32_t ioDrainTimeoutStatus_ = static_cast<int32_t>(0xBFFA4305);
+    int32_t ioDrainTimeoutStatus_ = static_cast<int32_t>(kStatusIODrainTimeout);
     SetupTracker<tLevel> tracker_;
     char serialNumberText_[kSerialNumberTextSize] = {};
     tProperty serialNumber_;
@@ -160,7 +171,60 @@ protected:
     tProperty manufacturerName_;
 
 private:
+    // A reset's place in line: its caller's IO references count as queued until its turn comes.
+    class ResetTurn {
+    public:
+        ResetTurn(Device& device, uint32_t callerIOReferences)
+            : device_(device), references_(callerIOReferences) {
+            __atomic_add_fetch(&device_.queuedResetReferences_, references_, __ATOMIC_SEQ_CST);
+            device_.resetTurn_.acquire();
+            __atomic_sub_fetch(&device_.queuedResetReferences_, references_, __ATOMIC_SEQ_CST);
+        }
+        ~ResetTurn() { device_.resetTurn_.release(); }
+        ResetTurn(const ResetTurn&) = delete;
+        ResetTurn& operator=(const ResetTurn&) = delete;
+
+    private:
+        Device& device_;
+        uint32_t references_;
+    };
+
     void raiseResetGeneration() { __atomic_add_fetch(&resetGeneration_, 1, __ATOMIC_SEQ_CST); }
+
+    // The reset's suspension, beside the plug-and-play machine's and never over it: -52022 when a
+    // transition of the machine has begun.
+    bool suspendIOForReset(tEventDescriptor& event, tStatus& status) {
+        if (!this->holdIO(status)) return false;
+        onSuspendIOProcessing(event, kSuspendForReset, false);
+        this->cancelAllAsyncIO();
+        return true;
+    }
+
+    // False once a transition of the plug-and-play machine has taken the gate over.
+    bool isIOLeftToReset() const { return this->getPnPIOState() == tBase::kIOStateOpen; }
+
+    // Opens the gate again unless a transition of the machine has taken it over; false then.
+    bool resumeIOAfterReset(tEventDescriptor& event) {
+        if (isIOLeftToReset()) onResumeIOProcessing(event);
+        return this->releaseIOHold();
+    }
+
+    // The reset's teardown and bring-up, with IO held and no request in flight.
+    void rebuild(tEventDescriptor& event, tLevelType target, uint64_t recordAddress) {
+        raiseResetGeneration();
+        destroyHelper();
+        tracker_.reset(target);
+        // A transition that began during the teardown stops the reset before its bring-up; the
+        // tracker says why nothing was built.
+        if (!isIOLeftToReset()) KZ_SET_CODE(tracker_.status, nKZAPALS100::kStatusDeviceNotAcceptingIO);
+        tResetParameters record;
+        const bool withRecord = recordAddress != 0 && tracker_.status.isNotFatal();
+        if (withRecord) {
+            kzvorn_driver::nKZAPAL000::tUserBuffer buffer(event, recordAddress, sizeof(record), tracker_.status);
+            buffer.readFromBuffer(0, &record, sizeof(record), tracker_.status);
+        }
+        createHelper(event, withRecord ? &record : nullptr, tracker_.status);
+    }
 
     void invalidateAndDestroyHelper() {
         kzvorn_driver::nKZAPAL000::tAutoLock lock(mutex_);
@@ -168,21 +232,42 @@ private:
         destroyHelper();
     }
 
-    // No time limit: the time-out status is never reported.
+    // The IO references held now, less those of resets waiting for their turn. Read in this
+    // order, with IO held, it never falls below the references of the requests in flight: no
+    // reference is taken any more, and the queued count only grows while a reset runs.
+    uint32_t getIOReferencesInFlight() const {
+        const uint32_t queued = __atomic_load_n(&queuedResetReferences_, __ATOMIC_SEQ_CST);
+        return this->getIOReferenceCount() - queued;
+    }
+
+    // Waits until only the reset's own references remain, without a time limit (the time-out
+    // status is never reported). What can hold a reference while it waits, and why each leaves:
+    // - a request admitted before the suspension: it runs to its end; its hardware waits have
+    //   deadlines, and the suspension's hook wakes the DMA waiters;
+    // - an open admitted before the suspension: it only creates the session;
+    // - a reset waiting for its turn: counted as queued, not waited for;
+    // - the reset's own caller and its gate: the `remaining` references;
+    // - a started asynchronous IO: the suspension cancels it (this system starts none);
+    // - a request at the suspended gate holds none (its brief increment is given back at once),
+    //   and neither does a session close waiting for the device mutex.
+    // Removal, stop and power-down hold none either: they close or suspend the gate and wait for
+    // this reset to leave.
     void waitForRequestsInFlight(uint32_t remaining) {
         using tWait = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
                                                           kzvorn_driver::nKZAPAL000::tTimebaseEfficient>;
         const atut::Poller<tWait> poller(1000, 10000, ioDrainTimeoutStatus_);
-        const kzvorn_driver::nKZAPAL000::tDeviceCore& core = *this;
         tStatus status;
-        poller.waitForValueNoStatus(core, &kzvorn_driver::nKZAPAL000::tDeviceCore::getIOReferenceCount, remaining,
-                                    0xFFFFFFFF, status);
+        poller.waitForValueNoStatus(*this, &Device::getIOReferencesInFlight, remaining, 0xFFFFFFFF, status);
     }
 
     kzhtl::Vector<tDeviceInterface*> interfaces_;
     kzhtl::Vector<tProperty*> properties_;
     kzvorn_driver::nKZAPAL000::tMutex mutex_;
     uint32_t resetGeneration_ = 0;
+    // A semaphore of one unit: it hands its turn to the oldest waiter.
+    kzvorn_driver::nKZAPAL000::tSemaphore resetTurn_;
+    // IO references held by resets waiting for their turn.
+    uint32_t queuedResetReferences_ = 0;
 };
 
 }  // namespace kdut

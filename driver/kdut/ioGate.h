@@ -53,8 +53,12 @@ private:
     typename tLevel::type requiredLevel_;
 };
 
-// Over a device core with acquireIOReference(session, status, time-out) and
-// releaseIOReference(session); the platform's below.
+// How a gate admits. A caller that already holds an IO reference takes only an open gate: waiting
+// at a suspended one would keep that reference from the drain the suspension waits for.
+enum IOGateAdmission { kWaitWhileSuspended, kOpenGateOnly };
+
+// Over a device core with acquireIOReference(session, status, time-out),
+// acquireIOReferenceNoWait(session, status) and releaseIOReference(session); the platform's below.
 template <class tCore, class tSession>
 class IOGateTemplate {
 public:
@@ -65,10 +69,14 @@ public:
 
     void addSentry(IOGateSentryInterface* sentry, nKZAPALS100::tStatus& status) { sentries_.push_back(sentry, status); }
 
-    // Waits without a limit while the device's IO is suspended.
-    void enter(nKZAPALS100::tStatus& status) {
+    // Waits without a limit while the device's IO is suspended, unless told to take only an open gate.
+    void enter(nKZAPALS100::tStatus& status) { enter(kWaitWhileSuspended, status); }
+    void enter(IOGateAdmission admission, nKZAPALS100::tStatus& status) {
         if (status.isFatal() || entered_) return;
-        if (!core_->acquireIOReference(session_, status, kzvorn_driver::nKZAPAL000::kWaitNoLimit)) return;
+        const bool admitted = admission == kWaitWhileSuspended
+                                  ? core_->acquireIOReference(session_, status, kzvorn_driver::nKZAPAL000::kWaitNoLimit)
+                                  : core_->acquireIOReferenceNoWait(session_, status);
+        if (!admitted) return;
         entered_ = true;
         for (IOGateSentryInterface* sentry : sentries_) sentry->onEnterIOGate(status);
     }
@@ -95,11 +103,14 @@ class AutoIOGateTemplate {
 public:
     AutoIOGateTemplate(tCore& core, tSession* session, const SetupTracker<tLevel>& tracker,
                        typename tLevel::type requiredLevel, nKZAPALS100::tStatus& status)
+        : AutoIOGateTemplate(core, session, tracker, requiredLevel, kWaitWhileSuspended, status) {}
+    AutoIOGateTemplate(tCore& core, tSession* session, const SetupTracker<tLevel>& tracker,
+                       typename tLevel::type requiredLevel, IOGateAdmission admission, nKZAPALS100::tStatus& status)
         : gate_(core, session), sessionSentry_(validityOf(session)), levelSentry_(tracker, requiredLevel) {
         nKZAPALS100::tStatus gateStatus;
         gate_.addSentry(&sessionSentry_, gateStatus);
         gate_.addSentry(&levelSentry_, gateStatus);
-        gate_.enter(gateStatus);
+        gate_.enter(admission, gateStatus);
         nKZAPALS100::merge(status, gateStatus);
     }
     virtual ~AutoIOGateTemplate() { gate_.exit(); }

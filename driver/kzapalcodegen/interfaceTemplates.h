@@ -14,7 +14,7 @@ namespace kzvorn_driver {
 constexpr const char kKzvornInterfaceName[] = "smu_kzvorn";
 constexpr const char kPxiCoolingInterfaceName[] = "nPXICOOLING_17_2_pxiCooling";
 
-#define KZ_DECLARE_UNMARSHALLER(family, operation, requestCode, tInput, tOutput, level)                       \
+#define KZ_DECLARE_UNMARSHALLER(family, operation, requestCode, tInput, tOutput, level, refusal)              \
     uint64_t unmarshall_##family##_##operation(nKZAPAL000::tEventDescriptor& event, uint64_t inputAddress,     \
                                                uint32_t inputSize, uint64_t outputAddress, uint32_t outputSize, \
                                                nKZAPALS100::tStatus& status);
@@ -53,7 +53,7 @@ public:
     uint64_t decodeIOControl(nKZAPAL000::tEventDescriptor& event, uint32_t code, uint64_t inputAddress,
                              uint32_t inputSize, uint64_t outputAddress, uint32_t outputSize,
                              nKZAPALS100::tStatus& status) override;
-    KZ_PXICOOLING_IOCTLS(KZ_DECLARE_UNMARSHALLER, KZ_DECLARE_UNMARSHALLER)
+    KZ_IOCTLS_pxiCooling(KZ_DECLARE_UNMARSHALLER, KZ_DECLARE_UNMARSHALLER)
 };
 
 #undef KZ_DECLARE_UNMARSHALLER

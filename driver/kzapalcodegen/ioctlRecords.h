@@ -652,14 +652,23 @@ KZ_RECORD_FIELD(tWaitRecord, status, 28);
 
 // Output fields that start as the caller's input: the counts and the timed-out flag keep the
 // caller's value whenever the operation does not reach the point of setting them.
-template <class tInput, class tOutput>
-inline void seedResults(const tInput&, tOutput&) {}
 inline void seedResults(const tRegisterFormatRecord& input, tValue32Record& output) { output.value = input.count; }
 inline void seedResults(const tRouteBufferRecord& input, tValue32Record& output) { output.value = input.capacity; }
 inline void seedResults(const tCalculateRouteRecord& input, tCalculatedRoutesRecord& output) {
     output.count = input.routeCapacity;
 }
 inline void seedResults(const tWaitRecord& input, tValue8Record& output) { output.value = input.timedOut; }
+
+// Whether the output of these records has in-out fields (a seedResults for them).
+template <class tInput, class tOutput, class = void>
+struct tHasInOutFields {
+    static constexpr bool value = false;
+};
+template <class tInput, class tOutput>
+struct tHasInOutFields<tInput, tOutput,
+                       decltype(seedResults(*static_cast<const tInput*>(nullptr), *static_cast<tOutput*>(nullptr)))> {
+    static constexpr bool value = true;
+};
 
 }  // namespace kzvorn_driver
 

@@ -8,8 +8,6 @@ using kzark::Edge;
 using kzark::ProgrammingAction;
 using kzark::Terminal;
 
-constexpr uint32_t kTerminalCount = 203;
-constexpr uint32_t kEdgeCount = 2884;
 constexpr uint32_t kActionCount = 11216;
 
 // Register maps as the route programmer selects them.

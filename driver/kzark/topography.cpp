@@ -197,6 +197,7 @@ bool Topography::reserveSegments(Route& route, uint32_t count) {
 }
 
 void Topography::releaseRoute(Route* route) {
+    if (route == nullptr) return;
     segmentResize.resize(route->segments, 0);
     routeResize.resize(route, 0);
 }

@@ -111,6 +111,8 @@ public:
                         Route**& routes, uint32_t& routeCount, nKZAPALS100::tStatus& status);
 
     void releaseRoutes(Route** routes, uint32_t routeCount);
+    // A null route is skipped.
+    void releaseRoute(Route* route);
 
     TerminalState* terminalStates = nullptr;
     EdgeState* edgeStates = nullptr;
@@ -137,7 +139,6 @@ private:
     uint32_t addOppositeInversions(Route** slots, uint32_t built, nKZAPALS100::tStatus& status);
     Route** allocateSlots(uint64_t slotCount, nKZAPALS100::tStatus& status);
     bool reserveSegments(Route& route, uint32_t count);
-    void releaseRoute(Route* route);
 };
 
 }  // namespace kzark

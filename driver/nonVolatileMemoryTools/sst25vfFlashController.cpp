@@ -2,7 +2,6 @@
 
 #include "atut/poller.h"
 #include "deviceWindow/statusCodes.h"
-#include "kzapal/quarks/time.h"
 
 namespace nonvolatilememorytools {
 
@@ -24,14 +23,9 @@ constexpr uint8_t kStatusWriteEnableLatch = 0x02;
 constexpr uint8_t kProtected = 0x0C;
 constexpr uint8_t kUnprotected = 0x00;
 
-using tStatusPoller = atut::Poller<
-    kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSpin,
-                                        kzvorn_driver::nKZAPAL000::tTimebasePrecise>>;
-
-// The chip's waits: 1 us initial pause, 10 us at most, 30 ms in all.
-constexpr uint64_t kInitialPauseUs = 1;
-constexpr uint64_t kMaximumPauseUs = 10;
-constexpr uint64_t kTimeoutUs = 30000;
+// The chip's status waits: 1 us first, at most 10 us between reads, 30 ms in all; the time-out
+// status is the controller's own.
+constexpr auto kStatusWait = atut::Wait<atut::tSpinPrecise>().pausesUs(1, 10).deadlineUs(30000);
 
 }  // namespace
 
@@ -48,18 +42,18 @@ uint8_t SST25VFFlashController::readStatus(tStatus& status) {
     return spi_->readByte(kReadStatusRegister, kOpcodeBits, 0, 0, status);
 }
 
-void SST25VFFlashController::waitForStatus(uint8_t mask, uint32_t condition, tStatus& status) {
-    const tStatusPoller poller(kInitialPauseUs, kMaximumPauseUs, timeoutStatus_);
-    poller.poll(*this, &SST25VFFlashController::readStatus, 0, mask, kTimeoutUs, true, condition, status);
+void SST25VFFlashController::waitForStatus(const atut::PollUntil& until, tStatus& status) {
+    atut::waitUntil(kStatusWait.timeoutStatus(timeoutStatus_), [&](tStatus& s) { return readStatus(s); }, until,
+                    status);
 }
 
 void SST25VFFlashController::writeEnable(tStatus& status) {
     spi_->command(kWriteEnable, kOpcodeBits, status);
-    waitForStatus(kStatusWriteEnableLatch, atut::kPollAnyBitSet, status);
+    waitForStatus(atut::anyBitSet(kStatusWriteEnableLatch), status);
 }
 
 void SST25VFFlashController::waitWhileBusy(tStatus& status) {
-    waitForStatus(kStatusBusy | kStatusWriteEnableLatch, atut::kPollNoBitSet, status);
+    waitForStatus(atut::noBitSet(kStatusBusy | kStatusWriteEnableLatch), status);
 }
 
 void SST25VFFlashController::eraseSector(uint64_t address, tStatus& status) {

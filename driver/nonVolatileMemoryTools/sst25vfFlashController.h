@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "atut/poller.h"
 #include "deviceWindow/flashController.h"
 #include "pavoTools/writeProtectController.h"
 #include "quolinTools/spiController/spiControllerInterface.h"
@@ -37,7 +38,7 @@ public:
 private:
     // Reads the status register until the poll condition holds for the masked bits; timeoutStatus_
     // when it does not within the chip's time-out.
-    void waitForStatus(uint8_t mask, uint32_t condition, tStatus& status);
+    void waitForStatus(const atut::PollUntil& until, tStatus& status);
     void writeStatusRegister(uint8_t value, tStatus& status);
 
     quolintools::SPIControllerInterface* spi_;

@@ -5,13 +5,16 @@
 #include <cstdint>
 
 #include "kzapal/protons/status.h"
+#include "pavo_regMaps/DO.h"
 
 namespace pavotools {
 
 class WriteProtectRegisters {
 public:
-    static constexpr uint32_t kDataRegister = 0x4;
-    static constexpr uint32_t kDirectionRegister = 0x8;
+    // The digital-output map's keys of the two registers.
+    static constexpr uint32_t kDataRegister = pavo_regmaps::nDO::kRows[pavo_regmaps::nDO::tRegisterSet::kRowOfRegister04].key;
+    static constexpr uint32_t kDirectionRegister =
+        pavo_regmaps::nDO::kRows[pavo_regmaps::nDO::tRegisterSet::kRowOfDIO_Direction_Register].key;
 
     virtual ~WriteProtectRegisters() {}
     // Sets and clears bits in the register's shadow, and writes the register when its shadow

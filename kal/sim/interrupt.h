@@ -11,6 +11,10 @@ namespace kal::sim {
 bool raiseInterrupt(uint32_t interrupt);
 // Callbacks currently reserved on an interrupt.
 size_t reservedInterrupts(uint32_t interrupt);
+// Callbacks reserved on any interrupt.
+size_t reservedInterruptCount();
+// Deferred calls created and not yet destroyed.
+int64_t liveDeferredCalls();
 // Waits until no deferred call is pending or running.
 void waitForDeferredCalls();
 bool inInterruptContext();

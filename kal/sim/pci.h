@@ -13,10 +13,12 @@ struct PciFunction {
     nKZKAL200_tPCIDevice record{};
     // Legacy interrupt of the record before MSI replaced it.
     uint32_t legacyInterrupt = 0;
+    // The DMA mask pciSetDMAMask granted last; a kernel starts a function at 32 bits.
+    uint64_t dmaMask = 0xFFFFFFFFull;
 };
 
-// Attaches the board's BARs and builds its record from the board's identity. The function lives
-// until unplugged; the board must outlive it.
+// Attaches the board's BARs, hands it the host-memory port and builds its record from the board's
+// identity. The function lives until unplugged; the board must outlive it.
 PciFunction& plugBoard(board::Board& board);
 void unplugBoard(PciFunction& function);
 

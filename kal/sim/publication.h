@@ -42,6 +42,9 @@ std::vector<RegisteredProperty> liveProperties(uint32_t scope, void* owner);
 // The interface object of the live interface registered under that name, or null. Allocates
 // nothing, so it serves while the system's allocations fail.
 void* findInterface(const char* name);
+// Interfaces and properties registered and not yet unregistered; allocates nothing.
+size_t liveInterfaceCount();
+size_t livePropertyCount();
 // Forgets every record (a fresh kernel).
 void resetPublication();
 

@@ -9,6 +9,10 @@ namespace kal::sim {
 
 void registerUserMemory(const void* address, size_t size);
 void unregisterUserMemory(const void* address);
+// Whether [address, address + size) lies inside one registered range.
+bool isUserMemory(uint64_t address, uint64_t size);
+// Whether any byte of [begin, end) is registered.
+bool overlapsUserMemory(uint64_t begin, uint64_t end);
 
 // Registers a range for its lifetime.
 class UserMemory {

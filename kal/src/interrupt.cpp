@@ -1,3 +1,4 @@
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -85,14 +86,22 @@ Interrupts& interrupts() {
 }
 
 Worker& interruptWorker() {
-    static Worker worker([] { tInterruptContext = true; });
+    static Worker worker([] {
+        tInterruptContext = true;
+        kal::sim::setCurrentThreadName(kal::sim::kInterruptThread);
+    });
     return worker;
 }
 
 Worker& deferredCallWorker() {
-    static Worker worker([] { tDeferredCallContext = true; });
+    static Worker worker([] {
+        tDeferredCallContext = true;
+        kal::sim::setCurrentThreadName(kal::sim::kDeferredCallThread);
+    });
     return worker;
 }
+
+std::atomic<int64_t> gLiveDeferredCalls{0};
 
 // Start both threads with the process.
 const bool gStarted = (interruptWorker(), deferredCallWorker(), true);
@@ -136,6 +145,7 @@ extern "C" void* nKZKAL100_createDPC(void (*function)(void*), void* context) {
     if (kal::sim::shouldFail("createDPC")) return nullptr;
     auto* call = static_cast<DeferredCall*>(std::malloc(sizeof(DeferredCall)));
     new (call) DeferredCall{function, context};
+    ++gLiveDeferredCalls;
     return call;
 }
 
@@ -162,6 +172,7 @@ extern "C" void nKZKAL100_destroyDPC(void* dpc) {
         w.idle_.wait(guard, [&] { return !call->running; });
     }
     std::free(call);
+    --gLiveDeferredCalls;
 }
 
 namespace kal::sim {
@@ -192,6 +203,14 @@ bool raiseInterrupt(uint32_t interrupt) {
     w.idle_.wait(guard, [&] { return !job.pending && !job.running; });
     return delivery.claimed;
 }
+
+size_t reservedInterruptCount() {
+    Interrupts& i = interrupts();
+    std::lock_guard<std::mutex> guard(i.lock);
+    return i.reservations.size();
+}
+
+int64_t liveDeferredCalls() { return gLiveDeferredCalls.load(); }
 
 size_t reservedInterrupts(uint32_t interrupt) {
     Interrupts& i = interrupts();

@@ -1,3 +1,5 @@
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +8,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "board/hostAllocator.h"
 #include "kal/sim/faults.h"
 #include "kzkal/memory.h"
 
@@ -17,6 +20,16 @@ thread_local bool tFailEveryFrom = false;
 thread_local uint64_t tIndex = 0;
 thread_local bool tTriggered = false;
 std::atomic<int64_t> gLive{0};
+std::atomic<uint64_t> gLargest{0};
+
+void noteRequest(size_t size) {
+    uint64_t largest = gLargest.load(std::memory_order_relaxed);
+    while (size > largest && !gLargest.compare_exchange_weak(largest, size, std::memory_order_relaxed)) {
+    }
+}
+
+// Linux keeps 15 characters of a thread's name.
+constexpr size_t kThreadNameSize = 16;
 
 bool failThisAllocation() {
     if (tFailAt == 0) return false;
@@ -33,22 +46,54 @@ struct KernelCallFault {
     uint64_t remaining;
     int32_t code;
     uint64_t failures;
+    board::HostString thread;  // empty: any thread
 };
+
+struct RecordedCalls {
+    const char* name;  // the stand-in's literals
+    char thread[kThreadNameSize];
+    uint64_t count;
+};
+
+thread_local char tThreadName[kThreadNameSize] = {};
+
+// Armed faults plus live recorders: while none, a kernel call takes no lock.
+std::atomic<int> gArmed{0};
+int gRecorders = 0;
 
 std::mutex& faultLock() {
     static std::mutex lock;
     return lock;
 }
-// Transparent comparison: a lookup by C string allocates nothing.
-std::map<std::string, KernelCallFault, std::less<>>& faults() {
-    static std::map<std::string, KernelCallFault, std::less<>> table;
+// Kept out of the system's allocator, which consults this table. Transparent comparison: a lookup
+// by C string allocates nothing.
+using FaultTable = std::map<board::HostString, KernelCallFault, std::less<>,
+                            board::HostAllocator<std::pair<const board::HostString, KernelCallFault>>>;
+FaultTable& faults() {
+    static FaultTable table;
     return table;
+}
+board::HostVector<RecordedCalls>& recorded() {
+    static board::HostVector<RecordedCalls> calls;
+    return calls;
+}
+
+void record(const char* name) {
+    for (RecordedCalls& calls : recorded())
+        if (std::strcmp(calls.name, name) == 0 && std::strcmp(calls.thread, tThreadName) == 0) {
+            ++calls.count;
+            return;
+        }
+    RecordedCalls calls{name, {}, 1};
+    std::memcpy(calls.thread, tThreadName, sizeof calls.thread);
+    recorded().push_back(calls);
 }
 
 }  // namespace
 
 extern "C" void* nKZKAL100_malloc(size_t size) {
-    if (failThisAllocation()) return nullptr;
+    noteRequest(size);
+    if (failThisAllocation() || kal::sim::shouldFail("malloc")) return nullptr;
     void* block = std::malloc(size == 0 ? 1 : size);
     // The driver's operator new serves the whole process, the C++ library included, which expects
     // memory (or an exception) and never null: a real shortage stops the process with a message.
@@ -93,27 +138,70 @@ bool FailAllocations::triggered() const { return tTriggered; }
 
 int64_t liveAllocations() { return gLive.load(); }
 
-FailKernelCall::FailKernelCall(std::string name, uint64_t nth, uint64_t count, int32_t code) : name_(std::move(name)) {
+void markLargestAllocation() { gLargest.store(0); }
+uint64_t largestAllocationSinceMark() { return gLargest.load(); }
+
+const char* currentThreadName() { return tThreadName; }
+
+void setCurrentThreadName(const char* name) {
+    std::strncpy(tThreadName, name, kThreadNameSize - 1);
+    pthread_setname_np(pthread_self(), tThreadName);
+}
+
+FailKernelCall::FailKernelCall(std::string name, uint64_t nth, uint64_t count, int32_t code, const char* thread)
+    : name_(std::move(name)) {
     std::lock_guard<std::mutex> guard(faultLock());
-    faults()[name_] = KernelCallFault{nth == 0 ? 0 : nth - 1, count, code, 0};
+    auto& table = faults();
+    const auto inserted = table.insert_or_assign(board::HostString(name_.c_str()),
+                                                 KernelCallFault{nth == 0 ? 0 : nth - 1, count, code, 0,
+                                                                 board::HostString(thread != nullptr ? thread : "")});
+    if (inserted.second) ++gArmed;
 }
 FailKernelCall::~FailKernelCall() {
     std::lock_guard<std::mutex> guard(faultLock());
-    faults().erase(name_);
+    auto it = faults().find(std::string_view(name_));
+    if (it == faults().end()) return;
+    faults().erase(it);
+    --gArmed;
 }
 uint64_t FailKernelCall::failures() const {
     std::lock_guard<std::mutex> guard(faultLock());
-    auto it = faults().find(name_);
+    auto it = faults().find(std::string_view(name_));
     return it == faults().end() ? 0 : it->second.failures;
 }
 
-bool shouldFail(const char* name, int32_t* code) {
+RecordKernelCalls::RecordKernelCalls() {
     std::lock_guard<std::mutex> guard(faultLock());
+    if (gRecorders++ == 0) {
+        recorded().clear();
+        ++gArmed;
+    }
+}
+RecordKernelCalls::~RecordKernelCalls() {
+    std::lock_guard<std::mutex> guard(faultLock());
+    if (--gRecorders == 0) --gArmed;
+}
+std::vector<RecordKernelCalls::Calls> RecordKernelCalls::calls() const {
+    board::HostVector<RecordedCalls> copy;
+    {
+        std::lock_guard<std::mutex> guard(faultLock());
+        copy = recorded();
+    }
+    // Built outside the lock: these allocations are calls too.
+    std::vector<Calls> result;
+    for (const RecordedCalls& calls : copy) result.push_back({calls.name, calls.thread, calls.count});
+    return result;
+}
+
+bool shouldFail(const char* name, int32_t* code) {
+    if (gArmed.load(std::memory_order_relaxed) == 0) return false;
+    std::lock_guard<std::mutex> guard(faultLock());
+    if (gRecorders != 0) record(name);
     auto& table = faults();
-    if (table.empty()) return false;
     auto it = table.find(std::string_view(name));
     if (it == table.end()) return false;
     KernelCallFault& fault = it->second;
+    if (!fault.thread.empty() && fault.thread != tThreadName) return false;
     if (fault.skip > 0) {
         --fault.skip;
         return false;

@@ -4,6 +4,8 @@
 #include <mutex>
 
 #include "board/hostAllocator.h"
+#include "kal/sim/dma.h"
+#include "kal/sim/clock.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/pci.h"
 #include "kal/sim/registerMemory.h"
@@ -44,6 +46,8 @@ namespace kal::sim {
 
 PciFunction& plugBoard(board::Board& target) {
     auto physical = attachBoard(target);
+    // The board's delays run on the stand-in's clock.
+    target.setTimeSource([] { return clock().nowUs(); });
     Bus& b = bus();
     std::lock_guard<std::mutex> guard(b.lock);
     b.functions.emplace_back();
@@ -51,6 +55,7 @@ PciFunction& plugBoard(board::Board& target) {
     const board::Identity& id = target.identity();
     function.board = &target;
     function.legacyInterrupt = id.interruptLine;
+    target.setHostMemory(&hostMemoryPort());
     nKZKAL200_tPCIDevice& r = function.record;
     r.pciHandle = &function;
     r.deviceReference = &function.record;
@@ -140,5 +145,6 @@ extern "C" int32_t nKZKAL230_pciRequestMSI(void* pci, uint32_t count) {
 extern "C" int32_t nKZKAL220_pciSetDMAMask(void* pci, uint64_t mask) {
     if (int32_t code = failure("pciSetDMAMask", KZKAL_ERR_BAD_PARAMETER)) return code;
     if (mask > 0xFFFFFFFFull && !boardOf(pci).platform().dma64Accepted) return KZKAL_ERR_BAD_PARAMETER;
+    static_cast<kal::sim::PciFunction*>(pci)->dmaMask = mask;
     return 0;
 }

@@ -137,6 +137,13 @@ RegisteredProperty copy(const Property& r) {
             std::vector<uint8_t>(r.value.begin(), r.value.end()), r.address, r.size, r.live};
 }
 
+template <class Records>
+size_t countLive(const Records& records) {
+    size_t count = 0;
+    for (const auto& record : records) count += record.live;
+    return count;
+}
+
 }  // namespace
 
 nKZKAL200_tDriverOperations* registeredDriver() {
@@ -178,6 +185,18 @@ void* findInterface(const char* name) {
     for (const Interface& r : p.interfaces)
         if (r.live && std::strcmp(r.name.c_str(), name) == 0) return r.interface;
     return nullptr;
+}
+
+size_t liveInterfaceCount() {
+    Publication& p = publication();
+    std::lock_guard<std::mutex> guard(p.lock);
+    return countLive(p.interfaces);
+}
+
+size_t livePropertyCount() {
+    Publication& p = publication();
+    std::lock_guard<std::mutex> guard(p.lock);
+    return countLive(p.properties);
 }
 
 void resetPublication() {

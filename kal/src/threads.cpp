@@ -25,7 +25,7 @@ struct KernelThread {
 
 void* runThread(void* context) {
     auto* kernelThread = static_cast<KernelThread*>(context);
-    pthread_setname_np(pthread_self(), kernelThread->name);
+    kal::sim::setCurrentThreadName(kernelThread->name);
     kernelThread->entry(kernelThread->argument);
     return nullptr;
 }

@@ -2,6 +2,7 @@
 #include <mutex>
 
 #include "board/hostAllocator.h"
+#include "kal/sim/dma.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/user.h"
 #include "kzkal/user.h"
@@ -23,20 +24,12 @@ Registry& registry() {
     return instance;
 }
 
-bool isUserMemory(uint64_t address, uint32_t size) {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
-    for (const Range& range : r.ranges)
-        if (address >= range.begin && address <= range.end && size <= range.end - address) return true;
-    return false;
-}
-
 // A 0-byte copy succeeds at any address; anything outside registered memory is refused.
 int32_t checkCopy(const char* name, uint64_t userAddress, uint32_t size) {
     if (size == 0) return 0;
     int32_t code = 0;
     if (kal::sim::shouldFail(name, &code)) return code != 0 ? code : KZKAL_ERR_BAD_PARAMETER;
-    return isUserMemory(userAddress, size) ? 0 : KZKAL_ERR_BAD_PARAMETER;
+    return kal::sim::isUserMemory(userAddress, size) ? 0 : KZKAL_ERR_BAD_PARAMETER;
 }
 
 kal::sim::UserMapRequest& request(void* description) { return *static_cast<kal::sim::UserMapRequest*>(description); }
@@ -50,6 +43,22 @@ void registerUserMemory(const void* address, size_t size) {
     std::lock_guard<std::mutex> guard(r.lock);
     auto begin = reinterpret_cast<uintptr_t>(address);
     r.ranges.push_back({begin, begin + size});
+}
+
+bool isUserMemory(uint64_t address, uint64_t size) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    for (const Range& range : r.ranges)
+        if (address >= range.begin && address <= range.end && size <= range.end - address) return true;
+    return false;
+}
+
+bool overlapsUserMemory(uint64_t begin, uint64_t end) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    for (const Range& range : r.ranges)
+        if (begin < range.end && end > range.begin) return true;
+    return false;
 }
 
 void unregisterUserMemory(const void* address) {
@@ -77,7 +86,7 @@ extern "C" int32_t nKZKAL100_replicateOutboundIOControlBuffer(uint64_t userDesti
     return code;
 }
 
-extern "C" uint64_t nKZKAL100_getPageSize(void) { return 4096; }
+extern "C" uint64_t nKZKAL100_getPageSize(void) { return kal::sim::pageSize(); }
 
 extern "C" uint64_t nKZKAL220_tUserMemMap_getSize(void* description) { return request(description).size; }
 

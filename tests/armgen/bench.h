@@ -13,13 +13,15 @@ class Bench : private arm::RegisterStates<128>, public arm::WindowedTableMap {
 public:
     Bench(const arm::MapDesc& desc, arm::HardwareAccess* access, arm::Window window = arm::kWholeWindow)
         : WindowedTableMap(desc, states, access, window) {}
-    void adopt(arm::TableMap* sub) {
+    // Walked after the map's own registers; a null entry stands for a sub-map never allocated.
+    void adopt(arm::TableMap* sub, arm::TableMap* second = nullptr) {
         subs_[0] = sub;
-        attachSubMaps(subs_, 1);
+        subs_[1] = second;
+        attachSubMaps(subs_, 2);
     }
 
 private:
-    arm::TableMap* subs_[1] = {};
+    arm::TableMap* subs_[2] = {};
 };
 
 // Mask of the field or whole register that `id` names in a value operation, 0 when none.

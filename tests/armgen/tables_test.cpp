@@ -78,28 +78,28 @@ TEST(Tables, RegisterAndFieldCountsMatchTheRegisterTables) {
 
 TEST(Tables, KindsAndInitialShadowsMatch) {
     using arm::Kind;
-    EXPECT_EQ(arm::countKind(quolintools::tables::kTriggers, Kind::kWriteOnly), 99u);
-    EXPECT_EQ(arm::countKind(quolintools::tables::kTriggers, Kind::kReadOnly), 2u);
-    EXPECT_EQ(arm::countKind(quolintools::tables::kStreamCircuit, Kind::kCommandReadOnly), 12u);
-    EXPECT_EQ(arm::countKind(quolintools::tables::kStreamCircuit, Kind::kReadWrite), 22u);
-    EXPECT_EQ(arm::countKind(quolintools::tables::kSwitchedQuolinBim, Kind::kReadOnly), 3u);
-    EXPECT_EQ(arm::countKind(pavo_regmaps::tables::kDO, Kind::kCommandWriteOnly), 4u);
-    EXPECT_EQ(arm::countKind(pavo_regmaps::tables::kOutTimer, Kind::kCommandWriteOnly), 4u);
-    EXPECT_EQ(arm::countKind(pavo_regmaps::tables::kOutTimer, Kind::kReadOnly), 4u);
+    EXPECT_EQ(arm::countKind(quolintools::nTriggers::kRows, Kind::kWriteOnly), 99u);
+    EXPECT_EQ(arm::countKind(quolintools::nTriggers::kRows, Kind::kReadOnly), 2u);
+    EXPECT_EQ(arm::countKind(quolintools::nStreamCircuitRegMap::kRows, Kind::kCommandReadOnly), 12u);
+    EXPECT_EQ(arm::countKind(quolintools::nStreamCircuitRegMap::kRows, Kind::kReadWrite), 22u);
+    EXPECT_EQ(arm::countKind(quolintools::nSwitchedQuolinBimRegMap::kRows, Kind::kReadOnly), 3u);
+    EXPECT_EQ(arm::countKind(pavo_regmaps::nDO::kRows, Kind::kCommandWriteOnly), 4u);
+    EXPECT_EQ(arm::countKind(pavo_regmaps::nOutTimer::kRows, Kind::kCommandWriteOnly), 4u);
+    EXPECT_EQ(arm::countKind(pavo_regmaps::nOutTimer::kRows, Kind::kReadOnly), 4u);
     struct Initial { const arm::RegisterDesc* rows; unsigned count; uint32_t offset; bool readSide; uint64_t shadow; uint64_t keep; };
     const Initial initial[] = {
-        {quolintools::tables::kTriggers, 101, 0xA0, false, 0, 0xFFDF},
-        {quolintools::tables::kTriggers, 101, 0xD8, false, 0x0D10, 0xFFFF},
-        {quolintools::tables::kTriggers, 101, 0xDC, false, 0x6000, 0xFFFFFFFF},
-        {quolintools::tables::kTriggers, 101, 0x104, false, 0xD6D8, 0xFFFF},
-        {quolintools::tables::kTriggers, 101, 0x106, false, 0x08, 0xFF},
-        {quolintools::tables::kIsolationPort, 4, 0x04, false, 0x0F000203, 0xFFFFFFFF},
-        {quolintools::tables::kIsolationPort, 4, 0x18, false, 0, 0xFFFFFFFC},
-        {quolintools::tables::kSwitchedQuolinBim, 10, 0x688, false, 0, 0xFFFFFFFC},
-        {quolintools::tables::kQuolin, 15, 0x460, false, 0, 0},
-        {pavo_regmaps::tables::kDO, 15, 0x14, false, 0x80, 0xFFFFFFFF},
-        {pavo_regmaps::tables::kOutTimer, 19, 0x20, false, 0, 0xFFFBFFFF},
-        {pavo_regmaps::tables::kOutTimer, 19, 0x26, false, 0x0001, 0xFFFF},
+        {quolintools::nTriggers::kRows, 101, 0xA0, false, 0, 0xFFDF},
+        {quolintools::nTriggers::kRows, 101, 0xD8, false, 0x0D10, 0xFFFF},
+        {quolintools::nTriggers::kRows, 101, 0xDC, false, 0x6000, 0xFFFFFFFF},
+        {quolintools::nTriggers::kRows, 101, 0x104, false, 0xD6D8, 0xFFFF},
+        {quolintools::nTriggers::kRows, 101, 0x106, false, 0x08, 0xFF},
+        {quolintools::nIsolationPortRegMap::kRows, 4, 0x04, false, 0x0F000203, 0xFFFFFFFF},
+        {quolintools::nIsolationPortRegMap::kRows, 4, 0x18, false, 0, 0xFFFFFFFC},
+        {quolintools::nSwitchedQuolinBimRegMap::kRows, 10, 0x688, false, 0, 0xFFFFFFFC},
+        {quolintools::nQuolin::kRows, 15, 0x460, false, 0, 0},
+        {pavo_regmaps::nDO::kRows, 15, 0x14, false, 0x80, 0xFFFFFFFF},
+        {pavo_regmaps::nOutTimer::kRows, 19, 0x20, false, 0, 0xFFFBFFFF},
+        {pavo_regmaps::nOutTimer::kRows, 19, 0x26, false, 0x0001, 0xFFFF},
     };
     for (const Initial& i : initial) {
         bool found = false;

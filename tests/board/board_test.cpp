@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "board/board.h"
+#include "board/plainMemory.h"
 
 namespace {
+
+using boardtest::PlainMemoryAllowed;
 
 // A status register whose read counts up and whose write stores the inverse: enough to see
 // that reads and writes reach the region and what lands in the BAR's memory.
@@ -14,6 +19,7 @@ public:
 };
 
 TEST(Board, PlainMemoryWhereNoRegionIsMapped) {
+    PlainMemoryAllowed plain;
     board::Board b;
     b.write(0, 0x100, 4, 0x12345678);
     EXPECT_EQ(b.read(0, 0x100, 4), 0x12345678u);
@@ -26,6 +32,7 @@ TEST(Board, PlainMemoryWhereNoRegionIsMapped) {
 }
 
 TEST(Board, RegionsReceiveOffsetsRelativeToTheirStartAndKeepMemoryCurrent) {
+    PlainMemoryAllowed plain;
     board::Board b;
     auto& region = b.addRegion<CountingRegion>(0, 0x4000, 0x100);
     EXPECT_EQ(b.read(0, 0x4010, 4), 0x11u);
@@ -41,6 +48,7 @@ TEST(Board, RegionsReceiveOffsetsRelativeToTheirStartAndKeepMemoryCurrent) {
 }
 
 TEST(Board, AccessLogRecordsEveryAccessInOrder) {
+    PlainMemoryAllowed plain;
     board::Board b;
     b.write(0, 0xC0, 4, 0x400C);
     b.write(0, 0xE0, 4, 0x1000);
@@ -77,6 +85,30 @@ TEST(Board, AccessLogKeepsTheLatestAccesses) {
     log.clear();
     log.record({0, 0x10, 4, 7, board::Direction::Write});
     EXPECT_EQ(log.writesTo(0x10), std::vector<uint64_t>{7});
+}
+
+// An access no region models is marked in the log and handed to the handler; one a region
+// models is not.
+std::vector<board::Access> reported;
+void report(const board::Access& access) { reported.push_back(access); }
+
+TEST(Board, UnmodelledAccessesAreMarkedAndReported) {
+    const board::UnmodelledAccessHandler previous = board::setUnmodelledAccessHandler(report);
+    reported.clear();
+    board::Board b;
+    b.addRegion<CountingRegion>(0, 0x4000, 0x100);
+    b.read(0, 0x4010, 4);
+    b.write(0, 0x40FC, 4, 1);
+    b.write(0, 0x4100, 2, 7);
+    b.read(0, 0x3FFC, 4);
+    board::setUnmodelledAccessHandler(previous);
+    ASSERT_EQ(reported.size(), 2u);
+    EXPECT_EQ(reported[0].offset, 0x4100u);
+    EXPECT_EQ(reported[0].direction, board::Direction::Write);
+    EXPECT_EQ(reported[1].offset, 0x3FFCu);
+    std::vector<bool> marks;
+    for (const board::Access& a : b.log().entries()) marks.push_back(a.unmodelled);
+    EXPECT_EQ(marks, (std::vector<bool>{false, false, true, true}));
 }
 
 TEST(Board, ConfigurationSpaceKeepsItsReadOnlyHeader) {

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "board/board.h"
+#include "board/plainMemory.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/registerMemory.h"
 #include "kzkal/regmem.h"
 
 namespace {
 
+// The mappings are tested over the BARs' plain memory.
 struct Attached {
+    boardtest::PlainMemoryAllowed plain;
     board::Board board{{}, {0x40000, 0, 0x1000}};
     std::array<uint64_t, board::kBarCount> phys = kal::sim::attachBoard(board);
     ~Attached() { kal::sim::detachBoard(board); }

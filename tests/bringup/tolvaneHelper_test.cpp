@@ -45,12 +45,21 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 }  // namespace
 
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 3, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 4, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 3);
+    EXPECT_EQ(tracker.reached, 4);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepNisoFirmware));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepNonIsolatedObjects));
+}
+
+// Without level 3's register maps there is nothing to load the image through.
+TEST_F(BringUp, TheImageDownloadNeedsLevel3sRegisterMaps) {
+    plan.fakeLevels(1, 3, BringUpPlan::kSucceed);
+    auto helper = start(22);
+    EXPECT_EQ(tracker.reached, 3);
+    EXPECT_EQ(tracker.status.code, -52006);
+    EXPECT_FALSE(helper->hasCustomNisoImage());
 }
 
 // A failure at level N leaves the device at N-1 with that code; later steps do not run.

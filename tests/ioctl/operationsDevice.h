@@ -37,19 +37,17 @@ public:
     void closeAndFreeSession(tEventDescriptor&, tSession* session) override { delete session; }
     void start(tEventDescriptor& event, tStatus&) override { resumeIOProcessing(event); }
 
-    void answerNotSupported(tEventDescriptor& event, uint32_t level, tStatus& status) override {
-        if (enterGate(event, level, status)) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-    }
-
     // The scripted gate: records who asked at which level, and refuses with gateCode when set.
-    bool enterGate(tEventDescriptor& event, uint32_t level, tStatus& status) {
+    void passIOGate(tEventDescriptor& event, uint32_t level, tGatedRequest& request) override {
         gateLevels.push_back(level);
         gateSessions.push_back(event.session);
-        if (gateCode == 0) return true;
+        if (gateCode == 0) {
+            request.admitted();
+            return;
+        }
         tStatus gateStatus;
         KZ_SET_CODE(gateStatus, gateCode);
-        nKZAPALS100::merge(status, gateStatus);
-        return false;
+        request.refused(gateStatus);
     }
 
     kzvorn_driver::tInterfaceTemplate_kzvorn kzvorn{*this, this};

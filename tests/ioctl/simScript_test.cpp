@@ -9,6 +9,7 @@
 #include "commandLine.h"
 #include "script.h"
 #include "tolvane/fixture.h"
+#include "tools/stowly/stowlyData.h"
 
 namespace ioctltest {
 namespace {
@@ -21,7 +22,7 @@ protected:
         char* text = nullptr;
         size_t size = 0;
         std::FILE* out = open_memstream(&text, &size);
-        const bool ok = kzvornsim::runScript(kernel_, in, out);
+        const bool ok = kzvornsim::runScript(kernel_, in, out, &blocks_);
         std::fclose(in);
         std::fclose(out);
         std::string printed(text, size);
@@ -67,7 +68,7 @@ TEST_F(SimScript, RequestsAndTheirResults) {
 // The named-access requests on the board brought up for real to level 3.
 TEST_F(SimScript, NamedAccess) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 3);
+    ASSERT_EQ(tracker().reached, 4);
     bool good = false;
     std::string registerMaps, storageMaps;
     for (const std::string& name : level3names::kRegisterMapNames) registerMaps += "  " + name + "\n";
@@ -121,6 +122,104 @@ TEST_F(SimScript, NamedAccess) {
     EXPECT_EQ(board_.log().writesTo(0x2000 + 3 * 0x200 + 0x58), std::vector<uint64_t>{1}) << "DMA channel 3";
 }
 
+// The real bring-up builds no DMA memory below the DMA set-up level.
+TEST_F(SimScript, NoDMAMemoryAfterTheBringUp) {
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(run("kal.dma\n"), "kal.dma: page lists: 0, pinned pages: 0, SG lists: 0, mappings: 0, DMA faults: 0\n");
+}
+
+// The register operations on a bridge map's register (0x450 of the bridge core): the shadow alone,
+// then the hardware when flushed, forced or dirty.
+TEST_F(SimScript, RegisterOperationsReachTheHardwareOnlyWhenTheyMust) {
+    ASSERT_EQ(add(), 0);
+    const uint64_t scratch = 0x450;
+    board_.log().clear();
+    bool good = false;
+    EXPECT_EQ(run("arm.set Quolin_Ver23.3.0f121 0x80000450 0x1234\n"
+                  "arm.get Quolin_Ver23.3.0f121 0x80000450\n",
+                  &good),
+              "arm.set Quolin_Ver23.3.0f121 0x80000450 0x1234: status: 0\n"
+              "arm.get Quolin_Ver23.3.0f121 0x80000450: value: 0x1234, status: 0\n");
+    EXPECT_TRUE(good);
+    EXPECT_TRUE(board_.log().entries().empty());
+    EXPECT_EQ(run("arm.flush Quolin_Ver23.3.0f121 0x80000450 force\n"
+                  "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234\n"
+                  "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234 force\n"
+                  "arm.set Quolin_Ver23.3.0f121 0x80000450 0x55\n"
+                  "arm.flushmap Quolin_Ver23.3.0f121\n"
+                  "arm.flushmap QuolinDMAChannel3_Ver23.3.0f121 force\n"
+                  "arm.refresh Quolin_Ver23.3.0f121 0x80000450\n"
+                  "arm.refresh Quolin_Ver23.3.0f121 0x80000999\n",
+                  &good),
+              "arm.flush Quolin_Ver23.3.0f121 0x80000450 force: status: 0\n"
+              "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234: status: 0\n"
+              "arm.write Quolin_Ver23.3.0f121 0x80000450 0x1234 force: status: 0\n"
+              "arm.set Quolin_Ver23.3.0f121 0x80000450 0x55: status: 0\n"
+              "arm.flushmap Quolin_Ver23.3.0f121: status: 0\n"
+              "arm.flushmap QuolinDMAChannel3_Ver23.3.0f121 force: status: 0\n"
+              "arm.refresh Quolin_Ver23.3.0f121 0x80000450: status: 0\n"
+              "arm.refresh Quolin_Ver23.3.0f121 0x80000999: status: -52005\n");
+    EXPECT_TRUE(good);
+    EXPECT_EQ(board_.log().writesTo(scratch), (std::vector<uint64_t>{0x1234, 0x1234, 0x55}));
+    EXPECT_EQ(board_.log().readsOf(scratch), (std::vector<uint64_t>{0x55}));
+    EXPECT_EQ(board_.log().entries().size(), 4u);
+    EXPECT_EQ(run("arm.flush Quolin_Ver23.3.0f121 0x80000450 forced\n", &good),
+              "error: the last word is not \"force\": arm.flush Quolin_Ver23.3.0f121 0x80000450 forced\n");
+    EXPECT_FALSE(good);
+}
+
+// A reset with a replacement for the non-isolated FPGA's image, read from a file; an image the board
+// refuses leaves the device at level 3.
+TEST_F(SimScript, ResetWithAReplacementImage) {
+    ASSERT_EQ(add(), 0);
+    plan_.fake(kzvorn_driver::kStepNisoFirmware, kzvorn_driver::BringUpPlan::kReal);
+    struct Case {
+        const char* name;
+        uint16_t target;
+        bool badCrc;
+        std::string printed;
+    };
+    const Case cases[] = {
+        {"valid", 0, false,
+         "reset 4: status: -52010\n"
+         "level: 4, status: 0\n"
+         "board.fpga:\n"
+         "  non-isolated FPGA: configured, signature 0x0D15EA5E\n"
+         "  isolated FPGA: configured, signature 0x7A1C0517\n"
+         "  last load: port 2, size 2192012, 64-bit stores 274001, byte writes 4, status reads 9135, "
+         "received 2192012, CRC-32 0x"},
+        {"bad CRC", 0, true,
+         "reset 4: status: 0xBFFA807F\n"
+         "level: 3, status: 0\n"
+         "board.fpga:\n"
+         "  non-isolated FPGA: not configured\n"},
+        {"for the isolated FPGA", 1, false,
+         "reset 4: status: 0xBFFA807F\n"
+         "level: 3, status: 0\n"
+         "board.fpga:\n"
+         "  non-isolated FPGA: not configured\n"},
+    };
+    const std::string file = ::testing::TempDir() + "kzvorn-sim-niso.bin";
+    for (const Case& c : cases) {
+        std::vector<uint8_t> image = stowly::buildFpgaImage(c.target, 0x0D15EA5E, stowly::kNisoFpgaImageSize);
+        if (c.badCrc) image[1000] ^= 1;
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), out), image.size());
+        std::fclose(out);
+        bool good = false;
+        const std::string printed = run("reset 4 niso=" + file + "\nlevel\nboard.fpga\n", &good);
+        EXPECT_EQ(printed.substr(0, c.printed.size()), c.printed) << c.name;
+        EXPECT_TRUE(good) << c.name;
+    }
+    std::remove(file.c_str());
+    bool good = true;
+    EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 iso=x\n", &good),
+              "error: cannot read the replacement file: reset 4 niso=/nonexistent/image\n"
+              "error: not a replacement: give niso=FILE: reset 4 iso=x\n");
+    EXPECT_FALSE(good);
+}
+
 // Each script on its own: what it prints, and whether every line was understood and sent.
 TEST_F(SimScript, LinesItCannotSend) {
     ASSERT_EQ(add(), 0);
@@ -134,7 +233,13 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"level 3", "error: level takes no arguments: level 3\n", false},
         {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
         {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
-        {"reset", "error: reset takes 1 argument (N): reset\n", false},
+        {"reset", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset\n", false},
+        {"reset 4 niso=a niso=b", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset 4 niso=a niso=b\n", false},
+        {"arm.flushmap", "error: arm.flushmap takes 1 or 2 arguments (MAP [force]): arm.flushmap\n", false},
+        {"arm.write M 1 2 force now",
+         "error: arm.write takes 3 or 4 arguments (MAP FIELD-ID VALUE [force]): arm.write M 1 2 force now\n", false},
+        {"kal.dma all", "error: kal.dma takes no arguments: kal.dma all\n", false},
+        {"board.fpga now", "error: unknown request: board.fpga now\n", false},
         {"arm.read Quolin", "error: arm.read takes 2 arguments (MAP FIELD-ID): arm.read Quolin\n", false},
         {"storagemap.raw Posc_Ver1.0.0d0 0 0 4",
          "error: storagemap.raw takes 5 arguments (NAME FIELD-ID FIRST COUNT ELEMENT-SIZE): "
@@ -148,7 +253,7 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"reset 0x", "error: the level is not a 32-bit number: reset 0x\n", false},
         {"reset 1e3", "error: the level is not a 32-bit number: reset 1e3\n", false},
         {"reset 0b1", "error: the level is not a 32-bit number: reset 0b1\n", false},
-        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0300000000000000\n", true},
+        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0400000000000000\n", true},
         {"ioctl 0x00202B00 00000000 010", "transport: -51009\noutput: \n", true},
         {"ioctl 0x00202B00 0 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n", false},
         {"ioctl 0x00202B00 zz 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n", false},
@@ -165,9 +270,9 @@ TEST_F(SimScript, LinesItCannotSend) {
          false},
         // A line holds at most 1 MiB; a longer one stops the script there, so an endless line
         // cannot grow without bound.
-        {longest + "\nlevel\n", "level: 3, status: 0\n", true},
+        {longest + "\nlevel\n", "level: 4, status: 0\n", true},
         {longest + " \nlevel\n", "error: line 1 is longer than 1048576 bytes\n", false},
-        {"level\n\n" + longest + "x", "level: 3, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
+        {"level\n\n" + longest + "x", "level: 4, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
     };
     for (const Case& c : cases) {
         bool good = !c.good;
@@ -218,10 +323,13 @@ TEST(SimCommandLine, HelpListsTheRequests) {
     std::fclose(out);
     const std::string help(text, size);
     std::free(text);
-    EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [SCRIPT | -]\n", 0), 0u);
-    for (const char* request : {"  level\n", "  reset N\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
-                                "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n",
-                                "  storagemap.checksum NAME\n"})
+    EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... ", 0), 0u);
+    for (const char* request :
+         {"  level\n", "  reset N [niso=FILE]\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
+          "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
+          "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
+          "  board.fpga\n", "  --fault NAME[=VALUE]", "  fpga-ready-delay=US", "  --kal-fail NAME[:NTH[:COUNT]]",
+          "  --sgl-split page|runs|random"})
         EXPECT_NE(help.find(request), std::string::npos) << request;
 }
 

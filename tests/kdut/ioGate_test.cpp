@@ -30,6 +30,9 @@ struct Core {
         if (session != nullptr) ++session->references;
         return true;
     }
+    bool acquireIOReferenceNoWait(Session* session, tStatus& status) {
+        return acquireIOReference(session, status, 0xFFFFFFFF);
+    }
     void releaseIOReference(Session* session) {
         --references;
         if (session != nullptr) --session->references;

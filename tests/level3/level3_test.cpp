@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "board/bar0Map.h"
+#include "board/bridgeCore.h"
 #include "board/product.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
 #include "level3/registeredNames.h"
+#include "tools/stowly/stowlyData.h"
 
 using namespace kzvorn_driver;
 using nKZAPALS100::tStatus;
@@ -58,9 +60,16 @@ struct Plugged {
 
 class Level3 : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(kernel_.load(), 0); }
+    // The level above is the image download, which the FPGAs configured from the start spare.
+    void SetUp() override {
+        ASSERT_EQ(kernel_.load(), 0);
+        plan_.fakeDownloads();
+        TolvaneDevice::setBringUpPlan(&plan_);
+    }
+    void TearDown() override { TolvaneDevice::setBringUpPlan(nullptr); }
 
-    Plugged& plug(const board::ProductOptions& options = {}) {
+    Plugged& plug(board::ProductOptions options = {}) {
+        options.fpga.configuredAtStart = stowly::builtInFpgaSignatures();
         boards_.emplace_back();
         Plugged& p = boards_.back();
         p.board = std::make_unique<board::Board>(board::productIdentity());
@@ -120,16 +129,17 @@ protected:
         return status.code;
     }
 
+    BringUpPlan plan_;             // outlives the devices, which keep it
     std::vector<Plugged> boards_;  // outlive the kernel, which removes their devices last
     kal::sim::Kernel kernel_;
 };
 
 }  // namespace
 
-TEST_F(Level3, TheDefaultBoardReachesLevel3WithEveryNameAndStopsAt4) {
+TEST_F(Level3, TheDefaultBoardReachesLevel3WithEveryNameAndGoesOnTo4) {
     Plugged& p = add();
-    EXPECT_EQ(tracker(p).reached, 3);
-    EXPECT_EQ(tracker(p).status.code, kNotBuiltYet) << "level 4 is not built yet";
+    EXPECT_EQ(tracker(p).reached, 4);
+    EXPECT_EQ(tracker(p).status.code, kNotBuiltYet) << "level 5 is not built yet";
 
     const Registered names = registered(p);
     EXPECT_EQ(names.registerMaps, kRegisterMapNames);
@@ -194,6 +204,45 @@ TEST_F(Level3, TheRegisteredObjectsReachTheBoard) {
     EXPECT_EQ(transactions[0].port, board::SwitchedBusInterface::kIOPort2);
     EXPECT_EQ(transactions[0].offset, 0x10);
     EXPECT_TRUE(status.isSuccess());
+}
+
+// Every registered name reaches its own map: each reads a register whose value only that map's
+// block gives at reset, so a name paired with another map reads another value, or an identifier
+// that map does not know.
+TEST_F(Level3, EveryRegisteredNameReadsItsOwnMapsRegister) {
+    Plugged& p = add();
+    struct Case {
+        std::string name;
+        uint32_t id;
+        uint64_t value;
+    };
+    std::vector<Case> cases;
+    for (unsigned i = 0; i < board::bar0::kDmaChannelCount; ++i)
+        cases.push_back({"QuolinDMAChannel" + std::to_string(i) + "_Ver23.3.0f121", 0xC0000060,
+                         board::dmaChannelStatusAtReset(i)});
+    cases.insert(cases.end(),
+                 {{"SwitchedQuolinBimRegMap_Ver23.3.0f121", 0xC0000600,
+                   board::SwitchedBusInterface::kIdentificationAtReset},
+                  {"Quolin_Ver23.3.0f121", 0xC0000000, board::bar0::kBridgeSignature},
+                  {"IOPort2RegMap_Ver23.3.0f121", 0xC0000080, board::IOPort2Registers::kIOPort2Debug0AtReset},
+                  {"IsolationPortRegMap_Ver23.3.0f121", 0xC0000014, board::IOPort2Registers::kIsolationRead14AtReset},
+                  {"QuolinConfigPortSPI_Ver23.3.0f121", 0x80000000, board::kSpiPortRegister00AtReset},
+                  {"QuolinConfigPortWindow_Ver23.3.0f121", 0x800000C0, board::kDefaultWindowBase},
+                  {"Triggers_Ver200a13081315", 0xC00000DC, board::TimingBlock::kTriggersReadDCAtReset},
+                  {"DO_Ver200a13081315", 0xC0000000, board::TimingBlock::kDigitalOutputReadAtReset}});
+    ASSERT_EQ(cases.size(), kRegisterMapNames.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(c.name.rfind(kRegisterMapNames[i] + "_Ver", 0), 0u) << c.name << ": every registered name, in order";
+        tStatus status;
+        arm::DynamicAccessInterfaceBase<tStatus>* map = nullptr;
+        helper(p)->getARMDispatcher()->getRegistration(c.name.c_str(), map, status, nullptr);
+        ASSERT_NE(map, nullptr) << c.name;
+        uint64_t value = 0;
+        map->read(c.id, value, status, 0);
+        EXPECT_EQ(status.code, 0) << c.name;
+        EXPECT_EQ(value, c.value) << c.name << std::hex << " 0x" << c.id;
+    }
 }
 
 TEST_F(Level3, TheBridgeSignatureIsCheckedAgainOnEveryHardwareStateCheck) {
@@ -313,7 +362,7 @@ TEST_F(Level3, ABadManufacturingRecordLeavesTheBoardPropertiesOut) {
         board::ProductOptions options;
         options.flash = c.image;
         Plugged& p = add(options);
-        EXPECT_EQ(tracker(p).reached, 3);
+        EXPECT_EQ(tracker(p).reached, 4);
         for (const std::string& name : deviceProperties(p))
             EXPECT_TRUE(name != "serialNumber" && name != "modelName" && name != "manufacturerName") << name;
         tStatus status;
@@ -358,7 +407,7 @@ TEST_P(Level3StoredMap, ItsChecksumAndItsVersionAreChecked) {
         options.flash = checksum ? board::FlashImage::standard().corruptChecksum(name)
                                  : board::FlashImage::standard().breakVersion(name);
         Plugged& p = add(options);
-        ASSERT_EQ(tracker(p).reached, 3);
+        ASSERT_EQ(tracker(p).reached, 4);
         tStatus status;
         EXPECT_EQ(helper(p)->areStorageMapChecksumsValid(status), !checksum);
         EXPECT_EQ(helper(p)->areStorageMapVersionsValid(status), checksum);

@@ -25,6 +25,7 @@
 #include "kzapalcodegen/ioctlRecords.h"
 #include "level3/registeredNames.h"
 #include "storageMap/statusCodes.h"
+#include "tools/stowly/stowlyData.h"
 
 namespace {
 
@@ -114,18 +115,20 @@ class NamedAccess : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(kernel_.load(), 0); }
 
-    // The board brought up for real to level 3; with highest, the levels above are faked so that
-    // the requests of level 22 pass their gates.
-    void add(const board::ProductOptions& options = {}, bool highest = false) {
+    // The board brought up for real to level 3, and to 4 over FPGAs configured from the start;
+    // with highest, the levels above are faked so that the requests of level 22 pass their gates.
+    void add(board::ProductOptions options = {}, bool highest = false) {
+        options.fpga.configuredAtStart = stowly::builtInFpgaSignatures();
         board_ = std::make_unique<board::Board>(board::productIdentity());
         blocks_ = std::make_unique<board::ProductBlocks>(board::installProduct(*board_, options));
         kal::sim::PciFunction& function = kernel_.plug(*board_);
+        plan_.fakeDownloads();
         if (highest) plan_.fakeLevels(4, kzvorn_shared::SetupLevel::kHighest, BringUpPlan::kSucceed);
         TolvaneDevice::setBringUpPlan(&plan_);
         ASSERT_EQ(kernel_.addDevice(function), 0);
         TolvaneDevice::setBringUpPlan(nullptr);
         device_ = static_cast<TolvaneDevice*>(static_cast<nKZAPAL000::tDevice*>(kernel_.device(function)));
-        ASSERT_EQ(device_->getSetupTracker().reached, highest ? kzvorn_shared::SetupLevel::kHighest : 3);
+        ASSERT_EQ(device_->getSetupTracker().reached, highest ? kzvorn_shared::SetupLevel::kHighest : 4);
         session_ = kernel_.open("smu_kzvorn");
         ASSERT_TRUE(session_);
     }

@@ -15,8 +15,8 @@ constexpr uint32_t kBusScope = 1;
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
-    EXPECT_EQ(tracker().reached, 3);
-    EXPECT_EQ(tracker().status.code, -52002) << "level 4 is not built yet";
+    EXPECT_EQ(tracker().reached, 4);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 5 is not built yet";
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
     EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
@@ -154,7 +154,7 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
             bringUpFailed = true;
         } else {
             // A property that cannot be appended is left out: the start drops that status.
-            EXPECT_EQ(tracker().reached, 3) << nth;
+            EXPECT_EQ(tracker().reached, 4) << nth;
         }
         if (device() != nullptr) {
             kernel_.removeDevice(*function_);

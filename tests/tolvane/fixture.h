@@ -13,6 +13,7 @@
 #include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
+#include "tools/stowly/stowlyData.h"
 
 namespace tolvanetest {
 
@@ -29,9 +30,17 @@ struct Recorder : BringUpObserver {
 
 class Tolvane : public ::testing::Test {
 protected:
-    // Levels 1 and 2 real, the levels above not built yet unless a test fakes them.
-    Tolvane() : window_(board::installProduct(board_).window) {
+    // Every level real but the two image downloads, which the board's FPGAs, configured from the
+    // start, do not need; the levels not built yet stop the bring-up unless a test fakes them.
+    Tolvane() : blocks_(board::installProduct(board_, configuredFpgas())), window_(blocks_.window) {
         plan_.observer = &recorder_;
+        plan_.fakeDownloads();
+    }
+
+    static board::ProductOptions configuredFpgas() {
+        board::ProductOptions options;
+        options.fpga.configuredAtStart = stowly::builtInFpgaSignatures();
+        return options;
     }
 
     void SetUp() override {
@@ -79,6 +88,7 @@ protected:
     }
 
     board::Board board_{board::productIdentity()};
+    board::ProductBlocks blocks_;
     board::BridgeWindow& window_;
     BringUpPlan plan_;
     Recorder recorder_;

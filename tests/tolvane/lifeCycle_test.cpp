@@ -329,3 +329,20 @@ TEST_F(LifeCycle, PowerDownInvalidatesAndPowerUpBringsTheBoardUpAgain) {
     device()->resumeIOProcessing(event);
     EXPECT_EQ(admit(session, 0), kInvalidated);
 }
+
+// A reset whose new helper cannot make its cleanup set reaches no level; a session still opens, so
+// that a reset with the kernel's objects back brings the device up again.
+TEST_F(LifeCycle, AHelperWithoutItsCleanupSetStillLetsASessionAskForAReset) {
+    kal::sim::Session resetter = open();
+    {
+        kal::sim::FailKernelCall refuse("createMutex");  // the first thing the new helper makes
+        EXPECT_EQ(reset(resetter, 22), -52000);
+    }
+    EXPECT_EQ(tracker().reached, 0);
+    ASSERT_NE(device()->getHelper(), nullptr);
+    EXPECT_FALSE(device()->getHelper()->getCleanupOperations()->isUsable());
+    kal::sim::Session again = open();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(reset(again, 22), 0);
+    EXPECT_EQ(tracker().reached, 22);
+}

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include "boardFaults.h"
 #include "script.h"
 
 namespace kzvornsim {
@@ -25,7 +26,9 @@ std::FILE* openScript(const char* name, std::FILE* err) {
 }
 
 void printUsage(std::FILE* out, bool full) {
-    std::fprintf(out, "usage: kzvorn-sim [--debug] [--help] [SCRIPT | -]\n");
+    std::fprintf(out,
+                 "usage: kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...\n"
+                 "                  [--sgl-split page|runs|random] [SCRIPT | -]\n");
     if (!full) return;
     std::fprintf(out,
                  "\n"
@@ -34,8 +37,17 @@ void printUsage(std::FILE* out, bool full) {
                  "through a session on \"smu_kzvorn\", then removes the board and unloads. The script is the\n"
                  "file, or standard input with \"-\" or when standard input is not a terminal.\n"
                  "\n"
-                 "  --debug   echo the driver's debug print\n"
-                 "  --help    print this text\n"
+                 "  --debug                       echo the driver's debug print\n"
+                 "  --help                        print this text\n"
+                 "  --fault NAME[=VALUE]          set one of the board's fault knobs (repeatable):\n");
+    BoardFaults::list(out);
+    std::fprintf(out,
+                 "  --kal-fail NAME[:NTH[:COUNT]] make the kernel-layer call NAME (without its nKZKAL prefix)\n"
+                 "                                fail from its NTH call on, COUNT times (both 1 by default;\n"
+                 "                                repeatable)\n"
+                 "  --sgl-split page|runs|random  how the stand-in's IOMMU cuts a DMA mapping into bus segments:\n"
+                 "                                one per page (the default), runs of up to 16 pages, or random\n"
+                 "                                cuts at page boundaries\n"
                  "\n");
     printScriptRequests(out);
 }

@@ -3,20 +3,26 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [--help] [SCRIPT | -]
+//   kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
+//              [--sgl-split page|runs|random] [SCRIPT | -]
 //
-// --debug echoes the driver's debug print; --help prints the usage and the script's requests. The
-// script comes from the file, or from standard input with "-" or when standard input is not a
-// terminal.
+// printUsage (commandLine.h) describes the options; --help prints it. The script comes from the
+// file, or from standard input with "-" or when standard input is not a terminal.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 #include "board/product.h"
+#include "boardFaults.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/debug.h"
+#include "kal/sim/dma.h"
+#include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
 #include "commandLine.h"
@@ -59,16 +65,64 @@ int usage() {
     return 2;
 }
 
+// NAME[:NTH[:COUNT]], both numbers at least 1.
+bool addKernelCallFailure(const std::string& text, std::vector<std::unique_ptr<kal::sim::FailKernelCall>>& failures) {
+    const size_t first = text.find(':');
+    const std::string name = text.substr(0, first);
+    uint64_t numbers[2] = {1, 1};
+    size_t at = first;
+    for (uint64_t& number : numbers) {
+        if (at == std::string::npos) break;
+        const size_t end = text.find(':', at + 1);
+        const std::string word = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+        if (!kzvornsim::parseNumber(word, UINT64_MAX, number) || number == 0) return false;
+        at = end;
+    }
+    if (name.empty() || at != std::string::npos) return false;
+    failures.push_back(std::make_unique<kal::sim::FailKernelCall>(name, numbers[0], numbers[1]));
+    return true;
+}
+
+bool chooseSGLSplit(const std::string& text) {
+    constexpr struct {
+        const char* name;
+        kal::sim::SGLSplit split;
+    } kSplits[] = {{"page", kal::sim::SGLSplit::Page},
+                   {"runs", kal::sim::SGLSplit::Runs},
+                   {"random", kal::sim::SGLSplit::Random}};
+    for (const auto& choice : kSplits)
+        if (text == choice.name) {
+            kal::sim::setSGLSplit(choice.split);
+            return true;
+        }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* scriptName = nullptr;
+    kzvornsim::BoardFaults faults;
+    // Live until the driver is unloaded.
+    std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
         } else if (std::strcmp(argv[i], "--help") == 0) {
             kzvornsim::printUsage(stdout, true);
             return 0;
+        } else if (std::strcmp(argv[i], "--fault") == 0) {
+            std::string why;
+            if (i + 1 == argc) return usage();
+            if (!faults.add(argv[++i], why)) {
+                std::fprintf(stderr, "kzvorn-sim: --fault %s: %s; the faults are:\n", argv[i], why.c_str());
+                kzvornsim::BoardFaults::list(stderr);
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--kal-fail") == 0 && i + 1 < argc) {
+            if (!addKernelCallFailure(argv[++i], kernelCallFailures)) return usage();
+        } else if (std::strcmp(argv[i], "--sgl-split") == 0 && i + 1 < argc) {
+            if (!chooseSGLSplit(argv[++i])) return usage();
         } else if (scriptName == nullptr) {
             scriptName = argv[i];
         } else {
@@ -84,7 +138,10 @@ int main(int argc, char** argv) {
     }
 
     board::Board board(board::productIdentity());
-    board::installProduct(board);
+    board::ProductOptions options;
+    faults.apply(options);
+    board::ProductBlocks blocks = board::installProduct(board, options);
+    faults.apply(blocks);
     int result = 0;
     {
         kal::sim::Kernel kernel;
@@ -110,9 +167,9 @@ int main(int argc, char** argv) {
                 printNames("storage maps", helper->getStorageMapDispatcher());
             }
             const kzvorn_driver::SetupTracker& tracker = device->getSetupTracker();
-            std::printf("reached level: %d (target %d), status: %lld\n", tracker.reached, tracker.target,
-                        static_cast<long long>(tracker.status.code));
-            if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout)) result = 1;
+            std::printf("reached level: %d (target %d), status: %s\n", tracker.reached, tracker.target,
+                        kzvornsim::statusText(tracker.status.code).c_str());
+            if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout, &blocks)) result = 1;
         }
     }  // removes the device and unloads the driver
     if (script != nullptr && script != stdin) std::fclose(script);

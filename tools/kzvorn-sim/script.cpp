@@ -5,22 +5,55 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "boardCommands.h"
+#include "kal/sim/dma.h"
 #include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
+#include "kzvorn_driver_codegen/customResetParameters.h"
 
 namespace kzvornsim {
+
+std::string statusText(int64_t status) {
+    char text[32];
+    if (status < -1000000)
+        std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(status));
+    else
+        std::snprintf(text, sizeof text, "%lld", static_cast<long long>(status));
+    return text;
+}
+
+bool parseNumber(const std::string& word, uint64_t limit, uint64_t& value) {
+    const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    const std::string digits = hex ? word.substr(2) : word;
+    if (digits.empty()) return false;
+    for (const char c : digits)
+        if (!(hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))))
+            return false;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno != 0 || parsed > limit) return false;
+    value = parsed;
+    return true;
+}
 
 namespace {
 
 constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr uint32_t kReset = 0x00208600;
 constexpr uint32_t kCleanup = 0x00208603;
+constexpr uint32_t kArmFlushRegMap = 0x00208108;
 constexpr uint32_t kArmWriteEx = 0x0020810B;
 constexpr uint32_t kArmReadEx = 0x0020810C;
+constexpr uint32_t kArmSetEx = 0x0020810D;
+constexpr uint32_t kArmGetEx = 0x0020810E;
+constexpr uint32_t kArmFlushRegisterEx = 0x0020810F;
+constexpr uint32_t kArmRefreshRegisterEx = 0x00208110;
 constexpr uint32_t kArmGetRegisterFormat = 0x00208111;
 constexpr uint32_t kStorageMapGetRaw = 0x002081A0;
 constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
@@ -42,31 +75,6 @@ constexpr Registry kRegistries[] = {
 // Larger than any record; a larger area is refused before it is allocated.
 constexpr uint64_t kMaxAreaSize = 65536;
 constexpr size_t kMaxLineSize = size_t{1} << 20;
-
-// Device codes (0xBFFAxxxx) read best in hexadecimal, platform codes in decimal.
-std::string statusText(int32_t status) {
-    char text[32];
-    if (status < -1000000)
-        std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(status));
-    else
-        std::snprintf(text, sizeof text, "%d", status);
-    return text;
-}
-
-// Decimal, or hexadecimal after "0x": a leading zero does not make a number octal.
-bool parseNumber(const std::string& word, uint64_t limit, uint64_t& value) {
-    const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
-    const std::string digits = hex ? word.substr(2) : word;
-    if (digits.empty()) return false;
-    for (const char c : digits)
-        if (!(hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))))
-            return false;
-    errno = 0;
-    const unsigned long long parsed = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-    if (errno != 0 || parsed > limit) return false;
-    value = parsed;
-    return true;
-}
 
 bool parseHex(const std::string& word, std::vector<uint8_t>& bytes) {
     bytes.clear();
@@ -109,6 +117,17 @@ private:
     kal::sim::UserMemory memory_;
 };
 
+// The replacement images a reset's record can name, by the word that names them on the line.
+using CustomRecord = kzvorn_driver_codegen::CustomResetParameters;
+struct ImageField {
+    const char* name;
+    uint64_t CustomRecord::*address;
+    uint64_t CustomRecord::*size;
+};
+constexpr ImageField kImageFields[] = {
+    {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
+};
+
 class Runner;
 
 // A request line: its command, its arguments, and the line without its comment.
@@ -120,14 +139,18 @@ struct Request {
 
 struct Command {
     const char* name;
-    const char* arguments;  // one word per argument
+    const char* arguments;  // one word per argument; "[WORD]" for one that may be left out, last
     const char* what;
     bool (Runner::*run)(const Request&);
+    bool needsSession;
 };
 
 class Runner {
 public:
-    Runner(kal::sim::Kernel& kernel, std::FILE* out) : kernel_(kernel), out_(out) { reopen(); }
+    Runner(kal::sim::Kernel& kernel, std::FILE* out, board::ProductBlocks* board)
+        : kernel_(kernel), out_(out), board_(board) {
+        reopen();
+    }
 
     bool run(const std::string& line);
 
@@ -141,13 +164,44 @@ public:
     bool reset(const Request& r) {
         uint64_t target = 0;
         if (!parseNumber(r.arguments[0], 0xFFFFFFFF, target)) return fail(r.echo, "the level is not a 32-bit number");
+        // The record and the images it names stay in user memory until the reset returns.
+        std::vector<std::unique_ptr<CallerBytes>> images;
+        CustomRecord record{};
+        for (size_t i = 1; i < r.arguments.size(); ++i) {
+            const ImageField* field = imageField(r.arguments[i]);
+            if (field == nullptr) return fail(r.echo, "not a replacement: give niso=FILE");
+            std::string bytes;
+            if (!readFile(r.arguments[i].substr(std::strlen(field->name) + 1), bytes))
+                return fail(r.echo, "cannot read the replacement file");
+            images.push_back(std::make_unique<CallerBytes>(bytes));
+            record.*(field->address) = images.back()->address();
+            record.*(field->size) = images.back()->size();
+        }
+        CallerBytes recordBytes(std::string(reinterpret_cast<const char*>(&record), sizeof record));
         kzvorn_driver::tResetRecord input{};
         input.targetLevel = static_cast<uint32_t>(target);
+        if (!images.empty()) input.customResetParameters = recordBytes.address();
         kzvorn_driver::tStatusRecord output{};
         if (!request(kReset, input, output)) return false;
         std::fprintf(out_, "reset %u: status: %s\n", input.targetLevel, statusText(output.status).c_str());
         reopen();
         return true;
+    }
+
+    static const ImageField* imageField(const std::string& word) {
+        for (const ImageField& field : kImageFields) {
+            const size_t length = std::strlen(field.name);
+            if (word.size() > length + 1 && word.compare(0, length, field.name) == 0 && word[length] == '=') return &field;
+        }
+        return nullptr;
+    }
+
+    static bool readFile(const std::string& name, std::string& bytes) {
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream contents;
+        contents << in.rdbuf();
+        bytes = contents.str();
+        return static_cast<bool>(in);
     }
 
     bool cleanup(const Request&) {
@@ -158,13 +212,12 @@ public:
     }
 
     bool ioctl(const Request& r) {
-        const std::vector<std::string>& arguments = r.arguments;
         uint64_t code = 0;
         uint64_t outputSize = 0;
         std::vector<uint8_t> input;
-        if (!parseNumber(arguments[0], 0xFFFFFFFF, code)) return fail(r.echo, "the code is not a 32-bit number");
-        if (!parseHex(arguments[1], input)) return fail(r.echo, "the input is not hexadecimal bytes");
-        if (!parseNumber(arguments[2], kMaxAreaSize, outputSize)) return fail(r.echo, "the output size is too large");
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, code)) return fail(r.echo, "the code is not a 32-bit number");
+        if (!parseHex(r.arguments[1], input)) return fail(r.echo, "the input is not hexadecimal bytes");
+        if (!parseNumber(r.arguments[2], kMaxAreaSize, outputSize)) return fail(r.echo, "the output size is too large");
         std::vector<uint8_t> output(outputSize);
         const auto reply = session_.ioctl(static_cast<uint32_t>(code), input.empty() ? nullptr : input.data(),
                                           static_cast<uint32_t>(input.size()),
@@ -204,31 +257,66 @@ public:
         return true;
     }
 
-    // The Ex forms with extension 0, so that 64-bit registers read and write whole.
-    bool armRead(const Request& r) {
+    // The Ex forms with extension 0, so that 64-bit registers read and write whole. `read` reads the
+    // hardware, `get` answers from the map's shadow.
+    bool armRead(const Request& r) { return armValue(kArmReadEx, r); }
+    bool armGet(const Request& r) { return armValue(kArmGetEx, r); }
+
+    bool armValue(uint32_t code, const Request& r) {
         CallerBytes name(r.arguments[0]);
         kzvorn_driver::tFieldExRecord input{};
         if (!field(r.arguments[1], input.field, r.echo)) return false;
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tValue64Record output{};
-        if (!request(kArmReadEx, input, output)) return false;
+        if (!request(code, input, output)) return false;
         std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(r.echo).c_str(),
                      static_cast<unsigned long long>(output.value), statusText(output.status).c_str());
         return true;
     }
 
+    // `write` merges the value into the shadow and writes the register when it changed, is dirty or
+    // is forced; `set` only merges it.
     bool armWrite(const Request& r) {
-        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tFieldWriteExRecord input{};
-        if (!field(r.arguments[1], input.field, r.echo)) return false;
-        if (!parseNumber(r.arguments[2], UINT64_MAX, input.value))
-            return fail(r.echo, "the value is not a 64-bit number");
+        return field(r.arguments[1], input.field, r.echo) && value(r.arguments[2], input.value, r.echo) &&
+               force(r.arguments, 3, input.force, r.echo) && sendForStatus(kArmWriteEx, input, r.arguments[0], r.echo);
+    }
+
+    bool armSet(const Request& r) {
+        kzvorn_driver::tFieldSetExRecord input{};
+        return field(r.arguments[1], input.field, r.echo) && value(r.arguments[2], input.value, r.echo) &&
+               sendForStatus(kArmSetEx, input, r.arguments[0], r.echo);
+    }
+
+    // `flush` writes the register the identifier names when it is dirty or forced; `refresh` reads it
+    // into its shadow.
+    bool armFlush(const Request& r) {
+        kzvorn_driver::tFieldFlushExRecord input{};
+        return field(r.arguments[1], input.field, r.echo) && force(r.arguments, 2, input.force, r.echo) &&
+               sendForStatus(kArmFlushRegisterEx, input, r.arguments[0], r.echo);
+    }
+
+    bool armRefresh(const Request& r) {
+        kzvorn_driver::tFieldExRecord input{};
+        return field(r.arguments[1], input.field, r.echo) && sendForStatus(kArmRefreshRegisterEx, input, r.arguments[0], r.echo);
+    }
+
+    // Every writable register of the map (and of its sub-maps) that is dirty, or all when forced.
+    bool armFlushMap(const Request& r) {
+        kzvorn_driver::tNameForceRecord input{};
+        return force(r.arguments, 1, input.force, r.echo) && sendForStatus(kArmFlushRegMap, input, r.arguments[0], r.echo);
+    }
+
+    // A request on a map by name whose reply is its status.
+    template <class tInput>
+    bool sendForStatus(uint32_t code, tInput& input, const std::string& mapName, const std::string& echo) {
+        CallerBytes name(mapName);
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tStatusRecord output{};
-        if (!request(kArmWriteEx, input, output)) return false;
-        std::fprintf(out_, "%s: status: %s\n", trimmed(r.echo).c_str(), statusText(output.status).c_str());
+        if (!request(code, input, output)) return false;
+        std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
         return true;
     }
 
@@ -258,8 +346,7 @@ public:
     bool windowGet(const Request& r) {
         CallerBytes name(r.arguments[0]);
         kzvorn_driver::tWindowGetRecord input{};
-        if (!parseNumber(r.arguments[1], UINT64_MAX, input.offset) ||
-            !parseNumber(r.arguments[2], UINT64_MAX, input.count))
+        if (!parseNumber(r.arguments[1], UINT64_MAX, input.offset) || !parseNumber(r.arguments[2], UINT64_MAX, input.count))
             return fail(r.echo, "the offset or the count is not a 64-bit number");
         CallerBytes area(input.count < kMaxAreaSize ? input.count : kMaxAreaSize);
         input.name = name.address();
@@ -269,13 +356,12 @@ public:
     }
 
     bool storageMapRaw(const Request& r) {
-        const std::vector<std::string>& arguments = r.arguments;
-        CallerBytes name(arguments[0]);
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tStorageMapRawRecord input{};
-        if (!field(arguments[1], input.field, r.echo)) return false;
-        if (!parseNumber(arguments[2], UINT64_MAX, input.firstElement) ||
-            !parseNumber(arguments[3], UINT64_MAX, input.elementCount) ||
-            !parseNumber(arguments[4], UINT64_MAX, input.elementSize))
+        if (!field(r.arguments[1], input.field, r.echo)) return false;
+        if (!parseNumber(r.arguments[2], UINT64_MAX, input.firstElement) ||
+            !parseNumber(r.arguments[3], UINT64_MAX, input.elementCount) ||
+            !parseNumber(r.arguments[4], UINT64_MAX, input.elementSize))
             return fail(r.echo, "the first element, count or element size is not a 64-bit number");
         const bool small = input.elementSize != 0 && input.elementCount <= kMaxAreaSize / input.elementSize;
         CallerBytes area(small ? input.elementCount * input.elementSize : kMaxAreaSize);
@@ -294,6 +380,41 @@ public:
         if (!request(kStorageMapIsChecksumValid, input, output)) return false;
         std::fprintf(out_, "%s: valid: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
                      statusText(output.status).c_str());
+        return true;
+    }
+
+    // The stand-in's DMA memory: a count line, then one line per page list, scatter-gather list
+    // and recorded DMA fault.
+    bool kalDMA(const Request&) {
+        const kal::sim::DMAState dma = kal::sim::dmaState();
+        size_t mappings = 0;
+        for (const auto& sgl : dma.sgls) mappings += sgl.mapped ? 1 : 0;
+        std::fprintf(out_, "kal.dma: page lists: %zu, pinned pages: %llu, SG lists: %zu, mappings: %zu, DMA faults: %zu\n",
+                     dma.pageLists.size(), static_cast<unsigned long long>(dma.pinnedPages), dma.sgls.size(), mappings,
+                     dma.faults.size());
+        for (const auto& list : dma.pageLists) {
+            std::fprintf(out_, "  page list %llu: %s, %llu pages at 0x%llX, flags 0x%X", static_cast<unsigned long long>(list.id),
+                         list.pinned ? "pinned" : "allocated", static_cast<unsigned long long>(list.pages),
+                         static_cast<unsigned long long>(list.address), list.flags);
+            if (list.numaForm) std::fprintf(out_, ", node %d", list.node);
+            std::fprintf(out_, ", kernel mappings %u, device mappings %u\n", list.kernelMappings, list.deviceMappings);
+        }
+        for (const auto& sgl : dma.sgls) {
+            std::fprintf(out_, "  SG list %llu: %llu pages", static_cast<unsigned long long>(sgl.id),
+                         static_cast<unsigned long long>(sgl.capacity));
+            if (sgl.mapped)
+                std::fprintf(out_, ", maps page list %llu at %llu, %llu bytes %s the device:",
+                             static_cast<unsigned long long>(sgl.pageList), static_cast<unsigned long long>(sgl.byteOffset),
+                             static_cast<unsigned long long>(sgl.size), sgl.fromDevice ? "from" : "to");
+            for (const auto& segment : sgl.segments)
+                std::fprintf(out_, " 0x%llX+%llu", static_cast<unsigned long long>(segment.busAddress),
+                             static_cast<unsigned long long>(segment.size));
+            std::fprintf(out_, "\n");
+        }
+        for (const auto& fault : dma.faults)
+            std::fprintf(out_, "  DMA fault: %s of %llu bytes at 0x%llX: %s\n", fault.deviceWrite ? "write" : "read",
+                         static_cast<unsigned long long>(fault.size), static_cast<unsigned long long>(fault.busAddress),
+                         kal::sim::dmaFaultText(fault.kind));
         return true;
     }
 
@@ -316,9 +437,18 @@ private:
         return true;
     }
 
-    bool fail(const std::string& line, const std::string& why) {
-        std::fprintf(out_, "error: %s: %s\n", why.c_str(), trimmed(line).c_str());
-        return false;
+    bool value(const std::string& word, uint64_t& value, const std::string& echo) {
+        if (!parseNumber(word, UINT64_MAX, value)) return fail(echo, "the value is not a 64-bit number");
+        return true;
+    }
+
+    // An optional last word "force" at `index`.
+    bool force(const std::vector<std::string>& arguments, size_t index, uint8_t& flag, const std::string& echo) {
+        flag = 0;
+        if (arguments.size() <= index) return true;
+        if (arguments[index] != "force") return fail(echo, "the last word is not \"force\"");
+        flag = 1;
+        return true;
     }
 
     bool field(const std::string& word, uint32_t& id, const std::string& echo) {
@@ -336,6 +466,11 @@ private:
         return joined;
     }
 
+    bool fail(const std::string& line, const std::string& why) {
+        std::fprintf(out_, "error: %s: %s\n", why.c_str(), trimmed(line).c_str());
+        return false;
+    }
+
     void reopen() {
         session_ = kal::sim::Session();
         session_ = kernel_.open("smu_kzvorn");
@@ -343,35 +478,61 @@ private:
 
     kal::sim::Kernel& kernel_;
     std::FILE* out_;
+    board::ProductBlocks* board_;
     kal::sim::Session session_;
 };
 
 constexpr Command kCommands[] = {
-    {"level", "", "the reached setup level and the request's status", &Runner::level},
-    {"reset", "N", "reset to setup level N; the session, invalid after a reset, is opened anew", &Runner::reset},
-    {"cleanup", "", "the session's cleanup request", &Runner::cleanup},
+    {"level", "", "the reached setup level and the request's status", &Runner::level, true},
+    {"reset", "N [niso=FILE]",
+     "reset to setup level N; with niso=FILE the reset's custom record names the file's bytes as\n"
+     "the non-isolated FPGA's replacement image. The session, invalid after a reset, is opened anew",
+     &Runner::reset, true},
+    {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
      "any request code with those input bytes (\"-\" for none) and an output area of that size;\n"
      "prints the ioctl callback's kernel-layer code and the bytes the driver reported",
-     &Runner::ioctl},
-    {"arm.names", "", "the register maps' count and status, then one name a line", &Runner::names},
-    {"window.names", "", "the device windows' count and status, then one name a line", &Runner::names},
-    {"storagemap.names", "", "the storage maps' count and status, then one name a line", &Runner::names},
-    {"arm.read", "MAP FIELD-ID", "the field's value", &Runner::armRead},
-    {"arm.write", "MAP FIELD-ID VALUE", "writes the field", &Runner::armWrite},
-    {"arm.format", "MAP FIELD-ID", "the register's field count, then each field's type and mask", &Runner::armFormat},
-    {"window.get", "NAME OFFSET COUNT", "the window's cached bytes", &Runner::windowGet},
+     &Runner::ioctl, true},
+    {"arm.names", "", "the register maps' count and status, then one name a line", &Runner::names, true},
+    {"window.names", "", "the device windows' count and status, then one name a line", &Runner::names, true},
+    {"storagemap.names", "", "the storage maps' count and status, then one name a line", &Runner::names, true},
+    {"arm.read", "MAP FIELD-ID", "the field's value read from the hardware", &Runner::armRead, true},
+    {"arm.get", "MAP FIELD-ID", "the field's value in the map's shadow", &Runner::armGet, true},
+    {"arm.set", "MAP FIELD-ID VALUE", "sets the field in the shadow only", &Runner::armSet, true},
+    {"arm.write", "MAP FIELD-ID VALUE [force]",
+     "sets the field and writes its register when it changed, is dirty, or with force", &Runner::armWrite, true},
+    {"arm.flush", "MAP FIELD-ID [force]", "writes the register the identifier names, when dirty or forced",
+     &Runner::armFlush, true},
+    {"arm.refresh", "MAP FIELD-ID", "reads that register into its shadow", &Runner::armRefresh, true},
+    {"arm.flushmap", "MAP [force]",
+     "writes every dirty (or, forced, every) writable register of the map and of its sub-maps",
+     &Runner::armFlushMap, true},
+    {"arm.format", "MAP FIELD-ID", "the register's field count, then each field's type and mask", &Runner::armFormat,
+     true},
+    {"window.get", "NAME OFFSET COUNT", "the window's cached bytes", &Runner::windowGet, true},
     {"storagemap.raw", "NAME FIELD-ID FIRST COUNT ELEMENT-SIZE", "the map's cached elements as bytes",
-     &Runner::storageMapRaw},
-    {"storagemap.checksum", "NAME", "whether the map's stored checksum holds", &Runner::storageMapChecksum},
+     &Runner::storageMapRaw, true},
+    {"storagemap.checksum", "NAME", "whether the map's stored checksum holds", &Runner::storageMapChecksum, true},
+    {"kal.dma", "",
+     "the kernel-layer stand-in's page lists, pinned pages, scatter-gather lists with their bus\n"
+     "segments, and the DMA faults the board met (no request is sent)",
+     &Runner::kalDMA, false},
 };
 
-size_t argumentCount(const Command& command) {
+// How many arguments the command takes: at least its words without brackets, at most all.
+struct ArgumentCount {
+    size_t least;
+    size_t most;
+};
+ArgumentCount argumentCount(const Command& command) {
     std::istringstream words(command.arguments);
-    size_t count = 0;
-    for (std::string word; words >> word;) ++count;
+    ArgumentCount count{0, 0};
+    for (std::string word; words >> word; ++count.most)
+        if (word[0] != '[') ++count.least;
     return count;
 }
+
+std::string argumentsText(size_t count) { return std::to_string(count) + (count == 1 ? " argument" : " arguments"); }
 
 bool Runner::run(const std::string& line) {
     Request request;
@@ -381,16 +542,22 @@ bool Runner::run(const std::string& line) {
     for (std::string word; words >> word;) request.arguments.push_back(word);
     for (const Command& command : kCommands) {
         if (request.command != command.name) continue;
-        const size_t expected = argumentCount(command);
-        if (request.arguments.size() != expected) {
-            const std::string why = expected == 0 ? " takes no arguments"
-                                    : " takes " + std::to_string(expected) +
-                                          (expected == 1 ? " argument (" : " arguments (") + command.arguments + ")";
+        const ArgumentCount expected = argumentCount(command);
+        const size_t given = request.arguments.size();
+        if (given < expected.least || given > expected.most) {
+            const std::string why =
+                expected.most == 0 ? " takes no arguments"
+                : expected.least == expected.most
+                    ? " takes " + argumentsText(expected.most) + " (" + command.arguments + ")"
+                    : " takes " + std::to_string(expected.least) +
+                          (expected.most == expected.least + 1 ? " or " : " to ") + argumentsText(expected.most) +
+                          " (" + command.arguments + ")";
             return fail(request.echo, command.name + why);
         }
-        if (!session_) return fail(request.echo, "no session on smu_kzvorn");
+        if (command.needsSession && !session_) return fail(request.echo, "no session on smu_kzvorn");
         return (this->*command.run)(request);
     }
+    if (board_ != nullptr && runBoardCommand(request.command, request.arguments, *board_, out_)) return true;
     return fail(request.echo, "unknown request");
 }
 
@@ -406,10 +573,11 @@ void printScriptRequests(std::FILE* out) {
         std::istringstream lines(command.what);
         for (std::string text; std::getline(lines, text);) std::fprintf(out, "      %s\n", text.c_str());
     }
+    printBoardCommands(out);
 }
 
-bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out) {
-    Runner runner(kernel, out);
+bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out, board::ProductBlocks* board) {
+    Runner runner(kernel, out, board);
     bool good = true;
     std::string line;
     uint64_t number = 1;

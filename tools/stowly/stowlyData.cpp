@@ -142,11 +142,16 @@ std::vector<uint8_t> buildFpgaImage(uint16_t target, uint32_t signature, size_t 
 }
 
 std::vector<uint8_t> builtInFpgaImage(uint16_t target) {
+    const std::array<uint32_t, 2> signatures = builtInFpgaSignatures();
     switch (target) {
-        case 0: return buildFpgaImage(0, kzvorn_driver::kNisoFpgaSignature, kNisoFpgaImageSize);
-        case 1: return buildFpgaImage(1, kzvorn_driver::kIsoFpgaSignature, kIsoFpgaImageSize);
+        case 0: return buildFpgaImage(0, signatures[0], kNisoFpgaImageSize);
+        case 1: return buildFpgaImage(1, signatures[1], kIsoFpgaImageSize);
     }
     throw std::invalid_argument("only the two FPGAs have images");
+}
+
+std::array<uint32_t, 2> builtInFpgaSignatures() {
+    return {kzvorn_driver::kNisoFpgaSignature, kzvorn_driver::kIsoFpgaSignature};
 }
 
 std::vector<uint8_t> SubroutinePackageData::bytes() const {

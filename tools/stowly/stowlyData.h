@@ -3,6 +3,7 @@
 // that need replacement images and packages with chosen faults.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,6 +23,8 @@ std::vector<uint8_t> buildFpgaImage(uint16_t target, uint32_t signature, size_t 
 
 // The image the driver carries for target 0 or 1.
 std::vector<uint8_t> builtInFpgaImage(uint16_t target);
+// The signatures those two images give their FPGAs (non-isolated, isolated).
+std::array<uint32_t, 2> builtInFpgaSignatures();
 
 struct SubroutinePackageData {
     std::vector<uint64_t> words;

@@ -31,13 +31,6 @@ void tAsyncIOLink::unlink() {
     initialize();
 }
 
-void tDMAConfiguration::allocateDMABuffer(tPageList*& pageList, uint64_t, uint32_t, tStatus& status, uint64_t) {
-    pageList = nullptr;
-    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-}
-
-void tDMAConfiguration::freeDMABuffer(tPageList*) {}
-
 tSession::tSession(tDeviceInterface* interface, tStatus& status) : interface_(interface), drainEvent_(true, true, status) {
     asyncIO_.initialize();
     asyncIO_.owner = nullptr;
@@ -115,6 +108,34 @@ void tDeviceCore::resumeIOProcessing(tEventDescriptor&) {
 void tDeviceCore::remove(tEventDescriptor&) {
     setIOState(kIOStateClosed);
     gateEvent_.set();
+}
+
+void tDeviceCore::setIOState(uint32_t state) {
+    uint32_t word = __atomic_load_n(&ioState_, __ATOMIC_SEQ_CST);
+    while (!__atomic_compare_exchange_n(&ioState_, &word, (word & ~kIOStateMask) | state, false, __ATOMIC_SEQ_CST,
+                                        __ATOMIC_SEQ_CST)) {
+    }
+}
+
+bool tDeviceCore::holdIO(tStatus& status) {
+    if (status.isFatal()) return false;
+    uint32_t word = __atomic_load_n(&ioState_, __ATOMIC_SEQ_CST);
+    do {
+        if (word != kIOStateOpen) {
+            KZ_SET_CODE(status, nKZAPALS100::kStatusDeviceNotAcceptingIO);
+            return false;
+        }
+    } while (!__atomic_compare_exchange_n(&ioState_, &word, word | kIOHeldByOperation, false, __ATOMIC_SEQ_CST,
+                                          __ATOMIC_SEQ_CST));
+    return true;
+}
+
+bool tDeviceCore::releaseIOHold() {
+    const uint32_t state =
+        __atomic_and_fetch(&ioState_, ~kIOHeldByOperation, __ATOMIC_SEQ_CST) & kIOStateMask;
+    // Requests waiting at the gate go on, into the open gate or to fail at the closed one.
+    if (state != kIOStateSuspended) gateEvent_.set();
+    return state == kIOStateOpen;
 }
 
 void tDeviceCore::configureDMA(tDMAConfiguration::tDMAType type, tStatus&) {

@@ -43,9 +43,10 @@ public:
     enum tDMAType : uint32_t { kDMATypeNone = 0, kDMAType32 = 1, kDMAType64 = 2 };
 
     virtual ~tDMAConfiguration() = default;
-    virtual void allocateDMABuffer(tPageList*& pageList, uint64_t size, uint32_t argument,
-                                   nKZAPALS100::tStatus& status, uint64_t argument2);
-    virtual void freeDMABuffer(tPageList* pageList);
+    // Defined with the DMA maps (dma/dmaMap.cpp).
+    virtual void allocateDMABuffer(tPageList& pageList, uint64_t size, uint32_t flags, nKZAPALS100::tStatus& status,
+                                   uint64_t alignment);
+    virtual void freeDMABuffer(tPageList& pageList);
 
     uint32_t type = kDMATypeNone;
     const void* description = nullptr;
@@ -155,7 +156,10 @@ public:
     static const char* getPnPStateName(uint32_t state);
     uint32_t getPnPState() const { return pnpState_; }
     uint32_t getPreviousPnPState() const { return previousPnPState_; }
-    uint32_t getIOState() const { return __atomic_load_n(&ioState_, __ATOMIC_SEQ_CST); }
+    // The gate requests meet.
+    uint32_t getIOState() const { return effectiveIOState(__atomic_load_n(&ioState_, __ATOMIC_SEQ_CST)); }
+    // The gate as the plug-and-play side (start, the suspensions, resume, remove) left it.
+    uint32_t getPnPIOState() const { return __atomic_load_n(&ioState_, __ATOMIC_SEQ_CST) & kIOStateMask; }
     uint32_t getOpenSessionCount() const { return __atomic_load_n(&openSessions_, __ATOMIC_SEQ_CST); }
     uint32_t getIOReferenceCount() const { return __atomic_load_n(&ioReferences_, __ATOMIC_SEQ_CST); }
     bool getPowerRestoreFlag() const { return powerRestore_; }
@@ -164,14 +168,31 @@ public:
     // The open callback counts a session it stored.
     void countOpenedSession() { __atomic_add_fetch(&openSessions_, 1, __ATOMIC_SEQ_CST); }
 
+    // A device operation's own suspension of IO (a reset's), beside the plug-and-play side's: the
+    // gate is open only while that side has it open and no operation holds it, and closed
+    // whenever that side closed it. Ending the hold therefore never reopens a gate that removal,
+    // stop or power-down has closed or suspended meanwhile. -52022 when that side does not have
+    // the gate open, or another operation holds it.
+    bool holdIO(nKZAPALS100::tStatus& status);
+    // True when the gate is open again.
+    bool releaseIOHold();
+
 protected:
-    void setIOState(uint32_t state) { __atomic_store_n(&ioState_, state, __ATOMIC_SEQ_CST); }
+    // The plug-and-play side's state; an operation's hold stays as it is.
+    void setIOState(uint32_t state);
     void setGateEvent() { gateEvent_.set(); }
     void enterPnPState(uint32_t state);
 
     tDMAConfiguration dmaConfiguration_;
 
 private:
+    static constexpr uint32_t kIOStateMask = 0x3;
+    static constexpr uint32_t kIOHeldByOperation = 0x4;
+    static uint32_t effectiveIOState(uint32_t word) {
+        const uint32_t state = word & kIOStateMask;
+        return state == kIOStateOpen && (word & kIOHeldByOperation) != 0 ? kIOStateSuspended : state;
+    }
+
     // Both need the asynchronous-I/O lock held.
     void cancelLocked(tAsyncIO& io);
     void cancelList(tAsyncIOLink& list);
@@ -184,6 +205,7 @@ private:
     uint32_t ioReferences_ = 0;
     tAsyncIOLink asyncIO_;
     tEvent gateEvent_;
+    // The plug-and-play side's state, with kIOHeldByOperation while an operation holds IO.
     uint32_t ioState_ = kIOStateClosed;
     bool powerRestore_ = true;
 };

@@ -13,7 +13,7 @@ namespace nKZAPAL000 {
 // Offsets and sizes are not checked against the recorded size; callers keep within it.
 class tUserBuffer {
 public:
-    tUserBuffer(tEventDescriptor& event, uint64_t address, uint64_t size, nKZAPALS100::tStatus& status)
+    tUserBuffer(const tEventDescriptor& event, uint64_t address, uint64_t size, nKZAPALS100::tStatus& status)
         : address_(address), size_(size) {}
 
     void readFromBuffer(uint64_t offset, void* destination, uint32_t size, nKZAPALS100::tStatus& status) const;

@@ -1,37 +1,37 @@
 // The isolation port's registers, reached one word at a time through the port accessor.
 #pragma once
 
-#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
+#include "quolinTools/armgen/registerMapDeclaration.h"
 #include "quolinTools/portAccessor/portAccessorInterface.h"
 
 namespace quolintools {
 
-namespace tables {
-using namespace arm::table;
 // clang-format off
-inline constexpr arm::RegisterDesc kIsolationPort[] = {
-    // offset width kind fields                                            initial     keep
-    reg(0x00, 32, RW, "31-0"),                                                          // tIsolationPortReg00
-    reg(0x04, 32, RW, "0f 1f 5-4 7f 8f 9f 10f 15-12 19-16 23-22 27-24", 0x0F000203),  // tIsolationPortReg04
-    reg(0x14, 32, RO, "31-0"),                                                          // tIsolationPortReadReg14
-    reg(0x18, 32, RW, "0f 1f 2f 3f 12-4 23-16 31-24",                  0,          0xFFFFFFFC),  // tIsolationPortReg18
-};
+#define KZ_ISOLATION_PORT_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) \
+    /* register               offset width kind initial     keep        fields */ \
+    R(IsolationPortReg00,      0x00, 32,  RW,  0,          ALL,        F(_, 31, 0)) \
+    R(IsolationPortReg04,      0x04, 32,  RW,  0x0F000203, ALL,        FLAG(_, 0) FLAG(_, 1) F(_, 5, 4) FLAG(_, 7) FLAG(_, 8) \
+                                                                       FLAG(_, 9) FLAG(_, 10) F(_, 15, 12) F(_, 19, 16) F(_, 23, 22) \
+                                                                       F(_, 27, 24)) \
+    R(IsolationPortReadReg14,  0x14, 32,  RO,  0,          ALL,        F(_, 31, 0)) \
+    /* bits 0 and 1 are strobes */ \
+    R(IsolationPortReg18,      0x18, 32,  RW,  0,          0xFFFFFFFC, FLAG(_, 0) FLAG(_, 1) FLAG(_, 2) FLAG(_, 3) F(_, 12, 4) \
+                                                                       F(_, 23, 16) F(_, 31, 24))
 // clang-format on
-}  // namespace tables
+
+namespace nIsolationPortRegMap {
+ARM_DECLARE_REGISTERS(KZ_ISOLATION_PORT_REGISTERS, ::arm::TableMap)
+}  // namespace nIsolationPortRegMap
 
 inline constexpr arm::MapDesc kIsolationPortMap = arm::mapDesc(
-    tables::kIsolationPort, kBridgeMapVersion, "quolinTools/armgen/IsolationPortRegMap", arm::kBridgePolicy);
+    nIsolationPortRegMap::kRows, kBridgeMapVersion, "quolinTools/armgen/IsolationPortRegMap", arm::kBridgePolicy);
 
 template <uint32_t kOffset>
-class tIsolationPortRegMapWithOffset : public arm::MapOf<arm::rowCount(tables::kIsolationPort), PortAccess> {
+class tIsolationPortRegMapWithOffset
+    : public arm::DeclaredMap<nIsolationPortRegMap::tRegisterSet, PortAccess, kIsolationPortMap> {
 public:
-    explicit tIsolationPortRegMapWithOffset(PortAccessorInterface* accessor) : MapOf(kIsolationPortMap, accessor) {}
-
-    ARM_REGISTER(tIsolationPortReg00, IsolationPortReg00, tables::kIsolationPort, 0x00, false)
-    ARM_REGISTER(tIsolationPortReg04, IsolationPortReg04, tables::kIsolationPort, 0x04, false)
-    ARM_REGISTER(tIsolationPortReadReg14, IsolationPortReadReg14, tables::kIsolationPort, 0x14, true)
-    ARM_REGISTER(tIsolationPortReg18, IsolationPortReg18, tables::kIsolationPort, 0x18, false)
+    using DeclaredMap::DeclaredMap;
 };
 
 }  // namespace quolintools

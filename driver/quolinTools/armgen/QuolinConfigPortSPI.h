@@ -2,39 +2,40 @@
 #pragma once
 
 #include "quolinTools/armgen/memorySpaceAccess.h"
-#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
+#include "quolinTools/armgen/registerMapDeclaration.h"
 
 namespace quolintools {
 
-namespace tables {
-using namespace arm::table;
-// One-bit fields without "f" take bit 0 of the value.
+// One-bit fields without FLAG take bit 0 of the value.
 // clang-format off
-inline constexpr arm::RegisterDesc kQuolinConfigPortSPI[] = {
-    // offset width kind fields
-    reg(0x0, 32, RW, "7-0 13-8 14 15 21-16 22 23 29-24 31f"),          // tRegister00
-    reg(0x4, 32, RW, "4-0 5f 6 7f 13-8 14f 15 21-16 22f 23f 30-24 31f"),  // tReadTransferRegister
-    reg(0x8, 32, RW, "4-0 5f 6 7f 13-8 14f 15 21-16 22f 23f 30-24 31f"),  // tWriteTransferRegister
-    reg(0xC, 32, RW, "7-0 23-16"),                                      // tOpcodeRegister
-};
+#define KZ_QUOLIN_CONFIG_PORT_SPI_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) \
+    /* register   offset width kind initial keep  fields */ \
+    R(Register00,    0x0, 32,  RW,  0,      ALL,  F(_, 7, 0) F(_, 13, 8) F(_, 14) F(_, 15) F(_, 21, 16) F(_, 22) F(_, 23) \
+                                                  F(_, 29, 24) FLAG(_, 31)) \
+    /* the read and the write transfer format */ \
+    TYPE(tTransferRegister, 32,  RW,  0,      ALL,  F(OpcodeBitCount, 4, 0) FLAG(_, 5) F(_, 6) FLAG(_, 7) F(_, 13, 8) \
+                                                  FLAG(_, 14) F(_, 15) F(AddressBitCount, 21, 16) FLAG(_, 22) FLAG(_, 23) \
+                                                  F(DataBitCount, 30, 24) FLAG(Read, 31)) \
+    REG(ReadTransferRegister,  tTransferRegister, 0x4) \
+    REG(WriteTransferRegister, tTransferRegister, 0x8) \
+    R(OpcodeRegister,  0xC, 32,  RW,  0,      ALL,  F(WriteOpcode, 7, 0) F(ReadOpcode, 23, 16))
 // clang-format on
-}  // namespace tables
+
+namespace nQuolinConfigPortSPI {
+ARM_DECLARE_REGISTERS(KZ_QUOLIN_CONFIG_PORT_SPI_REGISTERS, ::arm::TableMap)
+}  // namespace nQuolinConfigPortSPI
 
 inline constexpr arm::MapDesc kQuolinConfigPortSPIMap = arm::mapDesc(
-    tables::kQuolinConfigPortSPI, kBridgeMapVersion, "quolinTools/armgen/QuolinConfigPortSPI", arm::kBridgePolicy);
+    nQuolinConfigPortSPI::kRows, kBridgeMapVersion, "quolinTools/armgen/QuolinConfigPortSPI", arm::kBridgePolicy);
 
 template <uint32_t kOffset>
 class tQuolinConfigPortSPIWithOffset
-    : public arm::MapOf<arm::rowCount(tables::kQuolinConfigPortSPI), arm::MemorySpaceAccess> {
+    : public arm::DeclaredMap<nQuolinConfigPortSPI::tRegisterSet, arm::MemorySpaceAccess, kQuolinConfigPortSPIMap> {
 public:
-    explicit tQuolinConfigPortSPIWithOffset(arm::MemorySpaceAccess::Accessor* accessor)
-        : MapOf(kQuolinConfigPortSPIMap, accessor) {}
-
-    ARM_REGISTER(tRegister00, Register00, tables::kQuolinConfigPortSPI, 0x0, false)
-    ARM_REGISTER(tReadTransferRegister, ReadTransferRegister, tables::kQuolinConfigPortSPI, 0x4, false)
-    ARM_REGISTER(tWriteTransferRegister, WriteTransferRegister, tables::kQuolinConfigPortSPI, 0x8, false)
-    ARM_REGISTER(tOpcodeRegister, OpcodeRegister, tables::kQuolinConfigPortSPI, 0xC, false)
+    using DeclaredMap::DeclaredMap;
+    using tReadTransferRegister = tTransferRegister;
+    using tWriteTransferRegister = tTransferRegister;
 };
 
 }  // namespace quolintools

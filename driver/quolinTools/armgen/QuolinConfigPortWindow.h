@@ -2,34 +2,33 @@
 #pragma once
 
 #include "quolinTools/armgen/memorySpaceAccess.h"
-#include "quolinTools/armgen/registerMap.h"
 #include "quolinTools/armgen/Quolin.h"
+#include "quolinTools/armgen/registerMapDeclaration.h"
 
 namespace quolintools {
 
-namespace tables {
-using namespace arm::table;
 // clang-format off
-inline constexpr arm::RegisterDesc kQuolinConfigPortWindow[] = {
-    reg(0xC0, 32, RW, "4-0 7f 31-8"),  // tWindowRegister
-    reg(0xE0, 32, RW, "31-0"),         // tWindowAddressRegister
-};
+#define KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS(R, TYPE, REG, ARRAY, F, FLAG) \
+    /* register            offset width kind initial keep  fields */ \
+    /* the window's size (log2 of bytes), whether it shows the bridge's registers, its offset in 256 bytes */ \
+    R(WindowRegister,        0xC0, 32,  RW,  0,      ALL,  F(WindowSizeLog2, 4, 0) FLAG(_, 7) F(WindowOffset, 31, 8)) \
+    R(WindowAddressRegister, 0xE0, 32,  RW,  0,      ALL,  F(_, 31, 0))
 // clang-format on
-}  // namespace tables
+
+namespace nQuolinConfigPortWindow {
+ARM_DECLARE_REGISTERS(KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS, ::arm::TableMap)
+}  // namespace nQuolinConfigPortWindow
 
 inline constexpr arm::MapDesc kQuolinConfigPortWindowMap =
-    arm::mapDesc(tables::kQuolinConfigPortWindow, kBridgeMapVersion, "quolinTools/armgen/QuolinConfigPortWindow",
+    arm::mapDesc(nQuolinConfigPortWindow::kRows, kBridgeMapVersion, "quolinTools/armgen/QuolinConfigPortWindow",
                  arm::kBridgePolicy);
 
 template <uint32_t kOffset>
 class tQuolinConfigPortWindowWithOffset
-    : public arm::MapOf<arm::rowCount(tables::kQuolinConfigPortWindow), arm::MemorySpaceAccess> {
+    : public arm::DeclaredMap<nQuolinConfigPortWindow::tRegisterSet, arm::MemorySpaceAccess,
+                              kQuolinConfigPortWindowMap> {
 public:
-    explicit tQuolinConfigPortWindowWithOffset(arm::MemorySpaceAccess::Accessor* accessor)
-        : MapOf(kQuolinConfigPortWindowMap, accessor) {}
-
-    ARM_REGISTER(tWindowRegister, WindowRegister, tables::kQuolinConfigPortWindow, 0xC0, false)
-    ARM_REGISTER(tWindowAddressRegister, WindowAddressRegister, tables::kQuolinConfigPortWindow, 0xE0, false)
+    using DeclaredMap::DeclaredMap;
 };
 
 }  // namespace quolintools

@@ -34,7 +34,8 @@ void TableMap::layout() {
 
 void TableMap::reinitializeAll() {
     layout();
-    for (unsigned i = 0; i < subMapCount_; ++i) subMaps_[i]->reinitializeAll();
+    for (unsigned i = 0; i < subMapCount_; ++i)
+        if (subMaps_[i] != nullptr) subMaps_[i]->reinitializeAll();
 }
 
 void WindowedTableMap::reinitialize() { reinitializeAll(); }
@@ -51,7 +52,7 @@ int TableMap::firstByKey(uint32_t keyAndSide) const {
 }
 
 TableMap::Target TableMap::resolveValueId(uint32_t id) const {
-    if (id & kWholeRegisterBit) return Target{firstByKey(id & kRegisterSelectMask), -1};
+    if (id & kWholeRegisterBit) return Target::wholeOf(firstByKey(id & kRegisterSelectMask));
     // A field identifier must match exactly: key, side and the reversed lowest bit. Two objects
     // may share a key and side; the one that defines the field answers.
     const uint32_t key = id & kKeyMask;
@@ -61,9 +62,9 @@ TableMap::Target TableMap::resolveValueId(uint32_t id) const {
         const RegisterDesc& r = desc_.registers[i];
         if (!r.hasIdentifier || r.key != key || r.fieldReadSide != readSide) continue;
         for (unsigned f = 0; f < r.fields.count; ++f)
-            if (r.fields.field[f].low == low) return Target{int(i), int(f)};
+            if (r.fields.field[f].low == low) return Target::fieldOf(int(i), r.fields.field[f]);
     }
-    return Target{-1, -1};
+    return Target::none();
 }
 
 int TableMap::resolveRegisterId(uint32_t id) const {
@@ -87,17 +88,16 @@ void TableMap::refuse(tStatus& status, uint64_t& output) const {
 
 uint64_t TableMap::extract(uint64_t value, const Target& t) const {
     const RegisterDesc& r = desc_.registers[t.reg];
-    if (t.field < 0) return value & widthMask(r.width);
-    const FieldDesc& f = r.fields.field[t.field];
-    return (value & fieldMask(f)) >> f.low;
+    if (t.whole) return value & widthMask(r.width);
+    return (value & fieldMask(t.field)) >> t.field.low;
 }
 
 // The value as it lands in the register: a whole value keeps the register's width, a field value
 // is reduced (a flag to 0 or 1, a number to its low bits) and moved to its position.
 uint64_t TableMap::placed(const Target& t, uint64_t value) const {
     const RegisterDesc& r = desc_.registers[t.reg];
-    if (t.field < 0) return value & widthMask(r.width);
-    const FieldDesc& f = r.fields.field[t.field];
+    if (t.whole) return value & widthMask(r.width);
+    const FieldDesc& f = t.field;
     const bool flag = f.merge == Merge::kFlag ||
                       (f.merge == Merge::kLowBits && f.width == 1 && desc_.policy.oneBitFieldsAreFlags);
     const uint64_t reduced = flag ? (value != 0 ? 1 : 0) : (value & widthMask(f.width));
@@ -107,7 +107,7 @@ uint64_t TableMap::placed(const Target& t, uint64_t value) const {
 bool TableMap::merge(const Target& t, uint64_t value) {
     const RegisterDesc& r = desc_.registers[t.reg];
     RegisterState& s = states_[t.reg];
-    const uint64_t bits = t.field < 0 ? widthMask(r.width) : fieldMask(r.fields.field[t.field]);
+    const uint64_t bits = t.whole ? widthMask(r.width) : fieldMask(t.field);
     const uint64_t in = placed(t, value);
     uint64_t shadow = (s.shadow & ~bits) | in;
     uint32_t pending = s.pending;
@@ -200,10 +200,10 @@ void TableMap::readTarget(const Target& t, uint64_t& value, tStatus& status) {
         return;
     }
     // A failed read keeps the shadow and answers from it.
-    if (!states_[t.reg].inWindow && desc_.policy.allOnesOutsideWindow)
-        value = extract(~0ull, t);
+    if (shadowed)
+        value = extract(states_[t.reg].shadow, t);
     else
-        value = shadowed ? extract(states_[t.reg].shadow, t) : 0;
+        value = !states_[t.reg].inWindow && desc_.policy.allOnesOutsideWindow ? extract(~0ull, t) : 0;
 }
 
 void TableMap::writeTarget(const Target& t, uint64_t value, bool force, tStatus& status) {
@@ -281,6 +281,7 @@ void TableMap::flushRegMap(bool force, tStatus& status) {
         nKZAPALS100::merge(status, local);
     }
     for (unsigned i = 0; i < subMapCount_; ++i) {
+        if (subMaps_[i] == nullptr) continue;
         tStatus local;
         subMaps_[i]->flushRegMap(force, local);
         nKZAPALS100::merge(status, local);
@@ -297,6 +298,7 @@ void TableMap::refreshRegMap(tStatus& status) {
         nKZAPALS100::merge(status, local);
     }
     for (unsigned i = 0; i < subMapCount_; ++i) {
+        if (subMaps_[i] == nullptr) continue;
         tStatus local;
         subMaps_[i]->refreshRegMap(local);
         nKZAPALS100::merge(status, local);
@@ -306,29 +308,22 @@ void TableMap::refreshRegMap(tStatus& status) {
 void TableMap::markDirtyRegMap() {
     for (unsigned i = 0; i < desc_.count; ++i)
         if (isShadowed(desc_.registers[i].kind)) states_[i].dirty = true;
-    for (unsigned i = 0; i < subMapCount_; ++i) subMaps_[i]->markDirtyRegMap();
+    for (unsigned i = 0; i < subMapCount_; ++i)
+        if (subMaps_[i] != nullptr) subMaps_[i]->markDirtyRegMap();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Typed access
 
-TableMap::Target Register::target(unsigned low) const {
-    if (index_ < 0) return TableMap::Target{-1, -1};
-    const FieldList& fields = map_->desc_.registers[index_].fields;
-    for (unsigned f = 0; f < fields.count; ++f)
-        if (fields.field[f].low == low) return TableMap::Target{index_, int(f)};
-    return TableMap::Target{-1, -1};  // refused like an unknown identifier
-}
-
 uint64_t Register::readWhole(tStatus& status) {
     uint64_t value = getShadow();
     if (status.isFatal()) return value;
-    map_->readTarget(TableMap::Target{index_, -1}, value, status);
+    map_->readTarget(TableMap::Target::wholeOf(index_), value, status);
     return value;
 }
 
-uint64_t Register::readField(unsigned low, tStatus& status) {
-    const TableMap::Target t = target(low);
+uint64_t Register::readFieldAt(const FieldDesc& field, tStatus& status) {
+    const TableMap::Target t = TableMap::Target::fieldOf(index_, field);
     if (status.isFatal()) {
         if (t.reg < 0) return 0;
         return isShadowed(map_->desc_.registers[index_].kind) ? map_->extract(getShadow(), t) : 1;
@@ -354,27 +349,26 @@ void Register::flush(tStatus& status, bool force) {
 
 void Register::writeRegister(uint64_t value, tStatus& status, bool force) {
     if (status.isFatal()) return;
-    map_->writeTarget(TableMap::Target{index_, -1}, value, force, status);
+    map_->writeTarget(TableMap::Target::wholeOf(index_), value, force, status);
 }
 
 void Register::setRegister(uint64_t value, tStatus& status) {
     if (status.isFatal()) return;
-    map_->setTarget(TableMap::Target{index_, -1}, value, status);
+    map_->setTarget(TableMap::Target::wholeOf(index_), value, status);
 }
 
-void Register::writeField(unsigned low, uint64_t value, tStatus& status, bool force) {
+void Register::writeFieldAt(const FieldDesc& field, uint64_t value, tStatus& status, bool force) {
     if (status.isFatal()) return;
-    map_->writeTarget(target(low), value, force, status);
+    map_->writeTarget(TableMap::Target::fieldOf(index_, field), value, force, status);
 }
 
-void Register::setField(unsigned low, uint64_t value, tStatus& status) {
+void Register::setFieldAt(const FieldDesc& field, uint64_t value, tStatus& status) {
     if (status.isFatal()) return;
-    map_->setTarget(target(low), value, status);
+    map_->setTarget(TableMap::Target::fieldOf(index_, field), value, status);
 }
 
-uint64_t Register::getField(unsigned low) const {
-    const TableMap::Target t = target(low);
-    return t.reg < 0 ? 0 : map_->extract(getShadow(), t);
+uint64_t Register::getFieldAt(const FieldDesc& field) const {
+    return index_ < 0 ? 0 : map_->extract(getShadow(), TableMap::Target::fieldOf(index_, field));
 }
 
 }  // namespace arm

@@ -75,12 +75,16 @@ struct RegisterDesc {
     bool wholeReadSide;  // bit 30 in the whole-register identifier and the register key
     bool fieldReadSide;  // bit 30 in the field identifiers
     bool hasIdentifier;  // false: reached only by typed use and the walks
+    bool secondView;     // shares key and side with an earlier register; only its fields name it
     FieldList fields;
+    const char* typeName;  // the declared type the row was made from
 };
 
 constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
 
 constexpr uint64_t fieldMask(const FieldDesc& f) { return widthMask(f.width) << f.low; }
+// The field's value in a word that holds the whole register.
+constexpr uint64_t fieldValue(uint64_t word, const FieldDesc& f) { return (word & fieldMask(f)) >> f.low; }
 
 constexpr uint32_t reverse6(uint32_t v) {
     uint32_t r = 0;
@@ -101,106 +105,162 @@ constexpr FieldType fieldTypeOf(const FieldDesc& f) {
                            : kFieldTypeUpTo32Bits;
 }
 
-// Reaching this in a constant expression stops the build: a table row is malformed.
-inline void malformedRegisterTable() {}
+// ---------------------------------------------------------------------------------------------
+// Declared register types and rows (see registerMapDeclaration.h for the declaration form)
 
-// Field text, ascending: "5" one bit, "5f" a flag, "5b" a bit (bit 0 of the value under every
-// policy), "2-0" or "0-2" a number over bits 0-2, "8..15" one one-bit field per bit (flags with
-// "8..15f"), "2x16" sixteen 2-bit fields from bit 0.
-namespace text {
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
-constexpr unsigned number(const char*& p) {
-    if (!isDigit(*p)) malformedRegisterTable();
-    unsigned v = 0;
-    while (isDigit(*p)) v = v * 10 + unsigned(*p++ - '0');
-    return v;
-}
-constexpr void add(FieldList& list, unsigned low, unsigned high, Merge merge) {
-    if (list.count >= kMaxFields || high > 63 || low > high) malformedRegisterTable();
-    if (list.count > 0) {
-        const FieldDesc& last = list.field[list.count - 1];
-        if (low < unsigned(last.low + last.width)) malformedRegisterTable();  // overlap or not ascending
+// A slip in a declaration: reaching one of these in a constant expression stops the build, and the
+// compiler names the function and the row that reached it.
+inline void fieldOutsideTheRegister() {}
+inline void fieldsOverlapOrAreNotAscending() {}
+inline void tooManyFieldsInOneRegister() {}
+inline void registerWidthNot8_16_32Or64() {}
+inline void initialShadowWiderThanTheRegister() {}
+inline void keyWiderThan24Bits() {}
+inline void keyCountDiffersFromTheArrayCount() {}
+inline void twoRegistersWithOneIdentifier() {}
+inline void twoFieldsWithOneIdentifier() {}
+inline void secondViewWithoutAFirstView() {}
+inline void rowCountDiffersFromTheDeclaration() {}
+
+enum RegisterFlag : uint8_t {
+    kNoFlags = 0,
+    kSecondView = 1,     // another object at the key and side of an earlier one, with fields of its own
+    kNoIdentifier = 2,   // reached only by typed use and the walks
+};
+
+// A register's kind with its flags, as a declaration writes it (`RW`, `WO | NO_ID`).
+struct RegisterKind {
+    constexpr RegisterKind(Kind kind, uint8_t flags = kNoFlags) : kind(kind), flags(flags) {}
+    Kind kind;
+    uint8_t flags;
+};
+constexpr RegisterKind operator|(RegisterKind k, RegisterFlag f) { return RegisterKind{k.kind, uint8_t(k.flags | f)}; }
+
+// What several registers may share: width, kind, initial shadow, keep mask and fields.
+struct RegisterType {
+    const char* name = "";
+    uint8_t width = 32;
+    Kind kind = Kind::kReadWrite;
+    uint8_t flags = kNoFlags;
+    uint64_t initial = 0;
+    uint64_t keep = ~0ull;
+    FieldList fields = {};
+
+    constexpr RegisterType(const char* name, unsigned width, RegisterKind kind, uint64_t initial, uint64_t keep)
+        : name(name), width(uint8_t(width)), kind(kind.kind), flags(kind.flags), initial(initial), keep(keep & widthMask(width)) {
+        if (width != 8 && width != 16 && width != 32 && width != 64) registerWidthNot8_16_32Or64();
+        if (initial & ~widthMask(width)) initialShadowWiderThanTheRegister();
     }
-    list.field[list.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
-}
-constexpr Merge oneBitSuffix(const char*& p) {
-    if (*p == 'f') return ++p, Merge::kFlag;
-    if (*p == 'b') return ++p, Merge::kBit;
-    return Merge::kLowBits;
-}
-}  // namespace text
-
-constexpr FieldList parseFields(const char* p) {
-    FieldList list{};
-    while (*p) {
-        if (*p == ' ' || *p == ',') {
-            ++p;
-            continue;
+    // The next field, above the previous one, bits low to high.
+    constexpr RegisterType add(unsigned high, unsigned low, Merge merge) const {
+        RegisterType t = *this;
+        if (t.fields.count >= kMaxFields) tooManyFieldsInOneRegister();
+        if (low > high || high >= width) fieldOutsideTheRegister();
+        if (t.fields.count > 0) {
+            const FieldDesc& last = t.fields.field[t.fields.count - 1];
+            if (low < unsigned(last.low + last.width)) fieldsOverlapOrAreNotAscending();
         }
-        const unsigned a = text::number(p);
-        if (*p == 'x') {
-            ++p;
-            const unsigned n = text::number(p);
-            for (unsigned k = 0; k < n; ++k) text::add(list, k * a, k * a + a - 1, Merge::kLowBits);
-        } else if (*p == '.' && p[1] == '.') {
-            p += 2;
-            const unsigned b = text::number(p);
-            const Merge m = text::oneBitSuffix(p);
-            for (unsigned bit = a; bit <= b; ++bit) text::add(list, bit, bit, m);
-        } else if (*p == '-') {
-            ++p;
-            const unsigned b = text::number(p);
-            text::add(list, a < b ? a : b, a < b ? b : a, Merge::kLowBits);
-        } else {
-            text::add(list, a, a, text::oneBitSuffix(p));
-        }
-        if (*p && *p != ' ' && *p != ',') malformedRegisterTable();
+        t.fields.field[t.fields.count++] = FieldDesc{uint8_t(low), uint8_t(high - low + 1), merge};
+        return t;
     }
-    return list;
+};
+
+// Where a register (or the first register of an array) lies: its offset and, where they differ
+// from the offsets, its keys (one per array element).
+constexpr unsigned kMaxKeys = 32;
+struct Place {
+    uint32_t offset = 0;
+    uint8_t keyCount = 0;  // 0: the key is the offset
+    uint32_t keys[kMaxKeys] = {};
+};
+constexpr Place at(uint32_t offset) { return Place{offset, 0, {}}; }
+template <class... Keys>
+constexpr Place at(uint32_t offset, Keys... keys) {
+    Place p{offset, uint8_t(sizeof...(Keys)), {}};
+    const uint32_t list[] = {uint32_t(keys)...};
+    static_assert(sizeof...(Keys) <= kMaxKeys, "too many keys in one array");
+    for (unsigned i = 0; i < sizeof...(Keys); ++i) p.keys[i] = list[i];
+    return p;
 }
 
-// One table row. Read-only kinds sit on the read side.
-constexpr RegisterDesc reg(uint32_t offset, unsigned width, Kind kind, const char* fields, uint64_t initial = 0,
-                           uint64_t keep = ~0ull) {
+// Element i of a register (i 0) or array at a place. Keyed rows take the product maps' identifier
+// form: a read-only register's fields carry the read-side bit, its whole-register identifier does not.
+constexpr RegisterDesc row(const RegisterType& t, const Place& place, unsigned element, uint32_t stride) {
     RegisterDesc r{};
-    r.key = offset;
-    r.address = offset;
-    r.initial = initial;
-    r.keep = keep & widthMask(width);
-    r.width = uint8_t(width);
-    r.kind = kind;
-    r.wholeReadSide = isReadSideKind(kind);
-    r.fieldReadSide = r.wholeReadSide;
-    r.hasIdentifier = true;
-    r.fields = parseFields(fields);
-    if (offset > kKeyMask || (width != 8 && width != 16 && width != 32 && width != 64)) malformedRegisterTable();
-    if (initial & ~widthMask(width)) malformedRegisterTable();
-    for (unsigned i = 0; i < r.fields.count; ++i)
-        if (r.fields.field[i].low + r.fields.field[i].width > width) malformedRegisterTable();
+    r.address = place.offset + element * stride;
+    r.key = place.keyCount != 0 ? place.keys[element] : r.address;
+    if (r.key > kKeyMask) keyWiderThan24Bits();
+    r.initial = t.initial;
+    r.keep = t.keep;
+    r.width = t.width;
+    r.kind = t.kind;
+    r.fieldReadSide = isReadSideKind(t.kind);
+    r.wholeReadSide = r.fieldReadSide && place.keyCount == 0;
+    r.hasIdentifier = (t.flags & kNoIdentifier) == 0;
+    r.secondView = (t.flags & kSecondView) != 0;
+    r.fields = t.fields;
+    r.typeName = t.name;
     return r;
 }
 
-// A row whose key is not its offset, in the product maps' identifier form: a read-only
-// register's fields carry the read-side bit, its whole-register identifier does not.
-constexpr RegisterDesc keyedReg(uint32_t offset, uint32_t key, Kind kind, const char* fields, uint64_t keep = ~0ull) {
-    RegisterDesc r = reg(offset, 32, kind, fields, 0, keep);
-    if (key > kKeyMask) malformedRegisterTable();
-    r.key = key;
-    r.wholeReadSide = false;
-    return r;
+// The rows of a declared map, in member order, checked as a whole.
+template <size_t N>
+struct DeclaredRows {
+    RegisterDesc rows[N] = {};
+    size_t n = 0;
+
+    constexpr void add(const RegisterType& t, const Place& place, unsigned count, uint32_t stride) {
+        if (place.keyCount != 0 && place.keyCount != count) keyCountDiffersFromTheArrayCount();
+        for (unsigned i = 0; i < count; ++i) {
+            if (n >= N) rowCountDiffersFromTheDeclaration();
+            rows[n++] = row(t, place, i, stride);
+        }
+    }
+    // No two registers answer to one whole-register identifier and no two fields to one field
+    // identifier; a second view follows a register at its key and side.
+    constexpr DeclaredRows complete() const {
+        if (n != N) rowCountDiffersFromTheDeclaration();
+        for (size_t j = 0; j < N; ++j) {
+            const RegisterDesc& b = rows[j];
+            if (!b.hasIdentifier) continue;
+            bool first = false;
+            for (size_t i = 0; i < j; ++i) {
+                const RegisterDesc& a = rows[i];
+                if (!a.hasIdentifier || a.key != b.key) continue;
+                if (registerKey(a) == registerKey(b) && !a.secondView) {
+                    if (!b.secondView) twoRegistersWithOneIdentifier();
+                    first = true;
+                }
+                if (a.fieldReadSide != b.fieldReadSide) continue;
+                for (unsigned fa = 0; fa < a.fields.count; ++fa)
+                    for (unsigned fb = 0; fb < b.fields.count; ++fb)
+                        if (a.fields.field[fa].low == b.fields.field[fb].low) twoFieldsWithOneIdentifier();
+            }
+            if (b.secondView && !first) secondViewWithoutAFirstView();
+        }
+        return *this;
+    }
+};
+
+constexpr bool sameName(const char* a, const char* b) {
+    while (*a != 0 && *a == *b) ++a, ++b;
+    return *a == *b;
 }
 
-// A register member without identifier (the bridge core's 64-bit data port).
-constexpr RegisterDesc hiddenReg(uint32_t offset, unsigned width, Kind kind, uint64_t keep) {
-    RegisterDesc r = reg(offset, width, kind, "", 0, keep);
-    r.hasIdentifier = false;
-    return r;
+// The row of a declared register: the first row made from its type at its place. (Types are told
+// apart by name: the compilers do not compare the addresses of two inline constants at compile time.)
+template <size_t N>
+constexpr int rowIndex(const RegisterDesc (&rows)[N], const RegisterType& type, const Place& place) {
+    const uint32_t key = place.keyCount != 0 ? place.keys[0] : place.offset;
+    for (size_t i = 0; i < N; ++i)
+        if (rows[i].typeName != nullptr && sameName(rows[i].typeName, type.name) && rows[i].address == place.offset &&
+            rows[i].key == key)
+            return int(i);
+    return -1;
 }
 
-// Short names for writing tables: `namespace tables { using namespace arm::table; ... }`.
+// The kinds and flags as a declaration writes them.
 namespace table {
-using arm::hiddenReg;
-using arm::reg;
 constexpr Kind RW = Kind::kReadWrite;
 constexpr Kind WO = Kind::kWriteOnly;
 constexpr Kind RO = Kind::kReadOnly;
@@ -208,6 +268,9 @@ constexpr Kind CMD = Kind::kCommand;
 constexpr Kind CMD_WO = Kind::kCommandWriteOnly;
 constexpr Kind CMD_RO = Kind::kCommandReadOnly;
 constexpr Kind PENDING = Kind::kPending;
+constexpr RegisterFlag SECOND_VIEW = kSecondView;
+constexpr RegisterFlag NO_ID = kNoIdentifier;
+constexpr uint64_t ALL = ~0ull;  // keep mask of a register without strobes
 }  // namespace table
 
 // The rules where the register-map families differ.
@@ -217,7 +280,8 @@ struct Policy {
     // `flush` and `refresh` select the register by id AND 0x40FFFFFF; otherwise the identifier must
     // name the register or one of its fields, as for `get`.
     bool registerOpsByKey;
-    // A read outside the window returns all ones instead of the old shadow's field.
+    // An unshadowed read outside the window returns all ones; a shadowed one always answers from
+    // the old shadow.
     bool allOnesOutsideWindow;
     // One-bit fields without a kind of their own are flags.
     bool oneBitFieldsAreFlags;
@@ -241,12 +305,24 @@ constexpr MapDesc mapDesc(const RegisterDesc (&registers)[N], const char* versio
     return MapDesc{registers, uint16_t(N), version, source, policy};
 }
 
-// Index of the first row with this offset and side, -1 when there is none.
-template <size_t N>
-constexpr int indexOf(const RegisterDesc (&registers)[N], uint32_t offset, bool readSide) {
-    for (size_t i = 0; i < N; ++i)
-        if (registers[i].address == offset && isReadSideKind(registers[i].kind) == readSide) return int(i);
-    return -1;
+// The bytes a map's registers span from its base: the size its accessor must cover.
+constexpr uint64_t extent(const MapDesc& desc) {
+    uint64_t end = 0;
+    for (size_t i = 0; i < desc.count; ++i) {
+        const uint64_t last = uint64_t(desc.registers[i].address) + desc.registers[i].width / 8;
+        if (last > end) end = last;
+    }
+    return end;
+}
+
+// Whether a map's description holds these rows.
+constexpr bool describes(const MapDesc& desc, const RegisterDesc* rows, size_t count) {
+    if (desc.count != count) return false;
+    for (size_t i = 0; i < count; ++i)
+        if (desc.registers[i].key != rows[i].key || desc.registers[i].typeName == nullptr ||
+            !sameName(desc.registers[i].typeName, rows[i].typeName))
+            return false;
+    return true;
 }
 
 template <size_t N>
@@ -319,6 +395,8 @@ protected:
     ~TableMap() override = default;
 
     // Sub-maps that the walks, markDirtyRegMap and reinitialize include after this map's registers.
+    // A null entry (a sub-map that was never allocated) is skipped, so a map whose construction
+    // failed can still be walked.
     void attachSubMaps(TableMap* const* subMaps, unsigned count);
     // Addresses and window flags from the window; initial shadows; everything clean.
     void layout();
@@ -328,9 +406,15 @@ protected:
 private:
     friend class Register;
 
+    // A register (-1: nothing) and one of its fields, or the whole register.
     struct Target {
-        int reg;    // -1: nothing
-        int field;  // -1: the whole register
+        int reg;
+        bool whole;
+        FieldDesc field;
+
+        static Target none() { return Target{-1, true, {}}; }
+        static Target wholeOf(int reg) { return Target{reg, true, {}}; }
+        static Target fieldOf(int reg, const FieldDesc& field) { return Target{reg, false, field}; }
     };
 
     Target resolveValueId(uint32_t id) const;
@@ -399,16 +483,15 @@ public:
     uint32_t address() const { return index_ < 0 ? 0 : map_->states_[index_].address; }
     int index() const { return index_; }
 
-    // Field by its lowest bit. A reader of an unshadowed register returns 1 on an incoming error,
-    // so a poll waiting for the bit ends at once.
-    uint64_t readField(unsigned low, tStatus& status);
-    void writeField(unsigned low, uint64_t value, tStatus& status, bool force);
-    void setField(unsigned low, uint64_t value, tStatus& status);
-    uint64_t getField(unsigned low) const;
+protected:
+    // One field of the register, as its declaration gives it. A reader of an unshadowed register
+    // returns 1 on an incoming error, so a poll waiting for the bit ends at once.
+    uint64_t readFieldAt(const FieldDesc& field, tStatus& status);
+    void writeFieldAt(const FieldDesc& field, uint64_t value, tStatus& status, bool force);
+    void setFieldAt(const FieldDesc& field, uint64_t value, tStatus& status);
+    uint64_t getFieldAt(const FieldDesc& field) const;
 
 private:
-    TableMap::Target target(unsigned low) const;
-
     TableMap* map_;
     int index_;
 };
@@ -420,56 +503,4 @@ struct RegisterStates {
     RegisterState states[N];
 };
 
-template <size_t N>
-constexpr size_t rowCount(const RegisterDesc (&)[N]) {
-    return N;
-}
-
-// A table built row by row, for maps with register arrays.
-template <size_t N>
-struct Rows {
-    RegisterDesc rows[N];
-    size_t n;
-    constexpr Rows& add(const RegisterDesc& r) {
-        if (n >= N) malformedRegisterTable();
-        rows[n++] = r;
-        return *this;
-    }
-    // `count` registers of one layout at consecutive offsets.
-    constexpr Rows& array(uint32_t offset, unsigned count, unsigned width, Kind kind, const char* fields) {
-        for (unsigned i = 0; i < count; ++i) add(reg(offset + i, width, kind, fields));
-        return *this;
-    }
-    constexpr const Rows& complete() const {
-        if (n != N) malformedRegisterTable();
-        return *this;
-    }
-};
-
-// The concrete base of a generated map: its register states, the engine (fixed or windowed) and
-// the hardware access built over the map's accessor.
-template <size_t N, class Access, class Engine = TableMap>
-class MapOf : private RegisterStates<N>, public Engine {
-protected:
-    template <class Accessor>
-    MapOf(const MapDesc& desc, Accessor* accessor, Window window = kWholeWindow)
-        : Engine(desc, RegisterStates<N>::states, &access_, window), access_(accessor) {}
-
-    Access access_;
-};
-
 }  // namespace arm
-
-// Declares a nested register type and its getter on a map class whose table is `table`.
-#define ARM_REGISTER_GETTER(type, getter, table, offset, readSide)                              \
-    type getter() {                                                                             \
-        constexpr int kIndex = ::arm::indexOf(table, offset, readSide);                         \
-        static_assert(kIndex >= 0, #type " has no row in " #table);                             \
-        return type(*this, kIndex);                                                             \
-    }
-#define ARM_REGISTER(type, getter, table, offset, readSide)                                     \
-    class type : public ::arm::Register {                                                       \
-    public:                                                                                     \
-        using ::arm::Register::Register;                                                        \
-    };                                                                                          \
-    ARM_REGISTER_GETTER(type, getter, table, offset, readSide)

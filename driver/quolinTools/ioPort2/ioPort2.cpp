@@ -1,67 +1,62 @@
 #include "quolinTools/ioPort2/ioPort2.h"
 
 #include "atut/poller.h"
-#include "kzapal/quarks/time.h"
+#include "quolinTools/statusCodes.h"
 
 namespace quolintools {
 
 namespace {
 
-using tLinkPoller = atut::Poller<kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
-                                                                     kzvorn_driver::nKZAPAL000::tTimebasePrecise>>;
+using tControl = IOPort2::tMap::tIoPort2ControlStatusRegister;
 
-constexpr uint32_t kEnable = 0x01;
-constexpr uint32_t kStatusBit7 = 0x80;
-constexpr uint32_t kStateMask = kStatusBit7 | kEnable;
+// The link's state: the enable bit and status bit 7.
+constexpr uint64_t kEnabled = arm::fieldMask(tControl::kEnable);
+constexpr uint64_t kConfigured = arm::fieldMask(tControl::kStatusBit7);
+constexpr uint64_t kLinkState = kEnabled | kConfigured;
 
-constexpr uint64_t kLinkPauseUs = 1;
-constexpr uint64_t kLinkTimeoutUs = 500000;
-constexpr int32_t kLinkTimeout = static_cast<int32_t>(0xBFFA807A);
+// The link-state wait: 1 us between reads, 500 ms in all.
+constexpr auto kLinkWait =
+    atut::Wait<atut::tSleepPrecise>().pausesUs(1, 1).deadlineUs(500000).timeoutStatus(kStatusIOPort2LinkTimedOut);
 
 constexpr uint32_t kRegister0CMode = 2;
 
 }  // namespace
 
-void IOPort2::waitForState(uint32_t state, tStatus& status) {
-    arm::Register control = map_->IoPort2ControlStatusRegister();
-    const tLinkPoller poller(kLinkPauseUs, kLinkPauseUs, kLinkTimeout);
-    poller.poll(control, &arm::Register::readRegister, state, kStateMask, kLinkTimeoutUs, true, atut::kPollEqual,
-                status);
+void IOPort2::waitForState(uint64_t state, tStatus& status) {
+    auto control = map_->IoPort2ControlStatusRegister();
+    atut::waitUntil(kLinkWait, [&](tStatus& s) { return control.readRegister(s); },
+                    atut::maskedEquals(kLinkState, state), status);
 }
 
 void IOPort2::configure(tStatus& status) {
     if (status.isFatal()) return;
     auto register0C = map_->IoPort2Register0C();
-    register0C.setField(0, kRegister0CMode, status);
+    register0C.setBits1_0(kRegister0CMode, status);
     register0C.flush(status, true);
 
-    auto register08 = map_->IoPort2Register08();
-    register08.setField(8, configBits8to14_, status);
-    register08.setField(16, configBits16to22_, status);
-    register08.setField(24, configBits24to29_, status);
-    register08.setField(4, pllRange_, status);
-    register08.setField(0, configBits0to1_, status);
-    register08.flush(status);
+    map_->IoPort2Register08()
+        .setConfigBits8to14(configBits8to14_, status)
+        .setConfigBits16to22(configBits16to22_, status)
+        .setConfigBits24to29(configBits24to29_, status)
+        .setPllRange(pllRange_, status)
+        .setConfigBits0to1(configBits0to1_, status)
+        .flush(status);
 
-    auto control = map_->IoPort2ControlStatusRegister();
-    control.setField(2, controlBit2_, status);
-    control.setField(1, controlBit1_, status);
-    control.setField(0, 0, status);
-    control.flush(status);
+    map_->IoPort2ControlStatusRegister()
+        .setControlBit2(controlBit2_, status)
+        .setControlBit1(controlBit1_, status)
+        .setEnable(false, status)
+        .flush(status);
 
-    waitForState(kStatusBit7, status);
+    waitForState(kConfigured, status);
 }
 
 void IOPort2::enable(tStatus& status) {
     if (status.isFatal()) return;
-    auto control = map_->IoPort2ControlStatusRegister();
-    control.setField(0, 1, status);
-    control.flush(status, true);
-    waitForState(kEnable, status);
+    map_->IoPort2ControlStatusRegister().setEnable(true, status).flush(status, true);
+    waitForState(kEnabled, status);
 }
 
-bool IOPort2::readStatusBit7(tStatus& status) {
-    return (map_->IoPort2ControlStatusRegister().readRegister(status) & kStatusBit7) != 0;
-}
+bool IOPort2::readStatusBit7(tStatus& status) { return map_->IoPort2ControlStatusRegister().readStatusBit7(status); }
 
 }  // namespace quolintools

@@ -25,7 +25,7 @@ public:
     virtual ~IOPort2() {}
 
     // Writes the link set-up with the port disabled and waits for the configured state (status bit
-    // 7 set, enable bit 0 clear); 0xBFFA807A when it does not come within 500 ms.
+    // 7 set, enable bit 0 clear); kStatusIOPort2LinkTimedOut when it does not come within 500 ms.
     virtual void configure(tStatus& status);
     // Sets the enable bit and waits for the enabled state (bit 0 set, bit 7 clear), as configure.
     virtual void enable(tStatus& status);
@@ -33,7 +33,7 @@ public:
     virtual bool readStatusBit7(tStatus& status);
 
 private:
-    void waitForState(uint32_t state, tStatus& status);
+    void waitForState(uint64_t state, tStatus& status);
 
     tMap* map_;
     uint8_t configBits8to14_;

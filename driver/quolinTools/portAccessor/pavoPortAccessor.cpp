@@ -1,7 +1,7 @@
 #include "quolinTools/portAccessor/pavoPortAccessor.h"
 
 #include "atut/poller.h"
-#include "kzapal/quarks/time.h"
+#include "quolinTools/statusCodes.h"
 
 namespace quolintools {
 
@@ -9,21 +9,9 @@ namespace {
 
 using kzvorn_driver::nKZAPAL000::tAutoLock;
 
-using tPortPoller = atut::Poller<kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
-                                                                     kzvorn_driver::nKZAPAL000::tTimebasePrecise>>;
-
-// Control word fields by their lowest bit.
-constexpr unsigned kPortSelectLowField = 8;
-constexpr unsigned kPortSelectHighField = 20;
-constexpr unsigned kOffsetField = 24;
-constexpr uint32_t kReadDone = 1u << 2;
-
 // The read-done wait: 10 us first, at most 100 us between reads, 100 ms in all.
-constexpr uint64_t kReadDoneInitialPauseUs = 10;
-constexpr uint64_t kReadDoneMaximumPauseUs = 100;
-constexpr uint64_t kReadDoneTimeoutUs = 100000;
-constexpr int32_t kReadDoneTimeout = static_cast<int32_t>(0xBFFA807D);
-constexpr int64_t kUnsupportedOperation = KZ_DEVICE_CODE(0xBFFA806F);
+constexpr auto kReadDoneWait =
+    atut::Wait<atut::tSleepPrecise>().pausesUs(10, 100).deadlineUs(100000).timeoutStatus(kStatusPortReadTimedOut);
 
 }  // namespace
 
@@ -33,10 +21,14 @@ PavoPortAccessor::PavoPortAccessor(tBimMap* bim, uint32_t portSelectHigh, uint32
 void PavoPortAccessor::writeControl(Strobe strobe, uint32_t offset, tStatus& status) {
     auto control = bim_->ConfigControlReg();
     if (control.getShadow() != 0) control.setRegister(0, status);
-    control.setField(strobe, 1, status);
-    control.setField(kPortSelectLowField, portSelectLow_, status);
-    control.setField(kPortSelectHighField, portSelectHigh_, status);
-    control.setField(kOffsetField, offset & 0xFF, status);
+    if (strobe == kWriteStrobe)
+        control.setWriteStrobe(1, status);
+    else
+        control.setReadStrobe(1, status);
+    // The register offset keeps its low 8 bits.
+    control.setPortSelectLow(portSelectLow_, status)
+        .setPortSelectHigh(portSelectHigh_, status)
+        .setRegisterOffset(offset, status);
     // A good write leaves the strobes out of the shadow (the register's keep mask).
     control.flush(status);
 }
@@ -53,16 +45,15 @@ uint32_t PavoPortAccessor::read32(uint32_t offset, tStatus& status) {
     if (status.isFatal()) return static_cast<uint32_t>(data.getShadow());
     tAutoLock hold(lock_);
     writeControl(kReadStrobe, offset, status);
-    arm::Register control = bim_->ConfigControlReg();
-    const tPortPoller poller(kReadDoneInitialPauseUs, kReadDoneMaximumPauseUs, kReadDoneTimeout);
-    poller.poll(control, &arm::Register::readRegister, 0, kReadDone, kReadDoneTimeoutUs, true, atut::kPollAnyBitSet,
-                status);
+    auto control = bim_->ConfigControlReg();
+    atut::waitUntil(kReadDoneWait, [&](tStatus& s) { return control.readRegister(s); },
+                    atut::anyBitSet(arm::fieldMask(tBimMap::tConfigControlReg::kReadDone)), status);
     return data.readRegister(status);
 }
 
 void PavoPortAccessor::unsupportedOperation(tStatus& status) {
     if (status.isFatal()) return;
-    KZ_SET_CODE(status, kUnsupportedOperation);
+    KZ_SET_CODE(status, kStatusPortOperationUnsupported);
 }
 
 }  // namespace quolintools

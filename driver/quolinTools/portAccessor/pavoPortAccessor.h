@@ -22,11 +22,11 @@ public:
     void write32(uint32_t offset, uint32_t value, tStatus& status) override;
     // On failure, the data register's shadow.
     uint32_t read32(uint32_t offset, tStatus& status) override;
-    // 0xBFFA806F.
+    // kStatusPortOperationUnsupported.
     void unsupportedOperation(tStatus& status) override;
 
 private:
-    enum Strobe : unsigned { kWriteStrobe = 0, kReadStrobe = 1 };
+    enum Strobe { kWriteStrobe, kReadStrobe };
 
     void writeControl(Strobe strobe, uint32_t offset, tStatus& status);
 

@@ -9,16 +9,6 @@ namespace {
 
 using kzvorn_driver::nKZAPAL000::tAutoLock;
 
-// Transfer format fields by their lowest bit.
-constexpr unsigned kOpcodeBitsField = 0;
-constexpr unsigned kReservedField = 8;
-constexpr unsigned kAddressBitsField = 16;
-constexpr unsigned kDataBitsField = 24;
-constexpr unsigned kReadField = 31;
-// Opcode register fields.
-constexpr unsigned kWriteOpcodeField = 0;
-constexpr unsigned kReadOpcodeField = 16;
-
 constexpr uint32_t kDataBits = 8;
 
 }  // namespace
@@ -26,7 +16,7 @@ constexpr uint32_t kDataBits = 8;
 uint8_t* SPIController::dataWindowAddress(uint8_t* mapped, uint64_t mappedSize, uint32_t windowRegister,
                                           tStatus& status) {
     if (status.isFatal()) return nullptr;
-    const uint64_t position = windowRegister & ~0xFFu;
+    const uint64_t position = windowPosition(windowRegister);
     if (mapped == nullptr || position > mappedSize || mappedSize - position < kDataWindowSize) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
         return nullptr;
@@ -50,16 +40,18 @@ void SPIController::setupTransfer(uint8_t opcode, uint32_t opcodeBits, uint32_t 
                                   uint32_t dataBits, Direction direction, tStatus& status) {
     window_->WindowAddressRegister().writeRegister(address, status, true);
     // A write set-up leaves the cleared read bit in the shadow for the next read set-up to send.
-    auto readFormat = spi_->ReadTransferRegister();
-    readFormat.setField(kReadField, direction == kRead ? 1 : 0, status);
-    arm::Register format = direction == kRead ? arm::Register(readFormat) : spi_->WriteTransferRegister();
-    format.setField(kOpcodeBitsField, opcodeBits, status);
-    format.setField(kReservedField, 0, status);
-    format.setField(kDataBitsField, dataBits, status);
-    format.setField(kAddressBitsField, addressBits, status);
-    format.flush(status);
+    spi_->ReadTransferRegister().setRead(direction == kRead, status);
+    auto format = direction == kRead ? spi_->ReadTransferRegister() : spi_->WriteTransferRegister();
+    format.setOpcodeBitCount(opcodeBits, status)
+        .setBits13_8(0, status)
+        .setDataBitCount(dataBits, status)
+        .setAddressBitCount(addressBits, status)
+        .flush(status);
     auto opcodes = spi_->OpcodeRegister();
-    opcodes.setField(direction == kRead ? kReadOpcodeField : kWriteOpcodeField, opcode, status);
+    if (direction == kRead)
+        opcodes.setReadOpcode(opcode, status);
+    else
+        opcodes.setWriteOpcode(opcode, status);
     opcodes.flush(status);
 }
 

@@ -19,13 +19,23 @@ public:
 
     static constexpr uint64_t kDataWindowSize = 0x1000;
 
-    // The data window's kernel address in the mapped bridge registers, from the window register
-    // (0xC0): mapped + its position. The position comes from the hardware: a window that does not
-    // lie whole inside the mapping gives -52006 and null.
+    using tWindowRegister = tWindowMap::tWindowRegister;
+
+    // The configuration window's size and its position in the mapped bridge registers, from a
+    // value of the window register.
+    static uint64_t windowSize(uint32_t windowRegister) {
+        return uint64_t{1} << arm::fieldValue(windowRegister, tWindowRegister::kWindowSizeLog2);
+    }
+    static uint64_t windowPosition(uint32_t windowRegister) {
+        return windowRegister & arm::fieldMask(tWindowRegister::kWindowOffset);
+    }
+    // The data window's kernel address in the mapped bridge registers, from the window register:
+    // mapped + its position. The position comes from the hardware: a window that does not lie
+    // whole inside the mapping gives -52006 and null.
     static uint8_t* dataWindowAddress(uint8_t* mapped, uint64_t mappedSize, uint32_t windowRegister,
                                       tStatus& status);
-    // The flash sector size the window register gives.
-    static uint64_t sectorSize(uint32_t windowRegister) { return uint64_t{1} << (windowRegister & 31); }
+    // The flash sector size: the window's size.
+    static uint64_t sectorSize(uint32_t windowRegister) { return windowSize(windowRegister); }
 
     // Neither map is owned; dataWindow points at the variable holding the data window's kernel
     // address. -52000 when the lock cannot be created.

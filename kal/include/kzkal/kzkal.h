@@ -14,3 +14,4 @@
 #include "kzkal/socket.h"
 #include "kzkal/time.h"
 #include "kzkal/thread.h"
+#include "kzkal/dma.h"

@@ -1,0 +1,144 @@
+#include "board/fpgaConfigurationPort.h"
+
+#include <mutex>
+
+#include "board/crc32.h"
+
+namespace board {
+
+namespace {
+
+constexpr unsigned kPortSelectShift = 8;
+constexpr uint32_t kPortSelectMask = 0x7;
+constexpr unsigned kNonIsolatedPort = 2;
+constexpr unsigned kIsolatedPort = 3;
+
+// IO port 2's control and status register reports its link enabled: bit 0 set, bit 7 clear.
+constexpr uint32_t kLinkStateMask = 0x81;
+constexpr uint32_t kLinkEnabled = 0x01;
+
+}  // namespace
+
+FpgaConfigurationPort::FpgaConfigurationPort(Board& board, SwitchedBusInterface& bus, const FpgaPortOptions& options)
+    : board_(board), bus_(bus), options_(options) {
+    if (options.configuredAtStart.has_value()) {
+        for (unsigned i = 0; i < fpgas_.size(); ++i) fpgas_[i] = Fpga{true, (*options.configuredAtStart)[i]};
+    }
+}
+
+std::optional<unsigned> FpgaConfigurationPort::fpgaOf(unsigned port) {
+    if (port == kNonIsolatedPort) return kNonIsolatedFpga;
+    if (port == kIsolatedPort) return kIsolatedFpga;
+    return std::nullopt;
+}
+
+uint64_t FpgaConfigurationPort::read(uint64_t offset, unsigned width) {
+    if (offset != kStatus) return memory(offset, width);
+    uint64_t value = memory(offset, width) & ~uint64_t{kReady | kDone};
+    if (!loads_.empty()) {
+        Current& current = loads_.back();
+        current.statusReads.push_back(current.load.transfers());
+        if (current.load.verdict == Verdict::kLoading && ready()) value |= kReady;
+    }
+    return value | (done_ ? kDone : 0);
+}
+
+void FpgaConfigurationPort::write(uint64_t offset, unsigned width, uint64_t value) {
+    if (offset == kData) return receive(value, width);
+    setMemory(offset, width, value);
+    if (offset == kControl && (value & kStart) != 0) start();
+}
+
+void FpgaConfigurationPort::start() {
+    Current current;
+    current.load.port = static_cast<unsigned>(board_.bar(0).load(bar0::kFpgaPortSelect, 4) >> kPortSelectShift) &
+                        kPortSelectMask;
+    current.load.size = static_cast<uint32_t>(memory(kSize, 4));
+    current.readyAtUs = board_.nowUs() + options_.readyDelayUs;
+    if (const auto fpga = fpgaOf(current.load.port)) fpgas_[*fpga] = Fpga{};
+    done_ = false;
+    // Only the running load keeps its bytes.
+    if (!loads_.empty()) HostVector<uint8_t>().swap(loads_.back().bytes);
+    loads_.push_back(std::move(current));
+}
+
+bool FpgaConfigurationPort::ready() {
+    const Current& current = loads_.back();
+    if (options_.neverReady || board_.nowUs() < current.readyAtUs) return false;
+    switch (current.load.port) {
+        case kNonIsolatedPort: return (bus_.ioPort2().read(0) & kLinkStateMask) == kLinkEnabled;
+        case kIsolatedPort: return true;
+        default: return false;
+    }
+}
+
+void FpgaConfigurationPort::receive(uint64_t value, unsigned width) {
+    if (loads_.empty() || loads_.back().load.verdict != Verdict::kLoading) {
+        ++stray_;
+        return;
+    }
+    Current& current = loads_.back();
+    Load& load = current.load;
+    (width == 8 ? load.stores64 : load.byteWrites) += 1;
+    if (!ready() || load.received + width > load.size) {
+        load.verdict = Verdict::kFailed;
+        HostVector<uint8_t>().swap(current.bytes);
+        return;
+    }
+    for (unsigned i = 0; i < width; ++i) current.bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    load.crc = crc32(current.bytes.data() + load.received, width, load.crc);
+    load.received += width;
+    if (load.received == load.size) finish();
+}
+
+void FpgaConfigurationPort::finish() {
+    Current& current = loads_.back();
+    Load& load = current.load;
+    const unsigned fpga = fpgaOf(load.port).value_or(kNonIsolatedFpga);
+    const FpgaImageCheck check = checkFpgaImage(current.bytes.data(), current.bytes.size(),
+                                                static_cast<uint16_t>(fpga));
+    load.fault = check.fault;
+    const bool accepted = check.fault == FpgaImageFault::kNone || options_.acceptAny;
+    if (options_.neverDone) {
+        load.verdict = Verdict::kStalled;
+    } else if (!accepted || !fpgaOf(load.port).has_value()) {
+        load.verdict = Verdict::kRejected;
+    } else {
+        load.verdict = Verdict::kConfigured;
+        const bool withHeader = current.bytes.size() >= kFpgaImageHeaderSize;
+        fpgas_[fpga] = Fpga{true, withHeader ? decodeFpgaImageHeader(current.bytes.data()).signature : 0};
+        done_ = true;
+    }
+    HostVector<uint8_t>().swap(current.bytes);
+}
+
+FpgaConfigurationPort::Load FpgaConfigurationPort::record(const Current& current) const {
+    Load load = current.load;
+    load.statusReadsAfter.assign(current.statusReads.begin(), current.statusReads.end());
+    return load;
+}
+
+FpgaConfigurationPort::Fpga FpgaConfigurationPort::fpga(unsigned index) const {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return index < fpgas_.size() ? fpgas_[index] : Fpga{};
+}
+
+std::vector<FpgaConfigurationPort::Load> FpgaConfigurationPort::loads() const {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::vector<Load> result;
+    for (const Current& current : loads_) result.push_back(record(current));
+    return result;
+}
+
+uint64_t FpgaConfigurationPort::strayTransfers() const {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return stray_;
+}
+
+FpgaConfigurationPort& installFpgaConfigurationPort(Board& board, SwitchedBusInterface& bus,
+                                                   const FpgaPortOptions& options) {
+    return board.addRegion<FpgaConfigurationPort>(0, bar0::kFpgaConfigurationPort, bar0::kFpgaConfigurationPortSize,
+                                                  board, bus, options);
+}
+
+}  // namespace board

@@ -1,0 +1,117 @@
+// The bridge core's FPGA configuration port (BAR0 0x440-0x467, port select in 0x510 bits 8-10).
+// A write of 0x440 with bit 0 starts a load of the size in 0x458 to the FPGA behind the selected
+// port (2 the non-isolated FPGA, 3 the isolated one): that FPGA loses its configuration, 0x448
+// bit 5 (done) clears and bit 2 (ready) sets once the port can take data. The image arrives as
+// 64-bit stores and byte writes to 0x460; at its last byte the port checks it (board/fpgaImage.h)
+// and a valid image configures the FPGA with the header's signature and sets bit 5. Port 2 can
+// take data only while IO port 2 reports its link enabled.
+//
+// The data transfers stay out of the board's access log: each load keeps a record instead.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "board/bar0Map.h"
+#include "board/board.h"
+#include "board/fpgaImage.h"
+#include "board/hostAllocator.h"
+#include "board/switchedBusInterface.h"
+
+namespace board {
+
+constexpr unsigned kNonIsolatedFpga = 0;
+constexpr unsigned kIsolatedFpga = 1;
+
+struct FpgaPortOptions {
+    bool neverReady = false;    // bit 2 never sets: no load can start
+    bool neverDone = false;     // bit 5 never sets: every load stalls after its last byte
+    bool acceptAny = false;     // every complete load configures its FPGA, image valid or not
+    uint64_t readyDelayUs = 0;  // bit 2 sets this long after the start, in the board's time
+    // Both FPGAs configured from power-up with these signatures (non-isolated, isolated), IO port
+    // 2's link configured and the bus routed to the non-isolated FPGA: the board as the two
+    // downloads leave it.
+    std::optional<std::array<uint32_t, 2>> configuredAtStart;
+};
+
+class FpgaConfigurationPort : public Region {
+public:
+    static constexpr uint64_t kControl = bar0::kFpgaLoadControl - bar0::kFpgaConfigurationPort;
+    static constexpr uint64_t kStatus = bar0::kFpgaLoadStatus - bar0::kFpgaConfigurationPort;
+    static constexpr uint64_t kSize = bar0::kFpgaLoadSize - bar0::kFpgaConfigurationPort;
+    static constexpr uint64_t kData = bar0::kFpgaLoadData - bar0::kFpgaConfigurationPort;
+    static constexpr uint32_t kStart = 1u << 0;
+    static constexpr uint32_t kReady = 1u << 2;
+    static constexpr uint32_t kDone = 1u << 5;
+
+    enum class Verdict {
+        kLoading,     // bytes still expected
+        kConfigured,  // the image checked out (or the port accepts anything)
+        kRejected,    // the image did not check out
+        kStalled,     // all bytes arrived, but the port never completes (the never-done knob)
+        kFailed,      // data before the port was ready, or beyond the size
+    };
+
+    struct Load {
+        unsigned port = 0;
+        uint32_t size = 0;  // the size register at the start
+        uint64_t stores64 = 0;
+        uint64_t byteWrites = 0;
+        // The number of transfers made when 0x448 was read, for every read since the start.
+        std::vector<uint64_t> statusReadsAfter;
+        uint64_t received = 0;
+        uint32_t crc = 0;  // CRC-32 of the bytes received
+        Verdict verdict = Verdict::kLoading;
+        FpgaImageFault fault = FpgaImageFault::kNone;  // of a rejected image
+        uint64_t transfers() const { return stores64 + byteWrites; }
+    };
+
+    struct Fpga {
+        bool configured = false;
+        uint32_t signature = 0;
+    };
+
+    FpgaConfigurationPort(Board& board, SwitchedBusInterface& bus, const FpgaPortOptions& options);
+
+    uint64_t read(uint64_t offset, unsigned width) override;
+    void write(uint64_t offset, unsigned width, uint64_t value) override;
+    bool logged(uint64_t offset, unsigned width, Direction direction) const override { return offset != kData; }
+
+    // Both take the board's lock. kNonIsolatedFpga or kIsolatedFpga.
+    Fpga fpga(unsigned index) const;
+    // Every load since power-up, in order.
+    std::vector<Load> loads() const;
+    // Data transfers that arrived while no load was running.
+    uint64_t strayTransfers() const;
+
+private:
+    struct Current {
+        Load load;
+        HostVector<uint64_t> statusReads;
+        HostVector<uint8_t> bytes;
+        uint64_t readyAtUs = 0;
+    };
+
+    void start();
+    bool ready();
+    void receive(uint64_t value, unsigned width);
+    void finish();
+    Load record(const Current& current) const;
+    // The FPGA behind a port, or none.
+    static std::optional<unsigned> fpgaOf(unsigned port);
+
+    Board& board_;
+    SwitchedBusInterface& bus_;
+    FpgaPortOptions options_;
+    std::array<Fpga, 2> fpgas_{};
+    HostVector<Current> loads_;
+    bool done_ = false;
+    uint64_t stray_ = 0;
+};
+
+FpgaConfigurationPort& installFpgaConfigurationPort(Board& board, SwitchedBusInterface& bus,
+                                                   const FpgaPortOptions& options = FpgaPortOptions{});
+
+}  // namespace board

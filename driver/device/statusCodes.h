@@ -1,0 +1,26 @@
+// Status codes of the product device, its requests and its bring-up.
+#pragma once
+
+#include <cstdint>
+
+#include "kzapal/protons/status.h"
+
+namespace kzvorn_driver {
+
+// A number outside its range: a temperature sensor, an alarm, a measure sub-unit.
+constexpr int64_t kStatusArgumentOutOfRange = KZ_DEVICE_CODE(0xBFFA4300);
+// A channel index or mask outside the board's channels.
+constexpr int64_t kStatusInvalidChannel = KZ_DEVICE_CODE(0xBFFA4303);
+constexpr int64_t kStatusChannelsAlreadyReserved = KZ_DEVICE_CODE(0xBFFA4319);
+constexpr int64_t kStatusChannelsNotReserved = KZ_DEVICE_CODE(0xBFFA431A);
+
+// The PCI subsystem identifier is not this product's.
+constexpr int64_t kStatusWrongProduct = KZ_DEVICE_CODE(0xBFFA4304);
+constexpr int64_t kStatusFlashTimeout = KZ_DEVICE_CODE(0xBFFA4081);
+constexpr int64_t kStatusStorageMapVersionUnsupported = KZ_DEVICE_CODE(0xBFFA4082);
+constexpr int64_t kStatusStorageMapChecksumInvalid = KZ_DEVICE_CODE(0xBFFA4088);
+constexpr int64_t kStatusBridgeSignatureMismatch = KZ_DEVICE_CODE(0xBFFA8078);
+constexpr int64_t kStatusBoardRevisionTooOld = KZ_DEVICE_CODE(0xBFFA902C);
+constexpr int64_t kStatusBoardRevisionTooNew = KZ_DEVICE_CODE(0xBFFA902D);
+
+}  // namespace kzvorn_driver

@@ -1,0 +1,71 @@
+#include "quolinTools/firmwareDownload/quolinFirmwareDownloader.h"
+
+namespace quolintools {
+
+namespace {
+
+using nKZAPALS100::tStatus;
+
+constexpr const char* kSource = "quolinTools/firmwareDownload/QuolinFirmwareDownloader";
+
+// The bits of the load's status register the load waits for.
+constexpr uint32_t kLoadReady = 1u << 2;
+constexpr uint32_t kLoadDone = 1u << 5;
+
+constexpr uint64_t kLoadStatusTimeoutUs = 500000;
+// The port's status is read once after every this many transfers, words and tail bytes alike.
+constexpr uint64_t kTransfersPerStatusRead = 30;
+constexpr uint64_t kWordSize = 8;
+
+void waitForLoadStatus(const tLoadPoller& poller, arm::Register& loadStatus, uint32_t bit, tStatus& status) {
+    poller.poll(loadStatus, &arm::Register::readRegister, bit, bit, kLoadStatusTimeoutUs, true, atut::kPollAllBitsSet,
+                status);
+}
+
+uint64_t littleEndianWord(const uint8_t* bytes) {
+    uint64_t word = 0;
+    for (unsigned i = 0; i < kWordSize; ++i) word |= uint64_t{bytes[i]} << (8 * i);
+    return word;
+}
+
+}  // namespace
+
+void refuseFirmwareTarget(tStatus& status) {
+    nKZAPALS100::setCode(status, kzvorn_driver::kStatusFirmwareTargetMismatch, KZ_COMPONENT, kSource, __LINE__);
+}
+
+void refuseFirmwareSize(tStatus& status) {
+    nKZAPALS100::setCode(status, kzvorn_driver::kStatusFirmwareSizeMismatch, KZ_COMPONENT, kSource, __LINE__);
+}
+
+void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const uint8_t* bytes, uint64_t size,
+                  tStatus& status) {
+    if (status.isFatal()) return;
+    core.Register510().writeBits10_8(port, status, false);  // the port the image goes to
+    core.FPGALoadSizeRegister().writeRegister(size, status);
+    core.FPGALoadControlRegister().writeBit0(1, status, true);  // start
+    arm::Register loadStatus = core.FPGALoadStatusRegister();
+    waitForLoadStatus(poller, loadStatus, kLoadReady, status);
+
+    // One store per word and a status read every 30th transfer: nothing else while streaming.
+    arm::Register words = core.FPGALoadDataRegister64();
+    arm::Register tailBytes = core.FPGALoadDataRegister();
+    const uint64_t wordCount = size / kWordSize;
+    uint64_t transfer = 0;
+    for (uint64_t k = 0; k < wordCount && status.isNotFatal(); ++k) {
+        words.writeRegister(littleEndianWord(bytes + k * kWordSize), status, true);
+        if (++transfer % kTransfersPerStatusRead == 0) loadStatus.readRegister(status);
+    }
+    for (uint64_t i = wordCount * kWordSize; i < size && status.isNotFatal(); ++i) {
+        tailBytes.writeRegister(bytes[i], status, true);
+        if (++transfer % kTransfersPerStatusRead == 0) loadStatus.readRegister(status);
+    }
+    waitForLoadStatus(poller, loadStatus, kLoadDone, status);
+}
+
+void routeBusInterface(tBusInterfaceMap& bus, uint8_t valueA, uint8_t valueB, tStatus& status) {
+    if (status.isFatal()) return;
+    bus.Reg680().setPortSelectLow(valueA, status).setPortSelectHigh(valueB, status).flush(status);
+}
+
+}  // namespace quolintools

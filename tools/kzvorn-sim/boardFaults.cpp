@@ -1,0 +1,71 @@
+#include "boardFaults.h"
+
+#include "script.h"
+
+namespace kzvornsim {
+
+namespace {
+
+struct Knob {
+    const char* name;
+    const char* value;  // what the value means; null for a knob without one
+    const char* effect;
+    void (*options)(board::ProductOptions&, uint64_t);
+    void (*blocks)(board::ProductBlocks&, uint64_t);
+};
+
+const Knob kKnobs[] = {
+    {"fpga-never-ready", nullptr, "the FPGA configuration port never reports ready",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.neverReady = true; }, nullptr},
+    {"fpga-never-done", nullptr, "the FPGA configuration port never reports a load done",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.neverDone = true; }, nullptr},
+    {"fpga-accept-any", nullptr, "the FPGA configuration port configures its FPGA with any image",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.acceptAny = true; }, nullptr},
+    {"fpga-ready-delay", "US", "the FPGA configuration port reports ready US microseconds after a start",
+     [](board::ProductOptions& o, uint64_t us) { o.fpga.readyDelayUs = us; }, nullptr},
+    {"ioport2-never-enables", nullptr, "IO port 2's link never reports enabled", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.bus.forceIOPort2StatusBit7(true); }},
+    {"ioport2-never-configures", nullptr, "IO port 2's link never reports configured", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.bus.forceIOPort2StatusBit7(false); }},
+    {"port-never-ready", nullptr, "the switched bus interface's port handshake never completes", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.bus.setNeverReady(true); }},
+};
+
+}  // namespace
+
+bool BoardFaults::add(const std::string& fault, std::string& why) {
+    const size_t equals = fault.find('=');
+    const std::string name = fault.substr(0, equals);
+    for (size_t i = 0; i < sizeof kKnobs / sizeof kKnobs[0]; ++i) {
+        if (name != kKnobs[i].name) continue;
+        const bool given = equals != std::string::npos;
+        uint64_t value = 0;
+        if (given != (kKnobs[i].value != nullptr) || (given && !parseNumber(fault.substr(equals + 1), UINT64_MAX, value))) {
+            why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
+            return false;
+        }
+        chosen_.push_back({i, value});
+        return true;
+    }
+    why = "no such board fault";
+    return false;
+}
+
+void BoardFaults::apply(board::ProductOptions& options) const {
+    for (const Chosen& c : chosen_)
+        if (kKnobs[c.knob].options != nullptr) kKnobs[c.knob].options(options, c.value);
+}
+
+void BoardFaults::apply(board::ProductBlocks& blocks) const {
+    for (const Chosen& c : chosen_)
+        if (kKnobs[c.knob].blocks != nullptr) kKnobs[c.knob].blocks(blocks, c.value);
+}
+
+void BoardFaults::list(std::FILE* out) {
+    for (const Knob& knob : kKnobs) {
+        const std::string name = knob.value != nullptr ? std::string(knob.name) + "=" + knob.value : knob.name;
+        std::fprintf(out, "  %-26s %s\n", name.c_str(), knob.effect);
+    }
+}
+
+}  // namespace kzvornsim
