@@ -41,7 +41,7 @@ UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handl
 
 void AccessLog::record(const Access& access) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (enabled_) entries_.push_back(access);
+    if (enabled_) entries_.push(access);
 }
 
 void AccessLog::clear() {
@@ -56,15 +56,16 @@ void AccessLog::setEnabled(bool enabled) {
 
 std::vector<Access> AccessLog::entries() const {
     std::lock_guard<std::mutex> guard(lock_);
-    return std::vector<Access>(entries_.begin(), entries_.end());
+    return entries_.entries();
 }
 
 std::vector<uint64_t> AccessLog::values(uint64_t offset, int bar, Direction direction) const {
     std::lock_guard<std::mutex> guard(lock_);
     std::vector<uint64_t> result;
-    for (const Access& access : entries_)
+    entries_.forEach([&](const Access& access) {
         if (access.bar == bar && access.offset == offset && access.direction == direction)
             result.push_back(access.value);
+    });
     return result;
 }
 

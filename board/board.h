@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "board/boundedLog.h"
 #include "board/hostAllocator.h"
 
 namespace board {
@@ -36,8 +37,12 @@ using UnmodelledAccessHandler = void (*)(const Access& access);
 // Returns the handler it replaces.
 UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handler);
 
+// Keeps the latest kCapacity accesses, oldest first: far more than any test looks back over, and
+// a bound on what a long run (a thousand resets) holds.
 class AccessLog {
 public:
+    static constexpr size_t kCapacity = size_t{1} << 20;
+
     void record(const Access& access);
     void clear();
     // The log is on by default; long transfers can switch it off.
@@ -53,7 +58,7 @@ private:
     std::vector<uint64_t> values(uint64_t offset, int bar, Direction direction) const;
 
     mutable std::mutex lock_;
-    HostVector<Access> entries_;
+    BoundedLog<Access> entries_{kCapacity};
     bool enabled_ = true;
 };
 

@@ -49,7 +49,7 @@ uint8_t SST25VFFlash::statusRegister() const {
 
 std::vector<SST25VFFlash::LogEntry> SST25VFFlash::takeLog() {
     std::lock_guard<std::mutex> hold(mutex_);
-    std::vector<LogEntry> taken(log_.begin(), log_.end());
+    std::vector<LogEntry> taken = log_.entries();
     log_.clear();
     return taken;
 }
@@ -84,7 +84,7 @@ void SST25VFFlash::setWriteProtectLine(bool high) {
     std::lock_guard<std::mutex> hold(mutex_);
     if (high == lineHigh_) return;
     lineHigh_ = high;
-    if (logging_) log_.push_back({LogEntry::kWriteProtectLine, {}, high});
+    if (logging_) log_.push({LogEntry::kWriteProtectLine, {}, high});
 }
 
 uint8_t SST25VFFlash::readStatusLocked() {
@@ -138,7 +138,7 @@ uint8_t SST25VFFlash::transfer(const Transfer& request) {
         startOperation(eraseBusyReads_);
     }
     if (t.read) t.data = result;
-    if (logging_) log_.push_back({LogEntry::kTransfer, t, false});
+    if (logging_) log_.push({LogEntry::kTransfer, t, false});
     return result;
 }
 

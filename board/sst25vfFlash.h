@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "board/hostAllocator.h"
+#include "board/boundedLog.h"
 
 namespace board {
 
@@ -62,9 +62,11 @@ public:
     uint8_t statusRegister() const;
     std::vector<uint8_t> contents(uint32_t address, uint32_t size) const;
     void load(uint32_t address, const std::vector<uint8_t>& bytes);
+    // The latest kLogCapacity entries, oldest first; the log is empty afterwards.
     std::vector<LogEntry> takeLog();
     // On by default; off, the chip allocates nothing (for allocation-failure tests).
     void setLogging(bool on);
+    static constexpr size_t kLogCapacity = size_t{1} << 20;
     // The log as text, one entry per string ("WP high", "06", "02 @001000 = 5A", "05 -> 03"), with
     // each run of status-register reads folded into one "poll" when foldPolls is set.
     static std::vector<std::string> describe(const std::vector<LogEntry>& log, bool foldPolls);
@@ -96,7 +98,7 @@ private:
     bool neverReady_ = false;
     bool dropPrograms_ = false;
     bool logging_ = true;
-    HostVector<LogEntry> log_;
+    BoundedLog<LogEntry> log_{kLogCapacity};
 };
 
 }  // namespace board

@@ -12,7 +12,7 @@ seconds=${KZ_FUZZ_SECONDS:-60}
 share=$(( seconds / ${#targets[@]} ))
 [ "$share" -ge 1 ] || share=1
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKZ_SANITIZE=ON -DKZ_TESTS=OFF -DKZ_FUZZ=ON
+    -DKZ_SANITIZE=ON -DKZ_TESTS=OFF -DKZ_FUZZ=ON -DKZ_WARNINGS_AS_ERRORS=ON
 cmake --build build-fuzz -j"$(nproc)" --target $(printf 'kzvorn-%s-fuzz ' "${targets[@]}")
 mkdir -p build-fuzz/findings
 for target in "${targets[@]}"; do

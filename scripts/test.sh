@@ -5,9 +5,12 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=$(nproc)
 # Tests run under AddressSanitizer and UndefinedBehaviorSanitizer.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKZ_SANITIZE=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKZ_SANITIZE=ON \
+    -DKZ_WARNINGS_AS_ERRORS=ON
 cmake --build build -j"$jobs"
-# The relocatable object is checked on a build without sanitizers.
-cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF
+# The driver compiled as kernel code, and its relocatable object checked, on a build without
+# sanitizers.
+cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF \
+    -DKZ_WARNINGS_AS_ERRORS=ON
 cmake --build build-plain -j"$jobs" --target kzvorn_driver_check
 ctest --test-dir build --output-on-failure -j"$jobs"

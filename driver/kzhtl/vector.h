@@ -117,10 +117,10 @@ public:
             new ((growth.storage != nullptr ? growth.storage : _data) + index) T(kzhtl::move(value));
             openGap(index, 1, growth);
         } else {
-            detail::Held<T> moved;
-            moved.build(kzhtl::move(value), status);
+            // value may be one of the elements the gap moves: taken out first (a move cannot fail)
+            T moved(kzhtl::move(value));
             openGap(index, 1, growth);
-            new (_data + index) T(kzhtl::move(moved.get()));
+            new (_data + index) T(kzhtl::move(moved));
         }
         ++_size;
         return _data + index;

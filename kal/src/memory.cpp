@@ -1,6 +1,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -94,7 +95,14 @@ extern "C" void* nKZKAL100_malloc(size_t size) {
     noteRequest(size);
     if (failThisAllocation() || kal::sim::shouldFail("malloc")) return nullptr;
     void* block = std::malloc(size == 0 ? 1 : size);
-    if (block != nullptr) gLive.fetch_add(1, std::memory_order_relaxed);
+    // The driver's operator new serves the whole process, the C++ library included, which expects
+    // memory (or an exception) and never null: a real shortage stops the process with a message.
+    // The failures the driver sees as null are the injected ones.
+    if (block == nullptr) {
+        std::fprintf(stderr, "kal: out of memory: %zu bytes could not be allocated (not an injected failure)\n", size);
+        std::abort();
+    }
+    gLive.fetch_add(1, std::memory_order_relaxed);
     return block;
 }
 

@@ -69,6 +69,24 @@ TEST(Board, AccessLogRecordsEveryAccessInOrder) {
     EXPECT_TRUE(b.log().entries().empty());
 }
 
+// A long run keeps only the latest accesses, in order, and still answers queries over them.
+TEST(Board, AccessLogKeepsTheLatestAccesses) {
+    board::AccessLog log;
+    const uint64_t total = board::AccessLog::kCapacity + 3;
+    for (uint64_t i = 0; i < total; ++i) log.record({0, i % 2 == 0 ? 0x10u : 0x20u, 4, i, board::Direction::Write});
+    const auto entries = log.entries();
+    ASSERT_EQ(entries.size(), board::AccessLog::kCapacity);
+    EXPECT_EQ(entries.front().value, 3u);
+    EXPECT_EQ(entries.back().value, total - 1);
+    const auto writes = log.writesTo(0x20);
+    ASSERT_EQ(writes.size(), board::AccessLog::kCapacity / 2);
+    EXPECT_EQ(writes.front(), 3u);
+    EXPECT_EQ(writes.back(), total - 2);
+    log.clear();
+    log.record({0, 0x10, 4, 7, board::Direction::Write});
+    EXPECT_EQ(log.writesTo(0x10), std::vector<uint64_t>{7});
+}
+
 // An access no region models is marked in the log and handed to the handler; one a region
 // models is not.
 std::vector<board::Access> reported;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "level3/registeredNames.h"
+#include "commandLine.h"
 #include "script.h"
 #include "tolvane/fixture.h"
 #include "tools/stowly/stowlyData.h"
@@ -225,29 +226,117 @@ TEST_F(SimScript, ResetWithAReplacementImage) {
     EXPECT_FALSE(good);
 }
 
+// Each script on its own: what it prints, and whether every line was understood and sent.
 TEST_F(SimScript, LinesItCannotSend) {
     ASSERT_EQ(add(), 0);
-    bool good = true;
-    EXPECT_EQ(run("level 3\nreset\nreset -1\nreset 0x100000000\nioctl 0x00202B00 0 8\n"
-                  "ioctl 0x00202B00 zz 8\nioctl 0x00202B00 - 70000\nfly\narm.read Quolin\n"
-                  "arm.read Quolin_Ver23.3.0f121 0x100000000\narm.write Quolin_Ver23.3.0f121 0 -1\n"
-                  "window.get flashWindow x 4\nstoragemap.raw Posc_Ver1.0.0d0 0 0 4 y\n",
-                  &good),
-              "error: unknown request: level 3\n"
-              "error: unknown request: reset\n"
-              "error: the level is not a 32-bit number: reset -1\n"
-              "error: the level is not a 32-bit number: reset 0x100000000\n"
-              "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n"
-              "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n"
-              "error: the output size is too large: ioctl 0x00202B00 - 70000\n"
-              "error: unknown request: fly\n"
-              "error: unknown request: arm.read Quolin\n"
-              "error: the field identifier is not a 32-bit number: arm.read Quolin_Ver23.3.0f121 0x100000000\n"
-              "error: the value is not a 64-bit number: arm.write Quolin_Ver23.3.0f121 0 -1\n"
-              "error: the offset or the count is not a 64-bit number: window.get flashWindow x 4\n"
-              "error: the first element, count or element size is not a 64-bit number: "
-              "storagemap.raw Posc_Ver1.0.0d0 0 0 4 y\n");
-    EXPECT_FALSE(good);
+    const std::string longest(size_t{1} << 20, ' ');
+    struct Case {
+        std::string script;
+        std::string printed;
+        bool good;
+    };
+    const Case cases[] = {
+        {"level 3", "error: level takes no arguments: level 3\n", false},
+        {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
+        {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
+        {"reset", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset\n", false},
+        {"reset 4 niso=a niso=b", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset 4 niso=a niso=b\n", false},
+        {"arm.flushmap", "error: arm.flushmap takes 1 or 2 arguments (MAP [force]): arm.flushmap\n", false},
+        {"arm.write M 1 2 force now",
+         "error: arm.write takes 3 or 4 arguments (MAP FIELD-ID VALUE [force]): arm.write M 1 2 force now\n", false},
+        {"kal.dma all", "error: kal.dma takes no arguments: kal.dma all\n", false},
+        {"board.fpga now", "error: unknown request: board.fpga now\n", false},
+        {"arm.read Quolin", "error: arm.read takes 2 arguments (MAP FIELD-ID): arm.read Quolin\n", false},
+        {"storagemap.raw Posc_Ver1.0.0d0 0 0 4",
+         "error: storagemap.raw takes 5 arguments (NAME FIELD-ID FIRST COUNT ELEMENT-SIZE): "
+         "storagemap.raw Posc_Ver1.0.0d0 0 0 4\n",
+         false},
+        {"fly", "error: unknown request: fly\n", false},
+        // Numbers are decimal, or hexadecimal after 0x; nothing else.
+        {"reset -1", "error: the level is not a 32-bit number: reset -1\n", false},
+        {"reset +1", "error: the level is not a 32-bit number: reset +1\n", false},
+        {"reset 0x100000000", "error: the level is not a 32-bit number: reset 0x100000000\n", false},
+        {"reset 0x", "error: the level is not a 32-bit number: reset 0x\n", false},
+        {"reset 1e3", "error: the level is not a 32-bit number: reset 1e3\n", false},
+        {"reset 0b1", "error: the level is not a 32-bit number: reset 0b1\n", false},
+        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0400000000000000\n", true},
+        {"ioctl 0x00202B00 00000000 010", "transport: -51009\noutput: \n", true},
+        {"ioctl 0x00202B00 0 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n", false},
+        {"ioctl 0x00202B00 zz 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n", false},
+        {"ioctl 0x00202B00 - 70000", "error: the output size is too large: ioctl 0x00202B00 - 70000\n", false},
+        {"arm.read Quolin_Ver23.3.0f121 0x100000000",
+         "error: the field identifier is not a 32-bit number: arm.read Quolin_Ver23.3.0f121 0x100000000\n", false},
+        {"arm.write Quolin_Ver23.3.0f121 0 -1",
+         "error: the value is not a 64-bit number: arm.write Quolin_Ver23.3.0f121 0 -1\n", false},
+        {"window.get flashWindow x 4",
+         "error: the offset or the count is not a 64-bit number: window.get flashWindow x 4\n", false},
+        {"storagemap.raw Posc_Ver1.0.0d0 0 0 4 y",
+         "error: the first element, count or element size is not a 64-bit number: "
+         "storagemap.raw Posc_Ver1.0.0d0 0 0 4 y\n",
+         false},
+        // A line holds at most 1 MiB; a longer one stops the script there, so an endless line
+        // cannot grow without bound.
+        {longest + "\nlevel\n", "level: 4, status: 0\n", true},
+        {longest + " \nlevel\n", "error: line 1 is longer than 1048576 bytes\n", false},
+        {"level\n\n" + longest + "x", "level: 4, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
+    };
+    for (const Case& c : cases) {
+        bool good = !c.good;
+        EXPECT_EQ(run(c.script, &good), c.printed) << c.script.substr(0, 80);
+        EXPECT_EQ(good, c.good) << c.script.substr(0, 80);
+    }
+}
+
+// A script that cannot be read stops kzvorn-sim before the driver loads.
+TEST(SimCommandLine, ScriptsThatCannotBeRead) {
+    const std::string directory = ::testing::TempDir();
+    const std::string missing = directory + "/no-such-script.txt";
+    const std::string file = directory + "/kzvorn-sim-script.txt";
+    std::FILE* written = std::fopen(file.c_str(), "w");
+    ASSERT_NE(written, nullptr);
+    std::fputs("level\n", written);
+    std::fclose(written);
+    struct Case {
+        std::string name;
+        bool opens;
+        std::string said;
+    };
+    const Case cases[] = {
+        {missing, false, "kzvorn-sim: cannot read " + missing + ": No such file or directory\n"},
+        {directory, false, "kzvorn-sim: " + directory + " is a directory, not a script\n"},
+        {file, true, ""},
+    };
+    for (const Case& c : cases) {
+        char* text = nullptr;
+        size_t size = 0;
+        std::FILE* err = open_memstream(&text, &size);
+        std::FILE* script = kzvornsim::openScript(c.name.c_str(), err);
+        std::fclose(err);
+        EXPECT_EQ(script != nullptr, c.opens) << c.name;
+        EXPECT_EQ(std::string(text, size), c.said) << c.name;
+        std::free(text);
+        if (script != nullptr) std::fclose(script);
+    }
+    std::remove(file.c_str());
+}
+
+// --help lists every request a script can hold with its arguments.
+TEST(SimCommandLine, HelpListsTheRequests) {
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    kzvornsim::printUsage(out, true);
+    std::fclose(out);
+    const std::string help(text, size);
+    std::free(text);
+    EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... ", 0), 0u);
+    for (const char* request :
+         {"  level\n", "  reset N [niso=FILE]\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
+          "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
+          "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
+          "  board.fpga\n", "  --fault NAME[=VALUE]", "  fpga-ready-delay=US", "  --kal-fail NAME[:NTH[:COUNT]]",
+          "  --sgl-split page|runs|random"})
+        EXPECT_NE(help.find(request), std::string::npos) << request;
 }
 
 }  // namespace

@@ -281,7 +281,9 @@ TEST_P(Level3Failure, StopsTheBringUpKeepsWhatWasBuiltAndAResetOnTheMendedBoardR
     EXPECT_EQ(tracker(p).status.code, f.code);
     Registered names = registered(p);
     EXPECT_EQ(names.registerMaps.size(), f.registerMaps);
-    if (f.registerMaps != 0) EXPECT_EQ(names.registerMaps, kRegisterMapNames);
+    if (f.registerMaps != 0) {
+        EXPECT_EQ(names.registerMaps, kRegisterMapNames);
+    }
     EXPECT_EQ(names.storageMaps.size(), f.storageMaps);
     EXPECT_TRUE(names.windows.empty()) << "flashWindow is registered last";
     EXPECT_EQ(names.checkers, 0u);

@@ -36,7 +36,6 @@ constexpr uint32_t kArmWrite = 0x00208100;
 constexpr uint32_t kArmRead = 0x00208101;
 constexpr uint32_t kArmNumberOfRegistrations = 0x00208104;
 constexpr uint32_t kArmRegistrationNames = 0x00208105;
-constexpr uint32_t kArmSet = 0x00208109;
 constexpr uint32_t kArmGet = 0x0020810A;
 constexpr uint32_t kArmReadEx = 0x0020810C;
 constexpr uint32_t kArmSetEx = 0x0020810D;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kal/sim/faults.h"
+#include "kzkal/memory.h"
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/runtime.h"
 #include "kzapal/protons/statusCodes.h"
@@ -55,6 +56,22 @@ TEST(Allocation, SizeOverflowRecordsOutOfMemoryEvenWithAnError) {
     EXPECT_EQ(::operator new(SIZE_MAX, warned), nullptr);
     EXPECT_EQ(warned.code, nKZAPALS100::kStatusMemoryFull);
     ::operator delete(static_cast<void*>(nullptr));  // deleting null does nothing
+}
+
+// A request the machine cannot satisfy reaches the stand-in as null instead of stopping in the
+// sanitizer's allocator, as it would without one.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
+
+// The driver's operator new serves the C++ library too, which must never be handed null: real
+// exhaustion stops the process with a message; only injected failures give null.
+TEST(AllocationDeathTest, RealExhaustionStopsTheProcessWithAMessage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* message = "out of memory: [0-9]+ bytes could not be allocated \\(not an injected failure\\)";
+    EXPECT_DEATH(static_cast<void>(::operator new(SIZE_MAX / 2)), message);
+    EXPECT_DEATH(static_cast<void>(nKZKAL100_malloc(SIZE_MAX / 2)), message);
+    kal::sim::FailAllocations fail(1);
+    EXPECT_EQ(nKZKAL100_malloc(16), nullptr);
 }
 
 TEST(RuntimeText, NumberToText) {

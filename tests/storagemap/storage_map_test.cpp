@@ -87,7 +87,9 @@ TEST(StorageMapAccess, ChecksRunInOrder) {
         const auto before = f.cached(kCalibration0, CalibrationStorageMap::kSize);
         run(map, c, status);
         EXPECT_EQ(status.getCode(), c.code);
-        if (c.code != 0) EXPECT_EQ(f.cached(kCalibration0, CalibrationStorageMap::kSize), before);
+        if (c.code != 0) {
+            EXPECT_EQ(f.cached(kCalibration0, CalibrationStorageMap::kSize), before);
+        }
     }
 }
 

@@ -160,7 +160,9 @@ TEST_F(LifeCycle, AllocationFailuresInOpen) {
             kal::sim::FailAllocations fail(nth);
             kal::sim::Session session = kernel_.open("smu_kzvorn", &result);
             triggered = fail.triggered();
-            if (triggered) EXPECT_EQ(result, -51352) << nth;
+            if (triggered) {
+                EXPECT_EQ(result, -51352) << nth;
+            }
         }
         EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
         EXPECT_EQ(device()->getOpenSessionCount(), 4u);

@@ -1,5 +1,7 @@
 #include "boardCommands.h"
 
+#include <sstream>
+
 namespace kzvornsim {
 
 namespace {
@@ -43,15 +45,37 @@ void fpga(board::ProductBlocks& board, std::FILE* out) {
     std::fprintf(out, "\n");
 }
 
+struct BoardCommand {
+    const char* name;
+    const char* what;
+    void (*run)(board::ProductBlocks&, std::FILE*);
+};
+
+constexpr BoardCommand kBoardCommands[] = {
+    {"board.fpga",
+     "each FPGA configured or not, with its signature; then the configuration port's last load:\n"
+     "port, size, 64-bit stores, byte writes, status reads, bytes received, their CRC-32, verdict",
+     fpga},
+};
+
 }  // namespace
 
 bool runBoardCommand(const std::string& command, const std::vector<std::string>& arguments,
                      board::ProductBlocks& board, std::FILE* out) {
-    if (command == "board.fpga" && arguments.empty()) {
-        fpga(board, out);
-        return true;
-    }
+    for (const BoardCommand& c : kBoardCommands)
+        if (command == c.name && arguments.empty()) {
+            c.run(board, out);
+            return true;
+        }
     return false;
+}
+
+void printBoardCommands(std::FILE* out) {
+    for (const BoardCommand& c : kBoardCommands) {
+        std::fprintf(out, "  %s\n", c.name);
+        std::istringstream lines(c.what);
+        for (std::string text; std::getline(lines, text);) std::fprintf(out, "      %s\n", text.c_str());
+    }
 }
 
 }  // namespace kzvornsim

@@ -1,8 +1,6 @@
 // The script commands that show the simulated board (board.*).
 //
-//   board.fpga    each FPGA configured or not, with its signature; then the configuration port's
-//                 last load: port, size, transfers, status reads, bytes received, their CRC-32
-//                 and the verdict
+// printBoardCommands lists them with what each prints (kzvorn-sim --help).
 #pragma once
 
 #include <cstdio>
@@ -16,5 +14,8 @@ namespace kzvornsim {
 // False when the command is not a board command taking these arguments.
 bool runBoardCommand(const std::string& command, const std::vector<std::string>& arguments,
                      board::ProductBlocks& board, std::FILE* out);
+
+// One entry per board command, as the script requests are listed.
+void printBoardCommands(std::FILE* out);
 
 }  // namespace kzvornsim

@@ -1,7 +1,6 @@
 #include "boardFaults.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "script.h"
 
 namespace kzvornsim {
 
@@ -32,14 +31,6 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t) { b.bus.setNeverReady(true); }},
 };
 
-bool parseValue(const std::string& text, uint64_t& value) {
-    if (text.empty() || text[0] == '-') return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtoull(text.c_str(), &end, 0);
-    return errno == 0 && *end == '\0';
-}
-
 }  // namespace
 
 bool BoardFaults::add(const std::string& fault, std::string& why) {
@@ -49,7 +40,7 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         if (name != kKnobs[i].name) continue;
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
-        if (given != (kKnobs[i].value != nullptr) || (given && !parseValue(fault.substr(equals + 1), value))) {
+        if (given != (kKnobs[i].value != nullptr) || (given && !parseNumber(fault.substr(equals + 1), UINT64_MAX, value))) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;
         }

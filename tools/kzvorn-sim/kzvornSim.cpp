@@ -3,14 +3,11 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
+//   kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
 //              [--sgl-split page|runs|random] [SCRIPT | -]
 //
-// --debug echoes the driver's debug print; --fault sets one of the board's fault knobs
-// (boardFaults.h). --kal-fail makes the kernel call NAME (without its nKZKAL prefix) fail from its
-// NTH call on (1), COUNT times (1). --sgl-split chooses how the stand-in's IOMMU cuts mappings
-// into segments (page). The script comes from the file, or from standard input with "-" or when
-// standard input is not a terminal.
+// printUsage (commandLine.h) describes the options; --help prints it. The script comes from the
+// file, or from standard input with "-" or when standard input is not a terminal.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +25,7 @@
 #include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
+#include "commandLine.h"
 #include "script.h"
 
 using kzvorn_driver::nKZAPAL000::tProperty;
@@ -63,9 +61,7 @@ void printNames(const char* what, const Registry* registry) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]... "
-                 "[--sgl-split page|runs|random] [SCRIPT | -]\n");
+    kzvornsim::printUsage(stderr, false);
     return 2;
 }
 
@@ -79,9 +75,7 @@ bool addKernelCallFailure(const std::string& text, std::vector<std::unique_ptr<k
         if (at == std::string::npos) break;
         const size_t end = text.find(':', at + 1);
         const std::string word = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
-        char* stop = nullptr;
-        number = std::strtoull(word.c_str(), &stop, 0);
-        if (word.empty() || word[0] == '-' || *stop != '\0' || number == 0) return false;
+        if (!kzvornsim::parseNumber(word, UINT64_MAX, number) || number == 0) return false;
         at = end;
     }
     if (name.empty() || at != std::string::npos) return false;
@@ -114,6 +108,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            kzvornsim::printUsage(stdout, true);
+            return 0;
         } else if (std::strcmp(argv[i], "--fault") == 0) {
             std::string why;
             if (i + 1 == argc) return usage();
@@ -134,11 +131,8 @@ int main(int argc, char** argv) {
     }
     std::FILE* script = nullptr;
     if (scriptName != nullptr && std::strcmp(scriptName, "-") != 0) {
-        script = std::fopen(scriptName, "r");
-        if (script == nullptr) {
-            std::fprintf(stderr, "kzvorn-sim: cannot read %s\n", scriptName);
-            return 1;
-        }
+        script = kzvornsim::openScript(scriptName, stderr);
+        if (script == nullptr) return 1;
     } else if (scriptName != nullptr || isatty(STDIN_FILENO) == 0) {
         script = stdin;
     }

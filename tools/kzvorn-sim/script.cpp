@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "kal/sim/dma.h"
 #include "boardCommands.h"
+#include "kal/sim/dma.h"
 #include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
@@ -26,6 +26,20 @@ std::string statusText(int64_t status) {
     else
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(status));
     return text;
+}
+
+bool parseNumber(const std::string& word, uint64_t limit, uint64_t& value) {
+    const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    const std::string digits = hex ? word.substr(2) : word;
+    if (digits.empty()) return false;
+    for (const char c : digits)
+        if (!(hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))))
+            return false;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno != 0 || parsed > limit) return false;
+    value = parsed;
+    return true;
 }
 
 namespace {
@@ -62,16 +76,7 @@ constexpr Registry kRegistries[] = {
 };
 // Larger than any record; a larger area is refused before it is allocated.
 constexpr uint64_t kMaxAreaSize = 65536;
-
-bool parseNumber(const std::string& word, uint64_t limit, uint64_t& value) {
-    if (word.empty() || word[0] == '-') return false;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long parsed = std::strtoull(word.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || parsed > limit) return false;
-    value = parsed;
-    return true;
-}
+constexpr size_t kMaxLineSize = size_t{1} << 20;
 
 bool parseHex(const std::string& word, std::vector<uint8_t>& bytes) {
     bytes.clear();
@@ -125,6 +130,23 @@ constexpr ImageField kImageFields[] = {
     {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
 };
 
+class Runner;
+
+// A request line: its command, its arguments, and the line without its comment.
+struct Request {
+    std::string command;
+    std::vector<std::string> arguments;
+    std::string echo;
+};
+
+struct Command {
+    const char* name;
+    const char* arguments;  // one word per argument; "[WORD]" for one that may be left out, last
+    const char* what;
+    bool (Runner::*run)(const Request&);
+    bool needsSession;
+};
+
 class Runner {
 public:
     Runner(kal::sim::Kernel& kernel, std::FILE* out, board::ProductBlocks* board)
@@ -132,67 +154,27 @@ public:
         reopen();
     }
 
-    bool run(const std::string& line) {
-        std::istringstream words(line.substr(0, line.find('#')));
-        std::string command;
-        if (!(words >> command)) return true;
-        std::vector<std::string> arguments;
-        for (std::string word; words >> word;) arguments.push_back(word);
-        if (command == "kal.dma" && arguments.empty()) return kalDMA();
-        if (!session_) return fail(line, "no session on smu_kzvorn");
-        if (command == "level" && arguments.empty()) return level();
-        if (command == "reset" && !arguments.empty()) return reset(arguments, line);
-        if (command == "cleanup" && arguments.empty()) return cleanup();
-        if (command == "ioctl" && arguments.size() == 3) return ioctl(arguments, line);
-        for (const Registry& registry : kRegistries)
-            if (command == registry.command && arguments.empty()) return names(registry);
-        const std::string echo = line.substr(0, line.find('#'));
-        if (command == "arm.read" && arguments.size() == 2) return armValue(kArmReadEx, arguments, echo);
-        if (command == "arm.get" && arguments.size() == 2) return armValue(kArmGetEx, arguments, echo);
-        if (command == "arm.write" && (arguments.size() == 3 || arguments.size() == 4)) return armWrite(arguments, echo);
-        if (command == "arm.set" && arguments.size() == 3) return armSet(arguments, echo);
-        if (command == "arm.flush" && (arguments.size() == 2 || arguments.size() == 3)) return armFlush(arguments, echo);
-        if (command == "arm.refresh" && arguments.size() == 2) return armRefresh(arguments, echo);
-        if (command == "arm.flushmap" && (arguments.size() == 1 || arguments.size() == 2))
-            return armFlushMap(arguments, echo);
-        if (command == "arm.format" && arguments.size() == 2) return armFormat(arguments, echo);
-        if (command == "window.get" && arguments.size() == 3) return windowGet(kWindowGet, arguments, echo);
-        if (command == "window.read" && arguments.size() == 3) return windowGet(kWindowRead, arguments, echo);
-        if (command == "window.write" && arguments.size() == 3) return windowWrite(arguments, echo);
-        if (command == "storagemap.raw" && arguments.size() == 5) return storageMapRaw(arguments, echo);
-        if (command == "storagemap.checksum" && arguments.size() == 1) return storageMapChecksum(arguments, echo);
-        if (board_ != nullptr && runBoardCommand(command, arguments, *board_, out_)) return true;
-        return fail(line, "unknown request");
-    }
+    bool run(const std::string& line);
 
-private:
-    template <class tOutput, class tInput>
-    bool request(uint32_t code, const tInput& input, tOutput& output) {
-        const auto reply = session_.ioctl(code, &input, sizeof input, &output, sizeof output);
-        if (reply.result == 0) return true;
-        std::fprintf(out_, "transport: %d\n", reply.result);
-        return false;
-    }
-
-    bool level() {
+    bool level(const Request&) {
         kzvorn_driver::tValue32Record output{};
         if (!request(kGetSetupLevel, kzvorn_driver::tStatusRecord{}, output)) return false;
         std::fprintf(out_, "level: %u, status: %s\n", output.value, statusText(output.status).c_str());
         return true;
     }
 
-    bool reset(const std::vector<std::string>& arguments, const std::string& line) {
+    bool reset(const Request& r) {
         uint64_t target = 0;
-        if (!parseNumber(arguments[0], 0xFFFFFFFF, target)) return fail(line, "the level is not a 32-bit number");
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, target)) return fail(r.echo, "the level is not a 32-bit number");
         // The record and the images it names stay in user memory until the reset returns.
         std::vector<std::unique_ptr<CallerBytes>> images;
         CustomRecord record{};
-        for (size_t i = 1; i < arguments.size(); ++i) {
-            const ImageField* field = imageField(arguments[i]);
-            if (field == nullptr) return fail(line, "not a replacement: give niso=FILE");
+        for (size_t i = 1; i < r.arguments.size(); ++i) {
+            const ImageField* field = imageField(r.arguments[i]);
+            if (field == nullptr) return fail(r.echo, "not a replacement: give niso=FILE");
             std::string bytes;
-            if (!readFile(arguments[i].substr(std::strlen(field->name) + 1), bytes))
-                return fail(line, "cannot read the replacement file");
+            if (!readFile(r.arguments[i].substr(std::strlen(field->name) + 1), bytes))
+                return fail(r.echo, "cannot read the replacement file");
             images.push_back(std::make_unique<CallerBytes>(bytes));
             record.*(field->address) = images.back()->address();
             record.*(field->size) = images.back()->size();
@@ -224,20 +206,20 @@ private:
         return static_cast<bool>(in);
     }
 
-    bool cleanup() {
+    bool cleanup(const Request&) {
         kzvorn_driver::tStatusRecord output{};
         if (!request(kCleanup, kzvorn_driver::tStatusRecord{}, output)) return false;
         std::fprintf(out_, "cleanup: status: %s\n", statusText(output.status).c_str());
         return true;
     }
 
-    bool ioctl(const std::vector<std::string>& arguments, const std::string& line) {
+    bool ioctl(const Request& r) {
         uint64_t code = 0;
         uint64_t outputSize = 0;
         std::vector<uint8_t> input;
-        if (!parseNumber(arguments[0], 0xFFFFFFFF, code)) return fail(line, "the code is not a 32-bit number");
-        if (!parseHex(arguments[1], input)) return fail(line, "the input is not hexadecimal bytes");
-        if (!parseNumber(arguments[2], kMaxAreaSize, outputSize)) return fail(line, "the output size is too large");
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, code)) return fail(r.echo, "the code is not a 32-bit number");
+        if (!parseHex(r.arguments[1], input)) return fail(r.echo, "the input is not hexadecimal bytes");
+        if (!parseNumber(r.arguments[2], kMaxAreaSize, outputSize)) return fail(r.echo, "the output size is too large");
         std::vector<uint8_t> output(outputSize);
         const auto reply = session_.ioctl(static_cast<uint32_t>(code), input.empty() ? nullptr : input.data(),
                                           static_cast<uint32_t>(input.size()),
@@ -250,7 +232,11 @@ private:
     }
 
     // "arm.names: 16, status: 0", then one registered name a line.
-    bool names(const Registry& registry) {
+    bool names(const Request& r) {
+        const Registry* found = nullptr;
+        for (const Registry& registry : kRegistries)
+            if (r.command == registry.command) found = &registry;
+        const Registry& registry = *found;
         kzvorn_driver::tValue64Record count{};
         if (!request(registry.countCode, kzvorn_driver::tStatusRecord{}, count)) return false;
         std::fprintf(out_, "%s: %llu, status: %s\n", registry.command, static_cast<unsigned long long>(count.value),
@@ -275,50 +261,53 @@ private:
 
     // The Ex forms with extension 0, so that 64-bit registers read and write whole. `read` reads the
     // hardware, `get` answers from the map's shadow.
-    bool armValue(uint32_t code, const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool armRead(const Request& r) { return armValue(kArmReadEx, r); }
+    bool armGet(const Request& r) { return armValue(kArmGetEx, r); }
+
+    bool armValue(uint32_t code, const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tFieldExRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
+        if (!field(r.arguments[1], input.field, r.echo)) return false;
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tValue64Record output{};
         if (!request(code, input, output)) return false;
-        std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(echo).c_str(),
+        std::fprintf(out_, "%s: value: 0x%llX, status: %s\n", trimmed(r.echo).c_str(),
                      static_cast<unsigned long long>(output.value), statusText(output.status).c_str());
         return true;
     }
 
     // `write` merges the value into the shadow and writes the register when it changed, is dirty or
     // is forced; `set` only merges it.
-    bool armWrite(const std::vector<std::string>& arguments, const std::string& echo) {
+    bool armWrite(const Request& r) {
         kzvorn_driver::tFieldWriteExRecord input{};
-        return field(arguments[1], input.field, echo) && value(arguments[2], input.value, echo) &&
-               force(arguments, 3, input.force, echo) && sendForStatus(kArmWriteEx, input, arguments[0], echo);
+        return field(r.arguments[1], input.field, r.echo) && value(r.arguments[2], input.value, r.echo) &&
+               force(r.arguments, 3, input.force, r.echo) && sendForStatus(kArmWriteEx, input, r.arguments[0], r.echo);
     }
 
-    bool armSet(const std::vector<std::string>& arguments, const std::string& echo) {
+    bool armSet(const Request& r) {
         kzvorn_driver::tFieldSetExRecord input{};
-        return field(arguments[1], input.field, echo) && value(arguments[2], input.value, echo) &&
-               sendForStatus(kArmSetEx, input, arguments[0], echo);
+        return field(r.arguments[1], input.field, r.echo) && value(r.arguments[2], input.value, r.echo) &&
+               sendForStatus(kArmSetEx, input, r.arguments[0], r.echo);
     }
 
     // `flush` writes the register the identifier names when it is dirty or forced; `refresh` reads it
     // into its shadow.
-    bool armFlush(const std::vector<std::string>& arguments, const std::string& echo) {
+    bool armFlush(const Request& r) {
         kzvorn_driver::tFieldFlushExRecord input{};
-        return field(arguments[1], input.field, echo) && force(arguments, 2, input.force, echo) &&
-               sendForStatus(kArmFlushRegisterEx, input, arguments[0], echo);
+        return field(r.arguments[1], input.field, r.echo) && force(r.arguments, 2, input.force, r.echo) &&
+               sendForStatus(kArmFlushRegisterEx, input, r.arguments[0], r.echo);
     }
 
-    bool armRefresh(const std::vector<std::string>& arguments, const std::string& echo) {
+    bool armRefresh(const Request& r) {
         kzvorn_driver::tFieldExRecord input{};
-        return field(arguments[1], input.field, echo) && sendForStatus(kArmRefreshRegisterEx, input, arguments[0], echo);
+        return field(r.arguments[1], input.field, r.echo) && sendForStatus(kArmRefreshRegisterEx, input, r.arguments[0], r.echo);
     }
 
     // Every writable register of the map (and of its sub-maps) that is dirty, or all when forced.
-    bool armFlushMap(const std::vector<std::string>& arguments, const std::string& echo) {
+    bool armFlushMap(const Request& r) {
         kzvorn_driver::tNameForceRecord input{};
-        return force(arguments, 1, input.force, echo) && sendForStatus(kArmFlushRegMap, input, arguments[0], echo);
+        return force(r.arguments, 1, input.force, r.echo) && sendForStatus(kArmFlushRegMap, input, r.arguments[0], r.echo);
     }
 
     // A request on a map by name whose reply is its status.
@@ -334,17 +323,17 @@ private:
     }
 
     // One line per field of the register: its type (0 one bit ... 3 up to 32 bits) and mask.
-    bool armFormat(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]), types(kFormatCapacity), masks(kFormatCapacity * 8);
+    bool armFormat(const Request& r) {
+        CallerBytes name(r.arguments[0]), types(kFormatCapacity), masks(kFormatCapacity * 8);
         kzvorn_driver::tRegisterFormatRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
+        if (!field(r.arguments[1], input.field, r.echo)) return false;
         input.name = name.address();
         input.nameLength = name.size();
         input.types = types.address();
         input.masks = masks.address();
         kzvorn_driver::tValue32Record output{};
         if (!request(kArmGetRegisterFormat, input, output)) return false;
-        std::fprintf(out_, "%s: fields: %u, status: %s\n", trimmed(echo).c_str(), output.value,
+        std::fprintf(out_, "%s: fields: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
                      statusText(output.status).c_str());
         for (uint32_t i = 0; output.status >= 0 && i < output.value && i < kFormatCapacity; ++i) {
             uint64_t mask = 0;
@@ -354,27 +343,30 @@ private:
         return true;
     }
 
+    bool windowGet(const Request& r) { return windowBytes(kWindowGet, r); }
+    bool windowRead(const Request& r) { return windowBytes(kWindowRead, r); }
+
     // The window's cached bytes (get) or its device's bytes (read). The caller's area holds at most
     // 64 KiB; a larger count is sent as it is, so the driver's refusal shows.
-    bool windowGet(uint32_t code, const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool windowBytes(uint32_t code, const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tWindowGetRecord input{};
-        if (!parseNumber(arguments[1], UINT64_MAX, input.offset) || !parseNumber(arguments[2], UINT64_MAX, input.count))
-            return fail(echo, "the offset or the count is not a 64-bit number");
+        if (!parseNumber(r.arguments[1], UINT64_MAX, input.offset) || !parseNumber(r.arguments[2], UINT64_MAX, input.count))
+            return fail(r.echo, "the offset or the count is not a 64-bit number");
         CallerBytes area(input.count < kMaxAreaSize ? input.count : kMaxAreaSize);
         input.name = name.address();
         input.nameLength = name.size();
         input.destination = area.address();
-        return transfer(code, input, area, echo);
+        return transfer(code, input, area, r.echo);
     }
 
     // Writes the bytes through the window to its device.
-    bool windowWrite(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool windowWrite(const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tWindowWriteRecord input{};
         std::vector<uint8_t> bytes;
-        if (!parseNumber(arguments[1], UINT64_MAX, input.offset)) return fail(echo, "the offset is not a 64-bit number");
-        if (!parseHex(arguments[2], bytes)) return fail(echo, "the bytes are not hexadecimal");
+        if (!parseNumber(r.arguments[1], UINT64_MAX, input.offset)) return fail(r.echo, "the offset is not a 64-bit number");
+        if (!parseHex(r.arguments[2], bytes)) return fail(r.echo, "the bytes are not hexadecimal");
         CallerBytes source(std::string(bytes.begin(), bytes.end()));
         input.name = name.address();
         input.nameLength = name.size();
@@ -382,41 +374,41 @@ private:
         input.count = source.size();
         kzvorn_driver::tStatusRecord output{};
         if (!request(kWindowWrite, input, output)) return false;
-        std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
+        std::fprintf(out_, "%s: status: %s\n", trimmed(r.echo).c_str(), statusText(output.status).c_str());
         return true;
     }
 
-    bool storageMapRaw(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool storageMapRaw(const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tStorageMapRawRecord input{};
-        if (!field(arguments[1], input.field, echo)) return false;
-        if (!parseNumber(arguments[2], UINT64_MAX, input.firstElement) ||
-            !parseNumber(arguments[3], UINT64_MAX, input.elementCount) ||
-            !parseNumber(arguments[4], UINT64_MAX, input.elementSize))
-            return fail(echo, "the first element, count or element size is not a 64-bit number");
+        if (!field(r.arguments[1], input.field, r.echo)) return false;
+        if (!parseNumber(r.arguments[2], UINT64_MAX, input.firstElement) ||
+            !parseNumber(r.arguments[3], UINT64_MAX, input.elementCount) ||
+            !parseNumber(r.arguments[4], UINT64_MAX, input.elementSize))
+            return fail(r.echo, "the first element, count or element size is not a 64-bit number");
         const bool small = input.elementSize != 0 && input.elementCount <= kMaxAreaSize / input.elementSize;
         CallerBytes area(small ? input.elementCount * input.elementSize : kMaxAreaSize);
         input.name = name.address();
         input.nameLength = name.size();
         input.buffer = area.address();
-        return transfer(kStorageMapGetRaw, input, area, echo);
+        return transfer(kStorageMapGetRaw, input, area, r.echo);
     }
 
-    bool storageMapChecksum(const std::vector<std::string>& arguments, const std::string& echo) {
-        CallerBytes name(arguments[0]);
+    bool storageMapChecksum(const Request& r) {
+        CallerBytes name(r.arguments[0]);
         kzvorn_driver::tNameRecord input{};
         input.name = name.address();
         input.nameLength = name.size();
         kzvorn_driver::tValue8Record output{};
         if (!request(kStorageMapIsChecksumValid, input, output)) return false;
-        std::fprintf(out_, "%s: valid: %u, status: %s\n", trimmed(echo).c_str(), output.value,
+        std::fprintf(out_, "%s: valid: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
                      statusText(output.status).c_str());
         return true;
     }
 
     // The stand-in's DMA memory: a count line, then one line per page list, scatter-gather list
     // and recorded DMA fault.
-    bool kalDMA() {
+    bool kalDMA(const Request&) {
         const kal::sim::DMAState dma = kal::sim::dmaState();
         size_t mappings = 0;
         for (const auto& sgl : dma.sgls) mappings += sgl.mapped ? 1 : 0;
@@ -447,6 +439,15 @@ private:
                          static_cast<unsigned long long>(fault.size), static_cast<unsigned long long>(fault.busAddress),
                          kal::sim::dmaFaultText(fault.kind));
         return true;
+    }
+
+private:
+    template <class tOutput, class tInput>
+    bool request(uint32_t code, const tInput& input, tOutput& output) {
+        const auto reply = session_.ioctl(code, &input, sizeof input, &output, sizeof output);
+        if (reply.result == 0) return true;
+        std::fprintf(out_, "transport: %d\n", reply.result);
+        return false;
     }
 
     // A read into the caller's area: the status, and the bytes when it succeeded.
@@ -488,8 +489,8 @@ private:
         return joined;
     }
 
-    bool fail(const std::string& line, const char* why) {
-        std::fprintf(out_, "error: %s: %s\n", why, line.c_str());
+    bool fail(const std::string& line, const std::string& why) {
+        std::fprintf(out_, "error: %s: %s\n", why.c_str(), trimmed(line).c_str());
         return false;
     }
 
@@ -504,19 +505,126 @@ private:
     kal::sim::Session session_;
 };
 
+constexpr Command kCommands[] = {
+    {"level", "", "the reached setup level and the request's status", &Runner::level, true},
+    {"reset", "N [niso=FILE]",
+     "reset to setup level N; with niso=FILE the reset's custom record names the file's bytes as\n"
+     "the non-isolated FPGA's replacement image. The session, invalid after a reset, is opened anew",
+     &Runner::reset, true},
+    {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
+    {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
+     "any request code with those input bytes (\"-\" for none) and an output area of that size;\n"
+     "prints the ioctl callback's kernel-layer code and the bytes the driver reported",
+     &Runner::ioctl, true},
+    {"arm.names", "", "the register maps' count and status, then one name a line", &Runner::names, true},
+    {"window.names", "", "the device windows' count and status, then one name a line", &Runner::names, true},
+    {"storagemap.names", "", "the storage maps' count and status, then one name a line", &Runner::names, true},
+    {"arm.read", "MAP FIELD-ID", "the field's value read from the hardware", &Runner::armRead, true},
+    {"arm.get", "MAP FIELD-ID", "the field's value in the map's shadow", &Runner::armGet, true},
+    {"arm.set", "MAP FIELD-ID VALUE", "sets the field in the shadow only", &Runner::armSet, true},
+    {"arm.write", "MAP FIELD-ID VALUE [force]",
+     "sets the field and writes its register when it changed, is dirty, or with force", &Runner::armWrite, true},
+    {"arm.flush", "MAP FIELD-ID [force]", "writes the register the identifier names, when dirty or forced",
+     &Runner::armFlush, true},
+    {"arm.refresh", "MAP FIELD-ID", "reads that register into its shadow", &Runner::armRefresh, true},
+    {"arm.flushmap", "MAP [force]",
+     "writes every dirty (or, forced, every) writable register of the map and of its sub-maps",
+     &Runner::armFlushMap, true},
+    {"arm.format", "MAP FIELD-ID", "the register's field count, then each field's type and mask", &Runner::armFormat,
+     true},
+    {"window.get", "NAME OFFSET COUNT", "the window's cached bytes", &Runner::windowGet, true},
+    {"window.read", "NAME OFFSET COUNT", "the bytes read from the window's device", &Runner::windowRead, true},
+    {"window.write", "NAME OFFSET HEX", "writes the bytes through the window to its device", &Runner::windowWrite, true},
+    {"storagemap.raw", "NAME FIELD-ID FIRST COUNT ELEMENT-SIZE", "the map's cached elements as bytes",
+     &Runner::storageMapRaw, true},
+    {"storagemap.checksum", "NAME", "whether the map's stored checksum holds", &Runner::storageMapChecksum, true},
+    {"kal.dma", "",
+     "the kernel-layer stand-in's page lists, pinned pages, scatter-gather lists with their bus\n"
+     "segments, and the DMA faults the board met (no request is sent)",
+     &Runner::kalDMA, false},
+};
+
+// How many arguments the command takes: at least its words without brackets, at most all.
+struct ArgumentCount {
+    size_t least;
+    size_t most;
+};
+ArgumentCount argumentCount(const Command& command) {
+    std::istringstream words(command.arguments);
+    ArgumentCount count{0, 0};
+    for (std::string word; words >> word; ++count.most)
+        if (word[0] != '[') ++count.least;
+    return count;
+}
+
+std::string argumentsText(size_t count) { return std::to_string(count) + (count == 1 ? " argument" : " arguments"); }
+
+bool Runner::run(const std::string& line) {
+    Request request;
+    request.echo = line.substr(0, line.find('#'));
+    std::istringstream words(request.echo);
+    if (!(words >> request.command)) return true;
+    for (std::string word; words >> word;) request.arguments.push_back(word);
+    for (const Command& command : kCommands) {
+        if (request.command != command.name) continue;
+        const ArgumentCount expected = argumentCount(command);
+        const size_t given = request.arguments.size();
+        if (given < expected.least || given > expected.most) {
+            const std::string why =
+                expected.most == 0 ? " takes no arguments"
+                : expected.least == expected.most
+                    ? " takes " + argumentsText(expected.most) + " (" + command.arguments + ")"
+                    : " takes " + std::to_string(expected.least) +
+                          (expected.most == expected.least + 1 ? " or " : " to ") + argumentsText(expected.most) +
+                          " (" + command.arguments + ")";
+            return fail(request.echo, command.name + why);
+        }
+        if (command.needsSession && !session_) return fail(request.echo, "no session on smu_kzvorn");
+        return (this->*command.run)(request);
+    }
+    if (board_ != nullptr && runBoardCommand(request.command, request.arguments, *board_, out_)) return true;
+    return fail(request.echo, "unknown request");
+}
+
 }  // namespace
+
+void printScriptRequests(std::FILE* out) {
+    std::fprintf(out,
+                 "Script requests, one a line ('#' starts a comment); numbers are decimal, or hexadecimal\n"
+                 "after 0x; a line holds at most %zu bytes:\n",
+                 kMaxLineSize);
+    for (const Command& command : kCommands) {
+        std::fprintf(out, "  %s%s%s\n", command.name, command.arguments[0] != '\0' ? " " : "", command.arguments);
+        std::istringstream lines(command.what);
+        for (std::string text; std::getline(lines, text);) std::fprintf(out, "      %s\n", text.c_str());
+    }
+    printBoardCommands(out);
+}
 
 bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out, board::ProductBlocks* board) {
     Runner runner(kernel, out, board);
     bool good = true;
     std::string line;
+    uint64_t number = 1;
     for (int c; (c = std::fgetc(script)) != EOF;) {
         if (c != '\n') {
+            // An endless line would grow without bound: the script stops there.
+            if (line.size() == kMaxLineSize) {
+                std::fprintf(out, "error: line %llu is longer than %zu bytes\n", static_cast<unsigned long long>(number),
+                             kMaxLineSize);
+                return false;
+            }
             line.push_back(static_cast<char>(c));
             continue;
         }
         good = runner.run(line) && good;
         line.clear();
+        ++number;
+    }
+    if (std::ferror(script)) {
+        std::fprintf(out, "error: the script could not be read after line %llu: %s\n",
+                     static_cast<unsigned long long>(number - 1), std::strerror(errno));
+        return false;
     }
     if (!line.empty()) good = runner.run(line) && good;
     return good;

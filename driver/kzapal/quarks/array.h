@@ -57,7 +57,7 @@ public:
     void clear() { _size = 0; }
 
     // The condition every insertion is checked against.
-    bool fits(size_t n) const { return n <= kMaxSize - _size; }
+    bool fits(size_t n) const { return _size <= kMaxSize && n <= kMaxSize - _size; }
 
 private:
     size_t _size = 0;
