@@ -3,10 +3,11 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
+//   kzvorn-sim [--debug] [--msi] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
 //              [--sgl-split page|runs|random] [SCRIPT | -]
 //
-// --debug echoes the driver's debug print; --fault sets one of the board's fault knobs
+// --debug echoes the driver's debug print; --msi has the board offer a message-signalled
+// interrupt; --fault sets one of the board's fault knobs
 // (boardFaults.h). --kal-fail makes the kernel call NAME (without its nKZKAL prefix) fail from its
 // NTH call on (1), COUNT times (1). --sgl-split chooses how the stand-in's IOMMU cuts mappings
 // into segments (page). The script comes from the file, or from standard input with "-" or when
@@ -64,7 +65,7 @@ void printNames(const char* what, const Registry* registry) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: kzvorn-sim [--debug] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]... "
+                 "usage: kzvorn-sim [--debug] [--msi] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]... "
                  "[--sgl-split page|runs|random] [SCRIPT | -]\n");
     return 2;
 }
@@ -109,11 +110,14 @@ bool chooseSGLSplit(const std::string& text) {
 int main(int argc, char** argv) {
     const char* scriptName = nullptr;
     kzvornsim::BoardFaults faults;
+    bool msi = false;
     // Live until the driver is unloaded.
     std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
+        } else if (std::strcmp(argv[i], "--msi") == 0) {
+            msi = true;
         } else if (std::strcmp(argv[i], "--fault") == 0) {
             std::string why;
             if (i + 1 == argc) return usage();
@@ -144,6 +148,7 @@ int main(int argc, char** argv) {
     }
 
     board::Board board(board::productIdentity());
+    board.platform().msiGranted = msi;
     board::ProductOptions options;
     faults.apply(options);
     board::ProductBlocks blocks = board::installProduct(board, options);
