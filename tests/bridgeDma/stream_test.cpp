@@ -8,6 +8,7 @@
 #include "board/bridgeCore.h"
 #include "board/dmaEngine.h"
 #include "dma/fixture.h"
+#include "kal/sim/faults.h"
 #include "kal/sim/interrupt.h"
 #include "kal/sim/registerMemory.h"
 #include "kzkal/interrupt.h"
@@ -304,6 +305,46 @@ TEST_F(Streams, NotificationPositionIsStoredBeforeItsCommand) {
     EXPECT_EQ(log[0].value, 0x123456789ull);
     EXPECT_EQ(log[1].offset, block + dc::kCommand);
     EXPECT_EQ(log[1].value, dc::kCommandLoadPosition);
+}
+
+// The latched position fires once the count reaches it, while the notification is enabled.
+TEST_F(Streams, NotificationFiresWhenTheCountReachesThePosition) {
+    UserPages user(1);
+    auto s = stream(6);
+    tStatus status;
+    s->add(SGLController::kContinuousList, user.address(), kPage, status);
+    s->start(status);
+    s->controller.writeStreamAdditiveTransferCount(kPage, status);
+    s->controller.setNotificationPosition(100, status);
+    s->controller.enableNotification();
+    EXPECT_EQ(engine->pump(6, 99), 99u);
+    EXPECT_EQ(engine->queueDepth(), 0u);
+    EXPECT_EQ(engine->pump(6, 1), 1u);
+    EXPECT_EQ(engine->queueDepth(), 1u);
+    EXPECT_EQ(engine->pump(6, 50), 50u);
+    EXPECT_EQ(engine->queueDepth(), 1u) << "once per latch";
+    EXPECT_EQ(nKZKAL100_memoryRead32(mapped + board::interruptBlock::kQueue), board::interruptBlock::kNotificationEntry | 6);
+    s->controller.disableNotification();
+    s->controller.setNotificationPosition(120, status);
+    EXPECT_EQ(engine->queueDepth(), 0u) << "reached, but not enabled";
+    s->controller.stop(status);
+    EXPECT_EQ(status.code, 0);
+}
+
+// A mutex the kernel refuses fails the construction with -52000; nothing else is left behind.
+TEST_F(Streams, ConstructionReportsARefusedMutex) {
+    kal::sim::FailKernelCall refuse("createMutex");
+    tStatus status;
+    arm::MemorySpaceAccess::Accessor block{base + bar0::kDmaChannels, 0x200};
+    QuolinDMAStreamController::tChannelMap map(&block);
+    {
+        QuolinDMAStreamController controller(base, &map, nullptr, 0, status);
+        EXPECT_EQ(status.code, nKZAPALS100::kStatusMemoryFull);
+    }
+    tStatus wide;
+    QuolinDMAStreamController controller(base, &map, nullptr, uint64_t{1} << 32, wide);
+    EXPECT_EQ(wide.code, nKZAPALS100::kStatusValueConflict);
+    EXPECT_EQ(controller.index(), 0u) << "channel 0";
 }
 
 // The board interrupts through the stand-in's sink on the interrupt thread: legacy on each rise
