@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "board/dmaEngine.h"
 #include "board/registerFile.h"
 
 namespace board {
@@ -13,12 +14,18 @@ void addCoreRegisters(Board& board, uint64_t offset, uint64_t size) {
 }  // namespace
 
 // The FPGA configuration port inside the core's range is a block of its own on a board that has
-// one (installed first); on a board without it, it is core register memory like the rest.
+// one (installed first); on a board without it, it is core register memory like the rest. The
+// interrupt block is the DMA engine's.
 void installBridgeCoreRegisters(Board& board) {
     std::lock_guard<std::recursive_mutex> guard(board.lock());
+    const uint64_t interrupts = interruptBlock::kBase;
+    const uint64_t afterInterrupts = interrupts + interruptBlock::kSize;
     const uint64_t port = bar0::kFpgaConfigurationPort;
     const uint64_t afterPort = port + bar0::kFpgaConfigurationPortSize;
-    addCoreRegisters(board, bar0::kBridgeCore, port - bar0::kBridgeCore);
+    addCoreRegisters(board, bar0::kBridgeCore, interrupts - bar0::kBridgeCore);
+    if (!board.bar(0).hasRegionIn(interrupts, interruptBlock::kSize))
+        board.addRegion<DmaEngine>(0, interrupts, interruptBlock::kSize, board);
+    addCoreRegisters(board, afterInterrupts, port - afterInterrupts);
     addCoreRegisters(board, port, bar0::kFpgaConfigurationPortSize);
     addCoreRegisters(board, afterPort, bar0::kBridgeCore + bar0::kBridgeCoreSize - afterPort);
 }
@@ -39,7 +46,8 @@ void installBridgeCore(Board& board, const BridgeCoreConfig& config) {
     for (unsigned i = 0; i < bar0::kDmaChannelCount; ++i) {
         const uint64_t block = config.dmaChannelOffset + i * stride;
         if (bar.hasRegionIn(block, bar0::kDmaChannelSize)) continue;
-        board.addRegion<RegisterFile>(0, block, bar0::kDmaChannelSize, board);
+        DmaEngine& engine = *findDmaEngine(board);
+        engine.attachChannel(i, board.addRegion<DmaChannelBlock>(0, block, bar0::kDmaChannelSize, engine, i));
         bar.store(block + kDmaChannelStatus, 4, dmaChannelStatusAtReset(i));
     }
 }

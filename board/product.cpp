@@ -31,12 +31,14 @@ ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     const FlashImage& image = options.flash.has_value() ? *options.flash : standard.emplace(FlashImage::standard());
     SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
     NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort);
-    for (unsigned circuit = 0; circuit < bar0::kStreamCircuitCount; ++circuit) installStreamCircuit(board, circuit);
+    DmaEngine& dma = *findDmaEngine(board);
+    dma.faults() = options.dma;
+    for (unsigned i = 0; i < kDmaStreamCount; ++i) installStreamCircuit(board, i);
     if (options.fpga.configuredAtStart.has_value()) {
         bus.ioPort2().write(0, kLinkConfigured);
         board.bar(0).store(bar0::kBusRouting, 4, kBusRoutedToNonIsolatedFpga);
     }
-    return ProductBlocks{window, timing, bus, spi, fpgaPort, nonIsolatedFpga};
+    return ProductBlocks{window, timing, bus, spi, fpgaPort, nonIsolatedFpga, dma};
 }
 
 }  // namespace board

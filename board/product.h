@@ -9,6 +9,7 @@
 #include "board/board.h"
 #include "board/bridgeCore.h"
 #include "board/bridgeWindow.h"
+#include "board/dmaEngine.h"
 #include "board/flashImage.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/geographicAddress.h"
@@ -40,6 +41,8 @@ struct ProductOptions {
     std::optional<FlashImage> flash;
     // The configuration port's knobs, and the two FPGAs configured from power-up.
     FpgaPortOptions fpga;
+    // The DMA engine's knobs.
+    DmaFaults dma;
 };
 
 // The blocks the product board was built with; they live as long as the board.
@@ -50,6 +53,7 @@ struct ProductBlocks {
     SpiEngine& spi;
     FpgaConfigurationPort& fpgaPort;
     NonIsolatedFpga& nonIsolatedFpga;
+    DmaEngine& dma;
     SST25VFFlash& flash() { return spi.flash(); }
 };
 

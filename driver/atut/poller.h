@@ -81,6 +81,15 @@ public:
         poll(adapter, &PollerStatusAdapter<tTarget, tResult>::poll, compare, mask, 0, false, kPollEqual, status);
     }
 
+    // A channel status register: reads (into its shadow) until any bit of the mask is set, for at
+    // most the channel's deadline.
+    static constexpr uint64_t kChannelStatusDeadlineUs = 50000;
+    template <class tRegister>
+    void pollChannelStatus(tRegister& channelStatus, uint32_t mask, nKZAPALS100::tStatus& status) const {
+        run([&](nKZAPALS100::tStatus& s) { return static_cast<tValue>(channelStatus.readRegister(s)); }, 0, mask,
+            kChannelStatusDeadlineUs, true, kPollAnyBitSet, status);
+    }
+
 private:
     template <class tRead>
     void run(tRead read, tValue compare, tValue mask, uint64_t timeoutUs, bool useTimeout, uint32_t condition,

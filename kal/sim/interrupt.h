@@ -9,6 +9,9 @@ namespace kal::sim {
 // Delivers the interrupt to every callback reserved on it, on the interrupt thread, and waits:
 // true when one claimed it.
 bool raiseInterrupt(uint32_t interrupt);
+// Delivers the interrupt once more on the interrupt thread without waiting: what a board's
+// interrupt sink calls (possibly holding the board's lock, which the callbacks need).
+void postInterrupt(uint32_t interrupt);
 // Callbacks currently reserved on an interrupt.
 size_t reservedInterrupts(uint32_t interrupt);
 // Callbacks reserved on any interrupt.

@@ -175,7 +175,66 @@ extern "C" void nKZKAL100_destroyDPC(void* dpc) {
     --gLiveDeferredCalls;
 }
 
+namespace {
+
+// Delivers to every callback reserved on the interrupt; true when one claimed it.
+bool deliver(uint32_t interrupt) {
+    Interrupts& i = interrupts();
+    board::HostVector<Reservation> targets;
+    {
+        std::lock_guard<std::mutex> guard(i.lock);
+        for (const Reservation& r : i.reservations)
+            if (r.interrupt == interrupt) targets.push_back(r);
+    }
+    bool claimed = false;
+    for (const Reservation& r : targets)
+        if (r.callback->function(interrupt, r.callback->device) != 0) claimed = true;
+    return claimed;
+}
+
+// The deliveries posted for one interrupt and not yet made: one job per interrupt, queued again
+// when posted while it runs; kept for the life of the process.
+struct Posting {
+    DeferredCall job;
+    uint32_t interrupt;
+    uint64_t count = 0;
+};
+
+void runPostings(void* context) {
+    Posting& posting = *static_cast<Posting*>(context);
+    Worker& w = interruptWorker();
+    for (;;) {
+        uint64_t count;
+        {
+            std::lock_guard<std::mutex> guard(w.lock_);
+            count = posting.count;
+            posting.count = 0;
+        }
+        if (count == 0) return;
+        while (count-- != 0) deliver(posting.interrupt);
+    }
+}
+
+}  // namespace
+
 namespace kal::sim {
+
+void postInterrupt(uint32_t interrupt) {
+    static board::HostMap<uint32_t, Posting> postings;
+    Worker& w = interruptWorker();
+    std::lock_guard<std::mutex> guard(w.lock_);
+    auto [it, added] = postings.try_emplace(interrupt);
+    Posting& posting = it->second;
+    if (added) {
+        posting.job = DeferredCall{runPostings, &posting};
+        posting.interrupt = interrupt;
+    }
+    ++posting.count;
+    if (posting.job.pending) return;
+    posting.job.pending = true;
+    w.queue_.push_back(&posting.job);
+    w.wake_.notify_all();
+}
 
 bool raiseInterrupt(uint32_t interrupt) {
     struct Delivery {
@@ -184,15 +243,7 @@ bool raiseInterrupt(uint32_t interrupt) {
     } delivery{interrupt, false};
     DeferredCall job{[](void* context) {
                          auto* d = static_cast<Delivery*>(context);
-                         Interrupts& i = interrupts();
-                         board::HostVector<Reservation> targets;
-                         {
-                             std::lock_guard<std::mutex> guard(i.lock);
-                             for (const Reservation& r : i.reservations)
-                                 if (r.interrupt == d->interrupt) targets.push_back(r);
-                         }
-                         for (const Reservation& r : targets)
-                             if (r.callback->function(d->interrupt, r.callback->device) != 0) d->claimed = true;
+                         if (deliver(d->interrupt)) d->claimed = true;
                      },
                      &delivery};
     Worker& w = interruptWorker();

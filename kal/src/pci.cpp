@@ -3,10 +3,12 @@
 #include <list>
 #include <mutex>
 
+#include "board/dmaEngine.h"
 #include "board/hostAllocator.h"
 #include "kal/sim/dma.h"
 #include "kal/sim/clock.h"
 #include "kal/sim/faults.h"
+#include "kal/sim/interrupt.h"
 #include "kal/sim/pci.h"
 #include "kal/sim/registerMemory.h"
 #include "kzkal/pci.h"
@@ -40,6 +42,30 @@ int32_t failure(const char* name, int32_t usual) {
 
 constexpr uint64_t kBarIsMemory = 2;
 
+// The interrupt each plugged board's interrupt sink delivers on: its line, or the vector granted
+// since. A board may outlive its function and keep queuing; it then interrupts nobody.
+struct Sinks {
+    std::mutex lock;
+    board::HostMap<const board::Board*, uint32_t> interrupts;
+};
+Sinks& sinks() {
+    static Sinks instance;
+    return instance;
+}
+void setSinkInterrupt(const board::Board& target, uint32_t interrupt) {
+    std::lock_guard<std::mutex> guard(sinks().lock);
+    sinks().interrupts[&target] = interrupt;
+}
+void forgetSink(const board::Board& target) {
+    std::lock_guard<std::mutex> guard(sinks().lock);
+    sinks().interrupts.erase(&target);
+}
+void sink(const board::Board& target) {
+    std::lock_guard<std::mutex> guard(sinks().lock);
+    auto it = sinks().interrupts.find(&target);
+    if (it != sinks().interrupts.end()) kal::sim::postInterrupt(it->second);
+}
+
 }  // namespace
 
 namespace kal::sim {
@@ -70,10 +96,13 @@ PciFunction& plugBoard(board::Board& target) {
     r.interrupt = id.interruptLine;
     for (int i = 0; i < board::kBarCount; ++i)
         if (target.hasBar(i)) r.bars[i] = {physical[i], target.bar(i).size(), kBarIsMemory};
+    setSinkInterrupt(target, id.interruptLine);
+    if (board::DmaEngine* engine = board::findDmaEngine(target)) engine->setInterruptSink([&target] { sink(target); });
     return function;
 }
 
 void unplugBoard(PciFunction& function) {
+    forgetSink(*function.board);
     detachBoard(*function.board);
     Bus& b = bus();
     std::lock_guard<std::mutex> guard(b.lock);
@@ -139,6 +168,7 @@ extern "C" int32_t nKZKAL230_pciRequestMSI(void* pci, uint32_t count) {
     board::Board& target = boardOf(pci);
     if (!target.platform().msiGranted || count != 1) return KZKAL_ERR_NOT_SUPPORTED;
     static_cast<kal::sim::PciFunction*>(pci)->record.interrupt = target.platform().msiVector;
+    setSinkInterrupt(target, target.platform().msiVector);
     return 0;
 }
 

@@ -329,12 +329,13 @@ TEST(SimCommandLine, HelpListsTheRequests) {
     std::fclose(out);
     const std::string help(text, size);
     std::free(text);
-    EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... ", 0), 0u);
+    EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... ", 0), 0u);
     for (const char* request :
          {"  level\n", "  reset N [niso=FILE]\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
           "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
           "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
-          "  board.fpga\n", "  --fault NAME[=VALUE]", "  fpga-ready-delay=US", "  --kal-fail NAME[:NTH[:COUNT]]",
+          "  board.fpga\n", "  board.pump STREAM BYTES\n", "  window.write NAME OFFSET HEX\n", "  --msi",
+          "  --fault NAME[=VALUE]", "  fpga-ready-delay=US", "  --kal-fail NAME[:NTH[:COUNT]]",
           "  --sgl-split page|runs|random"})
         EXPECT_NE(help.find(request), std::string::npos) << request;
 }

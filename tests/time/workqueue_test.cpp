@@ -116,6 +116,28 @@ TEST(WorkQueue, RunsItemsInOrderOnTheNamedThread) {
     EXPECT_EQ(kal::sim::liveThreads(), threadsBefore);
 }
 
+TEST(WorkQueue, DequeueTakesOnlyAQueuedItem) {
+    Log log;
+    QueueFixture f;
+    Gate gate;
+    Item first(log, "gate", gate.action());
+    Item removed(log, "removed");
+    Item kept(log, "kept");
+    EXPECT_FALSE(f.queue->dequeue(removed.getWorkItem())) << "never queued";
+    f.queue->enqueue(first.getWorkItem());
+    gate.entered.get_future().wait();
+    EXPECT_FALSE(f.queue->dequeue(first.getWorkItem())) << "running";
+    f.queue->enqueue(removed.getWorkItem());
+    f.queue->enqueue(kept.getWorkItem());
+    EXPECT_TRUE(f.queue->dequeue(removed.getWorkItem()));
+    EXPECT_FALSE(removed.getWorkItem()->isQueued());
+    EXPECT_FALSE(f.queue->dequeue(removed.getWorkItem()));
+    gate.open.set_value();
+    f.queue.reset();
+    EXPECT_EQ(log.entries(), (std::vector<std::string>{"gate", "kept"}));
+    EXPECT_EQ(removed.preWorks, 0);
+}
+
 TEST(WorkQueue, DestructionRunsPendingItemsThenJoins) {
     const int64_t threadsBefore = kal::sim::liveThreads();
     Log log;

@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "script.h"
+
 namespace kzvornsim {
 
 namespace {
@@ -45,28 +47,104 @@ void fpga(board::ProductBlocks& board, std::FILE* out) {
     std::fprintf(out, "\n");
 }
 
+const char* channelState(const board::DmaEngine::Channel& c) {
+    if (c.running) return "running";
+    if (c.status & board::dmaChannel::kStatusFault) return "faulted";
+    return "idle";
+}
+
+void dma(board::ProductBlocks& board, std::FILE* out) {
+    board::DmaEngine& engine = board.dma;
+    std::fprintf(out, "board.dma:\n");
+    for (unsigned i = 0; i < board::kDmaStreamCount; ++i) {
+        const board::DmaEngine::Channel c = engine.channel(i);
+        std::fprintf(out, "  stream %u: channel %s, status 0x%08X, link 0x%llX/%u, count %llu, armed ", i,
+                     channelState(c), c.status, static_cast<unsigned long long>(c.linkAddress), c.linkLength,
+                     static_cast<unsigned long long>(c.count));
+        if (c.armed)
+            std::fprintf(out, "%llu", static_cast<unsigned long long>(c.position));
+        else
+            std::fprintf(out, "none");
+        if (c.circuit != nullptr)
+            std::fprintf(out, ", circuit 0x%08X, credits %llu", c.circuit->controlStatus(),
+                         static_cast<unsigned long long>(c.circuit->credits()));
+        std::fprintf(out, "\n");
+    }
+    std::fprintf(out, "  interrupt: %s, control 0x%08X, queued %zu, entries %llu, interrupts sent %llu\n",
+                 engine.interruptEnabled() ? "enabled" : "disabled", engine.interruptControl(), engine.queueDepth(),
+                 static_cast<unsigned long long>(engine.entriesQueued()),
+                 static_cast<unsigned long long>(engine.interruptsSent()));
+    std::fprintf(out, "  DMA faults: %llu\n", static_cast<unsigned long long>(engine.dmaFaults()));
+}
+
+// STREAM and the numbers after it, each decimal or 0x hexadecimal; the stream one of the engine's.
+bool numbers(const std::vector<std::string>& arguments, uint64_t* values) {
+    for (size_t i = 0; i < arguments.size(); ++i)
+        if (!parseNumber(arguments[i], UINT64_MAX, values[i])) return false;
+    return values[0] < board::kDmaStreamCount;
+}
+
+bool showFpga(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    fpga(board, out);
+    return true;
+}
+
+bool showDma(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    dma(board, out);
+    return true;
+}
+
+bool pump(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t values[2] = {};
+    if (!numbers(arguments, values)) return false;
+    const uint64_t moved = board.dma.pump(unsigned(values[0]), values[1]);
+    std::fprintf(out, "board.pump: stream %llu moved %llu bytes\n", static_cast<unsigned long long>(values[0]),
+                 static_cast<unsigned long long>(moved));
+    return true;
+}
+
+bool sink(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t values[3] = {};
+    if (!numbers(arguments, values)) return false;
+    const auto bytes = board.dma.sink(unsigned(values[0]));
+    std::fprintf(out, "board.sink: stream %llu, %zu bytes:", static_cast<unsigned long long>(values[0]), bytes.size());
+    for (uint64_t at = values[1]; at < bytes.size() && at - values[1] < values[2]; ++at)
+        std::fprintf(out, " %02X", bytes[at]);
+    std::fprintf(out, "\n");
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
+    size_t arguments;
     const char* what;
-    void (*run)(board::ProductBlocks&, std::FILE*);
+    bool (*run)(board::ProductBlocks&, const std::vector<std::string>&, std::FILE*);
 };
 
 constexpr BoardCommand kBoardCommands[] = {
-    {"board.fpga",
+    {"board.fpga", 0,
      "each FPGA configured or not, with its signature; then the configuration port's last load:\n"
      "port, size, 64-bit stores, byte writes, status reads, bytes received, their CRC-32, verdict",
-     fpga},
+     showFpga},
+    {"board.dma", 0,
+     "per stream: channel state and status, link, transfer count, armed notification position,\n"
+     "stream circuit bits and credits left; the interrupt block (enabled, control, queue depth,\n"
+     "entries queued, interrupts sent); DMA faults",
+     showDma},
+    {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},
+    {"board.sink STREAM OFFSET COUNT", 3, "COUNT bytes an odd stream has read, from OFFSET", sink},
 };
+
 
 }  // namespace
 
 bool runBoardCommand(const std::string& command, const std::vector<std::string>& arguments,
                      board::ProductBlocks& board, std::FILE* out) {
-    for (const BoardCommand& c : kBoardCommands)
-        if (command == c.name && arguments.empty()) {
-            c.run(board, out);
-            return true;
-        }
+    for (const BoardCommand& c : kBoardCommands) {
+        const std::string name(c.name);
+        if (command == name.substr(0, name.find(' ')) && arguments.size() == c.arguments)
+            return c.run(board, arguments, out);
+    }
     return false;
 }
 

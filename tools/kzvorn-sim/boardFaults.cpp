@@ -6,6 +6,9 @@ namespace kzvornsim {
 
 namespace {
 
+// A stream past the last sets nothing.
+uint32_t streamBit(uint64_t stream) { return stream < board::kDmaStreamCount ? 1u << stream : 0; }
+
 struct Knob {
     const char* name;
     const char* value;  // what the value means; null for a knob without one
@@ -29,6 +32,18 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t) { b.bus.forceIOPort2StatusBit7(false); }},
     {"port-never-ready", nullptr, "the switched bus interface's port handshake never completes", nullptr,
      [](board::ProductBlocks& b, uint64_t) { b.bus.setNeverReady(true); }},
+    {"dma-never-runs", "S", "stream S's DMA channel never runs when started", nullptr,
+     [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().neverRuns |= streamBit(s); }},
+    {"dma-never-stops", "S", "stream S's DMA channel keeps running when stopped", nullptr,
+     [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().neverStops |= streamBit(s); }},
+    {"circuit-never-enables", "S", "stream circuit S never reports transfer enabled", nullptr,
+     [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitNeverEnables |= streamBit(s); }},
+    {"circuit-never-resets", "S", "stream circuit S never reports reset complete", nullptr,
+     [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitNeverResets |= streamBit(s); }},
+    {"circuit-drops-enable", "S", "stream circuit S clears its transfer enable by itself", nullptr,
+     [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitDropsEnable |= streamBit(s); }},
+    {"device-removed", nullptr, "the interrupt status and queue read all ones", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.dma.faults().deviceRemoved = true; }},
 };
 
 }  // namespace

@@ -27,7 +27,7 @@ std::FILE* openScript(const char* name, std::FILE* err) {
 
 void printUsage(std::FILE* out, bool full) {
     std::fprintf(out,
-                 "usage: kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...\n"
+                 "usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...\n"
                  "                  [--sgl-split page|runs|random] [SCRIPT | -]\n");
     if (!full) return;
     std::fprintf(out,
@@ -39,6 +39,7 @@ void printUsage(std::FILE* out, bool full) {
                  "\n"
                  "  --debug                       echo the driver's debug print\n"
                  "  --help                        print this text\n"
+                 "  --msi                         the board offers a message-signalled interrupt\n"
                  "  --fault NAME[=VALUE]          set one of the board's fault knobs (repeatable):\n");
     BoardFaults::list(out);
     std::fprintf(out,

@@ -3,7 +3,7 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [--help] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
+//   kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
 //              [--sgl-split page|runs|random] [SCRIPT | -]
 //
 // printUsage (commandLine.h) describes the options; --help prints it. The script comes from the
@@ -103,6 +103,7 @@ bool chooseSGLSplit(const std::string& text) {
 int main(int argc, char** argv) {
     const char* scriptName = nullptr;
     kzvornsim::BoardFaults faults;
+    bool msi = false;
     // Live until the driver is unloaded.
     std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
     for (int i = 1; i < argc; ++i) {
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--help") == 0) {
             kzvornsim::printUsage(stdout, true);
             return 0;
+        } else if (std::strcmp(argv[i], "--msi") == 0) {
+            msi = true;
         } else if (std::strcmp(argv[i], "--fault") == 0) {
             std::string why;
             if (i + 1 == argc) return usage();
@@ -138,6 +141,7 @@ int main(int argc, char** argv) {
     }
 
     board::Board board(board::productIdentity());
+    board.platform().msiGranted = msi;
     board::ProductOptions options;
     faults.apply(options);
     board::ProductBlocks blocks = board::installProduct(board, options);

@@ -135,6 +135,17 @@ public:
         workEvent_.set();
     }
 
+    // Takes an item off the queue when it is queued; false when it is not (never queued, or taken
+    // by a worker already).
+    bool dequeue(tWorkItem* item) {
+        if (lock_ == nullptr || item == nullptr) return false;
+        lock_->acquire();
+        const bool queued = item->isQueued();
+        if (queued) unlinkItem(*item);
+        lock_->release();
+        return queued;
+    }
+
     static int32_t workerThreadMain(void* argument) {
         tWorkerRecord& record = *static_cast<tWorkerRecord*>(argument);
         tWorkQueue& queue = *record.queue;

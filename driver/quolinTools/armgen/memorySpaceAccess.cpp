@@ -1,5 +1,6 @@
 #include "quolinTools/armgen/memorySpaceAccess.h"
 
+#include "kzapal/protons/memory64.h"
 #include "kzkal/regmem.h"
 
 namespace arm {
@@ -9,7 +10,7 @@ uint64_t MemorySpaceAccess::readRegister(uint32_t address, unsigned width, tStat
     switch (width) {
         case 8: return nKZKAL100_memoryRead8(at);
         case 16: return nKZKAL100_memoryRead16(at);
-        case 64: return nKZKAL100_simMemoryRead64(at);
+        case 64: return kzvorn_driver::nKZAPAL000::memoryRead64(at);
         default: return nKZKAL100_memoryRead32(at);
     }
 }
@@ -19,7 +20,7 @@ void MemorySpaceAccess::writeRegister(uint32_t address, unsigned width, uint64_t
     switch (width) {
         case 8: return nKZKAL100_memoryWrite8(at, uint8_t(value));
         case 16: return nKZKAL100_memoryWrite16(at, uint16_t(value));
-        case 64: return nKZKAL100_simMemoryWrite64(at, value);
+        case 64: return kzvorn_driver::nKZAPAL000::memoryWrite64(at, value);
         default: return nKZKAL100_memoryWrite32(at, uint32_t(value));
     }
 }
