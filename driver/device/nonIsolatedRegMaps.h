@@ -100,7 +100,6 @@ public:
 private:
     // Every name the set registers, in registration order.
     static const armki::RegisteredMap<NonIsolatedRegMaps> kRegisteredMaps[];
-    bool registered_ = false;
 };
 
 }  // namespace kzvorn_driver

@@ -163,7 +163,8 @@ private:
     void stopSequence(nKZAPALS100::tStatus& status);
     void waitForChannel(uint32_t mask, const tStreamWait& wait, nKZAPALS100::tStatus& status);
 
-    const uint64_t& bridgeBase_;
+    // Kept with the controller although its channel base already holds the address.
+    [[maybe_unused]] const uint64_t& bridgeBase_;
     tChannelMap* channelMap_;
     tStreamCircuitController* circuit_;
     uint64_t index_;
