@@ -41,13 +41,10 @@ void release(void* pointer) {
 
 }  // namespace
 
-// The plain and nothrow forms replace the language's own operators (hence their library tag type);
-// they can return null, so the driver is built with -fcheck-new and its own code allocates only
-// through the status-reporting forms.
+// The plain forms replace the language's own operators; they can return null, so the driver is
+// built with -fcheck-new and its own code allocates only through the status-reporting forms.
 void* operator new(size_t size) { return allocatePlain(size); }
 void* operator new[](size_t size) { return allocatePlain(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocatePlain(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocatePlain(size); }
 void* operator new(size_t size, nKZAPALS100::tStatus& status, bool flag) noexcept {
     return allocate(size, status, flag);
 }
@@ -59,7 +56,5 @@ void operator delete(void* block) noexcept { release(block); }
 void operator delete[](void* block) noexcept { release(block); }
 void operator delete(void* block, size_t) noexcept { release(block); }
 void operator delete[](void* block, size_t) noexcept { release(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { release(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { release(block); }
 void operator delete(void* block, nKZAPALS100::tStatus&, bool) noexcept { release(block); }
 void operator delete[](void* block, nKZAPALS100::tStatus&, bool) noexcept { release(block); }
