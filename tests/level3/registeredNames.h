@@ -16,9 +16,10 @@ inline const std::vector<std::string> kRegisterMapNames = {
 
 // The names level 5 adds after them, in its order: the stream circuits, then the non-isolated
 // FPGA's maps.
-inline const std::vector<std::string> kNonIsolatedRegisterMapNames = {
+inline const std::vector<std::string> kStreamCircuitNames = {
     "StreamCircuitRegMap0", "StreamCircuitRegMap1", "StreamCircuitRegMap2", "StreamCircuitRegMap3",
-    "StreamCircuitRegMap4", "StreamCircuitRegMap5", "StreamCircuitRegMap6", "StreamCircuitRegMap7",
+    "StreamCircuitRegMap4", "StreamCircuitRegMap5", "StreamCircuitRegMap6", "StreamCircuitRegMap7"};
+inline const std::vector<std::string> kNonIsolatedFpgaNames = {
     "TolvaneNisoFpgaRegMap",
     "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit0_TolvaneNisoMeasureUnitRegMap",
     "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit1_TolvaneNisoMeasureUnitRegMap",
@@ -28,6 +29,11 @@ inline const std::vector<std::string> kNonIsolatedRegisterMapNames = {
     "TolvaneNisoFpgaRegMap_TolvaneSinkingBoardPowerMonitorBase_Ina231PowerMonitorRegMap",
     "Ina231RegMapBackplane",
     "Ina231RegMapSinkingBoard"};
+inline const std::vector<std::string> kNonIsolatedRegisterMapNames = [] {
+    std::vector<std::string> names = kStreamCircuitNames;
+    names.insert(names.end(), kNonIsolatedFpgaNames.begin(), kNonIsolatedFpgaNames.end());
+    return names;
+}();
 
 // The names as a registry lists them, each in a slot of 64 bytes: a longer name is cut there.
 inline std::vector<std::string> listed(const std::vector<std::string>& names) {
