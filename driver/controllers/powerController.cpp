@@ -8,6 +8,9 @@ using nKZAPALS100::tStatus;
 
 namespace {
 
+// Where the controller's own checks report their failures from.
+constexpr const char* kSource = "controllers/PowerController";
+
 constexpr auto kPowerPathWait = atut::Wait<atut::tSleepPrecise>().pausesUs(10000, 30000).timeoutStatus(kStatusPowerPathTimedOut);
 constexpr auto kDacReady = kPowerPathWait.deadlineUs(200000);
 constexpr auto kBackplaneReadingValid = kPowerPathWait.deadlineUs(200000);
@@ -48,7 +51,7 @@ void PowerController::initialize(uint32_t coolingMode, tStatus& status) {
 void PowerController::setCoolingMode(uint32_t mode, tStatus& status) {
     if (status.isFatal()) return;
     if (mode < kLowestCoolingMode || mode > kHighCoolingMode) {
-        KZ_SET_CODE(status, kStatusArgumentOutOfRange);
+        nKZAPALS100::setCode(status, kStatusArgumentOutOfRange, KZ_COMPONENT, kSource, __LINE__);
         return;
     }
     writePowerMonitorLimit(fpga_.backplanePowerMonitor(), kBackplanePowerMonitorLimit.index,
@@ -81,7 +84,7 @@ void PowerController::enableSinkingBoard(tStatus& status) {
     waitForBit(kSinkingBoardReadingValid, reading, kReadingValidBit, status);
     // The last value read counts even after a time-out; the time-out's status stays first.
     if (static_cast<uint16_t>(reading.getShadow()) < kLowestSinkingBoardReading)
-        KZ_SET_CODE(status, kStatusSinkingBoardReadingLow);
+        nKZAPALS100::setCode(status, kStatusSinkingBoardReadingLow, KZ_COMPONENT, kSource, __LINE__);
     if (status.isFatal()) return;
     fpga_.SinkingBoardConfigReg().writeBit0(1, status);
 }
