@@ -3,16 +3,18 @@
 // set, bit 0 clear) and the switched bus interface routes the bus to it (0x680: 2 in bits 8-10, 1
 // in bits 20-23); otherwise every read gives all ones and writes are dropped. While it answers,
 // offset 0 reads its signature; an offset with a write side and a read side (a configuration
-// beside a status, a write-data beside a read-data register) keeps the two words apart: writes land
-// in the write word and reads return the read word, which tests set with `present`. Every other
-// offset, the measure units and power-monitor windows among them, is one plain word; the error mux
-// and error manager behave as the hardware does, and so does the power path (PowerPathModel).
+// beside a status) keeps the two words apart: writes land in the write word and reads return the
+// read word, which tests set with `present`. Every other offset, the measure units and
+// power-monitor windows among them, is one plain word; the error mux and error manager, the
+// isolation link (0x020), the isolated register access ports (0x200-0x25F, with the isolated
+// FPGA's registers behind them) and the power path (PowerPathModel) behave as the hardware does.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "board/accessPorts.h"
 #include "board/board.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/hostAllocator.h"
@@ -47,7 +49,8 @@ struct PowerPathModel {
 
 class NonIsolatedFpga : public RegisterFile {
 public:
-    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port);
+    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                    const IsolatedSideOptions& isolated = IsolatedSideOptions{});
 
     uint64_t read(uint64_t offset, unsigned width) override;
     void write(uint64_t offset, unsigned width, uint64_t value) override;
@@ -72,6 +75,13 @@ public:
 
     // The sinking board's monitor reads this by default: enough to enable the board.
     static constexpr uint16_t kDefaultSinkingBoardReading = 12000;
+    // The isolation link, the access ports and the isolated registers. Under the board's lock.
+    IsolatedLink& isolatedLink() { return link_; }
+    // Test hooks, each under the board's lock: a command to the isolation link as the driver
+    // writes it, what a split isolated word's read side shows, a port's knobs.
+    void commandIsoComm(uint32_t value);
+    void presentIsolated(uint32_t address, uint32_t value);
+    void setAccessPortKnobs(unsigned port, const AccessPortKnobs& knobs);
 
 private:
     Board& board_;
@@ -82,10 +92,12 @@ private:
     PowerMonitorModel powerMonitors_[2];
     PowerPathModel powerPath_;
     std::optional<uint32_t> signatureOverride_;
+    IsolatedLink link_;
     // The power monitor whose window holds the offset, with the offset made relative to it.
     PowerMonitorModel* powerMonitorAt(uint64_t& offset);
 };
 
-NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port);
+NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                                        const IsolatedSideOptions& isolated = IsolatedSideOptions{});
 
 }  // namespace board
