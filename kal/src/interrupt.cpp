@@ -78,6 +78,10 @@ private:
 struct Interrupts {
     std::mutex lock;
     board::HostVector<Reservation> reservations;
+    // Deliveries begun and finished; they run one after another on the interrupt thread.
+    uint64_t started = 0;
+    uint64_t finished = 0;
+    std::condition_variable delivered;
 };
 
 Interrupts& interrupts() {
@@ -128,17 +132,15 @@ extern "C" int32_t nKZKAL1400_reserveInterrupt(uint32_t interrupt, nKZKAL1400_tI
 
 extern "C" void nKZKAL100_relinquishInterrupt(uint32_t interrupt, nKZKAL1400_tInterruptCallback* callback) {
     Interrupts& i = interrupts();
-    {
-        std::lock_guard<std::mutex> guard(i.lock);
-        auto it = i.reservations.begin();
-        while (it != i.reservations.end() && !(it->interrupt == interrupt && it->callback == callback)) ++it;
-        if (it == i.reservations.end()) fail("relinquishing an interrupt that is not reserved", interrupt);
-        i.reservations.erase(it);
-    }
-    // No call after the return: wait until a delivery in progress has finished.
-    Worker& w = interruptWorker();
-    std::unique_lock<std::mutex> guard(w.lock_);
-    w.idle_.wait(guard, [&] { return !w.busy_ && w.queue_.empty(); });
+    std::unique_lock<std::mutex> guard(i.lock);
+    auto it = i.reservations.begin();
+    while (it != i.reservations.end() && !(it->interrupt == interrupt && it->callback == callback)) ++it;
+    if (it == i.reservations.end()) fail("relinquishing an interrupt that is not reserved", interrupt);
+    i.reservations.erase(it);
+    // No call after the return: wait until a delivery in progress has finished. Later ones no
+    // longer see the callback, so a device that keeps interrupting cannot hold this up.
+    const uint64_t begun = i.started;
+    i.delivered.wait(guard, [&] { return i.finished >= begun; });
 }
 
 extern "C" void* nKZKAL100_createDPC(void (*function)(void*), void* context) {
@@ -183,12 +185,18 @@ bool deliver(uint32_t interrupt) {
     board::HostVector<Reservation> targets;
     {
         std::lock_guard<std::mutex> guard(i.lock);
+        ++i.started;
         for (const Reservation& r : i.reservations)
             if (r.interrupt == interrupt) targets.push_back(r);
     }
     bool claimed = false;
     for (const Reservation& r : targets)
         if (r.callback->function(interrupt, r.callback->device) != 0) claimed = true;
+    {
+        std::lock_guard<std::mutex> guard(i.lock);
+        ++i.finished;
+    }
+    i.delivered.notify_all();
     return claimed;
 }
 
