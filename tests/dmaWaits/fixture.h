@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "bridgeDma/streams.h"
@@ -99,9 +100,11 @@ public:
         Streams::TearDown();
     }
 
+    // In place: building allocates nothing of its own, so that failing the kernel's allocations
+    // fails only the driver's.
     void build(tStatus& status) {
-        controller = std::make_unique<InterruptController>(*device, base, status);
-        table = std::make_unique<QuolinDMAInterruptController>(controller.get(), status);
+        controller.emplace(*device, base, status);
+        table.emplace(&*controller, status);
     }
 
     // A started stream on one page, its ring running with credits for `credits` bytes.
@@ -128,8 +131,8 @@ public:
 
     tPCIDescription pci_{};
     std::unique_ptr<tPCIDevice> device;
-    std::unique_ptr<InterruptController> controller;
-    std::unique_ptr<QuolinDMAInterruptController> table;
+    std::optional<InterruptController> controller;
+    std::optional<QuolinDMAInterruptController> table;
 };
 
 }  // namespace dmawaits

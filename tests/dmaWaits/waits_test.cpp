@@ -87,7 +87,7 @@ TEST_P(Waits, CancelSuspensionInterruptionAndDestruction) {
         SCOPED_TRACE(c.name);
         if (!table) {
             tStatus status;
-            table = std::make_unique<QuolinDMAInterruptController>(controller.get(), status);
+            table.emplace(&*controller, status);
         }
         table->resumeWaits();
         Waiter waiter(*table, s->controller, 0, 0, 1 << 30);
