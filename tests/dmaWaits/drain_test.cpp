@@ -38,27 +38,6 @@ TEST_P(Drain, SkipsInvalidEntriesFollowsBit30AndPrintsEntriesWithoutNotifier) {
     EXPECT_TRUE(engine->interruptEnabled());
 }
 
-// What a wait sees of its stream: a count that never moves, and how often it was read.
-class FakeStream : public DMAStreamControllerInterface {
-public:
-    void writeStreamAdditiveTransferCount(uint32_t, tStatus&) override {}
-    void setNotificationPosition(uint64_t, tStatus&) override {}
-    uint64_t getTransferCount(tStatus&) override {
-        ++reads;
-        return 0;
-    }
-    // Runs under the waiter lock: a held stream keeps it taken.
-    void enableNotification() override {
-        entered = true;
-        while (hold.load()) std::this_thread::yield();
-    }
-    void disableNotification() override {}
-
-    std::atomic<int> reads{0};
-    std::atomic<bool> hold{false};
-    std::atomic<bool> entered{false};
-};
-
 // While the worker is stuck on the waiter lock behind another item, two entries for one id queue
 // that id's work item once: its waiter is woken once.
 TEST_P(Drain, TwoEntriesBeforeTheWorkerRunsQueueTheItemOnce) {
@@ -110,8 +89,7 @@ TEST_P(Drain, DestructionWhileTheBoardKeepsQueuing) {
     EXPECT_FALSE(engine->interruptEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Drain, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "MSI" : "Legacy"; });
+INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Drain, ::testing::Values(false, true), modeName);
 
 }  // namespace
 }  // namespace dmawaits

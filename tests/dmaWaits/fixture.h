@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "bridgeDma/streams.h"
@@ -37,6 +38,8 @@ using quolintools::SGLController;
 namespace ib = board::interruptBlock;
 namespace bar0 = board::bar0;
 namespace dc = board::dmaChannel;
+
+inline std::string modeName(const ::testing::TestParamInfo<bool>& info) { return info.param ? "MSI" : "Legacy"; }
 
 // Polls a condition for up to five seconds.
 template <class tCondition>
@@ -73,6 +76,30 @@ struct Waiter {
         thread.join();
         return status.code;
     }
+};
+
+// What a wait sees of its stream: a count that never moves, and how often it was read.
+class FakeStream : public DMAStreamControllerInterface {
+public:
+    void writeStreamAdditiveTransferCount(uint32_t, tStatus&) override {}
+    void setNotificationPosition(uint64_t, tStatus&) override {}
+    uint64_t getTransferCount(tStatus&) override {
+        if (++reads > 1)
+            while (holdReads.load()) std::this_thread::yield();
+        return 0;
+    }
+    // Runs under the waiter lock: a held stream keeps it taken.
+    void enableNotification() override {
+        entered = true;
+        while (hold.load()) std::this_thread::yield();
+    }
+    void disableNotification() override {}
+
+    std::atomic<int> reads{0};
+    std::atomic<bool> hold{false};
+    // Every read after the first waits while this is set.
+    std::atomic<bool> holdReads{false};
+    std::atomic<bool> entered{false};
 };
 
 class Interrupts : public bridgedma::Streams, public ::testing::WithParamInterface<bool> {

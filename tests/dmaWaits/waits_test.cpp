@@ -1,6 +1,9 @@
 // Waits for stream progress, woken by the board's notification through the interrupt path, or
 // ended by a cancel, a suspension, an interruption or the table's destruction.
+#include <algorithm>
+
 #include "dmaWaits/fixture.h"
+#include "kal/sim/debug.h"
 #include "fendrelSharedSource/statusCodes.h"
 #include "quolinTools/dma/statusCodes.h"
 
@@ -186,13 +189,17 @@ TEST_P(Waits, ACancelAfterTheSignalLeavesSuccess) {
     auto s = running(0, user);
     Waiter waiter(*table, s->controller, 0, 0, 1000);
     ASSERT_TRUE(listed(1));
-    engine->faults().deviceRemoved = true;
+    auto removed = [&](bool value) {
+        std::lock_guard<std::recursive_mutex> guard(board_.lock());
+        engine->faults().deviceRemoved = value;
+    };
+    removed(true);
     EXPECT_EQ(engine->pump(0, 1000), 1000u);
     table->signal(0, 0);
     table->signal(0, kCancelled);
     EXPECT_EQ(waiter.result(), 0);
     EXPECT_FALSE(waiter.timedOut);
-    engine->faults().deviceRemoved = false;
+    removed(false);
     tStatus status;
     s->controller.stop(status);
 }
@@ -238,8 +245,31 @@ TEST_P(Waits, ManyWaitsLeaveNoAllocation) {
     s->controller.stop(status);
 }
 
-INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Waits, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "MSI" : "Legacy"; });
+size_t slowWaiterLines() {
+    const auto lines = kal::sim::debugLines();
+    return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("DMA waiters: 1 still waiting after 1 s") != std::string::npos;
+    });
+}
+
+// A waiter slow to leave holds up the table's destruction, which says so once a second.
+TEST_P(Waits, DestructionWaitsForASlowWaiter) {
+    FakeStream stream;
+    stream.holdReads = true;
+    Waiter waiter(*table, stream, 3, 0, 100);
+    ASSERT_TRUE(listed(1));
+    kal::sim::clearDebugLines();
+    std::thread release([&] {
+        eventually([] { return slowWaiterLines() != 0; });
+        stream.holdReads = false;
+    });
+    table.reset();
+    release.join();
+    EXPECT_EQ(waiter.result(), nKZAPALS100::kStatusValueConflict);
+    EXPECT_EQ(slowWaiterLines(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Waits, ::testing::Values(false, true), modeName);
 
 }  // namespace
 }  // namespace dmawaits
