@@ -84,8 +84,9 @@ struct Interrupts {
     std::condition_variable delivered;
 };
 
+// Never destroyed, as the postings below: the interrupt thread outlives the statics.
 Interrupts& interrupts() {
-    static Interrupts instance;
+    static Interrupts& instance = *new Interrupts;
     return instance;
 }
 
@@ -228,7 +229,8 @@ void runPostings(void* context) {
 namespace kal::sim {
 
 void postInterrupt(uint32_t interrupt) {
-    static board::HostMap<uint32_t, Posting> postings;
+    // Never destroyed: the interrupt thread may still finish a posting's job at exit.
+    static auto& postings = *new board::HostMap<uint32_t, Posting>();
     Worker& w = interruptWorker();
     std::lock_guard<std::mutex> guard(w.lock_);
     auto [it, added] = postings.try_emplace(interrupt);
