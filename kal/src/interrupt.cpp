@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "board/hostAllocator.h"
@@ -84,11 +85,16 @@ struct Interrupts {
     std::condition_variable delivered;
 };
 
-// Never destroyed, as the postings below: the interrupt thread outlives the statics.
-Interrupts& interrupts() {
-    static Interrupts& instance = *new Interrupts;
-    return instance;
+// Built in static storage and never destroyed, as the postings below: the interrupt thread
+// outlives the statics. (A heap block would count as the driver's: its operator new is global.)
+template <class T>
+T& immortal() {
+    alignas(T) static unsigned char storage[sizeof(T)];
+    static T* object = new (storage) T;
+    return *object;
 }
+
+Interrupts& interrupts() { return immortal<Interrupts>(); }
 
 Worker& interruptWorker() {
     static Worker worker([] {
@@ -230,7 +236,7 @@ namespace kal::sim {
 
 void postInterrupt(uint32_t interrupt) {
     // Never destroyed: the interrupt thread may still finish a posting's job at exit.
-    static auto& postings = *new board::HostMap<uint32_t, Posting>();
+    auto& postings = immortal<board::HostMap<uint32_t, Posting>>();
     Worker& w = interruptWorker();
     std::lock_guard<std::mutex> guard(w.lock_);
     auto [it, added] = postings.try_emplace(interrupt);
