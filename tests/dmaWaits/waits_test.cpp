@@ -51,6 +51,8 @@ TEST_P(Waits, TheBoardsNotificationWakesTheWaiter) {
     EXPECT_FALSE(waiter.timedOut);
     EXPECT_EQ(controller->listedNotifiers(), 0u);
     EXPECT_FALSE(notificationEnabled(0));
+    // The waiter may be woken before the drain has unmasked the interrupt.
+    kal::sim::waitForDeferredCalls();
     std::vector<std::pair<uint64_t, uint64_t>> block;  // {offset, value written or ~0 for a read}
     for (const board::Access& a : board_.log().entries())
         if (a.offset >= ib::kBase && a.offset < ib::kBase + ib::kSize)
