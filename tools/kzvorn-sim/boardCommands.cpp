@@ -1,6 +1,9 @@
 #include "boardCommands.h"
 
+#include <chrono>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "script.h"
 
@@ -94,12 +97,37 @@ bool showDma(board::ProductBlocks& board, const std::vector<std::string>&, std::
     return true;
 }
 
-bool pump(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
-    uint64_t values[2] = {};
-    if (!numbers(arguments, values)) return false;
-    const uint64_t moved = board.dma.pump(unsigned(values[0]), values[1]);
-    std::fprintf(out, "board.pump: stream %llu moved %llu bytes\n", static_cast<unsigned long long>(values[0]),
+void printPumped(std::FILE* out, uint64_t stream, uint64_t moved) {
+    std::fprintf(out, "board.pump: stream %llu moved %llu bytes\n", static_cast<unsigned long long>(stream),
                  static_cast<unsigned long long>(moved));
+}
+
+// Pumps that run later on threads of their own, joined when the script ends.
+struct DelayedPumps {
+    std::mutex lock;
+    std::vector<std::thread> threads;
+};
+DelayedPumps& delayedPumps() {
+    static DelayedPumps pumps;
+    return pumps;
+}
+
+bool pump(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t values[3] = {};
+    if (!numbers(arguments, values)) return false;
+    const uint64_t stream = values[0], bytes = values[1], delayMs = values[2];
+    if (arguments.size() == 2) {
+        printPumped(out, stream, board.dma.pump(unsigned(stream), bytes));
+        return true;
+    }
+    std::fprintf(out, "board.pump: stream %llu, at most %llu bytes in %llu ms\n", static_cast<unsigned long long>(stream),
+                 static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(delayMs));
+    DelayedPumps& pumps = delayedPumps();
+    std::lock_guard<std::mutex> guard(pumps.lock);
+    pumps.threads.emplace_back([&board, out, stream, bytes, delayMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        printPumped(out, stream, board.dma.pump(unsigned(stream), bytes));
+    });
     return true;
 }
 
@@ -132,6 +160,10 @@ constexpr BoardCommand kBoardCommands[] = {
      "entries queued, interrupts sent); DMA faults",
      showDma},
     {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},
+    {"board.pump STREAM BYTES DELAY-MS", 3,
+     "the same on a board thread DELAY-MS milliseconds later, while the script goes on (a wait\n"
+     "blocked meanwhile is released by the board's interrupt)",
+     pump},
     {"board.sink STREAM OFFSET COUNT", 3, "COUNT bytes an odd stream has read, from OFFSET", sink},
 };
 
@@ -146,6 +178,16 @@ bool runBoardCommand(const std::string& command, const std::vector<std::string>&
             return c.run(board, arguments, out);
     }
     return false;
+}
+
+void finishBoardCommands() {
+    DelayedPumps& pumps = delayedPumps();
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard<std::mutex> guard(pumps.lock);
+        threads.swap(pumps.threads);
+    }
+    for (std::thread& thread : threads) thread.join();
 }
 
 void printBoardCommands(std::FILE* out) {
