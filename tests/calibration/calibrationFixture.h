@@ -18,6 +18,7 @@
 #include "coefficients.h"
 #include "device/storageMaps.h"
 #include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "controllers/calibrationControllersInterface.h"
 #include "setupTeardownTask/channelCalibrationLoader.h"
 #include "storageMap/storageMapDispatcher.h"
 #include "storagemap/flash_fixture.h"
@@ -96,6 +97,7 @@ public:
     uint16_t calculate(uint8_t rangeCode, tStatus& status) override {
         if (status.isFatal()) return 0;
         calculated.push_back(rangeCode);
+        if (failure != 0) KZ_SET_CODE(status, failure);
         return 0;
     }
     void setOffset(uint8_t rangeIndex, uint32_t offset, tStatus& status) override {
@@ -104,12 +106,13 @@ public:
                                                                                                       status);
     }
     std::vector<uint8_t> calculated;
+    int64_t failure = 0;
 
 private:
     Channel* channel_;
 };
 
-struct LoaderFixture : storagemap_test::FlashFixture {
+struct LoaderFixture : storagemap_test::FlashFixture, kzvorn_driver::CalibrationControllersInterface {
     explicit LoaderFixture(const board::FlashImage& image = board::FlashImage::standard())
         : FlashFixture(image), image(image), maps(&window, &registry, status) {
         for (uint32_t c = 0; c < kChannels; ++c) {
@@ -120,6 +123,16 @@ struct LoaderFixture : storagemap_test::FlashFixture {
                                              status));
         }
         EXPECT_EQ(status.getCode(), 0);
+    }
+
+    kzvorn_driver::ChargeBalanceControllerInterface* getChargeBalanceController(uint8_t channel) override {
+        return chargeBalance[channel].get();
+    }
+    // Per channel, the range codes measured.
+    std::vector<std::vector<uint8_t>> calculated() const {
+        std::vector<std::vector<uint8_t>> codes;
+        for (const auto& controller : chargeBalance) codes.push_back(controller->calculated);
+        return codes;
     }
 
     board::FlashImage image;
