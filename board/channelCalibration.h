@@ -45,6 +45,11 @@ public:
     std::optional<uint32_t> slot(uint32_t data, uint32_t pointer) const;
     std::optional<uint32_t> single(uint32_t offset) const;
 
+    // Same slots, single values and pointer selections.
+    bool operator==(const ChannelCalibration& other) const {
+        return pointers_ == other.pointers_ && slots_ == other.slots_ && singles_ == other.singles_;
+    }
+
 private:
     // Written while the driver runs: storage outside the system's allocator.
     HostMap<uint32_t, uint32_t> pointers_;                    // pointer register -> selection

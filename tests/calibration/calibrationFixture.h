@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "armgen/fakeAccess.h"
+#include "board/channelCalibration.h"
 #include "board/flashImage.h"
 #include "coefficients.h"
 #include "device/storageMaps.h"
@@ -33,16 +34,9 @@ using nKZAPALS100::tStatus;
 constexpr uint32_t kChannels = 4;
 constexpr uint32_t channelBase(uint32_t c) { return (c + 8) * 512; }
 
-// Pointer register -> its data register, channel offsets.
-inline const std::map<uint32_t, uint32_t>& dataOfPointer() {
-    static const std::map<uint32_t, uint32_t> pairs = {{0x61, 0x60}, {0x64, 0x63}, {0x69, 0x68},
-                                                       {0x6C, 0x6B}, {0x89, 0x88}, {0x115, 0x114}};
-    return pairs;
-}
-
-// The isolated address space: a word per address, each write logged; a data register write fills
-// the slot its pointer register selects. Writes may come from several threads, and each yields
-// after it so two writers interleave.
+// The isolated address space: a word per address, each write logged, the channel blocks'
+// calibration registers kept as the board keeps them. Writes may come from several threads, and
+// each yields after it so two writers interleave.
 class SlotFrontEnd final : public kzvoltixsharedsource::FrontEndAccessorInterface {
 public:
     void write32(uint32_t address, uint32_t value, tStatus& status) override {
@@ -52,10 +46,8 @@ public:
             log_.push_back(armtest::W(address, 32, value));
             if (address == failAt) return void(KZ_SET_CODE(status, failure));
             words_[address] = value;
-            const uint32_t offset = address % 512;
-            for (const auto& [pointer, data] : dataOfPointer()) {
-                if (offset == data) slots_[{address, words_[address - offset + pointer]}] = value;
-            }
+            const uint32_t channel = address / 512 - 8;
+            if (channel < kChannels) calibration_[channel].write(address % 512, value);
         }
         if (yieldAfterWrites) std::this_thread::yield();
     }
@@ -71,12 +63,15 @@ public:
         log.swap(log_);
         return log;
     }
-    // (data register address, pointer value) -> value; single registers under pointer value ~0.
-    std::map<std::pair<uint32_t, uint32_t>, uint32_t> state() {
+    // Every register's last value and every calibration slot.
+    struct State {
+        std::map<uint32_t, uint32_t> words;
+        std::vector<board::ChannelCalibration> calibration;
+        bool operator==(const State& other) const { return words == other.words && calibration == other.calibration; }
+    };
+    State state() {
         std::lock_guard<std::mutex> hold(mutex_);
-        auto state = slots_;
-        for (const auto& [address, value] : words_) state[{address, ~0u}] = value;
-        return state;
+        return {words_, calibration_};
     }
 
     uint32_t failAt = ~0u;
@@ -87,7 +82,7 @@ private:
     std::mutex mutex_;
     std::vector<Access> log_;
     std::map<uint32_t, uint32_t> words_;
-    std::map<std::pair<uint32_t, uint32_t>, uint32_t> slots_;
+    std::vector<board::ChannelCalibration> calibration_ = std::vector<board::ChannelCalibration>(kChannels);
 };
 
 // Stores an offset in bits 0-13 of the range's offset register, as the channel's controller does.
