@@ -19,6 +19,7 @@
 #include "coefficients.h"
 #include "device/storageMaps.h"
 #include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"
 #include "controllers/calibrationControllersInterface.h"
 #include "setupTeardownTask/channelCalibrationLoader.h"
 #include "storageMap/storageMapDispatcher.h"
@@ -59,14 +60,14 @@ public:
 
     std::vector<Access> take() {
         std::lock_guard<std::mutex> hold(mutex_);
-        std::vector<Access> log;
-        log.swap(log_);
+        std::vector<Access> log(log_.begin(), log_.end());
+        log_.clear();
         return log;
     }
     // Every register's last value and every calibration slot.
     struct State {
-        std::map<uint32_t, uint32_t> words;
-        std::vector<board::ChannelCalibration> calibration;
+        board::HostMap<uint32_t, uint32_t> words;
+        board::HostVector<board::ChannelCalibration> calibration;
         bool operator==(const State& other) const { return words == other.words && calibration == other.calibration; }
     };
     State state() {
@@ -80,9 +81,10 @@ public:
 
 private:
     std::mutex mutex_;
-    std::vector<Access> log_;
-    std::map<uint32_t, uint32_t> words_;
-    std::vector<board::ChannelCalibration> calibration_ = std::vector<board::ChannelCalibration>(kChannels);
+    // Written while the driver runs, also under allocation failures: outside the system's allocator.
+    board::HostVector<Access> log_;
+    board::HostMap<uint32_t, uint32_t> words_;
+    board::HostVector<board::ChannelCalibration> calibration_ = board::HostVector<board::ChannelCalibration>(kChannels);
 };
 
 // Stores an offset in bits 0-13 of the range's offset register, as the channel's controller does.
@@ -109,13 +111,11 @@ private:
 
 struct LoaderFixture : storagemap_test::FlashFixture, kzvorn_driver::CalibrationControllersInterface {
     explicit LoaderFixture(const board::FlashImage& image = board::FlashImage::standard())
-        : FlashFixture(image), image(image), maps(&window, &registry, status) {
+        : FlashFixture(image), image(image), maps(&window, &registry, status), isoFpga(&frontEnd, status) {
         for (uint32_t c = 0; c < kChannels; ++c) {
-            channels.emplace_back(new Channel(&frontEnd, channelBase(c), 0, 512));
-            chargeBalance.emplace_back(new FakeChargeBalance(channels.back().get()));
-            loaders.emplace_back(
-                new ChannelCalibrationLoader(channels.back().get(), maps.channelGroups[c], chargeBalance.back().get(),
-                                             status));
+            chargeBalance.emplace_back(new FakeChargeBalance(isoFpga.channelMap(c)));
+            loaders.emplace_back(new ChannelCalibrationLoader(isoFpga.channelMap(c), maps.channelGroups[c],
+                                                              chargeBalance.back().get(), status));
         }
         EXPECT_EQ(status.getCode(), 0);
     }
@@ -134,7 +134,7 @@ struct LoaderFixture : storagemap_test::FlashFixture, kzvorn_driver::Calibration
     storagemap::StorageMapDispatcher registry;
     kzvorn_driver::StorageMaps maps;
     SlotFrontEnd frontEnd;
-    std::vector<std::unique_ptr<Channel>> channels;
+    kzvorn_regmaps::tTolvaneIsoFpgaRegMap isoFpga;
     std::vector<std::unique_ptr<FakeChargeBalance>> chargeBalance;
     std::vector<std::unique_ptr<ChannelCalibrationLoader>> loaders;
 };
