@@ -33,6 +33,13 @@ std::optional<uint32_t> ChannelCalibration::slot(uint32_t data, uint32_t pointer
     return it->second;
 }
 
+HostVector<std::pair<uint32_t, uint32_t>> ChannelCalibration::slots(uint32_t data) const {
+    HostVector<std::pair<uint32_t, uint32_t>> filled;
+    for (auto it = slots_.lower_bound({data, 0}); it != slots_.end() && it->first.first == data; ++it)
+        filled.emplace_back(it->first.second, it->second);
+    return filled;
+}
+
 std::optional<uint32_t> ChannelCalibration::single(uint32_t offset) const {
     const auto it = singles_.find(offset);
     if (it == singles_.end()) return std::nullopt;

@@ -44,6 +44,8 @@ public:
     // What a slot or a single register holds; empty when nothing was written there.
     std::optional<uint32_t> slot(uint32_t data, uint32_t pointer) const;
     std::optional<uint32_t> single(uint32_t offset) const;
+    // The filled slots of a data register: (selection, value), ascending.
+    HostVector<std::pair<uint32_t, uint32_t>> slots(uint32_t data) const;
 
     // Same slots, single values and pointer selections.
     bool operator==(const ChannelCalibration& other) const {

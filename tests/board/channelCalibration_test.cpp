@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "board/channelCalibration.h"
+#include "board/isolatedRegisterFile.h"
 
 namespace {
 
@@ -37,6 +38,26 @@ TEST(ChannelCalibration, SingleRegistersAndOthers) {
     EXPECT_EQ(channel.single(0x70), std::nullopt);
     EXPECT_FALSE(channel.write(0x58, 1));  // a charge-balance offset is a register of the channel
     EXPECT_FALSE(channel.write(0x62, 1));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(IsolatedRegisterFile, ChannelBlocksKeepTheirCalibrationSlots) {
+    board::IsolatedRegisterFile registers;
+    const uint32_t channel1 = board::IsolatedRegisterFile::kChannelBlocks + board::IsolatedRegisterFile::kChannelBlockWords;
+    registers.write(channel1 + 0x115, 63);
+    registers.write(channel1 + 0x114, 0x12345678);
+    registers.write(0x115, 9);  // the isolated FPGA's own registers are no channel's
+    registers.write(0x114, 1);
+    registers.write(board::IsolatedRegisterFile::kCmccDigiPot, 0x5A);
+    EXPECT_EQ(registers.calibration(1).slot(0x114, 63), 0x12345678u);
+    EXPECT_TRUE(registers.calibration(0).slots(0x114).empty());
+    EXPECT_EQ(registers.calibration(1).slots(0x114).size(), 1u);
+    // Each write is a plain word too.
+    EXPECT_EQ(registers.stored(channel1 + 0x114), 0x12345678u);
+    EXPECT_EQ(registers.stored(board::IsolatedRegisterFile::kCmccDigiPot), 0x5Au);
 }
 
 }  // namespace
