@@ -142,6 +142,38 @@ bool sink(board::ProductBlocks& board, const std::vector<std::string>& arguments
     return true;
 }
 
+// A channel's calibration slots, single values and charge-balance offsets as the isolated register
+// file holds them, and the digipot setting; "-" for what was never written.
+bool calibration(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t channel = 0;
+    if (!parseNumber(arguments[0], board::kChannels - 1, channel)) return false;
+    std::lock_guard<std::recursive_mutex> hold(board.nonIsolatedFpga.boardLock());
+    const board::IsolatedRegisterFile& registers = board.nonIsolatedFpga.isolatedLink().registers();
+    const board::ChannelCalibration& slots = registers.calibration(unsigned(channel));
+    std::fprintf(out, "board.calibration %llu:\n", static_cast<unsigned long long>(channel));
+    for (const board::ChannelCalibration::SlotTable& table : board::ChannelCalibration::kSlotTables) {
+        std::fprintf(out, "  %s (0x%X):", table.name, table.data);
+        const auto filled = slots.slots(table.data);
+        if (filled.empty()) std::fprintf(out, " -");
+        for (const auto& [selection, value] : filled) std::fprintf(out, " %u=0x%X", selection, value);
+        std::fprintf(out, "\n");
+    }
+    for (const board::ChannelCalibration::SingleRegister& single : board::ChannelCalibration::kSingleRegisters) {
+        const std::optional<uint32_t> value = slots.single(single.offset);
+        if (value.has_value())
+            std::fprintf(out, "  %s (0x%X): 0x%X\n", single.name, single.offset, *value);
+        else
+            std::fprintf(out, "  %s (0x%X): -\n", single.name, single.offset);
+    }
+    const uint32_t block = board::IsolatedRegisterFile::kChannelBlocks +
+                           uint32_t(channel) * board::IsolatedRegisterFile::kChannelBlockWords;
+    std::fprintf(out, "  charge-balance offsets (0x58-0x5B):");
+    for (uint32_t range = 0; range < 4; ++range) std::fprintf(out, " 0x%04X", registers.stored(block + 0x58 + range) & 0x3FFF);
+    std::fprintf(out, "\n  digipot (iso 0x%X): %u\n", board::IsolatedRegisterFile::kCmccDigiPot,
+                 registers.stored(board::IsolatedRegisterFile::kCmccDigiPot) & 0xFF);
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
     size_t arguments;
@@ -165,6 +197,10 @@ constexpr BoardCommand kBoardCommands[] = {
      "blocked meanwhile is released by the board's interrupt)",
      pump},
     {"board.sink STREAM OFFSET COUNT", 3, "COUNT bytes an odd stream has read, from OFFSET", sink},
+    {"board.calibration CH", 1,
+     "channel CH's calibration slots (selection=value per data register), single calibration values,\n"
+     "charge-balance offsets and the common-mode current digipot setting",
+     calibration},
 };
 
 
