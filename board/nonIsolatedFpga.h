@@ -50,6 +50,7 @@ public:
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
     // The isolation link, the access ports and the isolated registers. Under the board's lock.
     IsolatedLink& isolatedLink() { return link_; }
+    std::recursive_mutex& boardLock() { return board_.lock(); }
     // Test hooks, each under the board's lock: a command to the isolation link as the driver
     // writes it, what a split isolated word's read side shows, a port's knobs.
     void commandIsoComm(uint32_t value);

@@ -128,6 +128,7 @@ struct ImageField {
 };
 constexpr ImageField kImageFields[] = {
     {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
+    {"iso", &CustomRecord::isoFpgaImage, &CustomRecord::isoFpgaImageSize},
 };
 
 class Runner;
@@ -171,7 +172,7 @@ public:
         CustomRecord record{};
         for (size_t i = 1; i < r.arguments.size(); ++i) {
             const ImageField* field = imageField(r.arguments[i]);
-            if (field == nullptr) return fail(r.echo, "not a replacement: give niso=FILE");
+            if (field == nullptr) return fail(r.echo, "not a replacement: give niso=FILE or iso=FILE");
             std::string bytes;
             if (!readFile(r.arguments[i].substr(std::strlen(field->name) + 1), bytes))
                 return fail(r.echo, "cannot read the replacement file");
@@ -507,9 +508,10 @@ private:
 
 constexpr Command kCommands[] = {
     {"level", "", "the reached setup level and the request's status", &Runner::level, true},
-    {"reset", "N [niso=FILE]",
-     "reset to setup level N; with niso=FILE the reset's custom record names the file's bytes as\n"
-     "the non-isolated FPGA's replacement image. The session, invalid after a reset, is opened anew",
+    {"reset", "N [niso=FILE] [iso=FILE]",
+     "reset to setup level N; with niso=FILE (iso=FILE) the reset's custom record names the file's\n"
+     "bytes as the non-isolated (isolated) FPGA's replacement image. The session, invalid after a\n"
+     "reset, is opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
