@@ -220,9 +220,9 @@ TEST_F(SimScript, ResetWithAReplacementImage) {
     }
     std::remove(file.c_str());
     bool good = true;
-    EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 iso=x\n", &good),
+    EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 isolated=x\n", &good),
               "error: cannot read the replacement file: reset 4 niso=/nonexistent/image\n"
-              "error: not a replacement: give niso=FILE: reset 4 iso=x\n");
+              "error: not a replacement: give niso=FILE or iso=FILE: reset 4 isolated=x\n");
     EXPECT_FALSE(good);
 }
 
@@ -239,8 +239,9 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"level 3", "error: level takes no arguments: level 3\n", false},
         {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
         {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
-        {"reset", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset\n", false},
-        {"reset 4 niso=a niso=b", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset 4 niso=a niso=b\n", false},
+        {"reset", "error: reset takes 1 to 3 arguments (N [niso=FILE] [iso=FILE]): reset\n", false},
+        {"reset 4 niso=a iso=b iso=c",
+         "error: reset takes 1 to 3 arguments (N [niso=FILE] [iso=FILE]): reset 4 niso=a iso=b iso=c\n", false},
         {"arm.flushmap", "error: arm.flushmap takes 1 or 2 arguments (MAP [force]): arm.flushmap\n", false},
         {"arm.write M 1 2 force now",
          "error: arm.write takes 3 or 4 arguments (MAP FIELD-ID VALUE [force]): arm.write M 1 2 force now\n", false},
