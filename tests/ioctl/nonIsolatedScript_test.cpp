@@ -59,8 +59,10 @@ TEST_F(NonIsolatedScript, TheNonIsolatedNamesMapsAndWindow) {
     for (const std::string& name : level3names::kRegisterMapNames) names += "  " + name + "\n";
     for (const std::string& name : level3names::listed(level3names::kNonIsolatedRegisterMapNames))
         names += "  " + name + "\n";
-    EXPECT_EQ(run("arm.names\nwindow.names\n"), "arm.names: 33, status: 0\n" + names +
-                                                    "window.names: 2, status: 0\n  flashWindow\n  NisoFpgaWindow\n");
+    for (const std::string& name : level3names::kIsolatedRegisterMapNames) names += "  " + name + "\n";
+    EXPECT_EQ(run("arm.names\nwindow.names\n"),
+              "arm.names: 41, status: 0\n" + names +
+                  "window.names: 3, status: 0\n  flashWindow\n  NisoFpgaWindow\n  IsoFpgaWindow\n");
     EXPECT_EQ(run("arm.read TolvaneNisoFpgaRegMap_Ver1.5.0f22090707 0x809DAF0B\n"
                   "window.get NisoFpgaWindow 0 4\n"
                   "arm.read Ina231RegMapBackplane_Ver1.5.0f22090707 0x80E12FD5\n"
