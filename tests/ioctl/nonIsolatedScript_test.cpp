@@ -10,8 +10,8 @@
 
 #include "board/bar0Map.h"
 #include "level3/registeredNames.h"
-#include "script.h"
 #include "tolvane/fixture.h"
+#include "tolvane/scriptRun.h"
 
 namespace ioctltest {
 namespace {
@@ -21,15 +21,9 @@ using Write = std::pair<uint32_t, uint32_t>;
 class NonIsolatedScript : public tolvanetest::Tolvane {
 protected:
     std::string run(const std::string& script) {
-        std::FILE* in = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
-        char* text = nullptr;
-        size_t size = 0;
-        std::FILE* out = open_memstream(&text, &size);
-        EXPECT_TRUE(kzvornsim::runScript(kernel_, in, out, &blocks_)) << script;
-        std::fclose(in);
-        std::fclose(out);
-        std::string printed(text, size);
-        std::free(text);
+        bool good = false;
+        std::string printed = tolvanetest::printedBy(kernel_, blocks_, script, &good);
+        EXPECT_TRUE(good) << script;
         return printed;
     }
     // The writes to the two power monitors' table registers since the log was last cleared.

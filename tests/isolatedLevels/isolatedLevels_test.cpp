@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -12,8 +11,8 @@
 #include <vector>
 
 #include "kal/sim/clock.h"
-#include "script.h"
 #include "tolvane/fixture.h"
+#include "tolvane/scriptRun.h"
 #include "tools/stowly/stowlyData.h"
 
 namespace {
@@ -34,15 +33,9 @@ std::string channelMap(unsigned c) { return kChannel + std::to_string(c) + "_Tol
 class IsolatedLevels : public Tolvane {
 protected:
     std::string run(const std::string& script) {
-        std::FILE* in = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
-        char* text = nullptr;
-        size_t size = 0;
-        std::FILE* out = open_memstream(&text, &size);
-        EXPECT_TRUE(kzvornsim::runScript(kernel_, in, out, &blocks_)) << script;
-        std::fclose(in);
-        std::fclose(out);
-        std::string printed(text, size);
-        std::free(text);
+        bool good = false;
+        std::string printed = printedBy(kernel_, blocks_, script, &good);
+        EXPECT_TRUE(good) << script;
         return printed;
     }
     board::IsolatedLink& link() { return blocks_.nonIsolatedFpga.isolatedLink(); }
