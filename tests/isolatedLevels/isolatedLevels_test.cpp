@@ -150,6 +150,23 @@ TEST_F(IsolatedLevels, AReplacementImageIsAnnouncedAtLevelEight) {
     EXPECT_TRUE(link().log().empty());
 }
 
+// A port that keeps reporting its fault: the device's checkers run at each status test, find
+// nothing, and the read ends with the port's time-out (a failed request reports no value).
+TEST_F(IsolatedLevels, APersistingPortFaultEndsInThePortsTimeOut) {
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(run("arm.write " + channelMap(0) + " 0x80C84A1D 0x31\narm.read " + channelMap(0) + " 0x80C84A1D\n"),
+              "arm.write " + channelMap(0) + " 0x80C84A1D 0x31: status: 0\narm.read " + channelMap(0) +
+                  " 0x80C84A1D: value: 0x31, status: 0\n");
+    blocks_.nonIsolatedFpga.setAccessPortKnobs(0, board::AccessPortKnobs{0, false, false, true});
+    board_.log().clear();
+    EXPECT_EQ(run("arm.read " + channelMap(0) + " 0x80C84A1D\n"),
+              "arm.read " + channelMap(0) + " 0x80C84A1D: value: 0x0, status: 0xBFFA4680\n");
+    // Each status test ran the checkers: the bridge signature among them is read as often.
+    const size_t tests = board_.log().countReads(board::bar0::kNonIsolatedFpga + 0x200);
+    EXPECT_GT(tests, 100u);
+    EXPECT_EQ(board_.log().countReads(board::bar0::kSignature), tests);
+}
+
 // Each fault of the link or the port: the status, the level reached, whether data went out.
 TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
     struct Case {
