@@ -31,7 +31,13 @@ uint32_t IsolatedRegisterFile::read(uint32_t address, uint32_t signature) const 
     return split_[address] ? presented_[address] : written_[address];
 }
 
-void IsolatedRegisterFile::write(uint32_t address, uint32_t value) { written_[address % kWords] = value; }
+void IsolatedRegisterFile::write(uint32_t address, uint32_t value) {
+    address %= kWords;
+    written_[address] = value;
+    if (address < kChannelBlocks || address >= kChannelBlocks + kChannelBlockCount * kChannelBlockWords) return;
+    const uint32_t block = address - kChannelBlocks;
+    for (const ChannelWriteHook& hook : channelWriteHooks_) hook(block / kChannelBlockWords, block % kChannelBlockWords, value);
+}
 
 void IsolatedRegisterFile::present(uint32_t address, uint32_t value) {
     address %= kWords;

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "board/hostAllocator.h"
@@ -35,7 +37,13 @@ public:
     uint32_t stored(uint32_t address) const { return written_[address % kWords]; }
     void present(uint32_t address, uint32_t value);
 
+    // Called after every write of a channel block's word, with the channel block (0 to 6) and the
+    // word's offset within it: the channel functions that act on writes.
+    using ChannelWriteHook = std::function<void(unsigned channel, uint32_t offset, uint32_t value)>;
+    void addChannelWriteHook(ChannelWriteHook hook) { channelWriteHooks_.push_back(std::move(hook)); }
+
 private:
+    std::vector<ChannelWriteHook> channelWriteHooks_;
     HostVector<uint32_t> written_;
     HostVector<uint32_t> presented_;
     HostVector<bool> split_;
