@@ -88,6 +88,7 @@ public:
     // triggers. Under the board's lock.
     MeasureUnitsModel& measureUnits() { return measureUnits_; }
     TriggerOverridesModel& triggerOverrides() { return triggerOverrides_; }
+    uint64_t nowUs() const { return board_.nowUs(); }
 
 private:
     Board& board_;
