@@ -10,6 +10,17 @@ constexpr uint64_t kConfiguration = 0x010;
 constexpr uint64_t kErrorMux = 0x070;
 constexpr uint64_t kOccurrence = 0x078;
 constexpr uint64_t kPowerMonitors[] = {0x580, 0x5A0};
+constexpr uint64_t kMeasureFifoResets = 0x050;
+constexpr uint64_t kSourceFifoResets = 0x060;
+constexpr uint64_t kTxCreditControls = 0x080;
+constexpr uint64_t kMeasureUnits = 0x400;
+constexpr uint64_t kMeasureUnitStride = 0x60;
+constexpr unsigned kChannels = kDmaStreamCount / 2;
+constexpr uint32_t kMeasureCreditsEnable = 1u << 6;
+constexpr uint32_t kMeasureCreditsDisable = 1u << 7;
+constexpr uint32_t kSourceStreamStart = 1u << 16;
+constexpr uint32_t kSourceStreamStop = 1u << 17;
+constexpr uint32_t kSourceStreamStopped = 1u << 17;
 
 // The sources of the error mux by input position, as the FPGA wires them.
 std::vector<uint16_t> errorSources() {
@@ -23,13 +34,55 @@ std::vector<uint16_t> errorSources() {
 // The configuration and status (0x010), isolated communication (0x020), the two occurrence muxes
 // (0x070, 0x07C), the four TX credit pairs (0x080-0x08C), the command logger (0x1C0), the six access
 // ports' data words (0x208 + 0x10 p) and the transformer control (0x2BC).
-NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port)
+NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                                 DmaEngine* dma)
     : RegisterFile(board, {0x010, 0x020, 0x070, 0x07C, 0x080, 0x084, 0x088, 0x08C, 0x1C0, 0x208, 0x218, 0x228,
                            0x238, 0x248, 0x258, 0x2BC}),
       board_(board),
       bus_(bus),
       port_(port),
-      errorMux_(errorSources(), &errorManager_) {}
+      errorMux_(errorSources(), &errorManager_),
+      dma_(dma) {
+    if (dma_ != nullptr)
+        for (unsigned stream = 0; stream < kDmaStreamCount; ++stream) dma_->setCreditGate(stream, false);
+}
+
+void NonIsolatedFpga::setSourceNeverStops(unsigned stream, bool never) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (stream >= kDmaStreamCount) return;
+    if (never)
+        sourceNeverStops_ |= 1u << stream;
+    else
+        sourceNeverStops_ &= ~(1u << stream);
+}
+
+uint64_t NonIsolatedFpga::fifoResets(unsigned stream) const {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return stream < kDmaStreamCount ? fifoResets_[stream] : 0;
+}
+
+void NonIsolatedFpga::streamCreditsWritten(uint64_t offset, uint32_t value) {
+    for (unsigned c = 0; c < kChannels; ++c) {
+        const unsigned measure = 2 * c;
+        const unsigned source = 2 * c + 1;
+        if (offset == kMeasureFifoResets + 4 * c && (value & 1)) ++fifoResets_[measure];
+        if (offset == kSourceFifoResets + 4 * c && (value & 1)) ++fifoResets_[source];
+        if (offset == kMeasureUnits + kMeasureUnitStride * c && dma_ != nullptr) {
+            if (value & kMeasureCreditsEnable) dma_->setCreditGate(measure, true);
+            if (value & kMeasureCreditsDisable) dma_->setCreditGate(measure, false);
+        }
+        if (offset != kTxCreditControls + 4 * c) continue;
+        const uint32_t shown = uint32_t(RegisterFile::read(offset, 4));
+        if (value & kSourceStreamStart) {
+            if (dma_ != nullptr) dma_->setCreditGate(source, true);
+            present(offset, shown & ~kSourceStreamStopped);
+        }
+        if (value & kSourceStreamStop) {
+            if (dma_ != nullptr) dma_->setCreditGate(source, false);
+            if (((sourceNeverStops_ >> source) & 1) == 0) present(offset, shown | kSourceStreamStopped);
+        }
+    }
+}
 
 PowerMonitorModel* NonIsolatedFpga::powerMonitorAt(uint64_t& offset) {
     for (size_t i = 0; i < 2; ++i) {
@@ -77,6 +130,7 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
     if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
+    if (width == 4) streamCreditsWritten(offset, uint32_t(value));
     uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         monitor->write(within, uint32_t(value));
@@ -84,7 +138,8 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
 }
 
 NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port) {
-    return board.addRegion<NonIsolatedFpga>(0, bar0::kNonIsolatedFpga, bar0::kNonIsolatedFpgaSize, board, bus, port);
+    return board.addRegion<NonIsolatedFpga>(0, bar0::kNonIsolatedFpga, bar0::kNonIsolatedFpgaSize, board, bus, port,
+                                            findDmaEngine(board));
 }
 
 }  // namespace board

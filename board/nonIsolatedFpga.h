@@ -6,12 +6,16 @@
 // beside a status, a write-data beside a read-data register) keeps the two words apart: writes land
 // in the write word and reads return the read word, which tests set with `present`. Every other
 // offset, the measure units and power-monitor windows among them, is one plain word; the error mux
-// and error manager behave as the hardware does.
+// and error manager behave as the hardware does. The stream credit gates of the DMA engine follow
+// the FPGA: bits 6 and 7 of channel c's measure-unit configuration (0x400 + 0x60 c) open and close
+// stream 2c's, the start and stop strobes (bits 16, 17) of its TX credit control (0x080 + 4 c)
+// stream 2c + 1's; the gates are closed from power-up.
 #pragma once
 
 #include <cstdint>
 
 #include "board/board.h"
+#include "board/dmaEngine.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/occurrenceHardware.h"
 #include "board/powerMonitor.h"
@@ -27,7 +31,8 @@ constexpr uint32_t kBusRoutedToNonIsolatedFpga = (2u << 8) | (1u << 20);
 
 class NonIsolatedFpga : public RegisterFile {
 public:
-    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port);
+    // The engine whose credit gates the FPGA drives; none on a board without the bridge core.
+    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port, DmaEngine* dma);
 
     uint64_t read(uint64_t offset, unsigned width) override;
     void write(uint64_t offset, unsigned width, uint64_t value) override;
@@ -46,13 +51,25 @@ public:
     PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
 
+    // A source stream's TX credit status shows bit 17 ("stopped") after a stop strobe, unless the
+    // knob keeps it clear for that stream.
+    void setSourceNeverStops(unsigned stream, bool never);
+    // How often each stream's application FIFO was reset (bit 0 of 0x050 + 4 c for stream 2c, of
+    // 0x060 + 4 c for stream 2c + 1). Under the board's lock.
+    uint64_t fifoResets(unsigned stream) const;
+
 private:
+    void streamCreditsWritten(uint64_t offset, uint32_t value);
+
     Board& board_;
     SwitchedBusInterface& bus_;
     FpgaConfigurationPort& port_;
     ErrorManagerModel errorManager_;
     OccurrenceMuxModel errorMux_;
     PowerMonitorModel powerMonitors_[2];
+    DmaEngine* dma_;
+    uint32_t sourceNeverStops_ = 0;
+    uint64_t fifoResets_[kDmaStreamCount] = {};
     // The power monitor whose window holds the offset, with the offset made relative to it.
     PowerMonitorModel* powerMonitorAt(uint64_t& offset);
 };

@@ -42,6 +42,8 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitNeverResets |= streamBit(s); }},
     {"circuit-drops-enable", "S", "stream circuit S clears its transfer enable by itself", nullptr,
      [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitDropsEnable |= streamBit(s); }},
+    {"source-never-stops", "S", "source stream S never reports stopped after a credit stop", nullptr,
+     [](board::ProductBlocks& b, uint64_t s) { b.nonIsolatedFpga.setSourceNeverStops(unsigned(s), s < board::kDmaStreamCount); }},
     {"device-removed", nullptr, "the interrupt status and queue read all ones", nullptr,
      [](board::ProductBlocks& b, uint64_t) { b.dma.faults().deviceRemoved = true; }},
 };
