@@ -1,5 +1,6 @@
 #include "device/tolvaneHelper.h"
 
+#include "device/dmaObjects.h"
 #include "device/statusCodes.h"
 #include "device/tolvaneDevice.h"
 #include "kzapal/protons/memory.h"
@@ -186,6 +187,28 @@ void TolvaneHelper::setCoolingMode(uint32_t mode, uint32_t requester, tStatus& s
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
 
 void TolvaneHelper::teardownDisabledErrors(tStatus& status) { disabledErrorsActive_ = false; }
+
+fendreldma::DMADispatcher* TolvaneHelper::getDMADispatcher() const {
+    return dmaObjects_ != nullptr ? dmaObjects_->getDispatcher() : nullptr;
+}
+
+bool TolvaneHelper::waitUntilBytesTransferred(uint32_t stream, uint64_t start, uint64_t count, uint32_t timeout,
+                                              bool* timedOut, tStatus& status) {
+    if (status.isFatal()) return false;
+    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
+    return false;
+}
+
+void TolvaneHelper::cancelWaitUntilBytesTransferred(uint32_t stream) {}
+
+void TolvaneHelper::cancelAllDMAWaits() {}
+
+void TolvaneHelper::resumeDMAWaits() {}
+
+void TolvaneHelper::teardownDMAObjects(tStatus& status) {
+    delete dmaObjects_;
+    dmaObjects_ = nullptr;
+}
 
 void TolvaneHelper::teardownPavoObjects(tStatus& status) {
     delete pavoObjects_;
