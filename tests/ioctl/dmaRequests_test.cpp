@@ -2,7 +2,11 @@
 // without DMA objects they pass their gates and answer -52002, after the waits' own checks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "kzapalcodegen/ioctlRecords.h"
+#include "script.h"
 #include "tolvane/fixture.h"
 
 namespace ioctltest {
@@ -100,6 +104,39 @@ TEST_F(DmaRequests, RefusedByTheGateTheWaitKeepsItsFlagAndTheCountIsZero) {
     const tValue64Record count = request<tValue64Record>(kCount, tStreamRecord{0, 0});
     EXPECT_EQ(count.status, nKZAPALS100::kStatusSetupStoppedAtLevel);
     EXPECT_EQ(count.value, 0u);
+}
+
+// kzvorn-sim's stream requests: one request a line, buffers numbered from 1 in user memory.
+TEST_F(DmaRequests, SimScriptRequests) {
+    const std::string script =
+        "dma.addfrom 0 0 8192\n"
+        "dma.addto 1 1 16 3\n"
+        "dma.start 0 1\n"
+        "dma.credits 0 8192\n"
+        "dma.count 0\n"
+        "dma.wait 8 0 8192 0\n"
+        "dma.stop 0\n"
+        "dma.dump 2 14 2\n"
+        "dma.dump 3 0 1\n";
+    std::FILE* in = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    kzvornsim::runScript(kernel_, in, out, &blocks_);
+    std::fclose(in);
+    std::fclose(out);
+    const std::string printed(text, size);
+    std::free(text);
+    EXPECT_EQ(printed,
+              "dma.addfrom 0 0 8192: buffer 1, status: -52002\n"
+              "dma.addto 1 1 16 3: buffer 2, status: -52002\n"
+              "dma.start 0 1: status: -52002\n"
+              "dma.credits 0 8192: status: -52002\n"
+              "dma.count 0: count: 0, status: -52002\n"
+              "dma.wait 8 0 8192 0: timed out: 0, status: 0xBFFA4303\n"
+              "dma.stop 0: status: -52002\n"
+              "dma.dump 2 14 2: 0E0F\n"
+              "error: no such buffer: dma.dump 3 0 1\n");
 }
 
 }  // namespace
