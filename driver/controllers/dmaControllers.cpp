@@ -59,7 +59,7 @@ void QuolinDMAControllers::buildStream(unsigned s, nKZAPAL000::tPCIDevice& devic
 QuolinDMAControllers::~QuolinDMAControllers() {
     for (QuolinDMAStreamController* stream : streams_) {
         tStatus dropped;
-        if (stream != nullptr) stream->stop(dropped);
+        if (stream != nullptr && stream->isStreaming()) stream->stop(dropped);
     }
     for (unsigned s = 0; s < kStreamCount; ++s) {
         delete credits_[s];
