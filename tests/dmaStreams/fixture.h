@@ -81,13 +81,7 @@ struct Streams : ::testing::Test {
     void TearDown() override {
         dispatcher.reset();
         group.reset();
-        for (const kal::sim::DMAFault& fault : kal::sim::takeDMAFaults())
-            ADD_FAILURE() << "DMA fault at 0x" << std::hex << fault.busAddress << ": "
-                          << kal::sim::dmaFaultText(fault.kind);
-        const kal::sim::DMAState state = kal::sim::dmaState();
-        EXPECT_TRUE(state.pageLists.empty());
-        EXPECT_TRUE(state.sgls.empty());
-        EXPECT_EQ(state.pinnedPages, 0u);
+        dmatest::expectNoDMALeft();
     }
     ~Streams() override {
         niso.reset();
