@@ -21,6 +21,13 @@ constexpr uint32_t kMeasureCreditsDisable = 1u << 7;
 constexpr uint32_t kSourceStreamStart = 1u << 16;
 constexpr uint32_t kSourceStreamStop = 1u << 17;
 constexpr uint32_t kSourceStreamStopped = 1u << 17;
+constexpr uint64_t kTransformerControl = 0x2BC;
+constexpr uint64_t kRampUp = 0x2C4;
+constexpr uint64_t kDacStatus = 0x2D4;
+constexpr uint64_t kSinkingBoardConfiguration = 0x2D8;
+constexpr uint32_t kDacReady = 1u << 29;
+constexpr uint32_t kTransformerUp = 1u << 31;
+constexpr uint32_t kTransformerStart = (1u << 1) | (1u << 3);
 
 // The sources of the error mux by input position, as the FPGA wires them.
 std::vector<uint16_t> errorSources() {
@@ -31,20 +38,25 @@ std::vector<uint16_t> errorSources() {
 }
 }  // namespace
 
-// The configuration and status (0x010), isolated communication (0x020), the two occurrence muxes
-// (0x070, 0x07C), the four TX credit pairs (0x080-0x08C), the command logger (0x1C0), the six access
-// ports' data words (0x208 + 0x10 p) and the transformer control (0x2BC).
+// The configuration and status (0x010), the two occurrence muxes (0x070, 0x07C), the four TX credit
+// pairs (0x080-0x08C), the command logger (0x1C0) and the transformer control (0x2BC).
 NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
-                                 DmaEngine* dma)
-    : RegisterFile(board, {0x010, 0x020, 0x070, 0x07C, 0x080, 0x084, 0x088, 0x08C, 0x1C0, 0x208, 0x218, 0x228,
-                           0x238, 0x248, 0x258, 0x2BC}),
+                                 DmaEngine* dma, const IsolatedSideOptions& isolated)
+    : RegisterFile(board, {0x010, 0x070, 0x07C, 0x080, 0x084, 0x088, 0x08C, 0x1C0, 0x2BC}),
       board_(board),
       bus_(bus),
       port_(port),
       errorMux_(errorSources(), &errorManager_),
+      link_(isolated),
       dma_(dma) {
+    powerMonitors_[1].setReading(0, kDefaultSinkingBoardReading);
     if (dma_ != nullptr)
         for (unsigned stream = 0; stream < kDmaStreamCount; ++stream) dma_->setCreditGate(stream, false);
+}
+
+void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    signatureOverride_ = signature;
 }
 
 void NonIsolatedFpga::setSourceNeverStops(unsigned stream, bool never) {
@@ -104,6 +116,21 @@ void NonIsolatedFpga::dropError(uint16_t id) {
     errorMux_.drop(id);
 }
 
+void NonIsolatedFpga::commandIsoComm(uint32_t value) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    link_.writeIsoComm(value);
+}
+
+void NonIsolatedFpga::presentIsolated(uint32_t address, uint32_t value) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    link_.registers().present(address, value);
+}
+
+void NonIsolatedFpga::setAccessPortKnobs(unsigned port, const AccessPortKnobs& knobs) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    link_.knobs(port) = knobs;
+}
+
 bool NonIsolatedFpga::answers() {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     const uint32_t routing = static_cast<uint32_t>(board_.bar(0).load(bar0::kBusRouting, 4));
@@ -114,10 +141,19 @@ bool NonIsolatedFpga::answers() {
 
 uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     if (!answers()) return ~uint64_t{0};
-    if (offset == kSignature && width == 4) return port_.fpga(kNonIsolatedFpga).signature;
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (offset == kSignature && width == 4)
+        return signatureOverride_.has_value() ? *signatureOverride_ : port_.fpga(kNonIsolatedFpga).signature;
+    if (offset == kDacStatus && width == 4) return powerPath_.dacNeverReady ? 0 : kDacReady;
+    if (offset == kTransformerControl && width == 4)
+        return RegisterFile::read(offset, width) | (powerPath_.transformerUp() ? kTransformerUp : 0);
     if (offset == kErrorMux && width == 4) return errorMux_.status();
     if (offset == kOccurrence && width == 4) return errorManager_.occurrence();
+    if (offset == IsolatedLink::kIsoComm && width == 4) return link_.readIsoComm();
+    if (IsolatedLink::isPortOffset(offset) && width == 4) {
+        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        return link_.readPort(offset, isolated.configured, isolated.signature);
+    }
     uint64_t within = offset;
     uint32_t value = 0;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
@@ -131,15 +167,28 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
     if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
     if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
     if (width == 4) streamCreditsWritten(offset, uint32_t(value));
+    if (offset == kRampUp && width == 4) {
+        powerPath_.rampUpWords.push_back(uint32_t(value));
+        powerPath_.rampUpStepsSeen |= uint8_t(1u << ((value >> 24) & 7));
+    }
+    if (offset == kTransformerControl && width == 4 && (value & kTransformerStart) == kTransformerStart)
+        powerPath_.started = true;
+    if (offset == kSinkingBoardConfiguration && width == 4 && (value & 1) != 0) powerPath_.sinkingBoardEnabled = true;
+    if (offset == IsolatedLink::kIsoComm && width == 4) link_.writeIsoComm(uint32_t(value));
+    if (IsolatedLink::isPortOffset(offset) && width == 4) {
+        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        link_.writePort(offset, uint32_t(value), isolated.configured, isolated.signature);
+    }
     uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         monitor->write(within, uint32_t(value));
     RegisterFile::write(offset, width, value);
 }
 
-NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port) {
+NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                                        const IsolatedSideOptions& isolated) {
     return board.addRegion<NonIsolatedFpga>(0, bar0::kNonIsolatedFpga, bar0::kNonIsolatedFpgaSize, board, bus, port,
-                                            findDmaEngine(board));
+                                            findDmaEngine(board), isolated);
 }
 
 }  // namespace board

@@ -3,20 +3,26 @@
 // set, bit 0 clear) and the switched bus interface routes the bus to it (0x680: 2 in bits 8-10, 1
 // in bits 20-23); otherwise every read gives all ones and writes are dropped. While it answers,
 // offset 0 reads its signature; an offset with a write side and a read side (a configuration
-// beside a status, a write-data beside a read-data register) keeps the two words apart: writes land
-// in the write word and reads return the read word, which tests set with `present`. Every other
-// offset, the measure units and power-monitor windows among them, is one plain word; the error mux
-// and error manager behave as the hardware does. The stream credit gates of the DMA engine follow
-// the FPGA: bits 6 and 7 of channel c's measure-unit configuration (0x400 + 0x60 c) open and close
-// stream 2c's, the start and stop strobes (bits 16, 17) of its TX credit control (0x080 + 4 c)
-// stream 2c + 1's; the gates are closed from power-up.
+// beside a status) keeps the two words apart: writes land in the write word and reads return the
+// read word, which tests set with `present`. Every other offset, the measure units and
+// power-monitor windows among them, is one plain word; the error mux and error manager, the
+// isolation link (0x020), the isolated register access ports (0x200-0x25F, with the isolated
+// FPGA's registers behind them) and the power path (PowerPathModel) behave as the hardware does.
+// The stream credit gates of the DMA engine follow the FPGA: bits 6 and 7 of channel c's
+// measure-unit configuration (0x400 + 0x60 c) open and close stream 2c's, the start and stop
+// strobes (bits 16, 17) of its TX credit control (0x080 + 4 c) stream 2c + 1's; the gates are
+// closed from power-up.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
+#include "board/accessPorts.h"
 #include "board/board.h"
 #include "board/dmaEngine.h"
 #include "board/fpgaConfigurationPort.h"
+#include "board/hostAllocator.h"
 #include "board/occurrenceHardware.h"
 #include "board/powerMonitor.h"
 #include "board/registerFile.h"
@@ -29,10 +35,28 @@ constexpr uint32_t kLinkConfigured = 0x2;
 constexpr uint32_t kBusRoutingMask = (0x7u << 8) | (0xFu << 20);
 constexpr uint32_t kBusRoutedToNonIsolatedFpga = (2u << 8) | (1u << 20);
 
+// The transformer, the sinking board's bias DAC and the sinking board's enable: 0x2D4 reports the
+// DAC ready (bit 29); 0x2C4 takes the ramp-up steps (index in bits 24-26), kept in order; the read
+// side of 0x2BC reports the transformer up (bit 31) once steps 0 to 7 were written and a
+// configuration write carried the start bits 1 and 3; a write of 0x2D8 with bit 0 enables the
+// sinking board. Under the board's lock.
+struct PowerPathModel {
+    HostVector<uint32_t> rampUpWords;
+    uint8_t rampUpStepsSeen = 0;  // bit per step index
+    bool started = false;
+    bool sinkingBoardEnabled = false;
+    bool transformerUp() const { return rampUpStepsSeen == 0xFF && started && !transformerNeverUp; }
+
+    // Fault knobs.
+    bool dacNeverReady = false;
+    bool transformerNeverUp = false;
+};
+
 class NonIsolatedFpga : public RegisterFile {
 public:
     // The engine whose credit gates the FPGA drives; none on a board without the bridge core.
-    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port, DmaEngine* dma);
+    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port, DmaEngine* dma,
+                    const IsolatedSideOptions& isolated = IsolatedSideOptions{});
 
     uint64_t read(uint64_t offset, unsigned width) override;
     void write(uint64_t offset, unsigned width, uint64_t value) override;
@@ -50,6 +74,20 @@ public:
     // The backplane (window 0x580) and sinking-board (0x5A0) power monitors. Under the board's lock.
     PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
+    PowerPathModel& powerPath() { return powerPath_; }
+    // Knob: what offset 0 presents from now on instead of the configured image's signature; none
+    // goes back to the image's.
+    void overrideSignature(std::optional<uint32_t> signature);
+
+    // The sinking board's monitor reads this by default: enough to enable the board.
+    static constexpr uint16_t kDefaultSinkingBoardReading = 12000;
+    // The isolation link, the access ports and the isolated registers. Under the board's lock.
+    IsolatedLink& isolatedLink() { return link_; }
+    // Test hooks, each under the board's lock: a command to the isolation link as the driver
+    // writes it, what a split isolated word's read side shows, a port's knobs.
+    void commandIsoComm(uint32_t value);
+    void presentIsolated(uint32_t address, uint32_t value);
+    void setAccessPortKnobs(unsigned port, const AccessPortKnobs& knobs);
 
     // A source stream's TX credit status shows bit 17 ("stopped") after a stop strobe, unless the
     // knob keeps it clear for that stream.
@@ -67,6 +105,9 @@ private:
     ErrorManagerModel errorManager_;
     OccurrenceMuxModel errorMux_;
     PowerMonitorModel powerMonitors_[2];
+    PowerPathModel powerPath_;
+    std::optional<uint32_t> signatureOverride_;
+    IsolatedLink link_;
     DmaEngine* dma_;
     uint32_t sourceNeverStops_ = 0;
     uint64_t fifoResets_[kDmaStreamCount] = {};
@@ -74,6 +115,7 @@ private:
     PowerMonitorModel* powerMonitorAt(uint64_t& offset);
 };
 
-NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port);
+NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                                        const IsolatedSideOptions& isolated = IsolatedSideOptions{});
 
 }  // namespace board

@@ -45,6 +45,8 @@ struct ProductOptions {
     DmaFaults dma;
     // The platform refuses the 64-bit DMA mask.
     bool dma32Only = false;
+    // The isolation link's and the access ports' knobs.
+    IsolatedSideOptions isolated;
 };
 
 // The blocks the product board was built with; they live as long as the board.
