@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "controllers/streamCreditControllers.h"
+#include "device/isolatedRegMaps.h"
 #include "kzvorn_regMaps/fakeFrontEnd.h"
 #include "kzvorn_regMaps/fixture.h"
 
@@ -131,6 +132,27 @@ TEST_F(Credits, PathResetStopsAtTheFirstFailure) {
     credits.disable(failed);
     EXPECT_TRUE(writes().empty());
     EXPECT_TRUE(iso.take().empty());
+}
+
+// On the board, the path reset reaches the channel's block through the channel's own access port.
+TEST_F(Credits, PathResetGoesThroughTheChannelsAccessPort) {
+    {
+        std::lock_guard<std::recursive_mutex> guard(board.lock());
+        fpga().isolatedLink().establish();
+        fpga().isolatedLink().clearLog();
+    }
+    fpga().setSourceNeverStops(3, true);
+    kdut::HardwareStateCheckerComposite checkers;
+    kzvorn_driver::WindowedFrontEndAccessor port1(map, 1, checkers, st);
+    tTolvaneIsoChannelRegMap channel(&port1, isoChannelBase(1), 0, 0x200);
+    SourceStreamCreditController credits(map.NisoTxCreditControl(1), channel.IsoChannelConfigReg(),
+                                         channel.IsoChannelStatusReg(), map.NisoTxCreditStatus(1));
+    credits.disable(st);
+    EXPECT_EQ(st.code, 0);
+    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    const uint32_t config = isoChannelBase(1);
+    EXPECT_EQ(fpga().isolatedLink().log(),
+              (std::vector<board::PortAccess>{{1, true, config, 0x4}, {1, true, config, 0xC}, {1, false, config, 0}}));
 }
 
 }  // namespace
