@@ -263,34 +263,5 @@ TEST_F(Streams, EveryAllocationFailureLeavesAGroupThatDestroysCleanly) {
     }
 }
 
-// Every kernel call the group makes, failed one at a time: a failing status, and nothing left
-// allocated, pinned or mapped once the group is gone.
-TEST_F(Streams, EveryKernelCallFailureLeavesAGroupThatDestroysCleanly) {
-    dispatcher.reset();
-    group.reset();
-    std::vector<kal::sim::RecordKernelCalls::Calls> calls;
-    {
-        kal::sim::RecordKernelCalls record;
-        tStatus status;
-        QuolinDMAControllers built(*device, *pavo, *niso, channels, status);
-        ASSERT_EQ(status.code, 0);
-        calls = record.calls();
-    }
-    ASSERT_FALSE(calls.empty());
-    for (const auto& call : calls) {
-        for (uint64_t nth = 1; nth <= call.count; ++nth) {
-            const int64_t live = kal::sim::liveAllocations();
-            tStatus status;
-            {
-                kal::sim::FailKernelCall fail(call.name, nth);
-                QuolinDMAControllers built(*device, *pavo, *niso, channels, status);
-            }
-            EXPECT_TRUE(status.isFatal()) << call.name << " " << nth;
-            EXPECT_EQ(kal::sim::liveAllocations(), live) << call.name << " " << nth;
-            EXPECT_TRUE(kal::sim::dmaState().pageLists.empty()) << call.name << " " << nth;
-        }
-    }
-}
-
 }  // namespace
 }  // namespace dmastreams

@@ -1,6 +1,7 @@
 // Level 14's objects over the board: the addressing first, then the streams and the dispatcher.
 #include "device/dmaObjects.h"
 #include "fixture.h"
+#include "kal/sim/faults.h"
 
 namespace dmastreams {
 namespace {
@@ -46,6 +47,35 @@ TEST_F(Level14, AFailureLeavesNoDispatcher) {
     kzvorn_driver::DMAObjects objects(*device, *pavo, *niso, channels, st);
     EXPECT_EQ(st.code, -52003);
     EXPECT_EQ(objects.getDispatcher(), nullptr);
+}
+
+// Every kernel call the level makes, the DMA mask among them, failed one at a time: a failing
+// status, and nothing left allocated, pinned or mapped once its objects are gone.
+TEST_F(Level14, EveryKernelCallFailureLeavesObjectsThatDestroyCleanly) {
+    std::vector<kal::sim::RecordKernelCalls::Calls> calls;
+    {
+        kal::sim::RecordKernelCalls record;
+        tStatus status;
+        kzvorn_driver::DMAObjects built(*device, *pavo, *niso, channels, status);
+        ASSERT_EQ(status.code, 0);
+        calls = record.calls();
+    }
+    ASSERT_FALSE(calls.empty());
+    for (const auto& call : calls) {
+        for (uint64_t nth = 1; nth <= call.count; ++nth) {
+            kal::sim::FailKernelCall fail(call.name, nth);
+            const int64_t live = kal::sim::liveAllocations();
+            tStatus status;
+            { kzvorn_driver::DMAObjects built(*device, *pavo, *niso, channels, status); }
+            // A refused 64-bit mask is no failure: the device goes on with 32-bit addresses.
+            if (call.name == "pciSetDMAMask" && nth == 1)
+                EXPECT_EQ(device->getDMAConfiguration().type, 1u);
+            else
+                EXPECT_TRUE(status.isFatal()) << call.name << " " << nth;
+            EXPECT_EQ(kal::sim::liveAllocations(), live) << call.name << " " << nth;
+            EXPECT_TRUE(kal::sim::dmaState().pageLists.empty()) << call.name << " " << nth;
+        }
+    }
 }
 
 }  // namespace
