@@ -19,6 +19,14 @@ QuolinDMAControllers::QuolinDMAControllers(nKZAPAL000::tPCIDevice& device, PavoR
     const uint32_t linkSize = uint32_t{1} << bridge.quolin.CapabilityRegister().readBits15_12(status);
     for (unsigned s = 0; s < kStreamCount && status.isNotFatal(); ++s)
         buildStream(s, device, bridge, nonIsolated, channels[s / 2], linkSize, status);
+    if (status.isFatal()) return;
+    interrupts_ = new (status) quolintools::InterruptController(device, bridge.barAccessor().base, status);
+    if (status.isNotFatal()) waits_ = new (status) quolintools::QuolinDMAInterruptController(interrupts_, status);
+    // A waiter table that could not make its locks is none.
+    if (status.isFatal()) {
+        delete waits_;
+        waits_ = nullptr;
+    }
 }
 
 void QuolinDMAControllers::buildStream(unsigned s, nKZAPAL000::tPCIDevice& device, PavoRegMaps& bridge,
@@ -61,6 +69,10 @@ QuolinDMAControllers::~QuolinDMAControllers() {
         tStatus dropped;
         if (stream != nullptr && stream->isStreaming()) stream->stop(dropped);
     }
+    delete waits_;
+    waits_ = nullptr;
+    delete interrupts_;
+    interrupts_ = nullptr;
     for (unsigned s = 0; s < kStreamCount; ++s) {
         delete credits_[s];
         credits_[s] = nullptr;

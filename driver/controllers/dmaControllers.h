@@ -1,6 +1,7 @@
 // The per-stream controllers of the eight DMA streams, built in one go at the DMA level: stream s
 // has its stream circuit, its bridge DMA channel, its transfer lists, its application FIFO reset
-// and its credit gate, and belongs to channel s / 2.
+// and its credit gate, and belongs to channel s / 2. After the streams come the bridge interrupt
+// controller and the table of threads waiting for stream progress.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@
 #include "device/pavoRegMaps.h"
 #include "kzapal/protons/pciDevice.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
+#include "quolinTools/dma/dmaInterruptController.h"
+#include "quolinTools/dma/interruptController.h"
 #include "quolinTools/dma/sglController.h"
 #include "quolinTools/dma/streamController.h"
 
@@ -45,6 +48,8 @@ public:
     virtual StreamCreditControllerInterface* getStreamCreditController(unsigned stream, tStatus& status) {
         return status.isFatal() ? nullptr : credits_[stream];
     }
+    // None when it could not be built.
+    quolintools::QuolinDMAInterruptController* getDMAInterruptController() { return waits_; }
 
 private:
     void buildStream(unsigned stream, nKZAPAL000::tPCIDevice& device, PavoRegMaps& bridge,
@@ -54,6 +59,8 @@ private:
     quolintools::tStreamCircuitController* circuits_[kStreamCount] = {};
     quolintools::QuolinDMAStreamController* streams_[kStreamCount] = {};
     quolintools::SGLController* lists_[kStreamCount] = {};
+    quolintools::InterruptNotifierRegistryInterface* interrupts_ = nullptr;
+    quolintools::QuolinDMAInterruptController* waits_ = nullptr;
     DMAFifoController* fifos_[kStreamCount] = {};
     StreamCreditControllerInterface* credits_[kStreamCount] = {};
 };

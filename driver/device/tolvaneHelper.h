@@ -21,6 +21,9 @@ class RoutingResourcesManager;
 namespace fendreldma {
 class DMADispatcher;
 }
+namespace quolintools {
+class QuolinDMAInterruptController;
+}
 
 namespace kzvorn_driver {
 
@@ -130,6 +133,8 @@ private:
     using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);
 
     void runBringUpStep(const BringUpStepRow& row);
+    // The waiter table of level 14; none before.
+    quolintools::QuolinDMAInterruptController* dmaWaits() const;
     // Level 5's; null before level 5 built it.
     CoolingModeSetting* getCoolingModeSetting();
     void runTeardownStep(const TeardownStepRow& row, nKZAPALS100::tStatus& status);
