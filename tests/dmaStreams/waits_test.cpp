@@ -1,10 +1,10 @@
 // The DMA level's interrupt path over the board: the group builds the bridge interrupt controller
 // and the waiter table after the streams, a wait on a stream the dispatcher started is released
-// by the board's notification, and the teardown leaves no interrupt, deferred call or thread.
+// by the board's notification, and the teardown masks the bridge interrupt.
 #include <atomic>
-#include <chrono>
 #include <thread>
 
+#include "dmaWaits/fixture.h"
 #include "fixture.h"
 #include "kal/sim/faults.h"
 #include "kzkal/sync.h"
@@ -19,15 +19,7 @@ namespace ib = board::interruptBlock;
 constexpr uint32_t kContinuous = 1;
 constexpr uint64_t kPage = 4096;
 
-template <class tCondition>
-bool eventually(tCondition condition) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
+using dmawaits::eventually;
 
 TEST_F(Streams, TheGroupEnablesTheBridgeInterruptAndItsTeardownMasksIt) {
     dispatcher.reset();
