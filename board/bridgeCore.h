@@ -15,7 +15,7 @@ struct BridgeCoreConfig {
     uint32_t dmaChannelOffset = static_cast<uint32_t>(bar0::kDmaChannels);
     unsigned dmaChannelStrideLog2 = bar0::kDmaChannelStrideLog2;
     bool dma64 = true;                // capability bit 5
-    unsigned sglLinkSizeLog2 = 0;     // capability bits 12-15
+    unsigned sglLinkSizeLog2 = 9;     // capability bits 12-15: 512-byte links
 };
 
 constexpr uint32_t kCapabilityDma64 = 1u << 5;

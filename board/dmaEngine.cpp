@@ -186,7 +186,7 @@ uint64_t DmaEngine::pump(unsigned stream, uint64_t bytes) {
     Walk& walk = walks_[stream];
     uint64_t moved = 0;
     while (moved < bytes && c.running && c.circuit != nullptr && c.circuit->transferEnabled() &&
-           c.circuit->credits() != 0 && !DmaFaults::has(faults_.creditGateClosed, stream)) {
+           c.circuit->credits() != 0 && !DmaFaults::has(creditGatesClosed_, stream)) {
         if (!walk.haveEntry && !nextEntry(stream)) break;
         uint64_t chunk = walk.entry.count - walk.doneInEntry;
         if (chunk > bytes - moved) chunk = bytes - moved;
@@ -206,6 +206,19 @@ uint64_t DmaEngine::pump(unsigned stream, uint64_t bytes) {
 HostVector<uint8_t> DmaEngine::sink(unsigned stream) const {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     return sinks_[stream];
+}
+
+void DmaEngine::setCreditGate(unsigned stream, bool open) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (open)
+        creditGatesClosed_ &= ~(1u << stream);
+    else
+        creditGatesClosed_ |= 1u << stream;
+}
+
+bool DmaEngine::creditGateOpen(unsigned stream) const {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return !DmaFaults::has(creditGatesClosed_, stream);
 }
 
 uint64_t DmaEngine::dmaFaults() const {

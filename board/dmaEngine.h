@@ -72,8 +72,6 @@ struct DmaFaults {
     uint32_t circuitDropsEnable = 0;    // bit 8 clears by itself right after it is set
     bool deviceRemoved = false;         // interrupt status and queue read all ones
     std::optional<uint32_t> interruptStatus;  // what the interrupt status reads instead (a test hook)
-    // The FPGA's credit gate per stream, open until the FPGA side drives it.
-    uint32_t creditGateClosed = 0;
 
     static bool has(uint32_t set, unsigned stream) { return (set >> stream) & 1u; }
 };
@@ -129,6 +127,9 @@ public:
     void queue(uint32_t entry);
 
     DmaFaults& faults() { return faults_; }
+    // The FPGA's credit gate of a stream: open on a board without the FPGA that drives it.
+    void setCreditGate(unsigned stream, bool open);
+    bool creditGateOpen(unsigned stream) const;
     // Snapshots under the board's lock.
     Channel channel(unsigned index) const;
     bool interruptEnabled() const;
@@ -177,6 +178,7 @@ private:
     HostVector<uint8_t> sinks_[kDmaStreamCount];
     HostVector<uint8_t> buffer_;
     uint64_t dmaFaults_ = 0;
+    uint32_t creditGatesClosed_ = 0;
     uint32_t control_ = 0;
     std::deque<uint32_t, HostAllocator<uint32_t>> queue_;
     uint64_t entriesQueued_ = 0;

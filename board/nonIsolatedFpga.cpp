@@ -10,6 +10,17 @@ constexpr uint64_t kConfiguration = 0x010;
 constexpr uint64_t kErrorMux = 0x070;
 constexpr uint64_t kOccurrence = 0x078;
 constexpr uint64_t kPowerMonitors[] = {0x580, 0x5A0};
+constexpr uint64_t kMeasureFifoResets = 0x050;
+constexpr uint64_t kSourceFifoResets = 0x060;
+constexpr uint64_t kTxCreditControls = 0x080;
+constexpr uint64_t kMeasureUnits = 0x400;
+constexpr uint64_t kMeasureUnitStride = 0x60;
+constexpr unsigned kChannels = kDmaStreamCount / 2;
+constexpr uint32_t kMeasureCreditsEnable = 1u << 6;
+constexpr uint32_t kMeasureCreditsDisable = 1u << 7;
+constexpr uint32_t kSourceStreamStart = 1u << 16;
+constexpr uint32_t kSourceStreamStop = 1u << 17;
+constexpr uint32_t kSourceStreamStopped = 1u << 17;
 constexpr uint64_t kTransformerControl = 0x2BC;
 constexpr uint64_t kRampUp = 0x2C4;
 constexpr uint64_t kDacStatus = 0x2D4;
@@ -30,23 +41,63 @@ std::vector<uint16_t> errorSources() {
 // The configuration and status (0x010), the two occurrence muxes (0x070, 0x07C), the four TX credit
 // pairs (0x080-0x08C), the command logger (0x1C0) and the transformer control (0x2BC).
 NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
-                                 const IsolatedSideOptions& isolated)
+                                 DmaEngine* dma, const IsolatedSideOptions& isolated)
     : RegisterFile(board, {0x010, 0x070, 0x07C, 0x080, 0x084, 0x088, 0x08C, 0x1C0, 0x2BC}),
       board_(board),
       bus_(bus),
       port_(port),
       errorMux_(errorSources(), &errorManager_),
-      link_(isolated) {
+      link_(isolated),
+      dma_(dma) {
     powerMonitors_[1].setReading(0, kDefaultSinkingBoardReading);
     link_.registers().addChannelWriteHook([this](unsigned channel, uint32_t offset, uint32_t value) {
         measureUnits_.isolatedWrite(channel, offset, value, board_.nowUs());
         triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers());
     });
+    if (dma_ != nullptr)
+        for (unsigned stream = 0; stream < kDmaStreamCount; ++stream) dma_->setCreditGate(stream, false);
 }
 
 void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     signatureOverride_ = signature;
+}
+
+void NonIsolatedFpga::setSourceNeverStops(unsigned stream, bool never) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (stream >= kDmaStreamCount) return;
+    if (never)
+        sourceNeverStops_ |= 1u << stream;
+    else
+        sourceNeverStops_ &= ~(1u << stream);
+}
+
+uint64_t NonIsolatedFpga::fifoResets(unsigned stream) const {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return stream < kDmaStreamCount ? fifoResets_[stream] : 0;
+}
+
+void NonIsolatedFpga::streamCreditsWritten(uint64_t offset, uint32_t value) {
+    for (unsigned c = 0; c < kChannels; ++c) {
+        const unsigned measure = 2 * c;
+        const unsigned source = 2 * c + 1;
+        if (offset == kMeasureFifoResets + 4 * c && (value & 1)) ++fifoResets_[measure];
+        if (offset == kSourceFifoResets + 4 * c && (value & 1)) ++fifoResets_[source];
+        if (offset == kMeasureUnits + kMeasureUnitStride * c && dma_ != nullptr) {
+            if (value & kMeasureCreditsEnable) dma_->setCreditGate(measure, true);
+            if (value & kMeasureCreditsDisable) dma_->setCreditGate(measure, false);
+        }
+        if (offset != kTxCreditControls + 4 * c) continue;
+        const uint32_t shown = uint32_t(RegisterFile::read(offset, 4));
+        if (value & kSourceStreamStart) {
+            if (dma_ != nullptr) dma_->setCreditGate(source, true);
+            present(offset, shown & ~kSourceStreamStopped);
+        }
+        if (value & kSourceStreamStop) {
+            if (dma_ != nullptr) dma_->setCreditGate(source, false);
+            if (((sourceNeverStops_ >> source) & 1) == 0) present(offset, shown | kSourceStreamStopped);
+        }
+    }
 }
 
 PowerMonitorModel* NonIsolatedFpga::powerMonitorAt(uint64_t& offset) {
@@ -120,6 +171,7 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
     if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
+    if (width == 4) streamCreditsWritten(offset, uint32_t(value));
     if (offset == kRampUp && width == 4) {
         powerPath_.rampUpWords.push_back(uint32_t(value));
         powerPath_.rampUpStepsSeen |= uint8_t(1u << ((value >> 24) & 7));
@@ -142,7 +194,7 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
 NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
                                         const IsolatedSideOptions& isolated) {
     return board.addRegion<NonIsolatedFpga>(0, bar0::kNonIsolatedFpga, bar0::kNonIsolatedFpgaSize, board, bus, port,
-                                            isolated);
+                                            findDmaEngine(board), isolated);
 }
 
 }  // namespace board

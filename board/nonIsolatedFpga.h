@@ -8,6 +8,10 @@
 // power-monitor windows among them, is one plain word; the error mux and error manager, the
 // isolation link (0x020), the isolated register access ports (0x200-0x25F, with the isolated
 // FPGA's registers behind them) and the power path (PowerPathModel) behave as the hardware does.
+// The stream credit gates of the DMA engine follow the FPGA: bits 6 and 7 of channel c's
+// measure-unit configuration (0x400 + 0x60 c) open and close stream 2c's, the start and stop
+// strobes (bits 16, 17) of its TX credit control (0x080 + 4 c) stream 2c + 1's; the gates are
+// closed from power-up.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +20,7 @@
 
 #include "board/accessPorts.h"
 #include "board/board.h"
+#include "board/dmaEngine.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/hostAllocator.h"
 #include "board/measureUnits.h"
@@ -51,7 +56,8 @@ struct PowerPathModel {
 
 class NonIsolatedFpga : public RegisterFile {
 public:
-    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+    // The engine whose credit gates the FPGA drives; none on a board without the bridge core.
+    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port, DmaEngine* dma,
                     const IsolatedSideOptions& isolated = IsolatedSideOptions{});
 
     uint64_t read(uint64_t offset, unsigned width) override;
@@ -92,7 +98,16 @@ public:
     TriggerOverridesModel& triggerOverrides() { return triggerOverrides_; }
     uint64_t nowUs() const { return board_.nowUs(); }
 
+    // A source stream's TX credit status shows bit 17 ("stopped") after a stop strobe, unless the
+    // knob keeps it clear for that stream.
+    void setSourceNeverStops(unsigned stream, bool never);
+    // How often each stream's application FIFO was reset (bit 0 of 0x050 + 4 c for stream 2c, of
+    // 0x060 + 4 c for stream 2c + 1). Under the board's lock.
+    uint64_t fifoResets(unsigned stream) const;
+
 private:
+    void streamCreditsWritten(uint64_t offset, uint32_t value);
+
     Board& board_;
     SwitchedBusInterface& bus_;
     FpgaConfigurationPort& port_;
@@ -104,6 +119,9 @@ private:
     IsolatedLink link_;
     MeasureUnitsModel measureUnits_;
     TriggerOverridesModel triggerOverrides_;
+    DmaEngine* dma_;
+    uint32_t sourceNeverStops_ = 0;
+    uint64_t fifoResets_[kDmaStreamCount] = {};
     // The power monitor whose window holds the offset, with the offset made relative to it.
     PowerMonitorModel* powerMonitorAt(uint64_t& offset);
 };

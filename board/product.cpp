@@ -18,6 +18,7 @@ Identity productIdentity() {
 
 ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     buildPciConfiguration(board, options.pci);
+    if (options.dma32Only) board.platform().dma64Accepted = false;
     SwitchedBusInterface& bus = installSwitchedBusInterface(board);
     // The configuration port lies in the core's range: in place before the core's registers.
     FpgaConfigurationPort& fpgaPort = installFpgaConfigurationPort(board, bus, options.fpga);

@@ -43,6 +43,8 @@ struct ProductOptions {
     FpgaPortOptions fpga;
     // The DMA engine's knobs.
     DmaFaults dma;
+    // The platform refuses the 64-bit DMA mask.
+    bool dma32Only = false;
     // The isolation link's and the access ports' knobs.
     IsolatedSideOptions isolated;
 };

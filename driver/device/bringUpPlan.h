@@ -16,7 +16,7 @@
     TEARDOWN(ShutdownSequencers,  "channel sequencer shutdown",          teardownShutdownSequencers,  kTeardownAfterCleanRun)   \
     TEARDOWN(RoutingObjects,      "routing objects",                     teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(CalibrationLoaders,  "channel calibration loaders",         teardownNothingBuilt,        kTeardownOnOwnStatus)     \
-    TEARDOWN(DMAObjects,          "DMA objects",                         teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(DMAObjects,          "DMA objects",                         teardownDMAObjects,          kTeardownOnOwnStatus)     \
     TEARDOWN(ExternalPLL,         "temperature-sensor controller",       teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(IsolatedObjects,     "isolated and per-channel objects",    teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(LocalRAM,            "local-RAM controller and registrar",  teardownNothingBuilt,        kTeardownOnOwnStatus)     \

@@ -19,7 +19,8 @@ constexpr size_t kRemovalOrder[] = {8, 7, 0, 1, 2, 3, 4, 5, 6};
 StreamCircuitRegMaps::StreamCircuitRegMaps(uint8_t* bar, armki::ARMDispatcher& registry, tStatus& status)
     : registry_(registry) {
     for (size_t i = 0; i < kCount && status.isNotFatal(); ++i) {
-        accessors_[i] = new (status) Accessor{reinterpret_cast<uint64_t>(bar) + kFirst + i * kStride, kSize};
+        const uint64_t address = reinterpret_cast<uint64_t>(bar) + streamCircuitMapAddress(unsigned(i));
+        accessors_[i] = new (status) Accessor{address, kSize};
         if (accessors_[i] != nullptr) maps_[i] = new (status) tStreamCircuitMap(accessors_[i]);
         if (maps_[i] != nullptr) registry_.add(kStreamCircuitNames[i], *maps_[i], status);
     }

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "armki/registeredMaps.h"
+#include "controllers/streamCreditControllers.h"
 #include "device/memorySpaceWindowAdapter.h"
 #include "deviceWindow/deviceWindowDispatcher.h"
 #include "deviceWindow/memoryWindow.h"
@@ -33,10 +34,8 @@ public:
     using tStreamCircuitMap = quolintools::tStreamCircuitRegMapWithOffset<0u>;
 
     static constexpr size_t kCount = 8;
-    static constexpr uint64_t kFirst = 18 * 0x2000;
-    static constexpr uint64_t kStride = 0x2000;
     static constexpr uint64_t kSize = 0x938;
-    static constexpr uint64_t kEnd = kFirst + (kCount - 1) * kStride + kSize;
+    static constexpr uint64_t kEnd = streamCircuitMapAddress(kCount - 1) + kSize;
 
     // Builds and registers circuit after circuit until one fails.
     StreamCircuitRegMaps(uint8_t* bar, armki::ARMDispatcher& registry, tStatus& status);

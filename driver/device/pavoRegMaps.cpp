@@ -69,19 +69,23 @@ PavoRegMaps::PavoRegMaps(uint8_t* bar, uint64_t barLength, armki::ARMDispatcher&
     armki::registerMaps(*this, kRegisteredMaps, status);
 }
 
-void PavoRegMaps::buildDMAChannels(tStatus& status) {
-    const uint64_t offset = quolin.DMAChannelOffsetRegister().readRegister(status);
+// The placement comes from the hardware: a dead or foreign bridge must not make register requests
+// or the DMA channels, which read it again, reach memory outside the mapping.
+void PavoRegMaps::readDMAPlacement(uint64_t& offset, uint64_t& stride, tStatus& status) {
+    if (status.isFatal()) return;
+    offset = quolin.DMAChannelOffsetRegister().readRegister(status);
     auto capability = quolin.CapabilityRegister();
     capability.readRegister(status);
-    const uint64_t stride = uint64_t{1} << capability.getDMAChannelStrideLog2(status);
-    // The placement comes from the hardware: a dead or foreign bridge must not make user-mode
-    // register requests reach memory outside the mapping.
+    stride = uint64_t{1} << capability.getDMAChannelStrideLog2(status);
     const uint64_t end = offset + (kDMAChannelCount - 1) * stride + kDMAChannelSize;
+    if (status.isNotFatal() && end > barAccessor_.size) KZ_SET_CODE(status, nKZAPALS100::kStatusValueConflict);
+}
+
+void PavoRegMaps::buildDMAChannels(tStatus& status) {
+    uint64_t offset = 0;
+    uint64_t stride = 0;
+    readDMAPlacement(offset, stride, status);
     if (status.isFatal()) return;
-    if (end > barAccessor_.size) {
-        KZ_SET_CODE(status, nKZAPALS100::kStatusValueConflict);
-        return;
-    }
     for (size_t i = 0; i < kDMAChannelCount && status.isNotFatal(); ++i) {
         delete dmaChannels_[i];
         dmaChannels_[i] = nullptr;

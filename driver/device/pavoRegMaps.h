@@ -43,6 +43,9 @@ public:
     PavoRegMaps& operator=(const PavoRegMaps&) = delete;
 
     tDMAChannelMap* getDMAChannel(size_t index) { return index < kDMAChannelCount ? dmaChannels_[index] : nullptr; }
+    // Where the bridge core places the DMA channel blocks now (offset and stride in the mapping):
+    // -52003 when they do not all lie inside it.
+    void readDMAPlacement(uint64_t& offset, uint64_t& stride, tStatus& status);
     const Accessor& barAccessor() const { return barAccessor_; }
 
 private:

@@ -63,7 +63,11 @@ void TolvaneDevice::afterStart() {
     if (helper_ != nullptr && tracker_.reached >= kRoutingLevel) helper_->attachRoutingResources();
 }
 
-void TolvaneDevice::onResumeIOProcessing(tEventDescriptor& event) { afterStart(); }
+// Waits refused since the suspension are accepted again.
+void TolvaneDevice::onResumeIOProcessing(tEventDescriptor& event) {
+    if (helper_ != nullptr && tracker_.reached >= kDMALevel) helper_->resumeDMAWaits();
+    afterStart();
+}
 
 bool TolvaneDevice::onSuspendIOProcessing(tEventDescriptor& event, tSuspendReason reason, bool flag) {
     if (helper_ == nullptr) return false;

@@ -49,6 +49,8 @@ public:
     KZ_DECLARE_REQUEST_BODIES(storageMap)
     // What the instrument requests whose output the gate does not settle answer when it refuses.
     KZ_DECLARE_REQUEST_REFUSALS(vantrel)
+    // The DMA stream requests.
+    KZ_DECLARE_REQUEST_BODIES(quolinTools)
 
     TolvaneHelper* getHelper() const { return helper_; }
     kdut::ResourceReservationManager& getReservations() { return reservations_; }
@@ -110,6 +112,11 @@ private:
     void flushField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
     template <class tRecord>
     void refreshField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
+    // The stream requests' dispatcher: -52002 when the helper has none.
+    fendreldma::DMADispatcher* dmaDispatcher(nKZAPALS100::tStatus& status);
+    static kdut::CleanupOperationComposite& cleanupsOf(nKZAPAL000::tEventDescriptor& event);
+    // A wait's stream and the reservation of its channel.
+    static void checkWaitStream(nKZAPAL000::tEventDescriptor& event, uint32_t stream, nKZAPALS100::tStatus& status);
     // The cooling requests of both interfaces, by requester (1 the override, 2 the cooling interface).
     void setCoolingMode(uint32_t mode, uint32_t requester, nKZAPALS100::tStatus& status);
 

@@ -1,5 +1,8 @@
 #include "device/tolvaneHelper.h"
 
+#include "device/dmaObjects.h"
+#include "fendrelSharedSource/statusCodes.h"
+#include "quolinTools/dma/statusCodes.h"
 #include "device/statusCodes.h"
 #include "device/tolvaneDevice.h"
 #include "kzapal/protons/memory.h"
@@ -179,6 +182,47 @@ void TolvaneHelper::checkHardwareState(uint64_t argument, tStatus& status) {
 }
 
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
+
+fendreldma::DMADispatcher* TolvaneHelper::getDMADispatcher() const {
+    return dmaObjects_ != nullptr ? dmaObjects_->getDispatcher() : nullptr;
+}
+
+quolintools::QuolinDMAInterruptController* TolvaneHelper::dmaWaits() const {
+    QuolinDMAControllers* controllers = dmaObjects_ != nullptr ? dmaObjects_->getControllers() : nullptr;
+    return controllers != nullptr ? controllers->getDMAInterruptController() : nullptr;
+}
+
+bool TolvaneHelper::waitUntilBytesTransferred(uint32_t stream, uint64_t start, uint64_t count, uint32_t timeout,
+                                              bool* timedOut, tStatus& status) {
+    if (status.isFatal()) return false;
+    quolintools::QuolinDMAInterruptController* waits = dmaWaits();
+    if (waits == nullptr) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
+        return false;
+    }
+    waits->waitUntilBytesTransferred(*dmaObjects_->getControllers()->getDMAStreamController(stream), stream, start, count,
+                                     timeout, *timedOut, status);
+    return true;
+}
+
+void TolvaneHelper::cancelWaitUntilBytesTransferred(uint32_t stream) {
+    if (quolintools::QuolinDMAInterruptController* waits = dmaWaits())
+        waits->signal(stream, int32_t(quolintools::kStatusWaitCancelled));
+}
+
+void TolvaneHelper::cancelAllDMAWaits() {
+    if (quolintools::QuolinDMAInterruptController* waits = dmaWaits())
+        waits->signalAll(int32_t(fendrelsharedsource::kStatusSessionInvalidated));
+}
+
+void TolvaneHelper::resumeDMAWaits() {
+    if (quolintools::QuolinDMAInterruptController* waits = dmaWaits()) waits->resumeWaits();
+}
+
+void TolvaneHelper::teardownDMAObjects(tStatus& status) {
+    delete dmaObjects_;
+    dmaObjects_ = nullptr;
+}
 
 void TolvaneHelper::teardownPavoObjects(tStatus& status) {
     delete pavoObjects_;

@@ -19,10 +19,17 @@
 namespace kzark {
 class RoutingResourcesManager;
 }
+namespace fendreldma {
+class DMADispatcher;
+}
+namespace quolintools {
+class QuolinDMAInterruptController;
+}
 
 namespace kzvorn_driver {
 
 class TolvaneDevice;
+class DMAObjects;
 namespace nKZAPAL000 {
 struct tEventDescriptor;
 }
@@ -114,12 +121,25 @@ public:
     kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
     void attachRoutingResources() {}
     void detachRoutingResources() {}
-    void cancelAllDMAWaits() {}
+    // The stream requests' dispatcher; none before level 14.
+    fendreldma::DMADispatcher* getDMADispatcher() const;
+    // Waits until `count` bytes have moved on the stream since `start` (time-out in microseconds).
+    // False when it did not reach the waiter table: the flag is then untouched (-52002 without
+    // DMA objects). The stream is the caller's to check.
+    bool waitUntilBytesTransferred(uint32_t stream, uint64_t start, uint64_t count, uint32_t timeout, bool* timedOut,
+                                   nKZAPALS100::tStatus& status);
+    // These do nothing without DMA objects.
+    void cancelWaitUntilBytesTransferred(uint32_t stream);
+    // Waits that begin afterwards fail at once too, until resumeDMAWaits.
+    void cancelAllDMAWaits();
+    void resumeDMAWaits();
 
 private:
     using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);
 
     void runBringUpStep(const BringUpStepRow& row);
+    // The waiter table of level 14; none before.
+    quolintools::QuolinDMAInterruptController* dmaWaits() const;
     // Level 5's; null before level 5 built it.
     CoolingModeSetting* getCoolingModeSetting();
     void runTeardownStep(const TeardownStepRow& row, nKZAPALS100::tStatus& status);
@@ -141,6 +161,7 @@ private:
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
+    void teardownDMAObjects(nKZAPALS100::tStatus& status);
     void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void teardownIsolatedRegMaps(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
@@ -158,6 +179,7 @@ private:
     NamedAccessDispatchers namedAccess_;
     CapsTask capsTask_;
     PavoObjects* pavoObjects_ = nullptr;
+    DMAObjects* dmaObjects_ = nullptr;
     bool customNisoImage_ = false;
     NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
     bool customIsoImage_ = false;

@@ -17,7 +17,7 @@ using kzvorn_driver::nKZAPAL000::tLinkInformation;
 using kzvorn_driver::nKZAPAL000::tQuolinDMAChannel;
 using kzvorn_driver::nKZAPAL000::tQuolinInterruptManager;
 
-constexpr uint32_t kCapability = (bar0::kDmaChannelStrideLog2 << 16) | board::kCapabilityDma64;
+constexpr uint32_t kCapability = (bar0::kDmaChannelStrideLog2 << 16) | (9u << 12) | board::kCapabilityDma64;
 constexpr uint32_t kChannel0 = 0x2000;
 
 struct Sequences;

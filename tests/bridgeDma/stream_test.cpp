@@ -78,9 +78,9 @@ TEST_F(Streams, CreditsBoundTheBytesMoved) {
     s->controller.writeStreamAdditiveTransferCount(100, status);
     EXPECT_EQ(engine->pump(1, 1000), 100u);
     s->controller.writeStreamAdditiveTransferCount(50, status);
-    engine->faults().creditGateClosed = 1u << 1;
+    engine->setCreditGate(1, false);
     EXPECT_EQ(engine->pump(1, 1000), 0u) << "the gate is shut";
-    engine->faults().creditGateClosed = 0;
+    engine->setCreditGate(1, true);
     EXPECT_EQ(engine->pump(1, 1000), 50u);
     EXPECT_EQ(s->controller.getTransferCount(status), 150u);
     s->controller.stop(status);

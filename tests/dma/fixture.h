@@ -27,18 +27,22 @@ using nKZAPALS100::tStatus;
 
 constexpr uint64_t k4GiB = 0x100000000ull;
 
+// No DMA fault the test did not take, and no page list, pin or scatter-gather list left.
+inline void expectNoDMALeft() {
+    for (const kal::sim::DMAFault& fault : kal::sim::takeDMAFaults())
+        ADD_FAILURE() << "DMA fault at 0x" << std::hex << fault.busAddress << ": " << kal::sim::dmaFaultText(fault.kind);
+    const kal::sim::DMAState state = kal::sim::dmaState();
+    EXPECT_TRUE(state.pageLists.empty());
+    EXPECT_TRUE(state.sgls.empty());
+    EXPECT_EQ(state.pinnedPages, 0u);
+}
+
 class DMAFixture : public ::testing::Test {
 protected:
     void SetUp() override { function_ = &kal::sim::plugBoard(board_); }
 
     void TearDown() override {
-        for (const kal::sim::DMAFault& fault : kal::sim::takeDMAFaults())
-            ADD_FAILURE() << "DMA fault at 0x" << std::hex << fault.busAddress << ": "
-                          << kal::sim::dmaFaultText(fault.kind);
-        const kal::sim::DMAState state = kal::sim::dmaState();
-        EXPECT_TRUE(state.pageLists.empty());
-        EXPECT_TRUE(state.sgls.empty());
-        EXPECT_EQ(state.pinnedPages, 0u);
+        expectNoDMALeft();
         kal::sim::unplugBoard(*function_);
         kal::sim::setSGLSplit(kal::sim::SGLSplit::Page);
         kal::sim::setPageSize(0);

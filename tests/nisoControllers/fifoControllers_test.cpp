@@ -32,6 +32,7 @@ TEST_F(Fifos, ClearFifoWritesTheStreamsResetOnEveryCall) {
         fifo.getCleanupOperation()->cleanup(st);
         EXPECT_EQ(st.code, 0);
         EXPECT_EQ(seen(true), (std::vector<Access>{W(c.offset, 32, 1), W(c.offset, 32, 1)})) << c.stream;
+        EXPECT_EQ(fpga().fifoResets(c.stream), 2u) << c.stream;
     }
     board.log().clear();
     tStatus failed;

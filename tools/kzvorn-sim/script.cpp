@@ -60,6 +60,12 @@ constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
 constexpr uint32_t kWindowWrite = 0x00208144;
 constexpr uint32_t kWindowRead = 0x00208145;
 constexpr uint32_t kWindowGet = 0x00208147;
+constexpr uint32_t kDMAStart = 0x00208200;
+constexpr uint32_t kDMAAddTo = 0x00208202;
+constexpr uint32_t kDMAAddFrom = 0x00208203;
+constexpr uint32_t kDMACredits = 0x00208204;
+constexpr uint32_t kDMACount = 0x00208205;
+constexpr uint32_t kDMAWait = 0x00208208;
 constexpr uint32_t kCoolingGet = 0x00202701;
 constexpr uint32_t kCoolingOverride = 0x00202702;
 constexpr uint32_t kCoolingRequested = 0x80208400;
@@ -78,6 +84,19 @@ constexpr Registry kRegistries[] = {
     {"window.names", 0x00208141, 0x00208142},
     {"storagemap.names", 0x00208181, 0x00208182},
 };
+// The stream requests on a stream alone, by command.
+struct StreamRequest {
+    const char* command;
+    uint32_t code;
+};
+constexpr StreamRequest kStreamRequests[] = {
+    {"dma.stop", 0x00208201},
+    {"dma.clear", 0x00208206},
+    {"dma.fifo", 0x00208207},
+    {"dma.cancel", 0x00208209},
+};
+// The largest buffer a stream request may name.
+constexpr uint64_t kMaxDMABuffer = uint64_t{64} << 20;
 // Larger than any record; a larger area is refused before it is allocated.
 constexpr uint64_t kMaxAreaSize = 65536;
 constexpr size_t kMaxLineSize = size_t{1} << 20;
@@ -494,7 +513,108 @@ public:
         return true;
     }
 
+    // A buffer in user memory for a stream, numbered from 1 in the order made: one for the device
+    // holds a counting pattern, one from it zeros.
+    bool dmaAdd(const Request& r) {
+        const bool toDevice = r.command == "dma.addto";
+        uint64_t stream = 0, list = 0, size = 0, count = 1;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream) || !parseNumber(r.arguments[1], 0xFFFFFFFF, list) ||
+            (toDevice && !parseNumber(r.arguments[3], 0xFFFFFFFF, count)))
+            return fail(r.echo, "the stream, list or count is not a 32-bit number");
+        if (!parseNumber(r.arguments[2], kMaxDMABuffer, size)) return fail(r.echo, "the size is too large");
+        dmaBuffers_.push_back(std::make_unique<CallerBytes>(static_cast<size_t>(size)));
+        CallerBytes& buffer = *dmaBuffers_.back();
+        for (size_t i = 0; toDevice && i < buffer.size(); ++i) buffer.data()[i] = static_cast<uint8_t>(i);
+        kzvorn_driver::tStatusRecord output{};
+        bool sent = false;
+        if (toDevice) {
+            const kzvorn_driver::tTransferToDeviceRecord input{static_cast<uint32_t>(stream), static_cast<uint32_t>(list),
+                                                               buffer.address(), size, static_cast<uint32_t>(count), 0};
+            sent = request(kDMAAddTo, input, output);
+        } else {
+            const kzvorn_driver::tTransferFromDeviceRecord input{static_cast<uint32_t>(stream),
+                                                                 static_cast<uint32_t>(list), buffer.address(), size, 0,
+                                                                 0};
+            sent = request(kDMAAddFrom, input, output);
+        }
+        if (!sent) return false;
+        std::fprintf(out_, "%s: buffer %zu, status: %s\n", trimmed(r.echo).c_str(), dmaBuffers_.size(),
+                     statusText(output.status).c_str());
+        return true;
+    }
+
+    bool dmaStart(const Request& r) {
+        uint64_t stream = 0, flag = 0;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream) || !parseNumber(r.arguments[1], 0xFF, flag))
+            return fail(r.echo, "the stream is not a 32-bit number or the flag not a byte");
+        const kzvorn_driver::tStartDMARecord input{static_cast<uint32_t>(stream), static_cast<uint8_t>(flag), {}, 0};
+        return statusOf(kDMAStart, input, r.echo);
+    }
+
+    bool dmaStream(const Request& r) {
+        uint64_t stream = 0;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream)) return fail(r.echo, "the stream is not a 32-bit number");
+        for (const StreamRequest& known : kStreamRequests)
+            if (r.command == known.command)
+                return statusOf(known.code, kzvorn_driver::tStreamRecord{static_cast<uint32_t>(stream), 0}, r.echo);
+        return fail(r.echo, "unknown request");
+    }
+
+    bool dmaCredits(const Request& r) {
+        uint64_t stream = 0, count = 0;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream) || !parseNumber(r.arguments[1], 0xFFFFFFFF, count))
+            return fail(r.echo, "the stream or count is not a 32-bit number");
+        const kzvorn_driver::tStreamCountRecord input{static_cast<uint32_t>(stream), static_cast<uint32_t>(count), 0};
+        return statusOf(kDMACredits, input, r.echo);
+    }
+
+    bool dmaCount(const Request& r) {
+        uint64_t stream = 0;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream)) return fail(r.echo, "the stream is not a 32-bit number");
+        kzvorn_driver::tValue64Record output{};
+        if (!request(kDMACount, kzvorn_driver::tStreamRecord{static_cast<uint32_t>(stream), 0}, output)) return false;
+        std::fprintf(out_, "%s: count: %llu, status: %s\n", trimmed(r.echo).c_str(),
+                     static_cast<unsigned long long>(output.value), statusText(output.status).c_str());
+        return true;
+    }
+
+    bool dmaWait(const Request& r) {
+        uint64_t stream = 0, start = 0, count = 0, timeout = 0;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream) || !parseNumber(r.arguments[1], UINT64_MAX, start) ||
+            !parseNumber(r.arguments[2], 0xFFFFFFFF, count) || !parseNumber(r.arguments[3], 0xFFFFFFFF, timeout))
+            return fail(r.echo, "the stream, count or time-out is not a 32-bit number, or the start not a 64-bit one");
+        kzvorn_driver::tWaitRecord input{};
+        input.stream = static_cast<uint32_t>(stream);
+        input.startPosition = start;
+        input.byteCount = static_cast<uint32_t>(count);
+        input.timeout = static_cast<uint32_t>(timeout);
+        kzvorn_driver::tValue8Record output{};
+        if (!request(kDMAWait, input, output)) return false;
+        std::fprintf(out_, "%s: timed out: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
+                     statusText(output.status).c_str());
+        return true;
+    }
+
+    bool dmaDump(const Request& r) {
+        uint64_t number = 0, offset = 0, count = 0;
+        if (!parseNumber(r.arguments[0], dmaBuffers_.size(), number) || number == 0)
+            return fail(r.echo, "no such buffer");
+        CallerBytes& buffer = *dmaBuffers_[number - 1];
+        if (!parseNumber(r.arguments[1], buffer.size(), offset) || !parseNumber(r.arguments[2], buffer.size() - offset, count))
+            return fail(r.echo, "the bytes lie outside the buffer");
+        std::fprintf(out_, "%s: %s\n", trimmed(r.echo).c_str(), hexText(buffer.data() + offset, count).c_str());
+        return true;
+    }
+
 private:
+    template <class tInput>
+    bool statusOf(uint32_t code, const tInput& input, const std::string& echo) {
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(code, input, output)) return false;
+        std::fprintf(out_, "%s: status: %s\n", trimmed(echo).c_str(), statusText(output.status).c_str());
+        return true;
+    }
+
     template <class tOutput, class tInput>
     bool request(uint32_t code, const tInput& input, tOutput& output) {
         const auto reply = session_.ioctl(code, &input, sizeof input, &output, sizeof output);
@@ -556,6 +676,7 @@ private:
     std::FILE* out_;
     board::ProductBlocks* board_;
     kal::sim::Session session_;
+    std::vector<std::unique_ptr<CallerBytes>> dmaBuffers_;
 };
 
 constexpr Command kCommands[] = {
@@ -592,6 +713,24 @@ constexpr Command kCommands[] = {
     {"storagemap.raw", "NAME FIELD-ID FIRST COUNT ELEMENT-SIZE", "the map's cached elements as bytes",
      &Runner::storageMapRaw, true},
     {"storagemap.checksum", "NAME", "whether the map's stored checksum holds", &Runner::storageMapChecksum, true},
+    {"dma.addto", "STREAM LIST SIZE COUNT",
+     "a buffer of SIZE bytes holding a counting pattern into the stream's list (0 finite, 1 continuous)\n"
+     "COUNT times; prints the buffer's number",
+     &Runner::dmaAdd, true},
+    {"dma.addfrom", "STREAM LIST SIZE", "an empty buffer of SIZE bytes into the stream's list; prints its number",
+     &Runner::dmaAdd, true},
+    {"dma.start", "STREAM FLAG", "starts the stream, the circuit in the mode the flag chooses", &Runner::dmaStart, true},
+    {"dma.stop", "STREAM", "stops the stream", &Runner::dmaStream, true},
+    {"dma.credits", "STREAM COUNT", "grants the stream COUNT more bytes", &Runner::dmaCredits, true},
+    {"dma.count", "STREAM", "the stream's transfer count", &Runner::dmaCount, true},
+    {"dma.wait", "STREAM START COUNT TIMEOUT",
+     "waits at most TIMEOUT microseconds until COUNT bytes moved since START", &Runner::dmaWait, true},
+    {"dma.cancel", "STREAM", "ends the stream's wait", &Runner::dmaStream, true},
+    {"dma.clear", "STREAM", "empties the stream's lists", &Runner::dmaStream, true},
+    {"dma.fifo", "STREAM", "clears the stream's application FIFO and enables its credits again", &Runner::dmaStream,
+     true},
+    {"dma.dump", "BUFFER OFFSET COUNT", "COUNT bytes of a buffer from OFFSET (no request is sent)", &Runner::dmaDump,
+     false},
     {"cooling.get", "", "the chassis cooling mode in force", &Runner::coolingGet, true},
     {"cooling.requested", "", "the cooling mode the board asks of the chassis", &Runner::coolingRequested, true},
     {"cooling.override", "MODE", "sets the cooling mode as the instrument's override (requester 1)",

@@ -164,6 +164,8 @@ public:
     uint32_t getIOReferenceCount() const { return __atomic_load_n(&ioReferences_, __ATOMIC_SEQ_CST); }
     bool getPowerRestoreFlag() const { return powerRestore_; }
     const tDMAConfiguration& getDMAConfiguration() const { return dmaConfiguration_; }
+    // What the device's DMA memory is allocated and mapped through.
+    tDMAConfiguration& getDMAConfiguration() { return dmaConfiguration_; }
 
     // The open callback counts a session it stored.
     void countOpenedSession() { __atomic_add_fetch(&openSessions_, 1, __ATOMIC_SEQ_CST); }

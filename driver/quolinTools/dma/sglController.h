@@ -164,6 +164,16 @@ using tFiniteAndContinuousSGL =
     FiniteAndContinuousSGL<kzvorn_driver::nKZAPAL000::tQuolinSGL, kzvorn_driver::nKZAPAL000::tDMAConfiguration,
                            kzvorn_driver::nKZAPAL000::tDMAMapCore, kzvorn_driver::nKZAPAL000::tQuolinSGLChunkyLink>;
 
+class SGLController;
+
+// What keeps a stream's lists from being emptied while its channel may still read them.
+class TransferListGuardInterface {
+public:
+    virtual ~TransferListGuardInterface() {}
+    // Stops the stream, then empties the lists; a stream that does not stop keeps them.
+    virtual void stopAndReset(SGLController& lists, nKZAPALS100::tStatus& status) = 0;
+};
+
 class SGLController : public kdut::CleanupOperationInterface {
 public:
     using tStatus = nKZAPALS100::tStatus;
@@ -187,7 +197,14 @@ public:
     SGLController(const SGLController&) = delete;
     SGLController& operator=(const SGLController&) = delete;
 
-    void cleanup(tStatus& status) override { reset(status); }
+    // The owning session's cleanup: through the guard, when there is one.
+    void cleanup(tStatus& status) override {
+        if (guard_ != nullptr)
+            guard_->stopAndReset(*this, status);
+        else
+            reset(status);
+    }
+    void setGuard(TransferListGuardInterface* guard) { guard_ = guard; }
     // Pins the buffer, maps it for the device and appends it `count` times to the list of that kind.
     virtual void addBuffer(uint32_t listKind, kzvorn_driver::nKZAPAL000::tUserBuffer& buffer, uint32_t direction,
                            uint32_t count, tStatus& status);
@@ -232,6 +249,7 @@ private:
     tFiniteAndContinuousSGL lists_;
     uint32_t allowedDirection_;
     uint64_t descriptors_[2] = {0, 0};
+    TransferListGuardInterface* guard_ = nullptr;
 };
 
 }  // namespace quolintools

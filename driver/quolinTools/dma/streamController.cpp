@@ -93,6 +93,26 @@ void QuolinDMAStreamController::stopSequence(tStatus& status) {
     nKZAPALS100::merge(status, channel);
 }
 
+void QuolinDMAStreamController::clearTransfers(SGLController& lists, tStatus& status) {
+    if (status.isFatal()) return;
+    tAutoLock lock(mutex_);
+    if (isStreaming()) {
+        KZ_SET_CODE(status, kStatusStreamAlreadyRunning);
+        return;
+    }
+    lists.reset(status);
+}
+
+void QuolinDMAStreamController::stopAndReset(SGLController& lists, tStatus& status) {
+    tAutoLock lock(mutex_);
+    tStatus stopped;
+    stopSequence(stopped);
+    if (stopped.isNotFatal() && !isStreaming())
+        lists.reset(status);
+    else
+        nKZAPALS100::merge(status, stopped);
+}
+
 void QuolinDMAStreamController::writeStreamAdditiveTransferCount(uint32_t count, tStatus& status) {
     if (status.isFatal()) return;
     tAutoLock lock(mutex_);

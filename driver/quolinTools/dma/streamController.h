@@ -129,7 +129,8 @@ private:
 };
 
 class QuolinDMAStreamController : public kzvorn_driver::nKZAPAL000::tQuolinDMAChannel,
-                                  public DMAStreamControllerInterface {
+                                  public DMAStreamControllerInterface,
+                                  public TransferListGuardInterface {
 public:
     using tChannelMap = tQuolinDMAChannelWithOffset<0u>;
     static constexpr uint32_t kChannelRunning = 0x4000;
@@ -154,6 +155,13 @@ public:
     virtual void stop(nKZAPALS100::tStatus& status);
     void enableNotification() override;
     void disableNotification() override;
+
+    // The channel or the circuit runs.
+    bool isStreaming() const { return isRunning() || circuit_->isRunning(); }
+    // Empties the stream's lists unless it is streaming (0xBFFA806E, nothing changed); no start
+    // comes in between.
+    void clearTransfers(SGLController& lists, nKZAPALS100::tStatus& status);
+    void stopAndReset(SGLController& lists, nKZAPALS100::tStatus& status) override;
 
     kdut::CleanupOperationInterface* getCleanupOperation() { return &cleanup_; }
     uint64_t streamIndex() const { return index_; }
