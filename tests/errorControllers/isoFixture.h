@@ -1,0 +1,144 @@
+// The product board's non-isolated FPGA with the isolated side's occurrence hardware behind four
+// channel maps, each reaching it through a front end of its own that logs every access with its
+// full isolated address, as an access port would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "board/isolatedOccurrence.h"
+#include "device/isoOccurrence.h"
+#include "device/nisoOccurrence.h"
+#include "kzvorn_driver_codegen/errorMaps.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
+#include "kzvorn_regMaps/fixture.h"
+#include "vantrel_shared/channelInterruptMuxController.h"
+#include "vantrel_shared/occurrenceErrorController.h"
+
+namespace errtest {
+
+using armtest::Access;
+using armtest::R;
+using armtest::W;
+using nKZAPALS100::tStatus;
+using tChannelMap = kzvorn_regmaps::tTolvaneIsoChannelRegMap;
+
+constexpr int64_t code(uint32_t hex) { return int64_t(int32_t(hex)); }
+constexpr uint32_t channelAddress(unsigned c, uint32_t offset) { return 0x1000 + 0x200 * c + offset; }
+
+// Every port logs into one list, in the order of the accesses.
+struct IsoLog {
+    std::mutex lock;
+    std::vector<Access> entries;
+};
+
+class OccurrenceFrontEnd final : public kzvoltixsharedsource::FrontEndAccessorInterface {
+public:
+    OccurrenceFrontEnd(board::IsolatedOccurrence& hardware, IsoLog& log) : hardware_(hardware), log_(log) {}
+    void write32(uint32_t address, uint32_t value, tStatus& status) override {
+        if (status.isFatal()) return;
+        record(W(address, 32, value));
+        if (failing.count(address) != 0) return void(KZ_SET_CODE(status, failing[address]));
+        if (!hardware_.write(address, value)) words[address] = value;
+    }
+    uint32_t read32(uint32_t address, tStatus& status) override {
+        if (status.isFatal()) return 0xFFFFFFFF;
+        uint32_t value = 0;
+        if (!hardware_.read(address, value)) value = words.count(address) ? words[address] : 0;
+        record(R(address, 32, value));
+        if (failing.count(address) != 0) {
+            KZ_SET_CODE(status, failing[address]);
+            return 0;
+        }
+        return value;
+    }
+    std::map<uint32_t, int64_t> failing;
+    std::map<uint32_t, uint32_t> words;
+
+private:
+    void record(const Access& a) {
+        std::lock_guard<std::mutex> guard(log_.lock);
+        log_.entries.push_back(a);
+    }
+    board::IsolatedOccurrence& hardware_;
+    IsoLog& log_;
+};
+
+// The non-isolated board's error objects and the four channels' maps and input maps.
+struct IsoErrorHardware : kzmaps::NisoBoard {
+    board::IsolatedOccurrence iso{board};
+    IsoLog isoLog;
+    std::vector<std::unique_ptr<OccurrenceFrontEnd>> ports;
+    std::vector<std::unique_ptr<tChannelMap>> channels;
+    kzvorn_regmaps::tTolvaneNisoFpgaRegMap niso{&block, st, 0, 0, 0xFFFFFFFF};
+    kzvorn_driver::NisoBoardErrorMuxInputMap nisoInputs{st};
+    kzvorn_driver::IsoChannelErrorMuxInputMap channelInputs{st};
+    kzvorn_driver::IsoChannelInterruptMuxInputMap interruptInputs{st};
+    kzvorn_driver_codegen::ErrorMap errors{st};
+    kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface> nisoController;
+
+    IsoErrorHardware() {
+        for (unsigned c = 0; c < 4; ++c) {
+            ports.push_back(std::make_unique<OccurrenceFrontEnd>(iso, isoLog));
+            channels.push_back(std::make_unique<tChannelMap>(ports[c].get(), channelAddress(c, 0), 0, 0x200));
+        }
+        kzhtl::SharedPtr<vantrel_shared::OccurrenceMuxInterface> mux(
+            kzvorn_driver::newNisoBoardErrorMux(niso, uint8_t(nisoInputs.getInputCount()), st), st);
+        kzhtl::SharedPtr<vantrel_shared::ErrorManagerInterface> manager(kzvorn_driver::newNisoBoardErrorManager(niso, st),
+                                                                         st);
+        nisoController.reset(new (st) vantrel_shared::OccurrenceErrorController(manager, mux, &nisoInputs, &errors), st);
+        EXPECT_EQ(st.code, 0);
+    }
+    void TestBody() override {}
+
+    kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface> channelErrorController(unsigned c) {
+        kzhtl::SharedPtr<vantrel_shared::OccurrenceMuxInterface> mux(
+            kzvorn_driver::newChannelOccurrenceMux(*channels[c], kzvorn_driver::kChannelErrorMux,
+                                                   uint8_t(channelInputs.getInputCount()), st),
+            st);
+        kzhtl::SharedPtr<vantrel_shared::ErrorManagerInterface> manager(
+            kzvorn_driver::newChannelErrorManager(*channels[c], st), st);
+        return kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface>(
+            new (st) vantrel_shared::OccurrenceErrorController(manager, mux, &channelInputs, &errors), st);
+    }
+    kzhtl::SharedPtr<vantrel_shared::ChannelInterruptControllerInterface> interruptController(unsigned c) {
+        kzhtl::SharedPtr<vantrel_shared::OccurrenceMuxInterface> mux(
+            kzvorn_driver::newChannelOccurrenceMux(*channels[c], kzvorn_driver::kChannelInterruptMux,
+                                                   uint8_t(interruptInputs.getInputCount()), st),
+            st);
+        kzhtl::Vector<uint16_t> ids;
+        for (uint16_t id : {0x706, 0x707, 0x708, 0x709}) ids.push_back(id, st);
+        return kzhtl::SharedPtr<vantrel_shared::ChannelInterruptControllerInterface>(
+            new (st) vantrel_shared::ChannelInterruptMuxController(mux, ids, 0x705, &interruptInputs, st), st);
+    }
+
+    // A channel's manager runs and the sources latch on its error mux.
+    void latchChannel(unsigned c, std::initializer_list<uint16_t> ids) {
+        iso.write(channelAddress(c, 0), 1);
+        for (uint16_t id : ids) iso.raise(c, id);
+    }
+    void latchNiso(std::initializer_list<uint16_t> ids) {
+        fpga().errorManager().configure(1);
+        for (uint16_t id : ids) fpga().raiseError(id);
+    }
+    std::vector<Access> isoSeen(bool writes) {
+        std::lock_guard<std::mutex> guard(isoLog.lock);
+        std::vector<Access> out;
+        for (const Access& a : isoLog.entries)
+            if (a.write == writes) out.push_back(a);
+        return out;
+    }
+    std::vector<Access> isoSeen() {
+        std::lock_guard<std::mutex> guard(isoLog.lock);
+        return isoLog.entries;
+    }
+    void clearLogs() {
+        std::lock_guard<std::mutex> guard(isoLog.lock);
+        isoLog.entries.clear();
+        board.log().clear();
+    }
+};
+
+}  // namespace errtest
