@@ -250,3 +250,55 @@ TEST(ChannelAlarms, SelectAndReadNeverInterleaveAcrossThreads) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace errtest;
+
+TEST(ErrorControllerFactory, MuxesGetTheirMapsInputCounts) {
+    IsoErrorHardware f;
+    auto controller = f.channelErrorController(3);
+    auto interrupts = f.interruptController(3);
+    f.clearLogs();
+    kzhtl::Vector<uint16_t> ids;
+    controller->getLatchedInputs(ids, f.st);
+    EXPECT_EQ(f.isoSeen(true).size(), 14u);
+    EXPECT_EQ(f.isoSeen(true).back(), W(channelAddress(3, 0x20), 32, 13 << 16));
+    EXPECT_EQ(f.st.code, 0);
+}
+
+TEST(ErrorControllerFactory, AChannelAboveThreeBuildsNothing) {
+    IsoErrorHardware f;
+    for (uint8_t channel : {4, 255}) {
+        tStatus s;
+        EXPECT_EQ(f.factory.createChannelErrorController(channel, s).get(), nullptr);
+        EXPECT_EQ(s.code, code(0xBFFA4303));
+        tStatus t;
+        EXPECT_EQ(f.factory.createChannelInterruptController(channel, t).get(), nullptr);
+        EXPECT_EQ(t.code, code(0xBFFA4303));
+    }
+    tStatus failed;
+    KZ_SET_CODE(failed, -9);
+    EXPECT_EQ(f.factory.createChannelErrorController(0, failed).get(), nullptr);
+    EXPECT_EQ(f.factory.createMeasureFIFOOverflowStatusController(failed).get(), nullptr);
+    EXPECT_EQ(failed.code, -9);
+}
+
+TEST(ErrorControllerFactory, AllocationFailuresGiveAnEmptyResultAndLeakNothing) {
+    IsoErrorHardware f;
+    const std::vector<std::pair<const char*, std::function<bool(tStatus&)>>> operations = {
+        {"channel error", [&](tStatus& s) { return f.factory.createChannelErrorController(1, s).get() != nullptr; }},
+        {"channel interrupt",
+         [&](tStatus& s) { return f.factory.createChannelInterruptController(1, s).get() != nullptr; }},
+        {"overflow", [&](tStatus& s) { return f.factory.createMeasureFIFOOverflowStatusController(s).get() != nullptr; }},
+    };
+    for (const auto& [name, create] : operations) {
+        SCOPED_TRACE(name);
+        sweepAllocations([&](tStatus& s) {
+            const bool made = create(s);
+            EXPECT_EQ(made, s.code == 0);
+        });
+    }
+}
+
+}  // namespace

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "board/isolatedOccurrence.h"
-#include "device/isoOccurrence.h"
+#include "device/errorControllerFactory.h"
 #include "device/nisoOccurrence.h"
 #include "kzvorn_driver_codegen/errorMaps.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
@@ -86,11 +86,16 @@ struct IsoErrorHardware : kzmaps::NisoBoard {
     kzvorn_driver::IsoChannelInterruptMuxInputMap interruptInputs{st};
     kzvorn_driver_codegen::ErrorMap errors{st};
     kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface> nisoController;
+    kzvorn_driver::IsoBoardErrorMuxInputMap isoBoardInputs{st};
+    tChannelMap* channelTable[4] = {};
+    kzvorn_driver::ErrorControllerFactory factory{niso,          nullptr,          channelTable, &isoBoardInputs,
+                                                  &channelInputs, &interruptInputs, &errors};
 
     IsoErrorHardware() {
         for (unsigned c = 0; c < 4; ++c) {
             ports.push_back(std::make_unique<OccurrenceFrontEnd>(iso, isoLog));
             channels.push_back(std::make_unique<tChannelMap>(ports[c].get(), channelAddress(c, 0), 0, 0x200));
+            channelTable[c] = channels[c].get();
         }
         kzhtl::SharedPtr<vantrel_shared::OccurrenceMuxInterface> mux(
             kzvorn_driver::newNisoBoardErrorMux(niso, uint8_t(nisoInputs.getInputCount()), st), st);
@@ -102,24 +107,10 @@ struct IsoErrorHardware : kzmaps::NisoBoard {
     void TestBody() override {}
 
     kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface> channelErrorController(unsigned c) {
-        kzhtl::SharedPtr<vantrel_shared::OccurrenceMuxInterface> mux(
-            kzvorn_driver::newChannelOccurrenceMux(*channels[c], kzvorn_driver::kChannelErrorMux,
-                                                   uint8_t(channelInputs.getInputCount()), st),
-            st);
-        kzhtl::SharedPtr<vantrel_shared::ErrorManagerInterface> manager(
-            kzvorn_driver::newChannelErrorManager(*channels[c], st), st);
-        return kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface>(
-            new (st) vantrel_shared::OccurrenceErrorController(manager, mux, &channelInputs, &errors), st);
+        return factory.createChannelErrorController(uint8_t(c), st);
     }
     kzhtl::SharedPtr<vantrel_shared::ChannelInterruptControllerInterface> interruptController(unsigned c) {
-        kzhtl::SharedPtr<vantrel_shared::OccurrenceMuxInterface> mux(
-            kzvorn_driver::newChannelOccurrenceMux(*channels[c], kzvorn_driver::kChannelInterruptMux,
-                                                   uint8_t(interruptInputs.getInputCount()), st),
-            st);
-        kzhtl::Vector<uint16_t> ids;
-        for (uint16_t id : {0x706, 0x707, 0x708, 0x709}) ids.push_back(id, st);
-        return kzhtl::SharedPtr<vantrel_shared::ChannelInterruptControllerInterface>(
-            new (st) vantrel_shared::ChannelInterruptMuxController(mux, ids, 0x705, &interruptInputs, st), st);
+        return factory.createChannelInterruptController(uint8_t(c), st);
     }
 
     // A channel's manager runs and the sources latch on its error mux.
