@@ -49,27 +49,6 @@ TEST(IsoInputMaps, LookupsAndCountsAsTheTablesGiveThem) {
     }
 }
 
-// Fails each allocation in turn until the action succeeds: each failure is -52000 and leaks nothing.
-void sweepAllocations(const std::function<void(tStatus&)>& action) {
-    for (uint64_t nth = 1;; ++nth) {
-        ASSERT_LT(nth, 1000u);
-        const int64_t before = kal::sim::liveAllocations();
-        tStatus st;
-        bool failed = false;
-        {
-            kal::sim::FailAllocations fail(nth);
-            action(st);
-            failed = fail.triggered();
-        }
-        EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
-        if (!failed) {
-            EXPECT_EQ(st.code, 0);
-            return;
-        }
-        EXPECT_EQ(st.code, -52000) << nth;
-    }
-}
-
 TEST(IsoInputMaps, AllocationFailuresGiveOutOfMemoryAndLeakNothing) {
     sweepAllocations([](tStatus& st) { kzvorn_driver::IsoBoardErrorMuxInputMap map(st); });
     sweepAllocations([](tStatus& st) { kzvorn_driver::IsoChannelErrorMuxInputMap map(st); });

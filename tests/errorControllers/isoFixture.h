@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board/isolatedOccurrence.h"
+#include "kal/sim/faults.h"
 #include "device/errorControllerFactory.h"
 #include "device/nisoOccurrence.h"
 #include "kzvorn_driver_codegen/errorMaps.h"
@@ -139,5 +140,26 @@ struct IsoErrorHardware : kzmaps::NisoBoard {
         board.log().clear();
     }
 };
+
+// Fails each allocation in turn until the action succeeds: each failure is -52000 and leaks nothing.
+inline void sweepAllocations(const std::function<void(tStatus&)>& action) {
+    for (uint64_t nth = 1;; ++nth) {
+        ASSERT_LT(nth, 1000u);
+        const int64_t before = kal::sim::liveAllocations();
+        tStatus st;
+        bool failed = false;
+        {
+            kal::sim::FailAllocations fail(nth);
+            action(st);
+            failed = fail.triggered();
+        }
+        EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
+        if (!failed) {
+            EXPECT_EQ(st.code, 0);
+            return;
+        }
+        EXPECT_EQ(st.code, -52000) << nth;
+    }
+}
 
 }  // namespace errtest
