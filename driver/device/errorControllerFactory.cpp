@@ -21,8 +21,13 @@ tIsoChannelRegMap* ErrorControllerFactory::channelMap(uint8_t channel, tStatus& 
 
 kzhtl::SharedPtr<ErrorControllerInterface> ErrorControllerFactory::createIsoBoardErrorController(tStatus& status) {
     if (status.isFatal()) return {};
-    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-    return {};
+    kzhtl::SharedPtr<ErrorManagerInterface> manager =
+        kzhtl::SharedPtr<ErrorManagerInterface>(newIsoBoardErrorManager(isoMap_, status), status);
+    kzhtl::SharedPtr<OccurrenceMuxInterface> mux = kzhtl::SharedPtr<OccurrenceMuxInterface>(
+        newIsoBoardErrorMux(isoMap_, uint8_t(isoBoardInputs_->getInputCount()), status), status);
+    if (status.isFatal()) return {};
+    return kzhtl::SharedPtr<ErrorControllerInterface>(
+        new (status) vantrel_shared::OccurrenceErrorController(manager, mux, isoBoardInputs_, errorMap_), status);
 }
 
 kzhtl::SharedPtr<ErrorControllerInterface> ErrorControllerFactory::createChannelErrorController(uint8_t channel,

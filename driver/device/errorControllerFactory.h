@@ -7,12 +7,9 @@
 
 #include "kzvorn_driver_codegen/errorMaps.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoFpgaRegMap.h"
 #include "vantrel_shared/isoErrorControllers.h"
-
-namespace kzvorn_regmaps {
-class tTolvaneIsoFpgaRegMap;
-}
 
 namespace kzvorn_driver {
 
@@ -21,7 +18,7 @@ public:
     static constexpr uint8_t kChannelCount = 4;
 
     // Everything is borrowed and must outlive the products; the channel maps are indexed by channel.
-    ErrorControllerFactory(kzvorn_regmaps::tTolvaneNisoFpgaRegMap& nisoMap, kzvorn_regmaps::tTolvaneIsoFpgaRegMap* isoMap,
+    ErrorControllerFactory(kzvorn_regmaps::tTolvaneNisoFpgaRegMap& nisoMap, kzvorn_regmaps::tTolvaneIsoFpgaRegMap& isoMap,
                            kzvorn_regmaps::tTolvaneIsoChannelRegMap* const* channelMaps,
                            IsoBoardErrorMuxInputMap* isoBoardInputs, IsoChannelErrorMuxInputMap* channelInputs,
                            IsoChannelInterruptMuxInputMap* interruptInputs, kzvorn_driver_codegen::ErrorMap* errorMap)
@@ -49,7 +46,7 @@ private:
     kzvorn_regmaps::tTolvaneIsoChannelRegMap* channelMap(uint8_t channel, nKZAPALS100::tStatus& status);
 
     kzvorn_regmaps::tTolvaneNisoFpgaRegMap& nisoMap_;
-    kzvorn_regmaps::tTolvaneIsoFpgaRegMap* isoMap_;
+    kzvorn_regmaps::tTolvaneIsoFpgaRegMap& isoMap_;
     kzvorn_regmaps::tTolvaneIsoChannelRegMap* const* channelMaps_;
     IsoBoardErrorMuxInputMap* isoBoardInputs_;
     IsoChannelErrorMuxInputMap* channelInputs_;

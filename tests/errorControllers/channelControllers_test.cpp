@@ -243,6 +243,11 @@ TEST(ErrorControllerFactory, MuxesGetTheirMapsInputCounts) {
     controller->getLatchedInputs(ids, f.st);
     EXPECT_EQ(f.isoSeen(true).size(), 14u);
     EXPECT_EQ(f.isoSeen(true).back(), W(channelAddress(3, 0x20), 32, 13 << 16));
+    auto board = f.isoBoardErrorController();
+    f.clearLogs();
+    board->getLatchedInputs(ids, f.st);
+    EXPECT_EQ(f.isoSeen(true).size(), 58u);
+    EXPECT_EQ(f.isoSeen(true).back(), W(0x40, 32, 57 << 16));
     EXPECT_EQ(f.st.code, 0);
 }
 
@@ -250,26 +255,27 @@ TEST(ErrorControllerFactory, AChannelAboveThreeBuildsNothing) {
     IsoErrorHardware f;
     for (uint8_t channel : {4, 255}) {
         tStatus s;
-        EXPECT_EQ(f.factory.createChannelErrorController(channel, s).get(), nullptr);
+        EXPECT_EQ(f.factory->createChannelErrorController(channel, s).get(), nullptr);
         EXPECT_EQ(s.code, code(0xBFFA4303));
         tStatus t;
-        EXPECT_EQ(f.factory.createChannelInterruptController(channel, t).get(), nullptr);
+        EXPECT_EQ(f.factory->createChannelInterruptController(channel, t).get(), nullptr);
         EXPECT_EQ(t.code, code(0xBFFA4303));
     }
     tStatus failed;
     KZ_SET_CODE(failed, -9);
-    EXPECT_EQ(f.factory.createChannelErrorController(0, failed).get(), nullptr);
-    EXPECT_EQ(f.factory.createMeasureFIFOOverflowStatusController(failed).get(), nullptr);
+    EXPECT_EQ(f.factory->createChannelErrorController(0, failed).get(), nullptr);
+    EXPECT_EQ(f.factory->createMeasureFIFOOverflowStatusController(failed).get(), nullptr);
     EXPECT_EQ(failed.code, -9);
 }
 
 TEST(ErrorControllerFactory, AllocationFailuresGiveAnEmptyResultAndLeakNothing) {
     IsoErrorHardware f;
     const std::vector<std::pair<const char*, std::function<bool(tStatus&)>>> operations = {
-        {"channel error", [&](tStatus& s) { return f.factory.createChannelErrorController(1, s).get() != nullptr; }},
+        {"isolated board", [&](tStatus& s) { return f.factory->createIsoBoardErrorController(s).get() != nullptr; }},
+        {"channel error", [&](tStatus& s) { return f.factory->createChannelErrorController(1, s).get() != nullptr; }},
         {"channel interrupt",
-         [&](tStatus& s) { return f.factory.createChannelInterruptController(1, s).get() != nullptr; }},
-        {"overflow", [&](tStatus& s) { return f.factory.createMeasureFIFOOverflowStatusController(s).get() != nullptr; }},
+         [&](tStatus& s) { return f.factory->createChannelInterruptController(1, s).get() != nullptr; }},
+        {"overflow", [&](tStatus& s) { return f.factory->createMeasureFIFOOverflowStatusController(s).get() != nullptr; }},
     };
     for (const auto& [name, create] : operations) {
         SCOPED_TRACE(name);

@@ -16,37 +16,16 @@ using namespace errtest;
 using kzvorn_driver::HardwareErrorController;
 using Record = vantrel_shared::TolvaneHardwareErrors;
 
-// Stands in for the isolated board's controller: it counts what it is asked.
-struct IsoBoardDouble final : vantrel_shared::ErrorControllerInterface {
-    IsoBoardDouble() { disabled.reserve(100); }
-    void disableErrors(const kzhtl::Vector<uint64_t>& entries, tStatus& status) override {
-        if (status.isNotFatal())
-            for (uint64_t e : entries) disabled.push_back(e);
-    }
-    void enableErrorManager(tStatus& status) override { enables += status.isNotFatal(); }
-    void checkForErrors(tStatus&) override { ++checks; }
-    uint16_t readErrorStatus(tStatus&) override { return 0; }
-    void getLatchedInputs(kzhtl::Vector<uint16_t>&, tStatus&) override {}
-    void clearErrors(tStatus&) override { ++clears; }
-    std::vector<uint64_t> disabled;
-    int enables = 0;
-    int checks = 0;
-    int clears = 0;
-};
-
+// The controllers as the isolated objects build them: through the factory, for all four channels.
 struct HecHardware : IsoErrorHardware {
-    IsoBoardDouble isoBoard;
-    vantrel_shared::ChannelErrorControllers channelControllers;
-    vantrel_shared::ChannelInterruptControllers interruptControllers;
+    vantrel_shared::IsoErrorControllers controllers{*factory, 0xF, st};
+    vantrel_shared::ChannelErrorControllers& channelControllers = controllers.channelErrorControllers;
+    vantrel_shared::ChannelInterruptControllers& interruptControllers = controllers.channelInterruptControllers;
     std::unique_ptr<HardwareErrorController> hec;
 
     HecHardware() {
-        for (unsigned c = 0; c < 4; ++c) {
-            channelControllers.push_back(channelErrorController(c), st);
-            interruptControllers.push_back(interruptController(c), st);
-        }
-        hec = std::make_unique<HardwareErrorController>(nisoController.get(), &isoBoard, channelControllers,
-                                                        interruptControllers, nullptr, st);
+        hec = std::make_unique<HardwareErrorController>(nisoController.get(), controllers.isoBoardErrorController.get(),
+                                                        channelControllers, interruptControllers, nullptr, st);
         EXPECT_EQ(st.code, 0);
         clearLogs();
     }
@@ -109,8 +88,6 @@ TEST(HardwareErrorController, AnIncomingErrorLeavesEverythingAlone) {
     EXPECT_EQ(failed.code, -9);
     EXPECT_TRUE(f.isoSeen().empty());
     EXPECT_TRUE(f.seen().empty());
-    EXPECT_TRUE(f.isoBoard.disabled.empty());
-    EXPECT_EQ(f.isoBoard.enables, 0);
 }
 
 TEST(HardwareErrorController, CheckErrorStateRanksTheBoardThenOwnCodesThenTheRest) {
@@ -194,7 +171,7 @@ TEST(HardwareErrorController, EnableIsoErrorManagersRemembersIdsFromTheFirstFail
     f.hec->enableIsoErrorManagers(f.st);
     EXPECT_EQ(f.st.code, code(0xBFFA4688));
     EXPECT_GE(kal::sim::clock().nowUs() - start, 2000000u);
-    EXPECT_EQ(f.isoBoard.enables, 1);
+    EXPECT_EQ(f.isoSeen(true).front(), W(0x08, 32, 1));
     for (unsigned c = 0; c < 4; ++c) {
         std::vector<Access> strobes;
         for (const Access& a : f.isoSeen(true))
@@ -224,7 +201,7 @@ TEST(HardwareErrorController, DisableIsoErrorsReachesOnlyTheNamedChannels) {
          {W(channelAddress(0, 0x20), 32, 0x20050000), W(channelAddress(1, 0x20), 32, 0x20050000)}},
         {"channel 4 is none", 0x905 | 1ull << 20, {}},
         {"bit 63 is none", 0x905 | 1ull << 63, {}},
-        {"an isolated board id", 0x10F | 0xFull << 16, {}},
+        {"an isolated board id", 0x10F | 0xFull << 16, {W(0x40, 32, 0x202F0000)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -234,7 +211,6 @@ TEST(HardwareErrorController, DisableIsoErrorsReachesOnlyTheNamedChannels) {
         f.hec->disableIsoErrors(entries, f.st);
         EXPECT_EQ(f.st.code, 0);
         EXPECT_EQ(f.isoSeen(), c.writes);
-        EXPECT_EQ(f.isoBoard.disabled, std::vector<uint64_t>{c.entry});
     }
 }
 
@@ -272,8 +248,8 @@ void sweep(const char* name, const std::function<void(HecHardware&, tStatus&)>& 
 
 TEST(HardwareErrorController, AllocationFailuresGiveOutOfMemoryAndLeakNothing) {
     sweep("construction", [](HecHardware& f, tStatus& st) {
-        HardwareErrorController hec(f.nisoController.get(), &f.isoBoard, f.channelControllers, f.interruptControllers,
-                                    nullptr, st);
+        HardwareErrorController hec(f.nisoController.get(), f.controllers.isoBoardErrorController.get(),
+                                    f.channelControllers, f.interruptControllers, nullptr, st);
     });
     sweep("getErrors", [](HecHardware& f, tStatus& st) { f.hec->getErrors(st); });
     kzhtl::Vector<uint64_t> entries;
@@ -281,6 +257,33 @@ TEST(HardwareErrorController, AllocationFailuresGiveOutOfMemoryAndLeakNothing) {
     entries.push_back(0x905 | 1ull << 16, made);
     entries.push_back(0x906 | 1ull << 17, made);
     sweep("disableIsoErrors", [&](HecHardware& f, tStatus& st) { f.hec->disableIsoErrors(entries, st); });
+}
+
+TEST(IsoErrorControllers, OnePairPerChannelOfTheMaskAfterTheBoardAndOverflowControllers) {
+    for (uint64_t mask : {0xFull, 0x5ull, 0x0ull}) {
+        SCOPED_TRACE(mask);
+        IsoErrorHardware f;
+        vantrel_shared::IsoErrorControllers controllers(*f.factory, mask, f.st);
+        EXPECT_EQ(f.st.code, 0);
+        EXPECT_NE(controllers.isoBoardErrorController.get(), nullptr);
+        EXPECT_NE(controllers.measureFIFOOverflowStatusController.get(), nullptr);
+        const size_t count = size_t(__builtin_popcountll(mask));
+        ASSERT_EQ(controllers.channelErrorControllers.size(), count);
+        ASSERT_EQ(controllers.channelInterruptControllers.size(), count);
+        // Index i is the i-th channel of the mask: its check reads that channel's occurrence register.
+        unsigned i = 0;
+        for (unsigned c = 0; c < 4; ++c) {
+            if ((mask >> c & 1) == 0) continue;
+            f.clearLogs();
+            controllers.channelErrorControllers[i++]->checkForErrors(f.st);
+            EXPECT_EQ(f.isoSeen(), (std::vector<Access>{R(channelAddress(c, 0x47), 32, 0)}));
+        }
+    }
+}
+
+TEST(IsoErrorControllers, AllocationFailuresGiveOutOfMemoryAndLeakNothing) {
+    IsoErrorHardware f;
+    sweepAllocations([&](tStatus& st) { vantrel_shared::IsoErrorControllers controllers(*f.factory, 0xF, st); });
 }
 
 TEST(HardwareErrorCheckers, MasksInOrder) {

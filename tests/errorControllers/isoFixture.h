@@ -79,25 +79,28 @@ private:
 struct IsoErrorHardware : kzmaps::NisoBoard {
     board::IsolatedOccurrence iso{board};
     IsoLog isoLog;
+    // Ports 0 to 3 serve channels 0 to 3, port 4 the isolated FPGA's map.
     std::vector<std::unique_ptr<OccurrenceFrontEnd>> ports;
-    std::vector<std::unique_ptr<tChannelMap>> channels;
+    std::vector<tChannelMap*> channels;
     kzvorn_regmaps::tTolvaneNisoFpgaRegMap niso{&block, st, 0, 0, 0xFFFFFFFF};
+    std::unique_ptr<kzvorn_regmaps::tTolvaneIsoFpgaRegMap> isoFpga;
     kzvorn_driver::NisoBoardErrorMuxInputMap nisoInputs{st};
     kzvorn_driver::IsoChannelErrorMuxInputMap channelInputs{st};
     kzvorn_driver::IsoChannelInterruptMuxInputMap interruptInputs{st};
     kzvorn_driver_codegen::ErrorMap errors{st};
     kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface> nisoController;
     kzvorn_driver::IsoBoardErrorMuxInputMap isoBoardInputs{st};
-    tChannelMap* channelTable[4] = {};
-    kzvorn_driver::ErrorControllerFactory factory{niso,          nullptr,          channelTable, &isoBoardInputs,
-                                                  &channelInputs, &interruptInputs, &errors};
+    std::unique_ptr<kzvorn_driver::ErrorControllerFactory> factory;
 
     IsoErrorHardware() {
+        for (unsigned p = 0; p < 5; ++p) ports.push_back(std::make_unique<OccurrenceFrontEnd>(iso, isoLog));
+        isoFpga = std::make_unique<kzvorn_regmaps::tTolvaneIsoFpgaRegMap>(ports[4].get(), st);
         for (unsigned c = 0; c < 4; ++c) {
-            ports.push_back(std::make_unique<OccurrenceFrontEnd>(iso, isoLog));
-            channels.push_back(std::make_unique<tChannelMap>(ports[c].get(), channelAddress(c, 0), 0, 0x200));
-            channelTable[c] = channels[c].get();
+            channels.push_back(isoFpga->channelMap(c));
+            channels[c]->setAccessor(ports[c].get());
         }
+        factory = std::make_unique<kzvorn_driver::ErrorControllerFactory>(
+            niso, *isoFpga, channels.data(), &isoBoardInputs, &channelInputs, &interruptInputs, &errors);
         kzhtl::SharedPtr<vantrel_shared::OccurrenceMuxInterface> mux(
             kzvorn_driver::newNisoBoardErrorMux(niso, uint8_t(nisoInputs.getInputCount()), st), st);
         kzhtl::SharedPtr<vantrel_shared::ErrorManagerInterface> manager(kzvorn_driver::newNisoBoardErrorManager(niso, st),
@@ -108,10 +111,13 @@ struct IsoErrorHardware : kzmaps::NisoBoard {
     void TestBody() override {}
 
     kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface> channelErrorController(unsigned c) {
-        return factory.createChannelErrorController(uint8_t(c), st);
+        return factory->createChannelErrorController(uint8_t(c), st);
+    }
+    kzhtl::SharedPtr<vantrel_shared::ErrorControllerInterface> isoBoardErrorController() {
+        return factory->createIsoBoardErrorController(st);
     }
     kzhtl::SharedPtr<vantrel_shared::ChannelInterruptControllerInterface> interruptController(unsigned c) {
-        return factory.createChannelInterruptController(uint8_t(c), st);
+        return factory->createChannelInterruptController(uint8_t(c), st);
     }
 
     // A channel's manager runs and the sources latch on its error mux.
