@@ -1,6 +1,5 @@
 #include "board/isolatedOccurrence.h"
 
-#include <mutex>
 
 namespace board {
 
@@ -22,7 +21,7 @@ constexpr uint32_t kAlarmMux = 0x021;
 constexpr uint32_t kInterruptMux = 0x02A;
 }  // namespace
 
-IsolatedOccurrence::IsolatedOccurrence(Board& board) : board_(board) {
+IsolatedOccurrence::IsolatedOccurrence() {
     for (unsigned b = 0; b < kIsolatedOccurrenceBlocks; ++b) {
         Block& block = blocks_[b];
         const bool isoBoard = b == kIsolatedBoardBlock;
@@ -71,7 +70,6 @@ OccurrenceMuxModel* IsolatedOccurrence::mux(unsigned block, uint32_t offset) {
 }
 
 bool IsolatedOccurrence::write(uint32_t address, uint32_t value) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
     unsigned block = 0;
     uint32_t offset = 0;
     if (!locate(address, block, offset)) return false;
@@ -83,7 +81,6 @@ bool IsolatedOccurrence::write(uint32_t address, uint32_t value) {
 }
 
 bool IsolatedOccurrence::read(uint32_t address, uint32_t& value) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
     unsigned block = 0;
     uint32_t offset = 0;
     if (!locate(address, block, offset)) return false;
@@ -98,24 +95,20 @@ bool IsolatedOccurrence::read(uint32_t address, uint32_t& value) {
 }
 
 void IsolatedOccurrence::raise(unsigned block, uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (block >= kIsolatedOccurrenceBlocks || id == 0) return;
     for (auto& entry : blocks_[block].muxes) entry.second->raise(id);
 }
 
 void IsolatedOccurrence::drop(unsigned block, uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (block >= kIsolatedOccurrenceBlocks || id == 0) return;
     for (auto& entry : blocks_[block].muxes) entry.second->drop(id);
 }
 
 void IsolatedOccurrence::setStuckId(unsigned block, uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (block < kIsolatedOccurrenceBlocks) blocks_[block].manager.setStuckId(id);
 }
 
 void IsolatedOccurrence::latchPosition(unsigned block, uint32_t muxOffset, unsigned position) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (OccurrenceMuxModel* target = mux(block, muxOffset)) target->latch(position);
 }
 

@@ -4,7 +4,8 @@
 // bits 0 and 1 of 0x000, occurrence register 0x047), channel c's block at isolated address
 // 0x1000 + 0x200 c. The error muxes feed their block's manager. The isolated board's and the
 // channels' error muxes, the alarm mux (0x021) and the interrupt mux (0x02A) know their sources;
-// the other muxes have 256 inputs without ids. Managers start disarmed.
+// the other muxes have 256 inputs without ids. Managers start disarmed. Nothing here locks: its
+// owner calls it under the board's lock, and so must tests.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "board/board.h"
 #include "board/occurrenceHardware.h"
 
 namespace board {
@@ -26,7 +26,7 @@ constexpr uint32_t kChannelBlockSize = 0x200;
 
 class IsolatedOccurrence {
 public:
-    explicit IsolatedOccurrence(Board& board);
+    IsolatedOccurrence();
 
     // A write of an isolated word. A mux word is taken whole (true); a manager's configuration word
     // acts on its strobes and is left to the caller to store as well (false).
@@ -34,8 +34,7 @@ public:
     // The read side of a mux word (its status) or of an occurrence register; false elsewhere.
     bool read(uint32_t address, uint32_t& value);
 
-    // Test hooks, on one block; each takes the board's lock. A source becomes active on every mux
-    // of the block it feeds (an enabled input latches and reports to the manager) or quiet.
+    // Test hooks, on one block. A source becomes active on every mux of the block it feeds (an enabled input latches and reports to the manager) or quiet.
     void raise(unsigned block, uint16_t id);
     void drop(unsigned block, uint16_t id);
     // The manager's occurrence register reads this id (non-zero) whatever is cleared; 0 ends it.
@@ -43,7 +42,7 @@ public:
     // The input latches whether or not it is enabled; the manager is not told.
     void latchPosition(unsigned block, uint32_t muxOffset, unsigned position);
 
-    // Under the board's lock. Null where the block has no mux.
+    // Null where the block has no mux.
     OccurrenceMuxModel* mux(unsigned block, uint32_t offset);
     ErrorManagerModel& manager(unsigned block) { return blocks_[block].manager; }
     OccurrenceMuxModel& errorMux(unsigned block) { return *mux(block, errorMuxOffset(block)); }
@@ -59,7 +58,6 @@ private:
     // The block holding the address and the offset within it; false outside every block.
     static bool locate(uint32_t address, unsigned& block, uint32_t& offset);
 
-    Board& board_;
     Block blocks_[kIsolatedOccurrenceBlocks];
 };
 

@@ -31,13 +31,14 @@ using tChannelMap = kzvorn_regmaps::tTolvaneIsoChannelRegMap;
 constexpr int64_t code(uint32_t hex) { return int64_t(int32_t(hex)); }
 constexpr uint32_t channelAddress(unsigned c, uint32_t offset) { return 0x1000 + 0x200 * c + offset; }
 
-// Every port logs into one list, in the order of the accesses.
-// Reserved ahead, so that logging allocates nothing while a test fails the driver's allocations
+// Every port logs into one list, in the order of the accesses. Reserved ahead, so that logging allocates nothing while a test fails the driver's allocations
 // (the host's allocations go the same way).
 struct IsoLog {
     IsoLog() { entries.reserve(100000); }
     std::mutex lock;
     std::vector<Access> entries;
+    // Held around the hardware's answer to each access, as the board's lock is.
+    std::recursive_mutex hardware;
 };
 
 class OccurrenceFrontEnd final : public kzvoltixsharedsource::FrontEndAccessorInterface {
@@ -47,13 +48,17 @@ public:
         if (status.isFatal()) return;
         record(W(address, 32, value));
         if (failing.count(address) != 0) return void(KZ_SET_CODE(status, failing[address]));
+        std::lock_guard<std::recursive_mutex> guard(log_.hardware);
         if (!hardware_.write(address, value)) words[address] = value;
     }
     uint32_t read32(uint32_t address, tStatus& status) override {
         if (status.isFatal()) return 0xFFFFFFFF;
         if (beforeRead) beforeRead(address, status);
         uint32_t value = 0;
-        if (!hardware_.read(address, value)) value = words.count(address) ? words[address] : 0;
+        {
+            std::lock_guard<std::recursive_mutex> guard(log_.hardware);
+            if (!hardware_.read(address, value)) value = words.count(address) ? words[address] : 0;
+        }
         record(R(address, 32, value));
         if (failing.count(address) != 0) {
             KZ_SET_CODE(status, failing[address]);
@@ -73,11 +78,12 @@ private:
     }
     board::IsolatedOccurrence& hardware_;
     IsoLog& log_;
+
 };
 
 // The non-isolated board's error objects and the four channels' maps and input maps.
 struct IsoErrorHardware : kzmaps::NisoBoard {
-    board::IsolatedOccurrence iso{board};
+    board::IsolatedOccurrence iso;
     IsoLog isoLog;
     // Ports 0 to 3 serve channels 0 to 3, port 4 the isolated FPGA's map.
     std::vector<std::unique_ptr<OccurrenceFrontEnd>> ports;
