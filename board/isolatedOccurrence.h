@@ -67,8 +67,7 @@ std::vector<uint16_t> channelErrorSources();
 std::vector<uint16_t> channelAlarmSources();
 std::vector<uint16_t> channelInterruptSources();
 
-// "niso", "iso", "ch0" to "ch3" as a block of IsolatedOccurrence (the non-isolated board: -1);
-// -2 for any other name.
+// "iso", "ch0" to "ch3" as a block of IsolatedOccurrence, "niso" as -1; -2 for any other name.
 int occurrenceBlockByName(const std::string& name);
 
 }  // namespace board

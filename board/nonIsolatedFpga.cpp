@@ -51,6 +51,38 @@ void NonIsolatedFpga::dropError(uint16_t id) {
     errorMux_.drop(id);
 }
 
+void NonIsolatedFpga::raiseError(int block, uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        errorMux_.raise(id);
+    else
+        isolatedOccurrence_.raise(unsigned(block), id);
+}
+
+void NonIsolatedFpga::dropError(int block, uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        errorMux_.drop(id);
+    else
+        isolatedOccurrence_.drop(unsigned(block), id);
+}
+
+void NonIsolatedFpga::setStuckError(int block, uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        errorManager_.setStuckId(id);
+    else
+        isolatedOccurrence_.setStuckId(unsigned(block), id);
+}
+
+NonIsolatedFpga::ErrorState NonIsolatedFpga::errorState(int block) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        return {errorManager_.isEnabled(), uint16_t(errorManager_.occurrence()), errorMux_.latchedIds()};
+    ErrorManagerModel& manager = isolatedOccurrence_.manager(unsigned(block));
+    return {manager.isEnabled(), uint16_t(manager.occurrence()), isolatedOccurrence_.errorMux(unsigned(block)).latchedIds()};
+}
+
 bool NonIsolatedFpga::answers() {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     const uint32_t routing = static_cast<uint32_t>(board_.bar(0).load(bar0::kBusRouting, 4));

@@ -114,6 +114,55 @@ bool sink(board::ProductBlocks& board, const std::vector<std::string>& arguments
     return true;
 }
 
+constexpr const char* kBlockNames[] = {"niso", "iso", "ch0", "ch1", "ch2", "ch3"};
+
+std::string hexId(uint32_t id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", id);
+    return text;
+}
+
+bool showErrors(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    std::fprintf(out, "board.errors:\n");
+    for (const char* name : kBlockNames) {
+        const board::NonIsolatedFpga::ErrorState state =
+            board.nonIsolatedFpga.errorState(board::occurrenceBlockByName(name));
+        std::string inputs;
+        for (uint16_t id : state.latchedInputs) inputs += " " + hexId(id);
+        std::fprintf(out, "  %s: manager %s, latched id %s, error mux latched:%s\n", name,
+                     state.managerEnabled ? "enabled" : "disabled", hexId(state.latchedId).c_str(),
+                     inputs.empty() ? " none" : inputs.c_str());
+    }
+    return true;
+}
+
+// BLOCK ID as the commands take them; false for another block or an id beyond 16 bits.
+bool blockAndId(const std::vector<std::string>& arguments, int& block, uint16_t& id) {
+    uint64_t value = 0;
+    block = board::occurrenceBlockByName(arguments[0]);
+    if (block < board::NonIsolatedFpga::kNonIsolatedBlock || !parseNumber(arguments[1], 0xFFFF, value)) return false;
+    id = static_cast<uint16_t>(value);
+    return true;
+}
+
+bool raise(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    int block = 0;
+    uint16_t id = 0;
+    if (!blockAndId(arguments, block, id)) return false;
+    board.nonIsolatedFpga.raiseError(block, id);
+    std::fprintf(out, "board.raise: %s %s\n", arguments[0].c_str(), hexId(id).c_str());
+    return true;
+}
+
+bool drop(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    int block = 0;
+    uint16_t id = 0;
+    if (!blockAndId(arguments, block, id)) return false;
+    board.nonIsolatedFpga.dropError(block, id);
+    std::fprintf(out, "board.drop: %s %s\n", arguments[0].c_str(), hexId(id).c_str());
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
     size_t arguments;
@@ -133,6 +182,12 @@ constexpr BoardCommand kBoardCommands[] = {
      showDma},
     {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},
     {"board.sink STREAM OFFSET COUNT", 3, "COUNT bytes an odd stream has read, from OFFSET", sink},
+    {"board.errors", 0,
+     "per block (niso, iso, ch0 to ch3): its error manager enabled or not and its latched id, and\n"
+     "the latched inputs of its error mux",
+     showErrors},
+    {"board.raise BLOCK ID", 2, "error source ID of BLOCK (niso, iso, ch0 to ch3) turns active", raise},
+    {"board.drop BLOCK ID", 2, "error source ID of BLOCK turns quiet", drop},
 };
 
 
