@@ -2,8 +2,10 @@
 // controllers: the record, the check, the manager start, the disabled errors, the clear.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "device/hardwareErrorCheckers.h"
 #include "isoFixture.h"
@@ -296,6 +298,35 @@ TEST(HardwareErrorCheckers, MasksInOrder) {
         (i < 4 ? checkers.channel(i) : i == 4 ? checkers.boardOnly() : checkers.allChannels()).checkHardwareState(s);
         EXPECT_EQ(s.code, (i == 3 || i == 5) ? code(0xBFFA4098) : 0);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The controller's lock: recursive on its owner, only tried on request, waited for otherwise.
+TEST(TryableRecursiveLock, TriesFailWhileAnotherThreadHoldsIt) {
+    tStatus st;
+    vantrel_shared::TryableRecursiveLock lock(st);
+    ASSERT_EQ(st.code, 0);
+    ASSERT_TRUE(lock.acquire(false));
+    ASSERT_TRUE(lock.acquire(false));  // recursive
+    std::atomic<int> stage{0};
+    std::thread other([&] {
+        EXPECT_FALSE(lock.acquire(false));
+        stage = 1;
+        EXPECT_TRUE(lock.acquire(true));
+        stage = 2;
+        lock.release();
+    });
+    while (stage.load() != 1) std::this_thread::yield();
+    lock.release();
+    EXPECT_EQ(stage.load(), 1);  // still held once
+    lock.release();
+    other.join();
+    EXPECT_EQ(stage.load(), 2);
+    EXPECT_TRUE(lock.acquire(false));
+    lock.release();
 }
 
 }  // namespace
