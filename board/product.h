@@ -43,6 +43,8 @@ struct ProductOptions {
     FpgaPortOptions fpga;
     // The DMA engine's knobs.
     DmaFaults dma;
+    // The isolation link's and the access ports' knobs.
+    IsolatedSideOptions isolated;
 };
 
 // The blocks the product board was built with; they live as long as the board.

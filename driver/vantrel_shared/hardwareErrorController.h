@@ -205,7 +205,7 @@ private:
         bool held_;
     };
 
-    bool onFaultPath() const { return false; }
+    bool onFaultPath() const { return checkers_ != nullptr && checkers_->isFaultPathRunner(); }
 
     template <class tAction>
     void forEachChannel(uint64_t channelMask, tAction action) {
