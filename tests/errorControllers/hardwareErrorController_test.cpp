@@ -261,6 +261,16 @@ TEST(HardwareErrorController, AllocationFailuresGiveOutOfMemoryAndLeakNothing) {
     sweep("disableIsoErrors", [&](HecHardware& f, tStatus& st) { f.hec->disableIsoErrors(entries, st); });
 }
 
+TEST(HardwareErrorController, ALockThatCannotBeMadeIsOutOfMemory) {
+    HecHardware f;
+    kal::sim::FailKernelCall fail("createSpinLock");
+    tStatus st;
+    HardwareErrorController hec(f.nisoController.get(), f.controllers.isoBoardErrorController.get(),
+                                f.channelControllers, f.interruptControllers, nullptr, st);
+    EXPECT_EQ(st.code, -52000);
+    EXPECT_EQ(fail.failures(), 1u);
+}
+
 TEST(IsoErrorControllers, OnePairPerChannelOfTheMaskAfterTheBoardAndOverflowControllers) {
     for (uint64_t mask : {0xFull, 0x5ull, 0x0ull}) {
         SCOPED_TRACE(mask);
