@@ -196,14 +196,7 @@ void TolvaneHelper::getHardwareErrors(const nKZAPAL000::tEventDescriptor& reques
     nKZAPAL000::tUserBuffer(request, address, size, status).writeToBuffer(0, record.bytes, size, status);
 }
 
-void TolvaneHelper::setCoolingMode(uint32_t mode, uint32_t requester, tStatus& status) {
-    if (status.isFatal()) return;
-    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-}
-
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
-
-void TolvaneHelper::teardownDisabledErrors(tStatus& status) { disabledErrorsActive_ = false; }
 
 void TolvaneHelper::teardownPavoObjects(tStatus& status) {
     delete pavoObjects_;

@@ -136,30 +136,19 @@ bool showErrors(board::ProductBlocks& board, const std::vector<std::string>&, st
     return true;
 }
 
-// BLOCK ID as the commands take them; false for another block or an id beyond 16 bits.
-bool blockAndId(const std::vector<std::string>& arguments, int& block, uint16_t& id) {
-    uint64_t value = 0;
-    block = board::occurrenceBlockByName(arguments[0]);
-    if (block < board::NonIsolatedFpga::kNonIsolatedBlock || !parseNumber(arguments[1], 0xFFFF, value)) return false;
-    id = static_cast<uint16_t>(value);
-    return true;
-}
-
 bool raise(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
-    int block = 0;
-    uint16_t id = 0;
-    if (!blockAndId(arguments, block, id)) return false;
-    board.nonIsolatedFpga.raiseError(block, id);
-    std::fprintf(out, "board.raise: %s %s\n", arguments[0].c_str(), hexId(id).c_str());
+    BlockError error{};
+    if (!parseBlockError(arguments[0] + ":" + arguments[1], false, error)) return false;
+    board.nonIsolatedFpga.raiseError(error.block, error.id);
+    std::fprintf(out, "board.raise: %s %s\n", arguments[0].c_str(), hexId(error.id).c_str());
     return true;
 }
 
 bool drop(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
-    int block = 0;
-    uint16_t id = 0;
-    if (!blockAndId(arguments, block, id)) return false;
-    board.nonIsolatedFpga.dropError(block, id);
-    std::fprintf(out, "board.drop: %s %s\n", arguments[0].c_str(), hexId(id).c_str());
+    BlockError error{};
+    if (!parseBlockError(arguments[0] + ":" + arguments[1], false, error)) return false;
+    board.nonIsolatedFpga.dropError(error.block, error.id);
+    std::fprintf(out, "board.drop: %s %s\n", arguments[0].c_str(), hexId(error.id).c_str());
     return true;
 }
 
@@ -192,6 +181,19 @@ constexpr BoardCommand kBoardCommands[] = {
 
 
 }  // namespace
+
+bool parseBlockError(const std::string& text, bool bareIsNiso, BlockError& error) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos && !bareIsNiso) return false;
+    const int block = colon == std::string::npos ? board::NonIsolatedFpga::kNonIsolatedBlock
+                                                 : board::occurrenceBlockByName(text.substr(0, colon));
+    uint64_t id = 0;
+    if (block < board::NonIsolatedFpga::kNonIsolatedBlock ||
+        !parseNumber(colon == std::string::npos ? text : text.substr(colon + 1), 0xFFFF, id))
+        return false;
+    error = {block, static_cast<uint16_t>(id)};
+    return true;
+}
 
 bool runBoardCommand(const std::string& command, const std::vector<std::string>& arguments,
                      board::ProductBlocks& board, std::FILE* out) {

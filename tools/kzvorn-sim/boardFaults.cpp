@@ -1,5 +1,6 @@
 #include "boardFaults.h"
 
+#include "boardCommands.h"
 #include "script.h"
 
 namespace kzvornsim {
@@ -8,6 +9,9 @@ namespace {
 
 // A stream past the last sets nothing.
 uint32_t streamBit(uint64_t stream) { return stream < board::kDmaStreamCount ? 1u << stream : 0; }
+
+// The value of a knob that names an error source of a block.
+constexpr const char* kBlockErrorValue = "[BLOCK:]ID";
 
 struct Knob {
     const char* name;
@@ -44,6 +48,34 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitDropsEnable |= streamBit(s); }},
     {"device-removed", nullptr, "the interrupt status and queue read all ones", nullptr,
      [](board::ProductBlocks& b, uint64_t) { b.dma.faults().deviceRemoved = true; }},
+    {"niso-signature", "HEX", "the non-isolated FPGA presents HEX as its signature", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) { b.nonIsolatedFpga.overrideSignature(uint32_t(v)); }},
+    {"dac-never-ready", nullptr, "the sinking board's bias DAC never reports ready", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.powerPath().dacNeverReady = true; }},
+    {"transformer-never-up", nullptr, "the transformer never reports up", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.powerPath().transformerNeverUp = true; }},
+    {"backplane-never-valid", nullptr, "the backplane power monitor's reading never turns valid", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.backplanePowerMonitor().neverValid = true; }},
+    {"sinking-never-valid", nullptr, "the sinking board's power monitor reading never turns valid", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.sinkingBoardPowerMonitor().neverValid = true; }},
+    {"sinking-reading", "N", "the sinking board's power monitor reads N (16 bits; 12000 by default)", nullptr,
+     [](board::ProductBlocks& b, uint64_t n) { b.nonIsolatedFpga.sinkingBoardPowerMonitor().setReading(0, uint16_t(n)); }},
+    {"monitor-never-ready", nullptr, "both power monitors' command windows never report ready", nullptr,
+     [](board::ProductBlocks& b, uint64_t) {
+         b.nonIsolatedFpga.backplanePowerMonitor().neverReady = true;
+         b.nonIsolatedFpga.sinkingBoardPowerMonitor().neverReady = true;
+     }},
+    {"monitor-read-never-done", nullptr, "both power monitors' chip reads never complete", nullptr,
+     [](board::ProductBlocks& b, uint64_t) {
+         b.nonIsolatedFpga.backplanePowerMonitor().readNeverDone = true;
+         b.nonIsolatedFpga.sinkingBoardPowerMonitor().readNeverDone = true;
+     }},
+    {"stuck-error", kBlockErrorValue,
+     "BLOCK's error manager (niso, iso, ch0 to ch3; a bare ID: niso) reports error ID, whatever is cleared", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) {
+         const BlockError error = BlockError::unpacked(v);
+         b.nonIsolatedFpga.setStuckError(error.block, error.id);
+     }},
 };
 
 }  // namespace
@@ -55,7 +87,12 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         if (name != kKnobs[i].name) continue;
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
-        if (given != (kKnobs[i].value != nullptr) || (given && !parseNumber(fault.substr(equals + 1), UINT64_MAX, value))) {
+        BlockError error{};
+        const std::string text = given ? fault.substr(equals + 1) : std::string();
+        const bool parsed = kKnobs[i].value == kBlockErrorValue ? parseBlockError(text, true, error)
+                                                                : parseNumber(text, UINT64_MAX, value);
+        if (kKnobs[i].value == kBlockErrorValue) value = error.packed();
+        if (given != (kKnobs[i].value != nullptr) || (given && !parsed)) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;
         }
