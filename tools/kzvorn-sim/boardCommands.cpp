@@ -136,19 +136,17 @@ bool showErrors(board::ProductBlocks& board, const std::vector<std::string>&, st
     return true;
 }
 
-bool raise(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+// board.raise and board.drop: the source of BLOCK turns active or quiet.
+template <bool kRaise>
+bool raiseOrDrop(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
     BlockError error{};
     if (!parseBlockError(arguments[0] + ":" + arguments[1], false, error)) return false;
-    board.nonIsolatedFpga.raiseError(error.block, error.id);
-    std::fprintf(out, "board.raise: %s %s\n", arguments[0].c_str(), hexId(error.id).c_str());
-    return true;
-}
-
-bool drop(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
-    BlockError error{};
-    if (!parseBlockError(arguments[0] + ":" + arguments[1], false, error)) return false;
-    board.nonIsolatedFpga.dropError(error.block, error.id);
-    std::fprintf(out, "board.drop: %s %s\n", arguments[0].c_str(), hexId(error.id).c_str());
+    if (kRaise)
+        board.nonIsolatedFpga.raiseError(error.block, error.id);
+    else
+        board.nonIsolatedFpga.dropError(error.block, error.id);
+    std::fprintf(out, "%s: %s %s\n", kRaise ? "board.raise" : "board.drop", arguments[0].c_str(),
+                 hexId(error.id).c_str());
     return true;
 }
 
@@ -175,8 +173,8 @@ constexpr BoardCommand kBoardCommands[] = {
      "per block (niso, iso, ch0 to ch3): its error manager enabled or not and its latched id, and\n"
      "the latched inputs of its error mux",
      showErrors},
-    {"board.raise BLOCK ID", 2, "error source ID of BLOCK (niso, iso, ch0 to ch3) turns active", raise},
-    {"board.drop BLOCK ID", 2, "error source ID of BLOCK turns quiet", drop},
+    {"board.raise BLOCK ID", 2, "error source ID of BLOCK (niso, iso, ch0 to ch3) turns active", raiseOrDrop<true>},
+    {"board.drop BLOCK ID", 2, "error source ID of BLOCK turns quiet", raiseOrDrop<false>},
 };
 
 
