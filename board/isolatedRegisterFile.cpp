@@ -31,7 +31,13 @@ uint32_t IsolatedRegisterFile::read(uint32_t address, uint32_t signature) const 
     return split_[address] ? presented_[address] : written_[address];
 }
 
-void IsolatedRegisterFile::write(uint32_t address, uint32_t value) { written_[address % kWords] = value; }
+void IsolatedRegisterFile::write(uint32_t address, uint32_t value) {
+    address %= kWords;
+    written_[address] = value;
+    const uint32_t block = (address - kChannelBlocks) / kChannelBlockWords;
+    if (address >= kChannelBlocks && block < kChannelBlockCount)
+        calibration_[block].write((address - kChannelBlocks) % kChannelBlockWords, value);
+}
 
 void IsolatedRegisterFile::present(uint32_t address, uint32_t value) {
     address %= kWords;

@@ -4,12 +4,14 @@
 // 0x40, the logger at 0x68-0x6A, and in every channel block its configuration and status, its
 // occurrence muxes, event latch, charge balancer and measure-unit control): there a write lands in
 // the write side and a read returns the read side, which tests set with `present`. Word 0 reads the
-// signature of the image the FPGA was configured with, word 1 the FPGA's revision.
+// signature of the image the FPGA was configured with, word 1 the FPGA's revision. A channel
+// block's calibration registers also fill the slots their pointers select.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "board/channelCalibration.h"
 #include "board/hostAllocator.h"
 
 namespace board {
@@ -35,10 +37,16 @@ public:
     uint32_t stored(uint32_t address) const { return written_[address % kWords]; }
     void present(uint32_t address, uint32_t value);
 
+    // A channel block's calibration slots (every write is also stored as a plain word).
+    const ChannelCalibration& calibration(unsigned channel) const { return calibration_[channel]; }
+    // The common-mode current digipot setting last written.
+    static constexpr uint32_t kCmccDigiPot = 0x10;
+
 private:
     HostVector<uint32_t> written_;
     HostVector<uint32_t> presented_;
     HostVector<bool> split_;
+    ChannelCalibration calibration_[kChannelBlockCount];
 };
 
 }  // namespace board

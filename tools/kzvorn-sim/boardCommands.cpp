@@ -1,6 +1,9 @@
 #include "boardCommands.h"
 
+#include <chrono>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "script.h"
 
@@ -94,12 +97,37 @@ bool showDma(board::ProductBlocks& board, const std::vector<std::string>&, std::
     return true;
 }
 
-bool pump(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
-    uint64_t values[2] = {};
-    if (!numbers(arguments, values)) return false;
-    const uint64_t moved = board.dma.pump(unsigned(values[0]), values[1]);
-    std::fprintf(out, "board.pump: stream %llu moved %llu bytes\n", static_cast<unsigned long long>(values[0]),
+void printPumped(std::FILE* out, uint64_t stream, uint64_t moved) {
+    std::fprintf(out, "board.pump: stream %llu moved %llu bytes\n", static_cast<unsigned long long>(stream),
                  static_cast<unsigned long long>(moved));
+}
+
+// Pumps that run later on threads of their own, joined when the script ends.
+struct DelayedPumps {
+    std::mutex lock;
+    std::vector<std::thread> threads;
+};
+DelayedPumps& delayedPumps() {
+    static DelayedPumps pumps;
+    return pumps;
+}
+
+bool pump(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t values[3] = {};
+    if (!numbers(arguments, values)) return false;
+    const uint64_t stream = values[0], bytes = values[1], delayMs = values[2];
+    if (arguments.size() == 2) {
+        printPumped(out, stream, board.dma.pump(unsigned(stream), bytes));
+        return true;
+    }
+    std::fprintf(out, "board.pump: stream %llu, at most %llu bytes in %llu ms\n", static_cast<unsigned long long>(stream),
+                 static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(delayMs));
+    DelayedPumps& pumps = delayedPumps();
+    std::lock_guard<std::mutex> guard(pumps.lock);
+    pumps.threads.emplace_back([&board, out, stream, bytes, delayMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        printPumped(out, stream, board.dma.pump(unsigned(stream), bytes));
+    });
     return true;
 }
 
@@ -150,6 +178,38 @@ bool raiseOrDrop(board::ProductBlocks& board, const std::vector<std::string>& ar
     return true;
 }
 
+// A channel's calibration slots, single values and charge-balance offsets as the isolated register
+// file holds them, and the digipot setting; "-" for what was never written.
+bool calibration(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t channel = 0;
+    if (!parseNumber(arguments[0], board::kChannels - 1, channel)) return false;
+    std::lock_guard<std::recursive_mutex> hold(board.nonIsolatedFpga.boardLock());
+    const board::IsolatedRegisterFile& registers = board.nonIsolatedFpga.isolatedLink().registers();
+    const board::ChannelCalibration& slots = registers.calibration(unsigned(channel));
+    std::fprintf(out, "board.calibration %llu:\n", static_cast<unsigned long long>(channel));
+    for (const board::ChannelCalibration::SlotTable& table : board::ChannelCalibration::kSlotTables) {
+        std::fprintf(out, "  %s (0x%X):", table.name, table.data);
+        const auto filled = slots.slots(table.data);
+        if (filled.empty()) std::fprintf(out, " -");
+        for (const auto& [selection, value] : filled) std::fprintf(out, " %u=0x%X", selection, value);
+        std::fprintf(out, "\n");
+    }
+    for (const board::ChannelCalibration::SingleRegister& single : board::ChannelCalibration::kSingleRegisters) {
+        const std::optional<uint32_t> value = slots.single(single.offset);
+        if (value.has_value())
+            std::fprintf(out, "  %s (0x%X): 0x%X\n", single.name, single.offset, *value);
+        else
+            std::fprintf(out, "  %s (0x%X): -\n", single.name, single.offset);
+    }
+    const uint32_t block = board::IsolatedRegisterFile::kChannelBlocks +
+                           uint32_t(channel) * board::IsolatedRegisterFile::kChannelBlockWords;
+    std::fprintf(out, "  charge-balance offsets (0x58-0x5B):");
+    for (uint32_t range = 0; range < 4; ++range) std::fprintf(out, " 0x%04X", registers.stored(block + 0x58 + range) & 0x3FFF);
+    std::fprintf(out, "\n  digipot (iso 0x%X): %u\n", board::IsolatedRegisterFile::kCmccDigiPot,
+                 registers.stored(board::IsolatedRegisterFile::kCmccDigiPot) & 0xFF);
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
     size_t arguments;
@@ -168,6 +228,10 @@ constexpr BoardCommand kBoardCommands[] = {
      "entries queued, interrupts sent); DMA faults",
      showDma},
     {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},
+    {"board.pump STREAM BYTES DELAY-MS", 3,
+     "the same on a board thread DELAY-MS milliseconds later, while the script goes on (a wait\n"
+     "blocked meanwhile is released by the board's interrupt)",
+     pump},
     {"board.sink STREAM OFFSET COUNT", 3, "COUNT bytes an odd stream has read, from OFFSET", sink},
     {"board.errors", 0,
      "per block (niso, iso, ch0 to ch3): its error manager enabled or not and its latched id, and\n"
@@ -175,6 +239,10 @@ constexpr BoardCommand kBoardCommands[] = {
      showErrors},
     {"board.raise BLOCK ID", 2, "error source ID of BLOCK (niso, iso, ch0 to ch3) turns active", raiseOrDrop<true>},
     {"board.drop BLOCK ID", 2, "error source ID of BLOCK turns quiet", raiseOrDrop<false>},
+    {"board.calibration CH", 1,
+     "channel CH's calibration slots (selection=value per data register), single calibration values,\n"
+     "charge-balance offsets and the common-mode current digipot setting",
+     calibration},
 };
 
 
@@ -201,6 +269,16 @@ bool runBoardCommand(const std::string& command, const std::vector<std::string>&
             return c.run(board, arguments, out);
     }
     return false;
+}
+
+void finishBoardCommands() {
+    DelayedPumps& pumps = delayedPumps();
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard<std::mutex> guard(pumps.lock);
+        threads.swap(pumps.threads);
+    }
+    for (std::thread& thread : threads) thread.join();
 }
 
 void printBoardCommands(std::FILE* out) {

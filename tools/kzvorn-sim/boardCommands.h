@@ -26,6 +26,9 @@ struct BlockError {
 };
 bool parseBlockError(const std::string& text, bool bareIsNiso, BlockError& error);
 
+// Waits for the board commands still running on threads of their own (delayed pumps).
+void finishBoardCommands();
+
 // One entry per board command, as the script requests are listed.
 void printBoardCommands(std::FILE* out);
 

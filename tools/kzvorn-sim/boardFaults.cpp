@@ -13,13 +13,58 @@ uint32_t streamBit(uint64_t stream) { return stream < board::kDmaStreamCount ? 1
 // The value of a knob that names an error source of a block.
 constexpr const char* kBlockErrorValue = "[BLOCK:]ID";
 
+// A knob on the flash image takes its value as text; given no image it only checks the text.
+using ImageKnob = bool (*)(board::FlashImage*, const std::string&);
+
 struct Knob {
     const char* name;
     const char* value;  // what the value means; null for a knob without one
     const char* effect;
     void (*options)(board::ProductOptions&, uint64_t);
     void (*blocks)(board::ProductBlocks&, uint64_t);
+    ImageKnob image = nullptr;
 };
+
+bool parseChannel(const std::string& text, uint64_t& channel) {
+    return parseNumber(text, board::kChannels - 1, channel);
+}
+
+std::string calibrationRecord(const char* kind, uint64_t channel) {
+    return std::string(kind) + "CalibrationChannel" + std::to_string(channel);
+}
+
+bool zeroChargeBalanceOffset(board::FlashImage* image, const std::string& value) {
+    const size_t colon = value.find(':');
+    uint64_t channel = 0, range = 0;
+    if (colon == std::string::npos || !parseChannel(value.substr(0, colon), channel) ||
+        !parseNumber(value.substr(colon + 1), 3, range))
+        return false;
+    if (image == nullptr) return true;
+    for (const char* kind : {"Default", "Factory", "External", "Self"}) {
+        image->setCoefficient(calibrationRecord(kind, channel), board::record::kChargeBalanceOffsets,
+                              static_cast<uint32_t>(range), board::Coefficient{0, 0});
+    }
+    return true;
+}
+
+bool badVoltageGain(board::FlashImage* image, const std::string& value) {
+    uint64_t channel = 0;
+    if (!parseChannel(value, channel)) return false;
+    // 2^55: one past the largest gain the gain registers take.
+    if (image != nullptr)
+        image->setCoefficient(calibrationRecord("Self", channel), board::record::kVoltageGain, 0,
+                              board::Coefficient{uint64_t{1} << 55, 0});
+    return true;
+}
+
+bool corruptRecord(board::FlashImage* image, const std::string& value) {
+    for (const board::StoredRecord& record : board::storedRecords()) {
+        if (value != record.name || !record.checksummed) continue;
+        if (image != nullptr) image->corruptChecksum(value);
+        return true;
+    }
+    return false;
+}
 
 const Knob kKnobs[] = {
     {"fpga-never-ready", nullptr, "the FPGA configuration port never reports ready",
@@ -76,6 +121,11 @@ const Knob kKnobs[] = {
          const BlockError error = BlockError::unpacked(v);
          b.nonIsolatedFpga.setStuckError(error.block, error.id);
      }},
+    {"cal-zero-offset", "CH:RANGE", "every calibration record of channel CH stores a zero charge-balance offset for RANGE",
+     nullptr, nullptr, zeroChargeBalanceOffset},
+    {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr,
+     badVoltageGain},
+    {"flash-corrupt", "NAME", "the stored record NAME's checksum is spoilt", nullptr, nullptr, corruptRecord},
 };
 
 }  // namespace
@@ -87,16 +137,17 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         if (name != kKnobs[i].name) continue;
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
-        BlockError error{};
         const std::string text = given ? fault.substr(equals + 1) : std::string();
-        const bool parsed = kKnobs[i].value == kBlockErrorValue ? parseBlockError(text, true, error)
-                                                                : parseNumber(text, UINT64_MAX, value);
+        BlockError error{};
+        const bool valid = kKnobs[i].image != nullptr         ? kKnobs[i].image(nullptr, text)
+                           : kKnobs[i].value == kBlockErrorValue ? !given || parseBlockError(text, true, error)
+                                                                 : !given || parseNumber(text, UINT64_MAX, value);
         if (kKnobs[i].value == kBlockErrorValue) value = error.packed();
-        if (given != (kKnobs[i].value != nullptr) || (given && !parsed)) {
+        if (given != (kKnobs[i].value != nullptr) || !valid) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;
         }
-        chosen_.push_back({i, value});
+        chosen_.push_back({i, value, text});
         return true;
     }
     why = "no such board fault";
@@ -104,8 +155,12 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
 }
 
 void BoardFaults::apply(board::ProductOptions& options) const {
-    for (const Chosen& c : chosen_)
+    for (const Chosen& c : chosen_) {
         if (kKnobs[c.knob].options != nullptr) kKnobs[c.knob].options(options, c.value);
+        if (kKnobs[c.knob].image == nullptr) continue;
+        if (!options.flash.has_value()) options.flash = board::FlashImage::standard();
+        kKnobs[c.knob].image(&*options.flash, c.text);
+    }
 }
 
 void BoardFaults::apply(board::ProductBlocks& blocks) const {

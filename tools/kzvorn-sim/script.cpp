@@ -702,6 +702,10 @@ void printScriptRequests(std::FILE* out) {
 }
 
 bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out, board::ProductBlocks* board) {
+    // Delayed board commands finish before the script's end, while the device is there.
+    struct FinishBoardCommands {
+        ~FinishBoardCommands() { finishBoardCommands(); }
+    } finish;
     Runner runner(kernel, out, board);
     bool good = true;
     std::string line;
