@@ -7,6 +7,7 @@
 #include "controllers/coolingModeSetting.h"
 #include "device/bringUpPlan.h"
 #include "device/hardwareErrorCheckers.h"
+#include "device/isolatedRegMaps.h"
 #include "device/nonIsolatedObjects.h"
 #include "device/pavoObjects.h"
 #include "device/setupTasks.h"
@@ -83,6 +84,10 @@ public:
     PavoObjects* getPavoObjects() { return pavoObjects_; }
     // Whether level 4 loaded a replacement image from the reset's record.
     bool hasCustomNisoImage() const { return customNisoImage_; }
+    // Whether level 7 loaded a replacement isolated image from the reset's record.
+    bool hasCustomIsoImage() const { return customIsoImage_; }
+    // Level 8's objects; null before level 8 ran.
+    IsolatedRegMaps* getIsolatedRegMaps() { return isolatedRegMaps_; }
     // Level 5's objects; null before level 5 ran.
     NonIsolatedObjects* getNonIsolatedObjects() { return nonIsolatedObjects_; }
     NonIsolatedControllers* getNonIsolatedControllers() {
@@ -135,12 +140,16 @@ private:
     void stepNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void stepPowerController(nKZAPALS100::tStatus& status);
     void stepDisabledErrors(nKZAPALS100::tStatus& status);
+    void stepIsoFirmware(nKZAPALS100::tStatus& status);
+    void stepIsolatedRegMaps(nKZAPALS100::tStatus& status);
+    void stepIsoConfigStrobe(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
     void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
+    void teardownIsolatedRegMaps(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
     void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
@@ -158,6 +167,8 @@ private:
     PavoObjects* pavoObjects_ = nullptr;
     bool customNisoImage_ = false;
     NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
+    bool customIsoImage_ = false;
+    IsolatedRegMaps* isolatedRegMaps_ = nullptr;
     // Whether the disabled-error step did its work, which the undo reverses; kept until the helper
     // goes, so a failed bring-up undoes it at its end and again at the teardown.
     bool disabledErrorsActive_ = false;

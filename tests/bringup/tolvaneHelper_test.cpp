@@ -44,25 +44,31 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 
 }  // namespace
 
-// The disabled-error step after it still runs, and finds no controllers of a faked level 5.
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 6, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 9, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 6);
+    EXPECT_EQ(tracker.reached, 9);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepLocalRAM));
 }
 
-// Without the levels below, there is nothing to build on.
-TEST_F(BringUp, LevelsFiveAndSixNeedTheLevelsBelow) {
-    for (int32_t level : {5, 6}) {
+// Without the levels below, there is nothing to build on. After a failure at level 7 the
+// disabled-error step still runs, and finds no controllers of a faked level 5.
+TEST_F(BringUp, LevelsFiveToNineNeedTheLevelsBelow) {
+    for (int32_t level : {5, 6, 7, 8, 9}) {
         plan = BringUpPlan();
+        plan.observer = &recorder;
+        recorder.steps.clear();
         plan.fakeLevels(1, level - 1, BringUpPlan::kSucceed);
         auto helper = start(22);
         EXPECT_EQ(tracker.reached, level - 1) << level;
         EXPECT_EQ(tracker.status.code, -52006) << level;
         EXPECT_EQ(helper->getNonIsolatedControllers(), nullptr) << level;
+        EXPECT_EQ(helper->getIsolatedRegMaps(), nullptr) << level;
+        if (level == 7) {
+            EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
+        }
     }
 }
 

@@ -210,6 +210,42 @@ bool calibration(board::ProductBlocks& board, const std::vector<std::string>& ar
     return true;
 }
 
+// ADDRESS [COUNT] isolated words as the board holds them: a split word's write side.
+bool iso(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t address = 0, count = 1;
+    if (!parseNumber(arguments[0], board::IsolatedRegisterFile::kWords - 1, address)) return false;
+    if (arguments.size() > 1 && !parseNumber(arguments[1], board::IsolatedRegisterFile::kWords - address, count))
+        return false;
+    std::lock_guard<std::recursive_mutex> guard(board.nonIsolatedFpga.boardLock());
+    board::IsolatedRegisterFile& words = board.nonIsolatedFpga.isolatedLink().registers();
+    std::fprintf(out, "board.iso:");
+    for (uint64_t a = address; a < address + count; ++a) {
+        if ((a - address) % 8 == 0) std::fprintf(out, "\n  0x%04llX:", static_cast<unsigned long long>(a));
+        std::fprintf(out, " %08X", words.stored(uint32_t(a)));
+    }
+    std::fprintf(out, "\n");
+    return true;
+}
+
+bool ports(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    board::IsolatedLink& link = board.nonIsolatedFpga.isolatedLink();
+    std::lock_guard<std::recursive_mutex> guard(board.nonIsolatedFpga.boardLock());
+    std::fprintf(out, "board.ports: isolation state %u, DC bus %s\n", link.state(),
+                 link.dcBusStarted() ? "started" : "not started");
+    for (unsigned p = 0; p < board::IsolatedLink::kPortCount; ++p) {
+        const board::IsolatedLink::PortCounts counts = link.counts(p);
+        const board::AccessPortKnobs& k = link.knobs(p);
+        std::fprintf(out, "  port %u: accesses %llu, protocol violations %llu, latency %u%s%s", p,
+                     static_cast<unsigned long long>(counts.accesses),
+                     static_cast<unsigned long long>(counts.violations), k.latency, k.neverReady ? ", never ready" : "",
+                     k.neverResponds ? ", never responds" : "");
+        if (k.fault) std::fprintf(out, ", fault");
+        if (k.faultReads != 0) std::fprintf(out, ", fault for %u reads", k.faultReads);
+        std::fprintf(out, "\n");
+    }
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
     size_t arguments;
@@ -243,6 +279,12 @@ constexpr BoardCommand kBoardCommands[] = {
      "channel CH's calibration slots (selection=value per data register), single calibration values,\n"
      "charge-balance offsets and the common-mode current digipot setting",
      calibration},
+    {"board.iso ADDRESS", 1, "the isolated word at ADDRESS as the board holds it (a split word's write side)", iso},
+    {"board.iso ADDRESS COUNT", 2, "COUNT isolated words from ADDRESS", iso},
+    {"board.ports", 0,
+     "the isolation link's state and DC bus; per access port: accesses, protocol violations\n"
+     "(a data or address write while not ready) and its knobs",
+     ports},
 };
 
 

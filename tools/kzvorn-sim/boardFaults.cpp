@@ -15,6 +15,10 @@ constexpr const char* kBlockErrorValue = "[BLOCK:]ID";
 
 // A knob on the flash image takes its value as text; given no image it only checks the text.
 using ImageKnob = bool (*)(board::FlashImage*, const std::string&);
+// An access port's value "P" or "P:N": the port in the high word, N in the low.
+constexpr uint64_t kPortShift = 32;
+board::AccessPortKnobs& portOf(board::ProductOptions& o, uint64_t value) { return o.isolated.ports[value >> kPortShift]; }
+uint32_t countOf(uint64_t value) { return uint32_t(value); }
 
 struct Knob {
     const char* name;
@@ -126,7 +130,51 @@ const Knob kKnobs[] = {
     {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr,
      badVoltageGain},
     {"flash-corrupt", "NAME", "the stored record NAME's checksum is spoilt", nullptr, nullptr, corruptRecord},
+    {"iso-comm-never", "1|2", "the isolation link never reaches that state",
+     [](board::ProductOptions& o, uint64_t state) { o.isolated.isoCommNever = unsigned(state); }, nullptr},
+    {"dc-bus-never-starts", nullptr, "the isolated DC bus never completes its start-up",
+     [](board::ProductOptions& o, uint64_t) { o.isolated.dcBusNeverStarts = true; }, nullptr},
+    {"iso-fpga-never-ready", nullptr, "port 3 of the FPGA configuration port never reports ready",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.isolatedNeverReady = true; }, nullptr},
+    {"iso-fpga-never-done", nullptr, "a load through port 3 never completes",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.isolatedNeverDone = true; }, nullptr},
+    {"iso-fpga-done-withheld", nullptr, "a valid image through port 3 configures the FPGA without reporting done",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.isolatedDoneWithheld = true; }, nullptr},
+    {"access-port-never-ready", "P", "isolated register access port P never reports ready",
+     [](board::ProductOptions& o, uint64_t v) { portOf(o, v).neverReady = true; }, nullptr},
+    {"access-port-never-responds", "P", "access port P never answers a read",
+     [](board::ProductOptions& o, uint64_t v) { portOf(o, v).neverResponds = true; }, nullptr},
+    {"access-port-fault", "P[:N]", "access port P reports its fault bit, always or on its next N status reads",
+     [](board::ProductOptions& o, uint64_t v) {
+         if (countOf(v) == 0) portOf(o, v).fault = true;
+         portOf(o, v).faultReads = countOf(v);
+     },
+     nullptr},
+    {"access-port-latency", "P:N", "access port P takes N status reads to become ready again or to answer",
+     [](board::ProductOptions& o, uint64_t v) { portOf(o, v).latency = countOf(v); }, nullptr},
 };
+
+// The value of a knob: a number, "1|2", an error source "[BLOCK:]ID", or an access port "P" / "P:N".
+bool parseValue(const Knob& knob, const std::string& text, uint64_t& value) {
+    const std::string form = knob.value;
+    if (knob.value == kBlockErrorValue) {
+        BlockError error{};
+        if (!parseBlockError(text, true, error)) return false;
+        value = error.packed();
+        return true;
+    }
+    if (form == "1|2") return parseNumber(text, 2, value) && value >= 1;
+    if (form[0] != 'P') return parseNumber(text, UINT64_MAX, value);
+    const size_t colon = text.find(':');
+    const bool countGiven = colon != std::string::npos;
+    const bool allowed = form == "P" ? !countGiven : form == "P:N" ? countGiven : true;
+    if (!allowed) return false;
+    uint64_t port = 0, count = 0;
+    if (!parseNumber(text.substr(0, colon), board::IsolatedLink::kPortCount - 1, port)) return false;
+    if (countGiven && !parseNumber(text.substr(colon + 1), UINT32_MAX, count)) return false;
+    value = (port << kPortShift) | count;
+    return true;
+}
 
 }  // namespace
 
@@ -138,11 +186,8 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
         const std::string text = given ? fault.substr(equals + 1) : std::string();
-        BlockError error{};
-        const bool valid = kKnobs[i].image != nullptr         ? kKnobs[i].image(nullptr, text)
-                           : kKnobs[i].value == kBlockErrorValue ? !given || parseBlockError(text, true, error)
-                                                                 : !given || parseNumber(text, UINT64_MAX, value);
-        if (kKnobs[i].value == kBlockErrorValue) value = error.packed();
+        const bool valid = kKnobs[i].image != nullptr ? kKnobs[i].image(nullptr, text)
+                                                      : !given || parseValue(kKnobs[i], text, value);
         if (given != (kKnobs[i].value != nullptr) || !valid) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;

@@ -134,6 +134,7 @@ struct ImageField {
 };
 constexpr ImageField kImageFields[] = {
     {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
+    {"iso", &CustomRecord::isoFpgaImage, &CustomRecord::isoFpgaImageSize},
 };
 // The list of hardware errors to disable.
 constexpr const char* kErrorsWord = "errors=";
@@ -188,7 +189,8 @@ public:
                 continue;
             }
             const ImageField* field = imageField(r.arguments[i]);
-            if (field == nullptr) return fail(r.echo, "not a replacement or a list: give niso=FILE or errors=ID,...");
+            if (field == nullptr)
+                return fail(r.echo, "not a replacement or a list: give niso=FILE, iso=FILE or errors=ID,...");
             std::string bytes;
             if (!readFile(r.arguments[i].substr(std::strlen(field->name) + 1), bytes))
                 return fail(r.echo, "cannot read the replacement file");
@@ -596,10 +598,10 @@ private:
 
 constexpr Command kCommands[] = {
     {"level", "", "the reached setup level and the request's status", &Runner::level, true},
-    {"reset", "N [niso=FILE] [errors=ID,...]",
-     "reset to setup level N; with niso=FILE the reset's custom record names the file's bytes as\n"
-     "the non-isolated FPGA's replacement image, with errors=ID,... the list of hardware errors to\n"
-     "disable (64-bit entries). The session, invalid after a reset, is opened anew",
+    {"reset", "N [niso=FILE] [iso=FILE] [errors=ID,...]",
+     "reset to setup level N; with niso=FILE (iso=FILE) the reset's custom record names the file's\n"
+     "bytes as the non-isolated (isolated) FPGA's replacement image, with errors=ID,... the list of\n"
+     "hardware errors to disable (64-bit entries). The session, invalid after a reset, is opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
