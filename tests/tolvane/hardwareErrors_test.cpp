@@ -1,9 +1,13 @@
 // The hardware error controller joined to a device brought up as far as the driver goes: the
-// level-5 board error controller, the device's non-isolated map and checker composite, with the
-// isolated objects built over them as the level that builds them will.
+// level-5 board error controller, the device's non-isolated map and checker composite, and level
+// 8's isolated FPGA and channel maps on their access ports, with the isolated objects built over
+// them as the level that builds them will.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "device/errorControllerFactory.h"
@@ -11,6 +15,7 @@
 #include "device/isolatedRegMaps.h"
 #include "device/nonIsolatedObjects.h"
 #include "fixture.h"
+#include "kal/sim/clock.h"
 
 namespace tolvanetest {
 namespace {
@@ -21,16 +26,13 @@ protected:
         TolvaneHelper* helper = device()->getHelper();
         ASSERT_NE(helper, nullptr);
         ASSERT_NE(helper->getNonIsolatedControllers(), nullptr);
+        ASSERT_NE(helper->getIsolatedRegMaps(), nullptr);
         auto& niso = helper->getNonIsolatedObjects()->getRegMaps()->fpga;
+        IsolatedRegMaps& maps = *helper->getIsolatedRegMaps();
         checkers_ = helper->getHardwareStateCheckers();
-        for (unsigned p = 0; p < 5; ++p) ports_.push_back(std::make_unique<WindowedFrontEndAccessor>(niso, p, *checkers_, st_));
-        isoFpga_ = std::make_unique<kzvorn_regmaps::tTolvaneIsoFpgaRegMap>(ports_[4].get(), st_);
-        for (unsigned c = 0; c < 4; ++c) {
-            channels_[c] = isoFpga_->channelMap(c);
-            channels_[c]->setAccessor(ports_[c].get());
-        }
-        factory_ = std::make_unique<ErrorControllerFactory>(niso, *isoFpga_, channels_, &isoBoardInputs_, &channelInputs_,
-                                                            &interruptInputs_, &errors_);
+        for (unsigned c = 0; c < 4; ++c) channels_[c] = maps.getChannelMap(c);
+        factory_ = std::make_unique<ErrorControllerFactory>(niso, maps.getIsoFpgaMap(), channels_, &isoBoardInputs_,
+                                                            &channelInputs_, &interruptInputs_, &errors_);
         controllers_ = std::make_unique<vantrel_shared::IsoErrorControllers>(*factory_, 0xF, st_);
         hec_ = std::make_unique<HardwareErrorController>(
             helper->getNonIsolatedControllers()->getErrorController(), controllers_->isoBoardErrorController.get(),
@@ -45,8 +47,6 @@ protected:
 
     tStatus st_;
     kdut::HardwareStateCheckerComposite* checkers_ = nullptr;
-    std::vector<std::unique_ptr<WindowedFrontEndAccessor>> ports_;
-    std::unique_ptr<kzvorn_regmaps::tTolvaneIsoFpgaRegMap> isoFpga_;
     kzvorn_regmaps::tTolvaneIsoChannelRegMap* channels_[4] = {};
     IsoBoardErrorMuxInputMap isoBoardInputs_{st_};
     IsoChannelErrorMuxInputMap channelInputs_{st_};
@@ -82,6 +82,77 @@ TEST_F(DeviceErrors, TheLevelFiveBoardControllerLeadsTheCheckAndTheRecord) {
     EXPECT_EQ(record.boardErrorId(), 0x20D);
     EXPECT_TRUE(record.isBoardInputLatched(0x20D));
     EXPECT_FALSE(record.channelErrorsLive());
+}
+
+// A channel's error as the controller meets it over level 8's maps: each channel's accesses go
+// through that channel's own port, the isolated board's through the board port, and the device's
+// check request reaches the channel error through the composite.
+TEST_F(DeviceErrors, ChannelErrorsReachTheControllerThroughTheLevelEightPorts) {
+    ASSERT_EQ(add(), 0);
+    ASSERT_EQ(tracker().reached, 9);
+    build();
+    board::IsolatedLink& link = blocks_.nonIsolatedFpga.isolatedLink();
+    link.clearLog();
+    tStatus enabled;
+    hec_->enableIsoErrorManagers(enabled);
+    EXPECT_EQ(enabled.code, 0);
+    blocks_.nonIsolatedFpga.raiseError(2, 0x904);
+    tStatus checked;
+    hec_->checkErrorState(0x4, checked);
+    EXPECT_EQ(checked.code, KZ_DEVICE_CODE(0xBFFA4098));
+    tStatus composite;
+    device()->getHelper()->checkHardwareState(0, composite);
+    EXPECT_EQ(composite.code, KZ_DEVICE_CODE(0xBFFA4098));
+    tStatus read;
+    const vantrel_shared::TolvaneHardwareErrors record = hec_->getErrors(read);
+    EXPECT_EQ(read.code, 0);
+    EXPECT_EQ(record.channelErrorId(2), 0x904);
+    EXPECT_TRUE(record.isChannelInputLatched(2, 0x904));
+    EXPECT_TRUE(record.channelErrorsLive());
+
+    std::set<unsigned> channelPorts;
+    for (const board::PortAccess& a : link.log()) {
+        const unsigned expected = a.address < 0x1000 ? IsolatedRegMaps::kBoardPort : (a.address - 0x1000) / 0x200;
+        EXPECT_EQ(a.port, expected) << std::hex << a.address;
+        channelPorts.insert(a.port);
+    }
+    EXPECT_EQ(channelPorts, (std::set<unsigned>{0, 1, 2, 3, IsolatedRegMaps::kBoardPort}));
+}
+
+// A channel-1 access on its level-8 port meets the port's fault while another thread checks every
+// channel, with the all-channel check in the device's composite: the access's fault path only
+// tries the controller's lock, so both finish and the access ends with its port's time-out.
+TEST_F(DeviceErrors, ACheckAndAFaultingChannelAccessOnTwoThreadsBothFinish) {
+    ASSERT_EQ(add(), 0);
+    build();
+    board::AccessPortKnobs knobs;
+    knobs.fault = true;
+    blocks_.nonIsolatedFpga.setAccessPortKnobs(1, knobs);
+    kal::sim::ScopedRealTime realTime;
+    std::atomic<bool> done{false};
+    tStatus a;
+    std::thread checker([&] {
+        while (!done.load()) {
+            tStatus each;
+            hec_->checkErrorState(0xF, each);
+            if (each.isFatal() && a.isNotFatal()) a = each;
+        }
+    });
+    tStatus b;
+    std::thread access([&] {
+        device()->getHelper()->getIsolatedRegMaps()->getChannelMap(1)->IsoChannelStatusReg().readRegister(b);
+        done = true;
+    });
+    access.join();
+    checker.join();
+    EXPECT_EQ(b.code, KZ_DEVICE_CODE(0xBFFA4680));
+    EXPECT_TRUE(a.code == 0 || a.code == KZ_DEVICE_CODE(0xBFFA468B) || a.code == KZ_DEVICE_CODE(0xBFFA4680)) << a.code;
+    EXPECT_EQ(hec_->nesting(), 0);
+
+    blocks_.nonIsolatedFpga.setAccessPortKnobs(1, board::AccessPortKnobs{});
+    tStatus clear;
+    device()->getHelper()->checkHardwareState(0, clear);
+    EXPECT_EQ(clear.code, 0);
 }
 
 }  // namespace
