@@ -38,6 +38,10 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
       errorMux_(errorSources(), &errorManager_),
       link_(isolated) {
     powerMonitors_[1].setReading(0, kDefaultSinkingBoardReading);
+    link_.registers().addChannelWriteHook([this](unsigned channel, uint32_t offset, uint32_t value) {
+        measureUnits_.isolatedWrite(channel, offset, value, board_.nowUs());
+        triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers());
+    });
 }
 
 void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
@@ -135,8 +139,9 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
         const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
         return link_.readPort(offset, isolated.configured, isolated.signature);
     }
-    uint64_t within = offset;
     uint32_t value = 0;
+    if (width == 4 && measureUnits_.read(offset, board_.nowUs(), value)) return value;
+    uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         if (monitor->read(within, value)) return value;
     return RegisterFile::read(offset, width);
@@ -159,6 +164,7 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
         const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
         link_.writePort(offset, uint32_t(value), isolated.configured, isolated.signature);
     }
+    if (width == 4) measureUnits_.write(offset, uint32_t(value), board_.nowUs());
     uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         monitor->write(within, uint32_t(value));

@@ -26,8 +26,33 @@ struct Knob {
     const char* effect;
     void (*options)(board::ProductOptions&, uint64_t);
     void (*blocks)(board::ProductBlocks&, uint64_t);
+    // A value of parts A:B[:C] has a largest value per part; the parts reach the setter 16 bits
+    // each, the first highest.
+    std::vector<uint64_t> partLimits = {};
     ImageKnob image = nullptr;
 };
+
+// Part i of n of a value of parts.
+unsigned part(uint64_t value, unsigned i, unsigned n) { return unsigned((value >> (16 * (n - 1 - i))) & 0xFFFF); }
+
+board::MeasureUnitsModel::Unit& measureUnit(board::ProductBlocks& b, uint64_t v) {
+    return b.nonIsolatedFpga.measureUnits().unit(part(v, 0, 2), part(v, 1, 2));
+}
+
+bool parseParts(const std::string& text, const std::vector<uint64_t>& limits, uint64_t& value) {
+    value = 0;
+    size_t from = 0;
+    for (size_t i = 0; i < limits.size(); ++i) {
+        const size_t colon = i + 1 < limits.size() ? text.find(':', from) : std::string::npos;
+        if (i + 1 < limits.size() && colon == std::string::npos) return false;
+        uint64_t number = 0;
+        if (!parseNumber(text.substr(from, colon == std::string::npos ? std::string::npos : colon - from), limits[i], number))
+            return false;
+        value = (value << 16) | number;
+        from = colon + 1;
+    }
+    return true;
+}
 
 bool parseChannel(const std::string& text, uint64_t& channel) {
     return parseNumber(text, board::kChannels - 1, channel);
@@ -126,10 +151,10 @@ const Knob kKnobs[] = {
          b.nonIsolatedFpga.setStuckError(error.block, error.id);
      }},
     {"cal-zero-offset", "CH:RANGE", "every calibration record of channel CH stores a zero charge-balance offset for RANGE",
-     nullptr, nullptr, zeroChargeBalanceOffset},
-    {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr,
+     nullptr, nullptr, {}, zeroChargeBalanceOffset},
+    {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr, {},
      badVoltageGain},
-    {"flash-corrupt", "NAME", "the stored record NAME's checksum is spoilt", nullptr, nullptr, corruptRecord},
+    {"flash-corrupt", "NAME", "the stored record NAME's checksum is spoilt", nullptr, nullptr, {}, corruptRecord},
     {"iso-comm-never", "1|2", "the isolation link never reaches that state",
      [](board::ProductOptions& o, uint64_t state) { o.isolated.isoCommNever = unsigned(state); }, nullptr},
     {"dc-bus-never-starts", nullptr, "the isolated DC bus never completes its start-up",
@@ -152,6 +177,14 @@ const Knob kKnobs[] = {
      nullptr},
     {"access-port-latency", "P:N", "access port P takes N status reads to become ready again or to answer",
      [](board::ProductOptions& o, uint64_t v) { portOf(o, v).latency = countOf(v); }, nullptr},
+    {"measure-never-idle", "CH:UNIT", "measure unit UNIT of channel CH never reports idle", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) { measureUnit(b, v).neverIdle = true; }, {3, 2}},
+    {"measure-never-data", "CH:UNIT", "measure unit UNIT of channel CH never delivers a measurement", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) { measureUnit(b, v).neverData = true; }, {3, 2}},
+    {"override-id", "CH:ID", "channel CH registers occurrence ID (12 bits) for any trigger override", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) {
+         b.nonIsolatedFpga.triggerOverrides().channel(part(v, 0, 2)).reportedId = uint16_t(part(v, 1, 2));
+     }, {3, 0xFFF}},
 };
 
 // The value of a knob: a number, "1|2", an error source "[BLOCK:]ID", or an access port "P" / "P:N".
@@ -186,8 +219,9 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
         const std::string text = given ? fault.substr(equals + 1) : std::string();
-        const bool valid = kKnobs[i].image != nullptr ? kKnobs[i].image(nullptr, text)
-                                                      : !given || parseValue(kKnobs[i], text, value);
+        const bool valid = kKnobs[i].image != nullptr    ? kKnobs[i].image(nullptr, text)
+                           : !kKnobs[i].partLimits.empty() ? !given || parseParts(text, kKnobs[i].partLimits, value)
+                                                           : !given || parseValue(kKnobs[i], text, value);
         if (given != (kKnobs[i].value != nullptr) || !valid) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;
