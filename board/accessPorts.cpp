@@ -35,7 +35,8 @@ bool IsolatedLink::ready(const Port& port, unsigned index, bool configured) cons
 void IsolatedLink::complete(Port& port, unsigned index, uint32_t signature) {
     if (!port.pendingRead) return;
     port.pendingRead = false;
-    port.readData = registers_.read(port.address, signature);
+    uint32_t occurrence = 0;
+    port.readData = occurrence_.read(port.address, occurrence) ? occurrence : registers_.read(port.address, signature);
     port.response = true;
     log_.push_back(PortAccess{index, false, port.address, port.readData});
 }
@@ -77,6 +78,7 @@ void IsolatedLink::writePort(uint64_t offset, uint32_t value, bool configured, u
     port.address = value & kAddressMask;
     port.countdown = options_.ports[index].latency;
     if ((value & kReadAccess) == 0) {
+        occurrence_.write(port.address, port.writeData);
         registers_.write(port.address, port.writeData);
         log_.push_back(PortAccess{index, true, port.address, port.writeData});
         return;

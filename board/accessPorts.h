@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "board/hostAllocator.h"
+#include "board/isolatedOccurrence.h"
 #include "board/isolatedRegisterFile.h"
 
 namespace board {
@@ -75,6 +76,9 @@ public:
     void writePort(uint64_t offset, uint32_t value, bool configured, uint32_t signature);
 
     IsolatedRegisterFile& registers() { return registers_; }
+    // The occurrence muxes and error managers among the registers: they answer their words' reads,
+    // and see every write (the register file keeps the written words too).
+    IsolatedOccurrence& occurrence() { return occurrence_; }
     IsolatedSideOptions& options() { return options_; }
     AccessPortKnobs& knobs(unsigned port) { return options_.ports[port]; }
 
@@ -106,6 +110,7 @@ private:
     bool dcBusStarted_ = false;
     std::array<Port, kPortCount> ports_{};
     IsolatedRegisterFile registers_;
+    IsolatedOccurrence occurrence_;
     HostVector<PortAccess> log_;
 };
 

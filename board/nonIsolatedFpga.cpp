@@ -120,6 +120,38 @@ void NonIsolatedFpga::dropError(uint16_t id) {
     errorMux_.drop(id);
 }
 
+void NonIsolatedFpga::raiseError(int block, uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        errorMux_.raise(id);
+    else
+        link_.occurrence().raise(unsigned(block), id);
+}
+
+void NonIsolatedFpga::dropError(int block, uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        errorMux_.drop(id);
+    else
+        link_.occurrence().drop(unsigned(block), id);
+}
+
+void NonIsolatedFpga::setStuckError(int block, uint16_t id) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        errorManager_.setStuckId(id);
+    else
+        link_.occurrence().setStuckId(unsigned(block), id);
+}
+
+NonIsolatedFpga::ErrorState NonIsolatedFpga::errorState(int block) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (block == kNonIsolatedBlock)
+        return {errorManager_.isEnabled(), uint16_t(errorManager_.occurrence()), errorMux_.latchedIds()};
+    ErrorManagerModel& manager = link_.occurrence().manager(unsigned(block));
+    return {manager.isEnabled(), uint16_t(manager.occurrence()), link_.occurrence().errorMux(unsigned(block)).latchedIds()};
+}
+
 void NonIsolatedFpga::commandIsoComm(uint32_t value) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     link_.writeIsoComm(value);

@@ -73,6 +73,21 @@ public:
     // Test hooks: a source of the error mux becomes active or quiet.
     void raiseError(uint16_t id);
     void dropError(uint16_t id);
+    // The isolated side's muxes and error managers. Under the board's lock.
+    IsolatedOccurrence& isolatedOccurrence() { return link_.occurrence(); }
+    // Test hooks on any block (kNonIsolatedBlock or a block of IsolatedOccurrence), each under the
+    // board's lock: a source becomes active or quiet; the manager's id stays latched (0 ends it).
+    static constexpr int kNonIsolatedBlock = -1;
+    void raiseError(int block, uint16_t id);
+    void dropError(int block, uint16_t id);
+    void setStuckError(int block, uint16_t id);
+    // A block's error manager and error mux as they stand, under the board's lock.
+    struct ErrorState {
+        bool managerEnabled;
+        uint16_t latchedId;
+        std::vector<uint16_t> latchedInputs;
+    };
+    ErrorState errorState(int block);
     // The backplane (window 0x580) and sinking-board (0x5A0) power monitors. Under the board's lock.
     PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }

@@ -52,6 +52,17 @@ void OccurrenceMuxModel::drop(uint16_t id) {
     if (p >= 0) inputs_[size_t(p)].live = false;
 }
 
+void OccurrenceMuxModel::latch(unsigned position) {
+    if (position < inputs_.size()) inputs_[position].latched = true;
+}
+
+std::vector<uint16_t> OccurrenceMuxModel::latchedIds() const {
+    std::vector<uint16_t> ids;
+    for (const Input& input : inputs_)
+        if (input.latched) ids.push_back(input.id);
+    return ids;
+}
+
 void ErrorManagerModel::configure(uint32_t word) {
     if (word & 1u) enabled_ = true;
     if (word & 2u) {

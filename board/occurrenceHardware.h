@@ -27,11 +27,16 @@ public:
     // A source becomes active (an enabled input latches and reports to the manager) or quiet.
     void raise(uint16_t id);
     void drop(uint16_t id);
+    // The input at the position latches whether or not it is enabled; the manager is not told.
+    void latch(unsigned position);
 
     bool enabled(unsigned position) const { return inputs_.at(position).enabled; }
     bool latched(unsigned position) const { return inputs_.at(position).latched; }
     unsigned selected() const { return selected_; }
     unsigned inputCount() const { return unsigned(inputs_.size()); }
+    bool isArmed() const { return armed_; }
+    // The source ids of the latched inputs, in position order.
+    std::vector<uint16_t> latchedIds() const;
 
 private:
     struct Input {

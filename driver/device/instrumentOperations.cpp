@@ -6,6 +6,7 @@
 
 namespace kzvorn_driver {
 
+using nKZAPAL000::tEventDescriptor;
 using nKZAPALS100::tStatus;
 
 namespace {
@@ -22,6 +23,11 @@ void TolvaneDevice::vantrel_readTemperatureSensor_refused(const tValue32Record& 
         return;
     }
     nKZAPALS100::merge(status, gateStatus);
+}
+
+void TolvaneDevice::vantrel_getHardwareErrors(tEventDescriptor& event, const tSizedUserBufferRecord& input,
+                                              tStatusRecord&, tStatus& status) {
+    if (helper_ != nullptr) helper_->getHardwareErrors(event, input.address, input.size, status);
 }
 
 void TolvaneDevice::vantrel_getConnectedAccessory_refused(const tStatusRecord&, tValue32Record& output,

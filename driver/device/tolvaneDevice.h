@@ -47,6 +47,8 @@ public:
     KZ_DECLARE_REQUEST_BODIES(arm)
     KZ_DECLARE_REQUEST_BODIES(deviceWindow)
     KZ_DECLARE_REQUEST_BODIES(storageMap)
+    void vantrel_getHardwareErrors(nKZAPAL000::tEventDescriptor& event, const tSizedUserBufferRecord& input,
+                                   tStatusRecord& output, nKZAPALS100::tStatus& status) override;
     // What the instrument requests whose output the gate does not settle answer when it refuses.
     KZ_DECLARE_REQUEST_REFUSALS(vantrel)
     // The DMA stream requests.

@@ -8,6 +8,7 @@
 #include "kzapal/protons/memory.h"
 #include "kzapalcodegen/pciIdentifiers.h"
 #include "kzapal/protons/statusCodes.h"
+#include "kzapal/protons/userMemory.h"
 #include "kzsdbg/kzsdbg.h"
 
 namespace kzvorn_driver {
@@ -179,6 +180,23 @@ void TolvaneHelper::checkHardwareState(uint64_t argument, tStatus& status) {
         return;
     }
     checkers_.checkHardwareState(status);
+}
+
+void TolvaneHelper::getHardwareErrors(const nKZAPAL000::tEventDescriptor& request, uint64_t address, uint32_t size,
+                                      tStatus& status) {
+    if (status.isFatal()) return;
+    if (address == 0 || size != vantrel_shared::TolvaneHardwareErrors::kSize) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+        return;
+    }
+    HardwareErrorControllerInterface* controller = getHardwareErrorController();
+    if (controller == nullptr) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
+        return;
+    }
+    const vantrel_shared::TolvaneHardwareErrors record = controller->getErrors(status);
+    if (status.isFatal()) return;
+    nKZAPAL000::tUserBuffer(request, address, size, status).writeToBuffer(0, record.bytes, size, status);
 }
 
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}

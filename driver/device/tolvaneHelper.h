@@ -6,6 +6,7 @@
 
 #include "controllers/coolingModeSetting.h"
 #include "device/bringUpPlan.h"
+#include "device/hardwareErrorCheckers.h"
 #include "device/isolatedRegMaps.h"
 #include "device/nonIsolatedObjects.h"
 #include "device/pavoObjects.h"
@@ -110,6 +111,12 @@ public:
         return namedAccess_.getDeviceWindowDispatcher();
     }
     storagemap::StorageMapDispatcher* getStorageMapDispatcher() const { return namedAccess_.getStorageMapDispatcher(); }
+    // The isolated objects' hardware error controller; none until they are built.
+    HardwareErrorControllerInterface* getHardwareErrorController() { return nullptr; }
+    // The hardware-errors record to offset 0 of the caller's buffer, which must be exactly the
+    // record's size (-52005 for another size or a null address); -52002 while no controller exists.
+    void getHardwareErrors(const nKZAPAL000::tEventDescriptor& request, uint64_t address, uint32_t size,
+                           nKZAPALS100::tStatus& status);
     // The argument must be 0 (-52005); then every registered checker in order on the status.
     void checkHardwareState(uint64_t argument, nKZAPALS100::tStatus& status);
     // The cooling mode in force is the device's pair. The cooling-mode setting that writes a new

@@ -24,6 +24,7 @@ constexpr uint32_t kCleanup = 0x00208603;
 constexpr uint32_t kReserveResources = 0x00208604;
 constexpr uint32_t kGetCoolingMode = 0x00202701;
 constexpr uint32_t kOverrideCoolingMode = 0x00202702;
+constexpr uint32_t kGetHardwareErrors = 0x00202E00;
 
 constexpr int32_t kInvalidated = static_cast<int32_t>(0xBFFA9179);
 constexpr int32_t kAlreadyReserved = static_cast<int32_t>(0xBFFA4319);
@@ -231,6 +232,8 @@ TEST_F(SetupOperations, ProductDeviceGatesEveryRequestAtItsLevel) {
             expected = 0;
         } else if (isNamedAccess(row)) {
             expected = namedAccessOnEmptyRegistries(row);
+        } else if (row.code == kGetHardwareErrors) {
+            expected = nKZAPALS100::kStatusBadParameter;  // a zeroed record names no buffer
         }
         for (kal::sim::Session* session : {&kzvorn, &cooling}) {
             if (session == &cooling && row.code != kGetRequestedCoolingMode && row.code != kSetCoolingMode) continue;

@@ -355,3 +355,37 @@ TEST(SimCommandLine, HelpListsTheRequests) {
 
 }  // namespace
 }  // namespace ioctltest
+
+namespace ioctltest {
+namespace {
+
+// The error requests and board commands: raised sources show on the board, and the record's
+// request answers its gate's status below the level that builds the controller.
+TEST_F(SimScript, ErrorsOnTheBoardAndTheRecordRequest) {
+    plan_.fakeLevels(3, kzvorn_shared::SetupLevel::kHighest, kzvorn_driver::BringUpPlan::kSucceed);
+    ASSERT_EQ(add(), 0);
+    bool good = false;
+    EXPECT_EQ(run("board.raise ch2 0x904\n"
+                  "board.raise niso 0x227\n"
+                  "board.drop ch2 0x904\n"
+                  "board.errors\n"
+                  "hw.errors\n"
+                  "board.raise ch4 1\n",
+                  &good),
+              "board.raise: ch2 0x904\n"
+              "board.raise: niso 0x227\n"
+              "board.drop: ch2 0x904\n"
+              "board.errors:\n"
+              "  niso: manager disabled, latched id 0x0, error mux latched: 0x227\n"
+              "  iso: manager disabled, latched id 0x0, error mux latched: none\n"
+              "  ch0: manager disabled, latched id 0x0, error mux latched: none\n"
+              "  ch1: manager disabled, latched id 0x0, error mux latched: none\n"
+              "  ch2: manager disabled, latched id 0x0, error mux latched: 0x904\n"
+              "  ch3: manager disabled, latched id 0x0, error mux latched: none\n"
+              "hw.errors: status: -52002\n"
+              "error: unknown request: board.raise ch4 1\n");
+    EXPECT_FALSE(good);
+}
+
+}  // namespace
+}  // namespace ioctltest

@@ -167,6 +167,34 @@ TEST_F(IsolatedLevels, APersistingPortFaultEndsInThePortsTimeOut) {
     EXPECT_EQ(board_.log().countReads(board::bar0::kSignature), tests);
 }
 
+// Channel 2's error manager started and an error raised on its mux, through the channel's map on
+// its own access port: the manager's occurrence register names the error, the board holds it, and
+// the hardware-errors request still answers its gate's status below the level that builds its
+// controller.
+TEST_F(IsolatedLevels, AChannelErrorReachesItsMapThroughTheChannelsPort) {
+    ASSERT_EQ(add(), 0);
+    link().clearLog();
+    const std::string m = channelMap(2);
+    EXPECT_EQ(run("arm.write " + m + " 0x000DCE7E 1\nboard.raise ch2 0x904\narm.read " + m +
+                  " 0x80878BBF\nboard.errors\nhw.errors\n"),
+              "arm.write " + m + " 0x000DCE7E 1: status: 0\n"
+              "board.raise: ch2 0x904\n"
+              "arm.read " + m + " 0x80878BBF: value: 0x904, status: 0\n"
+              "board.errors:\n"
+              "  niso: manager enabled, latched id 0x0, error mux latched: none\n"
+              "  iso: manager disabled, latched id 0x0, error mux latched: none\n"
+              "  ch0: manager disabled, latched id 0x0, error mux latched: none\n"
+              "  ch1: manager disabled, latched id 0x0, error mux latched: none\n"
+              "  ch2: manager enabled, latched id 0x904, error mux latched: 0x904\n"
+              "  ch3: manager disabled, latched id 0x0, error mux latched: none\n"
+              "hw.errors: status: -52002\n");
+    // Both accesses went through channel 2's port.
+    const std::vector<board::PortAccess> accesses = link().log();
+    ASSERT_EQ(accesses.size(), 2u);
+    EXPECT_EQ(accesses[0], (board::PortAccess{2, true, 0x1400, 1}));
+    EXPECT_EQ(accesses[1], (board::PortAccess{2, false, 0x1447, 0x904}));
+}
+
 // Each fault of the link or the port: the status, the level reached, whether data went out.
 TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
     struct Case {

@@ -142,6 +142,42 @@ bool sink(board::ProductBlocks& board, const std::vector<std::string>& arguments
     return true;
 }
 
+constexpr const char* kBlockNames[] = {"niso", "iso", "ch0", "ch1", "ch2", "ch3"};
+
+std::string hexId(uint32_t id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", id);
+    return text;
+}
+
+bool showErrors(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    std::fprintf(out, "board.errors:\n");
+    for (const char* name : kBlockNames) {
+        const board::NonIsolatedFpga::ErrorState state =
+            board.nonIsolatedFpga.errorState(board::occurrenceBlockByName(name));
+        std::string inputs;
+        for (uint16_t id : state.latchedInputs) inputs += " " + hexId(id);
+        std::fprintf(out, "  %s: manager %s, latched id %s, error mux latched:%s\n", name,
+                     state.managerEnabled ? "enabled" : "disabled", hexId(state.latchedId).c_str(),
+                     inputs.empty() ? " none" : inputs.c_str());
+    }
+    return true;
+}
+
+// board.raise and board.drop: the source of BLOCK turns active or quiet.
+template <bool kRaise>
+bool raiseOrDrop(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    BlockError error{};
+    if (!parseBlockError(arguments[0] + ":" + arguments[1], false, error)) return false;
+    if (kRaise)
+        board.nonIsolatedFpga.raiseError(error.block, error.id);
+    else
+        board.nonIsolatedFpga.dropError(error.block, error.id);
+    std::fprintf(out, "%s: %s %s\n", kRaise ? "board.raise" : "board.drop", arguments[0].c_str(),
+                 hexId(error.id).c_str());
+    return true;
+}
+
 // A channel's calibration slots, single values and charge-balance offsets as the isolated register
 // file holds them, and the digipot setting; "-" for what was never written.
 bool calibration(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
@@ -249,6 +285,12 @@ constexpr BoardCommand kBoardCommands[] = {
      "blocked meanwhile is released by the board's interrupt)",
      pump},
     {"board.sink STREAM OFFSET COUNT", 3, "COUNT bytes an odd stream has read, from OFFSET", sink},
+    {"board.errors", 0,
+     "per block (niso, iso, ch0 to ch3): its error manager enabled or not and its latched id, and\n"
+     "the latched inputs of its error mux",
+     showErrors},
+    {"board.raise BLOCK ID", 2, "error source ID of BLOCK (niso, iso, ch0 to ch3) turns active", raiseOrDrop<true>},
+    {"board.drop BLOCK ID", 2, "error source ID of BLOCK turns quiet", raiseOrDrop<false>},
     {"board.calibration CH", 1,
      "channel CH's calibration slots (selection=value per data register), single calibration values,\n"
      "charge-balance offsets and the common-mode current digipot setting",
@@ -263,6 +305,19 @@ constexpr BoardCommand kBoardCommands[] = {
 
 
 }  // namespace
+
+bool parseBlockError(const std::string& text, bool bareIsNiso, BlockError& error) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos && !bareIsNiso) return false;
+    const int block = colon == std::string::npos ? board::NonIsolatedFpga::kNonIsolatedBlock
+                                                 : board::occurrenceBlockByName(text.substr(0, colon));
+    uint64_t id = 0;
+    if (block < board::NonIsolatedFpga::kNonIsolatedBlock ||
+        !parseNumber(colon == std::string::npos ? text : text.substr(colon + 1), 0xFFFF, id))
+        return false;
+    error = {block, static_cast<uint16_t>(id)};
+    return true;
+}
 
 bool runBoardCommand(const std::string& command, const std::vector<std::string>& arguments,
                      board::ProductBlocks& board, std::FILE* out) {

@@ -15,6 +15,17 @@ namespace kzvornsim {
 bool runBoardCommand(const std::string& command, const std::vector<std::string>& arguments,
                      board::ProductBlocks& board, std::FILE* out);
 
+// An error source of one block: "BLOCK:ID" (BLOCK niso, iso, ch0 to ch3; a block as
+// NonIsolatedFpga's error hooks take it) or, when bareIsNiso, a bare "ID" for the non-isolated board.
+struct BlockError {
+    int block;
+    uint16_t id;
+    // As one number, for a fault knob's value.
+    uint64_t packed() const { return uint64_t(block + 1) << 16 | id; }
+    static BlockError unpacked(uint64_t value) { return {int(value >> 16) - 1, uint16_t(value)}; }
+};
+bool parseBlockError(const std::string& text, bool bareIsNiso, BlockError& error);
+
 // Waits for the board commands still running on threads of their own (delayed pumps).
 void finishBoardCommands();
 

@@ -1,5 +1,6 @@
 #include "boardFaults.h"
 
+#include "boardCommands.h"
 #include "script.h"
 
 namespace kzvornsim {
@@ -8,6 +9,9 @@ namespace {
 
 // A stream past the last sets nothing.
 uint32_t streamBit(uint64_t stream) { return stream < board::kDmaStreamCount ? 1u << stream : 0; }
+
+// The value of a knob that names an error source of a block.
+constexpr const char* kBlockErrorValue = "[BLOCK:]ID";
 
 // A knob on the flash image takes its value as text; given no image it only checks the text.
 using ImageKnob = bool (*)(board::FlashImage*, const std::string&);
@@ -148,8 +152,12 @@ const Knob kKnobs[] = {
          b.nonIsolatedFpga.backplanePowerMonitor().readNeverDone = true;
          b.nonIsolatedFpga.sinkingBoardPowerMonitor().readNeverDone = true;
      }},
-    {"stuck-error", "ID", "the non-isolated board's error manager reports error ID, whatever is cleared", nullptr,
-     [](board::ProductBlocks& b, uint64_t id) { b.nonIsolatedFpga.errorManager().setStuckId(uint16_t(id)); }},
+    {"stuck-error", kBlockErrorValue,
+     "BLOCK's error manager (niso, iso, ch0 to ch3; a bare ID: niso) reports error ID, whatever is cleared", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) {
+         const BlockError error = BlockError::unpacked(v);
+         b.nonIsolatedFpga.setStuckError(error.block, error.id);
+     }},
     {"cal-zero-offset", "CH:RANGE", "every calibration record of channel CH stores a zero charge-balance offset for RANGE",
      nullptr, nullptr, {}, zeroChargeBalanceOffset},
     {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr, {},
@@ -187,9 +195,15 @@ const Knob kKnobs[] = {
      }, {3, 0xFFF}},
 };
 
-// The value of a knob: a number, "1|2", or an access port "P" / "P:N".
+// The value of a knob: a number, "1|2", an error source "[BLOCK:]ID", or an access port "P" / "P:N".
 bool parseValue(const Knob& knob, const std::string& text, uint64_t& value) {
     const std::string form = knob.value;
+    if (knob.value == kBlockErrorValue) {
+        BlockError error{};
+        if (!parseBlockError(text, true, error)) return false;
+        value = error.packed();
+        return true;
+    }
     if (form == "1|2") return parseNumber(text, 2, value) && value >= 1;
     if (form[0] != 'P') return parseNumber(text, UINT64_MAX, value);
     const size_t colon = text.find(':');

@@ -44,8 +44,8 @@ void printUsage(std::FILE* out, bool full) {
                  "  --fault NAME[=VALUE]          set one of the board's fault knobs (repeatable):\n");
     BoardFaults::list(out);
     std::fprintf(out,
-                 "  --raise BLOCK:ID              error source ID of BLOCK (niso) turns active when the board\n"
-                 "                                starts (repeatable)\n"
+                 "  --raise BLOCK:ID              error source ID of BLOCK (niso, iso, ch0 to ch3) turns active\n"
+                 "                                when the board starts (repeatable)\n"
                  "  --fake-from N[-M]             setup levels N to 22 (or to M) and, without M, the step after\n"
                  "                                level 22 succeed without building anything, so requests gated\n"
                  "                                above the reached level can be tried; the summary says so\n"

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "board/product.h"
+#include "boardCommands.h"
 #include "boardFaults.h"
 #include "device/tolvaneDevice.h"
 #include "kal/sim/debug.h"
@@ -107,13 +108,10 @@ bool fakeLevels(const std::string& text, kzvorn_driver::BringUpPlan& plan, std::
 }
 
 // BLOCK:ID, an error source raised on the block when the board starts.
-bool addRaise(const std::string& text, std::vector<uint16_t>& niso) {
-    const size_t colon = text.find(':');
-    uint64_t id = 0;
-    if (colon == std::string::npos || text.substr(0, colon) != "niso" ||
-        !kzvornsim::parseNumber(text.substr(colon + 1), 0xFFFF, id))
-        return false;
-    niso.push_back(static_cast<uint16_t>(id));
+bool addRaise(const std::string& text, std::vector<kzvornsim::BlockError>& raised) {
+    kzvornsim::BlockError error{};
+    if (!kzvornsim::parseBlockError(text, false, error)) return false;
+    raised.push_back(error);
     return true;
 }
 
@@ -141,7 +139,7 @@ int main(int argc, char** argv) {
     // Outlives the device, which keeps it.
     kzvorn_driver::BringUpPlan plan;
     std::string fakedBanner;
-    std::vector<uint16_t> raisedNiso;
+    std::vector<kzvornsim::BlockError> raised;
     // Live until the driver is unloaded.
     std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
     for (int i = 1; i < argc; ++i) {
@@ -165,7 +163,7 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--fake-from") == 0 && i + 1 < argc) {
             if (!fakeLevels(argv[++i], plan, fakedBanner)) return usage();
         } else if (std::strcmp(argv[i], "--raise") == 0 && i + 1 < argc) {
-            if (!addRaise(argv[++i], raisedNiso)) return usage();
+            if (!addRaise(argv[++i], raised)) return usage();
         } else if (std::strcmp(argv[i], "--sgl-split") == 0 && i + 1 < argc) {
             if (!chooseSGLSplit(argv[++i])) return usage();
         } else if (scriptName == nullptr) {
@@ -188,7 +186,7 @@ int main(int argc, char** argv) {
     faults.apply(options);
     board::ProductBlocks blocks = board::installProduct(board, options);
     faults.apply(blocks);
-    for (uint16_t id : raisedNiso) blocks.nonIsolatedFpga.raiseError(id);
+    for (const kzvornsim::BlockError& e : raised) blocks.nonIsolatedFpga.raiseError(e.block, e.id);
     int result = 0;
     {
         kal::sim::Kernel kernel;

@@ -16,6 +16,7 @@
 #include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
+#include "vantrel_shared/hardwareErrors.h"
 
 namespace kzvornsim {
 
@@ -66,6 +67,7 @@ constexpr uint32_t kDMAAddFrom = 0x00208203;
 constexpr uint32_t kDMACredits = 0x00208204;
 constexpr uint32_t kDMACount = 0x00208205;
 constexpr uint32_t kDMAWait = 0x00208208;
+constexpr uint32_t kGetHardwareErrors = 0x00202E00;
 constexpr uint32_t kCoolingGet = 0x00202701;
 constexpr uint32_t kCoolingOverride = 0x00202702;
 constexpr uint32_t kCoolingRequested = 0x80208400;
@@ -478,6 +480,42 @@ public:
         return true;
     }
 
+    // The request's status; on success the record decoded: the non-isolated board's latched id and
+    // inputs, whether the channels were read now, each channel's latched id and inputs.
+    bool hwErrors(const Request& r) {
+        using Record = vantrel_shared::TolvaneHardwareErrors;
+        CallerBytes area(Record::kSize);
+        kzvorn_driver::tSizedUserBufferRecord input{};
+        input.address = area.address();
+        input.size = static_cast<uint32_t>(area.size());
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(kGetHardwareErrors, input, output)) return false;
+        std::fprintf(out_, "hw.errors: status: %s\n", statusText(output.status).c_str());
+        if (output.status < 0) return true;
+        Record record;
+        std::memcpy(record.bytes, area.data(), Record::kSize);
+        auto latched = [&](auto isSet, uint16_t first, uint16_t last) {
+            std::string ids;
+            for (uint32_t id = first; id <= last; ++id)
+                if (isSet(uint16_t(id))) ids += " " + hex(id);
+            return ids.empty() ? std::string(" none") : ids;
+        };
+        std::fprintf(out_, "  board: id %s, latched:%s\n", hex(record.boardErrorId()).c_str(),
+                     latched([&](uint16_t id) { return record.isBoardInputLatched(id); }, 256, 554).c_str());
+        std::fprintf(out_, "  channels live: %u\n", record.channelErrorsLive() ? 1u : 0u);
+        for (unsigned c = 0; c < 4; ++c)
+            std::fprintf(out_, "  ch%u: id %s, latched:%s\n", c, hex(record.channelErrorId(c)).c_str(),
+                         latched([&](uint16_t id) { return record.isChannelInputLatched(c, id); }, 0x900, 0x90D)
+                             .c_str());
+        return true;
+    }
+
+    static std::string hex(uint32_t value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%X", value);
+        return text;
+    }
+
     // The stand-in's DMA memory: a count line, then one line per page list, scatter-gather list
     // and recorded DMA fault.
     bool kalDMA(const Request&) {
@@ -731,6 +769,10 @@ constexpr Command kCommands[] = {
      true},
     {"dma.dump", "BUFFER OFFSET COUNT", "COUNT bytes of a buffer from OFFSET (no request is sent)", &Runner::dmaDump,
      false},
+    {"hw.errors", "",
+     "the hardware-errors request; on success the non-isolated board's latched id and inputs,\n"
+     "whether the channels were read now (live), and each channel's latched id and inputs",
+     &Runner::hwErrors, true},
     {"cooling.get", "", "the chassis cooling mode in force", &Runner::coolingGet, true},
     {"cooling.requested", "", "the cooling mode the board asks of the chassis", &Runner::coolingRequested, true},
     {"cooling.override", "MODE", "sets the cooling mode as the instrument's override (requester 1)",
