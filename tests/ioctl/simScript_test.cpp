@@ -239,8 +239,9 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"level 3", "error: level takes no arguments: level 3\n", false},
         {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
         {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
-        {"reset", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset\n", false},
-        {"reset 4 niso=a niso=b", "error: reset takes 1 or 2 arguments (N [niso=FILE]): reset 4 niso=a niso=b\n", false},
+        {"reset", "error: reset takes 1 to 3 arguments (N [niso=FILE] [package=FILE]): reset\n", false},
+        {"reset 4 niso=a niso=b package=c", "error: reset takes 1 to 3 arguments (N [niso=FILE] [package=FILE]): "
+                                            "reset 4 niso=a niso=b package=c\n", false},
         {"arm.flushmap", "error: arm.flushmap takes 1 or 2 arguments (MAP [force]): arm.flushmap\n", false},
         {"arm.write M 1 2 force now",
          "error: arm.write takes 3 or 4 arguments (MAP FIELD-ID VALUE [force]): arm.write M 1 2 force now\n", false},
@@ -331,7 +332,7 @@ TEST(SimCommandLine, HelpListsTheRequests) {
     std::free(text);
     EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... ", 0), 0u);
     for (const char* request :
-         {"  level\n", "  reset N [niso=FILE]\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
+         {"  level\n", "  reset N [niso=FILE] [package=FILE]\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
           "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
           "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
           "  board.fpga\n", "  board.pump STREAM BYTES\n", "  window.write NAME OFFSET HEX\n", "  --msi",

@@ -16,6 +16,7 @@
 #include "kal/sim/user.h"
 #include "kzapalcodegen/ioctlRecords.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
+#include "tools/stowly/stowlyData.h"
 
 namespace kzvornsim {
 
@@ -170,6 +171,11 @@ public:
         std::vector<std::unique_ptr<CallerBytes>> images;
         CustomRecord record{};
         for (size_t i = 1; i < r.arguments.size(); ++i) {
+            if (r.arguments[i].compare(0, kPackageField.size(), kPackageField) == 0) {
+                if (!addPackage(r.arguments[i].substr(kPackageField.size()), record, images))
+                    return fail(r.echo, "cannot read the replacement package");
+                continue;
+            }
             const ImageField* field = imageField(r.arguments[i]);
             if (field == nullptr) return fail(r.echo, "not a replacement: give niso=FILE");
             std::string bytes;
@@ -187,6 +193,26 @@ public:
         if (!request(kReset, input, output)) return false;
         std::fprintf(out_, "reset %u: status: %s\n", input.targetLevel, statusText(output.status).c_str());
         reopen();
+        return true;
+    }
+
+    // A file of stowly-package: its words, ids and start addresses each in user memory.
+    static inline const std::string kPackageField = "package=";
+    static bool addPackage(const std::string& name, CustomRecord& record,
+                           std::vector<std::unique_ptr<CallerBytes>>& held) {
+        std::string file;
+        stowly::SubroutinePackageData package;
+        if (!readFile(name, file) || !stowly::readPackageFile(std::vector<uint8_t>(file.begin(), file.end()), package))
+            return false;
+        const auto hold = [&](const void* data, size_t size) {
+            held.push_back(std::make_unique<CallerBytes>(std::string(static_cast<const char*>(data), size)));
+            return held.back()->address();
+        };
+        record.subroutineWords = hold(package.words.data(), package.words.size() * 8);
+        record.subroutineWordCount = package.words.size();
+        record.subroutineIds = hold(package.ids.data(), package.ids.size() * 4);
+        record.subroutineStartAddresses = hold(package.startAddresses.data(), package.startAddresses.size() * 4);
+        record.subroutineCount = package.ids.size();
         return true;
     }
 
@@ -507,9 +533,11 @@ private:
 
 constexpr Command kCommands[] = {
     {"level", "", "the reached setup level and the request's status", &Runner::level, true},
-    {"reset", "N [niso=FILE]",
+    {"reset", "N [niso=FILE] [package=FILE]",
      "reset to setup level N; with niso=FILE the reset's custom record names the file's bytes as\n"
-     "the non-isolated FPGA's replacement image. The session, invalid after a reset, is opened anew",
+     "the non-isolated FPGA's replacement image, with package=FILE (written by stowly-package) the\n"
+     "subroutine package's words, ids and start addresses. The session, invalid after a reset, is\n"
+     "opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
