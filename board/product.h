@@ -13,6 +13,7 @@
 #include "board/flashImage.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/geographicAddress.h"
+#include "board/isolatedSequencers.h"
 #include "board/nonIsolatedFpga.h"
 #include "board/pciConfiguration.h"
 #include "board/spiEngine.h"
@@ -43,6 +44,8 @@ struct ProductOptions {
     FpgaPortOptions fpga;
     // The DMA engine's knobs.
     DmaFaults dma;
+    // The sequencers', the external PLL's and the temperature sensor's knobs.
+    IsolatedSequencerOptions sequencers;
 };
 
 // The blocks the product board was built with; they live as long as the board.

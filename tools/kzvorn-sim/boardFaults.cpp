@@ -9,6 +9,12 @@ namespace {
 // A stream past the last sets nothing.
 uint32_t streamBit(uint64_t stream) { return stream < board::kDmaStreamCount ? 1u << stream : 0; }
 
+// A channel past the last sets the last one's knob.
+board::SequencerChannelOptions& channelOf(board::ProductOptions& options, uint64_t channel) {
+    return options.sequencers.channels[channel < options.sequencers.channels.size() ? channel
+                                                                                     : options.sequencers.channels.size() - 1];
+}
+
 struct Knob {
     const char* name;
     const char* value;  // what the value means; null for a knob without one
@@ -44,7 +50,55 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitDropsEnable |= streamBit(s); }},
     {"device-removed", nullptr, "the interrupt status and queue read all ones", nullptr,
      [](board::ProductBlocks& b, uint64_t) { b.dma.faults().deviceRemoved = true; }},
+    {"pll-never-locks", nullptr, "the external PLL never reports locked",
+     [](board::ProductOptions& o, uint64_t) { o.sequencers.pllNeverLocks = true; }, nullptr},
+    {"pll-stuck-busy", nullptr, "the external PLL's shift register stays busy",
+     [](board::ProductOptions& o, uint64_t) { o.sequencers.pllStuckBusy = true; }, nullptr},
+    {"line-stuck", "CH:LINE", "channel CH's software-interrupt line LINE stays latched after its run",
+     [](board::ProductOptions& o, uint64_t v) { channelOf(o, v >> 32).lineStuckLatched = unsigned(v); }, nullptr},
+    {"busy-stuck", "CH", "channel CH's sequencer stays busy",
+     [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).busyStuck = true; }, nullptr},
+    {"compliance", "CH", "channel CH reports compliance",
+     [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).compliance = true; }, nullptr},
+    {"temperature-invalid", "vref|niso", "that temperature reading never reports valid",
+     [](board::ProductOptions& o, uint64_t which) {
+         (which == 0 ? o.sequencers.vrefNeverValid : o.sequencers.nisoTemperatureNeverValid) = true;
+     },
+     nullptr},
+    {"strict-sequencer", nullptr, "a line raised without a tagged vector faults its channel and stays busy",
+     [](board::ProductOptions& o, uint64_t) { o.sequencers.strict = true; }, nullptr},
+    {"subroutine-duration", "ID:US", "subroutine ID runs US microseconds",
+     [](board::ProductOptions& o, uint64_t v) { o.sequencers.durationUs[uint32_t(v >> 32)] = uint32_t(v); }, nullptr},
 };
+
+// The value a knob's value text asks for: one of the words of "a|b" (its index), two 32-bit
+// numbers "A:B" (A in the high half), or one number.
+bool parseKnobValue(const char* format, const std::string& text, uint64_t& value) {
+    const std::string words = format;
+    if (words.find('|') != std::string::npos) {
+        size_t at = 0;
+        for (uint64_t index = 0;; ++index) {
+            const size_t bar = words.find('|', at);
+            if (words.compare(at, bar == std::string::npos ? std::string::npos : bar - at, text) == 0 &&
+                text.size() == (bar == std::string::npos ? words.size() : bar) - at) {
+                value = index;
+                return true;
+            }
+            if (bar == std::string::npos) return false;
+            at = bar + 1;
+        }
+    }
+    if (words.find(':') != std::string::npos) {
+        const size_t colon = text.find(':');
+        uint64_t high = 0, low = 0;
+        if (colon == std::string::npos || !parseNumber(text.substr(0, colon), 0xFFFFFFFF, high) ||
+            !parseNumber(text.substr(colon + 1), 0xFFFFFFFF, low))
+            return false;
+        value = (high << 32) | low;
+        return true;
+    }
+    return parseNumber(text, UINT64_MAX, value);
+}
 
 }  // namespace
 
@@ -55,7 +109,7 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         if (name != kKnobs[i].name) continue;
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
-        if (given != (kKnobs[i].value != nullptr) || (given && !parseNumber(fault.substr(equals + 1), UINT64_MAX, value))) {
+        if (given != (kKnobs[i].value != nullptr) || (given && !parseKnobValue(kKnobs[i].value, fault.substr(equals + 1), value))) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;
         }
