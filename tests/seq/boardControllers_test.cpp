@@ -9,6 +9,7 @@
 #include "device/statusCodes.h"
 #include "fendrelSharedSource/externalPLLController/externalPLLController.h"
 #include "kal/sim/clock.h"
+#include "seq/countingChecker.h"
 #include "kal/sim/faults.h"
 #include "kzvorn_regMaps/fakeFrontEnd.h"
 #include "kzvorn_regMaps/fixture.h"
@@ -23,14 +24,7 @@ using kzvorn_regmaps::tTolvaneIsoChannelRegMap;
 using kzvorn_regmaps::tTolvaneNisoFpgaRegMap;
 using nKZAPALS100::tStatus;
 
-struct Checker : kdut::HardwareStateCheckerInterface {
-    int runs = 0;
-    int64_t fault = 0;
-    void checkHardwareState(tStatus& status) override {
-        ++runs;
-        if (fault != 0) KZ_SET_CODE(status, fault);
-    }
-};
+using Checker = seqtest::CountingChecker;
 
 struct NisoControllers : kzmaps::NisoBoard {
     tTolvaneNisoFpgaRegMap map{&block, st, 0, 0, 0xFFFFFFFF};

@@ -12,6 +12,7 @@
 #include "device/statusCodes.h"
 #include "dravikTools/statusCodes.h"
 #include "kal/sim/clock.h"
+#include "seq/countingChecker.h"
 #include "kal/sim/faults.h"
 #include "seq/fakeSequencer.h"
 
@@ -32,14 +33,7 @@ constexpr uint32_t kLevel13Address = 0x100;
 constexpr uint32_t kUngangAddress = 0x200;
 constexpr uint32_t kShutdownAddress = 0x300;
 
-struct Checker : kdut::HardwareStateCheckerInterface {
-    int runs = 0;
-    int64_t fault = 0;
-    void checkHardwareState(tStatus& status) override {
-        ++runs;
-        if (fault != 0) KZ_SET_CODE(status, fault);
-    }
-};
+using Checker = seqtest::CountingChecker;
 
 struct Sequencers : ::testing::Test {
     seqtest::FakeSequencers board;
