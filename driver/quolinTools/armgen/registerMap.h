@@ -336,6 +336,7 @@ constexpr Kind CMD = Kind::kCommand;
 constexpr Kind CMD_WO = Kind::kCommandWriteOnly;
 constexpr Kind CMD_RO = Kind::kCommandReadOnly;
 constexpr Kind PENDING = Kind::kPending;
+constexpr Kind FORMAT_ONLY = Kind::kFormatOnly;
 constexpr RegisterFlag SECOND_VIEW = kSecondView;
 constexpr RegisterFlag NO_ID = kNoIdentifier;
 constexpr uint64_t ALL = ~0ull;  // keep mask of a register without strobes

@@ -19,7 +19,7 @@
 //   ARRAY(Name, tType, place, count, stride)             `count` registers, `stride` bytes apart
 // A place is the offset, which is then the key too, or (offset, key, ...) with one key for each
 // register where the keys differ from the offsets (the product maps); such keyed registers take the
-// product maps' identifier form. The kind is RW, WO, RO, CMD, CMD_WO, CMD_RO or PENDING, with
+// product maps' identifier form. The kind is RW, WO, RO, CMD, CMD_WO, CMD_RO, PENDING or FORMAT_ONLY, with
 // `| SECOND_VIEW` for another object at the key and side of an earlier one (only its field
 // identifiers reach it), `| NO_ID` for a register without identifiers, and
 // `| ARM_READ_SIDE(fields)` for a register whose reads bring in other fields than its writes
