@@ -8,6 +8,7 @@
 #include "controllers/sequencerStatusCodes.h"
 #include "kdut/checkHardwareStateTimeoutHandler.h"
 #include "kzapal/quarks/time.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoFpgaRegMap.h"
 
 namespace kzvorn_driver {
@@ -75,5 +76,8 @@ private:
     tConfigReg config_;
     kdut::CheckHardwareStateTimeoutHandler handler_;
 };
+
+using TemperatureSensorController =
+    TemperatureSensorControllerOver<kzvorn_regmaps::tTolvaneIsoFpgaRegMap::tVrefTempSensorConfigReg>;
 
 }  // namespace kzvorn_driver

@@ -8,6 +8,7 @@
 #include "controllers/temperatureSensorController.h"
 #include "fendrelSharedSource/externalPLLController/externalPLLController.h"
 #include "kdut/hardwareStateChecker.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoFpgaRegMap.h"
 
 namespace kzvorn_driver {
@@ -41,5 +42,7 @@ private:
     tExternalPLLController pll_;
     tTemperatureSensorController temperature_;
 };
+
+using ExternalPLLSetup = ExternalPLLSetupOver<kzvorn_regmaps::tTolvaneIsoFpgaRegMap>;
 
 }  // namespace kzvorn_driver

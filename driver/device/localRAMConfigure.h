@@ -12,6 +12,7 @@
 #include "dravikTools/subroutineRegistrar.h"
 #include "kzapal/protons/deviceCore.h"
 #include "kzhtl/sharedPtr.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"
 
 namespace kzvorn_driver {
 
@@ -79,5 +80,7 @@ private:
     draviktools::LocalRAMController<tIsoFpgaRegMap> controller_;
     draviktools::SubroutinePackageLoader loader_;
 };
+
+using LocalRAMConfigure = LocalRAMConfigureOver<kzvorn_regmaps::tTolvaneIsoFpgaRegMap>;
 
 }  // namespace kzvorn_driver

@@ -1,8 +1,9 @@
 // The channel sequencer's interrupt lines, the subroutine dispatcher and the channel services on
-// it, against four channels' isolated blocks.
+// it, against the board's sequencers behind four channels' isolated blocks.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "controllers/channelControllers.h"
@@ -14,7 +15,8 @@
 #include "kal/sim/clock.h"
 #include "seq/countingChecker.h"
 #include "kal/sim/faults.h"
-#include "seq/fakeSequencer.h"
+#include "board/subroutineTag.h"
+#include "seq/modelFrontEnd.h"
 
 namespace {
 
@@ -25,7 +27,7 @@ using kzvorn_driver::InterruptGeneratorController;
 using kzvorn_driver::SubroutineDispatcher;
 using kzvorn_regmaps::tTolvaneIsoChannelRegMap;
 using nKZAPALS100::tStatus;
-using seqtest::RunRecord;
+using board::SequencerRun;
 
 constexpr int64_t kOutOfRange = kzvorn_driver::kStatusArgumentOutOfRange;
 constexpr int64_t kTimedOut = kzvorn_driver::kStatusSubroutineTimedOut;
@@ -36,7 +38,7 @@ constexpr uint32_t kShutdownAddress = 0x300;
 using Checker = seqtest::CountingChecker;
 
 struct Sequencers : ::testing::Test {
-    seqtest::FakeSequencers board;
+    seqtest::ModelFrontEnd board;
     std::unique_ptr<tTolvaneIsoChannelRegMap> maps[4];
     std::unique_ptr<InterruptGeneratorController> generators[4];
     std::unique_ptr<SubroutineDispatcher> dispatchers[4];
@@ -52,6 +54,7 @@ struct Sequencers : ::testing::Test {
                                                  draviktools::kSubroutineShutdown};
         const uint32_t addresses[] = {kLevel13Address, kUngangAddress, kShutdownAddress};
         draviktools::SubroutinePackage package(words, 1, ids, addresses, 3, st);
+        for (unsigned i = 0; i < 3; ++i) board.model.localRam()[addresses[i]] = board::kSubroutineTagPattern | ids[i];
         registrar.reset(draviktools::SubroutineRegistrarFactory().create(
                             package, int32_t(draviktools::kStatusSubroutineNotFound), st),
                         st);
@@ -82,7 +85,7 @@ TEST_F(Sequencers, ProgramLineWritesVectorLineAndCodeThenArmsTheMux) {
         }
     }
     EXPECT_EQ(st.code, 0);
-    EXPECT_EQ(board.channels[1].vector[4], 0xABCu);
+    EXPECT_EQ(board.model.channel(1).vectors[4], 0xABCu);
     EXPECT_TRUE(untouched(0) && untouched(2) && untouched(3));
 }
 
@@ -100,8 +103,10 @@ TEST_F(Sequencers, FireLineRaisesOneLineOnEveryCall) {
 }
 
 TEST_F(Sequencers, LatchQueriesSelectTheLinesMuxPosition) {
-    board.channels[3].latched[3] = true;
-    board.channels[3].stuckLatched = true;
+    board.model.options().channels[3].lineStuckLatched = 3;
+    generators[3]->programLine(3, 0, st);
+    generators[3]->fireLine(3, st);
+    board.take(3);
     EXPECT_TRUE(generators[3]->isLineLatched(3, st));
     EXPECT_EQ(board.take(3), (std::vector<Access>{W(0x2A, 32, 0x30000), R(0x2A, 32, 0x34000)}));
     EXPECT_FALSE(generators[3]->isLineLatched(1, st));
@@ -144,7 +149,7 @@ TEST_F(Sequencers, NothingReachesTheChannelOnAnErrorOrOutsideTheWindow) {
 TEST_F(Sequencers, RunStartsTheRegisteredAddressOnTheChannelOnly) {
     dispatchers[2]->run(4, draviktools::kSubroutineLevel13, st);
     EXPECT_EQ(st.code, 0);
-    EXPECT_EQ(board.runs, (std::vector<RunRecord>{{2, 4, kLevel13Address}}));
+    EXPECT_EQ(board.model.runs(), (std::vector<SequencerRun>{{2, 4, kLevel13Address, draviktools::kSubroutineLevel13}}));
     EXPECT_EQ(board.take(2), (std::vector<Access>{W(0x4A, 32, kLevel13Address), W(0x49, 32, 0x14), W(0x2A, 32, 0x1000),
                                                   W(0x44, 32, 1u << 20)}));
     EXPECT_TRUE(untouched(0) && untouched(1) && untouched(3));
@@ -178,8 +183,9 @@ TEST_F(Sequencers, AStuckLineTimesOutAfterTheHardwareCheck) {
                           Case{"latched", true, false, 0, 1000000, kTimedOut},
                           Case{"checker's fault wins", false, true, -77, 1000000, -77},
                           Case{"no time at all", false, true, 0, 0, kTimedOut}}) {
-        board.channels[0].stuckLatched = c.stuckLatched;
-        board.channels[0].stuckBusy = c.stuckBusy;
+        board.model.options().channels[0].lineStuckLatched =
+            c.stuckLatched ? std::optional<unsigned>(4) : std::nullopt;
+        board.model.options().channels[0].busyStuck = c.stuckBusy;
         checker.runs = 0;
         checker.fault = c.fault;
         tStatus status;
@@ -220,7 +226,7 @@ TEST_F(Sequencers, ARefusedMutexLeavesNoUsableObjects) {
 TEST_F(Sequencers, ComplianceIsBit26OfTheChannelStatus) {
     kzvorn_driver::ChannelController channel(*maps[1]);
     EXPECT_FALSE(channel.queryInCompliance(st));
-    board.channels[1].compliance = true;
+    board.model.options().channels[1].compliance = true;
     EXPECT_TRUE(channel.queryInCompliance(st));
     EXPECT_EQ(board.take(1), (std::vector<Access>{R(0x00, 32, 0), R(0x00, 32, 1u << 26)}));
     tStatus failed;
@@ -234,7 +240,8 @@ TEST_F(Sequencers, UngangRunsOnItsChannelAndRefusesAChannelBeyondTheBoard) {
     kzvorn_driver::ChannelUngangingController unganging(dispatcherArray);
     unganging.ungang(2, st);
     EXPECT_EQ(st.code, 0);
-    EXPECT_EQ(board.runs, (std::vector<RunRecord>{{2, 4, kUngangAddress}}));
+    EXPECT_EQ(board.model.runs(), (std::vector<SequencerRun>{{2, 4, kUngangAddress, draviktools::kSubroutineUngang}}));
+    EXPECT_EQ(board.model.channel(2).ungangs, 1u);
     EXPECT_TRUE(untouched(0) && untouched(1) && untouched(3));
 
     for (uint8_t channel : {4, 255}) {
@@ -244,21 +251,24 @@ TEST_F(Sequencers, UngangRunsOnItsChannelAndRefusesAChannelBeyondTheBoard) {
     }
     board.take(2);
     EXPECT_TRUE(untouched(0) && untouched(1) && untouched(2) && untouched(3));
-    EXPECT_EQ(board.runs.size(), 1u);
+    EXPECT_EQ(board.model.runs().size(), 1u);
 }
 
 TEST_F(Sequencers, ShutdownStartsEveryChannelThenWaitsUntilTheFirstFailure) {
     kzvorn_driver::shutdownChannelSequencers(dispatcherArray, st);
     EXPECT_EQ(st.code, 0);
-    EXPECT_EQ(board.runs, (std::vector<RunRecord>{{0, 4, kShutdownAddress}, {1, 4, kShutdownAddress},
-                                            {2, 4, kShutdownAddress}, {3, 4, kShutdownAddress}}));
+    const auto shutdown = draviktools::kSubroutineShutdown;
+    EXPECT_EQ(board.model.runs(), (std::vector<SequencerRun>{{0, 4, kShutdownAddress, shutdown},
+                                                             {1, 4, kShutdownAddress, shutdown},
+                                                             {2, 4, kShutdownAddress, shutdown},
+                                                             {3, 4, kShutdownAddress, shutdown}}));
+    for (unsigned c = 0; c < 4; ++c) EXPECT_TRUE(board.model.channel(c).shutDown);
 
-    board.runs.clear();
-    board.channels[1].stuckBusy = true;
+    board.model.options().channels[1].busyStuck = true;
     for (unsigned c = 0; c < 4; ++c) board.take(c);
     kzvorn_driver::shutdownChannelSequencers(dispatcherArray, st);
     EXPECT_EQ(st.code, kTimedOut);
-    EXPECT_EQ(board.runs.size(), 4u);
+    EXPECT_EQ(board.model.runs().size(), 8u);
     for (unsigned c : {2u, 3u}) {
         for (const Access& a : board.take(c)) EXPECT_TRUE(a.write) << "no wait on channel " << c;
     }
