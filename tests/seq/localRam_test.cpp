@@ -1,70 +1,30 @@
-// The local-RAM controller and the level-10 object over a stand-in for the isolated FPGA's four
-// local-RAM registers (scratch registers of a channel block) in front of a 65,536-word RAM.
+// The local-RAM controller and the level-10 object over the isolated FPGA map, with the board's
+// local RAM behind it.
 #include <gtest/gtest.h>
 #include <lz4.h>
 
-#include <map>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "board/subroutineTag.h"
 #include "device/localRAMConfigure.h"
 #include "dravikTools/statusCodes.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/user.h"
-#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
+#include "seq/modelFrontEnd.h"
 #include "stowlyImages.h"
 
 namespace {
 
-using kzvorn_regmaps::tTolvaneIsoChannelRegMap;
+using kzvorn_regmaps::tTolvaneIsoFpgaRegMap;
 using nKZAPALS100::tStatus;
-using tScratch = tTolvaneIsoChannelRegMap::tChScratchRegType;
 
-constexpr uint32_t kBlock = 0x1000;
-constexpr uint32_t kWriteAddress = 0x1D0;
-constexpr uint32_t kReadAddress = 0x1D1;
-constexpr uint32_t kHigh = 0x1D2;
-constexpr uint32_t kLow = 0x1D3;
+constexpr uint32_t kLow = 0x53;
 
-class FakeLocalRam final : public kzvoltixsharedsource::FrontEndAccessorInterface {
-public:
-    void write32(uint32_t address, uint32_t value, tStatus& status) override {
-        if (status.isFatal()) return;
-        ++writes;
-        if (address - kBlock == failAt) return void(KZ_SET_CODE(status, -4680));
-        words[address - kBlock] = value;
-        if (address - kBlock == kWriteAddress) ram[value] = (uint64_t(words[kHigh]) << 32) | words[kLow];
-        if (address - kBlock == kReadAddress) {
-            words[kHigh] = uint32_t(ram[value] >> 32);
-            words[kLow] = uint32_t(ram[value]);
-        }
-    }
-    uint32_t read32(uint32_t address, tStatus& status) override {
-        if (status.isFatal()) return 0xFFFFFFFF;
-        ++reads;
-        return words[address - kBlock];
-    }
-
-    std::map<uint32_t, uint32_t> words;
-    std::map<uint32_t, uint64_t> ram;
-    uint64_t writes = 0;
-    uint64_t reads = 0;
-    uint32_t failAt = ~0u;
-};
-
-// The isolated FPGA map's local-RAM registers as the controller finds them.
-struct LocalRamMap {
-    tTolvaneIsoChannelRegMap channel;
-    explicit LocalRamMap(FakeLocalRam* ram) : channel(ram, kBlock, 0, 512) {}
-    tScratch SeqLocalCommandHighReg() { return channel.at<tScratch>(kHigh); }
-    tScratch SeqLocalCommandLowReg() { return channel.at<tScratch>(kLow); }
-    tScratch SeqLocalRamWriteAddressReg() { return channel.at<tScratch>(kWriteAddress); }
-    tScratch SeqLocalRamReadAddressReg() { return channel.at<tScratch>(kReadAddress); }
-};
-
-using Controller = draviktools::LocalRAMController<LocalRamMap>;
-using Configure = kzvorn_driver::LocalRAMConfigureOver<LocalRamMap>;
+using Controller = draviktools::LocalRAMController<tTolvaneIsoFpgaRegMap>;
+using Configure = kzvorn_driver::LocalRAMConfigure;
 
 kzhtl::Vector<uint64_t> wordsOf(std::vector<uint64_t> values) {
     kzhtl::Vector<uint64_t> v;
@@ -74,35 +34,36 @@ kzhtl::Vector<uint64_t> wordsOf(std::vector<uint64_t> values) {
 }
 
 struct LocalRam : ::testing::Test {
-    FakeLocalRam board;
-    LocalRamMap map{&board};
+    seqtest::ModelFrontEnd board;
     tStatus st;
+    tTolvaneIsoFpgaRegMap map{&board, st};
+    const std::vector<uint64_t>& ram() const { return board.model.localRam(); }
 };
 
 TEST_F(LocalRam, WritesAndReadsWordsThroughTheFourRegisters) {
-    Controller ram(map, st);
-    ram.write(wordsOf({0x1111222233334444, 0x5555666677778888}), 10, st);
-    EXPECT_EQ(board.ram[10], 0x1111222233334444u);
-    EXPECT_EQ(board.ram[11], 0x5555666677778888u);
-    EXPECT_EQ(board.writes, 6u);
+    Controller controller(map, st);
+    controller.write(wordsOf({0x1111222233334444, 0x5555666677778888}), 10, st);
+    EXPECT_EQ(ram()[10], 0x1111222233334444u);
+    EXPECT_EQ(ram()[11], 0x5555666677778888u);
+    EXPECT_EQ(board.writes(), 6u);
     // The same words again: every register is written again.
-    ram.write(wordsOf({0x1111222233334444, 0x5555666677778888}), 10, st);
-    EXPECT_EQ(board.writes, 12u);
+    controller.write(wordsOf({0x1111222233334444, 0x5555666677778888}), 10, st);
+    EXPECT_EQ(board.writes(), 12u);
 
     kzhtl::Vector<uint64_t> back = wordsOf({0, 0, 0});
-    ram.read(back, 10, st);
+    controller.read(back, 10, st);
     EXPECT_EQ(back[0], 0x1111222233334444u);
     EXPECT_EQ(back[1], 0x5555666677778888u);
     EXPECT_EQ(back[2], 0u);
     kzhtl::Vector<uint64_t> none;
-    board.reads = 0;
-    ram.read(none, 0, st);
-    EXPECT_EQ(board.reads, 0u);
+    board.clear();
+    controller.read(none, 0, st);
+    EXPECT_EQ(board.reads(), 0u);
     EXPECT_EQ(st.code, 0);
 }
 
 TEST_F(LocalRam, ARangePastTheLastWordTransfersNothing) {
-    Controller ram(map, st);
+    Controller controller(map, st);
     struct Case {
         size_t count;
         uint16_t start;
@@ -113,39 +74,53 @@ TEST_F(LocalRam, ARangePastTheLastWordTransfersNothing) {
         kzhtl::Vector<uint64_t> words;
         tStatus status;
         words.resize(c.count, status);
-        board.writes = 0;
-        ram.write(words, c.start, status);
+        board.clear();
+        controller.write(words, c.start, status);
         EXPECT_EQ(status.code, c.code) << c.count << " at " << c.start;
-        EXPECT_EQ(board.writes, c.code == 0 ? 3 * c.count : 0) << c.count << " at " << c.start;
+        EXPECT_EQ(board.writes(), c.code == 0 ? 3 * c.count : 0) << c.count << " at " << c.start;
     }
     // The range check holds on an incoming error and never replaces it.
     tStatus failed;
     KZ_SET_CODE(failed, -9);
-    ram.write(wordsOf({1, 2}), 0xFFFF, failed);
+    controller.write(wordsOf({1, 2}), 0xFFFF, failed);
     EXPECT_EQ(failed.code, -9);
 }
 
 TEST_F(LocalRam, AFailedRegisterWriteStopsTheTransfer) {
-    Controller ram(map, st);
-    board.failAt = kLow;
-    ram.write(wordsOf({1, 2, 3}), 0, st);
+    Controller controller(map, st);
+    board.failing[kLow] = -4680;
+    controller.write(wordsOf({1, 2, 3}), 0, st);
     EXPECT_EQ(st.code, -4680);
-    EXPECT_EQ(board.writes, 2u);
+    EXPECT_EQ(board.writes(), 2u);
 }
 
-TEST_F(LocalRam, TheBuiltInPackageGoesToAddressZeroAndTheEndWordToTheLast) {
-    Configure level(nullptr, {}, map, st);
+TEST_F(LocalRam, TheBuiltInPackageCostsThreeWritesAWordAndNoRead) {
+    kzvorn_driver::LocalRAMConfigure level(nullptr, {}, map, st);
     ASSERT_EQ(st.code, 0);
-    EXPECT_EQ(board.writes, 3u * 8635);
-    EXPECT_EQ(board.reads, 0u);
-    EXPECT_EQ(board.ram.size(), 8635u);
-    EXPECT_EQ(board.ram[0xFFFF], 0x1C0FFF0500000000u);
-    std::vector<uint64_t> expected(8634);
+
+    std::vector<uint64_t> package(8634);
     LZ4_decompress_safe(reinterpret_cast<const char*>(stowly_TolvaneSubroutineData_bin),
-                        reinterpret_cast<char*>(expected.data()), int(stowly_TolvaneSubroutineData_bin_size), 69072);
-    for (uint32_t a = 0; a < 8634; ++a) ASSERT_EQ(board.ram[a], expected[a]) << a;
+                        reinterpret_cast<char*>(package.data()), int(stowly_TolvaneSubroutineData_bin_size), 69072);
+    EXPECT_TRUE(std::equal(package.begin(), package.end(), ram().begin()));
+    EXPECT_TRUE(std::all_of(ram().begin() + 8634, ram().end() - 1, [](uint64_t w) { return w == 0; }));
+    EXPECT_EQ(ram()[0xFFFF], 0x1C0FFF0500000000u);
+
+    ASSERT_EQ(board.log.size(), 25905u);
+    for (size_t i = 0; i < board.log.size(); ++i) {
+        const uint32_t expected[] = {0x52, 0x53, 0x50};
+        ASSERT_TRUE(board.log[i].write) << i;
+        ASSERT_EQ(board.log[i].address, expected[i % 3]) << i;
+    }
+    EXPECT_EQ(board.log.back(), armtest::W(0x50, 32, 0xFFFF));
+    EXPECT_EQ(map.SeqLocalRamWriteAddressReg().getShadow(), 0u) << "the address shadows start over after each word";
+
     ASSERT_TRUE(level.getRegistrar());
     EXPECT_EQ(level.getRegistrar()->getNumSubroutines(st), 123u);
+    for (draviktools::SubroutineId id : draviktools::kSystemSubroutineIds) {
+        const uint32_t address = level.getRegistrar()->getStartAddress(id, st);
+        EXPECT_EQ(board::subroutineTagId(ram()[address]), id);
+    }
+    EXPECT_EQ(st.code, 0);
 }
 
 TEST_F(LocalRam, ACorruptBuiltInBlockWritesNothing) {
@@ -160,7 +135,7 @@ TEST_F(LocalRam, ACorruptBuiltInBlockWritesNothing) {
         EXPECT_EQ(st.code, nKZAPALS100::kStatusBadParameter);
         EXPECT_FALSE(level.getRegistrar());
     }
-    EXPECT_EQ(board.writes, 0u);
+    EXPECT_EQ(board.writes(), 0u);
     EXPECT_EQ(kal::sim::liveAllocations(), live);
 }
 
@@ -197,8 +172,8 @@ TEST_F(Replacement, FiveSubroutinesLoadAtZeroAndOnlyTheyAreRegistered) {
     package(40, {11, 22, 33, 44, 55}, {0, 8, 16, 24, 32});
     auto& level = load(fields(), st);
     ASSERT_EQ(st.code, 0);
-    EXPECT_EQ(board.ram[39], 0xA000000000000027u);
-    EXPECT_EQ(board.ram[0xFFFF], 0x1C0FFF0500000000u);
+    EXPECT_EQ(ram()[39], 0xA000000000000027u);
+    EXPECT_EQ(ram()[0xFFFF], 0x1C0FFF0500000000u);
     kzhtl::Vector<uint32_t> ids;
     kzhtl::Vector<uint32_t> addresses;
     level->getRegistrar()->getSubroutines(ids, addresses, st);
@@ -212,8 +187,8 @@ TEST_F(Replacement, AFullLocalRamLoadsAndTheEndWordReplacesItsLastWord) {
     package(65536, {1}, {0xFFFF});
     load(fields(), st);
     EXPECT_EQ(st.code, 0);
-    EXPECT_EQ(board.ram[0xFFFE], 0xA00000000000FFFEu);
-    EXPECT_EQ(board.ram[0xFFFF], 0x1C0FFF0500000000u);
+    EXPECT_EQ(ram()[0xFFFE], 0xA00000000000FFFEu);
+    EXPECT_EQ(ram()[0xFFFF], 0x1C0FFF0500000000u);
 }
 
 TEST_F(Replacement, BadFieldsAreRefusedBeforeAnyAllocationOfTheirSize) {
@@ -242,13 +217,13 @@ TEST_F(Replacement, BadFieldsAreRefusedBeforeAnyAllocationOfTheirSize) {
                           Case{"65,537 entries", tooManyEntries, nKZAPALS100::kStatusBadParameter},
                           Case{"2^32 - 1 words", hugeWords, nKZAPALS100::kStatusBadParameter},
                           Case{"words outside the caller's memory", outside, nKZAPALS100::kStatusBadParameter}}) {
-        board.writes = 0;
+        board.clear();
         tStatus status;
         kal::sim::markLargestAllocation();
         const int64_t live = kal::sim::liveAllocations();
         auto& level = load(c.fields, status);
         EXPECT_EQ(status.code, c.code) << c.what;
-        EXPECT_EQ(board.writes, 0u) << c.what;
+        EXPECT_EQ(board.writes(), 0u) << c.what;
         EXPECT_FALSE(level->getRegistrar()) << c.what;
         EXPECT_LT(kal::sim::largestAllocationSinceMark(), 4096u) << c.what;
         level.reset();
@@ -260,7 +235,7 @@ TEST_F(Replacement, AStartAddressOutsideLocalRamWritesNothing) {
     package(8, {1, 2}, {0, 0x10000});
     load(fields(), st);
     EXPECT_EQ(st.code, nKZAPALS100::kStatusBadParameter);
-    EXPECT_EQ(board.writes, 0u);
+    EXPECT_EQ(board.writes(), 0u);
 
     // Past the words but inside local RAM stays accepted.
     package(8, {1, 2}, {0, 0xFFF0});
@@ -272,8 +247,9 @@ TEST_F(Replacement, AStartAddressOutsideLocalRamWritesNothing) {
 TEST_F(Replacement, EveryAllocationFailureGivesAClearStatusAndNoLeak) {
     package(8, {1, 2}, {0, 4});
     // The stand-ins allocate nothing while allocations fail.
-    for (uint32_t a : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 0xFFFFu}) board.ram[a] = 0;
-    for (uint32_t r : {kWriteAddress, kReadAddress, kHigh, kLow}) board.words[r] = 0;
+    for (uint32_t r : {0x50u, 0x51u, 0x52u, 0x53u}) board.words[r] = 0;
+    board.log.reserve(1000);
+    board.atNs.reserve(1000);
     kal::sim::UserMemory w(words.data(), words.size() * 8);
     kal::sim::UserMemory i(ids.data(), ids.size() * 4);
     kal::sim::UserMemory a(addresses.data(), addresses.size() * 4);

@@ -1,5 +1,5 @@
 // The isolated FPGA's register words behind one front-end accessor, with the board's sequencer
-// side answering the words it models; every access is logged.
+// side answering the words it models; every access is logged, and a write can be made to fail.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,8 @@ public:
         if (status.isFatal()) return;
         log.push_back(armtest::W(address, 32, value));
         atNs.push_back(kal::sim::clock().nowNs());
+        const auto failure = failing.find(address);
+        if (failure != failing.end()) return void(KZ_SET_CODE(status, failure->second));
         words[address] = value;
         model.write(address, value);
     }
@@ -57,6 +59,19 @@ public:
     std::vector<armtest::Access> log;
     // When each access of the log was made (until the next take).
     std::vector<uint64_t> atNs;
+    // Writes of these addresses fail with the code, as a port that times out.
+    std::map<uint32_t, int64_t> failing;
+
+    size_t writes() const {
+        size_t n = 0;
+        for (const armtest::Access& a : log) n += a.write ? 1 : 0;
+        return n;
+    }
+    size_t reads() const { return log.size() - writes(); }
+    void clear() {
+        log.clear();
+        atNs.clear();
+    }
 };
 
 }  // namespace seqtest

@@ -1,20 +1,15 @@
-// Setup levels 10 and 12 over the isolated FPGA register map, with the board's sequencer side
-// behind its accessor.
+// The external PLL loader and setup level 12 over the isolated FPGA register map, with the board's
+// PLL and sensor behind its accessor.
 #include <gtest/gtest.h>
-#include <lz4.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "device/externalPLLSetup.h"
-#include "device/localRAMConfigure.h"
-#include "dravikTools/statusCodes.h"
+#include "kal/sim/faults.h"
 #include "kal/sim/clock.h"
 #include "kzvorn_regMaps/fixture.h"
 #include "seq/countingChecker.h"
 #include "seq/modelFrontEnd.h"
-#include "board/subroutineTag.h"
-#include "stowlyImages.h"
 
 namespace {
 
@@ -23,39 +18,6 @@ using armtest::R;
 using armtest::W;
 using kzvorn_regmaps::tTolvaneIsoFpgaRegMap;
 using nKZAPALS100::tStatus;
-
-TEST(LocalRamLevel, TheBuiltInPackageCostsThreeWritesAWordAndNoRead) {
-    seqtest::ModelFrontEnd board;
-    tStatus st;
-    tTolvaneIsoFpgaRegMap map(&board, st);
-    kzvorn_driver::LocalRAMConfigure level(nullptr, {}, map, st);
-    ASSERT_EQ(st.code, 0);
-
-    std::vector<uint64_t> package(8634);
-    LZ4_decompress_safe(reinterpret_cast<const char*>(stowly_TolvaneSubroutineData_bin),
-                        reinterpret_cast<char*>(package.data()), int(stowly_TolvaneSubroutineData_bin_size), 69072);
-    const std::vector<uint64_t>& ram = board.model.localRam();
-    EXPECT_TRUE(std::equal(package.begin(), package.end(), ram.begin()));
-    EXPECT_TRUE(std::all_of(ram.begin() + 8634, ram.end() - 1, [](uint64_t w) { return w == 0; }));
-    EXPECT_EQ(ram[0xFFFF], 0x1C0FFF0500000000u);
-
-    ASSERT_EQ(board.log.size(), 25905u);
-    for (size_t i = 0; i < board.log.size(); ++i) {
-        const uint32_t expected[] = {0x52, 0x53, 0x50};
-        ASSERT_TRUE(board.log[i].write) << i;
-        ASSERT_EQ(board.log[i].address, expected[i % 3]) << i;
-    }
-    EXPECT_EQ(board.log.back(), W(0x50, 32, 0xFFFF));
-    EXPECT_EQ(map.SeqLocalRamWriteAddressReg().getShadow(), 0u) << "the address shadows start over after each word";
-
-    ASSERT_TRUE(level.getRegistrar());
-    EXPECT_EQ(level.getRegistrar()->getNumSubroutines(st), 123u);
-    for (draviktools::SubroutineId id : draviktools::kSystemSubroutineIds) {
-        const uint32_t address = level.getRegistrar()->getStartAddress(id, st);
-        EXPECT_EQ(board::subroutineTagId(ram[address]), id);
-    }
-    EXPECT_EQ(st.code, 0);
-}
 
 struct PllLevel : kzmaps::NisoBoard {
     kzvorn_regmaps::tTolvaneNisoFpgaRegMap niso{&block, st, 0, 0, 0xFFFFFFFF};
@@ -116,6 +78,28 @@ TEST_F(PllLevel, ABusyShiftRegisterOrAnUnlockedPllStopsTheLevelBeforeTheSensor) 
         }
     }
     EXPECT_EQ(checker.runs, 0);
+}
+
+// The loader waits out the shift register's busy time before each word.
+TEST_F(PllLevel, EachWordWaitsUntilTheShiftRegisterIsIdle) {
+    isolated.model.options().pllBusyUs = 30;
+    kzvorn_driver::ExternalPLLSetup level(niso, iso, checker, st);
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(isolated.model.pllWords(), (std::vector<uint32_t>{0x1F8093, 0x1F8092, 0x100028, 0x1B01}));
+    EXPECT_EQ(isolated.model.pllWritesWhileBusy(), 0u);
+}
+
+TEST_F(PllLevel, AnErrorOnEntryOrARefusedWordVectorSendsNothing) {
+    tStatus failed;
+    KZ_SET_CODE(failed, -9);
+    kzvorn_driver::ExternalPLLSetup(niso, iso, checker, failed);
+    EXPECT_EQ(failed.code, -9);
+    {
+        kal::sim::FailAllocations fail(1);
+        kzvorn_driver::ExternalPLLSetup(niso, iso, checker, st);
+    }
+    EXPECT_EQ(st.code, nKZAPALS100::kStatusMemoryFull);
+    EXPECT_TRUE(isolated.log.empty());
 }
 
 }  // namespace
