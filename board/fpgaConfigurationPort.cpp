@@ -67,7 +67,7 @@ bool FpgaConfigurationPort::ready() {
     if (options_.neverReady || board_.nowUs() < current.readyAtUs) return false;
     switch (current.load.port) {
         case kNonIsolatedPort: return (bus_.ioPort2().read(0) & kLinkStateMask) == kLinkEnabled;
-        case kIsolatedPort: return true;
+        case kIsolatedPort: return !options_.isolatedNeverReady && (link_ == nullptr || link_->state() == 1);
         default: return false;
     }
 }
@@ -99,7 +99,8 @@ void FpgaConfigurationPort::finish() {
                                                 static_cast<uint16_t>(fpga));
     load.fault = check.fault;
     const bool accepted = check.fault == FpgaImageFault::kNone || options_.acceptAny;
-    if (options_.neverDone) {
+    const bool isolated = load.port == kIsolatedPort;
+    if (options_.neverDone || (isolated && options_.isolatedNeverDone)) {
         load.verdict = Verdict::kStalled;
     } else if (!accepted || !fpgaOf(load.port).has_value()) {
         load.verdict = Verdict::kRejected;
@@ -107,7 +108,7 @@ void FpgaConfigurationPort::finish() {
         load.verdict = Verdict::kConfigured;
         const bool withHeader = current.bytes.size() >= kFpgaImageHeaderSize;
         fpgas_[fpga] = Fpga{true, withHeader ? decodeFpgaImageHeader(current.bytes.data()).signature : 0};
-        done_ = true;
+        done_ = !(isolated && options_.isolatedDoneWithheld);
     }
     HostVector<uint8_t>().swap(current.bytes);
 }

@@ -4,7 +4,8 @@
 // bit 5 (done) clears and bit 2 (ready) sets once the port can take data. The image arrives as
 // 64-bit stores and byte writes to 0x460; at its last byte the port checks it (board/fpgaImage.h)
 // and a valid image configures the FPGA with the header's signature and sets bit 5. Port 2 can
-// take data only while IO port 2 reports its link enabled.
+// take data only while IO port 2 reports its link enabled, port 3 only while the isolation link is
+// in state 1.
 //
 // The data transfers stay out of the board's access log: each load keeps a record instead.
 #pragma once
@@ -17,6 +18,7 @@
 #include "board/bar0Map.h"
 #include "board/board.h"
 #include "board/fpgaImage.h"
+#include "board/accessPorts.h"
 #include "board/hostAllocator.h"
 #include "board/switchedBusInterface.h"
 
@@ -30,6 +32,11 @@ struct FpgaPortOptions {
     bool neverDone = false;     // bit 5 never sets: every load stalls after its last byte
     bool acceptAny = false;     // every complete load configures its FPGA, image valid or not
     uint64_t readyDelayUs = 0;  // bit 2 sets this long after the start, in the board's time
+    // The same for loads through port 3 alone.
+    bool isolatedNeverReady = false;
+    bool isolatedNeverDone = false;
+    // A valid image through port 3 configures the isolated FPGA, but bit 5 never sets.
+    bool isolatedDoneWithheld = false;
     // Both FPGAs configured from power-up with these signatures (non-isolated, isolated), IO port
     // 2's link configured and the bus routed to the non-isolated FPGA: the board as the two
     // downloads leave it.
@@ -85,6 +92,8 @@ public:
     std::vector<Load> loads() const;
     // Data transfers that arrived while no load was running.
     uint64_t strayTransfers() const;
+    // The isolation link whose state 1 lets port 3 take data; without one port 3 always can.
+    void attachIsolatedLink(const IsolatedLink* link) { link_ = link; }
 
 private:
     struct Current {
@@ -109,6 +118,7 @@ private:
     HostVector<Current> loads_;
     bool done_ = false;
     uint64_t stray_ = 0;
+    const IsolatedLink* link_ = nullptr;
 };
 
 FpgaConfigurationPort& installFpgaConfigurationPort(Board& board, SwitchedBusInterface& bus,

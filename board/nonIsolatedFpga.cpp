@@ -20,16 +20,16 @@ std::vector<uint16_t> errorSources() {
 }
 }  // namespace
 
-// The configuration and status (0x010), isolated communication (0x020), the two occurrence muxes
-// (0x070, 0x07C), the four TX credit pairs (0x080-0x08C), the command logger (0x1C0), the six access
-// ports' data words (0x208 + 0x10 p) and the transformer control (0x2BC).
-NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port)
-    : RegisterFile(board, {0x010, 0x020, 0x070, 0x07C, 0x080, 0x084, 0x088, 0x08C, 0x1C0, 0x208, 0x218, 0x228,
-                           0x238, 0x248, 0x258, 0x2BC}),
+// The configuration and status (0x010), the two occurrence muxes (0x070, 0x07C), the four TX credit
+// pairs (0x080-0x08C), the command logger (0x1C0) and the transformer control (0x2BC).
+NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                                 const IsolatedSideOptions& isolated)
+    : RegisterFile(board, {0x010, 0x070, 0x07C, 0x080, 0x084, 0x088, 0x08C, 0x1C0, 0x2BC}),
       board_(board),
       bus_(bus),
       port_(port),
-      errorMux_(errorSources(), &errorManager_) {}
+      errorMux_(errorSources(), &errorManager_),
+      link_(isolated) {}
 
 PowerMonitorModel* NonIsolatedFpga::powerMonitorAt(uint64_t& offset) {
     for (size_t i = 0; i < 2; ++i) {
@@ -51,6 +51,21 @@ void NonIsolatedFpga::dropError(uint16_t id) {
     errorMux_.drop(id);
 }
 
+void NonIsolatedFpga::commandIsoComm(uint32_t value) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    link_.writeIsoComm(value);
+}
+
+void NonIsolatedFpga::presentIsolated(uint32_t address, uint32_t value) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    link_.registers().present(address, value);
+}
+
+void NonIsolatedFpga::setAccessPortKnobs(unsigned port, const AccessPortKnobs& knobs) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    link_.knobs(port) = knobs;
+}
+
 bool NonIsolatedFpga::answers() {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     const uint32_t routing = static_cast<uint32_t>(board_.bar(0).load(bar0::kBusRouting, 4));
@@ -65,6 +80,11 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (offset == kErrorMux && width == 4) return errorMux_.status();
     if (offset == kOccurrence && width == 4) return errorManager_.occurrence();
+    if (offset == IsolatedLink::kIsoComm && width == 4) return link_.readIsoComm();
+    if (IsolatedLink::isPortOffset(offset) && width == 4) {
+        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        return link_.readPort(offset, isolated.configured, isolated.signature);
+    }
     uint64_t within = offset;
     uint32_t value = 0;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
@@ -77,14 +97,21 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
     if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
+    if (offset == IsolatedLink::kIsoComm && width == 4) link_.writeIsoComm(uint32_t(value));
+    if (IsolatedLink::isPortOffset(offset) && width == 4) {
+        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        link_.writePort(offset, uint32_t(value), isolated.configured, isolated.signature);
+    }
     uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         monitor->write(within, uint32_t(value));
     RegisterFile::write(offset, width, value);
 }
 
-NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port) {
-    return board.addRegion<NonIsolatedFpga>(0, bar0::kNonIsolatedFpga, bar0::kNonIsolatedFpgaSize, board, bus, port);
+NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                                        const IsolatedSideOptions& isolated) {
+    return board.addRegion<NonIsolatedFpga>(0, bar0::kNonIsolatedFpga, bar0::kNonIsolatedFpgaSize, board, bus, port,
+                                            isolated);
 }
 
 }  // namespace board

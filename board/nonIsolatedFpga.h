@@ -3,14 +3,16 @@
 // set, bit 0 clear) and the switched bus interface routes the bus to it (0x680: 2 in bits 8-10, 1
 // in bits 20-23); otherwise every read gives all ones and writes are dropped. While it answers,
 // offset 0 reads its signature; an offset with a write side and a read side (a configuration
-// beside a status, a write-data beside a read-data register) keeps the two words apart: writes land
-// in the write word and reads return the read word, which tests set with `present`. Every other
-// offset, the measure units and power-monitor windows among them, is one plain word; the error mux
-// and error manager behave as the hardware does.
+// beside a status) keeps the two words apart: writes land in the write word and reads return the
+// read word, which tests set with `present`. Every other offset, the measure units and
+// power-monitor windows among them, is one plain word; the error mux and error manager, the
+// isolation link (0x020) and the isolated register access ports (0x200-0x25F, with the isolated
+// FPGA's registers behind them) behave as the hardware does.
 #pragma once
 
 #include <cstdint>
 
+#include "board/accessPorts.h"
 #include "board/board.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/occurrenceHardware.h"
@@ -27,7 +29,8 @@ constexpr uint32_t kBusRoutedToNonIsolatedFpga = (2u << 8) | (1u << 20);
 
 class NonIsolatedFpga : public RegisterFile {
 public:
-    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port);
+    NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                    const IsolatedSideOptions& isolated = IsolatedSideOptions{});
 
     uint64_t read(uint64_t offset, unsigned width) override;
     void write(uint64_t offset, unsigned width, uint64_t value) override;
@@ -45,6 +48,13 @@ public:
     // The backplane (window 0x580) and sinking-board (0x5A0) power monitors. Under the board's lock.
     PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
+    // The isolation link, the access ports and the isolated registers. Under the board's lock.
+    IsolatedLink& isolatedLink() { return link_; }
+    // Test hooks, each under the board's lock: a command to the isolation link as the driver
+    // writes it, what a split isolated word's read side shows, a port's knobs.
+    void commandIsoComm(uint32_t value);
+    void presentIsolated(uint32_t address, uint32_t value);
+    void setAccessPortKnobs(unsigned port, const AccessPortKnobs& knobs);
 
 private:
     Board& board_;
@@ -53,10 +63,12 @@ private:
     ErrorManagerModel errorManager_;
     OccurrenceMuxModel errorMux_;
     PowerMonitorModel powerMonitors_[2];
+    IsolatedLink link_;
     // The power monitor whose window holds the offset, with the offset made relative to it.
     PowerMonitorModel* powerMonitorAt(uint64_t& offset);
 };
 
-NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port);
+NonIsolatedFpga& installNonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaConfigurationPort& port,
+                                        const IsolatedSideOptions& isolated = IsolatedSideOptions{});
 
 }  // namespace board

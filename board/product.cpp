@@ -30,13 +30,15 @@ ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     std::optional<FlashImage> standard;
     const FlashImage& image = options.flash.has_value() ? *options.flash : standard.emplace(FlashImage::standard());
     SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
-    NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort);
+    NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort, options.isolated);
+    fpgaPort.attachIsolatedLink(&nonIsolatedFpga.isolatedLink());
     DmaEngine& dma = *findDmaEngine(board);
     dma.faults() = options.dma;
     for (unsigned i = 0; i < kDmaStreamCount; ++i) installStreamCircuit(board, i);
     if (options.fpga.configuredAtStart.has_value()) {
         bus.ioPort2().write(0, kLinkConfigured);
         board.bar(0).store(bar0::kBusRouting, 4, kBusRoutedToNonIsolatedFpga);
+        nonIsolatedFpga.isolatedLink().establish();
     }
     return ProductBlocks{window, timing, bus, spi, fpgaPort, nonIsolatedFpga, dma};
 }

@@ -44,6 +44,8 @@ struct ProductOptions {
     FpgaPortOptions fpga;
     // The DMA engine's knobs.
     DmaFaults dma;
+    // The isolation link's and the access ports' knobs.
+    IsolatedSideOptions isolated;
     // The sequencers', the external PLL's and the temperature sensor's knobs.
     IsolatedSequencerOptions sequencers;
 };

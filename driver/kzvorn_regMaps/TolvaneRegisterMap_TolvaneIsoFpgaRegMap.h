@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
-#include "kzvoltixSharedSource/physicalChannelNumber.h"
+#include "kzvoltixSharedSource/frontEndAccessors/channelBasedFrontEndAccessor.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
 #include "kzvorn_regMaps/productRegisterMap.h"
 #include "quolinTools/armgen/registerMapDeclaration.h"
@@ -102,11 +102,10 @@ ARM_DECLARE_MAP(nTolvaneIsoFpgaRegMap, KZ_TOLVANE_ISO_FPGA_REGISTERS, ::arm::Win
                 kProductMapVersion, "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap", arm::kProductPolicy)
 
 // The isolated word address of a channel's block.
-class ChannelBaseAddressCalculator {
+class ChannelBaseAddressCalculator final : public kzvoltixsharedsource::ChannelBaseAddressCalculatorInterface {
 public:
-    virtual ~ChannelBaseAddressCalculator() {}
     // The channel taken as an unsigned byte, without a range check: 0x103 gives channel 3's block.
-    virtual uint32_t calculate(kzvoltixsharedsource::PhysicalChannelNumber channel) const {
+    uint32_t calculate(kzvoltixsharedsource::PhysicalChannelNumber channel) const override {
         return (uint32_t(uint8_t(channel)) + 8) * 512;
     }
 };

@@ -47,6 +47,8 @@ struct Product {
         for (; i < image.size(); ++i) b.write(0, kFpgaLoadData, 1, image[i]);
     }
     void enableLink() { blocks.bus.ioPort2().write(0, 0x1); }
+    // Port 3 takes data only in the isolation link's state 1.
+    void isolationState1() { blocks.nonIsolatedFpga.commandIsoComm(1); }
     Port::Load last() { return blocks.fpgaPort.loads().back(); }
     uint32_t nisoSignature() { return static_cast<uint32_t>(b.read(0, board::bar0::kNonIsolatedFpga, 4)); }
 };
@@ -56,17 +58,20 @@ TEST(FpgaPort, ALoadTakesDataOnceItsPortIsReady) {
         const char* name;
         unsigned port;
         bool linkEnabled;
+        bool isolationState1;
         bool ready;
     };
     const Case cases[] = {
-        {"port 2 with IO port 2 enabled", 2, true, true},
-        {"port 2 with IO port 2 disabled", 2, false, false},
-        {"port 3", 3, false, true},
-        {"a port without an FPGA", 5, true, false},
+        {"port 2 with IO port 2 enabled", 2, true, false, true},
+        {"port 2 with IO port 2 disabled", 2, false, false, false},
+        {"port 3 in isolation state 1", 3, false, true, true},
+        {"port 3 outside isolation state 1", 3, true, false, false},
+        {"a port without an FPGA", 5, true, true, false},
     };
     for (const Case& c : cases) {
         Product p;
         if (c.linkEnabled) p.enableLink();
+        if (c.isolationState1) p.isolationState1();
         EXPECT_FALSE(p.ready()) << c.name << ": before a start";
         p.start(c.port, kSize);
         EXPECT_EQ(p.ready(), c.ready) << c.name;
@@ -102,6 +107,7 @@ TEST(FpgaPort, ACompleteImageIsCheckedForTheFpgaBehindThePort) {
         options.fpga.acceptAny = c.acceptAny;
         Product p(options);
         p.enableLink();
+        p.isolationState1();
         p.start(c.port, static_cast<uint32_t>(c.image.size()));
         p.send(c.image);
         const bool configured = c.verdict == Port::Verdict::kConfigured;
@@ -151,6 +157,7 @@ TEST(FpgaPort, ReadinessAndCompletionKnobs) {
     delayed.fpga.readyDelayUs = 50;
     Product p(delayed);
     p.b.setTimeSource([&] { return now; });
+    p.isolationState1();
     p.start(3, kSize);
     EXPECT_FALSE(p.ready());
     now += 49;
@@ -161,17 +168,51 @@ TEST(FpgaPort, ReadinessAndCompletionKnobs) {
     board::ProductOptions neverReady;
     neverReady.fpga.neverReady = true;
     Product q(neverReady);
+    q.isolationState1();
     q.start(3, kSize);
     EXPECT_FALSE(q.ready());
 
     board::ProductOptions neverDone;
     neverDone.fpga.neverDone = true;
     Product r(neverDone);
+    r.isolationState1();
     r.start(3, kSize);
     r.send(stowly::buildFpgaImage(1, kSignature, kSize));
     EXPECT_FALSE(r.done());
     EXPECT_EQ(r.last().verdict, Port::Verdict::kStalled);
     EXPECT_FALSE(r.blocks.fpgaPort.fpga(board::kIsolatedFpga).configured);
+}
+
+// The isolated FPGA's own knobs leave loads through port 2 alone; a withheld completion still
+// configures the FPGA.
+TEST(FpgaPort, KnobsOfTheIsolatedPortAlone) {
+    const std::vector<uint8_t> niso = stowly::buildFpgaImage(0, kSignature, kSize);
+    const std::vector<uint8_t> iso = stowly::buildFpgaImage(1, kSignature + 1, kSize);
+    struct Case {
+        const char* name;
+        void (*knob)(board::FpgaPortOptions&);
+        bool ready, done, configured;
+    };
+    const Case cases[] = {
+        {"never ready", [](board::FpgaPortOptions& o) { o.isolatedNeverReady = true; }, false, false, false},
+        {"never done", [](board::FpgaPortOptions& o) { o.isolatedNeverDone = true; }, true, false, false},
+        {"done withheld", [](board::FpgaPortOptions& o) { o.isolatedDoneWithheld = true; }, true, false, true},
+    };
+    for (const Case& c : cases) {
+        board::ProductOptions options;
+        c.knob(options.fpga);
+        Product p(options);
+        p.enableLink();
+        p.isolationState1();
+        p.start(2, kSize);
+        p.send(niso);
+        EXPECT_TRUE(p.done()) << c.name << ": port 2 is not affected";
+        p.start(3, kSize);
+        EXPECT_EQ(p.ready(), c.ready) << c.name;
+        p.send(iso);
+        EXPECT_EQ(p.done(), c.done) << c.name;
+        EXPECT_EQ(p.blocks.fpgaPort.fpga(board::kIsolatedFpga).configured, c.configured) << c.name;
+    }
 }
 
 // The non-isolated FPGA answers once it is configured, IO port 2's link is configured and the bus

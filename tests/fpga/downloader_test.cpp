@@ -67,6 +67,8 @@ protected:
         options.fpga.acceptAny = true;
         add(options);
         blocks_->bus.clearTransactions();
+        // The isolation port takes data only in the isolation link's state 1.
+        blocks_->nonIsolatedFpga.commandIsoComm(1);
     }
 };
 

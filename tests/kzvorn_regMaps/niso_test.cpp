@@ -137,7 +137,9 @@ TEST_F(Niso, RegistersThatShareAnOffsetKeepTheirOwnWordsAndShadows) {
     EXPECT_EQ(read(0x805B31E4), 0x80000005u);
     EXPECT_EQ(map.XfmrCtrlConfigReg().getShadow(), 0u);
 
-    fpga().present(0x208, 0xCAFEF00D);
+    // Port 0's read-data word holds what its last read brought in.
+    fpga().isolatedLink().registers().write(0x003, 0xCAFEF00D);
+    fpga().write(0x204, 4, 0x00010003);
     EXPECT_EQ(read(0x8019AEC4), 0xCAFEF00Du);
     map.write(0x8066C411, 0x11223344, false, st, 0);
     EXPECT_EQ(map.IsoRegAccessReadData(0).getShadow(), 0xCAFEF00Du);
@@ -190,7 +192,7 @@ TEST_F(Niso, TypedAccessorsWriteTheirFieldAndKeepTheStrobeRule) {
     fpga().present(0x080, 0x00020000);
     fpga().present(0x818, 0x8000);
     fpga().write(0x820, 4, 0x8000);
-    fpga().present(0x020, 0x00000102);
+    fpga().commandIsoComm(0x00000102);
     auto status = map.NisoTxCreditStatus(0);
     EXPECT_TRUE(status.readStreamStopped(st));
     EXPECT_TRUE(map.VrefTemperatureRegType().readFilteredVrefValid(st));
@@ -206,7 +208,7 @@ TEST_F(Niso, TypedAccessorsWriteTheirFieldAndKeepTheStrobeRule) {
     EXPECT_TRUE(status.readStreamStopped(failed));
     EXPECT_EQ(failed.code, -9);
     EXPECT_TRUE(seen().empty());
-    fpga().write(0x200, 4, 0x00030000);
+    fpga().write(0x204, 4, 0x00010000);  // a read through port 0: ready again, with its response
     map.IsoRegAccessStatus(0).refresh(st);
     EXPECT_TRUE(map.IsoRegAccessStatus(0).getIsoRegReadyForNewAccess(failed));
     EXPECT_TRUE(map.IsoRegAccessStatus(0).getNewIsoRegReadResponse(st));

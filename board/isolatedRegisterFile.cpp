@@ -1,0 +1,42 @@
+#include "board/isolatedRegisterFile.h"
+
+namespace board {
+
+namespace {
+
+struct Range {
+    uint32_t first;
+    uint32_t last;
+};
+
+constexpr Range kFpgaSplitWords[] = {{0x08, 0x08}, {0x30, 0x39}, {0x40, 0x40}, {0x68, 0x6A}};
+// Offsets within a channel block.
+constexpr Range kChannelSplitWords[] = {{0x000, 0x000}, {0x020, 0x035}, {0x04B, 0x04B}, {0x05C, 0x05C},
+                                        {0x133, 0x135}};
+
+}  // namespace
+
+IsolatedRegisterFile::IsolatedRegisterFile() : written_(kWords), presented_(kWords), split_(kWords) {
+    for (const Range& r : kFpgaSplitWords)
+        for (uint32_t a = r.first; a <= r.last; ++a) split_[a] = true;
+    for (unsigned c = 0; c < kChannelBlockCount; ++c)
+        for (const Range& r : kChannelSplitWords)
+            for (uint32_t a = r.first; a <= r.last; ++a) split_[kChannelBlocks + c * kChannelBlockWords + a] = true;
+}
+
+uint32_t IsolatedRegisterFile::read(uint32_t address, uint32_t signature) const {
+    address %= kWords;
+    if (address == kSignature) return signature;
+    if (address == kRevision) return kRevisionValue;
+    return split_[address] ? presented_[address] : written_[address];
+}
+
+void IsolatedRegisterFile::write(uint32_t address, uint32_t value) { written_[address % kWords] = value; }
+
+void IsolatedRegisterFile::present(uint32_t address, uint32_t value) {
+    address %= kWords;
+    split_[address] = true;
+    presented_[address] = value;
+}
+
+}  // namespace board

@@ -1,0 +1,44 @@
+// The isolated FPGA's register file behind the access ports: 0x2000 words addressed by the 13-bit
+// isolated word address. Plain storage, except the words where a write side and a read side share
+// an address (the FPGA's configuration and status at 0x08, its occurrence muxes at 0x30-0x39 and
+// 0x40, the logger at 0x68-0x6A, and in every channel block its configuration and status, its
+// occurrence muxes, event latch, charge balancer and measure-unit control): there a write lands in
+// the write side and a read returns the read side, which tests set with `present`. Word 0 reads the
+// signature of the image the FPGA was configured with, word 1 the FPGA's revision.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "board/hostAllocator.h"
+
+namespace board {
+
+class IsolatedRegisterFile {
+public:
+    static constexpr uint32_t kWords = 0x2000;
+    static constexpr uint32_t kSignature = 0x00;
+    static constexpr uint32_t kRevision = 0x01;
+    static constexpr uint32_t kRevisionValue = 0x00010005;
+    static constexpr uint32_t kChannelBlocks = 0x1000;
+    static constexpr uint32_t kChannelBlockWords = 0x200;
+    static constexpr unsigned kChannelBlockCount = 7;
+
+    IsolatedRegisterFile();
+
+    // The FPGA's answer to an access port; `signature` is what word 0 reads.
+    uint32_t read(uint32_t address, uint32_t signature) const;
+    void write(uint32_t address, uint32_t value);
+
+    bool split(uint32_t address) const { return split_[address % kWords]; }
+    // The word as the board holds it: the write side of a split word.
+    uint32_t stored(uint32_t address) const { return written_[address % kWords]; }
+    void present(uint32_t address, uint32_t value);
+
+private:
+    HostVector<uint32_t> written_;
+    HostVector<uint32_t> presented_;
+    HostVector<bool> split_;
+};
+
+}  // namespace board
