@@ -20,6 +20,7 @@
 
 #include "board/hostAllocator.h"
 #include "board/isolatedRegisterFile.h"
+#include "board/isolatedSequencers.h"
 
 namespace board {
 
@@ -36,6 +37,8 @@ struct IsolatedSideOptions {
     bool dcBusNeverStarts = false;
     bool portsReadyWithoutLink = false;    // a test option: ports ready whatever the link's state
     std::array<AccessPortKnobs, 6> ports{};
+    // The sequencers', the external PLL's and the temperature sensor's knobs.
+    IsolatedSequencerOptions sequencers;
 };
 
 struct PortAccess {
@@ -56,7 +59,11 @@ public:
     static constexpr uint64_t kPorts = 0x200;
     static constexpr uint64_t kPortStride = 0x10;
 
-    explicit IsolatedLink(const IsolatedSideOptions& options) : options_(options) {}
+    explicit IsolatedLink(const IsolatedSideOptions& options) : options_(options), sequencers_(options.sequencers) {
+        registers_.attachSequencers(&sequencers_);
+    }
+    IsolatedLink(const IsolatedLink&) = delete;
+    IsolatedLink& operator=(const IsolatedLink&) = delete;
 
     // The state the download leaves: state 2 with the DC bus started.
     void establish() {
@@ -75,6 +82,8 @@ public:
     void writePort(uint64_t offset, uint32_t value, bool configured, uint32_t signature);
 
     IsolatedRegisterFile& registers() { return registers_; }
+    // The sequencer side of the isolated FPGA, behind the register file.
+    IsolatedSequencers& sequencers() { return sequencers_; }
     IsolatedSideOptions& options() { return options_; }
     AccessPortKnobs& knobs(unsigned port) { return options_.ports[port]; }
 
@@ -106,6 +115,7 @@ private:
     bool dcBusStarted_ = false;
     std::array<Port, kPortCount> ports_{};
     IsolatedRegisterFile registers_;
+    IsolatedSequencers sequencers_;
     HostVector<PortAccess> log_;
 };
 

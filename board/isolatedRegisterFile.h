@@ -14,6 +14,8 @@
 
 namespace board {
 
+class IsolatedSequencers;
+
 class IsolatedRegisterFile {
 public:
     static constexpr uint32_t kWords = 0x2000;
@@ -34,11 +36,14 @@ public:
     // The word as the board holds it: the write side of a split word.
     uint32_t stored(uint32_t address) const { return written_[address % kWords]; }
     void present(uint32_t address, uint32_t value);
+    // The words the sequencer side models answer from it and their writes reach it.
+    void attachSequencers(IsolatedSequencers* sequencers) { sequencers_ = sequencers; }
 
 private:
     HostVector<uint32_t> written_;
     HostVector<uint32_t> presented_;
     HostVector<bool> split_;
+    IsolatedSequencers* sequencers_ = nullptr;
 };
 
 }  // namespace board

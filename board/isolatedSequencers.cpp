@@ -45,11 +45,11 @@ void IsolatedSequencers::write(uint32_t address, uint32_t value) {
             break;
         }
         case kPllShift: {
-            const uint64_t now = nowUs_();
-            if (options_.pllStuckBusy || (pllWritten_ && now < pllBusyUntilUs_)) ++pllWritesWhileBusy_;
+            const uint64_t at = now();
+            if (options_.pllStuckBusy || (pllWritten_ && at < pllBusyUntilUs_)) ++pllWritesWhileBusy_;
             pllWords_.push_back(value & 0xFFFFFF);
             pllWritten_ = true;
-            pllBusyUntilUs_ = now + options_.pllBusyUs;
+            pllBusyUntilUs_ = at + options_.pllBusyUs;
             break;
         }
         case kTemperatureConfig:
@@ -64,15 +64,15 @@ std::optional<uint32_t> IsolatedSequencers::read(uint32_t address, uint32_t stor
     if (address >= kChannelBlocks) {
         const uint32_t relative = address - kChannelBlocks;
         const unsigned c = relative / kChannelBlockWords;
-        if (c < kChannels) return channelRead(c, relative % kChannelBlockWords);
+        if (c < kChannels) return channelRead(c, relative % kChannelBlockWords, stored);
         return std::nullopt;
     }
     switch (address) {
         case kLocalRamHigh: return high_;
         case kLocalRamLow: return low_;
         case kFpgaStatus: {
-            const bool busy = options_.pllStuckBusy || (pllWritten_ && nowUs_() < pllBusyUntilUs_);
-            uint32_t value = stored & ~((1u << 8) | (1u << 9));
+            const bool busy = options_.pllStuckBusy || (pllWritten_ && now() < pllBusyUntilUs_);
+            uint32_t value = stored;
             if (busy) value |= 1u << 8;
             if (pllLocked()) value |= 1u << 9;
             return value;
@@ -118,12 +118,12 @@ void IsolatedSequencers::raise(unsigned c, unsigned line) {
     ch.running = line;
     ch.runningId = id;
     const auto duration = id ? options_.durationUs.find(*id) : options_.durationUs.end();
-    ch.doneAtUs = nowUs_() + (duration != options_.durationUs.end() ? duration->second : 0);
+    ch.doneAtUs = now() + (duration != options_.durationUs.end() ? duration->second : 0);
 }
 
 void IsolatedSequencers::complete(unsigned c) {
     Channel& ch = channels_[c];
-    if (!ch.running || nowUs_() < ch.doneAtUs) return;
+    if (!ch.running || now() < ch.doneAtUs) return;
     const unsigned line = *ch.running;
     const SequencerChannelOptions& knobs = options_.channels[c];
     if (knobs.lineStuckLatched != line) {
@@ -138,13 +138,14 @@ void IsolatedSequencers::complete(unsigned c) {
     }
 }
 
-std::optional<uint32_t> IsolatedSequencers::channelRead(unsigned c, uint32_t offset) {
+std::optional<uint32_t> IsolatedSequencers::channelRead(unsigned c, uint32_t offset, uint32_t stored) {
     if (offset != kChannelStatus && offset != kInterruptMux) return std::nullopt;
     complete(c);
     const Channel& ch = channels_[c];
     if (offset == kChannelStatus) {
         const SequencerChannelOptions& knobs = options_.channels[c];
-        return (ch.busy || knobs.busyStuck ? 1u : 0) | (ch.fault ? 1u << 25 : 0) | (knobs.compliance ? 1u << 26 : 0);
+        return stored | (ch.busy || knobs.busyStuck ? 1u : 0) | (ch.fault ? 1u << 25 : 0) |
+               (knobs.compliance ? 1u << 26 : 0);
     }
     const bool latched = ch.selected < kLines && ch.latched[ch.selected];
     return (ch.selected << 16) | (latched ? 1u << 14 : 0);

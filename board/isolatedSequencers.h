@@ -24,6 +24,8 @@
 #include <optional>
 #include <vector>
 
+#include "board/hostAllocator.h"
+
 namespace board {
 
 struct SequencerChannelOptions {
@@ -91,12 +93,14 @@ public:
     // true when the line is raised and false when its run completes.
     using LatchHook = std::function<void(unsigned channel, unsigned line, bool latched)>;
 
-    IsolatedSequencers(IsolatedSequencerOptions options, std::function<uint64_t()> nowUs);
+    // Time stands at 0 until a time source is given.
+    explicit IsolatedSequencers(IsolatedSequencerOptions options, std::function<uint64_t()> nowUs = nullptr);
+    void setTimeSource(std::function<uint64_t()> nowUs) { nowUs_ = std::move(nowUs); }
 
     // After the register file stored `value` at `address`.
     void write(uint32_t address, uint32_t value);
-    // The answer for a word the model owns (`stored` is what the file holds there); none for the
-    // others.
+    // The answer for a word the model owns: what the file answers there (`stored`) with the
+    // model's bits added; none for the others.
     std::optional<uint32_t> read(uint32_t address, uint32_t stored);
     // Bit 15 of the non-isolated FPGA's reference (0x818) and FPGA (0x820) readings.
     bool vrefValid() const { return sensorStarted_ && !options_.vrefNeverValid; }
@@ -109,9 +113,9 @@ public:
     void setLatchHook(LatchHook hook) { latchHook_ = std::move(hook); }
 
     IsolatedSequencerOptions& options() { return options_; }
-    const std::vector<uint64_t>& localRam() const { return ram_; }
-    std::vector<uint64_t>& localRam() { return ram_; }
-    const std::vector<SequencerRun>& runs() const { return runs_; }
+    const HostVector<uint64_t>& localRam() const { return ram_; }
+    HostVector<uint64_t>& localRam() { return ram_; }
+    std::vector<SequencerRun> runs() const { return std::vector<SequencerRun>(runs_.begin(), runs_.end()); }
     struct ChannelView {
         std::array<std::optional<uint32_t>, kLines> vectors;
         std::array<uint32_t, kLines> codes;
@@ -123,7 +127,7 @@ public:
     };
     ChannelView channel(unsigned c) const;
     // PLL words in the order they arrived, and writes made while it was busy.
-    const std::vector<uint32_t>& pllWords() const { return pllWords_; }
+    std::vector<uint32_t> pllWords() const { return std::vector<uint32_t>(pllWords_.begin(), pllWords_.end()); }
     unsigned pllWritesWhileBusy() const { return pllWritesWhileBusy_; }
     bool pllLocked() const;
 
@@ -148,18 +152,20 @@ private:
     void raise(unsigned c, unsigned line);
     void complete(unsigned c);
     void channelWrite(unsigned c, uint32_t offset, uint32_t value);
-    std::optional<uint32_t> channelRead(unsigned c, uint32_t offset);
+    std::optional<uint32_t> channelRead(unsigned c, uint32_t offset, uint32_t stored);
+    uint64_t now() const { return nowUs_ ? nowUs_() : 0; }
 
     IsolatedSequencerOptions options_;
     std::function<uint64_t()> nowUs_;
-    std::vector<uint64_t> ram_;
+    // Recorded while the driver runs: kept out of the system's allocator.
+    HostVector<uint64_t> ram_;
     uint32_t high_ = 0;
     uint32_t low_ = 0;
     std::array<Channel, kChannels> channels_;
-    std::vector<SequencerRun> runs_;
-    std::map<uint32_t, Effect> effects_;
+    HostVector<SequencerRun> runs_;
+    HostMap<uint32_t, Effect> effects_;
     LatchHook latchHook_;
-    std::vector<uint32_t> pllWords_;
+    HostVector<uint32_t> pllWords_;
     uint64_t pllBusyUntilUs_ = 0;
     bool pllWritten_ = false;
     unsigned pllWritesWhileBusy_ = 0;

@@ -9,6 +9,9 @@ constexpr uint64_t kSignature = 0x00;
 constexpr uint64_t kConfiguration = 0x010;
 constexpr uint64_t kErrorMux = 0x070;
 constexpr uint64_t kOccurrence = 0x078;
+constexpr uint64_t kVrefTemperature = 0x818;
+constexpr uint64_t kNisoFpgaTemperature = 0x820;
+constexpr uint32_t kTemperatureValid = 1u << 15;
 constexpr uint64_t kPowerMonitors[] = {0x580, 0x5A0};
 
 // The sources of the error mux by input position, as the FPGA wires them.
@@ -29,7 +32,9 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
       bus_(bus),
       port_(port),
       errorMux_(errorSources(), &errorManager_),
-      link_(isolated) {}
+      link_(isolated) {
+    link_.sequencers().setTimeSource([&board] { return board.nowUs(); });
+}
 
 PowerMonitorModel* NonIsolatedFpga::powerMonitorAt(uint64_t& offset) {
     for (size_t i = 0; i < 2; ++i) {
@@ -84,6 +89,12 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     if (IsolatedLink::isPortOffset(offset) && width == 4) {
         const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
         return link_.readPort(offset, isolated.configured, isolated.signature);
+    }
+    if ((offset == kVrefTemperature || offset == kNisoFpgaTemperature) && width == 4) {
+        // Bit 15: the filtered reading is valid.
+        const bool valid = offset == kVrefTemperature ? link_.sequencers().vrefValid()
+                                                      : link_.sequencers().nisoTemperatureValid();
+        return (RegisterFile::read(offset, width) & ~uint64_t{kTemperatureValid}) | (valid ? kTemperatureValid : 0);
     }
     uint64_t within = offset;
     uint32_t value = 0;

@@ -13,7 +13,6 @@
 #include "board/flashImage.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/geographicAddress.h"
-#include "board/isolatedSequencers.h"
 #include "board/nonIsolatedFpga.h"
 #include "board/pciConfiguration.h"
 #include "board/spiEngine.h"
@@ -46,8 +45,6 @@ struct ProductOptions {
     DmaFaults dma;
     // The isolation link's and the access ports' knobs.
     IsolatedSideOptions isolated;
-    // The sequencers', the external PLL's and the temperature sensor's knobs.
-    IsolatedSequencerOptions sequencers;
 };
 
 // The blocks the product board was built with; they live as long as the board.

@@ -88,10 +88,14 @@ TEST_F(Temperature, ConfigurationLatchesThenStartsAfter165us) {
 }
 
 TEST_F(Temperature, ReadingsWaitForTheirValidBit) {
-    fpga().write(0x818, 4, 0x8000 | 0x4ABC | 0x10000);
-    fpga().write(0x820, 4, 0x8000 | 0x0F23);
-    EXPECT_EQ(sensor.readVrefTemperature(st), 0x4ABC);
-    EXPECT_EQ(sensor.readNisoFpgaTemperature(st), 0x0F23);
+    // The board's sensor reports a valid reference reading once configured and started.
+    board::IsolatedSequencers& sensor = fpga().isolatedLink().sequencers();
+    sensor.write(0x06, 0x00056060);
+    sensor.write(0x06, 0x00800000);
+    fpga().write(0x818, 4, 0x4ABC | 0x10000);
+    fpga().write(0x820, 4, 0x0F23);
+    EXPECT_EQ(this->sensor.readVrefTemperature(st), 0x4ABC);
+    EXPECT_EQ(this->sensor.readNisoFpgaTemperature(st), 0x0F23);
     EXPECT_EQ(st.code, 0);
     EXPECT_EQ(checker.runs, 0);
 
@@ -102,12 +106,15 @@ TEST_F(Temperature, ReadingsWaitForTheirValidBit) {
     };
     fpga().write(0x818, 4, 0x123);
     fpga().write(0x820, 4, 0x456);
+    sensor.options().vrefNeverValid = true;
+    sensor.options().nisoTemperatureNeverValid = true;
     for (const Case& c : {Case{true, 0, 500000}, Case{false, 0, 8320}, Case{false, -77, 8320}}) {
         checker.runs = 0;
         checker.fault = c.fault;
         tStatus status;
         const uint64_t start = kal::sim::clock().nowUs();
-        const uint16_t value = c.vref ? sensor.readVrefTemperature(status) : sensor.readNisoFpgaTemperature(status);
+        const uint16_t value =
+            c.vref ? this->sensor.readVrefTemperature(status) : this->sensor.readNisoFpgaTemperature(status);
         const uint64_t elapsed = kal::sim::clock().nowUs() - start;
         EXPECT_EQ(value, c.vref ? 0x123 : 0x456);
         EXPECT_EQ(status.code, c.fault != 0 ? c.fault : kzvorn_driver::kStatusTemperatureNotValid);

@@ -11,8 +11,8 @@ uint32_t streamBit(uint64_t stream) { return stream < board::kDmaStreamCount ? 1
 
 // A channel past the last sets the last one's knob.
 board::SequencerChannelOptions& channelOf(board::ProductOptions& options, uint64_t channel) {
-    return options.sequencers.channels[channel < options.sequencers.channels.size() ? channel
-                                                                                     : options.sequencers.channels.size() - 1];
+    auto& channels = options.isolated.sequencers.channels;
+    return channels[channel < channels.size() ? channel : channels.size() - 1];
 }
 
 struct Knob {
@@ -51,9 +51,9 @@ const Knob kKnobs[] = {
     {"device-removed", nullptr, "the interrupt status and queue read all ones", nullptr,
      [](board::ProductBlocks& b, uint64_t) { b.dma.faults().deviceRemoved = true; }},
     {"pll-never-locks", nullptr, "the external PLL never reports locked",
-     [](board::ProductOptions& o, uint64_t) { o.sequencers.pllNeverLocks = true; }, nullptr},
+     [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllNeverLocks = true; }, nullptr},
     {"pll-stuck-busy", nullptr, "the external PLL's shift register stays busy",
-     [](board::ProductOptions& o, uint64_t) { o.sequencers.pllStuckBusy = true; }, nullptr},
+     [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllStuckBusy = true; }, nullptr},
     {"line-stuck", "CH:LINE", "channel CH's software-interrupt line LINE stays latched after its run",
      [](board::ProductOptions& o, uint64_t v) { channelOf(o, v >> 32).lineStuckLatched = unsigned(v); }, nullptr},
     {"busy-stuck", "CH", "channel CH's sequencer stays busy",
@@ -62,13 +62,13 @@ const Knob kKnobs[] = {
      [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).compliance = true; }, nullptr},
     {"temperature-invalid", "vref|niso", "that temperature reading never reports valid",
      [](board::ProductOptions& o, uint64_t which) {
-         (which == 0 ? o.sequencers.vrefNeverValid : o.sequencers.nisoTemperatureNeverValid) = true;
+         (which == 0 ? o.isolated.sequencers.vrefNeverValid : o.isolated.sequencers.nisoTemperatureNeverValid) = true;
      },
      nullptr},
     {"strict-sequencer", nullptr, "a line raised without a tagged vector faults its channel and stays busy",
-     [](board::ProductOptions& o, uint64_t) { o.sequencers.strict = true; }, nullptr},
+     [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.strict = true; }, nullptr},
     {"subroutine-duration", "ID:US", "subroutine ID runs US microseconds",
-     [](board::ProductOptions& o, uint64_t v) { o.sequencers.durationUs[uint32_t(v >> 32)] = uint32_t(v); }, nullptr},
+     [](board::ProductOptions& o, uint64_t v) { o.isolated.sequencers.durationUs[uint32_t(v >> 32)] = uint32_t(v); }, nullptr},
 };
 
 // The value a knob's value text asks for: one of the words of "a|b" (its index), two 32-bit
