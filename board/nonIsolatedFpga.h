@@ -7,7 +7,8 @@
 // read word, which tests set with `present`. Every other offset, the measure units and
 // power-monitor windows among them, is one plain word; the error mux and error manager, the
 // isolation link (0x020) and the isolated register access ports (0x200-0x25F, with the isolated
-// FPGA's registers behind them) behave as the hardware does.
+// FPGA's registers behind them) behave as the hardware does; the two temperature readings
+// (0x818, 0x820) report valid (bit 15) as the isolated side's sensor says.
 #pragma once
 
 #include <cstdint>
