@@ -13,6 +13,13 @@ constexpr uint64_t kVrefTemperature = 0x818;
 constexpr uint64_t kNisoFpgaTemperature = 0x820;
 constexpr uint32_t kTemperatureValid = 1u << 15;
 constexpr uint64_t kPowerMonitors[] = {0x580, 0x5A0};
+constexpr uint64_t kTransformerControl = 0x2BC;
+constexpr uint64_t kRampUp = 0x2C4;
+constexpr uint64_t kDacStatus = 0x2D4;
+constexpr uint64_t kSinkingBoardConfiguration = 0x2D8;
+constexpr uint32_t kDacReady = 1u << 29;
+constexpr uint32_t kTransformerUp = 1u << 31;
+constexpr uint32_t kTransformerStart = (1u << 1) | (1u << 3);
 
 // The sources of the error mux by input position, as the FPGA wires them.
 std::vector<uint16_t> errorSources() {
@@ -33,7 +40,13 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
       port_(port),
       errorMux_(errorSources(), &errorManager_),
       link_(isolated) {
+    powerMonitors_[1].setReading(0, kDefaultSinkingBoardReading);
     link_.sequencers().setTimeSource([&board] { return board.nowUs(); });
+}
+
+void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    signatureOverride_ = signature;
 }
 
 PowerMonitorModel* NonIsolatedFpga::powerMonitorAt(uint64_t& offset) {
@@ -81,8 +94,12 @@ bool NonIsolatedFpga::answers() {
 
 uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     if (!answers()) return ~uint64_t{0};
-    if (offset == kSignature && width == 4) return port_.fpga(kNonIsolatedFpga).signature;
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (offset == kSignature && width == 4)
+        return signatureOverride_.has_value() ? *signatureOverride_ : port_.fpga(kNonIsolatedFpga).signature;
+    if (offset == kDacStatus && width == 4) return powerPath_.dacNeverReady ? 0 : kDacReady;
+    if (offset == kTransformerControl && width == 4)
+        return RegisterFile::read(offset, width) | (powerPath_.transformerUp() ? kTransformerUp : 0);
     if (offset == kErrorMux && width == 4) return errorMux_.status();
     if (offset == kOccurrence && width == 4) return errorManager_.occurrence();
     if (offset == IsolatedLink::kIsoComm && width == 4) return link_.readIsoComm();
@@ -108,6 +125,13 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
     if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
+    if (offset == kRampUp && width == 4) {
+        powerPath_.rampUpWords.push_back(uint32_t(value));
+        powerPath_.rampUpStepsSeen |= uint8_t(1u << ((value >> 24) & 7));
+    }
+    if (offset == kTransformerControl && width == 4 && (value & kTransformerStart) == kTransformerStart)
+        powerPath_.started = true;
+    if (offset == kSinkingBoardConfiguration && width == 4 && (value & 1) != 0) powerPath_.sinkingBoardEnabled = true;
     if (offset == IsolatedLink::kIsoComm && width == 4) link_.writeIsoComm(uint32_t(value));
     if (IsolatedLink::isPortOffset(offset) && width == 4) {
         const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);

@@ -6,16 +6,20 @@
 // beside a status) keeps the two words apart: writes land in the write word and reads return the
 // read word, which tests set with `present`. Every other offset, the measure units and
 // power-monitor windows among them, is one plain word; the error mux and error manager, the
-// isolation link (0x020) and the isolated register access ports (0x200-0x25F, with the isolated
-// FPGA's registers behind them) behave as the hardware does; the two temperature readings
-// (0x818, 0x820) report valid (bit 15) as the isolated side's sensor says.
+// isolation link (0x020), the isolated register access ports (0x200-0x25F, with the isolated
+// FPGA's registers behind them) and the power path (PowerPathModel) behave as the hardware does;
+// the two temperature readings (0x818, 0x820) report valid (bit 15) as the isolated side's sensor
+// says.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "board/accessPorts.h"
 #include "board/board.h"
 #include "board/fpgaConfigurationPort.h"
+#include "board/hostAllocator.h"
 #include "board/occurrenceHardware.h"
 #include "board/powerMonitor.h"
 #include "board/registerFile.h"
@@ -27,6 +31,23 @@ constexpr uint32_t kLinkConfiguredMask = 0x3;
 constexpr uint32_t kLinkConfigured = 0x2;
 constexpr uint32_t kBusRoutingMask = (0x7u << 8) | (0xFu << 20);
 constexpr uint32_t kBusRoutedToNonIsolatedFpga = (2u << 8) | (1u << 20);
+
+// The transformer, the sinking board's bias DAC and the sinking board's enable: 0x2D4 reports the
+// DAC ready (bit 29); 0x2C4 takes the ramp-up steps (index in bits 24-26), kept in order; the read
+// side of 0x2BC reports the transformer up (bit 31) once steps 0 to 7 were written and a
+// configuration write carried the start bits 1 and 3; a write of 0x2D8 with bit 0 enables the
+// sinking board. Under the board's lock.
+struct PowerPathModel {
+    HostVector<uint32_t> rampUpWords;
+    uint8_t rampUpStepsSeen = 0;  // bit per step index
+    bool started = false;
+    bool sinkingBoardEnabled = false;
+    bool transformerUp() const { return rampUpStepsSeen == 0xFF && started && !transformerNeverUp; }
+
+    // Fault knobs.
+    bool dacNeverReady = false;
+    bool transformerNeverUp = false;
+};
 
 class NonIsolatedFpga : public RegisterFile {
 public:
@@ -49,6 +70,13 @@ public:
     // The backplane (window 0x580) and sinking-board (0x5A0) power monitors. Under the board's lock.
     PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
+    PowerPathModel& powerPath() { return powerPath_; }
+    // Knob: what offset 0 presents from now on instead of the configured image's signature; none
+    // goes back to the image's.
+    void overrideSignature(std::optional<uint32_t> signature);
+
+    // The sinking board's monitor reads this by default: enough to enable the board.
+    static constexpr uint16_t kDefaultSinkingBoardReading = 12000;
     // The isolation link, the access ports and the isolated registers. Under the board's lock.
     IsolatedLink& isolatedLink() { return link_; }
     // Test hooks, each under the board's lock: a command to the isolation link as the driver
@@ -64,6 +92,8 @@ private:
     ErrorManagerModel errorManager_;
     OccurrenceMuxModel errorMux_;
     PowerMonitorModel powerMonitors_[2];
+    PowerPathModel powerPath_;
+    std::optional<uint32_t> signatureOverride_;
     IsolatedLink link_;
     // The power monitor whose window holds the offset, with the offset made relative to it.
     PowerMonitorModel* powerMonitorAt(uint64_t& offset);

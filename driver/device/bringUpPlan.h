@@ -22,7 +22,7 @@
     TEARDOWN(LocalRAM,            "local-RAM controller and registrar",  teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(IsolatedRegMaps,     "isolated register maps",              teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(DisabledErrors,      "disabled-error undo",                 teardownDisabledErrors,      kTeardownOnOwnStatus)     \
-    TEARDOWN(NonIsolatedObjects,  "non-isolated objects",                teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(NonIsolatedObjects,  "non-isolated objects",                teardownNonIsolatedObjects,  kTeardownOnOwnStatus)     \
     TEARDOWN(PavoObjects,         "bridge and timing objects",           teardownPavoObjects,         kTeardownOnOwnStatus)     \
     TEARDOWN(WindowRegistries,    "storage-map and window registries",   teardownWindowRegistries,    kTeardownOnOwnStatus)     \
     TEARDOWN(RegisterMapRegistry, "register-map registry",               teardownRegisterMapRegistry, kTeardownOnOwnStatus)     \
@@ -36,10 +36,10 @@
     STEP(Capabilities,           2,         "capability record",                   stepCapabilities, None,               kOnGoodStatus)             \
     STEP(PavoObjects,            3,         "bridge and timing objects",           stepPavoObjects,  PavoObjects,        kOnGoodStatus)             \
     STEP(NisoFirmware,           4,         "non-isolated FPGA image",             stepNisoFirmware, None,               kOnGoodStatus)             \
-    STEP(NonIsolatedObjects,     5,         "non-isolated objects",                stepNotBuilt,     NonIsolatedObjects, kOnGoodStatus)             \
-    STEP(PowerController,        6,         "power controller",                    stepNotBuilt,     None,               kOnGoodStatus)             \
+    STEP(NonIsolatedObjects,     5,         "non-isolated objects",                stepNonIsolatedObjects, NonIsolatedObjects, kOnGoodStatus)       \
+    STEP(PowerController,        6,         "power controller",                    stepPowerController, None,            kOnGoodStatus)             \
     STEP(IsoFirmware,            7,         "isolated FPGA image",                 stepNotBuilt,     None,               kOnGoodStatus)             \
-    STEP(DisabledErrors,         kNoLevel,  "disabled board errors",               stepNotBuilt,     DisabledErrors,     kWhateverTheStatusFrom5)   \
+    STEP(DisabledErrors,         kNoLevel,  "disabled board errors",               stepDisabledErrors, DisabledErrors,   kWhateverTheStatusFrom5)   \
     STEP(IsolatedRegMaps,        8,         "isolated register maps",              stepNotBuilt,     IsolatedRegMaps,    kOnGoodStatus)             \
     STEP(IsoConfigStrobe,        9,         "isolated control bit",                stepNotBuilt,     None,               kOnGoodStatus)             \
     STEP(LocalRAM,               10,        "sequencer local RAM",                 stepNotBuilt,     LocalRAM,           kOnGoodStatus)             \

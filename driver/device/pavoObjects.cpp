@@ -26,7 +26,8 @@ PavoObjects::PavoObjects(nKZAPAL000::tPCIDevice& device, kdut::HardwareStateChec
                          const Registries& registries, tStatus& status)
     : device_(device), checkers_(checkers), deviceWindows_(registries.deviceWindows) {
     bar_ = static_cast<uint8_t*>(device_.mapBAR(kRegisterBAR, status, kKernelMapping));
-    regMaps_ = new (status) PavoRegMaps(bar_, registerBARLength(device_), registries.registerMaps, status);
+    if (bar_ != nullptr) barLength_ = registerBARLength(device_);
+    regMaps_ = new (status) PavoRegMaps(bar_, barLength_, registries.registerMaps, status);
     if (regMaps_ != nullptr) signature_ = new (status) tBridgeSignatureVerifier(regMaps_->quolin.Signature(), status);
     if (regMaps_ != nullptr) controllers_ = new (status) PavoControllers(bar_, *regMaps_, status);
     if (controllers_ != nullptr && controllers_->getFlashController() != nullptr)

@@ -53,6 +53,7 @@ public:
     StorageMapChecksumChecker* getChecksumChecker() { return checksumChecker_; }
     StorageMapVersionChecker* getVersionChecker() { return versionChecker_; }
     uint8_t* getMappedBAR() { return bar_; }
+    uint64_t getMappedBARLength() const { return barLength_; }
 
 private:
     void checkBoardRevision(tStatus& status);
@@ -60,6 +61,7 @@ private:
     nKZAPAL000::tPCIDevice& device_;
     kdut::HardwareStateCheckerComposite& checkers_;
     uint8_t* bar_ = nullptr;
+    uint64_t barLength_ = 0;
     PavoRegMaps* regMaps_ = nullptr;
     tBridgeSignatureVerifier* signature_ = nullptr;
     PavoControllers* controllers_ = nullptr;

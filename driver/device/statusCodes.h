@@ -7,7 +7,7 @@
 
 namespace kzvorn_driver {
 
-// A number outside its range: a temperature sensor, an alarm, a measure sub-unit.
+// A number outside its range: a temperature sensor, an alarm, a measure sub-unit, a cooling mode.
 constexpr int64_t kStatusArgumentOutOfRange = KZ_DEVICE_CODE(0xBFFA4300);
 // A channel index or mask outside the board's channels.
 constexpr int64_t kStatusInvalidChannel = KZ_DEVICE_CODE(0xBFFA4303);

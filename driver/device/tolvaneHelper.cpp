@@ -178,14 +178,7 @@ void TolvaneHelper::checkHardwareState(uint64_t argument, tStatus& status) {
     checkers_.checkHardwareState(status);
 }
 
-void TolvaneHelper::setCoolingMode(uint32_t mode, uint32_t requester, tStatus& status) {
-    if (status.isFatal()) return;
-    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-}
-
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
-
-void TolvaneHelper::teardownDisabledErrors(tStatus& status) { disabledErrorsActive_ = false; }
 
 void TolvaneHelper::teardownPavoObjects(tStatus& status) {
     delete pavoObjects_;

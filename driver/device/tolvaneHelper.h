@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
+#include "controllers/coolingModeSetting.h"
 #include "device/bringUpPlan.h"
+#include "device/nonIsolatedObjects.h"
 #include "device/pavoObjects.h"
 #include "device/setupTasks.h"
 #include "kdut/cleanupOperation.h"
@@ -25,12 +27,6 @@ struct tEventDescriptor;
 }
 
 using SetupTracker = kdut::SetupTracker<kzvorn_shared::SetupLevel>;
-
-// The device's cooling mode in force and who asked for it; it outlives every helper.
-struct CoolingPair {
-    uint32_t mode;
-    uint32_t requester;
-};
 
 // The custom reset parameters with the two counts narrowed to 32 bits.
 struct TolvaneHelperParameters {
@@ -86,6 +82,11 @@ public:
     PavoObjects* getPavoObjects() { return pavoObjects_; }
     // Whether level 4 loaded a replacement image from the reset's record.
     bool hasCustomNisoImage() const { return customNisoImage_; }
+    // Level 5's objects; null before level 5 ran.
+    NonIsolatedObjects* getNonIsolatedObjects() { return nonIsolatedObjects_; }
+    NonIsolatedControllers* getNonIsolatedControllers() {
+        return nonIsolatedObjects_ != nullptr ? nonIsolatedObjects_->getControllers() : nullptr;
+    }
     // The objects these reach are built from later levels on; until then there is nothing to hand
     // out or wake.
     // The capability record's model name; none before level 2.
@@ -100,13 +101,11 @@ public:
     // The argument must be 0 (-52005); then every registered checker in order on the status.
     void checkHardwareState(uint64_t argument, nKZAPALS100::tStatus& status);
     // The cooling mode in force is the device's pair. The cooling-mode setting that writes a new
-    // mode to the chassis comes with level 5; until then no request can change the mode.
-    void setCoolingMode(uint32_t mode, uint32_t requester, nKZAPALS100::tStatus& status);
-    uint32_t getCoolingMode() const { return __atomic_load_n(&context_.cooling->mode, __ATOMIC_SEQ_CST); }
-    // The capability record's; 0 before level 2.
-    uint32_t getRequestedCoolingMode() const {
-        return getCapabilities() != nullptr ? getCapabilities()->requestedCoolingMode : 0;
-    }
+    // mode to the chassis comes with level 5; until then no request can change the mode (-52002)
+    // and the getters read the pair and the capability record (0 before level 2).
+    void setCoolingMode(uint8_t mode, uint32_t requester, nKZAPALS100::tStatus& status);
+    uint32_t getCoolingMode();
+    uint32_t getRequestedCoolingMode();
     kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
     void attachRoutingResources() {}
     void detachRoutingResources() {}
@@ -116,6 +115,8 @@ private:
     using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);
 
     void runBringUpStep(const BringUpStepRow& row);
+    // Level 5's; null before level 5 built it.
+    CoolingModeSetting* getCoolingModeSetting();
     void runTeardownStep(const TeardownStepRow& row, nKZAPALS100::tStatus& status);
 
     // The functions the step rows name. A step whose level is not built yet stops the bring-up.
@@ -124,11 +125,15 @@ private:
     void stepCapabilities(nKZAPALS100::tStatus& status);
     void stepPavoObjects(nKZAPALS100::tStatus& status);
     void stepNisoFirmware(nKZAPALS100::tStatus& status);
+    void stepNonIsolatedObjects(nKZAPALS100::tStatus& status);
+    void stepPowerController(nKZAPALS100::tStatus& status);
+    void stepDisabledErrors(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
+    void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
     void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
@@ -145,7 +150,9 @@ private:
     CapsTask capsTask_;
     PavoObjects* pavoObjects_ = nullptr;
     bool customNisoImage_ = false;
-    // Whether the disabled-error step enabled the board's error manager, which the undo reverses.
+    NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
+    // Whether the disabled-error step did its work, which the undo reverses; kept until the helper
+    // goes, so a failed bring-up undoes it at its end and again at the teardown.
     bool disabledErrorsActive_ = false;
 };
 

@@ -44,13 +44,26 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 
 }  // namespace
 
+// The disabled-error step after it still runs, and finds no controllers of a faked level 5.
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 4, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 6, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 4);
+    EXPECT_EQ(tracker.reached, 6);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepNonIsolatedObjects));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
+}
+
+// Without the levels below, there is nothing to build on.
+TEST_F(BringUp, LevelsFiveAndSixNeedTheLevelsBelow) {
+    for (int32_t level : {5, 6}) {
+        plan = BringUpPlan();
+        plan.fakeLevels(1, level - 1, BringUpPlan::kSucceed);
+        auto helper = start(22);
+        EXPECT_EQ(tracker.reached, level - 1) << level;
+        EXPECT_EQ(tracker.status.code, -52006) << level;
+        EXPECT_EQ(helper->getNonIsolatedControllers(), nullptr) << level;
+    }
 }
 
 // Without level 3's register maps there is nothing to load the image through.

@@ -65,13 +65,16 @@ TEST_F(SimScript, RequestsAndTheirResults) {
     EXPECT_TRUE(good);
 }
 
-// The named-access requests on the board brought up for real to level 3.
+// The named-access requests on the board brought up for real to level 3 (and on, to the levels
+// built after it).
 TEST_F(SimScript, NamedAccess) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 4);
+    ASSERT_EQ(tracker().reached, 7);
     bool good = false;
     std::string registerMaps, storageMaps;
     for (const std::string& name : level3names::kRegisterMapNames) registerMaps += "  " + name + "\n";
+    for (const std::string& name : level3names::listed(level3names::kNonIsolatedRegisterMapNames))
+        registerMaps += "  " + name + "\n";
     for (const std::string& name : level3names::storedRecordNames()) storageMaps += "  " + name + "\n";
     EXPECT_EQ(run("arm.names\n"
                   "arm.read Quolin_Ver23.3.0f121 0xC0000000\n"
@@ -94,7 +97,7 @@ TEST_F(SimScript, NamedAccess) {
                   "storagemap.checksum Header_Ver1.0.0d0\n"
                   "storagemap.checksum Posc_Ver1.0.0d0\n",
                   &good),
-              "arm.names: 16, status: 0\n" + registerMaps +
+              "arm.names: 33, status: 0\n" + registerMaps +
                   "arm.read Quolin_Ver23.3.0f121 0xC0000000: value: 0xC0107AD0, status: 0\n"
                   "arm.read Quolin 0xC0000000: value: 0x0, status: -240023\n"
                   "arm.write QuolinDMAChannel3_Ver23.3.0f121 0x58 1: status: 0\n"
@@ -106,8 +109,9 @@ TEST_F(SimScript, NamedAccess) {
                   "  type 0 mask 0x1000000\n"
                   "  type 0 mask 0x2000000\n"
                   "arm.format QuolinDMAChannel3_Ver23.3.0f121 0x5C: fields: 0, status: -52002\n"
-                  "window.names: 1, status: 0\n"
+                  "window.names: 2, status: 0\n"
                   "  flashWindow\n"
+                  "  NisoFpgaWindow\n"
                   "window.get flashWindow 0x8FFC 8: status: 0\n"
                   "  bytes: 000000001AD3655A\n"
                   "window.get flashWindow_Ver1.0.0d0 0 4: status: -240022\n"
@@ -222,7 +226,7 @@ TEST_F(SimScript, ResetWithAReplacementImage) {
     bool good = true;
     EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 iso=x\n", &good),
               "error: cannot read the replacement file: reset 4 niso=/nonexistent/image\n"
-              "error: not a replacement: give niso=FILE: reset 4 iso=x\n");
+              "error: not a replacement or a list: give niso=FILE or errors=ID,...: reset 4 iso=x\n");
     EXPECT_FALSE(good);
 }
 
@@ -239,9 +243,14 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"level 3", "error: level takes no arguments: level 3\n", false},
         {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
         {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
-        {"reset", "error: reset takes 1 to 3 arguments (N [niso=FILE] [package=FILE]): reset\n", false},
-        {"reset 4 niso=a niso=b package=c", "error: reset takes 1 to 3 arguments (N [niso=FILE] [package=FILE]): "
-                                            "reset 4 niso=a niso=b package=c\n", false},
+        {"reset", "error: reset takes 1 to 4 arguments (N [niso=FILE] [errors=ID,...] [package=FILE]): reset\n", false},
+        {"reset 4 niso=a errors=1 errors=2",
+         "error: reset takes 1 to 4 arguments (N [niso=FILE] [errors=ID,...] [package=FILE]): reset 4 niso=a errors=1 errors=2\n",
+         false},
+        {"reset 4 errors=1,", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=1,\n", false},
+        {"reset 4 errors=", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=\n", false},
+        {"cooling.set", "error: cooling.set takes 1 argument (MODE): cooling.set\n", false},
+        {"cooling.override x", "error: the mode is not a 32-bit number: cooling.override x\n", false},
         {"arm.flushmap", "error: arm.flushmap takes 1 or 2 arguments (MAP [force]): arm.flushmap\n", false},
         {"arm.write M 1 2 force now",
          "error: arm.write takes 3 or 4 arguments (MAP FIELD-ID VALUE [force]): arm.write M 1 2 force now\n", false},
@@ -260,7 +269,7 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"reset 0x", "error: the level is not a 32-bit number: reset 0x\n", false},
         {"reset 1e3", "error: the level is not a 32-bit number: reset 1e3\n", false},
         {"reset 0b1", "error: the level is not a 32-bit number: reset 0b1\n", false},
-        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0400000000000000\n", true},
+        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0700000000000000\n", true},
         {"ioctl 0x00202B00 00000000 010", "transport: -51009\noutput: \n", true},
         {"ioctl 0x00202B00 0 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n", false},
         {"ioctl 0x00202B00 zz 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n", false},
@@ -277,9 +286,9 @@ TEST_F(SimScript, LinesItCannotSend) {
          false},
         // A line holds at most 1 MiB; a longer one stops the script there, so an endless line
         // cannot grow without bound.
-        {longest + "\nlevel\n", "level: 4, status: 0\n", true},
+        {longest + "\nlevel\n", "level: 7, status: 0\n", true},
         {longest + " \nlevel\n", "error: line 1 is longer than 1048576 bytes\n", false},
-        {"level\n\n" + longest + "x", "level: 4, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
+        {"level\n\n" + longest + "x", "level: 7, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
     };
     for (const Case& c : cases) {
         bool good = !c.good;
@@ -332,12 +341,12 @@ TEST(SimCommandLine, HelpListsTheRequests) {
     std::free(text);
     EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... ", 0), 0u);
     for (const char* request :
-         {"  level\n", "  reset N [niso=FILE] [package=FILE]\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
+         {"  level\n", "  reset N [niso=FILE] [errors=ID,...] [package=FILE]\n", "  cooling.override MODE\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
           "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
           "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
           "  board.fpga\n", "  board.pump STREAM BYTES\n", "  window.write NAME OFFSET HEX\n", "  --msi",
           "  --fault NAME[=VALUE]", "  fpga-ready-delay=US", "  --kal-fail NAME[:NTH[:COUNT]]",
-          "  --sgl-split page|runs|random"})
+          "  --sgl-split page|runs|random", "  --fake-from N[-M]", "  --raise BLOCK:ID", "  sinking-reading=N"})
         EXPECT_NE(help.find(request), std::string::npos) << request;
 }
 

@@ -14,6 +14,34 @@ inline const std::vector<std::string> kRegisterMapNames = {
     "SwitchedQuolinBimRegMap", "Quolin",      "IOPort2RegMap",         "IsolationPortRegMap",
     "QuolinConfigPortSPI",     "QuolinConfigPortWindow", "Triggers",   "DO"};
 
+// The names level 5 adds after them, in its order: the stream circuits, then the non-isolated
+// FPGA's maps.
+inline const std::vector<std::string> kStreamCircuitNames = {
+    "StreamCircuitRegMap0", "StreamCircuitRegMap1", "StreamCircuitRegMap2", "StreamCircuitRegMap3",
+    "StreamCircuitRegMap4", "StreamCircuitRegMap5", "StreamCircuitRegMap6", "StreamCircuitRegMap7"};
+inline const std::vector<std::string> kNonIsolatedFpgaNames = {
+    "TolvaneNisoFpgaRegMap",
+    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit0_TolvaneNisoMeasureUnitRegMap",
+    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit1_TolvaneNisoMeasureUnitRegMap",
+    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit2_TolvaneNisoMeasureUnitRegMap",
+    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit3_TolvaneNisoMeasureUnitRegMap",
+    "TolvaneNisoFpgaRegMap_TolvaneBackplanePowerMonitorBase_Ina231PowerMonitorRegMap",
+    "TolvaneNisoFpgaRegMap_TolvaneSinkingBoardPowerMonitorBase_Ina231PowerMonitorRegMap",
+    "Ina231RegMapBackplane",
+    "Ina231RegMapSinkingBoard"};
+inline const std::vector<std::string> kNonIsolatedRegisterMapNames = [] {
+    std::vector<std::string> names = kStreamCircuitNames;
+    names.insert(names.end(), kNonIsolatedFpgaNames.begin(), kNonIsolatedFpgaNames.end());
+    return names;
+}();
+
+// The names as a registry lists them, each in a slot of 64 bytes: a longer name is cut there.
+inline std::vector<std::string> listed(const std::vector<std::string>& names) {
+    std::vector<std::string> cut;
+    for (const std::string& name : names) cut.push_back(name.substr(0, 64));
+    return cut;
+}
+
 // The board's own record table, in its order (which the driver registers in too).
 inline std::vector<std::string> storedRecordNames() {
     std::vector<std::string> names;

@@ -124,6 +124,10 @@ protected:
         kal::sim::PciFunction& function = kernel_.plug(*board_);
         plan_.fakeDownloads();
         if (highest) plan_.fakeLevels(4, kzvorn_shared::SetupLevel::kHighest, BringUpPlan::kSucceed);
+        // Otherwise the device stands at level 4, with only level 3's names.
+        if (!highest)
+            plan_.fakeLevels(5, kzvorn_shared::SetupLevel::kHighest, BringUpPlan::kFail,
+                             nKZAPALS100::kStatusFeatureNotSupported);
         TolvaneDevice::setBringUpPlan(&plan_);
         ASSERT_EQ(kernel_.addDevice(function), 0);
         TolvaneDevice::setBringUpPlan(nullptr);

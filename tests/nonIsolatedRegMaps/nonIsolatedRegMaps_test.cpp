@@ -27,19 +27,8 @@ using kzvorn_driver::NonIsolatedRegMaps;
 using kzvorn_driver::PavoRegMaps;
 using nKZAPALS100::tStatus;
 
-const std::vector<std::string> kStreamCircuitNames = {
-    "StreamCircuitRegMap0", "StreamCircuitRegMap1", "StreamCircuitRegMap2", "StreamCircuitRegMap3",
-    "StreamCircuitRegMap4", "StreamCircuitRegMap5", "StreamCircuitRegMap6", "StreamCircuitRegMap7"};
-const std::vector<std::string> kNonIsolatedNames = {
-    "TolvaneNisoFpgaRegMap",
-    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit0_TolvaneNisoMeasureUnitRegMap",
-    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit1_TolvaneNisoMeasureUnitRegMap",
-    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit2_TolvaneNisoMeasureUnitRegMap",
-    "TolvaneNisoFpgaRegMap_TolvaneNisoMeasureUnit3_TolvaneNisoMeasureUnitRegMap",
-    "TolvaneNisoFpgaRegMap_TolvaneBackplanePowerMonitorBase_Ina231PowerMonitorRegMap",
-    "TolvaneNisoFpgaRegMap_TolvaneSinkingBoardPowerMonitorBase_Ina231PowerMonitorRegMap",
-    "Ina231RegMapBackplane",
-    "Ina231RegMapSinkingBoard"};
+using level3names::kStreamCircuitNames;
+const std::vector<std::string>& kNonIsolatedNames = level3names::kNonIsolatedFpgaNames;
 
 template <class tRegistry>
 std::vector<std::string> names(const tRegistry& registry) {

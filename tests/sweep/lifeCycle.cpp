@@ -50,8 +50,8 @@ constexpr uint32_t kReset = 0x00208600;
 constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr const char* kInterface = "smu_kzvorn";
 
-constexpr size_t kCallerMemorySize = 4096;
-constexpr size_t kNameSlots = 16 * 64;
+constexpr size_t kCallerMemorySize = 16384;
+constexpr size_t kNameSlots = 128 * 64;
 // Window bytes across two flash sectors; storage-map bytes at the start of a record.
 constexpr uint32_t kWindowOffset = 0x9000 - 32;
 constexpr uint32_t kByteCount = 64;

@@ -15,8 +15,8 @@ constexpr uint32_t kBusScope = 1;
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
-    EXPECT_EQ(tracker().reached, 4);
-    EXPECT_EQ(tracker().status.code, -52002) << "level 5 is not built yet";
+    EXPECT_EQ(tracker().reached, 7);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 8 is not built yet";
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
     EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
@@ -76,6 +76,9 @@ TEST_F(Tolvane, TheGeographicAddressOfOtherCapabilities) {
             EXPECT_EQ(number(p), c.value);
         }
         EXPECT_EQ(published, c.published) << int(c.chain);
+        // The teardown writes the board, which goes before the fixture's kernel.
+        kernel_.removeDevice(function);
+        kernel_.deleteDevice(function);
     }
 }
 
@@ -150,11 +153,13 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
             EXPECT_EQ(device(), nullptr) << nth;
             deviceRefused = true;
         } else if (tracker().status.code == -52000) {
-            EXPECT_LT(tracker().reached, 3) << nth;
+            // Levels 3, 5 and 6 (which reads the stored bias DAC) allocate; the others do not.
+            EXPECT_TRUE(tracker().reached < 3 || tracker().reached == 4 || tracker().reached == 5)
+                << nth << ": " << tracker().reached;
             bringUpFailed = true;
         } else {
             // A property that cannot be appended is left out: the start drops that status.
-            EXPECT_EQ(tracker().reached, 4) << nth;
+            EXPECT_EQ(tracker().reached, 7) << nth;
         }
         if (device() != nullptr) {
             kernel_.removeDevice(*function_);
@@ -184,7 +189,8 @@ TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
                 EXPECT_EQ(result, -51352) << call << " " << nth;
             } else if (failures != 0) {
                 EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
-                EXPECT_LT(tracker().reached, 3) << call << " " << nth;
+                // Levels 3 and 5 (the cooling-mode setting's among them) make kernel objects.
+                EXPECT_TRUE(tracker().reached < 3 || tracker().reached == 4) << call << " " << nth;
             }
             if (device() != nullptr) {
                 kernel_.removeDevice(*function_);

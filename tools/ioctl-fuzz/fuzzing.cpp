@@ -25,7 +25,10 @@ alignas(8) uint8_t gForeign[4096];
 
 constexpr const char* kNames[] = {"flashWindow",          "Quolin_Ver23.3.0f121",     "Triggers_Ver200a13081315",
                                   "Posc_Ver1.0.0d0",      "Header_Ver1.0.0d0",        "Manufacturing_Ver1.0.0d1",
-                                  "IOPort2RegMap_Ver23.3.0f121", "QuolinDMAChannel3_Ver23.3.0f121"};
+                                  "IOPort2RegMap_Ver23.3.0f121", "QuolinDMAChannel3_Ver23.3.0f121",
+                                  "NisoFpgaWindow",
+                                  // Longer than a slot: last, so that nothing overwrites its end.
+                                  "Ina231RegMapSinkingBoard_Ver1.5.0f22090707"};
 
 uint32_t sizeFrom(Reader& in, uint8_t how, uint32_t exact) {
     switch (how & 3) {

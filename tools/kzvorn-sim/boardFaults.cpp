@@ -50,6 +50,30 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t s) { b.dma.faults().circuitDropsEnable |= streamBit(s); }},
     {"device-removed", nullptr, "the interrupt status and queue read all ones", nullptr,
      [](board::ProductBlocks& b, uint64_t) { b.dma.faults().deviceRemoved = true; }},
+    {"niso-signature", "HEX", "the non-isolated FPGA presents HEX as its signature", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) { b.nonIsolatedFpga.overrideSignature(uint32_t(v)); }},
+    {"dac-never-ready", nullptr, "the sinking board's bias DAC never reports ready", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.powerPath().dacNeverReady = true; }},
+    {"transformer-never-up", nullptr, "the transformer never reports up", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.powerPath().transformerNeverUp = true; }},
+    {"backplane-never-valid", nullptr, "the backplane power monitor's reading never turns valid", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.backplanePowerMonitor().neverValid = true; }},
+    {"sinking-never-valid", nullptr, "the sinking board's power monitor reading never turns valid", nullptr,
+     [](board::ProductBlocks& b, uint64_t) { b.nonIsolatedFpga.sinkingBoardPowerMonitor().neverValid = true; }},
+    {"sinking-reading", "N", "the sinking board's power monitor reads N (16 bits; 12000 by default)", nullptr,
+     [](board::ProductBlocks& b, uint64_t n) { b.nonIsolatedFpga.sinkingBoardPowerMonitor().setReading(0, uint16_t(n)); }},
+    {"monitor-never-ready", nullptr, "both power monitors' command windows never report ready", nullptr,
+     [](board::ProductBlocks& b, uint64_t) {
+         b.nonIsolatedFpga.backplanePowerMonitor().neverReady = true;
+         b.nonIsolatedFpga.sinkingBoardPowerMonitor().neverReady = true;
+     }},
+    {"monitor-read-never-done", nullptr, "both power monitors' chip reads never complete", nullptr,
+     [](board::ProductBlocks& b, uint64_t) {
+         b.nonIsolatedFpga.backplanePowerMonitor().readNeverDone = true;
+         b.nonIsolatedFpga.sinkingBoardPowerMonitor().readNeverDone = true;
+     }},
+    {"stuck-error", "ID", "the non-isolated board's error manager reports error ID, whatever is cleared", nullptr,
+     [](board::ProductBlocks& b, uint64_t id) { b.nonIsolatedFpga.errorManager().setStuckId(uint16_t(id)); }},
     {"pll-never-locks", nullptr, "the external PLL never reports locked",
      [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllNeverLocks = true; }, nullptr},
     {"pll-stuck-busy", nullptr, "the external PLL's shift register stays busy",

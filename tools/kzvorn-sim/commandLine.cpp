@@ -27,8 +27,9 @@ std::FILE* openScript(const char* name, std::FILE* err) {
 
 void printUsage(std::FILE* out, bool full) {
     std::fprintf(out,
-                 "usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...\n"
-                 "                  [--sgl-split page|runs|random] [SCRIPT | -]\n");
+                 "usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--raise BLOCK:ID]...\n"
+                 "                  [--kal-fail NAME[:NTH[:COUNT]]]... [--fake-from N[-M]] [--sgl-split page|runs|random]\n"
+                 "                  [SCRIPT | -]\n");
     if (!full) return;
     std::fprintf(out,
                  "\n"
@@ -43,6 +44,11 @@ void printUsage(std::FILE* out, bool full) {
                  "  --fault NAME[=VALUE]          set one of the board's fault knobs (repeatable):\n");
     BoardFaults::list(out);
     std::fprintf(out,
+                 "  --raise BLOCK:ID              error source ID of BLOCK (niso) turns active when the board\n"
+                 "                                starts (repeatable)\n"
+                 "  --fake-from N[-M]             setup levels N to 22 (or to M) and, without M, the step after\n"
+                 "                                level 22 succeed without building anything, so requests gated\n"
+                 "                                above the reached level can be tried; the summary says so\n"
                  "  --kal-fail NAME[:NTH[:COUNT]] make the kernel-layer call NAME (without its nKZKAL prefix)\n"
                  "                                fail from its NTH call on, COUNT times (both 1 by default;\n"
                  "                                repeatable)\n"

@@ -3,8 +3,9 @@
 // published and how far it came, runs a script of requests when it has one (script.h), and
 // unloads.
 //
-//   kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--kal-fail NAME[:NTH[:COUNT]]]...
-//              [--sgl-split page|runs|random] [SCRIPT | -]
+//   kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--raise BLOCK:ID]...
+//              [--kal-fail NAME[:NTH[:COUNT]]]... [--fake-from N[-M]] [--sgl-split page|runs|random]
+//              [SCRIPT | -]
 //
 // printUsage (commandLine.h) describes the options; --help prints it. The script comes from the
 // file, or from standard input with "-" or when standard input is not a terminal.
@@ -83,6 +84,39 @@ bool addKernelCallFailure(const std::string& text, std::vector<std::unique_ptr<k
     return true;
 }
 
+// N or N-M, levels 1 to 22: the bring-up's steps of those levels become succeeding stand-ins, and
+// with N alone the step after level 22 too; the disabled-error step, which completes no level,
+// stays real unless the level-5 controllers it works on are faked.
+bool fakeLevels(const std::string& text, kzvorn_driver::BringUpPlan& plan, std::string& banner) {
+    const size_t dash = text.find('-');
+    uint64_t first = 0, last = kzvorn_shared::SetupLevel::kHighest;
+    if (!kzvornsim::parseNumber(text.substr(0, dash), kzvorn_shared::SetupLevel::kHighest, first) || first == 0)
+        return false;
+    if (dash != std::string::npos &&
+        (!kzvornsim::parseNumber(text.substr(dash + 1), kzvorn_shared::SetupLevel::kHighest, last) || last < first))
+        return false;
+    for (const kzvorn_driver::BringUpStepRow& row : kzvorn_driver::kBringUpSteps) {
+        const bool inRange = row.level != kzvorn_driver::kNoLevel && row.level >= int64_t(first) && row.level <= int64_t(last);
+        const bool afterHighest = dash == std::string::npos && row.step == kzvorn_driver::kStepChargeBalanceOffset;
+        const bool withoutItsLevel = row.step == kzvorn_driver::kStepDisabledErrors && first <= 5 && last >= 5;
+        if (inRange || afterHighest || withoutItsLevel) plan.fake(row.step, kzvorn_driver::BringUpPlan::kSucceed);
+    }
+    banner = " (levels " + std::to_string(first) + " to " + std::to_string(last) + " faked" +
+             (dash == std::string::npos ? ", and the step after level 22)" : ")");
+    return true;
+}
+
+// BLOCK:ID, an error source raised on the block when the board starts.
+bool addRaise(const std::string& text, std::vector<uint16_t>& niso) {
+    const size_t colon = text.find(':');
+    uint64_t id = 0;
+    if (colon == std::string::npos || text.substr(0, colon) != "niso" ||
+        !kzvornsim::parseNumber(text.substr(colon + 1), 0xFFFF, id))
+        return false;
+    niso.push_back(static_cast<uint16_t>(id));
+    return true;
+}
+
 bool chooseSGLSplit(const std::string& text) {
     constexpr struct {
         const char* name;
@@ -104,6 +138,10 @@ int main(int argc, char** argv) {
     const char* scriptName = nullptr;
     kzvornsim::BoardFaults faults;
     bool msi = false;
+    // Outlives the device, which keeps it.
+    kzvorn_driver::BringUpPlan plan;
+    std::string fakedBanner;
+    std::vector<uint16_t> raisedNiso;
     // Live until the driver is unloaded.
     std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
     for (int i = 1; i < argc; ++i) {
@@ -124,6 +162,10 @@ int main(int argc, char** argv) {
             }
         } else if (std::strcmp(argv[i], "--kal-fail") == 0 && i + 1 < argc) {
             if (!addKernelCallFailure(argv[++i], kernelCallFailures)) return usage();
+        } else if (std::strcmp(argv[i], "--fake-from") == 0 && i + 1 < argc) {
+            if (!fakeLevels(argv[++i], plan, fakedBanner)) return usage();
+        } else if (std::strcmp(argv[i], "--raise") == 0 && i + 1 < argc) {
+            if (!addRaise(argv[++i], raisedNiso)) return usage();
         } else if (std::strcmp(argv[i], "--sgl-split") == 0 && i + 1 < argc) {
             if (!chooseSGLSplit(argv[++i])) return usage();
         } else if (scriptName == nullptr) {
@@ -146,6 +188,7 @@ int main(int argc, char** argv) {
     faults.apply(options);
     board::ProductBlocks blocks = board::installProduct(board, options);
     faults.apply(blocks);
+    for (uint16_t id : raisedNiso) blocks.nonIsolatedFpga.raiseError(id);
     int result = 0;
     {
         kal::sim::Kernel kernel;
@@ -154,6 +197,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         kal::sim::PciFunction& function = kernel.plug(board);
+        kzvorn_driver::TolvaneDevice::setBringUpPlan(fakedBanner.empty() ? nullptr : &plan);
         const int32_t added = kernel.addDevice(function);
         if (added != 0) {
             std::printf("add device: %d\n", added);
@@ -171,8 +215,8 @@ int main(int argc, char** argv) {
                 printNames("storage maps", helper->getStorageMapDispatcher());
             }
             const kzvorn_driver::SetupTracker& tracker = device->getSetupTracker();
-            std::printf("reached level: %d (target %d), status: %s\n", tracker.reached, tracker.target,
-                        kzvornsim::statusText(tracker.status.code).c_str());
+            std::printf("reached level: %d (target %d), status: %s%s\n", tracker.reached, tracker.target,
+                        kzvornsim::statusText(tracker.status.code).c_str(), fakedBanner.c_str());
             if (script != nullptr && !kzvornsim::runScript(kernel, script, stdout, &blocks)) result = 1;
         }
     }  // removes the device and unloads the driver

@@ -61,6 +61,10 @@ constexpr uint32_t kStorageMapIsChecksumValid = 0x002081B5;
 constexpr uint32_t kWindowWrite = 0x00208144;
 constexpr uint32_t kWindowRead = 0x00208145;
 constexpr uint32_t kWindowGet = 0x00208147;
+constexpr uint32_t kCoolingGet = 0x00202701;
+constexpr uint32_t kCoolingOverride = 0x00202702;
+constexpr uint32_t kCoolingRequested = 0x80208400;
+constexpr uint32_t kCoolingSet = 0x40208401;
 constexpr size_t kNameSlotSize = 64;
 constexpr uint32_t kFormatCapacity = 64;
 
@@ -130,6 +134,8 @@ struct ImageField {
 constexpr ImageField kImageFields[] = {
     {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
 };
+// The list of hardware errors to disable.
+constexpr const char* kErrorsWord = "errors=";
 
 class Runner;
 
@@ -167,17 +173,26 @@ public:
     bool reset(const Request& r) {
         uint64_t target = 0;
         if (!parseNumber(r.arguments[0], 0xFFFFFFFF, target)) return fail(r.echo, "the level is not a 32-bit number");
-        // The record and the images it names stay in user memory until the reset returns.
+        // The record and the images and list it names stay in user memory until the reset returns.
         std::vector<std::unique_ptr<CallerBytes>> images;
         CustomRecord record{};
         for (size_t i = 1; i < r.arguments.size(); ++i) {
-            if (r.arguments[i].compare(0, kPackageField.size(), kPackageField) == 0) {
-                if (!addPackage(r.arguments[i].substr(kPackageField.size()), record, images))
+            if (r.arguments[i].compare(0, std::strlen(kPackageWord), kPackageWord) == 0) {
+                if (!addPackage(r.arguments[i].substr(std::strlen(kPackageWord)), record, images))
                     return fail(r.echo, "cannot read the replacement package");
                 continue;
             }
+            if (r.arguments[i].compare(0, std::strlen(kErrorsWord), kErrorsWord) == 0) {
+                std::string entries;
+                if (!disabledErrors(r.arguments[i].substr(std::strlen(kErrorsWord)), entries))
+                    return fail(r.echo, "the errors are not 64-bit numbers apart by commas");
+                images.push_back(std::make_unique<CallerBytes>(entries));
+                record.disabledErrors = images.back()->address();
+                record.disabledErrorCount = images.back()->size() / sizeof(uint64_t);
+                continue;
+            }
             const ImageField* field = imageField(r.arguments[i]);
-            if (field == nullptr) return fail(r.echo, "not a replacement: give niso=FILE");
+            if (field == nullptr) return fail(r.echo, "not a replacement or a list: give niso=FILE or errors=ID,...");
             std::string bytes;
             if (!readFile(r.arguments[i].substr(std::strlen(field->name) + 1), bytes))
                 return fail(r.echo, "cannot read the replacement file");
@@ -197,7 +212,7 @@ public:
     }
 
     // A file of stowly-package: its words, ids and start addresses each in user memory.
-    static inline const std::string kPackageField = "package=";
+    static constexpr const char* kPackageWord = "package=";
     static bool addPackage(const std::string& name, CustomRecord& record,
                            std::vector<std::unique_ptr<CallerBytes>>& held) {
         std::string file;
@@ -216,6 +231,17 @@ public:
         return true;
     }
 
+    // The little-endian 64-bit entries of "ID,ID,...".
+    static bool disabledErrors(const std::string& list, std::string& entries) {
+        std::istringstream words(list);
+        for (std::string word; std::getline(words, word, ',');) {
+            uint64_t id = 0;
+            if (!parseNumber(word, UINT64_MAX, id)) return false;
+            entries.append(reinterpret_cast<const char*>(&id), sizeof id);
+        }
+        return !entries.empty() && list.back() != ',';
+    }
+
     static const ImageField* imageField(const std::string& word) {
         for (const ImageField& field : kImageFields) {
             const size_t length = std::strlen(field.name);
@@ -230,6 +256,31 @@ public:
         contents << in.rdbuf();
         bytes = contents.str();
         return static_cast<bool>(in);
+    }
+
+    // The cooling requests of both interfaces, through the script's session.
+    bool coolingGet(const Request& r) { return coolingValue(kCoolingGet, r); }
+    bool coolingRequested(const Request& r) { return coolingValue(kCoolingRequested, r); }
+    bool coolingOverride(const Request& r) { return coolingSet(kCoolingOverride, r); }
+    bool coolingSetMode(const Request& r) { return coolingSet(kCoolingSet, r); }
+
+    bool coolingValue(uint32_t code, const Request& r) {
+        kzvorn_driver::tValue32Record output{};
+        if (!request(code, kzvorn_driver::tStatusRecord{}, output)) return false;
+        std::fprintf(out_, "%s: mode: %u, status: %s\n", r.command.c_str(), output.value,
+                     statusText(output.status).c_str());
+        return true;
+    }
+
+    bool coolingSet(uint32_t code, const Request& r) {
+        uint64_t mode = 0;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, mode)) return fail(r.echo, "the mode is not a 32-bit number");
+        kzvorn_driver::tValue32Record input{};
+        input.value = static_cast<uint32_t>(mode);
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(code, input, output)) return false;
+        std::fprintf(out_, "%s: status: %s\n", trimmed(r.echo).c_str(), statusText(output.status).c_str());
+        return true;
     }
 
     bool cleanup(const Request&) {
@@ -533,11 +584,11 @@ private:
 
 constexpr Command kCommands[] = {
     {"level", "", "the reached setup level and the request's status", &Runner::level, true},
-    {"reset", "N [niso=FILE] [package=FILE]",
+    {"reset", "N [niso=FILE] [errors=ID,...] [package=FILE]",
      "reset to setup level N; with niso=FILE the reset's custom record names the file's bytes as\n"
-     "the non-isolated FPGA's replacement image, with package=FILE (written by stowly-package) the\n"
-     "subroutine package's words, ids and start addresses. The session, invalid after a reset, is\n"
-     "opened anew",
+     "the non-isolated FPGA's replacement image, with errors=ID,... the list of hardware errors to\n"
+     "disable (64-bit entries), with package=FILE (written by stowly-package) the subroutine\n"
+     "package's words, ids and start addresses. The session, invalid after a reset, is opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
@@ -566,6 +617,12 @@ constexpr Command kCommands[] = {
     {"storagemap.raw", "NAME FIELD-ID FIRST COUNT ELEMENT-SIZE", "the map's cached elements as bytes",
      &Runner::storageMapRaw, true},
     {"storagemap.checksum", "NAME", "whether the map's stored checksum holds", &Runner::storageMapChecksum, true},
+    {"cooling.get", "", "the chassis cooling mode in force", &Runner::coolingGet, true},
+    {"cooling.requested", "", "the cooling mode the board asks of the chassis", &Runner::coolingRequested, true},
+    {"cooling.override", "MODE", "sets the cooling mode as the instrument's override (requester 1)",
+     &Runner::coolingOverride, true},
+    {"cooling.set", "MODE", "sets the cooling mode as the cooling interface (requester 2)", &Runner::coolingSetMode,
+     true},
     {"kal.dma", "",
      "the kernel-layer stand-in's page lists, pinned pages, scatter-gather lists with their bus\n"
      "segments, and the DMA faults the board met (no request is sent)",
