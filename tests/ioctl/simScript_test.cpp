@@ -244,8 +244,9 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
         {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
         {"reset", "error: reset takes 1 to 4 arguments (N [niso=FILE] [errors=ID,...] [package=FILE]): reset\n", false},
-        {"reset 4 niso=a errors=1 errors=2",
-         "error: reset takes 1 to 4 arguments (N [niso=FILE] [errors=ID,...] [package=FILE]): reset 4 niso=a errors=1 errors=2\n",
+        {"reset 4 niso=a errors=1 errors=2 package=b",
+         "error: reset takes 1 to 4 arguments (N [niso=FILE] [errors=ID,...] [package=FILE]): "
+         "reset 4 niso=a errors=1 errors=2 package=b\n",
          false},
         {"reset 4 errors=1,", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=1,\n", false},
         {"reset 4 errors=", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=\n", false},

@@ -136,6 +136,7 @@ constexpr ImageField kImageFields[] = {
 };
 // The list of hardware errors to disable.
 constexpr const char* kErrorsWord = "errors=";
+constexpr const char* kPackageWord = "package=";
 
 class Runner;
 
@@ -212,7 +213,6 @@ public:
     }
 
     // A file of stowly-package: its words, ids and start addresses each in user memory.
-    static constexpr const char* kPackageWord = "package=";
     static bool addPackage(const std::string& name, CustomRecord& record,
                            std::vector<std::unique_ptr<CallerBytes>>& held) {
         std::string file;
