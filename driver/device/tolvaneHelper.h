@@ -6,6 +6,9 @@
 
 #include "controllers/coolingModeSetting.h"
 #include "device/bringUpPlan.h"
+#include "device/externalPLLSetup.h"
+#include "device/isolatedRegMaps.h"
+#include "device/localRAMConfigure.h"
 #include "device/nonIsolatedObjects.h"
 #include "device/pavoObjects.h"
 #include "device/setupTasks.h"
@@ -84,6 +87,11 @@ public:
     bool hasCustomNisoImage() const { return customNisoImage_; }
     // Level 5's objects; null before level 5 ran.
     NonIsolatedObjects* getNonIsolatedObjects() { return nonIsolatedObjects_; }
+    IsolatedRegMaps* getIsolatedRegMaps() { return isolatedRegMaps_; }
+    // Level 10's registrar; null before level 10 loaded a package.
+    const kzhtl::SharedPtr<draviktools::SubroutineRegistrarInterface>* getSubroutineRegistrar() const;
+    // Level 12's; null before level 12 built it.
+    TemperatureSensorController* getTemperatureSensorController();
     NonIsolatedControllers* getNonIsolatedControllers() {
         return nonIsolatedObjects_ != nullptr ? nonIsolatedObjects_->getControllers() : nullptr;
     }
@@ -128,12 +136,16 @@ private:
     void stepNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void stepPowerController(nKZAPALS100::tStatus& status);
     void stepDisabledErrors(nKZAPALS100::tStatus& status);
+    void stepLocalRAM(nKZAPALS100::tStatus& status);
+    void stepExternalPLL(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
     void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
+    void teardownLocalRAM(nKZAPALS100::tStatus& status);
+    void teardownExternalPLL(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
     void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
@@ -151,6 +163,9 @@ private:
     PavoObjects* pavoObjects_ = nullptr;
     bool customNisoImage_ = false;
     NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
+    IsolatedRegMaps* isolatedRegMaps_ = nullptr;
+    LocalRAMConfigure* localRAM_ = nullptr;
+    ExternalPLLSetup* externalPLL_ = nullptr;
     // Whether the disabled-error step did its work, which the undo reverses; kept until the helper
     // goes, so a failed bring-up undoes it at its end and again at the teardown.
     bool disabledErrorsActive_ = false;

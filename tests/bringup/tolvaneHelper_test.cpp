@@ -66,6 +66,19 @@ TEST_F(BringUp, LevelsFiveAndSixNeedTheLevelsBelow) {
     }
 }
 
+// Without level 8's isolated FPGA map there is no local RAM to load nor PLL to program.
+TEST_F(BringUp, LevelsTenAndTwelveNeedTheIsolatedMaps) {
+    for (int32_t level : {10, 12}) {
+        plan = BringUpPlan();
+        plan.fakeLevels(1, level - 1, BringUpPlan::kSucceed);
+        auto helper = start(22);
+        EXPECT_EQ(tracker.reached, level - 1) << level;
+        EXPECT_EQ(tracker.status.code, -52006) << level;
+        EXPECT_EQ(helper->getSubroutineRegistrar(), nullptr) << level;
+        EXPECT_EQ(helper->getTemperatureSensorController(), nullptr) << level;
+    }
+}
+
 // Without level 3's register maps there is nothing to load the image through.
 TEST_F(BringUp, TheImageDownloadNeedsLevel3sRegisterMaps) {
     plan.fakeLevels(1, 3, BringUpPlan::kSucceed);
