@@ -54,26 +54,16 @@ TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
     EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
 }
 
-// Without the levels below, there is nothing to build on.
-TEST_F(BringUp, LevelsFiveAndSixNeedTheLevelsBelow) {
-    for (int32_t level : {5, 6}) {
+// Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's
+// isolated FPGA map.
+TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
+    for (int32_t level : {5, 6, 10, 12}) {
         plan = BringUpPlan();
         plan.fakeLevels(1, level - 1, BringUpPlan::kSucceed);
         auto helper = start(22);
         EXPECT_EQ(tracker.reached, level - 1) << level;
         EXPECT_EQ(tracker.status.code, -52006) << level;
         EXPECT_EQ(helper->getNonIsolatedControllers(), nullptr) << level;
-    }
-}
-
-// Without level 8's isolated FPGA map there is no local RAM to load nor PLL to program.
-TEST_F(BringUp, LevelsTenAndTwelveNeedTheIsolatedMaps) {
-    for (int32_t level : {10, 12}) {
-        plan = BringUpPlan();
-        plan.fakeLevels(1, level - 1, BringUpPlan::kSucceed);
-        auto helper = start(22);
-        EXPECT_EQ(tracker.reached, level - 1) << level;
-        EXPECT_EQ(tracker.status.code, -52006) << level;
         EXPECT_EQ(helper->getSubroutineRegistrar(), nullptr) << level;
         EXPECT_EQ(helper->getTemperatureSensorController(), nullptr) << level;
     }
