@@ -108,10 +108,12 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
         return link_.readPort(offset, isolated.configured, isolated.signature);
     }
     if ((offset == kVrefTemperature || offset == kNisoFpgaTemperature) && width == 4) {
-        // Bit 15: the filtered reading is valid, as the sensor reports or a test presents it.
+        // A presented word as it stands; otherwise the reading last written, with bit 15 (the
+        // filtered reading is valid) as the sensor reports it.
+        if (presented(offset)) return RegisterFile::read(offset, width);
         const bool valid = offset == kVrefTemperature ? link_.sequencers().vrefValid()
                                                       : link_.sequencers().nisoTemperatureValid();
-        return RegisterFile::read(offset, width) | (valid ? kTemperatureValid : 0);
+        return (written(offset) & ~uint64_t{kTemperatureValid}) | (valid ? kTemperatureValid : 0);
     }
     uint64_t within = offset;
     uint32_t value = 0;
