@@ -7,6 +7,7 @@
 #include "board/bar0Map.h"
 #include "board/product.h"
 #include "board/subroutineTag.h"
+#include "controllers/channelControllers.h"
 #include "device/externalPLLSetup.h"
 #include "device/isolatedRegMaps.h"
 #include "device/localRAMConfigure.h"
@@ -90,6 +91,37 @@ TEST_F(ThroughPorts, ThePllLocksAndTheReferenceReadingTurnsValid) {
     level.getTemperatureSensorController().readVrefTemperature(st);
     EXPECT_EQ(st.code, kzvorn_driver::kStatusTemperatureNotValid);
     EXPECT_GE(kal::sim::clock().nowUs() - start, 500000u);
+}
+
+// The channel sequencers of a device at level 10, each behind its own port.
+TEST_F(ThroughPorts, SubroutinesRunOnTheirChannelAndAStuckChannelTimesOut) {
+    kzvorn_driver::LocalRAMConfigure level(nullptr, {}, isolated->getIsoFpgaMap(), st);
+    ASSERT_EQ(st.code, 0);
+    std::unique_ptr<kzvorn_driver::InterruptGeneratorController> generators[4];
+    std::unique_ptr<kzvorn_driver::SubroutineDispatcher> dispatchers[4];
+    kzvorn_driver::SubroutineDispatcher* array[4] = {};
+    for (unsigned c = 0; c < 4; ++c) {
+        generators[c] = std::make_unique<kzvorn_driver::InterruptGeneratorController>(*isolated->getChannelMap(c), st);
+        dispatchers[c] = std::make_unique<kzvorn_driver::SubroutineDispatcher>(
+            level.getRegistrar(), *generators[c], checkers, *isolated->getChannelMap(c), st);
+        array[c] = dispatchers[c].get();
+    }
+    link().clearLog();
+    dispatchers[2]->run(4, draviktools::kSubroutineLevel13, st);
+    const uint32_t address = level.getRegistrar()->getStartAddress(draviktools::kSubroutineLevel13, st);
+    EXPECT_EQ(sequencers().runs(), (std::vector<board::SequencerRun>{{2, 4, address, draviktools::kSubroutineLevel13}}));
+    for (const board::PortAccess& a : link().log()) EXPECT_EQ(a.port, 2u);
+    dispatchers[2]->wait(4, 1000000, int32_t(kzvorn_driver::kStatusSubroutineTimedOut), st);
+    EXPECT_EQ(st.code, 0);
+
+    sequencers().options().channels[1].busyStuck = true;
+    const uint64_t start = kal::sim::clock().nowUs();
+    kzvorn_driver::shutdownChannelSequencers(array, st);
+    EXPECT_EQ(st.code, kzvorn_driver::kStatusSubroutineTimedOut);
+    EXPECT_GE(kal::sim::clock().nowUs() - start, 1000000u);
+    EXPECT_EQ(sequencers().runs().size(), 5u);
+    EXPECT_TRUE(sequencers().channel(0).shutDown);
+    EXPECT_FALSE(sequencers().channel(2).shutDown) << "no wait, so no status read completes its run";
 }
 
 }  // namespace
