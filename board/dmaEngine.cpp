@@ -27,6 +27,7 @@ uint64_t DmaEngine::read(uint64_t offset, unsigned width) {
     if (at == ib::kControl) return control_;
     if (at == ib::kStatus) {
         if (faults_.deviceRemoved) return ib::kQueueEmpty;
+        if (faults_.interruptStatus) return *faults_.interruptStatus;
         return queue_.empty() ? 0 : ib::kPending;
     }
     if (at == ib::kQueue) {

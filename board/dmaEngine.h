@@ -71,6 +71,7 @@ struct DmaFaults {
     uint32_t circuitNeverResets = 0;    // a stop never sets reset complete
     uint32_t circuitDropsEnable = 0;    // bit 8 clears by itself right after it is set
     bool deviceRemoved = false;         // interrupt status and queue read all ones
+    std::optional<uint32_t> interruptStatus;  // what the interrupt status reads instead (a test hook)
     // The FPGA's credit gate per stream, open until the FPGA side drives it.
     uint32_t creditGateClosed = 0;
 

@@ -207,6 +207,14 @@ FlashImage& FlashImage::setVersions(std::string_view name, uint32_t version, uin
     return sealChecksum(name);
 }
 
+FlashImage& FlashImage::setCoefficient(std::string_view name, uint32_t fieldOffset, uint32_t index,
+                                       const Coefficient& value) {
+    const uint32_t address = storedRecord(name).offset + fieldOffset + 16 * index;
+    write(address, &value.low, 8);
+    write(address + 8, &value.high, 8);
+    return sealChecksum(name);
+}
+
 FlashImage& FlashImage::breakVersion(std::string_view name) {
     const uint32_t newer = storedRecord(name).version + 1;
     return setVersions(name, newer, newer);

@@ -124,6 +124,9 @@ public:
     FlashImage& corruptChecksum(std::string_view name);
     // Stores a version pair and seals the checksum again, so only the version is wrong.
     FlashImage& setVersions(std::string_view name, uint32_t version, uint32_t oldestCompatible);
+    // Stores element `index` of the coefficient field at `fieldOffset` of a calibration record and
+    // seals the checksum again, so only that coefficient differs.
+    FlashImage& setCoefficient(std::string_view name, uint32_t fieldOffset, uint32_t index, const Coefficient& value);
     // A record that demands a newer reader than the driver's (version and oldest one above).
     FlashImage& breakVersion(std::string_view name);
     FlashImage& setOldestCompatibleBoardRevision(uint8_t revision);

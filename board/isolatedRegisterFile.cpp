@@ -35,8 +35,12 @@ uint32_t IsolatedRegisterFile::read(uint32_t address, uint32_t signature) const 
 }
 
 void IsolatedRegisterFile::write(uint32_t address, uint32_t value) {
-    written_[address % kWords] = value;
-    if (sequencers_ != nullptr) sequencers_->write(address % kWords, value);
+    address %= kWords;
+    written_[address] = value;
+    const uint32_t block = (address - kChannelBlocks) / kChannelBlockWords;
+    if (address >= kChannelBlocks && block < kChannelBlockCount)
+        calibration_[block].write((address - kChannelBlocks) % kChannelBlockWords, value);
+    if (sequencers_ != nullptr) sequencers_->write(address, value);
 }
 
 void IsolatedRegisterFile::present(uint32_t address, uint32_t value) {

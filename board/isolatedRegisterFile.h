@@ -4,12 +4,14 @@
 // 0x40, the logger at 0x68-0x6A, and in every channel block its configuration and status, its
 // occurrence muxes, event latch, charge balancer and measure-unit control): there a write lands in
 // the write side and a read returns the read side, which tests set with `present`. Word 0 reads the
-// signature of the image the FPGA was configured with, word 1 the FPGA's revision.
+// signature of the image the FPGA was configured with, word 1 the FPGA's revision. A channel
+// block's calibration registers also fill the slots their pointers select.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "board/channelCalibration.h"
 #include "board/hostAllocator.h"
 
 namespace board {
@@ -39,11 +41,17 @@ public:
     // The words the sequencer side models answer from it and their writes reach it.
     void attachSequencers(IsolatedSequencers* sequencers) { sequencers_ = sequencers; }
 
+    // A channel block's calibration slots (every write is also stored as a plain word).
+    const ChannelCalibration& calibration(unsigned channel) const { return calibration_[channel]; }
+    // The common-mode current digipot setting last written.
+    static constexpr uint32_t kCmccDigiPot = 0x10;
+
 private:
     HostVector<uint32_t> written_;
     HostVector<uint32_t> presented_;
     HostVector<bool> split_;
     IsolatedSequencers* sequencers_ = nullptr;
+    ChannelCalibration calibration_[kChannelBlockCount];
 };
 
 }  // namespace board

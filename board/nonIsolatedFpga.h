@@ -79,6 +79,8 @@ public:
     static constexpr uint16_t kDefaultSinkingBoardReading = 12000;
     // The isolation link, the access ports and the isolated registers. Under the board's lock.
     IsolatedLink& isolatedLink() { return link_; }
+    // The board's lock, for a reader of the isolated side while the driver may run.
+    std::recursive_mutex& boardLock() { return board_.lock(); }
     // Test hooks, each under the board's lock: a command to the isolation link as the driver
     // writes it, what a split isolated word's read side shows, a port's knobs.
     void commandIsoComm(uint32_t value);

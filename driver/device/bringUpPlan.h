@@ -20,7 +20,7 @@
     TEARDOWN(ExternalPLL,         "temperature-sensor controller",       teardownExternalPLL,         kTeardownOnOwnStatus)     \
     TEARDOWN(IsolatedObjects,     "isolated and per-channel objects",    teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(LocalRAM,            "local-RAM controller and registrar",  teardownLocalRAM,            kTeardownOnOwnStatus)     \
-    TEARDOWN(IsolatedRegMaps,     "isolated register maps",              teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(IsolatedRegMaps,     "isolated register maps",              teardownIsolatedRegMaps,     kTeardownOnOwnStatus)     \
     TEARDOWN(DisabledErrors,      "disabled-error undo",                 teardownDisabledErrors,      kTeardownOnOwnStatus)     \
     TEARDOWN(NonIsolatedObjects,  "non-isolated objects",                teardownNonIsolatedObjects,  kTeardownOnOwnStatus)     \
     TEARDOWN(PavoObjects,         "bridge and timing objects",           teardownPavoObjects,         kTeardownOnOwnStatus)     \
@@ -38,10 +38,10 @@
     STEP(NisoFirmware,           4,         "non-isolated FPGA image",             stepNisoFirmware, None,               kOnGoodStatus)             \
     STEP(NonIsolatedObjects,     5,         "non-isolated objects",                stepNonIsolatedObjects, NonIsolatedObjects, kOnGoodStatus)       \
     STEP(PowerController,        6,         "power controller",                    stepPowerController, None,            kOnGoodStatus)             \
-    STEP(IsoFirmware,            7,         "isolated FPGA image",                 stepNotBuilt,     None,               kOnGoodStatus)             \
+    STEP(IsoFirmware,            7,         "isolated FPGA image",                 stepIsoFirmware,  None,               kOnGoodStatus)             \
     STEP(DisabledErrors,         kNoLevel,  "disabled board errors",               stepDisabledErrors, DisabledErrors,   kWhateverTheStatusFrom5)   \
-    STEP(IsolatedRegMaps,        8,         "isolated register maps",              stepNotBuilt,     IsolatedRegMaps,    kOnGoodStatus)             \
-    STEP(IsoConfigStrobe,        9,         "isolated control bit",                stepNotBuilt,     None,               kOnGoodStatus)             \
+    STEP(IsolatedRegMaps,        8,         "isolated register maps",              stepIsolatedRegMaps, IsolatedRegMaps, kOnGoodStatus)             \
+    STEP(IsoConfigStrobe,        9,         "isolated control bit",                stepIsoConfigStrobe, None,            kOnGoodStatus)             \
     STEP(LocalRAM,               10,        "sequencer local RAM",                 stepLocalRAM,     LocalRAM,           kOnGoodStatus)             \
     STEP(IsolatedObjects,        11,        "isolated and per-channel objects",    stepNotBuilt,     IsolatedObjects,    kOnGoodStatus)             \
     STEP(ExternalPLL,            12,        "external PLL and temperature sensor", stepExternalPLL,  ExternalPLL,        kOnGoodStatus)             \

@@ -41,7 +41,6 @@ IsolatedRegMaps::IsolatedRegMaps(tNisoFpgaRegMap& niso, armki::ARMDispatcher& re
                                  kdut::HardwareStateCheckerComposite& checkers, bool customImage, tStatus& status)
     : registry_(registry),
       windows_(windows),
-      checkers_(checkers),
       channelAccessors_{{niso, 0, checkers, status},
                         {niso, 1, checkers, status},
                         {niso, 2, checkers, status},

@@ -88,7 +88,6 @@ private:
     kzvorn_regmaps::ChannelBaseAddressCalculator calculator_;
     armki::ARMDispatcher& registry_;
     devicewindow::DeviceWindowDispatcher& windows_;
-    kdut::HardwareStateCheckerComposite& checkers_;
     WindowedFrontEndAccessor channelAccessors_[kChannelCount];
     WindowedFrontEndAccessor boardAccessor_;
     FrontEndAccessorToDeviceWindowAdapter adapter_;

@@ -85,9 +85,12 @@ public:
     PavoObjects* getPavoObjects() { return pavoObjects_; }
     // Whether level 4 loaded a replacement image from the reset's record.
     bool hasCustomNisoImage() const { return customNisoImage_; }
+    // Whether level 7 loaded a replacement isolated image from the reset's record.
+    bool hasCustomIsoImage() const { return customIsoImage_; }
+    // Level 8's objects; null before level 8 ran.
+    IsolatedRegMaps* getIsolatedRegMaps() { return isolatedRegMaps_; }
     // Level 5's objects; null before level 5 ran.
     NonIsolatedObjects* getNonIsolatedObjects() { return nonIsolatedObjects_; }
-    IsolatedRegMaps* getIsolatedRegMaps() { return isolatedRegMaps_; }
     // Level 10's registrar; null before level 10 loaded a package.
     const kzhtl::SharedPtr<draviktools::SubroutineRegistrarInterface>* getSubroutineRegistrar() const;
     // Level 12's; null before level 12 built it.
@@ -136,6 +139,9 @@ private:
     void stepNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void stepPowerController(nKZAPALS100::tStatus& status);
     void stepDisabledErrors(nKZAPALS100::tStatus& status);
+    void stepIsoFirmware(nKZAPALS100::tStatus& status);
+    void stepIsolatedRegMaps(nKZAPALS100::tStatus& status);
+    void stepIsoConfigStrobe(nKZAPALS100::tStatus& status);
     void stepLocalRAM(nKZAPALS100::tStatus& status);
     void stepExternalPLL(nKZAPALS100::tStatus& status);
 
@@ -145,6 +151,7 @@ private:
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
     void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void teardownLocalRAM(nKZAPALS100::tStatus& status);
+    void teardownIsolatedRegMaps(nKZAPALS100::tStatus& status);
     void teardownExternalPLL(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
@@ -163,6 +170,7 @@ private:
     PavoObjects* pavoObjects_ = nullptr;
     bool customNisoImage_ = false;
     NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
+    bool customIsoImage_ = false;
     IsolatedRegMaps* isolatedRegMaps_ = nullptr;
     LocalRAMConfigure* localRAM_ = nullptr;
     ExternalPLLSetup* externalPLL_ = nullptr;

@@ -12,6 +12,24 @@ struct FixedPoint128 {
     uint64_t low = 0;
     uint64_t high = 0;
 
+    // Plain two's complement addition: the carry of the low words goes into the high word, and a
+    // sum outside the signed range wraps.
+    friend FixedPoint128 operator+(const FixedPoint128& a, const FixedPoint128& b) {
+        FixedPoint128 sum;
+        sum.low = a.low + b.low;
+        sum.high = a.high + b.high + (sum.low < a.low ? 1 : 0);
+        return sum;
+    }
+    // Whether a + b wraps: two addends of one sign whose sum has the other.
+    static bool AdditionOverflows(const FixedPoint128& a, const FixedPoint128& b) {
+        const uint64_t sumHigh = (a + b).high;
+        return (~(a.high ^ b.high) & (a.high ^ sumHigh)) >> 63 != 0;
+    }
+    friend bool operator==(const FixedPoint128& a, const FixedPoint128& b) {
+        return a.low == b.low && a.high == b.high;
+    }
+    friend bool operator!=(const FixedPoint128& a, const FixedPoint128& b) { return !(a == b); }
+
     // n > 0 shifts right, n < 0 shifts left; |n| >= 128 empties (left) or fills (right) the value.
     static void RightShift(FixedPoint128& value, int32_t n, bool signFill) {
         const uint64_t fill = (signFill && static_cast<int64_t>(value.high) < 0) ? ~uint64_t{0} : 0;

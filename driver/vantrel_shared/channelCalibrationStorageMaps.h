@@ -55,6 +55,18 @@ public:
         return true;
     }
 
+    // The map to load: the first of self, external, factory and default whose checksum is valid
+    // and whose versions this driver reads; null when none is, or when a check fails (its error is
+    // then in the status).
+    Map* firstUsableMap(tStatus& status) {
+        Map* const preference[] = {selfCalibration, externalCalibration, factoryCalibration, defaultCalibration};
+        for (Map* map : preference) {
+            if (status.isFatal()) return nullptr;
+            if (map->isChecksumValid(status) && areVersionsValid(*map, status)) return map;
+        }
+        return nullptr;
+    }
+
     Map* defaultCalibration = nullptr;
     Map* factoryCalibration = nullptr;
     Map* externalCalibration = nullptr;

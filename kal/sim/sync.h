@@ -18,8 +18,8 @@ bool awaitBlocked(void* threadHandle, uint32_t limitMs = 5000);
 
 // Spin locks the calling thread holds now.
 size_t heldSpinLocks();
-// Aborts the test when the calling thread holds a spin lock: for the stand-in's blocking calls
-// (sleeping, waiting, taking a kernel mutex).
+// Aborts the test when the calling thread holds a spin lock or is the interrupt or deferred-call
+// thread: for the stand-in's blocking calls (sleeping, waiting, taking a kernel mutex).
 void requireNoSpinLock(const char* operation);
 
 // Kernel mutexes and spin locks created and not yet destroyed, over all threads.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "board/hostAllocator.h"
@@ -78,12 +79,22 @@ private:
 struct Interrupts {
     std::mutex lock;
     board::HostVector<Reservation> reservations;
+    // Deliveries begun and finished; they run one after another on the interrupt thread.
+    uint64_t started = 0;
+    uint64_t finished = 0;
+    std::condition_variable delivered;
 };
 
-Interrupts& interrupts() {
-    static Interrupts instance;
-    return instance;
+// Built in static storage and never destroyed, as the postings below: the interrupt thread
+// outlives the statics. (A heap block would count as the driver's: its operator new is global.)
+template <class T>
+T& immortal() {
+    alignas(T) static unsigned char storage[sizeof(T)];
+    static T* object = new (storage) T;
+    return *object;
 }
+
+Interrupts& interrupts() { return immortal<Interrupts>(); }
 
 Worker& interruptWorker() {
     static Worker worker([] {
@@ -128,17 +139,15 @@ extern "C" int32_t nKZKAL1400_reserveInterrupt(uint32_t interrupt, nKZKAL1400_tI
 
 extern "C" void nKZKAL100_relinquishInterrupt(uint32_t interrupt, nKZKAL1400_tInterruptCallback* callback) {
     Interrupts& i = interrupts();
-    {
-        std::lock_guard<std::mutex> guard(i.lock);
-        auto it = i.reservations.begin();
-        while (it != i.reservations.end() && !(it->interrupt == interrupt && it->callback == callback)) ++it;
-        if (it == i.reservations.end()) fail("relinquishing an interrupt that is not reserved", interrupt);
-        i.reservations.erase(it);
-    }
-    // No call after the return: wait until a delivery in progress has finished.
-    Worker& w = interruptWorker();
-    std::unique_lock<std::mutex> guard(w.lock_);
-    w.idle_.wait(guard, [&] { return !w.busy_ && w.queue_.empty(); });
+    std::unique_lock<std::mutex> guard(i.lock);
+    auto it = i.reservations.begin();
+    while (it != i.reservations.end() && !(it->interrupt == interrupt && it->callback == callback)) ++it;
+    if (it == i.reservations.end()) fail("relinquishing an interrupt that is not reserved", interrupt);
+    i.reservations.erase(it);
+    // No call after the return: wait until a delivery in progress has finished. Later ones no
+    // longer see the callback, so a device that keeps interrupting cannot hold this up.
+    const uint64_t begun = i.started;
+    i.delivered.wait(guard, [&] { return i.finished >= begun; });
 }
 
 extern "C" void* nKZKAL100_createDPC(void (*function)(void*), void* context) {
@@ -183,12 +192,18 @@ bool deliver(uint32_t interrupt) {
     board::HostVector<Reservation> targets;
     {
         std::lock_guard<std::mutex> guard(i.lock);
+        ++i.started;
         for (const Reservation& r : i.reservations)
             if (r.interrupt == interrupt) targets.push_back(r);
     }
     bool claimed = false;
     for (const Reservation& r : targets)
         if (r.callback->function(interrupt, r.callback->device) != 0) claimed = true;
+    {
+        std::lock_guard<std::mutex> guard(i.lock);
+        ++i.finished;
+    }
+    i.delivered.notify_all();
     return claimed;
 }
 
@@ -220,7 +235,8 @@ void runPostings(void* context) {
 namespace kal::sim {
 
 void postInterrupt(uint32_t interrupt) {
-    static board::HostMap<uint32_t, Posting> postings;
+    // Never destroyed: the interrupt thread may still finish a posting's job at exit.
+    auto& postings = immortal<board::HostMap<uint32_t, Posting>>();
     Worker& w = interruptWorker();
     std::lock_guard<std::mutex> guard(w.lock_);
     auto [it, added] = postings.try_emplace(interrupt);

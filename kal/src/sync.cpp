@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "kal/sim/faults.h"
+#include "kal/sim/interrupt.h"
 #include "kal/sim/sync.h"
 #include "kzkal/sync.h"
 
@@ -335,6 +336,12 @@ bool awaitBlocked(void* threadHandle, uint32_t limitMs) {
 size_t heldSpinLocks() { return thisThread().heldCount; }
 
 void requireNoSpinLock(const char* operation) {
+    // Interrupt handlers and deferred calls must never block, whatever they hold.
+    if (inInterruptContext() || inDeferredCallContext()) {
+        std::fprintf(stderr, "kzkal: %s in %s context\n", operation,
+                     inInterruptContext() ? "interrupt" : "deferred-call");
+        std::abort();
+    }
     if (thisThread().heldCount == 0) return;
     std::fprintf(stderr, "kzkal: %s while holding a spin lock\n", operation);
     std::abort();

@@ -136,6 +136,15 @@ std::vector<Case> cases() {
              EXPECT_EQ(manager.dequeueInterrupt(), 0u);
          },
          {R(0x60, 32, 0xFFFFFFFF), R(0x68, 32, 0xFFFFFFFF), W(0x5C, 32, 0x40000000)}},
+        {"a status with bit 31 clear is not claimed, whatever else it shows",
+         [](Sequences& f) {
+             tQuolinInterruptManager manager(f.base, false);
+             f.engine->queue(0x10000002);
+             f.engine->faults().interruptStatus = 0x7FFFFFFF;
+             f.seen();
+             EXPECT_FALSE(manager.acknowledge());
+         },
+         {R(0x60, 32, 0x7FFFFFFF), W(0x5C, 32, 0x40000000)}},
         {"with MSI acknowledge and reenable touch nothing",
          [](Sequences& f) {
              tQuolinInterruptManager manager(f.base, true);

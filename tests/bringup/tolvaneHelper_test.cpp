@@ -44,21 +44,23 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 
 }  // namespace
 
-// The disabled-error step after it still runs, and finds no controllers of a faked level 5.
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 6, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 10, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 6);
+    EXPECT_EQ(tracker.reached, 10);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepIsolatedObjects));
 }
 
-// Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's
-// isolated FPGA map.
+// Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated
+// FPGA map. After a failure at level 7 the disabled-error step still runs, and finds no controllers
+// of a faked level 5.
 TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
-    for (int32_t level : {5, 6, 10, 12}) {
+    for (int32_t level : {5, 6, 7, 8, 9, 10, 12}) {
         plan = BringUpPlan();
+        plan.observer = &recorder;
+        recorder.steps.clear();
         plan.fakeLevels(1, level - 1, BringUpPlan::kSucceed);
         auto helper = start(22);
         EXPECT_EQ(tracker.reached, level - 1) << level;
@@ -66,6 +68,10 @@ TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
         EXPECT_EQ(helper->getNonIsolatedControllers(), nullptr) << level;
         EXPECT_EQ(helper->getSubroutineRegistrar(), nullptr) << level;
         EXPECT_EQ(helper->getTemperatureSensorController(), nullptr) << level;
+        EXPECT_EQ(helper->getIsolatedRegMaps(), nullptr) << level;
+        if (level == 7) {
+            EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
+        }
     }
 }
 

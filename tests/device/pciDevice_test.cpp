@@ -200,7 +200,7 @@ TEST_F(PciDevice, DMAMaskFallsBackTo32Bits) {
 
 class Handler : public iPrimaryInterruptHandler {
 public:
-    bool handleInterrupt() override {
+    bool handlePrimaryInterrupt() override {
         ++calls;
         inInterruptContext = kal::sim::inInterruptContext();
         return claim;

@@ -10,8 +10,8 @@
 
 #include "board/bar0Map.h"
 #include "level3/registeredNames.h"
-#include "script.h"
 #include "tolvane/fixture.h"
+#include "tolvane/scriptRun.h"
 
 namespace ioctltest {
 namespace {
@@ -21,15 +21,9 @@ using Write = std::pair<uint32_t, uint32_t>;
 class NonIsolatedScript : public tolvanetest::Tolvane {
 protected:
     std::string run(const std::string& script) {
-        std::FILE* in = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
-        char* text = nullptr;
-        size_t size = 0;
-        std::FILE* out = open_memstream(&text, &size);
-        EXPECT_TRUE(kzvornsim::runScript(kernel_, in, out, &blocks_)) << script;
-        std::fclose(in);
-        std::fclose(out);
-        std::string printed(text, size);
-        std::free(text);
+        bool good = false;
+        std::string printed = tolvanetest::printedBy(kernel_, blocks_, script, &good);
+        EXPECT_TRUE(good) << script;
         return printed;
     }
     // The writes to the two power monitors' table registers since the log was last cleared.
@@ -59,8 +53,10 @@ TEST_F(NonIsolatedScript, TheNonIsolatedNamesMapsAndWindow) {
     for (const std::string& name : level3names::kRegisterMapNames) names += "  " + name + "\n";
     for (const std::string& name : level3names::listed(level3names::kNonIsolatedRegisterMapNames))
         names += "  " + name + "\n";
-    EXPECT_EQ(run("arm.names\nwindow.names\n"), "arm.names: 33, status: 0\n" + names +
-                                                    "window.names: 2, status: 0\n  flashWindow\n  NisoFpgaWindow\n");
+    for (const std::string& name : level3names::kIsolatedRegisterMapNames) names += "  " + name + "\n";
+    EXPECT_EQ(run("arm.names\nwindow.names\n"),
+              "arm.names: 41, status: 0\n" + names +
+                  "window.names: 3, status: 0\n  flashWindow\n  NisoFpgaWindow\n  IsoFpgaWindow\n");
     EXPECT_EQ(run("arm.read TolvaneNisoFpgaRegMap_Ver1.5.0f22090707 0x809DAF0B\n"
                   "window.get NisoFpgaWindow 0 4\n"
                   "arm.read Ina231RegMapBackplane_Ver1.5.0f22090707 0x80E12FD5\n"

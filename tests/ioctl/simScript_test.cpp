@@ -69,12 +69,13 @@ TEST_F(SimScript, RequestsAndTheirResults) {
 // built after it).
 TEST_F(SimScript, NamedAccess) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 7);
+    ASSERT_EQ(tracker().reached, 9);
     bool good = false;
     std::string registerMaps, storageMaps;
     for (const std::string& name : level3names::kRegisterMapNames) registerMaps += "  " + name + "\n";
     for (const std::string& name : level3names::listed(level3names::kNonIsolatedRegisterMapNames))
         registerMaps += "  " + name + "\n";
+    for (const std::string& name : level3names::kIsolatedRegisterMapNames) registerMaps += "  " + name + "\n";
     for (const std::string& name : level3names::storedRecordNames()) storageMaps += "  " + name + "\n";
     EXPECT_EQ(run("arm.names\n"
                   "arm.read Quolin_Ver23.3.0f121 0xC0000000\n"
@@ -97,7 +98,7 @@ TEST_F(SimScript, NamedAccess) {
                   "storagemap.checksum Header_Ver1.0.0d0\n"
                   "storagemap.checksum Posc_Ver1.0.0d0\n",
                   &good),
-              "arm.names: 33, status: 0\n" + registerMaps +
+              "arm.names: 41, status: 0\n" + registerMaps +
                   "arm.read Quolin_Ver23.3.0f121 0xC0000000: value: 0xC0107AD0, status: 0\n"
                   "arm.read Quolin 0xC0000000: value: 0x0, status: -240023\n"
                   "arm.write QuolinDMAChannel3_Ver23.3.0f121 0x58 1: status: 0\n"
@@ -109,9 +110,10 @@ TEST_F(SimScript, NamedAccess) {
                   "  type 0 mask 0x1000000\n"
                   "  type 0 mask 0x2000000\n"
                   "arm.format QuolinDMAChannel3_Ver23.3.0f121 0x5C: fields: 0, status: -52002\n"
-                  "window.names: 2, status: 0\n"
+                  "window.names: 3, status: 0\n"
                   "  flashWindow\n"
                   "  NisoFpgaWindow\n"
+                  "  IsoFpgaWindow\n"
                   "window.get flashWindow 0x8FFC 8: status: 0\n"
                   "  bytes: 000000001AD3655A\n"
                   "window.get flashWindow_Ver1.0.0d0 0 4: status: -240022\n"
@@ -224,9 +226,9 @@ TEST_F(SimScript, ResetWithAReplacementImage) {
     }
     std::remove(file.c_str());
     bool good = true;
-    EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 iso=x\n", &good),
+    EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 isolated=x\n", &good),
               "error: cannot read the replacement file: reset 4 niso=/nonexistent/image\n"
-              "error: not a replacement or a list: give niso=FILE or errors=ID,...: reset 4 iso=x\n");
+              "error: not a replacement or a list: give niso=FILE, iso=FILE, errors=ID,... or package=FILE: reset 4 isolated=x\n");
     EXPECT_FALSE(good);
 }
 
@@ -243,10 +245,10 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"level 3", "error: level takes no arguments: level 3\n", false},
         {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
         {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
-        {"reset", "error: reset takes 1 to 4 arguments (N [niso=FILE] [errors=ID,...] [package=FILE]): reset\n", false},
-        {"reset 4 niso=a errors=1 errors=2 package=b",
-         "error: reset takes 1 to 4 arguments (N [niso=FILE] [errors=ID,...] [package=FILE]): "
-         "reset 4 niso=a errors=1 errors=2 package=b\n",
+        {"reset", "error: reset takes 1 to 5 arguments (N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]): reset\n", false},
+        {"reset 4 niso=a iso=b errors=1 errors=2 package=c",
+         "error: reset takes 1 to 5 arguments (N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]): "
+         "reset 4 niso=a iso=b errors=1 errors=2 package=c\n",
          false},
         {"reset 4 errors=1,", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=1,\n", false},
         {"reset 4 errors=", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=\n", false},
@@ -270,7 +272,7 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"reset 0x", "error: the level is not a 32-bit number: reset 0x\n", false},
         {"reset 1e3", "error: the level is not a 32-bit number: reset 1e3\n", false},
         {"reset 0b1", "error: the level is not a 32-bit number: reset 0b1\n", false},
-        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0700000000000000\n", true},
+        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0900000000000000\n", true},
         {"ioctl 0x00202B00 00000000 010", "transport: -51009\noutput: \n", true},
         {"ioctl 0x00202B00 0 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n", false},
         {"ioctl 0x00202B00 zz 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n", false},
@@ -287,9 +289,9 @@ TEST_F(SimScript, LinesItCannotSend) {
          false},
         // A line holds at most 1 MiB; a longer one stops the script there, so an endless line
         // cannot grow without bound.
-        {longest + "\nlevel\n", "level: 7, status: 0\n", true},
+        {longest + "\nlevel\n", "level: 9, status: 0\n", true},
         {longest + " \nlevel\n", "error: line 1 is longer than 1048576 bytes\n", false},
-        {"level\n\n" + longest + "x", "level: 7, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
+        {"level\n\n" + longest + "x", "level: 9, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
     };
     for (const Case& c : cases) {
         bool good = !c.good;
@@ -342,7 +344,7 @@ TEST(SimCommandLine, HelpListsTheRequests) {
     std::free(text);
     EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... ", 0), 0u);
     for (const char* request :
-         {"  level\n", "  reset N [niso=FILE] [errors=ID,...] [package=FILE]\n", "  cooling.override MODE\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
+         {"  level\n", "  reset N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]\n", "  cooling.override MODE\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
           "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
           "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
           "  board.fpga\n", "  board.pump STREAM BYTES\n", "  window.write NAME OFFSET HEX\n", "  --msi",

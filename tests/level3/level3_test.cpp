@@ -140,17 +140,19 @@ protected:
 
 TEST_F(Level3, TheDefaultBoardReachesLevel3WithEveryNameAndGoesOn) {
     Plugged& p = add();
-    EXPECT_EQ(tracker(p).reached, 7);
-    EXPECT_EQ(tracker(p).status.code, kNotBuiltYet) << "level 8 is not built yet";
+    EXPECT_EQ(tracker(p).reached, 9);
+    EXPECT_EQ(tracker(p).status.code, kNotBuiltYet) << "level 10 is not built yet";
 
     const Registered names = registered(p);
     std::vector<std::string> registerMaps = kRegisterMapNames;
     registerMaps.insert(registerMaps.end(), level3names::kNonIsolatedRegisterMapNames.begin(),
                         level3names::kNonIsolatedRegisterMapNames.end());
+    registerMaps.insert(registerMaps.end(), level3names::kIsolatedRegisterMapNames.begin(),
+                        level3names::kIsolatedRegisterMapNames.end());
     EXPECT_EQ(names.registerMaps, level3names::listed(registerMaps)) << "level 3's names first";
     EXPECT_EQ(names.storageMaps, storedRecordNames());
     EXPECT_EQ(names.storageMaps.size(), 19u);
-    EXPECT_EQ(names.windows, (std::vector<std::string>{"flashWindow", "NisoFpgaWindow"}));
+    EXPECT_EQ(names.windows, (std::vector<std::string>{"flashWindow", "NisoFpgaWindow", "IsoFpgaWindow"}));
     EXPECT_EQ(names.checkers, 4u) << "bridge signature, checksums, versions, then level 5's signature";
     EXPECT_EQ(checkHardwareState(p), 0);
 
@@ -367,7 +369,7 @@ TEST_F(Level3, ABadManufacturingRecordLeavesTheBoardPropertiesOut) {
         board::ProductOptions options;
         options.flash = c.image;
         Plugged& p = add(options);
-        EXPECT_EQ(tracker(p).reached, 7);
+        EXPECT_EQ(tracker(p).reached, 9);
         for (const std::string& name : deviceProperties(p))
             EXPECT_TRUE(name != "serialNumber" && name != "modelName" && name != "manufacturerName") << name;
         tStatus status;
@@ -412,7 +414,7 @@ TEST_P(Level3StoredMap, ItsChecksumAndItsVersionAreChecked) {
         options.flash = checksum ? board::FlashImage::standard().corruptChecksum(name)
                                  : board::FlashImage::standard().breakVersion(name);
         Plugged& p = add(options);
-        ASSERT_EQ(tracker(p).reached, 7);
+        ASSERT_EQ(tracker(p).reached, 9);
         tStatus status;
         EXPECT_EQ(helper(p)->areStorageMapChecksumsValid(status), !checksum);
         EXPECT_EQ(helper(p)->areStorageMapVersionsValid(status), checksum);

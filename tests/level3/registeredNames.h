@@ -35,6 +35,17 @@ inline const std::vector<std::string> kNonIsolatedRegisterMapNames = [] {
     return names;
 }();
 
+// The names level 8 adds after those: the isolated FPGA's map and its seven channel maps.
+inline const std::vector<std::string> kIsolatedRegisterMapNames = {
+    "TolvaneIsoFpgaRegMap",
+    "TolvaneIsoFpgaRegMap_TolvaneIsoChannel0_TolvaneIsoChannelRegMap",
+    "TolvaneIsoFpgaRegMap_TolvaneIsoChannel1_TolvaneIsoChannelRegMap",
+    "TolvaneIsoFpgaRegMap_TolvaneIsoChannel2_TolvaneIsoChannelRegMap",
+    "TolvaneIsoFpgaRegMap_TolvaneIsoChannel3_TolvaneIsoChannelRegMap",
+    "TolvaneIsoFpgaRegMap_TolvaneIsoChannel4_TolvaneIsoChannelRegMap",
+    "TolvaneIsoFpgaRegMap_TolvaneIsoChannel5_TolvaneIsoChannelRegMap",
+    "TolvaneIsoFpgaRegMap_TolvaneIsoChannel6_TolvaneIsoChannelRegMap"};
+
 // The names as a registry lists them, each in a slot of 64 bytes: a longer name is cut there.
 inline std::vector<std::string> listed(const std::vector<std::string>& names) {
     std::vector<std::string> cut;

@@ -47,7 +47,7 @@ public:
           item_(work, this) {}
     ~Chain() override { nKZKAL100_destroyDPC(deferred_); }
 
-    bool handleInterrupt() override {
+    bool handlePrimaryInterrupt() override {
         onInterrupt = allocateOnce();
         nKZKAL100_scheduleDPC(deferred_);
         return true;

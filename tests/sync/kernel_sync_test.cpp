@@ -5,7 +5,10 @@
 #include <chrono>
 #include <thread>
 
+#include "kal/sim/interrupt.h"
 #include "kal/sim/sync.h"
+#include "kzkal/interrupt.h"
+#include "kzkal/time.h"
 #include "kzkal/sync.h"
 #include "sync/waiting_thread.h"
 
@@ -125,6 +128,54 @@ TEST_F(KernelSyncDeathTest, MisuseAborts) {
             nKZKAL110_releaseSpinLockInterrupt(lock, nKZKAL110_acquireSpinLockInterrupt(lock) + 0x100);
         },
         "foreign interrupt state");
+}
+
+// Reserves an interrupt whose handler makes the call, and raises it.
+void raiseCalling(void (*call)(void*)) {
+    static void (*gCall)(void*) = nullptr;
+    static void* gMutex = nullptr;
+    gCall = call;
+    gMutex = nKZKAL150_createMutex();
+    static nKZKAL1400_tInterruptCallback callback{[](uint32_t, void*) -> int32_t {
+                                                      gCall(gMutex);
+                                                      return 1;
+                                                  },
+                                                  nullptr};
+    nKZKAL1400_reserveInterrupt(99, &callback, "test", 0);
+    kal::sim::raiseInterrupt(99);
+}
+
+// Interrupt handlers and deferred calls never block: sleeping, waiting on an event or taking a
+// kernel mutex there aborts.
+TEST_F(KernelSyncDeathTest, BlockingInInterruptOrDeferredCallContextAborts) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Blocking {
+        const char* name;
+        void (*call)(void*);
+        const char* message;
+    };
+    const Blocking calls[] = {
+        {"sleep", [](void*) { nKZKAL250_sleepTimeout(10); }, "sleep in"},
+        {"event", [](void*) {
+             nKZKAL100_tSingleUseEvent event;
+             nKZKAL100_initializeSingleUseEvent(&event);
+             nKZKAL100_releaseSingleUseEvent(&event);
+             nKZKAL100_waitForSingleUseEvent(&event);
+         },
+         "wait for a single-use event in"},
+        {"mutex", [](void* mutex) { nKZKAL150_acquireMutex(mutex); }, "take a kernel mutex in"},
+    };
+    for (const Blocking& b : calls) {
+        SCOPED_TRACE(b.name);
+        EXPECT_DEATH(
+            {
+                void* dpc = nKZKAL100_createDPC(b.call, nKZKAL150_createMutex());
+                nKZKAL100_scheduleDPC(dpc);
+                kal::sim::waitForDeferredCalls();
+            },
+            std::string(b.message) + " deferred-call context");
+        EXPECT_DEATH(raiseCalling(b.call),             std::string(b.message) + " interrupt context");
+    }
 }
 
 }  // namespace

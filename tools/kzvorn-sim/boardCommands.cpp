@@ -1,6 +1,9 @@
 #include "boardCommands.h"
 
+#include <chrono>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "script.h"
 
@@ -94,12 +97,37 @@ bool showDma(board::ProductBlocks& board, const std::vector<std::string>&, std::
     return true;
 }
 
-bool pump(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
-    uint64_t values[2] = {};
-    if (!numbers(arguments, values)) return false;
-    const uint64_t moved = board.dma.pump(unsigned(values[0]), values[1]);
-    std::fprintf(out, "board.pump: stream %llu moved %llu bytes\n", static_cast<unsigned long long>(values[0]),
+void printPumped(std::FILE* out, uint64_t stream, uint64_t moved) {
+    std::fprintf(out, "board.pump: stream %llu moved %llu bytes\n", static_cast<unsigned long long>(stream),
                  static_cast<unsigned long long>(moved));
+}
+
+// Pumps that run later on threads of their own, joined when the script ends.
+struct DelayedPumps {
+    std::mutex lock;
+    std::vector<std::thread> threads;
+};
+DelayedPumps& delayedPumps() {
+    static DelayedPumps pumps;
+    return pumps;
+}
+
+bool pump(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t values[3] = {};
+    if (!numbers(arguments, values)) return false;
+    const uint64_t stream = values[0], bytes = values[1], delayMs = values[2];
+    if (arguments.size() == 2) {
+        printPumped(out, stream, board.dma.pump(unsigned(stream), bytes));
+        return true;
+    }
+    std::fprintf(out, "board.pump: stream %llu, at most %llu bytes in %llu ms\n", static_cast<unsigned long long>(stream),
+                 static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(delayMs));
+    DelayedPumps& pumps = delayedPumps();
+    std::lock_guard<std::mutex> guard(pumps.lock);
+    pumps.threads.emplace_back([&board, out, stream, bytes, delayMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        printPumped(out, stream, board.dma.pump(unsigned(stream), bytes));
+    });
     return true;
 }
 
@@ -144,6 +172,74 @@ bool showSequencer(board::ProductBlocks& board, const std::vector<std::string>&,
     return true;
 }
 
+// A channel's calibration slots, single values and charge-balance offsets as the isolated register
+// file holds them, and the digipot setting; "-" for what was never written.
+bool calibration(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t channel = 0;
+    if (!parseNumber(arguments[0], board::kChannels - 1, channel)) return false;
+    std::lock_guard<std::recursive_mutex> hold(board.nonIsolatedFpga.boardLock());
+    const board::IsolatedRegisterFile& registers = board.nonIsolatedFpga.isolatedLink().registers();
+    const board::ChannelCalibration& slots = registers.calibration(unsigned(channel));
+    std::fprintf(out, "board.calibration %llu:\n", static_cast<unsigned long long>(channel));
+    for (const board::ChannelCalibration::SlotTable& table : board::ChannelCalibration::kSlotTables) {
+        std::fprintf(out, "  %s (0x%X):", table.name, table.data);
+        const auto filled = slots.slots(table.data);
+        if (filled.empty()) std::fprintf(out, " -");
+        for (const auto& [selection, value] : filled) std::fprintf(out, " %u=0x%X", selection, value);
+        std::fprintf(out, "\n");
+    }
+    for (const board::ChannelCalibration::SingleRegister& single : board::ChannelCalibration::kSingleRegisters) {
+        const std::optional<uint32_t> value = slots.single(single.offset);
+        if (value.has_value())
+            std::fprintf(out, "  %s (0x%X): 0x%X\n", single.name, single.offset, *value);
+        else
+            std::fprintf(out, "  %s (0x%X): -\n", single.name, single.offset);
+    }
+    const uint32_t block = board::IsolatedRegisterFile::kChannelBlocks +
+                           uint32_t(channel) * board::IsolatedRegisterFile::kChannelBlockWords;
+    std::fprintf(out, "  charge-balance offsets (0x58-0x5B):");
+    for (uint32_t range = 0; range < 4; ++range) std::fprintf(out, " 0x%04X", registers.stored(block + 0x58 + range) & 0x3FFF);
+    std::fprintf(out, "\n  digipot (iso 0x%X): %u\n", board::IsolatedRegisterFile::kCmccDigiPot,
+                 registers.stored(board::IsolatedRegisterFile::kCmccDigiPot) & 0xFF);
+    return true;
+}
+
+// ADDRESS [COUNT] isolated words as the board holds them: a split word's write side.
+bool iso(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t address = 0, count = 1;
+    if (!parseNumber(arguments[0], board::IsolatedRegisterFile::kWords - 1, address)) return false;
+    if (arguments.size() > 1 && !parseNumber(arguments[1], board::IsolatedRegisterFile::kWords - address, count))
+        return false;
+    std::lock_guard<std::recursive_mutex> guard(board.nonIsolatedFpga.boardLock());
+    board::IsolatedRegisterFile& words = board.nonIsolatedFpga.isolatedLink().registers();
+    std::fprintf(out, "board.iso:");
+    for (uint64_t a = address; a < address + count; ++a) {
+        if ((a - address) % 8 == 0) std::fprintf(out, "\n  0x%04llX:", static_cast<unsigned long long>(a));
+        std::fprintf(out, " %08X", words.stored(uint32_t(a)));
+    }
+    std::fprintf(out, "\n");
+    return true;
+}
+
+bool ports(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    board::IsolatedLink& link = board.nonIsolatedFpga.isolatedLink();
+    std::lock_guard<std::recursive_mutex> guard(board.nonIsolatedFpga.boardLock());
+    std::fprintf(out, "board.ports: isolation state %u, DC bus %s\n", link.state(),
+                 link.dcBusStarted() ? "started" : "not started");
+    for (unsigned p = 0; p < board::IsolatedLink::kPortCount; ++p) {
+        const board::IsolatedLink::PortCounts counts = link.counts(p);
+        const board::AccessPortKnobs& k = link.knobs(p);
+        std::fprintf(out, "  port %u: accesses %llu, protocol violations %llu, latency %u%s%s", p,
+                     static_cast<unsigned long long>(counts.accesses),
+                     static_cast<unsigned long long>(counts.violations), k.latency, k.neverReady ? ", never ready" : "",
+                     k.neverResponds ? ", never responds" : "");
+        if (k.fault) std::fprintf(out, ", fault");
+        if (k.faultReads != 0) std::fprintf(out, ", fault for %u reads", k.faultReads);
+        std::fprintf(out, "\n");
+    }
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
     size_t arguments;
@@ -166,7 +262,21 @@ constexpr BoardCommand kBoardCommands[] = {
      "latched lines and line vectors, and local-RAM words 0 to 3 and 0xFFFF",
      showSequencer},
     {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},
+    {"board.pump STREAM BYTES DELAY-MS", 3,
+     "the same on a board thread DELAY-MS milliseconds later, while the script goes on (a wait\n"
+     "blocked meanwhile is released by the board's interrupt)",
+     pump},
     {"board.sink STREAM OFFSET COUNT", 3, "COUNT bytes an odd stream has read, from OFFSET", sink},
+    {"board.calibration CH", 1,
+     "channel CH's calibration slots (selection=value per data register), single calibration values,\n"
+     "charge-balance offsets and the common-mode current digipot setting",
+     calibration},
+    {"board.iso ADDRESS", 1, "the isolated word at ADDRESS as the board holds it (a split word's write side)", iso},
+    {"board.iso ADDRESS COUNT", 2, "COUNT isolated words from ADDRESS", iso},
+    {"board.ports", 0,
+     "the isolation link's state and DC bus; per access port: accesses, protocol violations\n"
+     "(a data or address write while not ready) and its knobs",
+     ports},
 };
 
 
@@ -180,6 +290,16 @@ bool runBoardCommand(const std::string& command, const std::vector<std::string>&
             return c.run(board, arguments, out);
     }
     return false;
+}
+
+void finishBoardCommands() {
+    DelayedPumps& pumps = delayedPumps();
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard<std::mutex> guard(pumps.lock);
+        threads.swap(pumps.threads);
+    }
+    for (std::thread& thread : threads) thread.join();
 }
 
 void printBoardCommands(std::FILE* out) {

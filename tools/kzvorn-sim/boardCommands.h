@@ -15,6 +15,9 @@ namespace kzvornsim {
 bool runBoardCommand(const std::string& command, const std::vector<std::string>& arguments,
                      board::ProductBlocks& board, std::FILE* out);
 
+// Waits for the board commands still running on threads of their own (delayed pumps).
+void finishBoardCommands();
+
 // One entry per board command, as the script requests are listed.
 void printBoardCommands(std::FILE* out);
 

@@ -9,6 +9,13 @@ namespace {
 // A stream past the last sets nothing.
 uint32_t streamBit(uint64_t stream) { return stream < board::kDmaStreamCount ? 1u << stream : 0; }
 
+// A knob on the flash image takes its value as text; given no image it only checks the text.
+using ImageKnob = bool (*)(board::FlashImage*, const std::string&);
+// An access port's value "P" or "P:N": the port in the high word, N in the low.
+constexpr uint64_t kPortShift = 32;
+board::AccessPortKnobs& portOf(board::ProductOptions& o, uint64_t value) { return o.isolated.ports[value >> kPortShift]; }
+uint32_t countOf(uint64_t value) { return uint32_t(value); }
+
 // A channel past the last sets the last one's knob.
 board::SequencerChannelOptions& channelOf(board::ProductOptions& options, uint64_t channel) {
     auto& channels = options.isolated.sequencers.channels;
@@ -21,7 +28,49 @@ struct Knob {
     const char* effect;
     void (*options)(board::ProductOptions&, uint64_t);
     void (*blocks)(board::ProductBlocks&, uint64_t);
+    ImageKnob image = nullptr;
 };
+
+bool parseChannel(const std::string& text, uint64_t& channel) {
+    return parseNumber(text, board::kChannels - 1, channel);
+}
+
+std::string calibrationRecord(const char* kind, uint64_t channel) {
+    return std::string(kind) + "CalibrationChannel" + std::to_string(channel);
+}
+
+bool zeroChargeBalanceOffset(board::FlashImage* image, const std::string& value) {
+    const size_t colon = value.find(':');
+    uint64_t channel = 0, range = 0;
+    if (colon == std::string::npos || !parseChannel(value.substr(0, colon), channel) ||
+        !parseNumber(value.substr(colon + 1), 3, range))
+        return false;
+    if (image == nullptr) return true;
+    for (const char* kind : {"Default", "Factory", "External", "Self"}) {
+        image->setCoefficient(calibrationRecord(kind, channel), board::record::kChargeBalanceOffsets,
+                              static_cast<uint32_t>(range), board::Coefficient{0, 0});
+    }
+    return true;
+}
+
+bool badVoltageGain(board::FlashImage* image, const std::string& value) {
+    uint64_t channel = 0;
+    if (!parseChannel(value, channel)) return false;
+    // 2^55: one past the largest gain the gain registers take.
+    if (image != nullptr)
+        image->setCoefficient(calibrationRecord("Self", channel), board::record::kVoltageGain, 0,
+                              board::Coefficient{uint64_t{1} << 55, 0});
+    return true;
+}
+
+bool corruptRecord(board::FlashImage* image, const std::string& value) {
+    for (const board::StoredRecord& record : board::storedRecords()) {
+        if (value != record.name || !record.checksummed) continue;
+        if (image != nullptr) image->corruptChecksum(value);
+        return true;
+    }
+    return false;
+}
 
 const Knob kKnobs[] = {
     {"fpga-never-ready", nullptr, "the FPGA configuration port never reports ready",
@@ -74,6 +123,33 @@ const Knob kKnobs[] = {
      }},
     {"stuck-error", "ID", "the non-isolated board's error manager reports error ID, whatever is cleared", nullptr,
      [](board::ProductBlocks& b, uint64_t id) { b.nonIsolatedFpga.errorManager().setStuckId(uint16_t(id)); }},
+    {"cal-zero-offset", "CH:RANGE", "every calibration record of channel CH stores a zero charge-balance offset for RANGE",
+     nullptr, nullptr, zeroChargeBalanceOffset},
+    {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr,
+     badVoltageGain},
+    {"flash-corrupt", "NAME", "the stored record NAME's checksum is spoilt", nullptr, nullptr, corruptRecord},
+    {"iso-comm-never", "1|2", "the isolation link never reaches that state",
+     [](board::ProductOptions& o, uint64_t state) { o.isolated.isoCommNever = unsigned(state); }, nullptr},
+    {"dc-bus-never-starts", nullptr, "the isolated DC bus never completes its start-up",
+     [](board::ProductOptions& o, uint64_t) { o.isolated.dcBusNeverStarts = true; }, nullptr},
+    {"iso-fpga-never-ready", nullptr, "port 3 of the FPGA configuration port never reports ready",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.isolatedNeverReady = true; }, nullptr},
+    {"iso-fpga-never-done", nullptr, "a load through port 3 never completes",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.isolatedNeverDone = true; }, nullptr},
+    {"iso-fpga-done-withheld", nullptr, "a valid image through port 3 configures the FPGA without reporting done",
+     [](board::ProductOptions& o, uint64_t) { o.fpga.isolatedDoneWithheld = true; }, nullptr},
+    {"access-port-never-ready", "P", "isolated register access port P never reports ready",
+     [](board::ProductOptions& o, uint64_t v) { portOf(o, v).neverReady = true; }, nullptr},
+    {"access-port-never-responds", "P", "access port P never answers a read",
+     [](board::ProductOptions& o, uint64_t v) { portOf(o, v).neverResponds = true; }, nullptr},
+    {"access-port-fault", "P[:N]", "access port P reports its fault bit, always or on its next N status reads",
+     [](board::ProductOptions& o, uint64_t v) {
+         if (countOf(v) == 0) portOf(o, v).fault = true;
+         portOf(o, v).faultReads = countOf(v);
+     },
+     nullptr},
+    {"access-port-latency", "P:N", "access port P takes N status reads to become ready again or to answer",
+     [](board::ProductOptions& o, uint64_t v) { portOf(o, v).latency = countOf(v); }, nullptr},
     {"pll-never-locks", nullptr, "the external PLL never reports locked",
      [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllNeverLocks = true; }, nullptr},
     {"pll-stuck-busy", nullptr, "the external PLL's shift register stays busy",
@@ -95,24 +171,21 @@ const Knob kKnobs[] = {
      [](board::ProductOptions& o, uint64_t v) { o.isolated.sequencers.durationUs[uint32_t(v >> 32)] = uint32_t(v); }, nullptr},
 };
 
-// The value a knob's value text asks for: one of the words of "a|b" (its index), two 32-bit
-// numbers "A:B" (A in the high half), or one number.
-bool parseKnobValue(const char* format, const std::string& text, uint64_t& value) {
-    const std::string words = format;
-    if (words.find('|') != std::string::npos) {
+// The value of a knob: a number, "1|2", one of the words of "a|b" (its index), two 32-bit numbers
+// "A:B" (A in the high half), or an access port "P" / "P:N".
+bool parseValue(const Knob& knob, const std::string& text, uint64_t& value) {
+    const std::string form = knob.value;
+    if (form == "1|2") return parseNumber(text, 2, value) && value >= 1;
+    if (form.find('|') != std::string::npos) {
         size_t at = 0;
-        for (uint64_t index = 0;; ++index) {
-            const size_t bar = words.find('|', at);
-            if (words.compare(at, bar == std::string::npos ? std::string::npos : bar - at, text) == 0 &&
-                text.size() == (bar == std::string::npos ? words.size() : bar) - at) {
-                value = index;
-                return true;
-            }
+        for (value = 0;; ++value) {
+            const size_t bar = form.find('|', at);
+            if (form.substr(at, bar == std::string::npos ? std::string::npos : bar - at) == text) return true;
             if (bar == std::string::npos) return false;
             at = bar + 1;
         }
     }
-    if (words.find(':') != std::string::npos) {
+    if (form[0] != 'P' && form.find(':') != std::string::npos) {
         const size_t colon = text.find(':');
         uint64_t high = 0, low = 0;
         if (colon == std::string::npos || !parseNumber(text.substr(0, colon), 0xFFFFFFFF, high) ||
@@ -121,7 +194,16 @@ bool parseKnobValue(const char* format, const std::string& text, uint64_t& value
         value = (high << 32) | low;
         return true;
     }
-    return parseNumber(text, UINT64_MAX, value);
+    if (form[0] != 'P') return parseNumber(text, UINT64_MAX, value);
+    const size_t colon = text.find(':');
+    const bool countGiven = colon != std::string::npos;
+    const bool allowed = form == "P" ? !countGiven : form == "P:N" ? countGiven : true;
+    if (!allowed) return false;
+    uint64_t port = 0, count = 0;
+    if (!parseNumber(text.substr(0, colon), board::IsolatedLink::kPortCount - 1, port)) return false;
+    if (countGiven && !parseNumber(text.substr(colon + 1), UINT32_MAX, count)) return false;
+    value = (port << kPortShift) | count;
+    return true;
 }
 
 }  // namespace
@@ -133,11 +215,14 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         if (name != kKnobs[i].name) continue;
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
-        if (given != (kKnobs[i].value != nullptr) || (given && !parseKnobValue(kKnobs[i].value, fault.substr(equals + 1), value))) {
+        const std::string text = given ? fault.substr(equals + 1) : std::string();
+        const bool valid = kKnobs[i].image != nullptr ? kKnobs[i].image(nullptr, text)
+                                                      : !given || parseValue(kKnobs[i], text, value);
+        if (given != (kKnobs[i].value != nullptr) || !valid) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;
         }
-        chosen_.push_back({i, value});
+        chosen_.push_back({i, value, text});
         return true;
     }
     why = "no such board fault";
@@ -145,8 +230,12 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
 }
 
 void BoardFaults::apply(board::ProductOptions& options) const {
-    for (const Chosen& c : chosen_)
+    for (const Chosen& c : chosen_) {
         if (kKnobs[c.knob].options != nullptr) kKnobs[c.knob].options(options, c.value);
+        if (kKnobs[c.knob].image == nullptr) continue;
+        if (!options.flash.has_value()) options.flash = board::FlashImage::standard();
+        kKnobs[c.knob].image(&*options.flash, c.text);
+    }
 }
 
 void BoardFaults::apply(board::ProductBlocks& blocks) const {

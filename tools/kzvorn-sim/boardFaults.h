@@ -25,6 +25,7 @@ private:
     struct Chosen {
         size_t knob;
         uint64_t value;
+        std::string text;
     };
     std::vector<Chosen> chosen_;
 };

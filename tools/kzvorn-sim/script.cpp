@@ -133,6 +133,7 @@ struct ImageField {
 };
 constexpr ImageField kImageFields[] = {
     {"niso", &CustomRecord::nisoFpgaImage, &CustomRecord::nisoFpgaImageSize},
+    {"iso", &CustomRecord::isoFpgaImage, &CustomRecord::isoFpgaImageSize},
 };
 // The list of hardware errors to disable.
 constexpr const char* kErrorsWord = "errors=";
@@ -193,7 +194,8 @@ public:
                 continue;
             }
             const ImageField* field = imageField(r.arguments[i]);
-            if (field == nullptr) return fail(r.echo, "not a replacement or a list: give niso=FILE or errors=ID,...");
+            if (field == nullptr)
+                return fail(r.echo, "not a replacement or a list: give niso=FILE, iso=FILE, errors=ID,... or package=FILE");
             std::string bytes;
             if (!readFile(r.arguments[i].substr(std::strlen(field->name) + 1), bytes))
                 return fail(r.echo, "cannot read the replacement file");
@@ -584,11 +586,12 @@ private:
 
 constexpr Command kCommands[] = {
     {"level", "", "the reached setup level and the request's status", &Runner::level, true},
-    {"reset", "N [niso=FILE] [errors=ID,...] [package=FILE]",
-     "reset to setup level N; with niso=FILE the reset's custom record names the file's bytes as\n"
-     "the non-isolated FPGA's replacement image, with errors=ID,... the list of hardware errors to\n"
-     "disable (64-bit entries), with package=FILE (written by stowly-package) the subroutine\n"
-     "package's words, ids and start addresses. The session, invalid after a reset, is opened anew",
+    {"reset", "N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]",
+     "reset to setup level N; with niso=FILE (iso=FILE) the reset's custom record names the file's\n"
+     "bytes as the non-isolated (isolated) FPGA's replacement image, with errors=ID,... the list of\n"
+     "hardware errors to disable (64-bit entries), with package=FILE (written by stowly-package) the\n"
+     "subroutine package's words, ids and start addresses. The session, invalid after a reset, is\n"
+     "opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
@@ -687,6 +690,10 @@ void printScriptRequests(std::FILE* out) {
 }
 
 bool runScript(kal::sim::Kernel& kernel, std::FILE* script, std::FILE* out, board::ProductBlocks* board) {
+    // Delayed board commands finish before the script's end, while the device is there.
+    struct FinishBoardCommands {
+        ~FinishBoardCommands() { finishBoardCommands(); }
+    } finish;
     Runner runner(kernel, out, board);
     bool good = true;
     std::string line;

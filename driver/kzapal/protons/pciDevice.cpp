@@ -283,7 +283,7 @@ void tPCIDevice::buildBusProperties() {
 
 int32_t tPCIDevice::interruptTrampoline(uint32_t, void* device) {
     auto* self = static_cast<tPCIDevice*>(device);
-    return self->handler_ != nullptr && self->handler_->handleInterrupt() ? 1 : 0;
+    return self->handler_ != nullptr && self->handler_->handlePrimaryInterrupt() ? 1 : 0;
 }
 
 int32_t tPCIDevice::lockedInterruptTrampoline(uint32_t interrupt, void* device) {

@@ -63,7 +63,7 @@ class iPrimaryInterruptHandler {
 public:
     virtual ~iPrimaryInterruptHandler() = default;
     // Runs in interrupt context: true when the interrupt was the device's.
-    virtual bool handleInterrupt() = 0;
+    virtual bool handlePrimaryInterrupt() = 0;
 };
 
 class tPCIDevice : public tDevice {

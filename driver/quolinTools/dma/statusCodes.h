@@ -15,5 +15,7 @@ constexpr int64_t kStatusCircuitAlreadyRunning = KZ_DEVICE_CODE(0xBFFA806D);
 constexpr int64_t kStatusChannelStartTimeout = KZ_DEVICE_CODE(0xBFFA8079);
 // The circuit did not enable or reset, or the channel did not stop, in time.
 constexpr int64_t kStatusStreamHardwareTimeout = KZ_DEVICE_CODE(0xBFFA807C);
+// A DMA wait ended by a cancellation.
+constexpr int64_t kStatusWaitCancelled = KZ_DEVICE_CODE(0xBFFA40E4);
 
 }  // namespace quolintools

@@ -1,0 +1,259 @@
+// Setup levels 7 to 9 through the reset request and the named-access requests of a session, as user
+// mode drives them: the isolation link's handshake around the isolated image, the isolated side's
+// maps and window, the configuration strobes, and what each board fault leaves.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kal/sim/clock.h"
+#include "tolvane/fixture.h"
+#include "tolvane/scriptRun.h"
+#include "tools/stowly/stowlyData.h"
+
+namespace {
+
+using namespace tolvanetest;
+
+constexpr uint64_t kIsoComm = board::bar0::kNonIsolatedFpga + 0x020;
+constexpr int64_t kIsoCommTimeout = KZ_DEVICE_CODE(0xBFFA4678);
+constexpr int64_t kDcBusTimeout = KZ_DEVICE_CODE(0xBFFA4683);
+constexpr int64_t kImageSize = KZ_DEVICE_CODE(0xBFFA806B);
+constexpr int64_t kPortNotReady = KZ_DEVICE_CODE(0xBFFA4680);
+constexpr uint32_t kIsoFpgaConfig = 0x08;
+const std::string kChannel = "TolvaneIsoFpgaRegMap_TolvaneIsoChannel";
+const std::string kVersion = "_Ver1.5.0f22090707";
+
+std::string channelMap(unsigned c) { return kChannel + std::to_string(c) + "_TolvaneIsoChannelRegMap" + kVersion; }
+
+class IsolatedLevels : public Tolvane {
+protected:
+    std::string run(const std::string& script) {
+        bool good = false;
+        std::string printed = printedBy(kernel_, blocks_, script, &good);
+        EXPECT_TRUE(good) << script;
+        return printed;
+    }
+    board::IsolatedLink& link() { return blocks_.nonIsolatedFpga.isolatedLink(); }
+    // The isolated writes of one address, in order.
+    std::vector<uint32_t> isolatedWrites(uint32_t address) {
+        std::vector<uint32_t> out;
+        for (const board::PortAccess& a : link().log())
+            if (a.write && a.address == address) out.push_back(a.value);
+        return out;
+    }
+    // A reset with a replacement isolated image of `size` bytes.
+    std::string resetWithIsoImage(unsigned target, size_t size) {
+        const std::string file = ::testing::TempDir() + "kzvorn-iso.bin";
+        const std::vector<uint8_t> image = stowly::buildFpgaImage(1, 0x15015006, size);
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        EXPECT_NE(out, nullptr);
+        std::fwrite(image.data(), 1, image.size(), out);
+        std::fclose(out);
+        const std::string printed = run("reset " + std::to_string(target) + " iso=" + file + "\n");
+        std::remove(file.c_str());
+        return printed;
+    }
+};
+
+TEST_F(IsolatedLevels, TheBringUpReachesNineAndRegistersTheIsolatedSide) {
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(tracker().reached, 9);
+    EXPECT_EQ(tracker().status.code, -52002);
+    const std::string names = run("arm.names\n");
+    const size_t fpga = names.find("  TolvaneIsoFpgaRegMap\n");
+    ASSERT_NE(fpga, std::string::npos) << names;
+    std::string channels;
+    for (unsigned c = 0; c < 7; ++c) channels += "  " + kChannel + std::to_string(c) + "_TolvaneIsoChannelRegMap\n";
+    EXPECT_EQ(names.substr(fpga), "  TolvaneIsoFpgaRegMap\n" + channels);
+    const std::string windows = run("window.names\n");
+    EXPECT_EQ(windows.substr(windows.size() - std::string("  IsoFpgaWindow\n").size()), "  IsoFpgaWindow\n");
+    // Built-in image: level 8 writes nothing isolated, level 9 the one strobe.
+    EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), std::vector<uint32_t>{0x10});
+    EXPECT_EQ(link().log().size(), 1u);
+}
+
+TEST_F(IsolatedLevels, LevelSevenDrivesTheLinkAroundTheDownload) {
+    ASSERT_EQ(add(), 0);
+    plan_.fake(kStepIsoFirmware, BringUpPlan::kReal);
+    board_.log().clear();
+    EXPECT_EQ(run("reset 7\nboard.fpga\narm.names\n").substr(0, 23), "reset 7: status: -52010");
+    EXPECT_EQ(tracker().reached, 7);
+    EXPECT_EQ(board_.log().writesTo(kIsoComm), (std::vector<uint64_t>{1, 2, 0x100}));
+    const std::vector<board::FpgaConfigurationPort::Load> loads = blocks_.fpgaPort.loads();
+    ASSERT_FALSE(loads.empty());
+    EXPECT_EQ(loads.back().port, 3u);
+    EXPECT_EQ(loads.back().size, 6692572u);
+    EXPECT_EQ(loads.back().stores64, 836571u);
+    EXPECT_EQ(loads.back().byteWrites, 4u);
+    EXPECT_EQ(loads.back().verdict, board::FpgaConfigurationPort::Verdict::kConfigured);
+    EXPECT_EQ((board_.log().writesTo(board::bar0::kFpgaPortSelect).back() >> 8) & 7, 3u);
+    EXPECT_EQ(board_.log().writesTo(board::bar0::kFpgaLoadSize).back(), 6692572u);
+    // The status reads: each command waits until the link reports it.
+    const std::vector<uint64_t> reads = board_.log().readsOf(kIsoComm);
+    ASSERT_GE(reads.size(), 3u);
+    EXPECT_EQ(reads.back(), 0x102u);
+    EXPECT_EQ(run("arm.names\n").find("TolvaneIsoFpgaRegMap"), std::string::npos) << "nothing isolated registered";
+}
+
+TEST_F(IsolatedLevels, NamedAccessReachesEachMapThroughItsPort) {
+    ASSERT_EQ(add(), 0);
+    link().clearLog();
+    char signature[16];
+    std::snprintf(signature, sizeof signature, "0x%X", stowly::builtInFpgaSignatures()[1]);
+    EXPECT_EQ(run("arm.read TolvaneIsoFpgaRegMap" + kVersion + " 0x80271A89\n"),
+              "arm.read TolvaneIsoFpgaRegMap" + kVersion + " 0x80271A89: value: " + signature + ", status: 0\n");
+    EXPECT_EQ(run("arm.write " + channelMap(2) + " 0x80C84A1D 0x22\n" + "arm.write " + channelMap(5) +
+                  " 0x80C84A1D 0x55\n" + "arm.write " + channelMap(0) + " 0x80C84A1D 0x77\n" + "arm.read " +
+                  channelMap(0) + " 0x80C84A1D\n" + "board.iso 0x15FF\n"),
+              "arm.write " + channelMap(2) + " 0x80C84A1D 0x22: status: 0\n" + "arm.write " + channelMap(5) +
+                  " 0x80C84A1D 0x55: status: 0\n" + "arm.write " + channelMap(0) + " 0x80C84A1D 0x77: status: 0\n" +
+                  "arm.read " + channelMap(0) + " 0x80C84A1D: value: 0x77, status: 0\n" +
+                  "board.iso:\n  0x15FF: 00000022\n");
+    EXPECT_EQ(link().log(), (std::vector<board::PortAccess>{{4, false, 0x0000, stowly::builtInFpgaSignatures()[1]},
+                                                            {2, true, 0x15FF, 0x22},
+                                                            {4, true, 0x1BFF, 0x55},
+                                                            {0, true, 0x11FF, 0x77},
+                                                            {0, false, 0x11FF, 0x77}}));
+    const std::string formats = run("arm.format " + channelMap(1) + " 0x806A4830\narm.format " + channelMap(1) +
+                                    " 0xC06A4830\n");
+    EXPECT_NE(formats.find("0x806A4830: fields: 14, status: 0"), std::string::npos) << formats;
+    EXPECT_NE(formats.find("0xC06A4830: fields: 8, status: 0"), std::string::npos) << formats;
+    link().clearLog();
+    blocks_.nonIsolatedFpga.presentIsolated(8, 0x0300);
+    EXPECT_EQ(run("window.get IsoFpgaWindow 8 4\n"), "window.get IsoFpgaWindow 8 4: status: 0\n  bytes: 00030000\n");
+    EXPECT_EQ(link().log(), (std::vector<board::PortAccess>{{4, false, 8, 0x0300}}));
+    // The window serves single words only, within its 7680 bytes; no port is reached otherwise.
+    link().clearLog();
+    EXPECT_EQ(run("window.read IsoFpgaWindow 8 8\nwindow.read IsoFpgaWindow 7680 4\narm.read TolvaneIsoFpgaRegMap" +
+                  kVersion + " 0x80E5C260\n"),
+              "window.read IsoFpgaWindow 8 8: status: -52005\n"
+              "window.read IsoFpgaWindow 7680 4: status: -240015\n"
+              "arm.read TolvaneIsoFpgaRegMap" + kVersion + " 0x80E5C260: value: 0x0, status: -52005\n");
+    EXPECT_TRUE(link().log().empty());
+}
+
+TEST_F(IsolatedLevels, AReplacementImageIsAnnouncedAtLevelEight) {
+    ASSERT_EQ(add(), 0);
+    plan_.fake(kStepIsoFirmware, BringUpPlan::kReal);
+    link().clearLog();
+    EXPECT_EQ(resetWithIsoImage(9, stowly::kIsoFpgaImageSize), "reset 9: status: -52010\n");
+    EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), (std::vector<uint32_t>{0x80000000, 0x10}));
+    EXPECT_EQ(blocks_.fpgaPort.fpga(board::kIsolatedFpga).signature, 0x15015006u);
+    link().clearLog();
+    EXPECT_EQ(resetWithIsoImage(9, stowly::kIsoFpgaImageSize - 8), "reset 9: status: 0xBFFA806B\n");
+    EXPECT_EQ(tracker().reached, 6);
+    EXPECT_TRUE(link().log().empty());
+}
+
+// A port that keeps reporting its fault: the device's checkers run at each status test, find
+// nothing, and the read ends with the port's time-out (a failed request reports no value).
+TEST_F(IsolatedLevels, APersistingPortFaultEndsInThePortsTimeOut) {
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(run("arm.write " + channelMap(0) + " 0x80C84A1D 0x31\narm.read " + channelMap(0) + " 0x80C84A1D\n"),
+              "arm.write " + channelMap(0) + " 0x80C84A1D 0x31: status: 0\narm.read " + channelMap(0) +
+                  " 0x80C84A1D: value: 0x31, status: 0\n");
+    blocks_.nonIsolatedFpga.setAccessPortKnobs(0, board::AccessPortKnobs{0, false, false, true});
+    board_.log().clear();
+    EXPECT_EQ(run("arm.read " + channelMap(0) + " 0x80C84A1D\n"),
+              "arm.read " + channelMap(0) + " 0x80C84A1D: value: 0x0, status: 0xBFFA4680\n");
+    // Each status test ran the checkers: the bridge signature among them is read as often.
+    const size_t tests = board_.log().countReads(board::bar0::kNonIsolatedFpga + 0x200);
+    EXPECT_GT(tests, 100u);
+    EXPECT_EQ(board_.log().countReads(board::bar0::kSignature), tests);
+}
+
+// Each fault of the link or the port: the status, the level reached, whether data went out.
+TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
+    struct Case {
+        const char* name;
+        void (*knob)(board::ProductOptions&);
+        int64_t status;
+        int32_t reached;
+        bool dataSent;
+    };
+    const Case cases[] = {
+        {"state 1 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 1; }, kIsoCommTimeout, 6, false},
+        {"state 2 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 2; }, kIsoCommTimeout, 6, true},
+        {"no DC bus", [](board::ProductOptions& o) { o.isolated.dcBusNeverStarts = true; }, kDcBusTimeout, 6, true},
+        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 9, true},
+        {"never ready", [](board::ProductOptions& o) { o.fpga.isolatedNeverReady = true; }, kPortNotReady, 8, false},
+    };
+    // The kernel unplugs its boards when it goes, after this test's body: they live as long.
+    static std::deque<board::Board> boards;
+    for (const Case& c : cases) {
+        board::Board& b = boards.emplace_back(board::productIdentity());
+        board::ProductOptions options = configuredFpgas();
+        c.knob(options);
+        board::ProductBlocks blocks = board::installProduct(b, options);
+        kal::sim::PciFunction& function = kernel_.plug(b);
+        plan_.fake(kStepIsoFirmware, BringUpPlan::kReal);
+        TolvaneDevice::setBringUpPlan(&plan_);
+        EXPECT_EQ(kernel_.addDevice(function), 0) << c.name;
+        TolvaneDevice::setBringUpPlan(nullptr);
+        auto* device = static_cast<TolvaneDevice*>(static_cast<nKZAPAL000::tDevice*>(kernel_.device(function)));
+        EXPECT_EQ(device->getSetupTracker().status.code, c.status) << c.name;
+        EXPECT_EQ(device->getSetupTracker().reached, c.reached) << c.name;
+        const std::vector<board::FpgaConfigurationPort::Load> loads = blocks.fpgaPort.loads();
+        EXPECT_EQ(!loads.empty() && loads.back().received > 0, c.dataSent) << c.name;
+        kernel_.removeDevice(function);
+    }
+}
+
+TEST_F(IsolatedLevels, ResetsToSevenAndEightAndTheTeardownWriteNothingIsolated) {
+    ASSERT_EQ(add(), 0);
+    link().clearLog();
+    EXPECT_EQ(run("reset 8\n"), "reset 8: status: -52010\n");
+    const std::string names = run("arm.names\nwindow.names\n");
+    EXPECT_NE(names.find("  TolvaneIsoFpgaRegMap\n"), std::string::npos);
+    EXPECT_NE(names.find(kChannel + "6_TolvaneIsoChannelRegMap"), std::string::npos);
+    EXPECT_NE(names.find("  IsoFpgaWindow\n"), std::string::npos);
+    EXPECT_EQ(run("reset 7\n"), "reset 7: status: -52010\n");
+    const std::string none = run("arm.names\nwindow.names\n");
+    EXPECT_EQ(none.find("TolvaneIso"), std::string::npos);
+    EXPECT_EQ(none.find("IsoFpgaWindow"), std::string::npos);
+    EXPECT_TRUE(link().log().empty()) << "neither level 8 nor its teardown writes an isolated register";
+}
+
+// Channels 0 and 1 go through ports 0 and 1: a stalled port 0 does not hold up channel 1. Channels 4
+// and 5 share port 4 without a protocol violation.
+TEST_F(IsolatedLevels, ChannelsOnTheirOwnPortsRunInParallel) {
+    ASSERT_EQ(add(), 0);
+    blocks_.nonIsolatedFpga.setAccessPortKnobs(0, board::AccessPortKnobs{0, true});
+    kal::sim::ScopedRealTime realTime;
+    std::atomic<bool> channel0Done{false}, channel1DoneFirst{false};
+    std::thread stalled([&] {
+        run("arm.read " + channelMap(0) + " 0x80C84A1D\n");
+        channel0Done = true;
+    });
+    std::thread quick([&] {
+        run("arm.write " + channelMap(1) + " 0x80C84A1D 5\n");
+        channel1DoneFirst = !channel0Done;
+    });
+    stalled.join();
+    quick.join();
+    EXPECT_TRUE(channel1DoneFirst);
+    blocks_.nonIsolatedFpga.setAccessPortKnobs(0, {});
+    blocks_.nonIsolatedFpga.setAccessPortKnobs(4, board::AccessPortKnobs{2});
+    std::atomic<int> wrong{0};
+    auto writeAndRead = [&](unsigned c) {
+        for (unsigned i = 1; i <= 10; ++i) {
+            const std::string value = std::to_string(i * 16 + c);
+            run("arm.write " + channelMap(c) + " 0x80C84A1D " + value + "\n");
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "value: 0x%X,", i * 16 + c);
+            if (run("arm.read " + channelMap(c) + " 0x80C84A1D\n").find(expected) == std::string::npos) ++wrong;
+        }
+    };
+    std::thread four(writeAndRead, 4), five(writeAndRead, 5);
+    four.join();
+    five.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(link().counts(4).violations, 0u);
+}
+
+}  // namespace
