@@ -37,10 +37,11 @@ uint32_t IsolatedRegisterFile::read(uint32_t address, uint32_t signature) const 
 void IsolatedRegisterFile::write(uint32_t address, uint32_t value) {
     address %= kWords;
     written_[address] = value;
-    const uint32_t block = (address - kChannelBlocks) / kChannelBlockWords;
-    if (address >= kChannelBlocks && block < kChannelBlockCount)
-        calibration_[block].write((address - kChannelBlocks) % kChannelBlockWords, value);
     if (sequencers_ != nullptr) sequencers_->write(address, value);
+    if (address < kChannelBlocks || address >= kChannelBlocks + kChannelBlockCount * kChannelBlockWords) return;
+    const uint32_t block = address - kChannelBlocks;
+    calibration_[block / kChannelBlockWords].write(block % kChannelBlockWords, value);
+    for (const ChannelWriteHook& hook : channelWriteHooks_) hook(block / kChannelBlockWords, block % kChannelBlockWords, value);
 }
 
 void IsolatedRegisterFile::present(uint32_t address, uint32_t value) {

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "board/channelCalibration.h"
@@ -46,7 +48,13 @@ public:
     // The common-mode current digipot setting last written.
     static constexpr uint32_t kCmccDigiPot = 0x10;
 
+    // Called after every write of a channel block's word, with the channel block (0 to 6) and the
+    // word's offset within it: the channel functions that act on writes.
+    using ChannelWriteHook = std::function<void(unsigned channel, uint32_t offset, uint32_t value)>;
+    void addChannelWriteHook(ChannelWriteHook hook) { channelWriteHooks_.push_back(std::move(hook)); }
+
 private:
+    std::vector<ChannelWriteHook> channelWriteHooks_;
     HostVector<uint32_t> written_;
     HostVector<uint32_t> presented_;
     HostVector<bool> split_;

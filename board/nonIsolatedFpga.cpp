@@ -42,6 +42,10 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
       link_(isolated) {
     powerMonitors_[1].setReading(0, kDefaultSinkingBoardReading);
     link_.sequencers().setTimeSource([&board] { return board.nowUs(); });
+    link_.registers().addChannelWriteHook([this](unsigned channel, uint32_t offset, uint32_t value) {
+        measureUnits_.isolatedWrite(channel, offset, value, board_.nowUs());
+        triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers());
+    });
 }
 
 void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
@@ -115,8 +119,9 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
                                                       : link_.sequencers().nisoTemperatureValid();
         return (written(offset) & ~uint64_t{kTemperatureValid}) | (valid ? kTemperatureValid : 0);
     }
-    uint64_t within = offset;
     uint32_t value = 0;
+    if (width == 4 && measureUnits_.read(offset, board_.nowUs(), value)) return value;
+    uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         if (monitor->read(within, value)) return value;
     return RegisterFile::read(offset, width);
@@ -139,6 +144,7 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
         const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
         link_.writePort(offset, uint32_t(value), isolated.configured, isolated.signature);
     }
+    if (width == 4) measureUnits_.write(offset, uint32_t(value), board_.nowUs());
     uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         monitor->write(within, uint32_t(value));

@@ -20,10 +20,12 @@
 #include "board/board.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/hostAllocator.h"
+#include "board/measureUnits.h"
 #include "board/occurrenceHardware.h"
 #include "board/powerMonitor.h"
 #include "board/registerFile.h"
 #include "board/switchedBusInterface.h"
+#include "board/triggerOverrides.h"
 
 namespace board {
 
@@ -86,6 +88,11 @@ public:
     void commandIsoComm(uint32_t value);
     void presentIsolated(uint32_t address, uint32_t value);
     void setAccessPortKnobs(unsigned port, const AccessPortKnobs& knobs);
+    // The channels' measure units (0x398, 0x39C, the windows at 0x400) and software-raised
+    // triggers. Under the board's lock.
+    MeasureUnitsModel& measureUnits() { return measureUnits_; }
+    TriggerOverridesModel& triggerOverrides() { return triggerOverrides_; }
+    uint64_t nowUs() const { return board_.nowUs(); }
 
 private:
     Board& board_;
@@ -97,6 +104,8 @@ private:
     PowerPathModel powerPath_;
     std::optional<uint32_t> signatureOverride_;
     IsolatedLink link_;
+    MeasureUnitsModel measureUnits_;
+    TriggerOverridesModel triggerOverrides_;
     // The power monitor whose window holds the offset, with the offset made relative to it.
     PowerMonitorModel* powerMonitorAt(uint64_t& offset);
 };

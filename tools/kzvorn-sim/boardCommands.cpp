@@ -240,6 +240,20 @@ bool ports(board::ProductBlocks& board, const std::vector<std::string>&, std::FI
     return true;
 }
 
+bool channel(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
+    uint64_t c = 0;
+    if (!numbers(arguments, &c) || c >= board::MeasureUnitsModel::kChannels) return false;
+    board::NonIsolatedFpga& fpga = board.nonIsolatedFpga;
+    board::MeasureUnitsModel& units = fpga.measureUnits();
+    std::fprintf(out, "board.channel %llu:\n", static_cast<unsigned long long>(c));
+    for (unsigned u = 0; u < board::MeasureUnitsModel::kUnits; ++u)
+        std::fprintf(out, "  measure unit %u: %s, %s, %s\n", u, units.idle(unsigned(c), u, fpga.nowUs()) ? "idle" : "running",
+                     units.dataWaiting(unsigned(c), u, fpga.nowUs()) ? "data" : "no data",
+                     units.unit(unsigned(c), u).continuousRecords ? "continuous" : "one point");
+    std::fprintf(out, "  last override id: 0x%03X\n", unsigned(fpga.triggerOverrides().channel(unsigned(c)).lastId));
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
     size_t arguments;
@@ -261,6 +275,8 @@ constexpr BoardCommand kBoardCommands[] = {
      "the sequencers' runs (channel, line, start address, the tag's id), each channel's busy, fault,\n"
      "latched lines and line vectors, and local-RAM words 0 to 3 and 0xFFFF",
      showSequencer},
+    {"board.channel CH", 1, "isolated channel CH (0 to 3): each measure unit idle or running, with data or not,\n"
+     "continuous or one point; the id the channel registered for the last trigger override", channel},
     {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},
     {"board.pump STREAM BYTES DELAY-MS", 3,
      "the same on a board thread DELAY-MS milliseconds later, while the script goes on (a wait\n"

@@ -28,8 +28,33 @@ struct Knob {
     const char* effect;
     void (*options)(board::ProductOptions&, uint64_t);
     void (*blocks)(board::ProductBlocks&, uint64_t);
+    // A value of parts A:B has a largest value per part; the parts reach the setter 32 bits each,
+    // the first highest.
+    std::vector<uint64_t> partLimits = {};
     ImageKnob image = nullptr;
 };
+
+// Part i of n of a value of parts.
+unsigned part(uint64_t value, unsigned i, unsigned n) { return unsigned((value >> (32 * (n - 1 - i))) & 0xFFFFFFFF); }
+
+board::MeasureUnitsModel::Unit& measureUnit(board::ProductBlocks& b, uint64_t v) {
+    return b.nonIsolatedFpga.measureUnits().unit(part(v, 0, 2), part(v, 1, 2));
+}
+
+bool parseParts(const std::string& text, const std::vector<uint64_t>& limits, uint64_t& value) {
+    value = 0;
+    size_t from = 0;
+    for (size_t i = 0; i < limits.size(); ++i) {
+        const size_t colon = i + 1 < limits.size() ? text.find(':', from) : std::string::npos;
+        if (i + 1 < limits.size() && colon == std::string::npos) return false;
+        uint64_t number = 0;
+        if (!parseNumber(text.substr(from, colon == std::string::npos ? std::string::npos : colon - from), limits[i], number))
+            return false;
+        value = (value << 32) | number;
+        from = colon + 1;
+    }
+    return true;
+}
 
 bool parseChannel(const std::string& text, uint64_t& channel) {
     return parseNumber(text, board::kChannels - 1, channel);
@@ -124,10 +149,10 @@ const Knob kKnobs[] = {
     {"stuck-error", "ID", "the non-isolated board's error manager reports error ID, whatever is cleared", nullptr,
      [](board::ProductBlocks& b, uint64_t id) { b.nonIsolatedFpga.errorManager().setStuckId(uint16_t(id)); }},
     {"cal-zero-offset", "CH:RANGE", "every calibration record of channel CH stores a zero charge-balance offset for RANGE",
-     nullptr, nullptr, zeroChargeBalanceOffset},
-    {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr,
+     nullptr, nullptr, {}, zeroChargeBalanceOffset},
+    {"cal-bad-gain", "CH", "channel CH's self calibration stores a voltage gain of 2^55", nullptr, nullptr, {},
      badVoltageGain},
-    {"flash-corrupt", "NAME", "the stored record NAME's checksum is spoilt", nullptr, nullptr, corruptRecord},
+    {"flash-corrupt", "NAME", "the stored record NAME's checksum is spoilt", nullptr, nullptr, {}, corruptRecord},
     {"iso-comm-never", "1|2", "the isolation link never reaches that state",
      [](board::ProductOptions& o, uint64_t state) { o.isolated.isoCommNever = unsigned(state); }, nullptr},
     {"dc-bus-never-starts", nullptr, "the isolated DC bus never completes its start-up",
@@ -155,7 +180,8 @@ const Knob kKnobs[] = {
     {"pll-stuck-busy", nullptr, "the external PLL's shift register stays busy",
      [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllStuckBusy = true; }, nullptr},
     {"line-stuck", "CH:LINE", "channel CH's software-interrupt line LINE stays latched after its run",
-     [](board::ProductOptions& o, uint64_t v) { channelOf(o, v >> 32).lineStuckLatched = unsigned(v); }, nullptr},
+     [](board::ProductOptions& o, uint64_t v) { channelOf(o, part(v, 0, 2)).lineStuckLatched = part(v, 1, 2); }, nullptr,
+     {board::kChannels - 1, board::IsolatedSequencers::kLines - 1}},
     {"busy-stuck", "CH", "channel CH's sequencer stays busy",
      [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).busyStuck = true; }, nullptr},
     {"compliance", "CH", "channel CH reports compliance",
@@ -168,11 +194,20 @@ const Knob kKnobs[] = {
     {"strict-sequencer", nullptr, "a line raised without a tagged vector faults its channel and stays busy",
      [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.strict = true; }, nullptr},
     {"subroutine-duration", "ID:US", "subroutine ID runs US microseconds",
-     [](board::ProductOptions& o, uint64_t v) { o.isolated.sequencers.durationUs[uint32_t(v >> 32)] = uint32_t(v); }, nullptr},
+     [](board::ProductOptions& o, uint64_t v) { o.isolated.sequencers.durationUs[part(v, 0, 2)] = part(v, 1, 2); }, nullptr,
+     {UINT32_MAX, UINT32_MAX}},
+    {"measure-never-idle", "CH:UNIT", "measure unit UNIT of channel CH never reports idle", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) { measureUnit(b, v).neverIdle = true; }, {3, 2}},
+    {"measure-never-data", "CH:UNIT", "measure unit UNIT of channel CH never delivers a measurement", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) { measureUnit(b, v).neverData = true; }, {3, 2}},
+    {"override-id", "CH:ID", "channel CH registers occurrence ID (12 bits) for any trigger override", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) {
+         b.nonIsolatedFpga.triggerOverrides().channel(part(v, 0, 2)).reportedId = uint16_t(part(v, 1, 2));
+     }, {3, 0xFFF}},
 };
 
-// The value of a knob: a number, "1|2", one of the words of "a|b" (its index), two 32-bit numbers
-// "A:B" (A in the high half), or an access port "P" / "P:N".
+// The value of a knob: a number, "1|2", one of the words of "a|b" (its index), or an access port
+// "P" / "P:N".
 bool parseValue(const Knob& knob, const std::string& text, uint64_t& value) {
     const std::string form = knob.value;
     if (form == "1|2") return parseNumber(text, 2, value) && value >= 1;
@@ -184,15 +219,6 @@ bool parseValue(const Knob& knob, const std::string& text, uint64_t& value) {
             if (bar == std::string::npos) return false;
             at = bar + 1;
         }
-    }
-    if (form[0] != 'P' && form.find(':') != std::string::npos) {
-        const size_t colon = text.find(':');
-        uint64_t high = 0, low = 0;
-        if (colon == std::string::npos || !parseNumber(text.substr(0, colon), 0xFFFFFFFF, high) ||
-            !parseNumber(text.substr(colon + 1), 0xFFFFFFFF, low))
-            return false;
-        value = (high << 32) | low;
-        return true;
     }
     if (form[0] != 'P') return parseNumber(text, UINT64_MAX, value);
     const size_t colon = text.find(':');
@@ -216,8 +242,9 @@ bool BoardFaults::add(const std::string& fault, std::string& why) {
         const bool given = equals != std::string::npos;
         uint64_t value = 0;
         const std::string text = given ? fault.substr(equals + 1) : std::string();
-        const bool valid = kKnobs[i].image != nullptr ? kKnobs[i].image(nullptr, text)
-                                                      : !given || parseValue(kKnobs[i], text, value);
+        const bool valid = kKnobs[i].image != nullptr    ? kKnobs[i].image(nullptr, text)
+                           : !kKnobs[i].partLimits.empty() ? !given || parseParts(text, kKnobs[i].partLimits, value)
+                                                           : !given || parseValue(kKnobs[i], text, value);
         if (given != (kKnobs[i].value != nullptr) || !valid) {
             why = kKnobs[i].value != nullptr ? "takes a value: " + name + "=" + kKnobs[i].value : "takes no value";
             return false;
