@@ -60,9 +60,9 @@ protected:
     }
 };
 
-TEST_F(IsolatedLevels, TheBringUpReachesNineAndRegistersTheIsolatedSide) {
+TEST_F(IsolatedLevels, TheBringUpReachesTenAndRegistersTheIsolatedSide) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 9);
+    EXPECT_EQ(tracker().reached, 10);
     EXPECT_EQ(tracker().status.code, -52002);
     const std::string names = run("arm.names\n");
     const size_t fpga = names.find("  TolvaneIsoFpgaRegMap\n");
@@ -72,9 +72,11 @@ TEST_F(IsolatedLevels, TheBringUpReachesNineAndRegistersTheIsolatedSide) {
     EXPECT_EQ(names.substr(fpga), "  TolvaneIsoFpgaRegMap\n" + channels);
     const std::string windows = run("window.names\n");
     EXPECT_EQ(windows.substr(windows.size() - std::string("  IsoFpgaWindow\n").size()), "  IsoFpgaWindow\n");
-    // Built-in image: level 8 writes nothing isolated, level 9 the one strobe.
+    // Built-in image: level 8 writes nothing isolated, level 9 the one strobe, before level 10's
+    // accesses.
     EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), std::vector<uint32_t>{0x10});
-    EXPECT_EQ(link().log().size(), 1u);
+    ASSERT_FALSE(link().log().empty());
+    EXPECT_EQ(link().log().front(), (board::PortAccess{4, true, kIsoFpgaConfig, 0x10}));
 }
 
 TEST_F(IsolatedLevels, LevelSevenDrivesTheLinkAroundTheDownload) {
@@ -180,7 +182,7 @@ TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
         {"state 1 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 1; }, kIsoCommTimeout, 6, false},
         {"state 2 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 2; }, kIsoCommTimeout, 6, true},
         {"no DC bus", [](board::ProductOptions& o) { o.isolated.dcBusNeverStarts = true; }, kDcBusTimeout, 6, true},
-        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 9, true},
+        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 10, true},
         {"never ready", [](board::ProductOptions& o) { o.fpga.isolatedNeverReady = true; }, kPortNotReady, 8, false},
     };
     // The kernel unplugs its boards when it goes, after this test's body: they live as long.
