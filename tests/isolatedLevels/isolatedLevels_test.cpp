@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/isolatedSequencers.h"
 #include "kal/sim/clock.h"
 #include "tolvane/fixture.h"
 #include "tolvane/scriptRun.h"
@@ -259,3 +260,21 @@ TEST_F(IsolatedLevels, ChannelsOnTheirOwnPortsRunInParallel) {
 }
 
 }  // namespace
+
+// Level 10 runs on the board after level 9 and loads local RAM up to its end word; a reset to it
+// stops there.
+TEST_F(IsolatedLevels, AResetToTenStopsThere) {
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(run("reset 10\nlevel\n"), "reset 10: status: -52010\nlevel: 10, status: 0\n");
+    EXPECT_NE(link().sequencers().localRam()[0xFFFF], 0u);
+}
+
+// With level 11 faked, level 12 runs on the board: the bring-up stops at the next level not built,
+// and a reset to 12 stops there.
+TEST_F(IsolatedLevels, LevelTwelveRunsOnTheBoardAfterAFakedEleven) {
+    plan_.fakeLevels(11, 11, BringUpPlan::kSucceed);
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(tracker().reached, 12);
+    EXPECT_EQ(tracker().status.code, -52002);
+    EXPECT_EQ(run("reset 12\nlevel\n"), "reset 12: status: -52010\nlevel: 12, status: 0\n");
+}
