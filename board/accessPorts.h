@@ -21,6 +21,7 @@
 #include "board/hostAllocator.h"
 #include "board/isolatedOccurrence.h"
 #include "board/isolatedRegisterFile.h"
+#include "board/isolatedSequencers.h"
 
 namespace board {
 
@@ -37,6 +38,8 @@ struct IsolatedSideOptions {
     bool dcBusNeverStarts = false;
     bool portsReadyWithoutLink = false;    // a test option: ports ready whatever the link's state
     std::array<AccessPortKnobs, 6> ports{};
+    // The sequencers', the external PLL's and the temperature sensor's knobs.
+    IsolatedSequencerOptions sequencers;
 };
 
 struct PortAccess {
@@ -57,7 +60,11 @@ public:
     static constexpr uint64_t kPorts = 0x200;
     static constexpr uint64_t kPortStride = 0x10;
 
-    explicit IsolatedLink(const IsolatedSideOptions& options) : options_(options) {}
+    explicit IsolatedLink(const IsolatedSideOptions& options) : options_(options), sequencers_(options.sequencers) {
+        registers_.attachSequencers(&sequencers_);
+    }
+    IsolatedLink(const IsolatedLink&) = delete;
+    IsolatedLink& operator=(const IsolatedLink&) = delete;
 
     // The state the download leaves: state 2 with the DC bus started.
     void establish() {
@@ -79,6 +86,8 @@ public:
     // The occurrence muxes and error managers among the registers: they answer their words' reads,
     // and see every write (the register file keeps the written words too).
     IsolatedOccurrence& occurrence() { return occurrence_; }
+    // The sequencer side of the isolated FPGA, behind the register file.
+    IsolatedSequencers& sequencers() { return sequencers_; }
     IsolatedSideOptions& options() { return options_; }
     AccessPortKnobs& knobs(unsigned port) { return options_.ports[port]; }
 
@@ -111,6 +120,7 @@ private:
     std::array<Port, kPortCount> ports_{};
     IsolatedRegisterFile registers_;
     IsolatedOccurrence occurrence_;
+    IsolatedSequencers sequencers_;
     HostVector<PortAccess> log_;
 };
 

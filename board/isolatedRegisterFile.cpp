@@ -1,5 +1,7 @@
 #include "board/isolatedRegisterFile.h"
 
+#include "board/isolatedSequencers.h"
+
 namespace board {
 
 namespace {
@@ -28,12 +30,14 @@ uint32_t IsolatedRegisterFile::read(uint32_t address, uint32_t signature) const 
     address %= kWords;
     if (address == kSignature) return signature;
     if (address == kRevision) return kRevisionValue;
-    return split_[address] ? presented_[address] : written_[address];
+    const uint32_t value = split_[address] ? presented_[address] : written_[address];
+    return sequencers_ != nullptr ? sequencers_->read(address, value).value_or(value) : value;
 }
 
 void IsolatedRegisterFile::write(uint32_t address, uint32_t value) {
     address %= kWords;
     written_[address] = value;
+    if (sequencers_ != nullptr) sequencers_->write(address, value);
     if (address < kChannelBlocks || address >= kChannelBlocks + kChannelBlockCount * kChannelBlockWords) return;
     const uint32_t block = address - kChannelBlocks;
     calibration_[block / kChannelBlockWords].write(block % kChannelBlockWords, value);

@@ -18,6 +18,8 @@
 
 namespace board {
 
+class IsolatedSequencers;
+
 class IsolatedRegisterFile {
 public:
     static constexpr uint32_t kWords = 0x2000;
@@ -38,6 +40,8 @@ public:
     // The word as the board holds it: the write side of a split word.
     uint32_t stored(uint32_t address) const { return written_[address % kWords]; }
     void present(uint32_t address, uint32_t value);
+    // The words the sequencer side models answer from it and their writes reach it.
+    void attachSequencers(IsolatedSequencers* sequencers) { sequencers_ = sequencers; }
 
     // A channel block's calibration slots (every write is also stored as a plain word).
     const ChannelCalibration& calibration(unsigned channel) const { return calibration_[channel]; }
@@ -54,6 +58,7 @@ private:
     HostVector<uint32_t> written_;
     HostVector<uint32_t> presented_;
     HostVector<bool> split_;
+    IsolatedSequencers* sequencers_ = nullptr;
     ChannelCalibration calibration_[kChannelBlockCount];
 };
 

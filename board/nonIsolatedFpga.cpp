@@ -9,6 +9,9 @@ constexpr uint64_t kSignature = 0x00;
 constexpr uint64_t kConfiguration = 0x010;
 constexpr uint64_t kErrorMux = 0x070;
 constexpr uint64_t kOccurrence = 0x078;
+constexpr uint64_t kVrefTemperature = 0x818;
+constexpr uint64_t kNisoFpgaTemperature = 0x820;
+constexpr uint32_t kTemperatureValid = 1u << 15;
 constexpr uint64_t kPowerMonitors[] = {0x580, 0x5A0};
 constexpr uint64_t kMeasureFifoResets = 0x050;
 constexpr uint64_t kSourceFifoResets = 0x060;
@@ -50,6 +53,7 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
       link_(isolated),
       dma_(dma) {
     powerMonitors_[1].setReading(0, kDefaultSinkingBoardReading);
+    link_.sequencers().setTimeSource([&board] { return board.nowUs(); });
     link_.registers().addChannelWriteHook([this](unsigned channel, uint32_t offset, uint32_t value) {
         measureUnits_.isolatedWrite(channel, offset, value, board_.nowUs());
         triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers());
@@ -189,6 +193,14 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     if (IsolatedLink::isPortOffset(offset) && width == 4) {
         const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
         return link_.readPort(offset, isolated.configured, isolated.signature);
+    }
+    if ((offset == kVrefTemperature || offset == kNisoFpgaTemperature) && width == 4) {
+        // A presented word as it stands; otherwise the reading last written, with bit 15 (the
+        // filtered reading is valid) as the sensor reports it.
+        if (presented(offset)) return RegisterFile::read(offset, width);
+        const bool valid = offset == kVrefTemperature ? link_.sequencers().vrefValid()
+                                                      : link_.sequencers().nisoTemperatureValid();
+        return (written(offset) & ~uint64_t{kTemperatureValid}) | (valid ? kTemperatureValid : 0);
     }
     uint32_t value = 0;
     if (width == 4 && measureUnits_.read(offset, board_.nowUs(), value)) return value;

@@ -7,7 +7,9 @@
 // read word, which tests set with `present`. Every other offset, the measure units and
 // power-monitor windows among them, is one plain word; the error mux and error manager, the
 // isolation link (0x020), the isolated register access ports (0x200-0x25F, with the isolated
-// FPGA's registers behind them) and the power path (PowerPathModel) behave as the hardware does.
+// FPGA's registers behind them) and the power path (PowerPathModel) behave as the hardware does;
+// the two temperature readings (0x818, 0x820) report valid (bit 15) as the isolated side's sensor
+// says.
 // The stream credit gates of the DMA engine follow the FPGA: bits 6 and 7 of channel c's
 // measure-unit configuration (0x400 + 0x60 c) open and close stream 2c's, the start and stop
 // strobes (bits 16, 17) of its TX credit control (0x080 + 4 c) stream 2c + 1's; the gates are

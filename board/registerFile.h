@@ -25,6 +25,11 @@ public:
     void present(uint64_t offset, uint64_t value);
     // The last value written at the offset, 0 if none.
     uint64_t written(uint64_t offset) const;
+    // Whether the offset's reads show a presented value.
+    bool presented(uint64_t offset) const {
+        std::lock_guard<std::recursive_mutex> guard(board_.lock());
+        return separate_.count(offset) != 0;
+    }
 
 private:
     Board& board_;

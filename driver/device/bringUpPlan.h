@@ -17,9 +17,9 @@
     TEARDOWN(RoutingObjects,      "routing objects",                     teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(CalibrationLoaders,  "channel calibration loaders",         teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(DMAObjects,          "DMA objects",                         teardownDMAObjects,          kTeardownOnOwnStatus)     \
-    TEARDOWN(ExternalPLL,         "temperature-sensor controller",       teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(ExternalPLL,         "temperature-sensor controller",       teardownExternalPLL,         kTeardownOnOwnStatus)     \
     TEARDOWN(IsolatedObjects,     "isolated and per-channel objects",    teardownNothingBuilt,        kTeardownOnOwnStatus)     \
-    TEARDOWN(LocalRAM,            "local-RAM controller and registrar",  teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(LocalRAM,            "local-RAM controller and registrar",  teardownLocalRAM,            kTeardownOnOwnStatus)     \
     TEARDOWN(IsolatedRegMaps,     "isolated register maps",              teardownIsolatedRegMaps,     kTeardownOnOwnStatus)     \
     TEARDOWN(DisabledErrors,      "disabled-error undo",                 teardownDisabledErrors,      kTeardownOnOwnStatus)     \
     TEARDOWN(NonIsolatedObjects,  "non-isolated objects",                teardownNonIsolatedObjects,  kTeardownOnOwnStatus)     \
@@ -42,9 +42,9 @@
     STEP(DisabledErrors,         kNoLevel,  "disabled board errors",               stepDisabledErrors, DisabledErrors,   kWhateverTheStatusFrom5)   \
     STEP(IsolatedRegMaps,        8,         "isolated register maps",              stepIsolatedRegMaps, IsolatedRegMaps, kOnGoodStatus)             \
     STEP(IsoConfigStrobe,        9,         "isolated control bit",                stepIsoConfigStrobe, None,            kOnGoodStatus)             \
-    STEP(LocalRAM,               10,        "sequencer local RAM",                 stepNotBuilt,     LocalRAM,           kOnGoodStatus)             \
+    STEP(LocalRAM,               10,        "sequencer local RAM",                 stepLocalRAM,     LocalRAM,           kOnGoodStatus)             \
     STEP(IsolatedObjects,        11,        "isolated and per-channel objects",    stepNotBuilt,     IsolatedObjects,    kOnGoodStatus)             \
-    STEP(ExternalPLL,            12,        "external PLL and temperature sensor", stepNotBuilt,     ExternalPLL,        kOnGoodStatus)             \
+    STEP(ExternalPLL,            12,        "external PLL and temperature sensor", stepExternalPLL,  ExternalPLL,        kOnGoodStatus)             \
     STEP(StartupSubroutine,      13,        "start-up subroutine",                 stepNotBuilt,     None,               kOnGoodStatus)             \
     STEP(DMAObjects,             14,        "DMA objects",                         stepNotBuilt,     DMAObjects,         kOnGoodStatus)             \
     STEP(ChannelCalibration,     15,        "channel calibration",                 stepNotBuilt,     CalibrationLoaders, kOnGoodStatus)             \

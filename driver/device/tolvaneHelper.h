@@ -7,7 +7,9 @@
 #include "controllers/coolingModeSetting.h"
 #include "device/bringUpPlan.h"
 #include "device/hardwareErrorCheckers.h"
+#include "device/externalPLLSetup.h"
 #include "device/isolatedRegMaps.h"
+#include "device/localRAMConfigure.h"
 #include "device/nonIsolatedObjects.h"
 #include "device/pavoObjects.h"
 #include "device/setupTasks.h"
@@ -97,6 +99,10 @@ public:
     IsolatedRegMaps* getIsolatedRegMaps() { return isolatedRegMaps_; }
     // Level 5's objects; null before level 5 ran.
     NonIsolatedObjects* getNonIsolatedObjects() { return nonIsolatedObjects_; }
+    // Level 10's registrar; null before level 10 loaded a package.
+    const kzhtl::SharedPtr<draviktools::SubroutineRegistrarInterface>* getSubroutineRegistrar() const;
+    // Level 12's; null before level 12 built it.
+    TemperatureSensorController* getTemperatureSensorController();
     NonIsolatedControllers* getNonIsolatedControllers() {
         return nonIsolatedObjects_ != nullptr ? nonIsolatedObjects_->getControllers() : nullptr;
     }
@@ -163,6 +169,8 @@ private:
     void stepIsoFirmware(nKZAPALS100::tStatus& status);
     void stepIsolatedRegMaps(nKZAPALS100::tStatus& status);
     void stepIsoConfigStrobe(nKZAPALS100::tStatus& status);
+    void stepLocalRAM(nKZAPALS100::tStatus& status);
+    void stepExternalPLL(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
@@ -170,7 +178,9 @@ private:
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
     void teardownDMAObjects(nKZAPALS100::tStatus& status);
     void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
+    void teardownLocalRAM(nKZAPALS100::tStatus& status);
     void teardownIsolatedRegMaps(nKZAPALS100::tStatus& status);
+    void teardownExternalPLL(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
     void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
@@ -191,6 +201,8 @@ private:
     NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
     bool customIsoImage_ = false;
     IsolatedRegMaps* isolatedRegMaps_ = nullptr;
+    LocalRAMConfigure* localRAM_ = nullptr;
+    ExternalPLLSetup* externalPLL_ = nullptr;
     // Whether the disabled-error step did its work, which the undo reverses; kept until the helper
     // goes, so a failed bring-up undoes it at its end and again at the teardown.
     bool disabledErrorsActive_ = false;

@@ -45,18 +45,19 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 }  // namespace
 
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 9, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 10, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 9);
+    EXPECT_EQ(tracker.reached, 10);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepLocalRAM));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepIsolatedObjects));
 }
 
-// Without the levels below, there is nothing to build on. After a failure at level 7 the
-// disabled-error step still runs, and finds no controllers of a faked level 5.
-TEST_F(BringUp, LevelsFiveToNineNeedTheLevelsBelow) {
-    for (int32_t level : {5, 6, 7, 8, 9}) {
+// Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated
+// FPGA map. After a failure at level 7 the disabled-error step still runs, and finds no controllers
+// of a faked level 5.
+TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
+    for (int32_t level : {5, 6, 7, 8, 9, 10, 12}) {
         plan = BringUpPlan();
         plan.observer = &recorder;
         recorder.steps.clear();
@@ -65,6 +66,8 @@ TEST_F(BringUp, LevelsFiveToNineNeedTheLevelsBelow) {
         EXPECT_EQ(tracker.reached, level - 1) << level;
         EXPECT_EQ(tracker.status.code, -52006) << level;
         EXPECT_EQ(helper->getNonIsolatedControllers(), nullptr) << level;
+        EXPECT_EQ(helper->getSubroutineRegistrar(), nullptr) << level;
+        EXPECT_EQ(helper->getTemperatureSensorController(), nullptr) << level;
         EXPECT_EQ(helper->getIsolatedRegMaps(), nullptr) << level;
         if (level == 7) {
             EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));

@@ -69,7 +69,7 @@ TEST_F(SimScript, RequestsAndTheirResults) {
 // built after it).
 TEST_F(SimScript, NamedAccess) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 9);
+    ASSERT_EQ(tracker().reached, 10);
     bool good = false;
     std::string registerMaps, storageMaps;
     for (const std::string& name : level3names::kRegisterMapNames) registerMaps += "  " + name + "\n";
@@ -228,7 +228,7 @@ TEST_F(SimScript, ResetWithAReplacementImage) {
     bool good = true;
     EXPECT_EQ(run("reset 4 niso=/nonexistent/image\nreset 4 isolated=x\n", &good),
               "error: cannot read the replacement file: reset 4 niso=/nonexistent/image\n"
-              "error: not a replacement or a list: give niso=FILE, iso=FILE or errors=ID,...: reset 4 isolated=x\n");
+              "error: not a replacement or a list: give niso=FILE, iso=FILE, errors=ID,... or package=FILE: reset 4 isolated=x\n");
     EXPECT_FALSE(good);
 }
 
@@ -245,10 +245,10 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"level 3", "error: level takes no arguments: level 3\n", false},
         {"cleanup now # a comment", "error: cleanup takes no arguments: cleanup now\n", false},
         {"arm.names all", "error: arm.names takes no arguments: arm.names all\n", false},
-        {"reset", "error: reset takes 1 to 4 arguments (N [niso=FILE] [iso=FILE] [errors=ID,...]): reset\n", false},
-        {"reset 4 niso=a iso=b errors=1 errors=2",
-         "error: reset takes 1 to 4 arguments (N [niso=FILE] [iso=FILE] [errors=ID,...]): "
-         "reset 4 niso=a iso=b errors=1 errors=2\n",
+        {"reset", "error: reset takes 1 to 5 arguments (N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]): reset\n", false},
+        {"reset 4 niso=a iso=b errors=1 errors=2 package=c",
+         "error: reset takes 1 to 5 arguments (N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]): "
+         "reset 4 niso=a iso=b errors=1 errors=2 package=c\n",
          false},
         {"reset 4 errors=1,", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=1,\n", false},
         {"reset 4 errors=", "error: the errors are not 64-bit numbers apart by commas: reset 4 errors=\n", false},
@@ -272,7 +272,7 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"reset 0x", "error: the level is not a 32-bit number: reset 0x\n", false},
         {"reset 1e3", "error: the level is not a 32-bit number: reset 1e3\n", false},
         {"reset 0b1", "error: the level is not a 32-bit number: reset 0b1\n", false},
-        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0900000000000000\n", true},
+        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0A00000000000000\n", true},
         {"ioctl 0x00202B00 00000000 010", "transport: -51009\noutput: \n", true},
         {"ioctl 0x00202B00 0 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n", false},
         {"ioctl 0x00202B00 zz 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n", false},
@@ -289,9 +289,9 @@ TEST_F(SimScript, LinesItCannotSend) {
          false},
         // A line holds at most 1 MiB; a longer one stops the script there, so an endless line
         // cannot grow without bound.
-        {longest + "\nlevel\n", "level: 9, status: 0\n", true},
+        {longest + "\nlevel\n", "level: 10, status: 0\n", true},
         {longest + " \nlevel\n", "error: line 1 is longer than 1048576 bytes\n", false},
-        {"level\n\n" + longest + "x", "level: 9, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
+        {"level\n\n" + longest + "x", "level: 10, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
     };
     for (const Case& c : cases) {
         bool good = !c.good;
@@ -344,7 +344,7 @@ TEST(SimCommandLine, HelpListsTheRequests) {
     std::free(text);
     EXPECT_EQ(help.rfind("usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... ", 0), 0u);
     for (const char* request :
-         {"  level\n", "  reset N [niso=FILE] [iso=FILE] [errors=ID,...]\n", "  cooling.override MODE\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
+         {"  level\n", "  reset N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]\n", "  cooling.override MODE\n", "  ioctl CODE INPUT-HEX OUTPUT-SIZE\n", "  arm.names\n",
           "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
           "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
           "  board.fpga\n", "  board.pump STREAM BYTES\n", "  window.write NAME OFFSET HEX\n", "  --msi",

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/isolatedSequencers.h"
 #include "kal/sim/clock.h"
 #include "tolvane/fixture.h"
 #include "tolvane/scriptRun.h"
@@ -60,9 +61,9 @@ protected:
     }
 };
 
-TEST_F(IsolatedLevels, TheBringUpReachesNineAndRegistersTheIsolatedSide) {
+TEST_F(IsolatedLevels, TheBringUpReachesTenAndRegistersTheIsolatedSide) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 9);
+    EXPECT_EQ(tracker().reached, 10);
     EXPECT_EQ(tracker().status.code, -52002);
     const std::string names = run("arm.names\n");
     const size_t fpga = names.find("  TolvaneIsoFpgaRegMap\n");
@@ -72,9 +73,11 @@ TEST_F(IsolatedLevels, TheBringUpReachesNineAndRegistersTheIsolatedSide) {
     EXPECT_EQ(names.substr(fpga), "  TolvaneIsoFpgaRegMap\n" + channels);
     const std::string windows = run("window.names\n");
     EXPECT_EQ(windows.substr(windows.size() - std::string("  IsoFpgaWindow\n").size()), "  IsoFpgaWindow\n");
-    // Built-in image: level 8 writes nothing isolated, level 9 the one strobe.
+    // Built-in image: level 8 writes nothing isolated, level 9 the one strobe, before level 10's
+    // accesses.
     EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), std::vector<uint32_t>{0x10});
-    EXPECT_EQ(link().log().size(), 1u);
+    ASSERT_FALSE(link().log().empty());
+    EXPECT_EQ(link().log().front(), (board::PortAccess{4, true, kIsoFpgaConfig, 0x10}));
 }
 
 TEST_F(IsolatedLevels, LevelSevenDrivesTheLinkAroundTheDownload) {
@@ -208,7 +211,7 @@ TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
         {"state 1 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 1; }, kIsoCommTimeout, 6, false},
         {"state 2 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 2; }, kIsoCommTimeout, 6, true},
         {"no DC bus", [](board::ProductOptions& o) { o.isolated.dcBusNeverStarts = true; }, kDcBusTimeout, 6, true},
-        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 9, true},
+        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 10, true},
         {"never ready", [](board::ProductOptions& o) { o.fpga.isolatedNeverReady = true; }, kPortNotReady, 8, false},
     };
     // The kernel unplugs its boards when it goes, after this test's body: they live as long.
@@ -285,3 +288,21 @@ TEST_F(IsolatedLevels, ChannelsOnTheirOwnPortsRunInParallel) {
 }
 
 }  // namespace
+
+// Level 10 runs on the board after level 9 and loads local RAM up to its end word; a reset to it
+// stops there.
+TEST_F(IsolatedLevels, AResetToTenStopsThere) {
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(run("reset 10\nlevel\n"), "reset 10: status: -52010\nlevel: 10, status: 0\n");
+    EXPECT_NE(link().sequencers().localRam()[0xFFFF], 0u);
+}
+
+// With level 11 faked, level 12 runs on the board: the bring-up stops at the next level not built,
+// and a reset to 12 stops there.
+TEST_F(IsolatedLevels, LevelTwelveRunsOnTheBoardAfterAFakedEleven) {
+    plan_.fakeLevels(11, 11, BringUpPlan::kSucceed);
+    ASSERT_EQ(add(), 0);
+    EXPECT_EQ(tracker().reached, 12);
+    EXPECT_EQ(tracker().status.code, -52002);
+    EXPECT_EQ(run("reset 12\nlevel\n"), "reset 12: status: -52010\nlevel: 12, status: 0\n");
+}

@@ -140,7 +140,7 @@ protected:
 
 TEST_F(Level3, TheDefaultBoardReachesLevel3WithEveryNameAndGoesOn) {
     Plugged& p = add();
-    EXPECT_EQ(tracker(p).reached, 9);
+    EXPECT_EQ(tracker(p).reached, 10);
     EXPECT_EQ(tracker(p).status.code, kNotBuiltYet) << "level 10 is not built yet";
 
     const Registered names = registered(p);
@@ -369,7 +369,7 @@ TEST_F(Level3, ABadManufacturingRecordLeavesTheBoardPropertiesOut) {
         board::ProductOptions options;
         options.flash = c.image;
         Plugged& p = add(options);
-        EXPECT_EQ(tracker(p).reached, 9);
+        EXPECT_EQ(tracker(p).reached, 10);
         for (const std::string& name : deviceProperties(p))
             EXPECT_TRUE(name != "serialNumber" && name != "modelName" && name != "manufacturerName") << name;
         tStatus status;
@@ -414,7 +414,7 @@ TEST_P(Level3StoredMap, ItsChecksumAndItsVersionAreChecked) {
         options.flash = checksum ? board::FlashImage::standard().corruptChecksum(name)
                                  : board::FlashImage::standard().breakVersion(name);
         Plugged& p = add(options);
-        ASSERT_EQ(tracker(p).reached, 9);
+        ASSERT_EQ(tracker(p).reached, 10);
         tStatus status;
         EXPECT_EQ(helper(p)->areStorageMapChecksumsValid(status), !checksum);
         EXPECT_EQ(helper(p)->areStorageMapVersionsValid(status), checksum);

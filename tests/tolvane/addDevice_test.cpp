@@ -15,7 +15,7 @@ constexpr uint32_t kBusScope = 1;
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
-    EXPECT_EQ(tracker().reached, 9);
+    EXPECT_EQ(tracker().reached, 10);
     EXPECT_EQ(tracker().status.code, -52002) << "level 10 is not built yet";
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
@@ -135,72 +135,84 @@ TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
 }
 
 // Every allocation of add device and the bring-up failed in turn: no crash, no leak, nothing
-// unregistered twice (the kernel layer aborts on that).
+// unregistered twice (the kernel layer aborts on that). Once as the board goes, once with level 11
+// standing in so that level 12 runs too.
 TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     plan_.observer = nullptr;  // its own memory would be failed too
     const int64_t before = kal::sim::liveAllocations();
-    bool deviceRefused = false, bringUpFailed = false;
-    for (uint64_t nth = 1;; ++nth) {
-        int32_t result;
-        bool triggered;
-        {
-            kal::sim::FailAllocations fail(nth);
-            result = add();
-            triggered = fail.triggered();
+    for (const bool throughLevel12 : {false, true}) {
+        if (throughLevel12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
+        bool deviceRefused = false, bringUpFailed = false;
+        for (uint64_t nth = 1;; ++nth) {
+            int32_t result;
+            bool triggered;
+            {
+                kal::sim::FailAllocations fail(nth);
+                result = add();
+                triggered = fail.triggered();
+            }
+            if (result != 0) {
+                EXPECT_EQ(result, -51352) << nth;
+                EXPECT_EQ(device(), nullptr) << nth;
+                deviceRefused = true;
+            } else if (tracker().status.code == -52000) {
+                // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10 and 12 allocate; the
+                // others do not.
+                const auto reached = tracker().reached;
+                EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
+                            (throughLevel12 && reached == 11))
+                    << nth << ": " << reached;
+                bringUpFailed = true;
+            } else {
+                // A property that cannot be appended is left out: the start drops that status.
+                EXPECT_EQ(tracker().reached, throughLevel12 ? 12 : 10) << nth;
+            }
+            if (device() != nullptr) {
+                kernel_.removeDevice(*function_);
+                kernel_.deleteDevice(*function_);
+            }
+            EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
+            if (!triggered) break;
         }
-        if (result != 0) {
-            EXPECT_EQ(result, -51352) << nth;
-            EXPECT_EQ(device(), nullptr) << nth;
-            deviceRefused = true;
-        } else if (tracker().status.code == -52000) {
-            // Levels 3, 5, 6 (which reads the stored bias DAC) and 8 allocate; the others do not.
-            EXPECT_TRUE(tracker().reached < 3 || tracker().reached == 4 || tracker().reached == 5 ||
-                        tracker().reached == 7)
-                << nth << ": " << tracker().reached;
-            bringUpFailed = true;
-        } else {
-            // A property that cannot be appended is left out: the start drops that status.
-            EXPECT_EQ(tracker().reached, 9) << nth;
-        }
-        if (device() != nullptr) {
-            kernel_.removeDevice(*function_);
-            kernel_.deleteDevice(*function_);
-        }
-        EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
-        if (!triggered) break;
+        EXPECT_TRUE(deviceRefused);
+        EXPECT_TRUE(bringUpFailed);
     }
-    EXPECT_TRUE(deviceRefused);
-    EXPECT_TRUE(bringUpFailed);
 }
 
 // The same for the kernel objects add device and the bring-up make.
 TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
     plan_.observer = nullptr;
     const int64_t before = kal::sim::liveAllocations();
-    for (const char* call : {"createMutex", "createSpinLock"}) {
-        for (uint64_t nth = 1;; ++nth) {
-            int32_t result;
-            uint64_t failures;
-            {
-                kal::sim::FailKernelCall refuse(call, nth);
-                result = add();
-                failures = refuse.failures();
+    for (const bool throughLevel12 : {false, true}) {
+        if (throughLevel12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
+        for (const char* call : {"createMutex", "createSpinLock"}) {
+            for (uint64_t nth = 1;; ++nth) {
+                int32_t result;
+                uint64_t failures;
+                {
+                    kal::sim::FailKernelCall refuse(call, nth);
+                    result = add();
+                    failures = refuse.failures();
+                }
+                if (result != 0) {
+                    EXPECT_EQ(result, -51352) << call << " " << nth;
+                } else if (failures != 0) {
+                    EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
+                    // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports'
+                    // locks and the registrations' among them), 10 (the local-RAM lock) and 12
+                    // make kernel objects.
+                    const auto reached = tracker().reached;
+                    EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 ||
+                                (throughLevel12 && reached == 11))
+                        << call << " " << nth;
+                }
+                if (device() != nullptr) {
+                    kernel_.removeDevice(*function_);
+                    kernel_.deleteDevice(*function_);
+                }
+                EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+                if (failures == 0) break;
             }
-            if (result != 0) {
-                EXPECT_EQ(result, -51352) << call << " " << nth;
-            } else if (failures != 0) {
-                EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
-                // Levels 3, 5 (the cooling-mode setting's among them) and 8 (the access ports' locks
-                // and the registrations' among them) make kernel objects.
-                EXPECT_TRUE(tracker().reached < 3 || tracker().reached == 4 || tracker().reached == 7)
-                    << call << " " << nth;
-            }
-            if (device() != nullptr) {
-                kernel_.removeDevice(*function_);
-                kernel_.deleteDevice(*function_);
-            }
-            EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
-            if (failures == 0) break;
         }
     }
 }

@@ -89,7 +89,7 @@ TEST_F(DeviceErrors, TheLevelFiveBoardControllerLeadsTheCheckAndTheRecord) {
 // check request reaches the channel error through the composite.
 TEST_F(DeviceErrors, ChannelErrorsReachTheControllerThroughTheLevelEightPorts) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 9);
+    ASSERT_GE(tracker().reached, 9);
     build();
     board::IsolatedLink& link = blocks_.nonIsolatedFpga.isolatedLink();
     link.clearLog();

@@ -178,6 +178,36 @@ bool raiseOrDrop(board::ProductBlocks& board, const std::vector<std::string>& ar
     return true;
 }
 
+bool showSequencer(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    const board::IsolatedSequencers& model = board.nonIsolatedFpga.isolatedLink().sequencers();
+    std::fprintf(out, "board.sequencer:\n");
+    const std::vector<board::SequencerRun> runs = model.runs();
+    std::fprintf(out, "  runs: %zu\n", runs.size());
+    for (const board::SequencerRun& r : runs) {
+        std::fprintf(out, "    channel %u, line %u, address 0x%04X, ", r.channel, r.line, r.address);
+        if (r.id) std::fprintf(out, "id 0x%08X\n", *r.id);
+        else std::fprintf(out, "untagged\n");
+    }
+    for (unsigned c = 0; c < board::IsolatedSequencers::kChannels; ++c) {
+        const board::IsolatedSequencers::ChannelView v = model.channel(c);
+        std::fprintf(out, "  channel %u: busy %d, fault %d, latched", c, v.busy, v.fault);
+        for (bool l : v.latched) std::fprintf(out, " %d", l);
+        std::fprintf(out, ", vectors");
+        for (const auto& vector : v.vectors) {
+            if (vector) std::fprintf(out, " 0x%04X", *vector);
+            else std::fprintf(out, " -");
+        }
+        std::fprintf(out, "\n");
+    }
+    const auto& ram = model.localRam();
+    std::fprintf(out, "  local RAM: 0x0000 0x%016llX, 0x0001 0x%016llX, 0x0002 0x%016llX, 0x0003 0x%016llX, "
+                      "0xFFFF 0x%016llX\n",
+                 static_cast<unsigned long long>(ram[0]), static_cast<unsigned long long>(ram[1]),
+                 static_cast<unsigned long long>(ram[2]), static_cast<unsigned long long>(ram[3]),
+                 static_cast<unsigned long long>(ram[0xFFFF]));
+    return true;
+}
+
 // A channel's calibration slots, single values and charge-balance offsets as the isolated register
 // file holds them, and the digipot setting; "-" for what was never written.
 bool calibration(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
@@ -277,6 +307,10 @@ constexpr BoardCommand kBoardCommands[] = {
      "stream circuit bits and credits left; the interrupt block (enabled, control, queue depth,\n"
      "entries queued, interrupts sent); DMA faults",
      showDma},
+    {"board.sequencer", 0,
+     "the sequencers' runs (channel, line, start address, the tag's id), each channel's busy, fault,\n"
+     "latched lines and line vectors, and local-RAM words 0 to 3 and 0xFFFF",
+     showSequencer},
     {"board.channel CH", 1, "isolated channel CH (0 to 3): each measure unit idle or running, with data or not,\n"
      "continuous or one point; the id the channel registered for the last trigger override", channel},
     {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},

@@ -20,20 +20,26 @@ constexpr uint64_t kPortShift = 32;
 board::AccessPortKnobs& portOf(board::ProductOptions& o, uint64_t value) { return o.isolated.ports[value >> kPortShift]; }
 uint32_t countOf(uint64_t value) { return uint32_t(value); }
 
+// A channel past the last sets the last one's knob.
+board::SequencerChannelOptions& channelOf(board::ProductOptions& options, uint64_t channel) {
+    auto& channels = options.isolated.sequencers.channels;
+    return channels[channel < channels.size() ? channel : channels.size() - 1];
+}
+
 struct Knob {
     const char* name;
     const char* value;  // what the value means; null for a knob without one
     const char* effect;
     void (*options)(board::ProductOptions&, uint64_t);
     void (*blocks)(board::ProductBlocks&, uint64_t);
-    // A value of parts A:B[:C] has a largest value per part; the parts reach the setter 16 bits
-    // each, the first highest.
+    // A value of parts A:B has a largest value per part; the parts reach the setter 32 bits each,
+    // the first highest.
     std::vector<uint64_t> partLimits = {};
     ImageKnob image = nullptr;
 };
 
 // Part i of n of a value of parts.
-unsigned part(uint64_t value, unsigned i, unsigned n) { return unsigned((value >> (16 * (n - 1 - i))) & 0xFFFF); }
+unsigned part(uint64_t value, unsigned i, unsigned n) { return unsigned((value >> (32 * (n - 1 - i))) & 0xFFFFFFFF); }
 
 board::MeasureUnitsModel::Unit& measureUnit(board::ProductBlocks& b, uint64_t v) {
     return b.nonIsolatedFpga.measureUnits().unit(part(v, 0, 2), part(v, 1, 2));
@@ -48,7 +54,7 @@ bool parseParts(const std::string& text, const std::vector<uint64_t>& limits, ui
         uint64_t number = 0;
         if (!parseNumber(text.substr(from, colon == std::string::npos ? std::string::npos : colon - from), limits[i], number))
             return false;
-        value = (value << 16) | number;
+        value = (value << 32) | number;
         from = colon + 1;
     }
     return true;
@@ -185,6 +191,27 @@ const Knob kKnobs[] = {
      nullptr},
     {"access-port-latency", "P:N", "access port P takes N status reads to become ready again or to answer",
      [](board::ProductOptions& o, uint64_t v) { portOf(o, v).latency = countOf(v); }, nullptr},
+    {"pll-never-locks", nullptr, "the external PLL never reports locked",
+     [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllNeverLocks = true; }, nullptr},
+    {"pll-stuck-busy", nullptr, "the external PLL's shift register stays busy",
+     [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllStuckBusy = true; }, nullptr},
+    {"line-stuck", "CH:LINE", "channel CH's software-interrupt line LINE stays latched after its run",
+     [](board::ProductOptions& o, uint64_t v) { channelOf(o, part(v, 0, 2)).lineStuckLatched = part(v, 1, 2); }, nullptr,
+     {board::kChannels - 1, board::IsolatedSequencers::kLines - 1}},
+    {"busy-stuck", "CH", "channel CH's sequencer stays busy",
+     [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).busyStuck = true; }, nullptr},
+    {"compliance", "CH", "channel CH reports compliance",
+     [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).compliance = true; }, nullptr},
+    {"temperature-invalid", "vref|niso", "that temperature reading never reports valid",
+     [](board::ProductOptions& o, uint64_t which) {
+         (which == 0 ? o.isolated.sequencers.vrefNeverValid : o.isolated.sequencers.nisoTemperatureNeverValid) = true;
+     },
+     nullptr},
+    {"strict-sequencer", nullptr, "a line raised without a tagged vector faults its channel and stays busy",
+     [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.strict = true; }, nullptr},
+    {"subroutine-duration", "ID:US", "subroutine ID runs US microseconds",
+     [](board::ProductOptions& o, uint64_t v) { o.isolated.sequencers.durationUs[part(v, 0, 2)] = part(v, 1, 2); }, nullptr,
+     {UINT32_MAX, UINT32_MAX}},
     {"measure-never-idle", "CH:UNIT", "measure unit UNIT of channel CH never reports idle", nullptr,
      [](board::ProductBlocks& b, uint64_t v) { measureUnit(b, v).neverIdle = true; }, {3, 2}},
     {"measure-never-data", "CH:UNIT", "measure unit UNIT of channel CH never delivers a measurement", nullptr,
@@ -195,7 +222,8 @@ const Knob kKnobs[] = {
      }, {3, 0xFFF}},
 };
 
-// The value of a knob: a number, "1|2", an error source "[BLOCK:]ID", or an access port "P" / "P:N".
+// The value of a knob: a number, "1|2", one of the words of "a|b" (its index), an error source
+// "[BLOCK:]ID", or an access port "P" / "P:N".
 bool parseValue(const Knob& knob, const std::string& text, uint64_t& value) {
     const std::string form = knob.value;
     if (knob.value == kBlockErrorValue) {
@@ -205,6 +233,15 @@ bool parseValue(const Knob& knob, const std::string& text, uint64_t& value) {
         return true;
     }
     if (form == "1|2") return parseNumber(text, 2, value) && value >= 1;
+    if (form.find('|') != std::string::npos) {
+        size_t at = 0;
+        for (value = 0;; ++value) {
+            const size_t bar = form.find('|', at);
+            if (form.substr(at, bar == std::string::npos ? std::string::npos : bar - at) == text) return true;
+            if (bar == std::string::npos) return false;
+            at = bar + 1;
+        }
+    }
     if (form[0] != 'P') return parseNumber(text, UINT64_MAX, value);
     const size_t colon = text.find(':');
     const bool countGiven = colon != std::string::npos;

@@ -17,6 +17,7 @@
 #include "kzapalcodegen/ioctlRecords.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "vantrel_shared/hardwareErrors.h"
+#include "tools/stowly/stowlyData.h"
 
 namespace kzvornsim {
 
@@ -157,6 +158,7 @@ constexpr ImageField kImageFields[] = {
 };
 // The list of hardware errors to disable.
 constexpr const char* kErrorsWord = "errors=";
+constexpr const char* kPackageWord = "package=";
 
 class Runner;
 
@@ -198,6 +200,11 @@ public:
         std::vector<std::unique_ptr<CallerBytes>> images;
         CustomRecord record{};
         for (size_t i = 1; i < r.arguments.size(); ++i) {
+            if (r.arguments[i].compare(0, std::strlen(kPackageWord), kPackageWord) == 0) {
+                if (!addPackage(r.arguments[i].substr(std::strlen(kPackageWord)), record, images))
+                    return fail(r.echo, "cannot read the replacement package");
+                continue;
+            }
             if (r.arguments[i].compare(0, std::strlen(kErrorsWord), kErrorsWord) == 0) {
                 std::string entries;
                 if (!disabledErrors(r.arguments[i].substr(std::strlen(kErrorsWord)), entries))
@@ -209,7 +216,7 @@ public:
             }
             const ImageField* field = imageField(r.arguments[i]);
             if (field == nullptr)
-                return fail(r.echo, "not a replacement or a list: give niso=FILE, iso=FILE or errors=ID,...");
+                return fail(r.echo, "not a replacement or a list: give niso=FILE, iso=FILE, errors=ID,... or package=FILE");
             std::string bytes;
             if (!readFile(r.arguments[i].substr(std::strlen(field->name) + 1), bytes))
                 return fail(r.echo, "cannot read the replacement file");
@@ -225,6 +232,25 @@ public:
         if (!request(kReset, input, output)) return false;
         std::fprintf(out_, "reset %u: status: %s\n", input.targetLevel, statusText(output.status).c_str());
         reopen();
+        return true;
+    }
+
+    // A file of stowly-package: its words, ids and start addresses each in user memory.
+    static bool addPackage(const std::string& name, CustomRecord& record,
+                           std::vector<std::unique_ptr<CallerBytes>>& held) {
+        std::string file;
+        stowly::SubroutinePackageData package;
+        if (!readFile(name, file) || !stowly::readPackageFile(std::vector<uint8_t>(file.begin(), file.end()), package))
+            return false;
+        const auto hold = [&](const void* data, size_t size) {
+            held.push_back(std::make_unique<CallerBytes>(std::string(static_cast<const char*>(data), size)));
+            return held.back()->address();
+        };
+        record.subroutineWords = hold(package.words.data(), package.words.size() * 8);
+        record.subroutineWordCount = package.words.size();
+        record.subroutineIds = hold(package.ids.data(), package.ids.size() * 4);
+        record.subroutineStartAddresses = hold(package.startAddresses.data(), package.startAddresses.size() * 4);
+        record.subroutineCount = package.ids.size();
         return true;
     }
 
@@ -719,10 +745,12 @@ private:
 
 constexpr Command kCommands[] = {
     {"level", "", "the reached setup level and the request's status", &Runner::level, true},
-    {"reset", "N [niso=FILE] [iso=FILE] [errors=ID,...]",
+    {"reset", "N [niso=FILE] [iso=FILE] [errors=ID,...] [package=FILE]",
      "reset to setup level N; with niso=FILE (iso=FILE) the reset's custom record names the file's\n"
      "bytes as the non-isolated (isolated) FPGA's replacement image, with errors=ID,... the list of\n"
-     "hardware errors to disable (64-bit entries). The session, invalid after a reset, is opened anew",
+     "hardware errors to disable (64-bit entries), with package=FILE (written by stowly-package) the\n"
+     "subroutine package's words, ids and start addresses. The session, invalid after a reset, is\n"
+     "opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",

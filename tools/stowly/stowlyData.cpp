@@ -163,6 +163,47 @@ std::vector<uint8_t> SubroutinePackageData::bytes() const {
     return out;
 }
 
+namespace {
+
+void putLittleEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+uint64_t takeLittleEndian(const std::vector<uint8_t>& in, size_t& at, int bytes) {
+    uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= uint64_t{in[at + i]} << (8 * i);
+    at += bytes;
+    return value;
+}
+
+}  // namespace
+
+std::vector<uint8_t> packageFile(const SubroutinePackageData& package) {
+    if (package.ids.size() != package.startAddresses.size())
+        throw std::invalid_argument("every id needs its start address");
+    std::vector<uint8_t> out;
+    putLittleEndian(out, package.words.size(), 4);
+    putLittleEndian(out, package.ids.size(), 4);
+    for (uint64_t word : package.words) putLittleEndian(out, word, 8);
+    for (uint32_t id : package.ids) putLittleEndian(out, id, 4);
+    for (uint32_t address : package.startAddresses) putLittleEndian(out, address, 4);
+    return out;
+}
+
+bool readPackageFile(const std::vector<uint8_t>& bytes, SubroutinePackageData& package) {
+    if (bytes.size() < 8) return false;
+    size_t at = 0;
+    const uint64_t words = takeLittleEndian(bytes, at, 4);
+    const uint64_t entries = takeLittleEndian(bytes, at, 4);
+    if (bytes.size() != 8 + 8 * words + 8 * entries) return false;
+    package = SubroutinePackageData{};
+    for (uint64_t i = 0; i < words; ++i) package.words.push_back(takeLittleEndian(bytes, at, 8));
+    for (uint64_t i = 0; i < entries; ++i) package.ids.push_back(static_cast<uint32_t>(takeLittleEndian(bytes, at, 4)));
+    for (uint64_t i = 0; i < entries; ++i)
+        package.startAddresses.push_back(static_cast<uint32_t>(takeLittleEndian(bytes, at, 4)));
+    return true;
+}
+
 SubroutinePackageData buildSubroutinePackage(const std::vector<uint32_t>& ids, size_t wordCount) {
     if (wordCount < ids.size()) throw std::invalid_argument("every subroutine needs its tag word");
     Random random(0x5EB00000u + ids.size());

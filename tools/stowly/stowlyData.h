@@ -46,6 +46,12 @@ std::vector<uint32_t> builtInSubroutineIds();
 // The package the driver carries.
 SubroutinePackageData builtInSubroutinePackage();
 
+// A replacement package as a file for a reset's record: the word count and the entry count (32
+// bits each), then the words, the ids and the start addresses, all little-endian.
+std::vector<uint8_t> packageFile(const SubroutinePackageData& package);
+// False for bytes that are not such a file.
+bool readPackageFile(const std::vector<uint8_t>& bytes, SubroutinePackageData& package);
+
 // One LZ4 block (no frame) holding the bytes.
 std::vector<uint8_t> compressBlock(const std::vector<uint8_t>& bytes);
 
