@@ -56,7 +56,7 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
     link_.sequencers().setTimeSource([&board] { return board.nowUs(); });
     link_.registers().addChannelWriteHook([this](unsigned channel, uint32_t offset, uint32_t value) {
         measureUnits_.isolatedWrite(channel, offset, value, board_.nowUs());
-        triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers());
+        triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers(), link_.occurrence());
     });
     if (dma_ != nullptr)
         for (unsigned stream = 0; stream < kDmaStreamCount; ++stream) dma_->setCreditGate(stream, false);

@@ -1,5 +1,7 @@
 #include "board/triggerOverrides.h"
 
+#include "board/isolatedOccurrence.h"
+
 namespace board {
 
 namespace {
@@ -22,23 +24,19 @@ constexpr uint32_t kConfigStrobes = (1u << 4) | (1u << 6);
 
 }  // namespace
 
-void TriggerOverridesModel::isolatedWrite(unsigned c, uint32_t offset, uint32_t value, IsolatedRegisterFile& registers) {
+void TriggerOverridesModel::isolatedWrite(unsigned c, uint32_t offset, uint32_t value, IsolatedRegisterFile& registers,
+                                          IsolatedOccurrence& occurrence) {
     if (c >= kChannels) return;
     Channel& ch = channels_[c];
     if (offset == kConfiguration && (value & kConfigStrobes) != 0) ch.configStrobes.push_back(value & kConfigStrobes);
-    for (unsigned t = 0; t < kTriggers; ++t) {
-        const Trigger& trigger = kWiring[t];
-        if (offset == trigger.mux && ((value >> 16) & 0xFF) == 0) {
-            const uint32_t action = value >> 28;
-            if (action == 1) ch.input0Enabled[t] = true;
-            if (action == 2) ch.input0Enabled[t] = false;
-        }
-        if (offset == kOverride && (value & trigger.overrideBit) != 0 && ch.input0Enabled[t]) {
-            ch.lastId = ch.reportedId.value_or(trigger.id);
-            registers.write(IsolatedRegisterFile::kChannelBlocks + c * IsolatedRegisterFile::kChannelBlockWords +
-                                trigger.occurrence,
-                            ch.lastId);
-        }
+    if (offset != kOverride) return;
+    for (const Trigger& trigger : kWiring) {
+        const OccurrenceMuxModel* mux = occurrence.mux(c, trigger.mux);
+        if ((value & trigger.overrideBit) == 0 || mux == nullptr || !mux->enabled(0)) continue;
+        ch.lastId = ch.reportedId.value_or(trigger.id);
+        registers.write(IsolatedRegisterFile::kChannelBlocks + c * IsolatedRegisterFile::kChannelBlockWords +
+                            trigger.occurrence,
+                        ch.lastId);
     }
 }
 

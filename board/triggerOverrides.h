@@ -1,7 +1,6 @@
 // The software-raisable triggers of the four isolated channels. Each trigger listens on input 0
-// of its channel mux (start 0x22, source 0x23, sequence advance 0x24, main measure 0x27; a mux
-// write selects a position in bits 16-23 and enables it with action 1 or disables it with 2 in
-// bits 28-31; every input starts enabled). While input 0 is enabled, the trigger's override strobe
+// of its channel mux (start 0x22, source 0x23, sequence advance 0x24, main measure 0x27), as the
+// isolated side's occurrence muxes hold it. While input 0 is enabled, the trigger's override strobe
 // (channel word 0x44, bit 0, 1, 2 or 4) registers its occurrence id (0x700, 0x701, 0x702 or
 // 0x704) in the channel's occurrence word 0x45, or 0x46 for the main measure trigger. The
 // configuration strobes that precede it (0x00 bits 4 and 6) are logged. Every call is made under
@@ -17,13 +16,14 @@
 
 namespace board {
 
+class IsolatedOccurrence;
+
 class TriggerOverridesModel {
 public:
     static constexpr unsigned kChannels = 4;
     static constexpr unsigned kTriggers = 4;  // start, source, sequence advance, main measure
 
     struct Channel {
-        std::array<bool, kTriggers> input0Enabled{true, true, true, true};
         std::vector<uint32_t> configStrobes;  // each configuration write's bits 4 and 6, when any
         uint16_t lastId = 0;
         // Fault knob: the id the channel registers for any override.
@@ -31,8 +31,9 @@ public:
     };
 
     // A write of a channel block word (channel 0 to 6, word offset within the block); the occurrence
-    // words it sets go to `registers`.
-    void isolatedWrite(unsigned channel, uint32_t offset, uint32_t value, IsolatedRegisterFile& registers);
+    // words it sets go to `registers`, the triggers' inputs are read from `occurrence`.
+    void isolatedWrite(unsigned channel, uint32_t offset, uint32_t value, IsolatedRegisterFile& registers,
+                       IsolatedOccurrence& occurrence);
 
     Channel& channel(unsigned c) { return channels_.at(c); }
 

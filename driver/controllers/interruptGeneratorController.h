@@ -10,17 +10,16 @@
 
 namespace kzvorn_driver {
 
-// A line of the channel interrupt mux: the occurrence that reports it, its mux input position and
-// the code the sequencer is given with the line's vector.
+// A line of the channel interrupt mux: its mux input position (the channel interrupt mux's input
+// map names the occurrence there) and the code the sequencer is given with the line's vector.
 struct InterruptLineRow {
     uint32_t line;
-    uint16_t occurrenceId;
     uint8_t muxPosition;
     uint8_t lineCode;
 };
 
 inline constexpr InterruptLineRow kInterruptLines[] = {
-    {0, 0x705, 0, 7}, {1, 0x706, 1, 6}, {2, 0x707, 2, 4}, {3, 0x708, 3, 1}, {4, 0x709, 4, 1},
+    {0, 0, 7}, {1, 1, 6}, {2, 2, 4}, {3, 3, 1}, {4, 4, 1},
 };
 
 // Null for a line the table does not hold.

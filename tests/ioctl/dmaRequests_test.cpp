@@ -8,6 +8,7 @@
 #include "kzapalcodegen/ioctlRecords.h"
 #include "script.h"
 #include "tolvane/fixture.h"
+#include "tolvane/scriptRun.h"
 
 namespace ioctltest {
 namespace {
@@ -118,15 +119,7 @@ TEST_F(DmaRequests, SimScriptRequests) {
         "dma.stop 0\n"
         "dma.dump 2 14 2\n"
         "dma.dump 3 0 1\n";
-    std::FILE* in = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
-    char* text = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    kzvornsim::runScript(kernel_, in, out, &blocks_);
-    std::fclose(in);
-    std::fclose(out);
-    const std::string printed(text, size);
-    std::free(text);
+    const std::string printed = tolvanetest::printedBy(kernel_, blocks_, script);
     EXPECT_EQ(printed,
               "dma.addfrom 0 0 8192: buffer 1, status: -52002\n"
               "dma.addto 1 1 16 3: buffer 2, status: -52002\n"

@@ -9,6 +9,7 @@
 #include "commandLine.h"
 #include "script.h"
 #include "tolvane/fixture.h"
+#include "tolvane/scriptRun.h"
 #include "tools/stowly/stowlyData.h"
 
 namespace ioctltest {
@@ -18,17 +19,7 @@ class SimScript : public tolvanetest::Tolvane {
 protected:
     // Runs the script; the printed lines, and whether every line was understood and sent.
     std::string run(const std::string& script, bool* good = nullptr) {
-        std::FILE* in = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
-        char* text = nullptr;
-        size_t size = 0;
-        std::FILE* out = open_memstream(&text, &size);
-        const bool ok = kzvornsim::runScript(kernel_, in, out, &blocks_);
-        std::fclose(in);
-        std::fclose(out);
-        std::string printed(text, size);
-        std::free(text);
-        if (good != nullptr) *good = ok;
-        return printed;
+        return tolvanetest::printedBy(kernel_, blocks_, script, good);
     }
 };
 
