@@ -38,8 +38,16 @@ inline constexpr TriggerOverrideTraits kTriggerOverrideTraits[] = {
 static_assert(sizeof(kTriggerOverrideTraits) / sizeof(kTriggerOverrideTraits[0]) == kSequenceAdvanceTriggerOverride + 1,
               "a row per trigger");
 
+// What a request reaches of a channel's trigger-override controller, whatever its trigger.
+class TriggerOverrideInterface {
+public:
+    virtual ~TriggerOverrideInterface() {}
+    // Raises the trigger once; true when the channel registered this trigger's occurrence.
+    virtual bool overrideTrigger(nKZAPALS100::tStatus& status) = 0;
+};
+
 template <TriggerOverrideKind kKind, class tChannelMap, class tConfigReg, class tOverrideReg>
-class TriggerOverridePolicy : public atut::CleanupOperationInterface {
+class TriggerOverridePolicy : public atut::CleanupOperationInterface, public TriggerOverrideInterface {
 public:
     using tStatus = nKZAPALS100::tStatus;
     static constexpr const TriggerOverrideTraits& kTraits = kTriggerOverrideTraits[kKind];
@@ -63,8 +71,7 @@ public:
     TriggerOverridePolicy(const TriggerOverridePolicy&) = delete;
     TriggerOverridePolicy& operator=(const TriggerOverridePolicy&) = delete;
 
-    // Raises the trigger once; true when the channel registered this trigger's occurrence.
-    bool overrideTrigger(tStatus& status) {
+    bool overrideTrigger(tStatus& status) override {
         if (status.isFatal()) return false;
         nKZAPAL000::tAutoLock guard(lock_);
         config_.writeRegister(config_.getShadow() | (uint32_t{1} << kTraits.configStrobe), status);

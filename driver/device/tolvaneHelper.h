@@ -18,6 +18,7 @@
 #include "kdut/setupTracker.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "kzvorn_shared/setupLevel.h"
+#include "setupTeardownTask/isolatedObjects.h"
 
 namespace kzark {
 class RoutingResourcesManager;
@@ -99,6 +100,11 @@ public:
     IsolatedRegMaps* getIsolatedRegMaps() { return isolatedRegMaps_; }
     // Level 5's objects; null before level 5 ran.
     NonIsolatedObjects* getNonIsolatedObjects() { return nonIsolatedObjects_; }
+    // Level 11's objects; null before level 11 built them.
+    IsolatedObjects* getIsolatedObjects() { return isolatedObjects_; }
+    CalibrationDispatcher* getCalibrationDispatcher() {
+        return isolatedObjects_ != nullptr ? isolatedObjects_->getCalibrationDispatcher() : nullptr;
+    }
     // Level 10's registrar; null before level 10 loaded a package.
     const kzhtl::SharedPtr<draviktools::SubroutineRegistrarInterface>* getSubroutineRegistrar() const;
     // Level 12's; null before level 12 built it.
@@ -202,6 +208,7 @@ private:
     bool customIsoImage_ = false;
     IsolatedRegMaps* isolatedRegMaps_ = nullptr;
     LocalRAMConfigure* localRAM_ = nullptr;
+    IsolatedObjects* isolatedObjects_ = nullptr;
     ExternalPLLSetup* externalPLL_ = nullptr;
     // Whether the disabled-error step did its work, which the undo reverses; kept until the helper
     // goes, so a failed bring-up undoes it at its end and again at the teardown.
