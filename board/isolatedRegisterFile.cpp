@@ -30,8 +30,13 @@ uint32_t IsolatedRegisterFile::read(uint32_t address, uint32_t signature) const 
     address %= kWords;
     if (address == kSignature) return signature;
     if (address == kRevision) return kRevisionValue;
-    const uint32_t value = split_[address] ? presented_[address] : written_[address];
-    return sequencers_ != nullptr ? sequencers_->read(address, value).value_or(value) : value;
+    uint32_t value = split_[address] ? presented_[address] : written_[address];
+    if (sequencers_ != nullptr) value = sequencers_->read(address, value).value_or(value);
+    if (address < kChannelBlocks || address >= kChannelBlocks + kChannelBlockCount * kChannelBlockWords) return value;
+    const uint32_t block = address - kChannelBlocks;
+    for (const ChannelReadHook& hook : channelReadHooks_)
+        value = hook(block / kChannelBlockWords, block % kChannelBlockWords, value);
+    return value;
 }
 
 void IsolatedRegisterFile::write(uint32_t address, uint32_t value) {

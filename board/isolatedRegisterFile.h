@@ -52,9 +52,15 @@ public:
     // word's offset within it: the channel functions that act on writes.
     using ChannelWriteHook = std::function<void(unsigned channel, uint32_t offset, uint32_t value)>;
     void addChannelWriteHook(ChannelWriteHook hook) { channelWriteHooks_.push_back(std::move(hook)); }
+    // Called at every read of a channel block's word, with the block (0 to 6), the offset and what
+    // the read answers so far (the sequencer side has answered): the channel functions that show
+    // state of their own there return the word to answer.
+    using ChannelReadHook = std::function<uint32_t(unsigned channel, uint32_t offset, uint32_t value)>;
+    void addChannelReadHook(ChannelReadHook hook) { channelReadHooks_.push_back(std::move(hook)); }
 
 private:
     std::vector<ChannelWriteHook> channelWriteHooks_;
+    std::vector<ChannelReadHook> channelReadHooks_;
     HostVector<uint32_t> written_;
     HostVector<uint32_t> presented_;
     HostVector<bool> split_;

@@ -51,13 +51,25 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
       port_(port),
       errorMux_(errorSources(), &errorManager_),
       link_(isolated),
+      chargeBalancers_(link_.registers()),
       dma_(dma) {
     powerMonitors_[1].setReading(0, kDefaultSinkingBoardReading);
     link_.sequencers().setTimeSource([&board] { return board.nowUs(); });
     link_.registers().addChannelWriteHook([this](unsigned channel, uint32_t offset, uint32_t value) {
         measureUnits_.isolatedWrite(channel, offset, value, board_.nowUs());
         triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers(), link_.occurrence());
+        chargeBalancers_.isolatedWrite(channel, offset, value, board_.nowUs());
+        sequenceEngines_.isolatedWrite(channel, offset, value);
     });
+    link_.registers().addChannelReadHook([this](unsigned channel, uint32_t offset, uint32_t value) {
+        value = chargeBalancers_.isolatedRead(channel, offset, value, board_.nowUs());
+        return sequenceEngines_.isolatedRead(channel, offset, value);
+    });
+    for (unsigned r = 0; r < ChargeBalancersModel::kRanges; ++r)
+        link_.sequencers().setEffect(ChargeBalancersModel::kCalculationIds[r],
+                                     [this, r](unsigned c) { chargeBalancers_.arm(c, r); });
+    link_.sequencers().setEffect(ChargeBalancersModel::kFinishId, [this](unsigned c) { chargeBalancers_.finish(c); });
+    link_.sequencers().setEffect(SequenceEnginesModel::kResetId, [this](unsigned c) { sequenceEngines_.stop(c); });
     if (dma_ != nullptr)
         for (unsigned stream = 0; stream < kDmaStreamCount; ++stream) dma_->setCreditGate(stream, false);
 }

@@ -22,6 +22,7 @@
 
 #include "board/accessPorts.h"
 #include "board/board.h"
+#include "board/chargeBalancers.h"
 #include "board/dmaEngine.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/hostAllocator.h"
@@ -29,6 +30,7 @@
 #include "board/occurrenceHardware.h"
 #include "board/powerMonitor.h"
 #include "board/registerFile.h"
+#include "board/sequenceEngines.h"
 #include "board/switchedBusInterface.h"
 #include "board/triggerOverrides.h"
 
@@ -113,6 +115,9 @@ public:
     // triggers. Under the board's lock.
     MeasureUnitsModel& measureUnits() { return measureUnits_; }
     TriggerOverridesModel& triggerOverrides() { return triggerOverrides_; }
+    // The channels' charge balancers and sequence engines. Under the board's lock.
+    ChargeBalancersModel& chargeBalancers() { return chargeBalancers_; }
+    SequenceEnginesModel& sequenceEngines() { return sequenceEngines_; }
     uint64_t nowUs() const { return board_.nowUs(); }
 
     // A source stream's TX credit status shows bit 17 ("stopped") after a stop strobe, unless the
@@ -136,6 +141,8 @@ private:
     IsolatedLink link_;
     MeasureUnitsModel measureUnits_;
     TriggerOverridesModel triggerOverrides_;
+    ChargeBalancersModel chargeBalancers_;
+    SequenceEnginesModel sequenceEngines_;
     DmaEngine* dma_;
     uint32_t sourceNeverStops_ = 0;
     uint64_t fifoResets_[kDmaStreamCount] = {};

@@ -11,7 +11,7 @@ namespace kzvorn_driver {
 class CalibrationControllersInterface {
 public:
     virtual ~CalibrationControllersInterface() {}
-    // Channel 0 to 3; the index is not checked.
+    // Null for a channel above 3.
     virtual ChargeBalanceControllerInterface* getChargeBalanceController(uint8_t channel) = 0;
 };
 

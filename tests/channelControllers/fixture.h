@@ -8,6 +8,7 @@
 
 #include "device/isolatedRegMaps.h"
 #include "kal/sim/clock.h"
+#include "kal/sim/faults.h"
 #include "kzvorn_regMaps/fixture.h"
 
 namespace channeltest {
@@ -55,6 +56,31 @@ struct Channel : kzmaps::NisoBoard {
         for (const board::PortAccess& a : link().log())
             if (a.write && a.address >= word(c, 0) && a.address < word(c, 0x200)) out.push_back({a.address - word(c, 0), a.value});
         return out;
+    }
+    // Fails each kernel allocation, then each mutex creation, of `build(status)` in turn until it
+    // succeeds: every failure gives -52000, leaks nothing and reaches no register.
+    template <class tBuild>
+    void sweepConstruction(tBuild build) {
+        for (const char* call : {"malloc", "createMutex"}) {
+            for (uint64_t nth = 1;; ++nth) {
+                const int64_t before = kal::sim::liveAllocations();
+                nKZAPALS100::tStatus status;
+                bool failed = false;
+                {
+                    kal::sim::FailKernelCall fail(call, nth);
+                    build(status);
+                    failed = fail.failures() > 0;
+                }
+                EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+                if (!failed) {
+                    EXPECT_EQ(status.code, 0);
+                    break;
+                }
+                EXPECT_EQ(status.code, -52000) << call << " " << nth;
+                EXPECT_TRUE(link().log().empty()) << call << " " << nth;
+            }
+            clearLogs();
+        }
     }
     // Isolated reads of channel c's word offsets.
     std::vector<uint32_t> readsOf(unsigned c) {

@@ -151,8 +151,9 @@ TEST_F(Credits, PathResetGoesThroughTheChannelsAccessPort) {
     EXPECT_EQ(st.code, 0);
     std::lock_guard<std::recursive_mutex> guard(board.lock());
     const uint32_t config = isoChannelBase(1);
-    EXPECT_EQ(fpga().isolatedLink().log(),
-              (std::vector<board::PortAccess>{{1, true, config, 0x4}, {1, true, config, 0xC}, {1, false, config, 0}}));
+    // The status read shows the channel's sequence engine stopped (bit 27).
+    EXPECT_EQ(fpga().isolatedLink().log(), (std::vector<board::PortAccess>{
+                                               {1, true, config, 0x4}, {1, true, config, 0xC}, {1, false, config, 1u << 27}}));
 }
 
 }  // namespace

@@ -287,6 +287,19 @@ bool channel(board::ProductBlocks& board, const std::vector<std::string>& argume
                      units.dataWaiting(unsigned(c), u, fpga.nowUs()) ? "data" : "no data",
                      units.unit(unsigned(c), u).continuousRecords ? "continuous" : "one point");
     std::fprintf(out, "  last override id: 0x%03X\n", unsigned(fpga.triggerOverrides().channel(unsigned(c)).lastId));
+    board::ChargeBalancersModel& balancers = fpga.chargeBalancers();
+    const board::ChargeBalancersModel::Balancer& balancer = balancers.balancer(unsigned(c), fpga.nowUs());
+    std::fprintf(out, "  charge balancer: armed range ");
+    if (balancer.armedRange)
+        std::fprintf(out, "%u", *balancer.armedRange);
+    else
+        std::fprintf(out, "none");
+    std::fprintf(out, ", status 0x%04X, offsets", unsigned(balancer.status));
+    for (unsigned r = 0; r < board::ChargeBalancersModel::kRanges; ++r)
+        std::fprintf(out, " 0x%04X", unsigned(balancers.offset(unsigned(c), r, fpga.nowUs())));
+    const board::SequenceEnginesModel::Engine& engine = fpga.sequenceEngines().engine(unsigned(c));
+    std::fprintf(out, "\n  sequence engine: %u queued, %s%s\n", unsigned(engine.queued), engine.running ? "running" : "stopped",
+                 engine.fault ? ", channel fault" : "");
     return true;
 }
 
@@ -312,7 +325,9 @@ constexpr BoardCommand kBoardCommands[] = {
      "latched lines and line vectors, and local-RAM words 0 to 3 and 0xFFFF",
      showSequencer},
     {"board.channel CH", 1, "isolated channel CH (0 to 3): each measure unit idle or running, with data or not,\n"
-     "continuous or one point; the id the channel registered for the last trigger override", channel},
+     "continuous or one point; the id the channel registered for the last trigger override; the\n"
+     "charge balancer's armed range, status bits and four offsets; the sequence engine's queued\n"
+     "commands and whether it runs", channel},
     {"board.pump STREAM BYTES", 2, "moves at most BYTES bytes on the stream", pump},
     {"board.pump STREAM BYTES DELAY-MS", 3,
      "the same on a board thread DELAY-MS milliseconds later, while the script goes on (a wait\n"

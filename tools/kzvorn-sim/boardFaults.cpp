@@ -32,14 +32,19 @@ struct Knob {
     const char* effect;
     void (*options)(board::ProductOptions&, uint64_t);
     void (*blocks)(board::ProductBlocks&, uint64_t);
-    // A value of parts A:B has a largest value per part; the parts reach the setter 32 bits each,
-    // the first highest.
+    // A value of parts A:B has a largest value per part; the parts reach the setter in 32 bits each
+    // (21 bits each for three parts), the first highest.
     std::vector<uint64_t> partLimits = {};
     ImageKnob image = nullptr;
 };
 
+// The bits each part of a value of n parts takes.
+constexpr unsigned partBits(size_t n) { return n <= 2 ? 32 : unsigned(64 / n); }
 // Part i of n of a value of parts.
-unsigned part(uint64_t value, unsigned i, unsigned n) { return unsigned((value >> (32 * (n - 1 - i))) & 0xFFFFFFFF); }
+unsigned part(uint64_t value, unsigned i, unsigned n) {
+    const unsigned bits = partBits(n);
+    return unsigned((value >> (bits * (n - 1 - i))) & ((uint64_t{1} << bits) - 1));
+}
 
 board::MeasureUnitsModel::Unit& measureUnit(board::ProductBlocks& b, uint64_t v) {
     return b.nonIsolatedFpga.measureUnits().unit(part(v, 0, 2), part(v, 1, 2));
@@ -54,7 +59,7 @@ bool parseParts(const std::string& text, const std::vector<uint64_t>& limits, ui
         uint64_t number = 0;
         if (!parseNumber(text.substr(from, colon == std::string::npos ? std::string::npos : colon - from), limits[i], number))
             return false;
-        value = (value << 32) | number;
+        value = (value << partBits(limits.size())) | number;
         from = colon + 1;
     }
     return true;
@@ -220,6 +225,24 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t v) {
          b.nonIsolatedFpga.triggerOverrides().channel(part(v, 0, 2)).reportedId = uint16_t(part(v, 1, 2));
      }, {3, 0xFFF}},
+    {"balancer-fail", "CH", "channel CH's charge balancer fails every calculation", nullptr,
+     [](board::ProductBlocks& b, uint64_t ch) { b.nonIsolatedFpga.chargeBalancers().knobs(unsigned(ch)).fail = true; },
+     {3}},
+    {"balancer-silent", "CH", "channel CH's charge balancer never completes a calculation", nullptr,
+     [](board::ProductBlocks& b, uint64_t ch) { b.nonIsolatedFpga.chargeBalancers().knobs(unsigned(ch)).silent = true; },
+     {3}},
+    {"balancer-offset", "CH:RANGE:VALUE", "channel CH's charge balancer measures VALUE (14 bits) for range index RANGE",
+     nullptr,
+     [](board::ProductBlocks& b, uint64_t v) {
+         b.nonIsolatedFpga.chargeBalancers().knobs(part(v, 0, 3)).results[part(v, 1, 3)] = uint16_t(part(v, 2, 3));
+     }, {3, 3, 0x3FFF}},
+    {"queued", "CH:N", "channel CH's command FIFO holds N commands", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) {
+         b.nonIsolatedFpga.sequenceEngines().engine(part(v, 0, 2)).queued = part(v, 1, 2);
+     }, {3, UINT32_MAX}},
+    {"engine-fault", "CH", "channel CH reports a channel fault (status bit 25)", nullptr,
+     [](board::ProductBlocks& b, uint64_t ch) { b.nonIsolatedFpga.sequenceEngines().engine(unsigned(ch)).fault = true; },
+     {3}},
 };
 
 // The value of a knob: a number, "1|2", one of the words of "a|b" (its index), an error source
