@@ -11,6 +11,7 @@
 #include "kzapalcodegen/interfaceTemplates.h"
 #include "kzapal/protons/pciDevice.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
+#include "kzvorn_shared/channelBitmask.h"
 #include "kzvorn_shared/setupLevel.h"
 
 namespace kzvorn_driver {
@@ -24,7 +25,7 @@ public:
     static constexpr const char* kManufacturerName = "Kazmerion";
     static constexpr const char* kInterfaceName = kKzvornInterfaceName;
     static constexpr const char* kCoolingInterfaceName = kPxiCoolingInterfaceName;
-    static constexpr uint64_t kChannelMask = 0xF;
+    static constexpr uint64_t kChannelMask = kzvorn_shared::kValidChannelBits;
     static constexpr tLevelType kRoutingLevel = 17;
     static constexpr tLevelType kDMALevel = 14;
     static constexpr uint32_t kRoutingNotifierType = 0x80000000;
@@ -53,6 +54,24 @@ public:
     KZ_DECLARE_REQUEST_REFUSALS(vantrel)
     // The DMA stream requests.
     KZ_DECLARE_REQUEST_BODIES(quolinTools)
+
+    // A channel index past the last channel, in any request: 0xBFFA4303. The index is compared on
+    // the record field's full width.
+    static void reportInvalidChannel(nKZAPALS100::tStatus& status);
+    static void checkChannelIndex(uint32_t channel, nKZAPALS100::tStatus& status);
+
+    // What a channel request checks on its mask: nothing, the bits past the last channel, or those
+    // and an empty mask (reported once).
+    enum class tMaskCheck { kNone, kInvalidBits, kFull };
+    // Whether the request's session must have reserved the channels it names (0xBFFA431A).
+    enum class tReserve { kNo, kYes };
+    // The common sequence of a channel request once its gate has admitted it: its argument check,
+    // then the reservation, each only on a clean status. Returns the helper to forward to, or null
+    // when the status holds an error.
+    TolvaneHelper* admitChannel(nKZAPAL000::tEventDescriptor& event, uint32_t channel, tReserve reserve,
+                                nKZAPALS100::tStatus& status);
+    TolvaneHelper* admitMask(nKZAPAL000::tEventDescriptor& event, uint64_t mask, tMaskCheck check, tReserve reserve,
+                             nKZAPALS100::tStatus& status);
 
     TolvaneHelper* getHelper() const { return helper_; }
     kdut::ResourceReservationManager& getReservations() { return reservations_; }
@@ -114,6 +133,8 @@ private:
     void flushField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
     template <class tRecord>
     void refreshField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
+    // The helper on a clean status; null otherwise (-52002 when there is none).
+    TolvaneHelper* forwardTarget(nKZAPALS100::tStatus& status);
     // The stream requests' dispatcher: -52002 when the helper has none.
     fendreldma::DMADispatcher* dmaDispatcher(nKZAPALS100::tStatus& status);
     static kdut::CleanupOperationComposite& cleanupsOf(nKZAPAL000::tEventDescriptor& event);

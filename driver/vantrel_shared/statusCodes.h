@@ -1,4 +1,4 @@
-// Status codes of the shared instrument services: error multiplexing and power allocation.
+// Status codes of the shared instrument services: error multiplexing, ganging and power allocation.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,8 @@ constexpr int64_t kStatusErrorManagerStillLatched = KZ_DEVICE_CODE(0xBFFA4688);
 constexpr int64_t kStatusUnknownLatchedError = KZ_DEVICE_CODE(0xBFFA468B);
 // A power increase larger than the budget left.
 constexpr int64_t kStatusPowerBudgetExceeded = KZ_DEVICE_CODE(0xBFFA40A9);
+// A channel of a new gang is still reserved in another.
+constexpr int64_t kStatusGangChannelReserved = KZ_DEVICE_CODE(0xBFFA40AE);
 // The total power budget cannot be lowered while power is allocated.
 constexpr int64_t kStatusPowerBudgetInUse = KZ_DEVICE_CODE(0xBFFA4331);
 
