@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <thread>
 
 #include "controllers/sequenceEngineController.h"
 #include "kal/sim/clock.h"
@@ -159,6 +160,48 @@ TEST_F(SequenceEngines, AChannelFaultIsCheckedBeforeTheAnswer) {
     engine(2).fault = false;
     engine(2).running = false;
     EXPECT_FALSE(controller->isRunning(st));
+}
+
+TEST_F(SequenceEngines, AStartAndACleanupOnTwoThreadsNeverInterleave) {
+    auto controller = make(0);
+    std::thread starting([&] {
+        for (int i = 0; i < 20; ++i) {
+            tStatus status;
+            controller->start(0, status);
+            EXPECT_TRUE(status.code == 0 || status.code == kRunning) << status.code;
+        }
+    });
+    std::thread closing([&] {
+        for (int i = 0; i < 20; ++i) {
+            tStatus status;
+            controller->cleanup(status);
+            EXPECT_EQ(status.code, 0);
+        }
+    });
+    starting.join();
+    closing.join();
+    // A start's two status reads and two strobes, and a reset's last status read and its
+    // completion, follow each other on the channel's port.
+    std::vector<board::PortAccess> log;
+    for (const board::PortAccess& a : link().log())
+        if (a.address >= word(0, 0) && a.address < word(0, 0x200)) log.push_back(a);
+    size_t starts = 0;
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (!log[i].write || log[i].address != word(0, 0x00)) continue;
+        if (log[i].value == kStartFirst) {
+            ++starts;
+            ASSERT_TRUE(i >= 2 && i + 1 < log.size()) << i;
+            EXPECT_TRUE(!log[i - 2].write && !log[i - 1].write && log[i - 1].address == word(0, 0x00)) << i;
+            EXPECT_EQ(log[i + 1].value, kStartSecond) << i;
+        } else if (log[i].value == kResetComplete) {
+            ASSERT_GE(i, 1u);
+            EXPECT_TRUE(!log[i - 1].write && log[i - 1].address == word(0, 0x00) && (log[i - 1].value & 1) == 0) << i;
+        }
+    }
+    EXPECT_EQ(engine(0).starts, starts);
+    EXPECT_GE(starts, 1u);
+    EXPECT_EQ(engine(0).resetCompletions, 20u);
+    EXPECT_EQ(engine(0).completionsWhileRunning, 0u);
 }
 
 TEST_F(SequenceEngines, AnIncomingErrorDoesNothing) {
