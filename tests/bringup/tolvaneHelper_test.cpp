@@ -54,10 +54,10 @@ TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
 }
 
 // Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated
-// FPGA map. After a failure at level 7 the disabled-error step still runs, and finds no controllers
-// of a faked level 5.
+// FPGA map, level 15 level 11's controllers. After a failure at level 7 the disabled-error step
+// still runs, and finds no controllers of a faked level 5.
 TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
-    for (int32_t level : {5, 6, 7, 8, 9, 10, 12}) {
+    for (int32_t level : {5, 6, 7, 8, 9, 10, 12, 15}) {
         plan = BringUpPlan();
         plan.observer = &recorder;
         recorder.steps.clear();
@@ -73,6 +73,17 @@ TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
             EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
         }
     }
+}
+
+// The step after level 22 measures with level 11's controllers: with them faked it fails, and the
+// device stays at level 22 with that error.
+TEST_F(BringUp, TheStepAfterLevel22NeedsLevel11sControllers) {
+    plan.fakeLevels(1, 22, BringUpPlan::kSucceed);
+    plan.fake(kStepChargeBalanceOffset, BringUpPlan::kReal);
+    auto helper = start(22);
+    EXPECT_EQ(tracker.reached, 22);
+    EXPECT_EQ(tracker.status.code, -52006);
+    EXPECT_EQ(recorder.steps.back(), kStepChargeBalanceOffset);
 }
 
 // Without level 3's register maps there is nothing to load the image through.
