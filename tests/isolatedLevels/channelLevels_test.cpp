@@ -4,17 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "board/isolatedSequencers.h"
 #include "dravikTools/systemSubroutineIds.h"
+#include "isolatedLevels/isolatedSide.h"
 #include "kal/sim/clock.h"
 #include "kzapalcodegen/ioctlRecords.h"
-#include "tolvane/fixture.h"
-#include "tolvane/scriptRun.h"
-#include "tools/stowly/stowlyData.h"
 
 namespace {
 
@@ -41,16 +38,9 @@ uint32_t channelWord(unsigned channel, uint32_t offset) {
     return kChannelBlocks + channel * kChannelBlockWords + offset;
 }
 
-class ChannelLevels : public Tolvane {
+class ChannelLevels : public isolatedtest::IsolatedSide {
 protected:
-    std::string run(const std::string& script) {
-        bool good = false;
-        std::string printed = printedBy(kernel_, blocks_, script, &good);
-        EXPECT_TRUE(good) << script;
-        return printed;
-    }
-    board::IsolatedLink& link() { return blocks_.nonIsolatedFpga.isolatedLink(); }
-    // The isolated writes in order, {address, value}; only those of the channels' blocks when asked.
+    // The isolated writes in order; only those of the channels' blocks when asked.
     Writes writes(bool channelsOnly) {
         Writes out;
         for (const board::PortAccess& a : link().log())
@@ -63,22 +53,7 @@ protected:
         return std::vector<board::SequencerRun>(all.begin() + std::min(from, all.size()), all.end());
     }
     size_t runCount() { return link().sequencers().runs().size(); }
-    // A file for a reset's record, removed when the fixture goes.
-    std::string file(const std::string& name, const std::vector<uint8_t>& bytes) {
-        const std::string path = ::testing::TempDir() + name;
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        EXPECT_NE(out, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), out);
-        std::fclose(out);
-        files_.push_back(path);
-        return path;
-    }
-    void TearDown() override {
-        for (const std::string& path : files_) std::remove(path.c_str());
-    }
     kdut::HardwareStateCheckerComposite& checkers() { return *device()->getHelper()->getHardwareStateCheckers(); }
-
-    std::vector<std::string> files_;
 };
 
 // A reset to 11 stops there. Level 11 writes, in order: each measure-unit controller's fixed
@@ -155,11 +130,9 @@ TEST_F(ChannelLevels, AHardwareStateCheckEndsWithTheIsolatedSignature) {
 TEST_F(ChannelLevels, AnotherIsolatedSignatureStopsAtTen) {
     ASSERT_EQ(add(), 0);
     plan_.fake(kStepIsoFirmware, BringUpPlan::kReal);
-    const std::string image =
-        file("kzvorn-iso-other.bin", stowly::buildFpgaImage(1, 0x15015006, stowly::kIsoFpgaImageSize));
     EXPECT_EQ(run("reset 10\n"), "reset 10: status: -52010\n");
     link().clearLog();
-    EXPECT_EQ(run("reset 13 iso=" + image + "\n"), "reset 13: status: 0xBFFA467D\n");
+    EXPECT_EQ(resetWithIsoImage(13, stowly::kIsoFpgaImageSize), "reset 13: status: 0xBFFA467D\n");
     EXPECT_EQ(tracker().reached, 10);
     EXPECT_EQ(tracker().status.code, kSignatureMismatch);
     EXPECT_TRUE(writes(true).empty()) << "no trigger or alarm mux";
@@ -218,9 +191,8 @@ TEST_F(ChannelLevels, APackageWithoutTheStartUpSubroutineStopsAtTwelve) {
     ASSERT_NE(at, package.ids.end());
     package.startAddresses.erase(package.startAddresses.begin() + (at - package.ids.begin()));
     package.ids.erase(at);
-    const std::string path = file("kzvorn-package.bin", stowly::packageFile(package));
     const size_t before = runCount();
-    EXPECT_EQ(run("reset 13 package=" + path + "\n"), "reset 13: status: 0xBFFA4309\n");
+    EXPECT_EQ(resetWithFile(13, "package", stowly::packageFile(package)), "reset 13: status: 0xBFFA4309\n");
     EXPECT_EQ(tracker().reached, 12);
     EXPECT_EQ(tracker().status.code, kSubroutineNotFound);
     EXPECT_EQ(runCount(), before);

@@ -11,10 +11,8 @@
 #include <vector>
 
 #include "board/isolatedSequencers.h"
+#include "isolatedLevels/isolatedSide.h"
 #include "kal/sim/clock.h"
-#include "tolvane/fixture.h"
-#include "tolvane/scriptRun.h"
-#include "tools/stowly/stowlyData.h"
 
 namespace {
 
@@ -31,33 +29,14 @@ const std::string kVersion = "_Ver1.5.0f22090707";
 
 std::string channelMap(unsigned c) { return kChannel + std::to_string(c) + "_TolvaneIsoChannelRegMap" + kVersion; }
 
-class IsolatedLevels : public Tolvane {
+class IsolatedLevels : public isolatedtest::IsolatedSide {
 protected:
-    std::string run(const std::string& script) {
-        bool good = false;
-        std::string printed = printedBy(kernel_, blocks_, script, &good);
-        EXPECT_TRUE(good) << script;
-        return printed;
-    }
-    board::IsolatedLink& link() { return blocks_.nonIsolatedFpga.isolatedLink(); }
     // The isolated writes of one address, in order.
     std::vector<uint32_t> isolatedWrites(uint32_t address) {
         std::vector<uint32_t> out;
         for (const board::PortAccess& a : link().log())
             if (a.write && a.address == address) out.push_back(a.value);
         return out;
-    }
-    // A reset with a replacement isolated image of `size` bytes.
-    std::string resetWithIsoImage(unsigned target, size_t size) {
-        const std::string file = ::testing::TempDir() + "kzvorn-iso.bin";
-        const std::vector<uint8_t> image = stowly::buildFpgaImage(1, 0x15015006, size);
-        std::FILE* out = std::fopen(file.c_str(), "wb");
-        EXPECT_NE(out, nullptr);
-        std::fwrite(image.data(), 1, image.size(), out);
-        std::fclose(out);
-        const std::string printed = run("reset " + std::to_string(target) + " iso=" + file + "\n");
-        std::remove(file.c_str());
-        return printed;
     }
 };
 
@@ -146,7 +125,7 @@ TEST_F(IsolatedLevels, AReplacementImageIsAnnouncedAtLevelEight) {
     link().clearLog();
     EXPECT_EQ(resetWithIsoImage(9, stowly::kIsoFpgaImageSize), "reset 9: status: -52010\n");
     EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), (std::vector<uint32_t>{0x80000000, 0x10}));
-    EXPECT_EQ(blocks_.fpgaPort.fpga(board::kIsolatedFpga).signature, 0x15015006u);
+    EXPECT_EQ(blocks_.fpgaPort.fpga(board::kIsolatedFpga).signature, isolatedtest::kOtherIsoSignature);
     link().clearLog();
     EXPECT_EQ(resetWithIsoImage(9, stowly::kIsoFpgaImageSize - 8), "reset 9: status: 0xBFFA806B\n");
     EXPECT_EQ(tracker().reached, 6);
