@@ -91,3 +91,38 @@ TEST_F(Channels, AnEngineStartsOnBit25ThenBit8AndTheResetSubroutineStopsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A channel's event latch: reads show what is latched, a write clears only the bits written, and
+// the channels keep theirs apart.
+TEST_F(Channels, EventLatchesShowLatchedEventsAndAWriteClearsTheBitsWritten) {
+    fpga().latchEvents(0, 0x0000000A);
+    fpga().latchEvents(2, 0x80000001);
+    fpga().latchEvents(0, 0x00000100);
+    EXPECT_EQ(read(0, 0x4B), 0x10Au);
+    EXPECT_EQ(read(1, 0x4B), 0u);
+    EXPECT_EQ(read(2, 0x4B), 0x80000001u);
+
+    write(0, 0x4B, 0x00000102);
+    EXPECT_EQ(read(0, 0x4B), 0x8u);
+    EXPECT_EQ(read(2, 0x4B), 0x80000001u);
+    write(2, 0x4B, 0xFFFFFFFF);
+    EXPECT_EQ(read(2, 0x4B), 0u);
+    EXPECT_EQ(fpga().eventLatches().clears(0), 1u);
+    EXPECT_EQ(fpga().eventLatches().clears(2), 1u);
+    // The blocks past the board's four channels have no latch.
+    write(4, 0x4B, 0x5);
+    EXPECT_EQ(read(4, 0x4B), 0u);
+}
+
+// The measure FIFO overflow word: a unit's knob shows in bit 3c + u.
+TEST_F(Channels, MeasureFifoOverflowShowsPerUnit) {
+    fpga().measureUnits().unit(2, 0).overflowed = true;
+    fpga().measureUnits().unit(1, 2).overflowed = true;
+    uint32_t value = 0;
+    ASSERT_TRUE(fpga().measureUnits().read(board::MeasureUnitsModel::kOverflow, now, value));
+    EXPECT_EQ(value, (1u << 6) | (1u << 5));
+}
+
+}  // namespace
