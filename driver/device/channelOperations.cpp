@@ -38,6 +38,13 @@ T* channelObject(T* object, unsigned channel, tStatus& status) {
     return object;
 }
 
+// The same, by the level-11 getter (bounded: null past the last channel).
+template <class T>
+T* channelObject(const IsolatedObjects* objects, T* (IsolatedObjects::*getter)(unsigned) const, unsigned channel,
+                 tStatus& status) {
+    return channelObject(objects != nullptr ? (objects->*getter)(channel) : nullptr, channel, status);
+}
+
 template <class T>
 T* boardObject(T* object, tStatus& status) {
     if (status.isFatal()) return nullptr;
@@ -45,11 +52,18 @@ T* boardObject(T* object, tStatus& status) {
     return object;
 }
 
-// Both mask checks, then the lowest channel: the one a sequence-engine request acts on.
-uint8_t firstChannel(PhysicalChannelBitmask mask, tStatus& status) {
+vantrel_shared::ChannelGangingController* gangingOf(const IsolatedObjects* objects, tStatus& status) {
+    return boardObject(objects != nullptr ? objects->getChannelGangingController() : nullptr, status);
+}
+
+// Both mask checks, then the engine of the lowest channel: the one a sequence-engine request
+// acts on.
+SequenceEngineController* engineOf(const IsolatedObjects* objects, PhysicalChannelBitmask mask, tStatus& status) {
+    if (status.isFatal()) return nullptr;
     kzvorn_shared::checkInvalidBitsNotSet(mask, status);
     kzvorn_shared::checkBitmaskNotEmpty(mask, status);
-    return kzvorn_shared::lowestChannelIndex(mask);
+    return channelObject(objects, &IsolatedObjects::getSequenceEngineController,
+                         kzvorn_shared::lowestChannelIndex(mask), status);
 }
 
 // The level-11 kind of the request's trigger id; false for an id that names no trigger.
@@ -81,85 +95,67 @@ bool hasChannel(PhysicalChannelBitmask mask, unsigned channel) {
 }  // namespace
 
 void TolvaneHelper::armMeasureUnit(kdut::CleanupOperationComposite& session, uint8_t channel, tStatus& status) {
-    MeasureUnitController* unit =
-        channelObject(isolatedObjects_ != nullptr ? isolatedObjects_->getMeasureUnitController(channel) : nullptr,
-                      channel, status);
-    if (unit == nullptr) return;
-    unit->arm(status);
-    session.add(unit->getCleanupOperation(), status);
+    if (auto* unit = channelObject(isolatedObjects_, &IsolatedObjects::getMeasureUnitController, channel, status)) {
+        unit->arm(status);
+        session.add(unit->getCleanupOperation(), status);
+    }
 }
 
 void TolvaneHelper::resetMeasureUnit(kdut::CleanupOperationComposite& session, uint8_t channel, tStatus& status) {
-    MeasureUnitController* unit =
-        channelObject(isolatedObjects_ != nullptr ? isolatedObjects_->getMeasureUnitController(channel) : nullptr,
-                      channel, status);
-    if (unit == nullptr) return;
-    unit->reset(status);
-    session.remove(unit->getCleanupOperation(), status);
+    if (auto* unit = channelObject(isolatedObjects_, &IsolatedObjects::getMeasureUnitController, channel, status)) {
+        unit->reset(status);
+        session.remove(unit->getCleanupOperation(), status);
+    }
 }
 
 void TolvaneHelper::startSequenceEngine(kdut::CleanupOperationComposite& session, uint64_t mask, uint32_t count,
                                         tStatus& status) {
-    if (status.isFatal()) return;
-    const uint8_t channel = firstChannel(mask, status);
-    SequenceEngineController* engine = channelObject(
-        isolatedObjects_ != nullptr ? isolatedObjects_->getSequenceEngineController(channel) : nullptr, channel, status);
-    if (engine == nullptr) return;
-    engine->start(count, status);
-    session.add(engine->getCleanupOperation(), status);
+    if (SequenceEngineController* engine = engineOf(isolatedObjects_, mask, status)) {
+        engine->start(count, status);
+        session.add(engine->getCleanupOperation(), status);
+    }
 }
 
 void TolvaneHelper::resetSequenceEngine(kdut::CleanupOperationComposite& session, uint64_t mask, tStatus& status) {
-    if (status.isFatal()) return;
-    const uint8_t channel = firstChannel(mask, status);
-    SequenceEngineController* engine = channelObject(
-        isolatedObjects_ != nullptr ? isolatedObjects_->getSequenceEngineController(channel) : nullptr, channel, status);
-    if (engine == nullptr) return;
-    engine->reset(status);
-    session.remove(engine->getCleanupOperation(), status);
+    if (SequenceEngineController* engine = engineOf(isolatedObjects_, mask, status)) {
+        engine->reset(status);
+        session.remove(engine->getCleanupOperation(), status);
+    }
 }
 
 bool TolvaneHelper::isSequenceEngineRunning(uint64_t mask, tStatus& status) {
-    if (status.isFatal()) return false;
-    const uint8_t channel = firstChannel(mask, status);
-    SequenceEngineController* engine = channelObject(
-        isolatedObjects_ != nullptr ? isolatedObjects_->getSequenceEngineController(channel) : nullptr, channel, status);
+    SequenceEngineController* engine = engineOf(isolatedObjects_, mask, status);
     return engine != nullptr && engine->isRunning(status);
 }
 
 void TolvaneHelper::reserveChannelsForGanging(kdut::CleanupOperationComposite& session, uint8_t start, uint8_t count,
                                               tStatus& status) {
-    vantrel_shared::ChannelGangingController* ganging =
-        boardObject(isolatedObjects_ != nullptr ? isolatedObjects_->getChannelGangingController() : nullptr, status);
-    if (ganging == nullptr) return;
-    ganging->reserveChannelsForGanging(start, count, status);
-    session.add(ganging->getCleanupOperation(start), status);
+    if (vantrel_shared::ChannelGangingController* ganging = gangingOf(isolatedObjects_, status)) {
+        ganging->reserveChannelsForGanging(start, count, status);
+        session.add(ganging->getCleanupOperation(start), status);
+    }
 }
 
 void TolvaneHelper::unreserveChannelsForGanging(kdut::CleanupOperationComposite& session, uint8_t channel,
                                                 tStatus& status) {
-    vantrel_shared::ChannelGangingController* ganging =
-        boardObject(isolatedObjects_ != nullptr ? isolatedObjects_->getChannelGangingController() : nullptr, status);
-    if (ganging == nullptr) return;
-    ganging->unreserveChannelsForGanging(channel, status);
-    session.remove(ganging->getCleanupOperation(channel), status);
+    if (vantrel_shared::ChannelGangingController* ganging = gangingOf(isolatedObjects_, status)) {
+        ganging->unreserveChannelsForGanging(channel, status);
+        session.remove(ganging->getCleanupOperation(channel), status);
+    }
 }
 
 uint32_t TolvaneHelper::getMergeCount(uint8_t channel, tStatus& status) {
-    vantrel_shared::ChannelGangingController* ganging =
-        boardObject(isolatedObjects_ != nullptr ? isolatedObjects_->getChannelGangingController() : nullptr, status);
+    vantrel_shared::ChannelGangingController* ganging = gangingOf(isolatedObjects_, status);
     return ganging != nullptr ? ganging->getMergeCount(channel, status) : 0;
 }
 
 bool TolvaneHelper::isCurrentChannelGangingMaster(uint8_t channel, tStatus& status) {
-    vantrel_shared::ChannelGangingController* ganging =
-        boardObject(isolatedObjects_ != nullptr ? isolatedObjects_->getChannelGangingController() : nullptr, status);
+    vantrel_shared::ChannelGangingController* ganging = gangingOf(isolatedObjects_, status);
     return ganging != nullptr && ganging->isCurrentChannelGangingMaster(channel, status);
 }
 
 bool TolvaneHelper::isCurrentChannelGangingReserved(uint8_t channel, tStatus& status) {
-    vantrel_shared::ChannelGangingController* ganging =
-        boardObject(isolatedObjects_ != nullptr ? isolatedObjects_->getChannelGangingController() : nullptr, status);
+    vantrel_shared::ChannelGangingController* ganging = gangingOf(isolatedObjects_, status);
     return ganging != nullptr && ganging->isCurrentChannelGangingReserved(channel, status);
 }
 
@@ -169,8 +165,7 @@ bool TolvaneHelper::checkEventLatch(uint64_t mask, uint16_t event, tStatus& stat
         if (!hasChannel(mask, c)) continue;
         if (status.isFatal()) return false;
         const uint32_t latch = latchMask(event, status);
-        auto* reg = channelObject(isolatedObjects_ != nullptr ? isolatedObjects_->getEventLatchStatusReg(c) : nullptr,
-                                  c, status);
+        auto* reg = channelObject(isolatedObjects_, &IsolatedObjects::getEventLatchStatusReg, c, status);
         if (reg == nullptr) return false;
         // A failed read compares the shadow; the request reports the read's status with it.
         if ((reg->readRegister(status) & latch) != latch) return false;
@@ -182,8 +177,7 @@ void TolvaneHelper::clearEventLatch(uint64_t mask, uint16_t event, tStatus& stat
     for (unsigned c = 0; c < 64 && status.isNotFatal(); ++c) {
         if (!hasChannel(mask, c)) continue;
         const uint32_t latch = latchMask(event, status);
-        auto* reg = channelObject(isolatedObjects_ != nullptr ? isolatedObjects_->getEventLatchClearReg(c) : nullptr,
-                                  c, status);
+        auto* reg = channelObject(isolatedObjects_, &IsolatedObjects::getEventLatchClearReg, c, status);
         if (reg != nullptr) reg->writeRegister(latch, status);
     }
 }
@@ -191,8 +185,7 @@ void TolvaneHelper::clearEventLatch(uint64_t mask, uint16_t event, tStatus& stat
 void TolvaneHelper::clearAllEventLatches(uint64_t mask, tStatus& status) {
     for (unsigned c = 0; c < 64 && status.isNotFatal(); ++c) {
         if (!hasChannel(mask, c)) continue;
-        auto* reg = channelObject(isolatedObjects_ != nullptr ? isolatedObjects_->getEventLatchClearReg(c) : nullptr,
-                                  c, status);
+        auto* reg = channelObject(isolatedObjects_, &IsolatedObjects::getEventLatchClearReg, c, status);
         if (reg != nullptr) reg->writeRegister(0xFFFFFFFF, status);
     }
 }

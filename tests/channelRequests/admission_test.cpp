@@ -11,14 +11,6 @@
 namespace channeltest {
 namespace {
 
-struct Case {
-    std::string name;
-    uint32_t code;
-    uint64_t a;
-    uint64_t b;
-    int32_t status;
-};
-
 // The session holds channel 0 only.
 TEST_F(ChannelRequests, ArgumentsAndReservationsAreCheckedBeforeAnyObject) {
     addFakingFrom(11);

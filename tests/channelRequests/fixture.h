@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "kzapalcodegen/ioctlRecords.h"
@@ -16,16 +18,16 @@ namespace channeltest {
 
 using namespace kzvorn_driver;
 
-constexpr int32_t device(uint32_t code) { return static_cast<int32_t>(code); }
+constexpr int32_t code(uint32_t hex) { return static_cast<int32_t>(hex); }
 constexpr int32_t kNotSupported = -52002;
 constexpr int32_t kNotHeld = -52006;
 constexpr int32_t kStoppedAtLevel = -52010;
-constexpr int32_t kOutOfRange = device(0xBFFA4300);
-constexpr int32_t kInvalidChannel = device(0xBFFA4303);
-constexpr int32_t kNotReserved = device(0xBFFA431A);
-constexpr int32_t kArrayMissing = device(0xBFFA4311);
-constexpr int32_t kCountMismatch = device(0xBFFA4312);
-constexpr int32_t kInvalidated = device(0xBFFA9179);
+constexpr int32_t kOutOfRange = code(0xBFFA4300);
+constexpr int32_t kInvalidChannel = code(0xBFFA4303);
+constexpr int32_t kNotReserved = code(0xBFFA431A);
+constexpr int32_t kArrayMissing = code(0xBFFA4311);
+constexpr int32_t kCountMismatch = code(0xBFFA4312);
+constexpr int32_t kInvalidated = code(0xBFFA9179);
 
 // The request codes, by family.
 constexpr uint32_t kReserve = 0x00208604;
@@ -67,44 +69,15 @@ tOutput send(kal::sim::Session& session, uint32_t code, const tInput& input) {
     return output;
 }
 
-inline tMaskRecord maskRecord(uint64_t mask) {
-    tMaskRecord r{};
-    r.mask = mask;
-    return r;
-}
-inline tMaskNumberRecord maskNumber(uint64_t mask, uint32_t number) {
-    tMaskNumberRecord r{};
-    r.mask = mask;
-    r.number = number;
-    return r;
-}
-inline tMaskEventRecord maskEvent(uint64_t mask, uint16_t event) {
-    tMaskEventRecord r{};
-    r.mask = mask;
-    r.event = event;
-    return r;
-}
-inline tChannelRecord channelRecord(uint8_t channel) {
-    tChannelRecord r{};
-    r.channel = channel;
-    return r;
-}
-inline tGangRecord gangRecord(uint8_t first, uint8_t count) {
-    tGangRecord r{};
-    r.firstChannel = first;
-    r.count = count;
-    return r;
-}
-
 // Any channel request by its code, with its one or two arguments put where its record holds them.
 inline Reply request(kal::sim::Session& s, uint32_t code, uint64_t a = 0, uint64_t b = 0) {
     switch (code) {
         case kHwClear: case kHwCheck: case kHwOverflow: case kEngineReset: case kEventClearAll: case kReserve: {
-            const auto o = send<tStatusRecord>(s, code, maskRecord(a));
+            const auto o = send<tStatusRecord>(s, code, tMaskRecord{a, 0, 0});
             return {0, o.status};
         }
         case kEngineRunning: {
-            const auto o = send<tValue8Record>(s, code, maskRecord(a));
+            const auto o = send<tValue8Record>(s, code, tMaskRecord{a, 0, 0});
             return {o.value, o.status};
         }
         case kMeasureArm: case kMeasureReset: {
@@ -112,23 +85,23 @@ inline Reply request(kal::sim::Session& s, uint32_t code, uint64_t a = 0, uint64
             return {0, send<tStatusRecord>(s, code, input).status};
         }
         case kEngineStart:
-            return {0, send<tStatusRecord>(s, code, maskNumber(a, uint32_t(b))).status};
+            return {0, send<tStatusRecord>(s, code, tMaskNumberRecord{a, uint32_t(b), 0}).status};
         case kOverride: {
-            const auto o = send<tValue8Record>(s, code, maskNumber(a, uint32_t(b)));
+            const auto o = send<tValue8Record>(s, code, tMaskNumberRecord{a, uint32_t(b), 0});
             return {o.value, o.status};
         }
         case kEventCheck: {
-            const auto o = send<tValue8Record>(s, code, maskEvent(a, uint16_t(b)));
+            const auto o = send<tValue8Record>(s, code, tMaskEventRecord{a, uint16_t(b), 0, 0});
             return {o.value, o.status};
         }
         case kEventClear:
-            return {0, send<tStatusRecord>(s, code, maskEvent(a, uint16_t(b))).status};
+            return {0, send<tStatusRecord>(s, code, tMaskEventRecord{a, uint16_t(b), 0, 0}).status};
         case kGangReserve:
-            return {0, send<tStatusRecord>(s, code, gangRecord(uint8_t(a), uint8_t(b))).status};
+            return {0, send<tStatusRecord>(s, code, tGangRecord{uint8_t(a), uint8_t(b), {}, 0}).status};
         case kGangUnreserve:
-            return {0, send<tStatusRecord>(s, code, channelRecord(uint8_t(a))).status};
+            return {0, send<tStatusRecord>(s, code, tChannelRecord{uint8_t(a), {}, 0}).status};
         case kMergeCount: case kIsMaster: case kIsReserved: {
-            const auto o = send<tValue8Record>(s, code, channelRecord(uint8_t(a)));
+            const auto o = send<tValue8Record>(s, code, tChannelRecord{uint8_t(a), {}, 0});
             return {o.value, o.status};
         }
         case kCount: {
@@ -143,6 +116,15 @@ inline Reply request(kal::sim::Session& s, uint32_t code, uint64_t a = 0, uint64
     ADD_FAILURE() << "no such request " << std::hex << code;
     return {0, 0};
 }
+
+// A request of a table of cases, with its arguments as `request` takes them.
+struct Case {
+    std::string name;
+    uint32_t code;
+    uint64_t a;
+    uint64_t b;
+    int32_t status;
+};
 
 // The listing into two arrays of `capacity` entries each, user memory for the call; entries past
 // `count` are guards the driver must leave alone.
