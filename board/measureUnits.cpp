@@ -59,15 +59,11 @@ void MeasureUnitsModel::isolatedWrite(unsigned channel, uint32_t offset, uint32_
 }
 
 bool MeasureUnitsModel::read(uint64_t offset, uint64_t nowUs, uint32_t& value) {
-    if (offset == kOverflow || offset == kDataReady || offset == kIdle) {
+    if (offset == kDataReady || offset == kIdle) {
         value = 0;
         for (unsigned c = 0; c < kChannels; ++c)
-            for (unsigned u = 0; u < kUnits; ++u) {
-                const bool set = offset == kOverflow    ? unit(c, u).overflowed
-                                 : offset == kDataReady ? dataWaiting(c, u, nowUs)
-                                                        : idle(c, u, nowUs);
-                if (set) value |= 1u << (3 * c + u);
-            }
+            for (unsigned u = 0; u < kUnits; ++u)
+                if (offset == kDataReady ? dataWaiting(c, u, nowUs) : idle(c, u, nowUs)) value |= 1u << (3 * c + u);
         return true;
     }
     if (offset < kWindows || offset >= kWindows + kChannels * kWindowStride) return false;

@@ -1,10 +1,9 @@
 // The measure units of the four isolated channels, three each, as the two FPGAs show them. On the
 // isolated side a unit takes its CIC filter word (channel word 0x130 + u), its record settings
 // (0x136 + u: continuous in bit 28) and its control strobes (0x133 + u: bit 0 start, bit 1
-// abort). On the non-isolated side 0x390 shows, in bit 3c + u, that the unit's measure FIFO has
-// overflowed (a knob), 0x398 that a measurement is waiting and 0x39C that the unit is idle; the
-// unit's window (0x400 + 0x60 c) takes the strobes of register 4u (bit 1 "read done" clears the
-// waiting bit, bit 8 resets the unit to idle) and shows the CIC
+// abort). On the non-isolated side 0x398 shows, in bit 3c + u, that a measurement is waiting and
+// 0x39C that the unit is idle; the unit's window (0x400 + 0x60 c) takes the strobes of register
+// 4u (bit 1 "read done" clears the waiting bit, bit 8 resets the unit to idle) and shows the CIC
 // word last written on the isolated side (0x10 + 4u) and the two packets of the last measurement
 // (headers at 0x20 + 4u and 0x40 + 4u, data at 0x30 + 4u and 0x50 + 4u).
 //
@@ -23,7 +22,6 @@ class MeasureUnitsModel {
 public:
     static constexpr unsigned kChannels = 4;
     static constexpr unsigned kUnits = 3;
-    static constexpr uint64_t kOverflow = 0x390;
     static constexpr uint64_t kDataReady = 0x398;
     static constexpr uint64_t kIdle = 0x39C;
     static constexpr uint64_t kWindows = 0x400;
@@ -41,7 +39,6 @@ public:
         // Fault knobs.
         bool neverIdle = false;
         bool neverData = false;
-        bool overflowed = false;
     };
 
     uint64_t measurementDelayUs = 100;

@@ -81,6 +81,13 @@ void NonIsolatedFpga::latchEvents(unsigned channel, uint32_t bits) {
     eventLatches_.latch(channel, bits);
 }
 
+void NonIsolatedFpga::overflowMeasureFifo(unsigned channel) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (channel >= MeasureUnitsModel::kChannels) return;
+    const uint64_t word = RegisterFile::read(kMeasureFifoOverflow, 4);
+    RegisterFile::write(kMeasureFifoOverflow, 4, word | (uint64_t{1} << (3 * channel)));
+}
+
 void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     signatureOverride_ = signature;

@@ -123,6 +123,10 @@ public:
     // channel (0 to 3) and takes the lock itself.
     EventLatchesModel& eventLatches() { return eventLatches_; }
     void latchEvents(unsigned channel, uint32_t bits);
+    // Test hook, under the board's lock: channel c's measure FIFO (its unit 0) has overflowed, bit
+    // 3c of the plain word 0x390, which reads it as it stands.
+    static constexpr uint64_t kMeasureFifoOverflow = 0x390;
+    void overflowMeasureFifo(unsigned channel);
     uint64_t nowUs() const { return board_.nowUs(); }
 
     // A source stream's TX credit status shows bit 17 ("stopped") after a stop strobe, unless the

@@ -116,13 +116,13 @@ TEST_F(Channels, EventLatchesShowLatchedEventsAndAWriteClearsTheBitsWritten) {
     EXPECT_EQ(read(4, 0x4B), 0u);
 }
 
-// The measure FIFO overflow word: a unit's knob shows in bit 3c + u.
-TEST_F(Channels, MeasureFifoOverflowShowsPerUnit) {
-    fpga().measureUnits().unit(2, 0).overflowed = true;
-    fpga().measureUnits().unit(1, 2).overflowed = true;
-    uint32_t value = 0;
-    ASSERT_TRUE(fpga().measureUnits().read(board::MeasureUnitsModel::kOverflow, now, value));
-    EXPECT_EQ(value, (1u << 6) | (1u << 5));
+// The measure FIFO overflow hook adds the channel's bit, 3c, to what the word holds.
+TEST_F(Channels, MeasureFifoOverflowAddsTheChannelsBit) {
+    fpga().overflowMeasureFifo(2);
+    fpga().overflowMeasureFifo(1);
+    fpga().overflowMeasureFifo(4);
+    std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+    EXPECT_EQ(fpga().board::RegisterFile::read(board::NonIsolatedFpga::kMeasureFifoOverflow, 4), (1u << 6) | (1u << 3));
 }
 
 }  // namespace
