@@ -140,8 +140,8 @@ protected:
 
 TEST_F(Level3, TheDefaultBoardReachesLevel3WithEveryNameAndGoesOn) {
     Plugged& p = add();
-    EXPECT_EQ(tracker(p).reached, 10);
-    EXPECT_EQ(tracker(p).status.code, kNotBuiltYet) << "level 10 is not built yet";
+    EXPECT_EQ(tracker(p).reached, 13);
+    EXPECT_EQ(tracker(p).status.code, kNotBuiltYet) << "level 14 is not built yet";
 
     const Registered names = registered(p);
     std::vector<std::string> registerMaps = kRegisterMapNames;
@@ -153,7 +153,8 @@ TEST_F(Level3, TheDefaultBoardReachesLevel3WithEveryNameAndGoesOn) {
     EXPECT_EQ(names.storageMaps, storedRecordNames());
     EXPECT_EQ(names.storageMaps.size(), 19u);
     EXPECT_EQ(names.windows, (std::vector<std::string>{"flashWindow", "NisoFpgaWindow", "IsoFpgaWindow"}));
-    EXPECT_EQ(names.checkers, 4u) << "bridge signature, checksums, versions, then level 5's signature";
+    EXPECT_EQ(names.checkers, 6u) << "bridge signature, checksums, versions, level 5's signature, then level "
+                                     "11's all-channel error checker and isolated signature";
     EXPECT_EQ(checkHardwareState(p), 0);
 
     EXPECT_EQ(property(p, "serialNumber"), "1C0FFEE");
@@ -369,7 +370,7 @@ TEST_F(Level3, ABadManufacturingRecordLeavesTheBoardPropertiesOut) {
         board::ProductOptions options;
         options.flash = c.image;
         Plugged& p = add(options);
-        EXPECT_EQ(tracker(p).reached, 10);
+        EXPECT_EQ(tracker(p).reached, 13);
         for (const std::string& name : deviceProperties(p))
             EXPECT_TRUE(name != "serialNumber" && name != "modelName" && name != "manufacturerName") << name;
         tStatus status;
@@ -414,7 +415,7 @@ TEST_P(Level3StoredMap, ItsChecksumAndItsVersionAreChecked) {
         options.flash = checksum ? board::FlashImage::standard().corruptChecksum(name)
                                  : board::FlashImage::standard().breakVersion(name);
         Plugged& p = add(options);
-        ASSERT_EQ(tracker(p).reached, 10);
+        ASSERT_EQ(tracker(p).reached, 13);
         tStatus status;
         EXPECT_EQ(helper(p)->areStorageMapChecksumsValid(status), !checksum);
         EXPECT_EQ(helper(p)->areStorageMapVersionsValid(status), checksum);

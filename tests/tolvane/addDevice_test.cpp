@@ -15,8 +15,8 @@ constexpr uint32_t kBusScope = 1;
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
-    EXPECT_EQ(tracker().reached, 10);
-    EXPECT_EQ(tracker().status.code, -52002) << "level 10 is not built yet";
+    EXPECT_EQ(tracker().reached, 13);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 14 is not built yet";
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
     EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
@@ -135,84 +135,108 @@ TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
 }
 
 // Every allocation of add device and the bring-up failed in turn: no crash, no leak, nothing
-// unregistered twice (the kernel layer aborts on that). Once as the board goes, once with level 11
-// standing in so that level 12 runs too.
+// unregistered twice (the kernel layer aborts on that). A failure among level 11's shared objects
+// (the hardware error controller and what is built over it) leaves level 10 without the isolated
+// signature among the device's checkers.
 TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     plan_.observer = nullptr;  // its own memory would be failed too
     const int64_t before = kal::sim::liveAllocations();
-    for (const bool throughLevel12 : {false, true}) {
-        if (throughLevel12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
-        bool deviceRefused = false, bringUpFailed = false;
+    bool deviceRefused = false, bringUpFailed = false, sharedObjectFailed = false;
+    for (uint64_t nth = 1;; ++nth) {
+        int32_t result;
+        bool triggered;
+        {
+            kal::sim::FailAllocations fail(nth);
+            result = add();
+            triggered = fail.triggered();
+        }
+        if (result != 0) {
+            EXPECT_EQ(result, -51352) << nth;
+            EXPECT_EQ(device(), nullptr) << nth;
+            deviceRefused = true;
+        } else if (tracker().status.code == -52000) {
+            // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 11 and 12 allocate; the
+            // others do not.
+            const auto reached = tracker().reached;
+            EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
+                        reached == 10 || reached == 11)
+                << nth << ": " << reached;
+            bringUpFailed = true;
+            TolvaneHelper* helper = device()->getHelper();
+            IsolatedObjects* objects = helper != nullptr ? helper->getIsolatedObjects() : nullptr;
+            if (objects != nullptr && objects->getChannelGangingController() != nullptr &&
+                objects->getCalibrationDispatcher() == nullptr) {
+                EXPECT_EQ(reached, 10) << nth;
+                // Only the all-channel checker may have joined levels 3 and 5's four.
+                kdut::HardwareStateCheckerComposite& checkers = *helper->getHardwareStateCheckers();
+                HardwareErrorCheckers* errorCheckers = objects->getHardwareErrorCheckers();
+                const bool allChannels = errorCheckers != nullptr && checkers.contains(&errorCheckers->allChannels());
+                EXPECT_EQ(checkers.size(), allChannels ? 5u : 4u) << nth;
+                sharedObjectFailed = true;
+            }
+        } else {
+            // A property that cannot be appended is left out: the start drops that status.
+            EXPECT_EQ(tracker().reached, 13) << nth;
+        }
+        if (device() != nullptr) {
+            kernel_.removeDevice(*function_);
+            kernel_.deleteDevice(*function_);
+        }
+        EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
+        if (!triggered) break;
+    }
+    EXPECT_TRUE(deviceRefused);
+    EXPECT_TRUE(bringUpFailed);
+    EXPECT_TRUE(sharedObjectFailed);
+}
+
+// The same for the kernel objects add device and the bring-up make. Every mux a trigger-override
+// controller enabled before a refused one is disabled again by the removal.
+TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
+    plan_.observer = nullptr;
+    const int64_t before = kal::sim::liveAllocations();
+    board::IsolatedLink& link = blocks_.nonIsolatedFpga.isolatedLink();
+    auto writesOf = [&](uint32_t value) {
+        size_t count = 0;
+        for (const board::PortAccess& a : link.log()) count += a.write && a.address >= 0x1000 && a.value == value;
+        return count;
+    };
+    bool overrideRefused = false;
+    for (const char* call : {"createMutex", "createSpinLock"}) {
         for (uint64_t nth = 1;; ++nth) {
             int32_t result;
-            bool triggered;
+            uint64_t failures;
+            link.clearLog();
             {
-                kal::sim::FailAllocations fail(nth);
+                kal::sim::FailKernelCall refuse(call, nth);
                 result = add();
-                triggered = fail.triggered();
+                failures = refuse.failures();
             }
+            const size_t enabled = writesOf(0x10000000);
             if (result != 0) {
-                EXPECT_EQ(result, -51352) << nth;
-                EXPECT_EQ(device(), nullptr) << nth;
-                deviceRefused = true;
-            } else if (tracker().status.code == -52000) {
-                // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10 and 12 allocate; the
-                // others do not.
+                EXPECT_EQ(result, -51352) << call << " " << nth;
+            } else if (failures != 0) {
+                EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
+                // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports' locks
+                // and the registrations' among them), 10 (the local-RAM lock), 11 and 12 make
+                // kernel objects.
                 const auto reached = tracker().reached;
-                EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
-                            (throughLevel12 && reached == 11))
-                    << nth << ": " << reached;
-                bringUpFailed = true;
-            } else {
-                // A property that cannot be appended is left out: the start drops that status.
-                EXPECT_EQ(tracker().reached, throughLevel12 ? 12 : 10) << nth;
+                EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 || reached == 10 ||
+                            reached == 11)
+                    << call << " " << nth;
+                if (enabled > 0 && enabled < 16) {
+                    EXPECT_EQ(reached, 10) << call << " " << nth;
+                    overrideRefused = true;
+                }
             }
             if (device() != nullptr) {
                 kernel_.removeDevice(*function_);
                 kernel_.deleteDevice(*function_);
             }
-            EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
-            if (!triggered) break;
-        }
-        EXPECT_TRUE(deviceRefused);
-        EXPECT_TRUE(bringUpFailed);
-    }
-}
-
-// The same for the kernel objects add device and the bring-up make.
-TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
-    plan_.observer = nullptr;
-    const int64_t before = kal::sim::liveAllocations();
-    for (const bool throughLevel12 : {false, true}) {
-        if (throughLevel12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
-        for (const char* call : {"createMutex", "createSpinLock"}) {
-            for (uint64_t nth = 1;; ++nth) {
-                int32_t result;
-                uint64_t failures;
-                {
-                    kal::sim::FailKernelCall refuse(call, nth);
-                    result = add();
-                    failures = refuse.failures();
-                }
-                if (result != 0) {
-                    EXPECT_EQ(result, -51352) << call << " " << nth;
-                } else if (failures != 0) {
-                    EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
-                    // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports'
-                    // locks and the registrations' among them), 10 (the local-RAM lock) and 12
-                    // make kernel objects.
-                    const auto reached = tracker().reached;
-                    EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 ||
-                                (throughLevel12 && reached == 11))
-                        << call << " " << nth;
-                }
-                if (device() != nullptr) {
-                    kernel_.removeDevice(*function_);
-                    kernel_.deleteDevice(*function_);
-                }
-                EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
-                if (failures == 0) break;
-            }
+            EXPECT_EQ(writesOf(0x20000000), enabled) << call << " " << nth;
+            EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+            if (failures == 0) break;
         }
     }
+    EXPECT_TRUE(overrideRefused);
 }
