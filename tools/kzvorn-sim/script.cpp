@@ -100,23 +100,20 @@ constexpr Registry kRegistries[] = {
     {"window.names", 0x00208141, 0x00208142},
     {"storagemap.names", 0x00208181, 0x00208182},
 };
-// The stream requests on a stream alone, by command.
-struct StreamRequest {
+// A request whose one argument fills its whole record and whose reply is its status, by command.
+struct CodedRequest {
     const char* command;
     uint32_t code;
 };
-constexpr StreamRequest kStreamRequests[] = {
+// The stream requests on a stream alone.
+constexpr CodedRequest kStreamRequests[] = {
     {"dma.stop", 0x00208201},
     {"dma.clear", 0x00208206},
     {"dma.fifo", 0x00208207},
     {"dma.cancel", 0x00208209},
 };
-// The channel requests on a mask alone whose reply is their status, by command.
-struct MaskRequest {
-    const char* command;
-    uint32_t code;
-};
-constexpr MaskRequest kMaskRequests[] = {
+// The channel requests on a mask alone.
+constexpr CodedRequest kMaskRequests[] = {
     {"dravik.reset", 0x00202A01},
     {"event.clearall", 0x00202C03},
     {"hw.check", 0x00202801},
@@ -124,7 +121,7 @@ constexpr MaskRequest kMaskRequests[] = {
     {"hw.overflow", 0x00202802},
 };
 // The measure-unit requests on a 32-bit channel, by command.
-constexpr MaskRequest kMeasureRequests[] = {
+constexpr CodedRequest kMeasureRequests[] = {
     {"measure.arm", 0x00202900},
     {"measure.reset", 0x00202901},
 };
@@ -648,10 +645,7 @@ public:
     bool dmaStream(const Request& r) {
         uint64_t stream = 0;
         if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream)) return fail(r.echo, "the stream is not a 32-bit number");
-        for (const StreamRequest& known : kStreamRequests)
-            if (r.command == known.command)
-                return statusOf(known.code, kzvorn_driver::tStreamRecord{static_cast<uint32_t>(stream), 0}, r.echo);
-        return fail(r.echo, "unknown request");
+        return statusOf(kStreamRequests, kzvorn_driver::tStreamRecord{static_cast<uint32_t>(stream), 0}, r);
     }
 
     bool dmaCredits(const Request& r) {
@@ -710,18 +704,14 @@ public:
     bool maskRequest(const Request& r) {
         kzvorn_driver::tMaskRecord input{};
         if (!mask(r.arguments[0], input.mask, r.echo)) return false;
-        for (const MaskRequest& known : kMaskRequests)
-            if (r.command == known.command) return statusOf(known.code, input, r.echo);
-        return fail(r.echo, "unknown request");
+        return statusOf(kMaskRequests, input, r);
     }
 
     bool measureRequest(const Request& r) {
         uint64_t channel = 0;
         if (!parseNumber(r.arguments[0], 0xFFFFFFFF, channel)) return fail(r.echo, "the channel is not a 32-bit number");
         const kzvorn_driver::tChannel32Record input{static_cast<uint32_t>(channel), 0};
-        for (const MaskRequest& known : kMeasureRequests)
-            if (r.command == known.command) return statusOf(known.code, input, r.echo);
-        return fail(r.echo, "unknown request");
+        return statusOf(kMeasureRequests, input, r);
     }
 
     bool dravikStart(const Request& r) {
@@ -848,6 +838,14 @@ private:
         if (!parseNumber(word, 0xFF, value)) return fail(echo, "the channel or count is not an 8-bit number");
         channel = static_cast<uint8_t>(value);
         return true;
+    }
+
+    // The request of the table the line's command names.
+    template <size_t N, class tInput>
+    bool statusOf(const CodedRequest (&table)[N], const tInput& input, const Request& r) {
+        for (const CodedRequest& known : table)
+            if (r.command == known.command) return statusOf(known.code, input, r.echo);
+        return fail(r.echo, "unknown request");
     }
 
     template <class tInput>
