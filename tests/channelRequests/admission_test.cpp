@@ -82,7 +82,7 @@ TEST_F(ChannelRequests, EventIdsOutsideTheLatchRegisterAreRefusedWithoutAccess) 
     }
 }
 
-TEST(EventLatchVectorMap, MasksAsThePartsGiveThem) {
+TEST(EventLatchVectorMap, MasksInTheLatchRegister) {
     struct Row {
         uint32_t id;
         bool inRegister;
