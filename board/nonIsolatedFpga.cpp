@@ -60,9 +60,11 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
         triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers(), link_.occurrence());
         chargeBalancers_.isolatedWrite(channel, offset, value, board_.nowUs());
         sequenceEngines_.isolatedWrite(channel, offset, value);
+        eventLatches_.isolatedWrite(channel, offset, value);
     });
     link_.registers().addChannelReadHook([this](unsigned channel, uint32_t offset, uint32_t value) {
         value = chargeBalancers_.isolatedRead(channel, offset, value, board_.nowUs());
+        value = eventLatches_.isolatedRead(channel, offset, value);
         return sequenceEngines_.isolatedRead(channel, offset, value);
     });
     for (unsigned r = 0; r < ChargeBalancersModel::kRanges; ++r)
@@ -72,6 +74,18 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
     link_.sequencers().setEffect(SequenceEnginesModel::kResetId, [this](unsigned c) { sequenceEngines_.stop(c); });
     if (dma_ != nullptr)
         for (unsigned stream = 0; stream < kDmaStreamCount; ++stream) dma_->setCreditGate(stream, false);
+}
+
+void NonIsolatedFpga::latchEvents(unsigned channel, uint32_t bits) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    eventLatches_.latch(channel, bits);
+}
+
+void NonIsolatedFpga::overflowMeasureFifo(unsigned channel) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (channel >= MeasureUnitsModel::kChannels) return;
+    const uint64_t word = RegisterFile::read(kMeasureFifoOverflow, 4);
+    RegisterFile::write(kMeasureFifoOverflow, 4, word | (uint64_t{1} << (3 * channel)));
 }
 
 void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {

@@ -24,6 +24,7 @@
 #include "board/board.h"
 #include "board/chargeBalancers.h"
 #include "board/dmaEngine.h"
+#include "board/eventLatches.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/hostAllocator.h"
 #include "board/measureUnits.h"
@@ -118,6 +119,14 @@ public:
     // The channels' charge balancers and sequence engines. Under the board's lock.
     ChargeBalancersModel& chargeBalancers() { return chargeBalancers_; }
     SequenceEnginesModel& sequenceEngines() { return sequenceEngines_; }
+    // The channels' event latches, under the board's lock; the test hook latches events on a
+    // channel (0 to 3) and takes the lock itself.
+    EventLatchesModel& eventLatches() { return eventLatches_; }
+    void latchEvents(unsigned channel, uint32_t bits);
+    // Test hook, under the board's lock: channel c's measure FIFO (its unit 0) has overflowed, bit
+    // 3c of the plain word 0x390, which reads it as it stands.
+    static constexpr uint64_t kMeasureFifoOverflow = 0x390;
+    void overflowMeasureFifo(unsigned channel);
     uint64_t nowUs() const { return board_.nowUs(); }
 
     // A source stream's TX credit status shows bit 17 ("stopped") after a stop strobe, unless the
@@ -143,6 +152,7 @@ private:
     TriggerOverridesModel triggerOverrides_;
     ChargeBalancersModel chargeBalancers_;
     SequenceEnginesModel sequenceEngines_;
+    EventLatchesModel eventLatches_;
     DmaEngine* dma_;
     uint32_t sourceNeverStops_ = 0;
     uint64_t fifoResets_[kDmaStreamCount] = {};
