@@ -31,6 +31,8 @@ constexpr uint64_t kSinkingBoardConfiguration = 0x2D8;
 constexpr uint32_t kDacReady = 1u << 29;
 constexpr uint32_t kTransformerUp = 1u << 31;
 constexpr uint32_t kTransformerStart = (1u << 1) | (1u << 3);
+constexpr uint64_t kPxiTriggerConfig = 0x0A0;
+constexpr uint32_t kPxiTriggerOutputOn = (1u << 30) | (1u << 31);
 
 // The sources of the error mux by input position, as the FPGA wires them.
 std::vector<uint16_t> errorSources() {
@@ -180,6 +182,17 @@ NonIsolatedFpga::ErrorState NonIsolatedFpga::errorState(int block) {
         return {errorManager_.isEnabled(), uint16_t(errorManager_.occurrence()), errorMux_.latchedIds()};
     ErrorManagerModel& manager = link_.occurrence().manager(unsigned(block));
     return {manager.isEnabled(), uint16_t(manager.occurrence()), link_.occurrence().errorMux(unsigned(block)).latchedIds()};
+}
+
+std::optional<unsigned> NonIsolatedFpga::routedInput(unsigned block, uint32_t offset) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return link_.occurrence().routedInput(block, offset);
+}
+
+bool NonIsolatedFpga::pxiTriggerOutputOn(unsigned line) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return line < kPxiTriggerLines &&
+           (written(kPxiTriggerConfig + 4 * line) & kPxiTriggerOutputOn) == kPxiTriggerOutputOn;
 }
 
 void NonIsolatedFpga::commandIsoComm(uint32_t value) {

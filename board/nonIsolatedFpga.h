@@ -93,6 +93,12 @@ public:
         std::vector<uint16_t> latchedInputs;
     };
     ErrorState errorState(int block);
+    // The routing view, each under the board's lock: the input a routing mux of an isolated block
+    // connects (IsolatedOccurrence), and whether PXI trigger output L is on (0xA0 + 4 L as last
+    // written: its output buffer, bit 30, and its output, bit 31, both enabled).
+    static constexpr unsigned kPxiTriggerLines = 9;
+    std::optional<unsigned> routedInput(unsigned block, uint32_t offset);
+    bool pxiTriggerOutputOn(unsigned line);
     // The backplane (window 0x580) and sinking-board (0x5A0) power monitors. Under the board's lock.
     PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
