@@ -177,6 +177,7 @@ private:
     void stepIsoConfigStrobe(nKZAPALS100::tStatus& status);
     void stepLocalRAM(nKZAPALS100::tStatus& status);
     void stepExternalPLL(nKZAPALS100::tStatus& status);
+    void stepDMAObjects(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);

@@ -136,12 +136,14 @@ TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
 
 // Every allocation of add device and the bring-up failed in turn: no crash, no leak, nothing
 // unregistered twice (the kernel layer aborts on that). Once as the board goes, once with level 11
-// standing in so that level 12 runs too.
+// standing in so that level 12 runs too, and once with levels 11 and 13 standing in so that level
+// 14 runs too.
 TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     plan_.observer = nullptr;  // its own memory would be failed too
     const int64_t before = kal::sim::liveAllocations();
-    for (const bool throughLevel12 : {false, true}) {
-        if (throughLevel12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
+    for (const int32_t through : {10, 12, 14}) {
+        if (through >= 12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
+        if (through >= 14) plan_.fake(kStepStartupSubroutine, BringUpPlan::kSucceed);
         bool deviceRefused = false, bringUpFailed = false;
         for (uint64_t nth = 1;; ++nth) {
             int32_t result;
@@ -156,16 +158,16 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
                 EXPECT_EQ(device(), nullptr) << nth;
                 deviceRefused = true;
             } else if (tracker().status.code == -52000) {
-                // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10 and 12 allocate; the
+                // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 12 and 14 allocate; the
                 // others do not.
                 const auto reached = tracker().reached;
                 EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
-                            (throughLevel12 && reached == 11))
+                            (through >= 12 && reached == 11) || (through >= 14 && reached == 13))
                     << nth << ": " << reached;
                 bringUpFailed = true;
             } else {
                 // A property that cannot be appended is left out: the start drops that status.
-                EXPECT_EQ(tracker().reached, throughLevel12 ? 12 : 10) << nth;
+                EXPECT_EQ(tracker().reached, through) << nth;
             }
             if (device() != nullptr) {
                 kernel_.removeDevice(*function_);
@@ -179,13 +181,17 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     }
 }
 
-// The same for the kernel objects add device and the bring-up make.
+// The same for the kernel objects add device and the bring-up make; level 14 also makes its
+// deferred calls, the work queue's thread and the bridge interrupt's reservation.
 TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
     plan_.observer = nullptr;
-    const int64_t before = kal::sim::liveAllocations();
-    for (const bool throughLevel12 : {false, true}) {
-        if (throughLevel12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
-        for (const char* call : {"createMutex", "createSpinLock"}) {
+    for (const int32_t through : {10, 12, 14}) {
+        if (through >= 12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
+        if (through >= 14) plan_.fake(kStepStartupSubroutine, BringUpPlan::kSucceed);
+        std::vector<const char*> calls = {"createMutex", "createSpinLock"};
+        if (through >= 14) calls.insert(calls.end(), {"createDPC", "createNamedThread", "reserveInterrupt"});
+        const kal::sim::LiveObjects before = kal::sim::liveObjects();
+        for (const char* call : calls) {
             for (uint64_t nth = 1;; ++nth) {
                 int32_t result;
                 uint64_t failures;
@@ -197,22 +203,53 @@ TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
                 if (result != 0) {
                     EXPECT_EQ(result, -51352) << call << " " << nth;
                 } else if (failures != 0) {
-                    EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
                     // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports'
-                    // locks and the registrations' among them), 10 (the local-RAM lock) and 12
-                    // make kernel objects.
+                    // locks and the registrations' among them), 10 (the local-RAM lock), 12 and
+                    // 14 make kernel objects.
                     const auto reached = tracker().reached;
-                    EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 ||
-                                (throughLevel12 && reached == 11))
-                        << call << " " << nth;
+                    if (through >= 14 && reached == 13) {
+                        EXPECT_TRUE(tracker().status.isFatal()) << call << " " << nth;
+                    } else {
+                        EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
+                        EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 ||
+                                    (through >= 12 && reached == 11))
+                            << call << " " << nth;
+                    }
                 }
                 if (device() != nullptr) {
                     kernel_.removeDevice(*function_);
                     kernel_.deleteDevice(*function_);
                 }
-                EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+                EXPECT_EQ(kal::sim::liveObjects(), before)
+                    << call << " " << nth << ": " << kal::sim::describe(kal::sim::liveObjects());
                 if (failures == 0) break;
             }
         }
+    }
+}
+
+// The DMA mask: a refused 64-bit mask leaves the device on 32-bit addresses at level 14; a refused
+// 32-bit mask too fails the level.
+TEST_F(Tolvane, TheDMAMaskRefusedInAddDevice) {
+    plan_.observer = nullptr;
+    plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
+    plan_.fake(kStepStartupSubroutine, BringUpPlan::kSucceed);
+    const kal::sim::LiveObjects before = kal::sim::liveObjects();
+    for (const uint64_t refused : {1, 2}) {
+        {
+            kal::sim::FailKernelCall refuse("pciSetDMAMask", 1, refused);
+            ASSERT_EQ(add(), 0);
+        }
+        if (refused == 1) {
+            EXPECT_EQ(tracker().reached, 14);
+            EXPECT_EQ(device()->getDMAConfiguration().type, 1u);
+        } else {
+            EXPECT_EQ(tracker().reached, 13);
+            EXPECT_TRUE(tracker().status.isFatal());
+            EXPECT_EQ(device()->getHelper()->getDMADispatcher(), nullptr);
+        }
+        kernel_.removeDevice(*function_);
+        kernel_.deleteDevice(*function_);
+        EXPECT_EQ(kal::sim::liveObjects(), before) << refused;
     }
 }
