@@ -152,7 +152,9 @@ TEST_F(DmaLevel, TheLevelAndItsTeardownOnTheBoard) {
         EXPECT_NE(device()->getHelper()->getDMADispatcher(), nullptr);
         EXPECT_EQ(device()->getDMAConfiguration().type, c.dma64 ? 2u : 1u) << c.name;
         kal::sim::Session session = open();
-        EXPECT_EQ(reset(session, 14), kStopped) << c.name;
+        kzvorn_driver::tResetRecord target{};
+        target.targetLevel = 14;
+        EXPECT_EQ(requests::status<requests::kdut_reset>(session, target), kStopped) << c.name;
         EXPECT_EQ(tracker().reached, 14) << c.name;
         session.close();
         board_.log().clear();
