@@ -62,6 +62,11 @@ public:
 
     explicit IsolatedLink(const IsolatedSideOptions& options) : options_(options), sequencers_(options.sequencers) {
         registers_.attachSequencers(&sequencers_);
+        // A channel's software-interrupt lines latch on its interrupt mux, line L at position L,
+        // which answers the mux's reads.
+        sequencers_.setLatchHook([this](unsigned channel, unsigned line, bool latched) {
+            occurrence_.latchPosition(channel, IsolatedSequencers::kInterruptMux, line, latched);
+        });
     }
     IsolatedLink(const IsolatedLink&) = delete;
     IsolatedLink& operator=(const IsolatedLink&) = delete;

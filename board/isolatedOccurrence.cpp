@@ -108,8 +108,8 @@ void IsolatedOccurrence::setStuckId(unsigned block, uint16_t id) {
     if (block < kIsolatedOccurrenceBlocks) blocks_[block].manager.setStuckId(id);
 }
 
-void IsolatedOccurrence::latchPosition(unsigned block, uint32_t muxOffset, unsigned position) {
-    if (OccurrenceMuxModel* target = mux(block, muxOffset)) target->latch(position);
+void IsolatedOccurrence::latchPosition(unsigned block, uint32_t muxOffset, unsigned position, bool latched) {
+    if (OccurrenceMuxModel* target = mux(block, muxOffset)) target->latch(position, latched);
 }
 
 int occurrenceBlockByName(const std::string& name) {

@@ -39,8 +39,8 @@ public:
     void drop(unsigned block, uint16_t id);
     // The manager's occurrence register reads this id (non-zero) whatever is cleared; 0 ends it.
     void setStuckId(unsigned block, uint16_t id);
-    // The input latches whether or not it is enabled; the manager is not told.
-    void latchPosition(unsigned block, uint32_t muxOffset, unsigned position);
+    // The input latches (or lets go) whether or not it is enabled; the manager is not told.
+    void latchPosition(unsigned block, uint32_t muxOffset, unsigned position, bool latched = true);
 
     // Null where the block has no mux.
     OccurrenceMuxModel* mux(unsigned block, uint32_t offset);

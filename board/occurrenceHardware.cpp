@@ -52,8 +52,8 @@ void OccurrenceMuxModel::drop(uint16_t id) {
     if (p >= 0) inputs_[size_t(p)].live = false;
 }
 
-void OccurrenceMuxModel::latch(unsigned position) {
-    if (position < inputs_.size()) inputs_[position].latched = true;
+void OccurrenceMuxModel::latch(unsigned position, bool latched) {
+    if (position < inputs_.size()) inputs_[position].latched = latched;
 }
 
 std::vector<uint16_t> OccurrenceMuxModel::latchedIds() const {

@@ -27,8 +27,9 @@ public:
     // A source becomes active (an enabled input latches and reports to the manager) or quiet.
     void raise(uint16_t id);
     void drop(uint16_t id);
-    // The input at the position latches whether or not it is enabled; the manager is not told.
-    void latch(unsigned position);
+    // The input at the position latches (or lets go) whether or not it is enabled; the manager is
+    // not told.
+    void latch(unsigned position, bool latched = true);
 
     bool enabled(unsigned position) const { return inputs_.at(position).enabled; }
     bool latched(unsigned position) const { return inputs_.at(position).latched; }

@@ -18,7 +18,7 @@
     TEARDOWN(CalibrationLoaders,  "channel calibration loaders",         teardownNothingBuilt,        kTeardownOnOwnStatus)     \
     TEARDOWN(DMAObjects,          "DMA objects",                         teardownDMAObjects,          kTeardownOnOwnStatus)     \
     TEARDOWN(ExternalPLL,         "temperature-sensor controller",       teardownExternalPLL,         kTeardownOnOwnStatus)     \
-    TEARDOWN(IsolatedObjects,     "isolated and per-channel objects",    teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(IsolatedObjects,     "isolated and per-channel objects",    teardownIsolatedObjects,     kTeardownOnOwnStatus)     \
     TEARDOWN(LocalRAM,            "local-RAM controller and registrar",  teardownLocalRAM,            kTeardownOnOwnStatus)     \
     TEARDOWN(IsolatedRegMaps,     "isolated register maps",              teardownIsolatedRegMaps,     kTeardownOnOwnStatus)     \
     TEARDOWN(DisabledErrors,      "disabled-error undo",                 teardownDisabledErrors,      kTeardownOnOwnStatus)     \
@@ -43,9 +43,9 @@
     STEP(IsolatedRegMaps,        8,         "isolated register maps",              stepIsolatedRegMaps, IsolatedRegMaps, kOnGoodStatus)             \
     STEP(IsoConfigStrobe,        9,         "isolated control bit",                stepIsoConfigStrobe, None,            kOnGoodStatus)             \
     STEP(LocalRAM,               10,        "sequencer local RAM",                 stepLocalRAM,     LocalRAM,           kOnGoodStatus)             \
-    STEP(IsolatedObjects,        11,        "isolated and per-channel objects",    stepNotBuilt,     IsolatedObjects,    kOnGoodStatus)             \
+    STEP(IsolatedObjects,        11,        "isolated and per-channel objects",    stepIsolatedObjects, IsolatedObjects, kOnGoodStatus)             \
     STEP(ExternalPLL,            12,        "external PLL and temperature sensor", stepExternalPLL,  ExternalPLL,        kOnGoodStatus)             \
-    STEP(StartupSubroutine,      13,        "start-up subroutine",                 stepNotBuilt,     None,               kOnGoodStatus)             \
+    STEP(StartupSubroutine,      13,        "start-up subroutine",                 stepStartupSubroutine, None,          kOnGoodStatus)             \
     STEP(DMAObjects,             14,        "DMA objects",                         stepDMAObjects,   DMAObjects,         kOnGoodStatus)             \
     STEP(ChannelCalibration,     15,        "channel calibration",                 stepNotBuilt,     CalibrationLoaders, kOnGoodStatus)             \
     STEP(ModulatorTimebase,      16,        "modulator time base",                 stepNotBuilt,     None,               kOnGoodStatus)             \

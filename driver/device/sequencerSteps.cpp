@@ -1,6 +1,10 @@
-// Setup levels 10 and 12: the subroutine package in the sequencers' local RAM with its registrar;
-// the external PLL and the reference-temperature sensor. Their teardowns write nothing.
+// Setup levels 10 to 13: the subroutine package in the sequencers' local RAM with its registrar;
+// the isolated and per-channel objects; the external PLL and the reference-temperature sensor; the
+// start-up subroutine on channel 0. And the shutdown subroutine every channel runs before the
+// teardown. Of the teardowns only level 11's writes: it disables the trigger muxes' input 0.
+#include "controllers/sequencerStatusCodes.h"
 #include "device/tolvaneHelper.h"
+#include "dravikTools/systemSubroutineIds.h"
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/statusCodes.h"
 
@@ -22,6 +26,24 @@ void TolvaneHelper::teardownLocalRAM(tStatus& status) {
     localRAM_ = nullptr;
 }
 
+void TolvaneHelper::stepIsolatedObjects(tStatus& status) {
+    // Faked levels 5, 8 or 10 leave nothing to build on.
+    NonIsolatedRegMaps* niso = nonIsolatedObjects_ != nullptr ? nonIsolatedObjects_->getRegMaps() : nullptr;
+    NonIsolatedControllers* controllers = getNonIsolatedControllers();
+    vantrel_shared::ErrorControllerInterface* boardErrors =
+        controllers != nullptr ? controllers->getErrorController() : nullptr;
+    const kzhtl::SharedPtr<draviktools::SubroutineRegistrarInterface>* registrar = getSubroutineRegistrar();
+    if (niso == nullptr || boardErrors == nullptr || isolatedRegMaps_ == nullptr || registrar == nullptr)
+        return void(KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound));
+    isolatedObjects_ =
+        new (status) IsolatedObjects(*isolatedRegMaps_, niso->fpga, *boardErrors, checkers_, *registrar, status);
+}
+
+void TolvaneHelper::teardownIsolatedObjects(tStatus& status) {
+    delete isolatedObjects_;
+    isolatedObjects_ = nullptr;
+}
+
 void TolvaneHelper::stepExternalPLL(tStatus& status) {
     // A faked level 5 or 8 leaves no map to program through.
     NonIsolatedRegMaps* niso = nonIsolatedObjects_ != nullptr ? nonIsolatedObjects_->getRegMaps() : nullptr;
@@ -33,6 +55,22 @@ void TolvaneHelper::stepExternalPLL(tStatus& status) {
 void TolvaneHelper::teardownExternalPLL(tStatus& status) {
     delete externalPLL_;
     externalPLL_ = nullptr;
+}
+
+void TolvaneHelper::stepStartupSubroutine(tStatus& status) {
+    // A faked level 11 leaves no dispatcher.
+    SubroutineDispatcher* dispatcher =
+        isolatedObjects_ != nullptr ? isolatedObjects_->getSubroutineDispatcher(0) : nullptr;
+    if (dispatcher == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound));
+    dispatcher->run(kSubroutineLine, draviktools::kSubroutineLevel13, status);
+    dispatcher->wait(kSubroutineLine, kSubroutineWaitUs, kStatusSubroutineTimedOut, status);
+}
+
+void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {
+    // Nothing to shut down after a faked level 11.
+    ChannelDispatchers* dispatchers =
+        isolatedObjects_ != nullptr ? isolatedObjects_->getSubroutineDispatchers() : nullptr;
+    if (dispatchers != nullptr) shutdownChannelSequencers(*dispatchers, status);
 }
 
 const kzhtl::SharedPtr<draviktools::SubroutineRegistrarInterface>* TolvaneHelper::getSubroutineRegistrar() const {

@@ -199,8 +199,6 @@ void TolvaneHelper::getHardwareErrors(const nKZAPAL000::tEventDescriptor& reques
     nKZAPAL000::tUserBuffer(request, address, size, status).writeToBuffer(0, record.bytes, size, status);
 }
 
-void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {}
-
 fendreldma::DMADispatcher* TolvaneHelper::getDMADispatcher() const {
     return dmaObjects_ != nullptr ? dmaObjects_->getDispatcher() : nullptr;
 }

@@ -124,7 +124,9 @@ public:
     }
     storagemap::StorageMapDispatcher* getStorageMapDispatcher() const { return namedAccess_.getStorageMapDispatcher(); }
     // The isolated objects' hardware error controller; none until they are built.
-    HardwareErrorControllerInterface* getHardwareErrorController() { return nullptr; }
+    HardwareErrorControllerInterface* getHardwareErrorController() {
+        return isolatedObjects_ != nullptr ? isolatedObjects_->getHardwareErrorController() : nullptr;
+    }
     // The hardware-errors record to offset 0 of the caller's buffer, which must be exactly the
     // record's size (-52005 for another size or a null address); -52002 while no controller exists.
     void getHardwareErrors(const nKZAPAL000::tEventDescriptor& request, uint64_t address, uint32_t size,
@@ -176,7 +178,9 @@ private:
     void stepIsolatedRegMaps(nKZAPALS100::tStatus& status);
     void stepIsoConfigStrobe(nKZAPALS100::tStatus& status);
     void stepLocalRAM(nKZAPALS100::tStatus& status);
+    void stepIsolatedObjects(nKZAPALS100::tStatus& status);
     void stepExternalPLL(nKZAPALS100::tStatus& status);
+    void stepStartupSubroutine(nKZAPALS100::tStatus& status);
     void stepDMAObjects(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
@@ -186,6 +190,7 @@ private:
     void teardownDMAObjects(nKZAPALS100::tStatus& status);
     void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void teardownLocalRAM(nKZAPALS100::tStatus& status);
+    void teardownIsolatedObjects(nKZAPALS100::tStatus& status);
     void teardownIsolatedRegMaps(nKZAPALS100::tStatus& status);
     void teardownExternalPLL(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);

@@ -141,3 +141,29 @@ TEST(AccessPorts, KnobsDelayWithholdAndFault) {
 }
 
 }  // namespace
+
+namespace {
+
+// A channel's software-interrupt line L latches at position L of the channel's interrupt mux while
+// it runs, and lets go when the run completes (seen at a status read), unless the line is stuck.
+TEST(AccessPorts, AChannelsRaisedLineShowsOnItsInterruptMux) {
+    Side s(Side::configured());
+    constexpr uint32_t kChannel1 = 0x1000 + 0x200;
+    constexpr uint32_t kLatched = 1u << 14;
+    auto raiseAndSelect = [&] {
+        s.write(1, kChannel1 + 0x44, 1u << (16 + 3));
+        s.write(1, kChannel1 + 0x2A, 3u << 16);
+    };
+    raiseAndSelect();
+    EXPECT_EQ(s.read(1, kChannel1 + 0x2A) & kLatched, kLatched);
+    s.read(1, kChannel1 + 0x00);
+    EXPECT_EQ(s.read(1, kChannel1 + 0x2A) & kLatched, 0u);
+
+    s.link().sequencers().options().channels[1].lineStuckLatched = 3;
+    raiseAndSelect();
+    s.read(1, kChannel1 + 0x00);
+    EXPECT_EQ(s.read(1, kChannel1 + 0x2A) & (0xFF0000 | kLatched | 0xFFF), (3u << 16) | kLatched | 0x708)
+        << "position 3, the source of line 3";
+}
+
+}  // namespace

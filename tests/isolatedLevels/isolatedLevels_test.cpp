@@ -11,10 +11,8 @@
 #include <vector>
 
 #include "board/isolatedSequencers.h"
+#include "isolatedLevels/isolatedSide.h"
 #include "kal/sim/clock.h"
-#include "tolvane/fixture.h"
-#include "tolvane/scriptRun.h"
-#include "tools/stowly/stowlyData.h"
 
 namespace {
 
@@ -31,15 +29,8 @@ const std::string kVersion = "_Ver1.5.0f22090707";
 
 std::string channelMap(unsigned c) { return kChannel + std::to_string(c) + "_TolvaneIsoChannelRegMap" + kVersion; }
 
-class IsolatedLevels : public Tolvane {
+class IsolatedLevels : public isolatedtest::IsolatedSide {
 protected:
-    std::string run(const std::string& script) {
-        bool good = false;
-        std::string printed = printedBy(kernel_, blocks_, script, &good);
-        EXPECT_TRUE(good) << script;
-        return printed;
-    }
-    board::IsolatedLink& link() { return blocks_.nonIsolatedFpga.isolatedLink(); }
     // The isolated writes of one address, in order.
     std::vector<uint32_t> isolatedWrites(uint32_t address) {
         std::vector<uint32_t> out;
@@ -47,23 +38,11 @@ protected:
             if (a.write && a.address == address) out.push_back(a.value);
         return out;
     }
-    // A reset with a replacement isolated image of `size` bytes.
-    std::string resetWithIsoImage(unsigned target, size_t size) {
-        const std::string file = ::testing::TempDir() + "kzvorn-iso.bin";
-        const std::vector<uint8_t> image = stowly::buildFpgaImage(1, 0x15015006, size);
-        std::FILE* out = std::fopen(file.c_str(), "wb");
-        EXPECT_NE(out, nullptr);
-        std::fwrite(image.data(), 1, image.size(), out);
-        std::fclose(out);
-        const std::string printed = run("reset " + std::to_string(target) + " iso=" + file + "\n");
-        std::remove(file.c_str());
-        return printed;
-    }
 };
 
-TEST_F(IsolatedLevels, TheBringUpReachesTenAndRegistersTheIsolatedSide) {
+TEST_F(IsolatedLevels, TheBringUpPassesTheIsolatedLevelsAndRegistersTheIsolatedSide) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 10);
+    EXPECT_EQ(tracker().reached, 14);
     EXPECT_EQ(tracker().status.code, -52002);
     const std::string names = run("arm.names\n");
     const size_t fpga = names.find("  TolvaneIsoFpgaRegMap\n");
@@ -146,7 +125,7 @@ TEST_F(IsolatedLevels, AReplacementImageIsAnnouncedAtLevelEight) {
     link().clearLog();
     EXPECT_EQ(resetWithIsoImage(9, stowly::kIsoFpgaImageSize), "reset 9: status: -52010\n");
     EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), (std::vector<uint32_t>{0x80000000, 0x10}));
-    EXPECT_EQ(blocks_.fpgaPort.fpga(board::kIsolatedFpga).signature, 0x15015006u);
+    EXPECT_EQ(blocks_.fpgaPort.fpga(board::kIsolatedFpga).signature, isolatedtest::kOtherIsoSignature);
     link().clearLog();
     EXPECT_EQ(resetWithIsoImage(9, stowly::kIsoFpgaImageSize - 8), "reset 9: status: 0xBFFA806B\n");
     EXPECT_EQ(tracker().reached, 6);
@@ -154,9 +133,11 @@ TEST_F(IsolatedLevels, AReplacementImageIsAnnouncedAtLevelEight) {
 }
 
 // A port that keeps reporting its fault: the device's checkers run at each status test, find
-// nothing, and the read ends with the port's time-out (a failed request reports no value).
+// nothing, and the read ends with the port's time-out (a failed request reports no value). Below
+// level 11, whose checkers would read the channel through the faulting port themselves.
 TEST_F(IsolatedLevels, APersistingPortFaultEndsInThePortsTimeOut) {
     ASSERT_EQ(add(), 0);
+    ASSERT_EQ(run("reset 10\n"), "reset 10: status: -52010\n");
     EXPECT_EQ(run("arm.write " + channelMap(0) + " 0x80C84A1D 0x31\narm.read " + channelMap(0) + " 0x80C84A1D\n"),
               "arm.write " + channelMap(0) + " 0x80C84A1D 0x31: status: 0\narm.read " + channelMap(0) +
                   " 0x80C84A1D: value: 0x31, status: 0\n");
@@ -172,14 +153,13 @@ TEST_F(IsolatedLevels, APersistingPortFaultEndsInThePortsTimeOut) {
 
 // Channel 2's error manager started and an error raised on its mux, through the channel's map on
 // its own access port: the manager's occurrence register names the error, the board holds it, and
-// the hardware-errors request still answers its gate's status below the level that builds its
-// controller.
+// the hardware-errors record of level 11's controller reports it.
 TEST_F(IsolatedLevels, AChannelErrorReachesItsMapThroughTheChannelsPort) {
     ASSERT_EQ(add(), 0);
     link().clearLog();
     const std::string m = channelMap(2);
     EXPECT_EQ(run("arm.write " + m + " 0x000DCE7E 1\nboard.raise ch2 0x904\narm.read " + m +
-                  " 0x80878BBF\nboard.errors\nhw.errors\n"),
+                  " 0x80878BBF\nboard.errors\n"),
               "arm.write " + m + " 0x000DCE7E 1: status: 0\n"
               "board.raise: ch2 0x904\n"
               "arm.read " + m + " 0x80878BBF: value: 0x904, status: 0\n"
@@ -189,13 +169,20 @@ TEST_F(IsolatedLevels, AChannelErrorReachesItsMapThroughTheChannelsPort) {
               "  ch0: manager disabled, latched id 0x0, error mux latched: none\n"
               "  ch1: manager disabled, latched id 0x0, error mux latched: none\n"
               "  ch2: manager enabled, latched id 0x904, error mux latched: 0x904\n"
-              "  ch3: manager disabled, latched id 0x0, error mux latched: none\n"
-              "hw.errors: status: -52002\n");
+              "  ch3: manager disabled, latched id 0x0, error mux latched: none\n");
     // Both accesses went through channel 2's port.
     const std::vector<board::PortAccess> accesses = link().log();
     ASSERT_EQ(accesses.size(), 2u);
     EXPECT_EQ(accesses[0], (board::PortAccess{2, true, 0x1400, 1}));
     EXPECT_EQ(accesses[1], (board::PortAccess{2, false, 0x1447, 0x904}));
+    EXPECT_EQ(run("hw.errors\n"),
+              "hw.errors: status: 0\n"
+              "  board: id 0x0, latched: none\n"
+              "  channels live: 1\n"
+              "  ch0: id 0x0, latched: none\n"
+              "  ch1: id 0x0, latched: none\n"
+              "  ch2: id 0x904, latched: 0x904\n"
+              "  ch3: id 0x0, latched: none\n");
 }
 
 // Each fault of the link or the port: the status, the level reached, whether data went out.
@@ -211,7 +198,7 @@ TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
         {"state 1 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 1; }, kIsoCommTimeout, 6, false},
         {"state 2 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 2; }, kIsoCommTimeout, 6, true},
         {"no DC bus", [](board::ProductOptions& o) { o.isolated.dcBusNeverStarts = true; }, kDcBusTimeout, 6, true},
-        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 10, true},
+        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 14, true},
         {"never ready", [](board::ProductOptions& o) { o.fpga.isolatedNeverReady = true; }, kPortNotReady, 8, false},
     };
     // The kernel unplugs its boards when it goes, after this test's body: they live as long.
@@ -237,6 +224,8 @@ TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
 
 TEST_F(IsolatedLevels, ResetsToSevenAndEightAndTheTeardownWriteNothingIsolated) {
     ASSERT_EQ(add(), 0);
+    // Level 11's teardown writes its trigger muxes.
+    EXPECT_EQ(run("reset 10\n"), "reset 10: status: -52010\n");
     link().clearLog();
     EXPECT_EQ(run("reset 8\n"), "reset 8: status: -52010\n");
     const std::string names = run("arm.names\nwindow.names\n");
@@ -297,12 +286,9 @@ TEST_F(IsolatedLevels, AResetToTenStopsThere) {
     EXPECT_NE(link().sequencers().localRam()[0xFFFF], 0u);
 }
 
-// With level 11 faked, level 12 runs on the board: the bring-up stops at the next level not built,
-// and a reset to 12 stops there.
-TEST_F(IsolatedLevels, LevelTwelveRunsOnTheBoardAfterAFakedEleven) {
-    plan_.fakeLevels(11, 11, BringUpPlan::kSucceed);
+// Level 12 runs on the board after level 11, and a reset to 12 stops there.
+TEST_F(IsolatedLevels, AResetToTwelveStopsThere) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 12);
-    EXPECT_EQ(tracker().status.code, -52002);
     EXPECT_EQ(run("reset 12\nlevel\n"), "reset 12: status: -52010\nlevel: 12, status: 0\n");
+    EXPECT_TRUE(link().sequencers().pllLocked());
 }

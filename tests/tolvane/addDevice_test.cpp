@@ -15,8 +15,8 @@ constexpr uint32_t kBusScope = 1;
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
-    EXPECT_EQ(tracker().reached, 10);
-    EXPECT_EQ(tracker().status.code, -52002) << "level 10 is not built yet";
+    EXPECT_EQ(tracker().reached, 14);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 15 is not built yet";
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
     EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
@@ -135,105 +135,122 @@ TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
 }
 
 // Every allocation of add device and the bring-up failed in turn: no crash, no leak, nothing
-// unregistered twice (the kernel layer aborts on that). Once as the board goes, once with level 11
-// standing in so that level 12 runs too, and once with levels 11 and 13 standing in so that level
-// 14 runs too.
+// unregistered twice (the kernel layer aborts on that). A failure among level 11's shared objects
+// (the hardware error controller and what is built over it) leaves level 10 without the isolated
+// signature among the device's checkers.
 TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     plan_.observer = nullptr;  // its own memory would be failed too
     const int64_t before = kal::sim::liveAllocations();
-    for (const int32_t through : {10, 12, 14}) {
-        if (through >= 12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
-        if (through >= 14) plan_.fake(kStepStartupSubroutine, BringUpPlan::kSucceed);
-        bool deviceRefused = false, bringUpFailed = false;
+    bool deviceRefused = false, bringUpFailed = false, sharedObjectFailed = false;
+    for (uint64_t nth = 1;; ++nth) {
+        int32_t result;
+        bool triggered;
+        {
+            kal::sim::FailAllocations fail(nth);
+            result = add();
+            triggered = fail.triggered();
+        }
+        if (result != 0) {
+            EXPECT_EQ(result, -51352) << nth;
+            EXPECT_EQ(device(), nullptr) << nth;
+            deviceRefused = true;
+        } else if (tracker().status.code == -52000) {
+            // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 11, 12 and 14 allocate; the
+            // others do not.
+            const auto reached = tracker().reached;
+            EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
+                        reached == 10 || reached == 11 || reached == 13)
+                << nth << ": " << reached;
+            bringUpFailed = true;
+            TolvaneHelper* helper = device()->getHelper();
+            IsolatedObjects* objects = helper != nullptr ? helper->getIsolatedObjects() : nullptr;
+            if (objects != nullptr && objects->getChannelGangingController() != nullptr &&
+                objects->getCalibrationDispatcher() == nullptr) {
+                EXPECT_EQ(reached, 10) << nth;
+                // Only the all-channel checker may have joined levels 3 and 5's four.
+                kdut::HardwareStateCheckerComposite& checkers = *helper->getHardwareStateCheckers();
+                HardwareErrorCheckers* errorCheckers = objects->getHardwareErrorCheckers();
+                const bool allChannels = errorCheckers != nullptr && checkers.contains(&errorCheckers->allChannels());
+                EXPECT_EQ(checkers.size(), allChannels ? 5u : 4u) << nth;
+                sharedObjectFailed = true;
+            }
+        } else {
+            // A property that cannot be appended is left out: the start drops that status.
+            EXPECT_EQ(tracker().reached, 14) << nth;
+        }
+        if (device() != nullptr) {
+            kernel_.removeDevice(*function_);
+            kernel_.deleteDevice(*function_);
+        }
+        EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
+        if (!triggered) break;
+    }
+    EXPECT_TRUE(deviceRefused);
+    EXPECT_TRUE(bringUpFailed);
+    EXPECT_TRUE(sharedObjectFailed);
+}
+
+// The same for the kernel objects add device and the bring-up make; level 14 also makes its
+// deferred calls, the work queue's thread and the bridge interrupt's reservation, and its failures
+// are whatever the kernel layer answered. Every mux a trigger-override controller enabled before a
+// refused one is disabled again by the removal.
+TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
+    plan_.observer = nullptr;
+    const kal::sim::LiveObjects before = kal::sim::liveObjects();
+    board::IsolatedLink& link = blocks_.nonIsolatedFpga.isolatedLink();
+    auto writesOf = [&](uint32_t value) {
+        size_t count = 0;
+        for (const board::PortAccess& a : link.log()) count += a.write && a.address >= 0x1000 && a.value == value;
+        return count;
+    };
+    bool overrideRefused = false;
+    for (const char* call : {"createMutex", "createSpinLock", "createDPC", "createNamedThread", "reserveInterrupt"}) {
         for (uint64_t nth = 1;; ++nth) {
             int32_t result;
-            bool triggered;
+            uint64_t failures;
+            link.clearLog();
             {
-                kal::sim::FailAllocations fail(nth);
+                kal::sim::FailKernelCall refuse(call, nth);
                 result = add();
-                triggered = fail.triggered();
+                failures = refuse.failures();
             }
+            const size_t enabled = writesOf(0x10000000);
             if (result != 0) {
-                EXPECT_EQ(result, -51352) << nth;
-                EXPECT_EQ(device(), nullptr) << nth;
-                deviceRefused = true;
-            } else if (tracker().status.code == -52000) {
-                // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 12 and 14 allocate; the
-                // others do not.
+                EXPECT_EQ(result, -51352) << call << " " << nth;
+            } else if (failures != 0) {
+                // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports' locks
+                // and the registrations' among them), 10 (the local-RAM lock), 11, 12 and 14 make
+                // kernel objects.
                 const auto reached = tracker().reached;
-                EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
-                            (through >= 12 && reached == 11) || (through >= 14 && reached == 13))
-                    << nth << ": " << reached;
-                bringUpFailed = true;
-            } else {
-                // A property that cannot be appended is left out: the start drops that status.
-                EXPECT_EQ(tracker().reached, through) << nth;
+                EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 || reached == 10 ||
+                            reached == 11 || reached == 13)
+                    << call << " " << nth;
+                if (reached == 13)
+                    EXPECT_TRUE(tracker().status.isFatal()) << call << " " << nth;
+                else
+                    EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
+                if (enabled > 0 && enabled < 16) {
+                    EXPECT_EQ(reached, 10) << call << " " << nth;
+                    overrideRefused = true;
+                }
             }
             if (device() != nullptr) {
                 kernel_.removeDevice(*function_);
                 kernel_.deleteDevice(*function_);
             }
-            EXPECT_EQ(kal::sim::liveAllocations(), before) << nth;
-            if (!triggered) break;
-        }
-        EXPECT_TRUE(deviceRefused);
-        EXPECT_TRUE(bringUpFailed);
-    }
-}
-
-// The same for the kernel objects add device and the bring-up make; level 14 also makes its
-// deferred calls, the work queue's thread and the bridge interrupt's reservation.
-TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
-    plan_.observer = nullptr;
-    for (const int32_t through : {10, 12, 14}) {
-        if (through >= 12) plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
-        if (through >= 14) plan_.fake(kStepStartupSubroutine, BringUpPlan::kSucceed);
-        std::vector<const char*> calls = {"createMutex", "createSpinLock"};
-        if (through >= 14) calls.insert(calls.end(), {"createDPC", "createNamedThread", "reserveInterrupt"});
-        const kal::sim::LiveObjects before = kal::sim::liveObjects();
-        for (const char* call : calls) {
-            for (uint64_t nth = 1;; ++nth) {
-                int32_t result;
-                uint64_t failures;
-                {
-                    kal::sim::FailKernelCall refuse(call, nth);
-                    result = add();
-                    failures = refuse.failures();
-                }
-                if (result != 0) {
-                    EXPECT_EQ(result, -51352) << call << " " << nth;
-                } else if (failures != 0) {
-                    // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports'
-                    // locks and the registrations' among them), 10 (the local-RAM lock), 12 and
-                    // 14 make kernel objects.
-                    const auto reached = tracker().reached;
-                    if (through >= 14 && reached == 13) {
-                        EXPECT_TRUE(tracker().status.isFatal()) << call << " " << nth;
-                    } else {
-                        EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
-                        EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 ||
-                                    (through >= 12 && reached == 11))
-                            << call << " " << nth;
-                    }
-                }
-                if (device() != nullptr) {
-                    kernel_.removeDevice(*function_);
-                    kernel_.deleteDevice(*function_);
-                }
-                EXPECT_EQ(kal::sim::liveObjects(), before)
-                    << call << " " << nth << ": " << kal::sim::describe(kal::sim::liveObjects());
-                if (failures == 0) break;
-            }
+            EXPECT_EQ(writesOf(0x20000000), enabled) << call << " " << nth;
+            EXPECT_EQ(kal::sim::liveObjects(), before)
+                << call << " " << nth << ": " << kal::sim::describe(kal::sim::liveObjects());
+            if (failures == 0) break;
         }
     }
+    EXPECT_TRUE(overrideRefused);
 }
 
 // The DMA mask: a refused 64-bit mask leaves the device on 32-bit addresses at level 14; a refused
 // 32-bit mask too fails the level.
 TEST_F(Tolvane, TheDMAMaskRefusedInAddDevice) {
     plan_.observer = nullptr;
-    plan_.fake(kStepIsolatedObjects, BringUpPlan::kSucceed);
-    plan_.fake(kStepStartupSubroutine, BringUpPlan::kSucceed);
     const kal::sim::LiveObjects before = kal::sim::liveObjects();
     for (const uint64_t refused : {1, 2}) {
         {

@@ -1,19 +1,15 @@
-// The hardware error controller joined to a device brought up as far as the driver goes: the
-// level-5 board error controller, the device's non-isolated map and checker composite, and level
-// 8's isolated FPGA and channel maps on their access ports, with the isolated objects built over
-// them as the level that builds them will.
+// Level 11's hardware error controller on a device brought up as far as the driver goes: over the
+// level-5 board error controller, the device's checker composite, and level 8's isolated FPGA and
+// channel maps on their access ports.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
 
-#include "device/errorControllerFactory.h"
 #include "device/hardwareErrorCheckers.h"
 #include "device/isolatedRegMaps.h"
-#include "device/nonIsolatedObjects.h"
 #include "fixture.h"
 #include "kal/sim/clock.h"
 
@@ -25,37 +21,12 @@ protected:
     void build() {
         TolvaneHelper* helper = device()->getHelper();
         ASSERT_NE(helper, nullptr);
-        ASSERT_NE(helper->getNonIsolatedControllers(), nullptr);
-        ASSERT_NE(helper->getIsolatedRegMaps(), nullptr);
-        auto& niso = helper->getNonIsolatedObjects()->getRegMaps()->fpga;
-        IsolatedRegMaps& maps = *helper->getIsolatedRegMaps();
-        checkers_ = helper->getHardwareStateCheckers();
-        for (unsigned c = 0; c < 4; ++c) channels_[c] = maps.getChannelMap(c);
-        factory_ = std::make_unique<ErrorControllerFactory>(niso, maps.getIsoFpgaMap(), channels_, &isoBoardInputs_,
-                                                            &channelInputs_, &interruptInputs_, &errors_);
-        controllers_ = std::make_unique<vantrel_shared::IsoErrorControllers>(*factory_, 0xF, st_);
-        hec_ = std::make_unique<HardwareErrorController>(
-            helper->getNonIsolatedControllers()->getErrorController(), controllers_->isoBoardErrorController.get(),
-            controllers_->channelErrorControllers, controllers_->channelInterruptControllers, checkers_, st_);
-        hecCheckers_ = std::make_unique<HardwareErrorCheckers>(hec_.get());
-        checkers_->add(&hecCheckers_->allChannels(), st_);
-        ASSERT_EQ(st_.code, 0);
-    }
-    void TearDown() override {
-        if (checkers_ != nullptr) checkers_->remove(&hecCheckers_->allChannels(), st_);
+        // The one type of controller the level makes.
+        hec_ = static_cast<HardwareErrorController*>(helper->getHardwareErrorController());
+        ASSERT_NE(hec_, nullptr);
     }
 
-    tStatus st_;
-    kdut::HardwareStateCheckerComposite* checkers_ = nullptr;
-    kzvorn_regmaps::tTolvaneIsoChannelRegMap* channels_[4] = {};
-    IsoBoardErrorMuxInputMap isoBoardInputs_{st_};
-    IsoChannelErrorMuxInputMap channelInputs_{st_};
-    IsoChannelInterruptMuxInputMap interruptInputs_{st_};
-    kzvorn_driver_codegen::ErrorMap errors_{st_};
-    std::unique_ptr<ErrorControllerFactory> factory_;
-    std::unique_ptr<vantrel_shared::IsoErrorControllers> controllers_;
-    std::unique_ptr<HardwareErrorController> hec_;
-    std::unique_ptr<HardwareErrorCheckers> hecCheckers_;
+    HardwareErrorController* hec_ = nullptr;
 };
 
 // Level 5 started the board's manager: a board error reaches the check, the device's check

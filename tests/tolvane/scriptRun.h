@@ -2,6 +2,8 @@
 // script library): what it printed, and whether every line was understood and sent.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +26,15 @@ inline std::string printedBy(kal::sim::Kernel& kernel, board::ProductBlocks& blo
     std::string printed(text, size);
     std::free(text);
     if (good != nullptr) *good = ok;
+    return printed;
+}
+
+// As printedBy; a line it could not understand or send fails the calling test.
+inline std::string printedByEveryLine(kal::sim::Kernel& kernel, board::ProductBlocks& blocks,
+                                      const std::string& script) {
+    bool good = false;
+    std::string printed = printedBy(kernel, blocks, script, &good);
+    EXPECT_TRUE(good) << script;
     return printed;
 }
 

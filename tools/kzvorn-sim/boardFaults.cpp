@@ -200,7 +200,7 @@ const Knob kKnobs[] = {
      [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllNeverLocks = true; }, nullptr},
     {"pll-stuck-busy", nullptr, "the external PLL's shift register stays busy",
      [](board::ProductOptions& o, uint64_t) { o.isolated.sequencers.pllStuckBusy = true; }, nullptr},
-    {"line-stuck", "CH:LINE", "channel CH's software-interrupt line LINE stays latched after its run",
+    {"line-stuck", "CH:LINE", "channel CH's software-interrupt line LINE stays latched after its run (0xBFFA468C)",
      [](board::ProductOptions& o, uint64_t v) { channelOf(o, part(v, 0, 2)).lineStuckLatched = part(v, 1, 2); }, nullptr,
      {board::kChannels - 1, board::IsolatedSequencers::kLines - 1}},
     {"busy-stuck", "CH", "channel CH's sequencer stays busy",

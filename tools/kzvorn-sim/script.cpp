@@ -49,6 +49,7 @@ namespace {
 constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr uint32_t kReset = 0x00208600;
 constexpr uint32_t kCleanup = 0x00208603;
+constexpr uint32_t kReserve = 0x00208604;
 constexpr uint32_t kArmFlushRegMap = 0x00208108;
 constexpr uint32_t kArmWriteEx = 0x0020810B;
 constexpr uint32_t kArmReadEx = 0x0020810C;
@@ -311,6 +312,12 @@ public:
         if (!request(kCleanup, kzvorn_driver::tStatusRecord{}, output)) return false;
         std::fprintf(out_, "cleanup: status: %s\n", statusText(output.status).c_str());
         return true;
+    }
+
+    bool reserve(const Request& r) {
+        uint64_t mask = 0;
+        if (!parseNumber(r.arguments[0], UINT64_MAX, mask)) return fail(r.echo, "the mask is not a 64-bit number");
+        return statusOf(kReserve, kzvorn_driver::tMaskRecord{mask, 0, 0}, r.echo);
     }
 
     bool ioctl(const Request& r) {
@@ -753,6 +760,7 @@ constexpr Command kCommands[] = {
      "opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
+    {"reserve", "MASK", "reserves the channels of the mask for the session", &Runner::reserve, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
      "any request code with those input bytes (\"-\" for none) and an output area of that size;\n"
      "prints the ioctl callback's kernel-layer code and the bytes the driver reported",

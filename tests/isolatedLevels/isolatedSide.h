@@ -1,0 +1,43 @@
+// The isolated levels' tests: the product board added through the kernel, kzvorn-sim request
+// scripts run on the test's kernel, the isolation link's log, and resets that carry a replacement
+// image or package in their record.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tolvane/fixture.h"
+#include "tolvane/scriptRun.h"
+#include "tools/stowly/stowlyData.h"
+
+namespace isolatedtest {
+
+// What the replacement isolated images report once configured.
+constexpr uint32_t kOtherIsoSignature = 0x15015006;
+
+class IsolatedSide : public tolvanetest::Tolvane {
+protected:
+    std::string run(const std::string& script) { return tolvanetest::printedByEveryLine(kernel_, blocks_, script); }
+    board::IsolatedLink& link() { return blocks_.nonIsolatedFpga.isolatedLink(); }
+    // `reset TARGET KIND=FILE` with the bytes in a file for the time of the request.
+    std::string resetWithFile(unsigned target, const std::string& kind, const std::vector<uint8_t>& bytes) {
+        const std::string file = ::testing::TempDir() + "kzvorn-" + kind + ".bin";
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        EXPECT_NE(out, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+        const std::string printed = run("reset " + std::to_string(target) + " " + kind + "=" + file + "\n");
+        std::remove(file.c_str());
+        return printed;
+    }
+    // A reset with a replacement isolated image of `size` bytes.
+    std::string resetWithIsoImage(unsigned target, size_t size) {
+        return resetWithFile(target, "iso", stowly::buildFpgaImage(1, kOtherIsoSignature, size));
+    }
+};
+
+}  // namespace isolatedtest
