@@ -38,14 +38,16 @@ enum Code : uint32_t {
     kReset = 0x00208600,
 };
 
+// The levels from `firstFaked` on are stand-ins.
 class DmaRequests : public tolvanetest::Tolvane {
 protected:
     void SetUp() override {
         Tolvane::SetUp();
-        plan_.fakeLevels(5, kzvorn_shared::SetupLevel::kHighest, BringUpPlan::kSucceed);
+        plan_.fakeLevels(firstFaked(), kzvorn_shared::SetupLevel::kHighest, BringUpPlan::kSucceed);
         ASSERT_EQ(add(), 0);
         session_ = kernel_.open("smu_kzvorn");
     }
+    virtual int32_t firstFaked() const { return 5; }
 
     template <class tOutput, class tInput>
     tOutput request(uint32_t code, const tInput& input) {
@@ -53,9 +55,15 @@ protected:
         EXPECT_EQ(session_.ioctl(code, &input, sizeof input, &output, sizeof output).result, 0);
         return output;
     }
-    tValue8Record wait(uint32_t stream, uint8_t flag) {
+    template <class tInput>
+    int32_t status(uint32_t code, const tInput& input) {
+        return request<tStatusRecord>(code, input).status;
+    }
+    // For 4096 bytes, without waiting.
+    tValue8Record wait(uint32_t stream, uint8_t flag = 0) {
         tWaitRecord input{};
         input.stream = stream;
+        input.byteCount = 4096;
         input.timeout = 0;
         input.timedOut = flag;
         return request<tValue8Record>(kWait, input);
@@ -136,43 +144,15 @@ TEST_F(DmaRequests, SimScriptRequests) {
               "error: no such buffer: dma.dump 3 0 1\n");
 }
 
-}  // namespace
-}  // namespace ioctltest
-
-namespace ioctltest {
-namespace {
-
-using namespace kzvorn_driver;
-
 // Level 14 built in the bring-up, the levels after it as stand-ins: the reservation that a wait
 // needs is gated at the highest level.
-class LiveStreams : public tolvanetest::Tolvane {
+class LiveStreams : public DmaRequests {
 protected:
     void SetUp() override {
-        Tolvane::SetUp();
-        plan_.fakeLevels(15, kzvorn_shared::SetupLevel::kHighest, BringUpPlan::kSucceed);
-        ASSERT_EQ(add(), 0);
+        DmaRequests::SetUp();
         ASSERT_NE(device()->getHelper()->getDMADispatcher(), nullptr);
-        session_ = kernel_.open("smu_kzvorn");
     }
-
-    template <class tInput>
-    int32_t status(uint32_t code, const tInput& input) {
-        tStatusRecord output{};
-        EXPECT_EQ(session_.ioctl(code, &input, sizeof input, &output, sizeof output).result, 0);
-        return output.status;
-    }
-    tValue8Record wait(uint32_t stream, uint32_t timeout = 0) {
-        tWaitRecord input{};
-        input.stream = stream;
-        input.byteCount = 4096;
-        input.timeout = timeout;
-        tValue8Record output{};
-        EXPECT_EQ(session_.ioctl(kWait, &input, sizeof input, &output, sizeof output).result, 0);
-        return output;
-    }
-
-    kal::sim::Session session_;
+    int32_t firstFaked() const override { return 15; }
 };
 
 // The request checks with every stream live, one row per refusal.
