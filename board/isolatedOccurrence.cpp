@@ -1,5 +1,6 @@
 #include "board/isolatedOccurrence.h"
 
+#include <algorithm>
 
 namespace board {
 
@@ -110,6 +111,25 @@ void IsolatedOccurrence::setStuckId(unsigned block, uint16_t id) {
 
 void IsolatedOccurrence::latchPosition(unsigned block, uint32_t muxOffset, unsigned position, bool latched) {
     if (OccurrenceMuxModel* target = mux(block, muxOffset)) target->latch(position, latched);
+}
+
+std::vector<uint32_t> IsolatedOccurrence::routingMuxOffsets(unsigned block) {
+    std::vector<uint32_t> offsets;
+    if (block == kIsolatedBoardBlock) {
+        for (uint32_t o = 0x030; o <= 0x039; ++o) offsets.push_back(o);
+        return offsets;
+    }
+    if (block >= kIsolatedOccurrenceBlocks) return offsets;
+    for (uint32_t o = 0x022; o <= 0x035; ++o)
+        if (o != 0x026 && o != kInterruptMux) offsets.push_back(o);
+    return offsets;
+}
+
+std::optional<unsigned> IsolatedOccurrence::routedInput(unsigned block, uint32_t offset) {
+    const std::vector<uint32_t> routing = routingMuxOffsets(block);
+    OccurrenceMuxModel* target = mux(block, offset);
+    if (target == nullptr || std::find(routing.begin(), routing.end(), offset) == routing.end()) return std::nullopt;
+    return target->routedInput();
 }
 
 int occurrenceBlockByName(const std::string& name) {

@@ -4,13 +4,16 @@
 // bits 0 and 1 of 0x000, occurrence register 0x047), channel c's block at isolated address
 // 0x1000 + 0x200 c. The error muxes feed their block's manager. The isolated board's and the
 // channels' error muxes, the alarm mux (0x021) and the interrupt mux (0x02A) know their sources;
-// the other muxes have 256 inputs without ids. Managers start disarmed. Nothing here locks: its
-// owner calls it under the board's lock, and so must tests.
+// the other muxes have 256 inputs without ids. Managers start disarmed. The routing muxes (the
+// isolated board's 0x030-0x039, each channel's 0x022-0x025, 0x027-0x029 and 0x02B-0x035) connect
+// one input through, as their routing view tells. Nothing here locks: its owner calls it under the
+// board's lock, and so must tests.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,11 @@ public:
     ErrorManagerModel& manager(unsigned block) { return blocks_[block].manager; }
     OccurrenceMuxModel& errorMux(unsigned block) { return *mux(block, errorMuxOffset(block)); }
     static uint32_t errorMuxOffset(unsigned block) { return block == kIsolatedBoardBlock ? 0x040 : 0x020; }
+
+    // The block's routing muxes, ascending.
+    static std::vector<uint32_t> routingMuxOffsets(unsigned block);
+    // The input a routing mux connects; none when it connects none or the word is no routing mux.
+    std::optional<unsigned> routedInput(unsigned block, uint32_t offset);
 
 private:
     struct Block {

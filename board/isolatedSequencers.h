@@ -113,6 +113,11 @@ public:
     void setLatchHook(LatchHook hook) { latchHook_ = std::move(hook); }
 
     IsolatedSequencerOptions& options() { return options_; }
+    // A line the channel's hardware raises by itself, as the error interrupt raises line 1: it runs
+    // as a raise through the channel's registers does.
+    void raiseLine(unsigned channel, unsigned line) {
+        if (channel < channels_.size() && line < kLines) raise(channel, line);
+    }
     const HostVector<uint64_t>& localRam() const { return ram_; }
     HostVector<uint64_t>& localRam() { return ram_; }
     std::vector<SequencerRun> runs() const { return std::vector<SequencerRun>(runs_.begin(), runs_.end()); }

@@ -31,6 +31,8 @@ constexpr uint64_t kSinkingBoardConfiguration = 0x2D8;
 constexpr uint32_t kDacReady = 1u << 29;
 constexpr uint32_t kTransformerUp = 1u << 31;
 constexpr uint32_t kTransformerStart = (1u << 1) | (1u << 3);
+constexpr uint64_t kPxiTriggerConfig = 0x0A0;
+constexpr uint32_t kPxiTriggerOutputOn = (1u << 30) | (1u << 31);
 
 // The sources of the error mux by input position, as the FPGA wires them.
 std::vector<uint16_t> errorSources() {
@@ -60,9 +62,11 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
         triggerOverrides_.isolatedWrite(channel, offset, value, link_.registers(), link_.occurrence());
         chargeBalancers_.isolatedWrite(channel, offset, value, board_.nowUs());
         sequenceEngines_.isolatedWrite(channel, offset, value);
+        eventLatches_.isolatedWrite(channel, offset, value);
     });
     link_.registers().addChannelReadHook([this](unsigned channel, uint32_t offset, uint32_t value) {
         value = chargeBalancers_.isolatedRead(channel, offset, value, board_.nowUs());
+        value = eventLatches_.isolatedRead(channel, offset, value);
         return sequenceEngines_.isolatedRead(channel, offset, value);
     });
     for (unsigned r = 0; r < ChargeBalancersModel::kRanges; ++r)
@@ -72,6 +76,18 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
     link_.sequencers().setEffect(SequenceEnginesModel::kResetId, [this](unsigned c) { sequenceEngines_.stop(c); });
     if (dma_ != nullptr)
         for (unsigned stream = 0; stream < kDmaStreamCount; ++stream) dma_->setCreditGate(stream, false);
+}
+
+void NonIsolatedFpga::latchEvents(unsigned channel, uint32_t bits) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    eventLatches_.latch(channel, bits);
+}
+
+void NonIsolatedFpga::overflowMeasureFifo(unsigned channel) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    if (channel >= MeasureUnitsModel::kChannels) return;
+    const uint64_t word = RegisterFile::read(kMeasureFifoOverflow, 4);
+    RegisterFile::write(kMeasureFifoOverflow, 4, word | (uint64_t{1} << (3 * channel)));
 }
 
 void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
@@ -166,6 +182,17 @@ NonIsolatedFpga::ErrorState NonIsolatedFpga::errorState(int block) {
         return {errorManager_.isEnabled(), uint16_t(errorManager_.occurrence()), errorMux_.latchedIds()};
     ErrorManagerModel& manager = link_.occurrence().manager(unsigned(block));
     return {manager.isEnabled(), uint16_t(manager.occurrence()), link_.occurrence().errorMux(unsigned(block)).latchedIds()};
+}
+
+std::optional<unsigned> NonIsolatedFpga::routedInput(unsigned block, uint32_t offset) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return link_.occurrence().routedInput(block, offset);
+}
+
+bool NonIsolatedFpga::pxiTriggerOutputOn(unsigned line) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return line < kPxiTriggerLines &&
+           (written(kPxiTriggerConfig + 4 * line) & kPxiTriggerOutputOn) == kPxiTriggerOutputOn;
 }
 
 void NonIsolatedFpga::commandIsoComm(uint32_t value) {

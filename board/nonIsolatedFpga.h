@@ -24,6 +24,7 @@
 #include "board/board.h"
 #include "board/chargeBalancers.h"
 #include "board/dmaEngine.h"
+#include "board/eventLatches.h"
 #include "board/fpgaConfigurationPort.h"
 #include "board/hostAllocator.h"
 #include "board/measureUnits.h"
@@ -92,6 +93,12 @@ public:
         std::vector<uint16_t> latchedInputs;
     };
     ErrorState errorState(int block);
+    // The routing view, each under the board's lock: the input a routing mux of an isolated block
+    // connects (IsolatedOccurrence), and whether PXI trigger output L is on (0xA0 + 4 L as last
+    // written: its output buffer, bit 30, and its output, bit 31, both enabled).
+    static constexpr unsigned kPxiTriggerLines = 9;
+    std::optional<unsigned> routedInput(unsigned block, uint32_t offset);
+    bool pxiTriggerOutputOn(unsigned line);
     // The backplane (window 0x580) and sinking-board (0x5A0) power monitors. Under the board's lock.
     PowerMonitorModel& backplanePowerMonitor() { return powerMonitors_[0]; }
     PowerMonitorModel& sinkingBoardPowerMonitor() { return powerMonitors_[1]; }
@@ -118,6 +125,14 @@ public:
     // The channels' charge balancers and sequence engines. Under the board's lock.
     ChargeBalancersModel& chargeBalancers() { return chargeBalancers_; }
     SequenceEnginesModel& sequenceEngines() { return sequenceEngines_; }
+    // The channels' event latches, under the board's lock; the test hook latches events on a
+    // channel (0 to 3) and takes the lock itself.
+    EventLatchesModel& eventLatches() { return eventLatches_; }
+    void latchEvents(unsigned channel, uint32_t bits);
+    // Test hook, under the board's lock: channel c's measure FIFO (its unit 0) has overflowed, bit
+    // 3c of the plain word 0x390, which reads it as it stands.
+    static constexpr uint64_t kMeasureFifoOverflow = 0x390;
+    void overflowMeasureFifo(unsigned channel);
     uint64_t nowUs() const { return board_.nowUs(); }
 
     // A source stream's TX credit status shows bit 17 ("stopped") after a stop strobe, unless the
@@ -143,6 +158,7 @@ private:
     TriggerOverridesModel triggerOverrides_;
     ChargeBalancersModel chargeBalancers_;
     SequenceEnginesModel sequenceEngines_;
+    EventLatchesModel eventLatches_;
     DmaEngine* dma_;
     uint32_t sourceNeverStops_ = 0;
     uint64_t fifoResets_[kDmaStreamCount] = {};

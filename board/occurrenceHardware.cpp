@@ -13,12 +13,23 @@ int OccurrenceMuxModel::positionOf(uint16_t id) const {
     return -1;
 }
 
+namespace {
+constexpr uint32_t kEnableAction = 1;
+constexpr uint32_t kDisableAction = 2;
+constexpr uint32_t kDisconnectAction = 8;
+constexpr uint32_t kTriggerDisconnectAction = 9;
+}  // namespace
+
 void OccurrenceMuxModel::configure(uint32_t word) {
     selected_ = (word >> 16) & 0xFF;
     const bool present = selected_ < inputs_.size();
     const uint32_t action = word >> 28;
-    if (present && action == 1) inputs_[selected_].enabled = true;
-    if (present && action == 2) inputs_[selected_].enabled = false;
+    if (action == kEnableAction) routed_ = selected_;
+    if ((action == kDisableAction && routed_ == selected_) || action == kDisconnectAction ||
+        action == kTriggerDisconnectAction)
+        routed_.reset();
+    if (present && action == kEnableAction) inputs_[selected_].enabled = true;
+    if (present && action == kDisableAction) inputs_[selected_].enabled = false;
     if (word & (1u << 10))
         for (Input& input : inputs_) input.latched = false;
     if (present && (word & (1u << 11))) inputs_[selected_].latched = false;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace board {
@@ -18,7 +19,7 @@ public:
 
     // Any write of the mux's word: selects its position (bits 16-23); action 1 (bits 28-31) enables
     // and 2 disables the selected input; bit 10 clears every latch, bit 11 the selected one's; bits
-    // 12 and 13 arm and disarm.
+    // 12 and 13 arm and disarm. Actions 8 and 9 disconnect the routed input.
     void configure(uint32_t word);
     // The selected input: id (bits 0-11), armed (12), latch enabled (13), latched (14), live (15),
     // position (16-23).
@@ -36,6 +37,9 @@ public:
     unsigned selected() const { return selected_; }
     unsigned inputCount() const { return unsigned(inputs_.size()); }
     bool isArmed() const { return armed_; }
+    // The routing view of a mux that connects one input through: the input the last action-1 write
+    // selected, until an action-2 write at that position or an action-8 or -9 write disconnects it.
+    std::optional<unsigned> routedInput() const { return routed_; }
     // The source ids of the latched inputs, in position order.
     std::vector<uint16_t> latchedIds() const;
 
@@ -52,6 +56,7 @@ private:
     ErrorManagerModel* manager_;
     unsigned selected_ = 0;
     bool armed_ = false;
+    std::optional<unsigned> routed_;
 };
 
 class ErrorManagerModel {

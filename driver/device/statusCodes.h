@@ -13,6 +13,11 @@ constexpr int64_t kStatusArgumentOutOfRange = KZ_DEVICE_CODE(0xBFFA4300);
 constexpr int64_t kStatusInvalidChannel = KZ_DEVICE_CODE(0xBFFA4303);
 constexpr int64_t kStatusChannelsAlreadyReserved = KZ_DEVICE_CODE(0xBFFA4319);
 constexpr int64_t kStatusChannelsNotReserved = KZ_DEVICE_CODE(0xBFFA431A);
+// The subroutine listing: an array address of 0, or a count other than the registered one.
+constexpr int64_t kStatusSubroutineArrayMissing = KZ_DEVICE_CODE(0xBFFA4311);
+constexpr int64_t kStatusSubroutineCountMismatch = KZ_DEVICE_CODE(0xBFFA4312);
+// A channel's sequencer did not finish handling its error interrupt before its errors were cleared.
+constexpr int64_t kStatusErrorHandlingTimedOut = KZ_DEVICE_CODE(0xBFFA468D);
 
 // The PCI subsystem identifier is not this product's.
 constexpr int64_t kStatusWrongProduct = KZ_DEVICE_CODE(0xBFFA4304);

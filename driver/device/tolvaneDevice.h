@@ -54,6 +54,22 @@ public:
     KZ_DECLARE_REQUEST_REFUSALS(vantrel)
     // The DMA stream requests.
     KZ_DECLARE_REQUEST_BODIES(quolinTools)
+    // The channel requests: hardware condition, measure units, triggers and events, ganging, and
+    // the sequencer's; downloading and executing subroutines are not offered (-52002 behind the gate).
+    KZ_DECLARE_REQUEST_BODIES(hwCondition)
+    KZ_DECLARE_REQUEST_BODIES(measureUnit)
+    KZ_DECLARE_REQUEST_BODIES(triggersAndEvents)
+    KZ_DECLARE_REQUEST_BODIES(channelGanging)
+    void dravik_startSequenceEngine(nKZAPAL000::tEventDescriptor& event, const tMaskNumberRecord& input,
+                                    tStatusRecord& output, nKZAPALS100::tStatus& status) override;
+    void dravik_resetSequenceEngine(nKZAPAL000::tEventDescriptor& event, const tMaskRecord& input,
+                                    tStatusRecord& output, nKZAPALS100::tStatus& status) override;
+    void dravik_isSequenceEngineRunning(nKZAPAL000::tEventDescriptor& event, const tMaskRecord& input,
+                                        tValue8Record& output, nKZAPALS100::tStatus& status) override;
+    void dravik_getSubroutines(nKZAPAL000::tEventDescriptor& event, const tSubroutineListRecord& input,
+                               tStatusRecord& output, nKZAPALS100::tStatus& status) override;
+    void dravik_getNumSubroutines(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
+                                  tValue32Record& output, nKZAPALS100::tStatus& status) override;
 
     // A channel index past the last channel, in any request: 0xBFFA4303. The index is compared on
     // the record field's full width.

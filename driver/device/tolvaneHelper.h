@@ -155,6 +155,51 @@ public:
     void cancelAllDMAWaits();
     void resumeDMAWaits();
 
+    // ---- The channel requests: sequence engines, measure units, event latches, trigger overrides,
+    // ganging, the hardware condition and the subroutine list. Each does nothing on an error
+    // status; an object the bring-up did not build answers -52002, a channel the board does not
+    // have 0xBFFA4303. `session` is the requesting session's cleanup set: a start adds the
+    // object's cleanup operation only when it succeeded, the undo removes it only when it
+    // succeeded (-52006, after the undo, when the set does not hold it).
+    SubroutineDispatcher* getSubroutineDispatcher(uint8_t channel) {
+        return isolatedObjects_ != nullptr ? isolatedObjects_->getSubroutineDispatcher(channel) : nullptr;
+    }
+    void armMeasureUnit(kdut::CleanupOperationComposite& session, uint8_t channel, nKZAPALS100::tStatus& status);
+    void resetMeasureUnit(kdut::CleanupOperationComposite& session, uint8_t channel, nKZAPALS100::tStatus& status);
+    // On the lowest channel of the mask, which must name the board's channels only (0xBFFA4303).
+    void startSequenceEngine(kdut::CleanupOperationComposite& session, uint64_t mask, uint32_t count,
+                             nKZAPALS100::tStatus& status);
+    void resetSequenceEngine(kdut::CleanupOperationComposite& session, uint64_t mask, nKZAPALS100::tStatus& status);
+    bool isSequenceEngineRunning(uint64_t mask, nKZAPALS100::tStatus& status);
+    // Count 0 only releases the gang the start channel masters; its cleanup operation still joins.
+    void reserveChannelsForGanging(kdut::CleanupOperationComposite& session, uint8_t start, uint8_t count,
+                                   nKZAPALS100::tStatus& status);
+    void unreserveChannelsForGanging(kdut::CleanupOperationComposite& session, uint8_t channel,
+                                     nKZAPALS100::tStatus& status);
+    uint32_t getMergeCount(uint8_t channel, nKZAPALS100::tStatus& status);
+    bool isCurrentChannelGangingMaster(uint8_t channel, nKZAPALS100::tStatus& status);
+    bool isCurrentChannelGangingReserved(uint8_t channel, nKZAPALS100::tStatus& status);
+    // An event the latch map does not hold, or one whose bit lies past the 32-bit latch register:
+    // 0xBFFA4300 before any access. True only when every channel of the mask (none: true) has it.
+    bool checkEventLatch(uint64_t mask, uint16_t event, nKZAPALS100::tStatus& status);
+    void clearEventLatch(uint64_t mask, uint16_t event, nKZAPALS100::tStatus& status);
+    void clearAllEventLatches(uint64_t mask, nKZAPALS100::tStatus& status);
+    // On the highest channel of the mask, channel 0 for an empty one; a trigger id other than
+    // 1034 to 1037: -52002. True when the channel registered the trigger's occurrence.
+    bool overrideTrigger(uint64_t mask, uint32_t trigger, nKZAPALS100::tStatus& status);
+    // The board's error manager, then those of the mask's channels (none: the board alone).
+    void checkBoardAndChannelBasedHardwareErrors(uint64_t mask, nKZAPALS100::tStatus& status);
+    // Lowest channel first, each that holds an error: waits until its sequencer handled it, then
+    // clears it. After a failure no later channel is touched.
+    void clearChannelBasedHardwareErrors(uint64_t mask, nKZAPALS100::tStatus& status);
+    void checkMeasureFIFOOverflowStatus(uint64_t mask, nKZAPALS100::tStatus& status);
+    uint32_t getNumSubroutines(nKZAPALS100::tStatus& status);
+    // The registered ids to the first array, their start addresses to the second, each exactly
+    // `count` entries: a null address 0xBFFA4311, a count other than the registered one
+    // 0xBFFA4312, both before anything is written.
+    void getSubroutines(const nKZAPAL000::tEventDescriptor& request, uint64_t ids, uint64_t startAddresses,
+                        uint32_t count, nKZAPALS100::tStatus& status);
+
 private:
     using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);
 

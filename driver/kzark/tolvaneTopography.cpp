@@ -1,6 +1,9 @@
 // The table is built at compile time from the wiring of the multiplexers, so it cannot drift from it.
 #include "kzark/tolvaneTopography.h"
 
+#include "controllers/routeProgrammer.h"
+#include "vantrel_shared/routeProgrammerHelper.h"
+
 namespace TolvaneTopography {
 namespace {
 
@@ -10,9 +13,8 @@ using kzark::Terminal;
 
 constexpr uint32_t kActionCount = 11216;
 
-// Register maps as the route programmer selects them.
-constexpr uint32_t kIsolatedFpgaMap = 2;
-constexpr uint32_t kChannelMap = 3;
+constexpr uint32_t kIsolatedFpgaMap = vantrel_shared::kRouteProgrammerIsoFpgaRegmap;
+constexpr uint32_t kChannelMap = vantrel_shared::kRouteProgrammerIsoChannelRegmap;
 
 // Stands for the default input from terminal 1 in the position loops.
 constexpr uint32_t kDefaultInput = kzark::kDisconnectValue;
@@ -20,8 +22,7 @@ constexpr uint32_t kDefaultSource = 1;
 
 // Multiplexer configuration registers (whole-register field identifiers).
 constexpr uint32_t kIsolatedSinkRegister = 0x80AC4F07;  // terminal 9
-constexpr uint32_t kTriggerLineRegisters[9] = {0x809DAEAB, 0x802E863A, 0x8071C4C7, 0x80F65AD9, 0x80D279BA,
-                                               0x80A272B7, 0x80065D17, 0x80033879, 0x8056C482};  // 35-43
+constexpr const uint32_t (&kTriggerLineRegisters)[9] = kzvorn_driver::kTriggerLineRegisters.id;  // 35-43
 constexpr uint32_t kChannelMux132Registers[5] = {0x80FC0D62, 0x8089EABB, 0x80EBB920, 0x80CEE846, 0x80365D5B};
 constexpr uint32_t kChannelMux15Registers[5] = {0x806D82A8, 0x80A54348, 0x80D7BA24, 0x806DB7D1, 0x80C9C6F2};
 constexpr uint32_t kChannelMux64Registers[7] = {0x80EF3D7C, 0x80BE5675, 0x80E22859, 0x8012C0C5,

@@ -31,6 +31,11 @@ const ChannelGangingReservation* ChannelGangingController::reservationOf(uint8_t
     return nullptr;
 }
 
+uint32_t ChannelGangingController::masterOf(uint32_t channel) const {
+    while (channel > 0 && !reservations_[channel].master) --channel;
+    return channel;
+}
+
 void ChannelGangingController::breakUpGang(uint32_t first, uint32_t blockSize, tStatus& status) {
     unganging_->ungang(uint8_t(first), status);
     if (status.isFatal()) return;
@@ -69,11 +74,14 @@ void ChannelGangingController::reserveChannelsForGanging(uint8_t start, uint32_t
         if (status.isFatal()) return;
     }
     // Gangs that overlap the range are broken up; the start channel's own gang is covered whole.
+    // The gang broken up is the one recorded for the channel, found at its master: a gang need not
+    // start on a multiple of its size, and a block computed from the size alone would leave that
+    // gang's other channels ganged and touch channels outside it.
     for (uint32_t i = saved.master ? start + savedSize : start; i < end; ++i) {
         const uint32_t size = reservations_[i].mergeCount & 0xFF;
         if (size <= 1) continue;
-        const uint32_t first = size * (i / size);
-        if ((reservations_[first].mergeCount & 0xFF) != size) continue;
+        const uint32_t first = masterOf(i);
+        if ((reservations_[first].mergeCount & 0xFF) != size || first + size <= i) continue;
         breakUpGang(first, size, status);
         if (status.isFatal()) return;
     }

@@ -66,6 +66,8 @@ public:
 private:
     // The channel's record, or null with 0xBFFA4303; taken under the lock.
     const ChannelGangingReservation* reservationOf(uint8_t channel, tStatus& status);
+    // The master of the gang recorded for the channel: the nearest master at or before it.
+    uint32_t masterOf(uint32_t channel) const;
     // Ungangs the hardware gang of size blockSize at first and resets its records, capped at the
     // last channel.
     void breakUpGang(uint32_t first, uint32_t blockSize, tStatus& status);

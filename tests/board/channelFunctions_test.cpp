@@ -91,3 +91,38 @@ TEST_F(Channels, AnEngineStartsOnBit25ThenBit8AndTheResetSubroutineStopsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A channel's event latch: reads show what is latched, a write clears only the bits written, and
+// the channels keep theirs apart.
+TEST_F(Channels, EventLatchesShowLatchedEventsAndAWriteClearsTheBitsWritten) {
+    fpga().latchEvents(0, 0x0000000A);
+    fpga().latchEvents(2, 0x80000001);
+    fpga().latchEvents(0, 0x00000100);
+    EXPECT_EQ(read(0, 0x4B), 0x10Au);
+    EXPECT_EQ(read(1, 0x4B), 0u);
+    EXPECT_EQ(read(2, 0x4B), 0x80000001u);
+
+    write(0, 0x4B, 0x00000102);
+    EXPECT_EQ(read(0, 0x4B), 0x8u);
+    EXPECT_EQ(read(2, 0x4B), 0x80000001u);
+    write(2, 0x4B, 0xFFFFFFFF);
+    EXPECT_EQ(read(2, 0x4B), 0u);
+    EXPECT_EQ(fpga().eventLatches().clears(0), 1u);
+    EXPECT_EQ(fpga().eventLatches().clears(2), 1u);
+    // The blocks past the board's four channels have no latch.
+    write(4, 0x4B, 0x5);
+    EXPECT_EQ(read(4, 0x4B), 0u);
+}
+
+// The measure FIFO overflow hook adds the channel's bit, 3c, to what the word holds.
+TEST_F(Channels, MeasureFifoOverflowAddsTheChannelsBit) {
+    fpga().overflowMeasureFifo(2);
+    fpga().overflowMeasureFifo(1);
+    fpga().overflowMeasureFifo(4);
+    std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+    EXPECT_EQ(fpga().board::RegisterFile::read(board::NonIsolatedFpga::kMeasureFifoOverflow, 4), (1u << 6) | (1u << 3));
+}
+
+}  // namespace

@@ -2,7 +2,9 @@
 // driven as the bus would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "board/product.h"
@@ -164,6 +166,50 @@ TEST(AccessPorts, AChannelsRaisedLineShowsOnItsInterruptMux) {
     s.read(1, kChannel1 + 0x00);
     EXPECT_EQ(s.read(1, kChannel1 + 0x2A) & (0xFF0000 | kLatched | 0xFFF), (3u << 16) | kLatched | 0x708)
         << "position 3, the source of line 3";
+}
+
+}  // namespace
+
+namespace {
+
+// The routing view: the input the last action-1 write connected, until action 2 at that position
+// or action 8 or 9 disconnects it; only routing mux words have one.
+TEST(AccessPorts, RoutingMuxesShowTheInputTheyConnect) {
+    Side s(Side::configured());
+    board::NonIsolatedFpga& fpga = s.blocks.nonIsolatedFpga;
+    constexpr unsigned kIso = board::kIsolatedBoardBlock;
+    constexpr uint32_t kChannel2 = 0x1000 + 0x200 * 2;
+    struct Step {
+        uint32_t word;
+        std::optional<unsigned> input;
+    };
+    const Step steps[] = {
+        {0x10050000, 5},               // connect input 5
+        {0x20040000, 5},               // disabling another input leaves it
+        {0x10070000, 7},               // another connect replaces it
+        {0x00000400, 7},               // a clear-latches strobe leaves it
+        {0x20070000, std::nullopt},    // disabling the connected input ends it
+        {0x10020000, 2},
+        {0x80000000, std::nullopt},    // action 8
+        {0x10000000, 0},
+        {0x90000000, std::nullopt},    // action 9
+    };
+    for (const Step& step : steps) {
+        s.write(4, 0x33, step.word);
+        s.write(2, kChannel2 + 0x02B, step.word);
+        EXPECT_EQ(fpga.routedInput(kIso, 0x33), step.input) << std::hex << step.word;
+        EXPECT_EQ(fpga.routedInput(2, 0x02B), step.input) << std::hex << step.word;
+    }
+    EXPECT_EQ(board::IsolatedOccurrence::routingMuxOffsets(kIso).size(), 10u);
+    const std::vector<uint32_t> channel = board::IsolatedOccurrence::routingMuxOffsets(0);
+    EXPECT_EQ(channel.size(), 18u);
+    for (uint32_t other : {0x020u, 0x021u, 0x026u, 0x02Au, 0x036u})
+        EXPECT_EQ(std::count(channel.begin(), channel.end(), other), 0) << std::hex << other;
+    // An error or interrupt mux enabled through action 1 is no routing mux.
+    s.write(2, kChannel2 + 0x02A, 0x10010000);
+    s.write(4, 0x40, 0x10010000);
+    EXPECT_EQ(fpga.routedInput(2, 0x02A), std::nullopt);
+    EXPECT_EQ(fpga.routedInput(kIso, 0x40), std::nullopt);
 }
 
 }  // namespace

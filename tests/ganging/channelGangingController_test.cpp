@@ -112,9 +112,15 @@ TEST(ChannelGanging, Reservations) {
           {Reserve, 4, 0, kInvalidChannel}, {Reserve, 255, 2, kInvalidChannel},
           {Reserve, 3, 0xFFFFFFFE, kInvalidChannel}},
          0, {}, {{2, true, true}, {2, true, false}, kFree, kFree}},
-        {"a block reaching past the last channel is reset only up to it",
-         {{Reserve, 1, 3, 0}, {Unreserve, 1, 0, 0}, {Reserve, 3, 1, 0}}, 0, {3},
-         {kFree, {3, false, true}, {3, false, false}, {1, true, true}}},
+        // A gang not starting on a multiple of its size: the gang broken up is the one recorded at
+        // its master, whole; a block computed from the size alone (3 x floor(i / 3)) would have
+        // ungang channel 3, left channels 1-2 ganged and reached past the last channel.
+        {"the gang broken up is the recorded one, from its master, even from its last channel",
+         {{Reserve, 1, 3, 0}, {Unreserve, 1, 0, 0}, {Reserve, 3, 1, 0}}, 0, {1},
+         {kFree, kFree, kFree, {1, true, true}}},
+        {"the gang broken up is the recorded one, from its master, from its middle",
+         {{Reserve, 1, 3, 0}, {Unreserve, 1, 0, 0}, {Reserve, 2, 2, 0}}, 0, {1},
+         {kFree, kFree, {2, true, true}, {2, true, false}}},
         {"count 0 releases the start channel's gang and records none",
          {{Reserve, 0, 2, 0}, {Reserve, 0, 0, 0}}, 0, {},
          {{2, false, true}, {2, false, false}, kFree, kFree}},

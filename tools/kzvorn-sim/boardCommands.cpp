@@ -303,6 +303,32 @@ bool channel(board::ProductBlocks& board, const std::vector<std::string>& argume
     return true;
 }
 
+// Each routing mux that connects an input, the isolated board's first, then each PXI trigger output
+// that is on.
+bool muxes(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
+    board::NonIsolatedFpga& fpga = board.nonIsolatedFpga;
+    std::fprintf(out, "board.muxes:\n");
+    bool any = false;
+    for (const char* name : {"iso", "ch0", "ch1", "ch2", "ch3"}) {
+        const unsigned block = unsigned(board::occurrenceBlockByName(name));
+        for (uint32_t offset : board::IsolatedOccurrence::routingMuxOffsets(block)) {
+            const std::optional<unsigned> input = fpga.routedInput(block, offset);
+            if (!input) continue;
+            any = true;
+            // Isolated board words as two digits, channel words as three.
+            std::fprintf(out, "  %s 0x%0*X: input %u\n", name, block == board::kIsolatedBoardBlock ? 2 : 3, offset,
+                         *input);
+        }
+    }
+    for (unsigned line = 0; line < board::NonIsolatedFpga::kPxiTriggerLines; ++line) {
+        if (!fpga.pxiTriggerOutputOn(line)) continue;
+        any = true;
+        std::fprintf(out, "  pxi %u: on\n", line);
+    }
+    if (!any) std::fprintf(out, "  none\n");
+    return true;
+}
+
 struct BoardCommand {
     const char* name;
     size_t arguments;
@@ -338,6 +364,10 @@ constexpr BoardCommand kBoardCommands[] = {
      "per block (niso, iso, ch0 to ch3): its error manager enabled or not and its latched id, and\n"
      "the latched inputs of its error mux",
      showErrors},
+    {"board.muxes", 0,
+     "each routing mux that connects an input (\"iso 0x30: input 2\", \"ch0 0x02B: input 3\"), then each\n"
+     "PXI trigger output that is on (\"pxi 0: on\"); \"none\" when there is neither",
+     muxes},
     {"board.raise BLOCK ID", 2, "error source ID of BLOCK (niso, iso, ch0 to ch3) turns active", raiseOrDrop<true>},
     {"board.drop BLOCK ID", 2, "error source ID of BLOCK turns quiet", raiseOrDrop<false>},
     {"board.calibration CH", 1,

@@ -240,6 +240,11 @@ const Knob kKnobs[] = {
      [](board::ProductBlocks& b, uint64_t v) {
          b.nonIsolatedFpga.sequenceEngines().engine(part(v, 0, 2)).queued = part(v, 1, 2);
      }, {3, UINT32_MAX}},
+    {"latch", "CH:BITS", "channel CH's event-latch register shows BITS latched from the start", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) { b.nonIsolatedFpga.latchEvents(part(v, 0, 2), part(v, 1, 2)); },
+     {3, UINT32_MAX}},
+    {"overflow", "CH", "channel CH's measure FIFO reports an overflow (unit 0)", nullptr,
+     [](board::ProductBlocks& b, uint64_t ch) { b.nonIsolatedFpga.overflowMeasureFifo(unsigned(ch)); }, {3}},
     {"engine-fault", "CH", "channel CH reports a channel fault (status bit 25)", nullptr,
      [](board::ProductBlocks& b, uint64_t ch) { b.nonIsolatedFpga.sequenceEngines().engine(unsigned(ch)).fault = true; },
      {3}},

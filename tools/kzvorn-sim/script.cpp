@@ -49,7 +49,6 @@ namespace {
 constexpr uint32_t kGetSetupLevel = 0x00202B00;
 constexpr uint32_t kReset = 0x00208600;
 constexpr uint32_t kCleanup = 0x00208603;
-constexpr uint32_t kReserve = 0x00208604;
 constexpr uint32_t kArmFlushRegMap = 0x00208108;
 constexpr uint32_t kArmWriteEx = 0x0020810B;
 constexpr uint32_t kArmReadEx = 0x0020810C;
@@ -74,6 +73,19 @@ constexpr uint32_t kCoolingGet = 0x00202701;
 constexpr uint32_t kCoolingOverride = 0x00202702;
 constexpr uint32_t kCoolingRequested = 0x80208400;
 constexpr uint32_t kCoolingSet = 0x40208401;
+constexpr uint32_t kReserveResources = 0x00208604;
+constexpr uint32_t kDravikStart = 0x00202A00;
+constexpr uint32_t kDravikRunning = 0x00202A02;
+constexpr uint32_t kDravikList = 0x00202A04;
+constexpr uint32_t kDravikCount = 0x00202A05;
+constexpr uint32_t kTriggerOverride = 0x00202C00;
+constexpr uint32_t kEventCheck = 0x00202C01;
+constexpr uint32_t kEventClear = 0x00202C02;
+constexpr uint32_t kGangReserve = 0x00202D00;
+constexpr uint32_t kGangUnreserve = 0x00202D01;
+constexpr uint32_t kGangMergeCount = 0x00202D02;
+constexpr uint32_t kGangMaster = 0x00202D03;
+constexpr uint32_t kGangReserved = 0x00202D04;
 constexpr size_t kNameSlotSize = 64;
 constexpr uint32_t kFormatCapacity = 64;
 
@@ -88,16 +100,30 @@ constexpr Registry kRegistries[] = {
     {"window.names", 0x00208141, 0x00208142},
     {"storagemap.names", 0x00208181, 0x00208182},
 };
-// The stream requests on a stream alone, by command.
-struct StreamRequest {
+// A request whose one argument fills its whole record and whose reply is its status, by command.
+struct CodedRequest {
     const char* command;
     uint32_t code;
 };
-constexpr StreamRequest kStreamRequests[] = {
+// The stream requests on a stream alone.
+constexpr CodedRequest kStreamRequests[] = {
     {"dma.stop", 0x00208201},
     {"dma.clear", 0x00208206},
     {"dma.fifo", 0x00208207},
     {"dma.cancel", 0x00208209},
+};
+// The channel requests on a mask alone.
+constexpr CodedRequest kMaskRequests[] = {
+    {"dravik.reset", 0x00202A01},
+    {"event.clearall", 0x00202C03},
+    {"hw.check", 0x00202801},
+    {"hw.clear", 0x00202800},
+    {"hw.overflow", 0x00202802},
+};
+// The measure-unit requests on a 32-bit channel, by command.
+constexpr CodedRequest kMeasureRequests[] = {
+    {"measure.arm", 0x00202900},
+    {"measure.reset", 0x00202901},
 };
 // The largest buffer a stream request may name.
 constexpr uint64_t kMaxDMABuffer = uint64_t{64} << 20;
@@ -312,12 +338,6 @@ public:
         if (!request(kCleanup, kzvorn_driver::tStatusRecord{}, output)) return false;
         std::fprintf(out_, "cleanup: status: %s\n", statusText(output.status).c_str());
         return true;
-    }
-
-    bool reserve(const Request& r) {
-        uint64_t mask = 0;
-        if (!parseNumber(r.arguments[0], UINT64_MAX, mask)) return fail(r.echo, "the mask is not a 64-bit number");
-        return statusOf(kReserve, kzvorn_driver::tMaskRecord{mask, 0, 0}, r.echo);
     }
 
     bool ioctl(const Request& r) {
@@ -625,10 +645,7 @@ public:
     bool dmaStream(const Request& r) {
         uint64_t stream = 0;
         if (!parseNumber(r.arguments[0], 0xFFFFFFFF, stream)) return fail(r.echo, "the stream is not a 32-bit number");
-        for (const StreamRequest& known : kStreamRequests)
-            if (r.command == known.command)
-                return statusOf(known.code, kzvorn_driver::tStreamRecord{static_cast<uint32_t>(stream), 0}, r.echo);
-        return fail(r.echo, "unknown request");
+        return statusOf(kStreamRequests, kzvorn_driver::tStreamRecord{static_cast<uint32_t>(stream), 0}, r);
     }
 
     bool dmaCredits(const Request& r) {
@@ -677,7 +694,160 @@ public:
         return true;
     }
 
+    // The channel requests. Masks are 64-bit numbers, channels of the gang requests 8-bit ones and
+    // those of the measure-unit requests 32-bit ones, sent as given so the driver's checks show.
+    bool reserve(const Request& r) {
+        kzvorn_driver::tMaskRecord input{};
+        return mask(r.arguments[0], input.mask, r.echo) && statusOf(kReserveResources, input, r.echo);
+    }
+
+    bool maskRequest(const Request& r) {
+        kzvorn_driver::tMaskRecord input{};
+        if (!mask(r.arguments[0], input.mask, r.echo)) return false;
+        return statusOf(kMaskRequests, input, r);
+    }
+
+    bool measureRequest(const Request& r) {
+        uint64_t channel = 0;
+        if (!parseNumber(r.arguments[0], 0xFFFFFFFF, channel)) return fail(r.echo, "the channel is not a 32-bit number");
+        const kzvorn_driver::tChannel32Record input{static_cast<uint32_t>(channel), 0};
+        return statusOf(kMeasureRequests, input, r);
+    }
+
+    bool dravikStart(const Request& r) {
+        kzvorn_driver::tMaskNumberRecord input{};
+        return mask(r.arguments[0], input.mask, r.echo) && number32(r.arguments[1], input.number, r.echo) &&
+               statusOf(kDravikStart, input, r.echo);
+    }
+
+    bool dravikRunning(const Request& r) {
+        kzvorn_driver::tMaskRecord input{};
+        return mask(r.arguments[0], input.mask, r.echo) && flagOf(kDravikRunning, input, "running", r.echo);
+    }
+
+    bool dravikCount(const Request& r) {
+        kzvorn_driver::tValue32Record output{};
+        if (!request(kDravikCount, kzvorn_driver::tStatusRecord{}, output)) return false;
+        std::fprintf(out_, "dravik.count: %u, status: %s\n", output.value, statusText(output.status).c_str());
+        return true;
+    }
+
+    // The count, then the registered subroutines one a line: id and local-RAM start address.
+    bool dravikList(const Request& r) {
+        kzvorn_driver::tValue32Record count{};
+        if (!request(kDravikCount, kzvorn_driver::tStatusRecord{}, count)) return false;
+        if (count.status < 0) {
+            std::fprintf(out_, "dravik.list: status: %s\n", statusText(count.status).c_str());
+            return true;
+        }
+        if (count.value > kMaxAreaSize / sizeof(uint32_t)) return fail(r.echo, "too many subroutines to list");
+        CallerBytes ids(count.value * sizeof(uint32_t)), starts(count.value * sizeof(uint32_t));
+        kzvorn_driver::tSubroutineListRecord input{};
+        input.ids = ids.address();
+        input.startAddresses = starts.address();
+        input.count = count.value;
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(kDravikList, input, output)) return false;
+        std::fprintf(out_, "dravik.list: %u, status: %s\n", count.value, statusText(output.status).c_str());
+        for (uint32_t i = 0; output.status >= 0 && i < count.value; ++i) {
+            uint32_t id = 0, start = 0;
+            std::memcpy(&id, ids.data() + i * sizeof id, sizeof id);
+            std::memcpy(&start, starts.data() + i * sizeof start, sizeof start);
+            std::fprintf(out_, "  0x%08X at 0x%X\n", id, start);
+        }
+        return true;
+    }
+
+    bool triggerOverride(const Request& r) {
+        kzvorn_driver::tMaskNumberRecord input{};
+        return mask(r.arguments[0], input.mask, r.echo) && number32(r.arguments[1], input.number, r.echo) &&
+               flagOf(kTriggerOverride, input, "overridden", r.echo);
+    }
+
+    bool eventCheck(const Request& r) {
+        kzvorn_driver::tMaskEventRecord input{};
+        return mask(r.arguments[0], input.mask, r.echo) && event(r.arguments[1], input.event, r.echo) &&
+               flagOf(kEventCheck, input, "latched", r.echo);
+    }
+
+    bool eventClear(const Request& r) {
+        kzvorn_driver::tMaskEventRecord input{};
+        return mask(r.arguments[0], input.mask, r.echo) && event(r.arguments[1], input.event, r.echo) &&
+               statusOf(kEventClear, input, r.echo);
+    }
+
+    bool gangReserve(const Request& r) {
+        kzvorn_driver::tGangRecord input{};
+        return channel8(r.arguments[0], input.firstChannel, r.echo) && channel8(r.arguments[1], input.count, r.echo) &&
+               statusOf(kGangReserve, input, r.echo);
+    }
+
+    bool gangUnreserve(const Request& r) {
+        kzvorn_driver::tChannelRecord input{};
+        return channel8(r.arguments[0], input.channel, r.echo) && statusOf(kGangUnreserve, input, r.echo);
+    }
+
+    // The three queries of one channel; the status is the first that failed, else 0.
+    bool gangState(const Request& r) {
+        kzvorn_driver::tChannelRecord input{};
+        if (!channel8(r.arguments[0], input.channel, r.echo)) return false;
+        kzvorn_driver::tValue8Record count{}, master{}, reserved{};
+        if (!request(kGangMergeCount, input, count) || !request(kGangMaster, input, master) ||
+            !request(kGangReserved, input, reserved))
+            return false;
+        int32_t status = 0;
+        for (int32_t each : {count.status, master.status, reserved.status})
+            if (status == 0) status = each;
+        std::fprintf(out_, "%s: merge count: %u, master: %u, reserved: %u, status: %s\n", trimmed(r.echo).c_str(),
+                     count.value, master.value, reserved.value, statusText(status).c_str());
+        return true;
+    }
+
 private:
+    // A request whose reply is a boolean result and the status.
+    template <class tInput>
+    bool flagOf(uint32_t code, const tInput& input, const char* name, const std::string& echo) {
+        kzvorn_driver::tValue8Record output{};
+        if (!request(code, input, output)) return false;
+        std::fprintf(out_, "%s: %s: %u, status: %s\n", trimmed(echo).c_str(), name, output.value,
+                     statusText(output.status).c_str());
+        return true;
+    }
+
+    bool mask(const std::string& word, uint64_t& value, const std::string& echo) {
+        if (!parseNumber(word, UINT64_MAX, value)) return fail(echo, "the mask is not a 64-bit number");
+        return true;
+    }
+
+    bool number32(const std::string& word, uint32_t& number, const std::string& echo) {
+        uint64_t value = 0;
+        if (!parseNumber(word, 0xFFFFFFFF, value)) return fail(echo, "the number is not a 32-bit number");
+        number = static_cast<uint32_t>(value);
+        return true;
+    }
+
+    bool event(const std::string& word, uint16_t& id, const std::string& echo) {
+        uint64_t value = 0;
+        if (!parseNumber(word, 0xFFFF, value)) return fail(echo, "the event id is not a 16-bit number");
+        id = static_cast<uint16_t>(value);
+        return true;
+    }
+
+    bool channel8(const std::string& word, uint8_t& channel, const std::string& echo) {
+        uint64_t value = 0;
+        if (!parseNumber(word, 0xFF, value)) return fail(echo, "the channel or count is not an 8-bit number");
+        channel = static_cast<uint8_t>(value);
+        return true;
+    }
+
+    // The request of the table the line's command names.
+    template <size_t N, class tInput>
+    bool statusOf(const CodedRequest (&table)[N], const tInput& input, const Request& r) {
+        for (const CodedRequest& known : table)
+            if (r.command == known.command) return statusOf(known.code, input, r.echo);
+        return fail(r.echo, "unknown request");
+    }
+
     template <class tInput>
     bool statusOf(uint32_t code, const tInput& input, const std::string& echo) {
         kzvorn_driver::tStatusRecord output{};
@@ -760,7 +930,6 @@ constexpr Command kCommands[] = {
      "opened anew",
      &Runner::reset, true},
     {"cleanup", "", "the session's cleanup request", &Runner::cleanup, true},
-    {"reserve", "MASK", "reserves the channels of the mask for the session", &Runner::reserve, true},
     {"ioctl", "CODE INPUT-HEX OUTPUT-SIZE",
      "any request code with those input bytes (\"-\" for none) and an output area of that size;\n"
      "prints the ioctl callback's kernel-layer code and the bytes the driver reported",
@@ -809,6 +978,31 @@ constexpr Command kCommands[] = {
      "the hardware-errors request; on success the non-isolated board's latched id and inputs,\n"
      "whether the channels were read now (live), and each channel's latched id and inputs",
      &Runner::hwErrors, true},
+    {"hw.check", "MASK", "the board's latched errors, then those of the mask's channels", &Runner::maskRequest, true},
+    {"hw.clear", "MASK", "clears the latched errors of the mask's channels", &Runner::maskRequest, true},
+    {"hw.overflow", "MASK", "whether a measure FIFO of the mask's channels overflowed", &Runner::maskRequest, true},
+    {"reserve", "MASK", "reserves the mask's channels for the session", &Runner::reserve, true},
+    {"dravik.start", "MASK COUNT", "starts the sequence engine of the mask's lowest channel once COUNT commands wait",
+     &Runner::dravikStart, true},
+    {"dravik.reset", "MASK", "resets the sequence engine of the mask's lowest channel", &Runner::maskRequest, true},
+    {"dravik.running", "MASK", "whether the sequence engine of the mask's lowest channel runs", &Runner::dravikRunning,
+     true},
+    {"dravik.count", "", "the number of registered subroutines", &Runner::dravikCount, true},
+    {"dravik.list", "", "the count, then each registered subroutine's id and local-RAM start address",
+     &Runner::dravikList, true},
+    {"measure.arm", "CH", "arms the channel's measure unit", &Runner::measureRequest, true},
+    {"measure.reset", "CH", "resets the channel's measure unit", &Runner::measureRequest, true},
+    {"trigger.override", "MASK ID",
+     "raises trigger ID (1034 start, 1035 source, 1036 main measure, 1037 sequence advance) on the\n"
+     "mask's highest channel; prints whether the channel registered it",
+     &Runner::triggerOverride, true},
+    {"event.check", "MASK ID", "whether every channel of the mask latched event ID", &Runner::eventCheck, true},
+    {"event.clear", "MASK ID", "clears event ID's latch on the mask's channels", &Runner::eventClear, true},
+    {"event.clearall", "MASK", "clears every event latch of the mask's channels", &Runner::maskRequest, true},
+    {"gang.reserve", "FIRST COUNT", "reserves channels FIRST to FIRST + COUNT - 1 as one gang", &Runner::gangReserve,
+     true},
+    {"gang.unreserve", "CH", "releases the gang the channel starts", &Runner::gangUnreserve, true},
+    {"gang.state", "CH", "the channel's merge count and whether it is a master and reserved", &Runner::gangState, true},
     {"cooling.get", "", "the chassis cooling mode in force", &Runner::coolingGet, true},
     {"cooling.requested", "", "the cooling mode the board asks of the chassis", &Runner::coolingRequested, true},
     {"cooling.override", "MODE", "sets the cooling mode as the instrument's override (requester 1)",

@@ -321,7 +321,7 @@ namespace arm {
 
 // Row n of a type at an offset, -1 when there is none.
 template <size_t N>
-int rowAt(const RegisterDesc (&rows)[N], const RegisterType& type, uint32_t offset, unsigned n) {
+constexpr int rowAt(const RegisterDesc (&rows)[N], const RegisterType& type, uint32_t offset, unsigned n) {
     for (size_t i = 0; i < N; ++i)
         if (rows[i].address == offset && sameName(rows[i].typeName, type.name) && n-- == 0) return int(i);
     return -1;
