@@ -226,6 +226,7 @@ private:
     void stepIsolatedObjects(nKZAPALS100::tStatus& status);
     void stepExternalPLL(nKZAPALS100::tStatus& status);
     void stepStartupSubroutine(nKZAPALS100::tStatus& status);
+    void stepDMAObjects(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
