@@ -13,10 +13,12 @@ share=$(( seconds / ${#targets[@]} ))
 [ "$share" -ge 1 ] || share=1
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKZ_SANITIZE=ON -DKZ_TESTS=OFF -DKZ_FUZZ=ON -DKZ_WARNINGS_AS_ERRORS=ON
-cmake --build build-fuzz -j"$(nproc)" --target $(printf 'kzvorn-%s-fuzz ' "${targets[@]}")
+cmake --build build-fuzz -j"$(nproc)" --target $(printf 'kzvorn-%s-fuzz ' "${targets[@]}") kzvorn-fuzz-seeds
 mkdir -p build-fuzz/findings
 for target in "${targets[@]}"; do
     mkdir -p "build-fuzz/corpus/$target"
+    # Seeds with live streams, which random bytes rarely find.
+    ./build-fuzz/tools/ioctl-fuzz/kzvorn-fuzz-seeds "$target" "build-fuzz/corpus/$target"
     # The fuzzer's progress lines go to a log; its closing lines (or a finding) are shown.
     log=build-fuzz/$target-fuzz.log
     echo "== kzvorn-$target-fuzz, $share s"

@@ -235,6 +235,17 @@ void TolvaneHelper::resumeDMAWaits() {
     if (quolintools::QuolinDMAInterruptController* waits = dmaWaits()) waits->resumeWaits();
 }
 
+void TolvaneHelper::stepDMAObjects(tStatus& status) {
+    // Faked levels 3, 5 or 8 leave no maps to build the streams over.
+    PavoRegMaps* bridge = pavoObjects_ != nullptr ? pavoObjects_->getRegMaps() : nullptr;
+    NonIsolatedRegMaps* niso = nonIsolatedObjects_ != nullptr ? nonIsolatedObjects_->getRegMaps() : nullptr;
+    if (bridge == nullptr || niso == nullptr || isolatedRegMaps_ == nullptr || context_.device == nullptr)
+        return void(KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound));
+    kzvorn_regmaps::tTolvaneIsoChannelRegMap* channels[QuolinDMAControllers::kChannelCount] = {};
+    for (unsigned c = 0; c < QuolinDMAControllers::kChannelCount; ++c) channels[c] = isolatedRegMaps_->getChannelMap(c);
+    dmaObjects_ = new (status) DMAObjects(*context_.device, *bridge, *niso, channels, status);
+}
+
 void TolvaneHelper::teardownDMAObjects(tStatus& status) {
     delete dmaObjects_;
     dmaObjects_ = nullptr;

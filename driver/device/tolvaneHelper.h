@@ -227,6 +227,7 @@ private:
     void stepIsolatedObjects(nKZAPALS100::tStatus& status);
     void stepExternalPLL(nKZAPALS100::tStatus& status);
     void stepStartupSubroutine(nKZAPALS100::tStatus& status);
+    void stepDMAObjects(nKZAPALS100::tStatus& status);
     void stepChannelCalibration(nKZAPALS100::tStatus& status);
     void stepChargeBalanceOffset(nKZAPALS100::tStatus& status);
 

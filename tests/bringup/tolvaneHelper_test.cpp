@@ -45,20 +45,20 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 }  // namespace
 
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 13, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 14, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 13);
+    EXPECT_EQ(tracker.reached, 14);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDMAObjects));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepChannelCalibration));
 }
 
 // Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated
-// FPGA map, level 11 those of levels 5, 8 and 10, level 13 level 11's dispatcher, level 15 level
-// 11's controllers. After a failure at level 7 the disabled-error step still runs, and finds no
-// controllers of a faked level 5.
+// FPGA map, level 11 those of levels 5, 8 and 10, level 13 level 11's dispatcher, level 14 the maps
+// of levels 3, 5 and 8, level 15 level 11's controllers. After a failure at level 7 the
+// disabled-error step still runs, and finds no controllers of a faked level 5.
 TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
-    for (int32_t level : {5, 6, 7, 8, 9, 10, 11, 12, 13, 15}) {
+    for (int32_t level : {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}) {
         plan = BringUpPlan();
         plan.observer = &recorder;
         recorder.steps.clear();
@@ -72,6 +72,7 @@ TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
         EXPECT_EQ(helper->getIsolatedRegMaps(), nullptr) << level;
         EXPECT_EQ(helper->getIsolatedObjects(), nullptr) << level;
         EXPECT_EQ(helper->getHardwareErrorController(), nullptr) << level;
+        EXPECT_EQ(helper->getDMADispatcher(), nullptr) << level;
         if (level == 7) {
             EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
         }

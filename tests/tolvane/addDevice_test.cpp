@@ -15,8 +15,8 @@ constexpr uint32_t kBusScope = 1;
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
-    EXPECT_EQ(tracker().reached, 13);
-    EXPECT_EQ(tracker().status.code, -52002) << "level 14 is not built yet";
+    EXPECT_EQ(tracker().reached, 14);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 15 is not built yet";
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
     EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
@@ -155,11 +155,11 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
             EXPECT_EQ(device(), nullptr) << nth;
             deviceRefused = true;
         } else if (tracker().status.code == -52000) {
-            // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 11 and 12 allocate; the
+            // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 11, 12 and 14 allocate; the
             // others do not.
             const auto reached = tracker().reached;
             EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
-                        reached == 10 || reached == 11)
+                        reached == 10 || reached == 11 || reached == 13)
                 << nth << ": " << reached;
             bringUpFailed = true;
             TolvaneHelper* helper = device()->getHelper();
@@ -176,7 +176,7 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
             }
         } else {
             // A property that cannot be appended is left out: the start drops that status.
-            EXPECT_EQ(tracker().reached, 13) << nth;
+            EXPECT_EQ(tracker().reached, 14) << nth;
         }
         if (device() != nullptr) {
             kernel_.removeDevice(*function_);
@@ -190,11 +190,13 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     EXPECT_TRUE(sharedObjectFailed);
 }
 
-// The same for the kernel objects add device and the bring-up make. Every mux a trigger-override
-// controller enabled before a refused one is disabled again by the removal.
+// The same for the kernel objects add device and the bring-up make; level 14 also makes its
+// deferred calls, the work queue's thread and the bridge interrupt's reservation, and its failures
+// are whatever the kernel layer answered. Every mux a trigger-override controller enabled before a
+// refused one is disabled again by the removal.
 TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
     plan_.observer = nullptr;
-    const int64_t before = kal::sim::liveAllocations();
+    const kal::sim::LiveObjects before = kal::sim::liveObjects();
     board::IsolatedLink& link = blocks_.nonIsolatedFpga.isolatedLink();
     auto writesOf = [&](uint32_t value) {
         size_t count = 0;
@@ -202,7 +204,7 @@ TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
         return count;
     };
     bool overrideRefused = false;
-    for (const char* call : {"createMutex", "createSpinLock"}) {
+    for (const char* call : {"createMutex", "createSpinLock", "createDPC", "createNamedThread", "reserveInterrupt"}) {
         for (uint64_t nth = 1;; ++nth) {
             int32_t result;
             uint64_t failures;
@@ -216,14 +218,17 @@ TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
             if (result != 0) {
                 EXPECT_EQ(result, -51352) << call << " " << nth;
             } else if (failures != 0) {
-                EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
                 // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports' locks
-                // and the registrations' among them), 10 (the local-RAM lock), 11 and 12 make
+                // and the registrations' among them), 10 (the local-RAM lock), 11, 12 and 14 make
                 // kernel objects.
                 const auto reached = tracker().reached;
                 EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 || reached == 10 ||
-                            reached == 11)
+                            reached == 11 || reached == 13)
                     << call << " " << nth;
+                if (reached == 13)
+                    EXPECT_TRUE(tracker().status.isFatal()) << call << " " << nth;
+                else
+                    EXPECT_EQ(tracker().status.code, -52000) << call << " " << nth;
                 if (enabled > 0 && enabled < 16) {
                     EXPECT_EQ(reached, 10) << call << " " << nth;
                     overrideRefused = true;
@@ -234,9 +239,34 @@ TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
                 kernel_.deleteDevice(*function_);
             }
             EXPECT_EQ(writesOf(0x20000000), enabled) << call << " " << nth;
-            EXPECT_EQ(kal::sim::liveAllocations(), before) << call << " " << nth;
+            EXPECT_EQ(kal::sim::liveObjects(), before)
+                << call << " " << nth << ": " << kal::sim::describe(kal::sim::liveObjects());
             if (failures == 0) break;
         }
     }
     EXPECT_TRUE(overrideRefused);
+}
+
+// The DMA mask: a refused 64-bit mask leaves the device on 32-bit addresses at level 14; a refused
+// 32-bit mask too fails the level.
+TEST_F(Tolvane, TheDMAMaskRefusedInAddDevice) {
+    plan_.observer = nullptr;
+    const kal::sim::LiveObjects before = kal::sim::liveObjects();
+    for (const uint64_t refused : {1, 2}) {
+        {
+            kal::sim::FailKernelCall refuse("pciSetDMAMask", 1, refused);
+            ASSERT_EQ(add(), 0);
+        }
+        if (refused == 1) {
+            EXPECT_EQ(tracker().reached, 14);
+            EXPECT_EQ(device()->getDMAConfiguration().type, 1u);
+        } else {
+            EXPECT_EQ(tracker().reached, 13);
+            EXPECT_TRUE(tracker().status.isFatal());
+            EXPECT_EQ(device()->getHelper()->getDMADispatcher(), nullptr);
+        }
+        kernel_.removeDevice(*function_);
+        kernel_.deleteDevice(*function_);
+        EXPECT_EQ(kal::sim::liveObjects(), before) << refused;
+    }
 }

@@ -120,6 +120,22 @@ int32_t sendRequest(kal::sim::Session& session, Reader& in) {
     return result;
 }
 
+std::vector<uint8_t> encodeRequest(const char* name, const void* record, size_t size, uint8_t scratchSlots,
+                                   uint32_t scratchOffset) {
+    size_t index = 0;
+    while (index < kKzvornIOControlCount && std::strcmp(kKzvornIOControls[index].name, name) != 0) ++index;
+    if (index == kKzvornIOControlCount || size > kAreaSize || scratchOffset / 32 > 0x7F) return {};
+    // The table's code and exact sizes, both areas in the caller's memory.
+    std::vector<uint8_t> bytes = {0, static_cast<uint8_t>(index)};
+    std::vector<uint8_t> area(kAreaSize, 0);
+    std::memcpy(area.data(), record, size);
+    bytes.insert(bytes.end(), area.begin(), area.end());
+    bytes.push_back(scratchSlots);
+    for (size_t slot = 0; slot < 8; ++slot)
+        if ((scratchSlots & (1u << slot)) != 0) bytes.push_back(static_cast<uint8_t>(scratchOffset / 32));
+    return bytes;
+}
+
 void fail(const char* message, long long value) {
     std::fprintf(stderr, "%s (%lld)\n", message, value);
     std::abort();

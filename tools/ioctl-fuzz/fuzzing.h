@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "board/product.h"
 #include "device/bringUpPlan.h"
@@ -58,6 +59,13 @@ void resetCallerMemory();
 // taken from the input; the reply must never claim more bytes than the output area holds.
 // Returns the transport's result.
 int32_t sendRequest(kal::sim::Session& session, Reader& in);
+
+// The input bytes from which sendRequest sends the named request ("family_operation") as user mode
+// would: its exact record sizes and the record's bytes, with the 8-byte record slots of
+// `scratchSlots` (bit n: slot n) made addresses of the caller's scratch memory at `scratchOffset`
+// (a multiple of 32 below 4096). Empty for a name the table does not know.
+std::vector<uint8_t> encodeRequest(const char* name, const void* record, size_t size, uint8_t scratchSlots = 0,
+                                   uint32_t scratchOffset = 0);
 
 // Prints the message and aborts: the fuzzer keeps the input as a finding.
 [[noreturn]] void fail(const char* message, long long value = 0);
