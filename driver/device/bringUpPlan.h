@@ -47,7 +47,7 @@
     STEP(ExternalPLL,            12,        "external PLL and temperature sensor", stepExternalPLL,  ExternalPLL,        kOnGoodStatus)             \
     STEP(StartupSubroutine,      13,        "start-up subroutine",                 stepStartupSubroutine, None,          kOnGoodStatus)             \
     STEP(DMAObjects,             14,        "DMA objects",                         stepDMAObjects,   DMAObjects,         kOnGoodStatus)             \
-    STEP(ChannelCalibration,     15,        "channel calibration",                 stepChannelCalibration, CalibrationLoaders, kOnGoodStatus)             \
+    STEP(ChannelCalibration,     15,        "channel calibration",                 stepChannelCalibration, CalibrationLoaders, kOnGoodStatus)       \
     STEP(ModulatorTimebase,      16,        "modulator time base",                 stepNotBuilt,     None,               kOnGoodStatus)             \
     STEP(RoutingObjects,         17,        "routing objects",                     stepNotBuilt,     RoutingObjects,     kOnGoodStatus)             \
     STEP(InterruptVector,        18,        "subroutine start addresses",          stepNotBuilt,     None,               kOnGoodStatus)             \
