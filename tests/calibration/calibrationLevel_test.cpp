@@ -60,11 +60,7 @@ private:
 
 class CalibrationLevel : public Tolvane {
 protected:
-    CalibrationLevel() {
-        plan_.observer = &mark_;
-        // Level 14's DMA objects are not what these tests look at.
-        plan_.fake(kStepDMAObjects, BringUpPlan::kSucceed);
-    }
+    CalibrationLevel() { plan_.observer = &mark_; }
     // The device, removed after this, keeps the plan but not the mark.
     ~CalibrationLevel() override { plan_.observer = nullptr; }
 
