@@ -15,7 +15,7 @@
     TEARDOWN(SessionCleanup,      "open sessions' cleanup sets",         teardownSessionCleanup,      kTeardownReportsForLater) \
     TEARDOWN(ShutdownSequencers,  "channel sequencer shutdown",          teardownShutdownSequencers,  kTeardownAfterCleanRun)   \
     TEARDOWN(RoutingObjects,      "routing objects",                     teardownNothingBuilt,        kTeardownOnOwnStatus)     \
-    TEARDOWN(CalibrationLoaders,  "channel calibration loaders",         teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(CalibrationLoaders,  "channel calibration loaders",         teardownCalibrationLoaders,  kTeardownOnOwnStatus)     \
     TEARDOWN(DMAObjects,          "DMA objects",                         teardownDMAObjects,          kTeardownOnOwnStatus)     \
     TEARDOWN(ExternalPLL,         "temperature-sensor controller",       teardownExternalPLL,         kTeardownOnOwnStatus)     \
     TEARDOWN(IsolatedObjects,     "isolated and per-channel objects",    teardownIsolatedObjects,     kTeardownOnOwnStatus)     \
@@ -47,7 +47,7 @@
     STEP(ExternalPLL,            12,        "external PLL and temperature sensor", stepExternalPLL,  ExternalPLL,        kOnGoodStatus)             \
     STEP(StartupSubroutine,      13,        "start-up subroutine",                 stepStartupSubroutine, None,          kOnGoodStatus)             \
     STEP(DMAObjects,             14,        "DMA objects",                         stepDMAObjects,   DMAObjects,         kOnGoodStatus)             \
-    STEP(ChannelCalibration,     15,        "channel calibration",                 stepNotBuilt,     CalibrationLoaders, kOnGoodStatus)             \
+    STEP(ChannelCalibration,     15,        "channel calibration",                 stepChannelCalibration, CalibrationLoaders, kOnGoodStatus)       \
     STEP(ModulatorTimebase,      16,        "modulator time base",                 stepNotBuilt,     None,               kOnGoodStatus)             \
     STEP(RoutingObjects,         17,        "routing objects",                     stepNotBuilt,     RoutingObjects,     kOnGoodStatus)             \
     STEP(InterruptVector,        18,        "subroutine start addresses",          stepNotBuilt,     None,               kOnGoodStatus)             \
@@ -55,7 +55,7 @@
     STEP(SequencerDataRam,       20,        "local-RAM regions",                   stepNotBuilt,     None,               kOnGoodStatus)             \
     STEP(IsoDisabledErrors,      21,        "disabled channel errors",             stepNotBuilt,     None,               kOnGoodStatus)             \
     STEP(FinalSubroutine,        22,        "final subroutine",                    stepNotBuilt,     None,               kOnGoodStatus)             \
-    STEP(ChargeBalanceOffset,    kNoLevel,  "charge-balance offsets",              stepNotBuilt,     None,               kOnGoodStatus)
+    STEP(ChargeBalanceOffset,    kNoLevel,  "charge-balance offsets",              stepChargeBalanceOffset, None,        kOnGoodStatus)
 // clang-format on
 
 namespace kzvorn_driver {

@@ -34,6 +34,7 @@ namespace kzvorn_driver {
 
 class TolvaneDevice;
 class DMAObjects;
+class ChannelCalibrationLoaders;
 namespace nKZAPAL000 {
 struct tEventDescriptor;
 }
@@ -227,6 +228,8 @@ private:
     void stepExternalPLL(nKZAPALS100::tStatus& status);
     void stepStartupSubroutine(nKZAPALS100::tStatus& status);
     void stepDMAObjects(nKZAPALS100::tStatus& status);
+    void stepChannelCalibration(nKZAPALS100::tStatus& status);
+    void stepChargeBalanceOffset(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
@@ -238,6 +241,7 @@ private:
     void teardownIsolatedObjects(nKZAPALS100::tStatus& status);
     void teardownIsolatedRegMaps(nKZAPALS100::tStatus& status);
     void teardownExternalPLL(nKZAPALS100::tStatus& status);
+    void teardownCalibrationLoaders(nKZAPALS100::tStatus& status);
     void teardownPavoObjects(nKZAPALS100::tStatus& status);
     void teardownWindowRegistries(nKZAPALS100::tStatus& status);
     void teardownRegisterMapRegistry(nKZAPALS100::tStatus& status);
@@ -254,6 +258,7 @@ private:
     CapsTask capsTask_;
     PavoObjects* pavoObjects_ = nullptr;
     DMAObjects* dmaObjects_ = nullptr;
+    ChannelCalibrationLoaders* calibrationLoaders_ = nullptr;
     bool customNisoImage_ = false;
     NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
     bool customIsoImage_ = false;

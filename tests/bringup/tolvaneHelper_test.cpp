@@ -45,20 +45,20 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 }  // namespace
 
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 14, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 15, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 14);
+    EXPECT_EQ(tracker.reached, 15);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepChannelCalibration));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepModulatorTimebase));
 }
 
 // Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated
 // FPGA map, level 11 those of levels 5, 8 and 10, level 13 level 11's dispatcher, level 14 the maps
-// of levels 3, 5 and 8. After a failure at level 7 the disabled-error step still runs, and finds no
-// controllers of a faked level 5.
+// of levels 3, 5 and 8, level 15 level 11's controllers. After a failure at level 7 the
+// disabled-error step still runs, and finds no controllers of a faked level 5.
 TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
-    for (int32_t level : {5, 6, 7, 8, 9, 10, 11, 12, 13, 14}) {
+    for (int32_t level : {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}) {
         plan = BringUpPlan();
         plan.observer = &recorder;
         recorder.steps.clear();
@@ -77,6 +77,17 @@ TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
             EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepDisabledErrors));
         }
     }
+}
+
+// The step after level 22 measures with level 11's controllers: with them faked it fails, and the
+// device stays at level 22 with that error.
+TEST_F(BringUp, TheStepAfterLevel22NeedsLevel11sControllers) {
+    plan.fakeLevels(1, 22, BringUpPlan::kSucceed);
+    plan.fake(kStepChargeBalanceOffset, BringUpPlan::kReal);
+    auto helper = start(22);
+    EXPECT_EQ(tracker.reached, 22);
+    EXPECT_EQ(tracker.status.code, -52006);
+    EXPECT_EQ(recorder.steps.back(), kStepChargeBalanceOffset);
 }
 
 // Without level 3's register maps there is nothing to load the image through.

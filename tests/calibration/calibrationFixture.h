@@ -16,6 +16,7 @@
 #include "armgen/fakeAccess.h"
 #include "board/channelCalibration.h"
 #include "board/flashImage.h"
+#include "board/isolatedRegisterFile.h"
 #include "coefficients.h"
 #include "device/storageMaps.h"
 #include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
@@ -184,6 +185,47 @@ inline std::vector<Access> expectedLoad(const board::FlashImage& image, const st
         for (uint32_t i = 0; i < 7; ++i) w(0x115, 8 * (o + 1) + (i + 1)), w(0x114, bits(at(r::kPredictiveGains, 7 * o + i), 60, 32));
     }
     return writes;
+}
+
+// The board's channels after a complete level 15 on the standard image: each channel's slots, single
+// values and charge-balance offsets hold what its self record converts to, computed here from the
+// board's coefficients; the digipot holds the manufacturing record's setting. Under the board's lock.
+inline void expectSelfRecordsLoaded(const board::IsolatedRegisterFile& registers) {
+    namespace r = board::record;
+    for (uint32_t c = 0; c < kChannels; ++c) {
+        SCOPED_TRACE(c);
+        const uint32_t k = 12 + c;  // the self record of channel c
+        auto at = [&](uint32_t field, uint32_t i = 0) { return value(board::factory::coefficient(k, field, i)); };
+        const board::ChannelCalibration& slots = registers.calibration(c);
+        for (uint32_t i = 0; i < 3; ++i) {
+            const uint32_t range = (i + 1) << 2;
+            const uint32_t gain = bits(at(r::kVoltageGain, i), 31, 24);
+            EXPECT_EQ(slots.slot(0x60, range | 1), gain);
+            EXPECT_EQ(slots.slot(0x60, range | 2), gain);
+            EXPECT_EQ(slots.slot(0x63, range | 1), bits(at(r::kVoltageOffset, i) + at(r::kResidualLocalSenseOffset, i), 30, 31));
+            EXPECT_EQ(slots.slot(0x63, range | 2),
+                      bits(at(r::kVoltageRemoteOffset, i) + at(r::kResidualRemoteSenseOffset, i), 30, 31));
+        }
+        EXPECT_EQ(slots.single(0x78), bits(at(r::kVoltageGain, 2), 31, 24));
+        EXPECT_EQ(slots.single(0x7A), bits(at(r::kVoltageOffset, 2) + at(r::kResidualLocalSenseOffset, 2), 30, 31));
+        for (uint32_t range = 1; range <= 6; ++range) {
+            EXPECT_EQ(slots.slot(0x68, range), bits(at(r::kLowCurrentGain, range - 1), 31, 24));
+            EXPECT_EQ(slots.slot(0x6B, range),
+                      bits(at(r::kResidualCurrentOffset, range - 1) + at(r::kLowCurrentOffset, range - 1), 30, 31));
+            EXPECT_EQ(slots.slot(0x88, range), bits(at(r::kLowCurrentCmcGain, range - 1), 33, 24));
+        }
+        EXPECT_EQ(slots.single(0x70), bits(at(r::kThreeAmpGain), 31, 24));
+        EXPECT_EQ(slots.single(0x72), bits(at(r::kResidualCurrentOffset, 6) + at(r::kThreeAmpOffset), 30, 31));
+        EXPECT_EQ(slots.single(0x8B), bits(at(r::kThreeAmpCmcGain), 33, 24));
+        const uint32_t block = board::IsolatedRegisterFile::kChannelBlocks + c * board::IsolatedRegisterFile::kChannelBlockWords;
+        for (uint32_t j = 0; j < 4; ++j)
+            EXPECT_EQ(registers.stored(block + 0x58 + j) & 0x3FFF, bits(at(r::kChargeBalanceOffsets, j), 63, 14));
+        EXPECT_EQ(slots.slots(0x114).size(), 49u);
+        for (uint32_t o = 0; o < 7; ++o)
+            for (uint32_t i = 0; i < 7; ++i)
+                EXPECT_EQ(slots.slot(0x114, 8 * (o + 1) + (i + 1)), bits(at(r::kPredictiveGains, 7 * o + i), 60, 32));
+    }
+    EXPECT_EQ(registers.stored(board::IsolatedRegisterFile::kCmccDigiPot), board::factory::kCommonModeCurrentDigipot);
 }
 
 inline std::string selfRecord(uint32_t channel) { return "SelfCalibrationChannel" + std::to_string(channel); }

@@ -234,7 +234,7 @@ TEST_F(ChannelLevels, TheShutdownSubroutinesRunOnlyAfterACompleteBringUp) {
     EXPECT_EQ(run("reset 1\n"), "reset 1: status: -52010\n");
     EXPECT_EQ(runCount(), before) << "no subroutine after a bring-up stopped at 13";
     // The default board stops at 15 with -52002: no shutdown either.
-    plan_.fake(kStepChannelCalibration, BringUpPlan::kReal);
+    plan_.fake(kStepDMAObjects, kStepModulatorTimebase, BringUpPlan::kReal);
     EXPECT_EQ(run("reset 22\n"), "reset 22: status: -52002\n");
     before = runCount();
     EXPECT_EQ(run("reset 1\n"), "reset 1: status: -52010\n");

@@ -110,10 +110,10 @@ protected:
 
 TEST_F(Level56, Level6WritesThePowerPathInOrder) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 14);
+    EXPECT_EQ(tracker().reached, 15);
     EXPECT_EQ(tracker().status.code, kNotBuilt);
     // The disabled-error step follows, then level 9's one write through access port 4 (data, then
-    // address), the later levels' through the access ports, and level 14's failure undoes the step
+    // address), the later levels' through the access ports, and level 16's failure undoes the step
     // at the end.
     const std::vector<Write> expected = joined(kLevel6Writes, {{kConfiguration, kEnableManager},
                                                                {kConfiguration, kErrorsApplied},
@@ -216,7 +216,7 @@ TEST_F(Level56, ListsTheStepRefusesOrCannotRead) {
                                       {kConfiguration, kErrorsUndone}}))
             << c.name;
         // A failed step leaves the levels after it undone.
-        EXPECT_EQ(reachedLevel(), c.status == kNotBuilt ? 14u : 7u) << c.name;
+        EXPECT_EQ(reachedLevel(), c.status == kNotBuilt ? 15u : 7u) << c.name;
     }
 }
 

@@ -86,8 +86,9 @@ bool addKernelCallFailure(const std::string& text, std::vector<std::unique_ptr<k
 }
 
 // N or N-M, levels 1 to 22: the bring-up's steps of those levels become succeeding stand-ins, and
-// with N alone the step after level 22 too; the disabled-error step, which completes no level,
-// stays real unless the level-5 controllers it works on are faked.
+// with N alone the step after level 22 too. The two steps that complete no level stay real unless
+// what they work on is faked: the disabled-error step level 5's controllers, the step after level
+// 22 level 3's calibration records or level 11's controllers.
 bool fakeLevels(const std::string& text, kzvorn_driver::BringUpPlan& plan, std::string& banner) {
     const size_t dash = text.find('-');
     uint64_t first = 0, last = kzvorn_shared::SetupLevel::kHighest;
@@ -99,8 +100,10 @@ bool fakeLevels(const std::string& text, kzvorn_driver::BringUpPlan& plan, std::
     for (const kzvorn_driver::BringUpStepRow& row : kzvorn_driver::kBringUpSteps) {
         const bool inRange = row.level != kzvorn_driver::kNoLevel && row.level >= int64_t(first) && row.level <= int64_t(last);
         const bool afterHighest = dash == std::string::npos && row.step == kzvorn_driver::kStepChargeBalanceOffset;
-        const bool withoutItsLevel = row.step == kzvorn_driver::kStepDisabledErrors && first <= 5 && last >= 5;
-        if (inRange || afterHighest || withoutItsLevel) plan.fake(row.step, kzvorn_driver::BringUpPlan::kSucceed);
+        auto faked = [&](uint64_t level) { return first <= level && level <= last; };
+        const bool withoutItsObjects = (row.step == kzvorn_driver::kStepDisabledErrors && faked(5)) ||
+                                       (row.step == kzvorn_driver::kStepChargeBalanceOffset && (faked(3) || faked(11)));
+        if (inRange || afterHighest || withoutItsObjects) plan.fake(row.step, kzvorn_driver::BringUpPlan::kSucceed);
     }
     banner = " (levels " + std::to_string(first) + " to " + std::to_string(last) + " faked" +
              (dash == std::string::npos ? ", and the step after level 22)" : ")");
