@@ -34,6 +34,13 @@ TolvaneHelper* TolvaneDevice::admitMask(tEventDescriptor& event, uint64_t mask, 
     return forwardTarget(status);
 }
 
+TolvaneHelper* TolvaneDevice::admitAlarmMask(uint64_t mask, tStatus& status) {
+    kzvorn_shared::checkInvalidBitsNotSet(mask, status);
+    kzvorn_shared::checkBitmaskNotEmpty(mask, status);
+    if (status.isNotFatal() && __builtin_popcountll(mask) != 1) reportInvalidChannel(status);
+    return forwardTarget(status);
+}
+
 TolvaneHelper* TolvaneDevice::forwardTarget(tStatus& status) {
     if (status.isFatal()) return nullptr;
     if (helper_ == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
