@@ -37,7 +37,8 @@ TolvaneHelper* TolvaneDevice::admitMask(tEventDescriptor& event, uint64_t mask, 
 TolvaneHelper* TolvaneDevice::admitAlarmMask(uint64_t mask, tStatus& status) {
     kzvorn_shared::checkInvalidBitsNotSet(mask, status);
     kzvorn_shared::checkBitmaskNotEmpty(mask, status);
-    if (status.isNotFatal() && __builtin_popcountll(mask) != 1) reportInvalidChannel(status);
+    // The mask is not empty here: a second bit survives clearing the lowest one.
+    if (status.isNotFatal() && (mask & (mask - 1)) != 0) reportInvalidChannel(status);
     return forwardTarget(status);
 }
 

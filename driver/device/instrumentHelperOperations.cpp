@@ -4,6 +4,7 @@
 // are still looked up through bounded getters, so no index reaches past the board's channels.
 #include "controllers/channelAlarmController.h"
 #include "controllers/channelControllers.h"
+#include "device/helperObjects.h"
 #include "device/nonIsolatedControllers.h"
 #include "device/statusCodes.h"
 #include "device/tolvaneHelper.h"
@@ -23,14 +24,6 @@ namespace {
 constexpr uint32_t kHighestAlarm = 1;
 constexpr uint32_t kDACBits = 22;
 
-// The object on a clean status; -52002 when the bring-up did not build it.
-template <class T>
-T* built(T* object, tStatus& status) {
-    if (status.isFatal()) return nullptr;
-    if (object == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-    return object;
-}
-
 // The alarm controller of the mask's lowest channel, once the alarm number is one it has.
 ChannelAlarmController* alarmOf(const IsolatedObjects* objects, PhysicalChannelBitmask mask, uint32_t alarm,
                                 tStatus& status) {
@@ -39,8 +32,7 @@ ChannelAlarmController* alarmOf(const IsolatedObjects* objects, PhysicalChannelB
         KZ_SET_CODE(status, kStatusArgumentOutOfRange);
         return nullptr;
     }
-    const uint8_t channel = kzvorn_shared::lowestChannelIndex(mask);
-    return built(objects != nullptr ? objects->getAlarmController(channel) : nullptr, status);
+    return channelObject(objects, &IsolatedObjects::getAlarmController, kzvorn_shared::lowestChannelIndex(mask), status);
 }
 
 }  // namespace
@@ -49,14 +41,14 @@ ChannelAlarmController* alarmOf(const IsolatedObjects* objects, PhysicalChannelB
 static_assert(int32_t(uint32_t(0x3FFFFF) << (32 - kDACBits)) >> (32 - kDACBits) == -1, "arithmetic right shift");
 
 uint16_t TolvaneHelper::readTemperatureSensor(uint32_t sensor, tStatus& status) {
-    TemperatureSensorController* sensors = built(getTemperatureSensorController(), status);
+    TemperatureSensorController* sensors = boardObject(getTemperatureSensorController(), status);
     if (sensors == nullptr) return 0;
     return sensor != 0 ? sensors->readNisoFpgaTemperature(status) : sensors->readVrefTemperature(status);
 }
 
 bool TolvaneHelper::queryInCompliance(uint8_t channel, tStatus& status) {
     ChannelController* controller =
-        built(isolatedObjects_ != nullptr ? isolatedObjects_->getChannelController(channel) : nullptr, status);
+        channelObject(isolatedObjects_, &IsolatedObjects::getChannelController, channel, status);
     return controller != nullptr && controller->queryInCompliance(status);
 }
 
@@ -86,7 +78,7 @@ void TolvaneHelper::configureMeasureUnit(uint64_t mask, int32_t unit, const Meas
     for (unsigned c = 0; c < kzvorn_shared::kChannelCount; ++c) {
         if ((mask & kzvorn_shared::channelIndexToBitmask(uint8_t(c))) == 0) continue;
         MeasureUnitController* controller =
-            built(isolatedObjects_ != nullptr ? isolatedObjects_->getMeasureUnitController(c) : nullptr, status);
+            channelObject(isolatedObjects_, &IsolatedObjects::getMeasureUnitController, c, status);
         if (controller == nullptr) return;
         controller->configure(unit, configuration.downsampleRate, configuration.filterOrder, configuration.windowLsb,
                               configuration.pointCompressible != 0, continuous, status);
@@ -101,7 +93,7 @@ void TolvaneHelper::getMeasurement(const nKZAPAL000::tEventDescriptor& request, 
         return;
     }
     MeasureUnitController* controller =
-        built(isolatedObjects_ != nullptr ? isolatedObjects_->getMeasureUnitController(channel) : nullptr, status);
+        channelObject(isolatedObjects_, &IsolatedObjects::getMeasureUnitController, channel, status);
     if (controller == nullptr) return;
     const MeasureUnitMeasurement measurement = controller->getMeasurement(unit, status);
     if (status.isFatal()) return;
@@ -111,7 +103,7 @@ void TolvaneHelper::getMeasurement(const nKZAPAL000::tEventDescriptor& request, 
 namespace {
 
 vantrel_shared::PowerAllocationController* powerOf(NonIsolatedControllers* controllers, tStatus& status) {
-    return built(controllers != nullptr ? controllers->getPowerAllocationController() : nullptr, status);
+    return boardObject(controllers != nullptr ? controllers->getPowerAllocationController() : nullptr, status);
 }
 
 }  // namespace
@@ -138,7 +130,7 @@ uint32_t TolvaneHelper::getActualPowerAllocation(uint8_t channel, tStatus& statu
 
 int32_t TolvaneHelper::readDAC(uint8_t channel, tStatus& status) {
     kzvorn_regmaps::tTolvaneIsoChannelRegMap* map =
-        built(isolatedRegMaps_ != nullptr ? isolatedRegMaps_->getChannelMap(channel) : nullptr, status);
+        channelObject(isolatedRegMaps_ != nullptr ? isolatedRegMaps_->getChannelMap(channel) : nullptr, channel, status);
     if (map == nullptr) return 0;
     auto dac = map->DirectDacControlReg();
     // A failed read (or one outside the window) leaves the shadow, which the result is formed from.
@@ -147,14 +139,14 @@ int32_t TolvaneHelper::readDAC(uint8_t channel, tStatus& status) {
 }
 
 void TolvaneHelper::writeCmccDigipot(uint8_t value, tStatus& status) {
-    if (built(isolatedRegMaps_, status) != nullptr)
+    if (boardObject(isolatedRegMaps_, status) != nullptr)
         isolatedRegMaps_->getIsoFpgaMap().CmccDigiPotControl().writeBits7_0(value, status, true);
 }
 
 void TolvaneHelper::loadCalibrationToFirmwareFromStorageMapSoftcopy(uint64_t mask, tStatus& status) {
     kzvorn_shared::checkInvalidBitsNotSet(mask, status);
     kzvorn_shared::checkBitmaskNotEmpty(mask, status);
-    if (ChannelCalibrationLoaders* loaders = built(calibrationLoaders_, status))
+    if (ChannelCalibrationLoaders* loaders = boardObject(calibrationLoaders_, status))
         loaders->loadCalibrationToFirmware(mask, false, status);
 }
 
