@@ -37,7 +37,7 @@ ChannelAlarmController* alarmOf(const IsolatedObjects* objects, PhysicalChannelB
 
 }  // namespace
 
-// The low 22 bits as a two's-complement number.
+// readDAC widens the low 22 bits as a two's-complement number by shifting them to the top and back.
 static_assert(int32_t(uint32_t(0x3FFFFF) << (32 - kDACBits)) >> (32 - kDACBits) == -1, "arithmetic right shift");
 
 uint16_t TolvaneHelper::readTemperatureSensor(uint32_t sensor, tStatus& status) {
