@@ -229,6 +229,11 @@ private:
     void stepStartupSubroutine(nKZAPALS100::tStatus& status);
     void stepDMAObjects(nKZAPALS100::tStatus& status);
     void stepChannelCalibration(nKZAPALS100::tStatus& status);
+    void stepInterruptVector(nKZAPALS100::tStatus& status);
+    void stepChannelStartSubroutine(nKZAPALS100::tStatus& status);
+    void stepSequencerDataRam(nKZAPALS100::tStatus& status);
+    void stepIsoDisabledErrors(nKZAPALS100::tStatus& status);
+    void stepFinalSubroutine(nKZAPALS100::tStatus& status);
     void stepChargeBalanceOffset(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
