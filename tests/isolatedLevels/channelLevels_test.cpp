@@ -186,13 +186,8 @@ TEST_F(ChannelLevels, AStuckLineStopsLevelThirteenAfterOneSecond) {
 // line is raised.
 TEST_F(ChannelLevels, APackageWithoutTheStartUpSubroutineStopsAtTwelve) {
     ASSERT_EQ(add(), 0);
-    stowly::SubroutinePackageData package = stowly::builtInSubroutinePackage();
-    const auto at = std::find(package.ids.begin(), package.ids.end(), draviktools::kSubroutineLevel13);
-    ASSERT_NE(at, package.ids.end());
-    package.startAddresses.erase(package.startAddresses.begin() + (at - package.ids.begin()));
-    package.ids.erase(at);
     const size_t before = runCount();
-    EXPECT_EQ(resetWithFile(13, "package", stowly::packageFile(package)), "reset 13: status: 0xBFFA4309\n");
+    EXPECT_EQ(resetWithoutSubroutine(13, draviktools::kSubroutineLevel13), "reset 13: status: 0xBFFA4309\n");
     EXPECT_EQ(tracker().reached, 12);
     EXPECT_EQ(tracker().status.code, kSubroutineNotFound);
     EXPECT_EQ(runCount(), before);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -33,6 +34,16 @@ protected:
         const std::string printed = run("reset " + std::to_string(target) + " " + kind + "=" + file + "\n");
         std::remove(file.c_str());
         return printed;
+    }
+    // A reset with the built-in subroutine package less the subroutine `id`.
+    std::string resetWithoutSubroutine(unsigned target, uint32_t id) {
+        stowly::SubroutinePackageData package = stowly::builtInSubroutinePackage();
+        const auto at = std::find(package.ids.begin(), package.ids.end(), id);
+        EXPECT_NE(at, package.ids.end()) << std::hex << id;
+        if (at == package.ids.end()) return {};
+        package.startAddresses.erase(package.startAddresses.begin() + (at - package.ids.begin()));
+        package.ids.erase(at);
+        return resetWithFile(target, "package", stowly::packageFile(package));
     }
     // A reset with a replacement isolated image of `size` bytes.
     std::string resetWithIsoImage(unsigned target, size_t size) {

@@ -83,14 +83,6 @@ protected:
         return out;
     }
     std::vector<board::SequencerRun> runs() { return link().sequencers().runs(); }
-    std::string resetWithoutSubroutine(unsigned target, draviktools::SubroutineId id) {
-        stowly::SubroutinePackageData package = stowly::builtInSubroutinePackage();
-        const auto at = std::find(package.ids.begin(), package.ids.end(), id);
-        EXPECT_NE(at, package.ids.end());
-        package.startAddresses.erase(package.startAddresses.begin() + (at - package.ids.begin()));
-        package.ids.erase(at);
-        return resetWithFile(target, "package", stowly::packageFile(package));
-    }
     int64_t resetWith(CallerRecord& record, int32_t target = 22) {
         kal::sim::Session session = kernel_.open("smu_kzvorn");
         return reset(session, target, record.address());
