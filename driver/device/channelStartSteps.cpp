@@ -83,12 +83,6 @@ void TolvaneHelper::stepIsoDisabledErrors(tStatus& status) {
     controller->enableIsoErrorManagers(status);
 }
 
-void TolvaneHelper::stepFinalSubroutine(tStatus& status) {
-    SubroutineDispatcher* dispatcher =
-        isolatedObjects_ != nullptr ? isolatedObjects_->getSubroutineDispatcher(0) : nullptr;
-    if (dispatcher == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound));
-    dispatcher->run(kSubroutineLine, draviktools::kSubroutineLevel22, status);
-    dispatcher->wait(kSubroutineLine, kSubroutineWaitUs, kStatusSubroutineTimedOut, status);
-}
+void TolvaneHelper::stepFinalSubroutine(tStatus& status) { runOnChannelZero(draviktools::kSubroutineLevel22, status); }
 
 }  // namespace kzvorn_driver

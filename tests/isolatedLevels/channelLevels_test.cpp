@@ -16,6 +16,7 @@
 namespace {
 
 using namespace tolvanetest;
+using isolatedtest::channelWord;
 
 constexpr uint32_t kChannelBlocks = 0x1000;
 constexpr uint32_t kChannelBlockWords = 0x200;
@@ -34,9 +35,6 @@ constexpr int64_t kSubroutineNotFound = KZ_DEVICE_CODE(0xBFFA4309);
 // Isolated writes in order: {address, value}.
 using Writes = std::vector<std::pair<uint32_t, uint32_t>>;
 
-uint32_t channelWord(unsigned channel, uint32_t offset) {
-    return kChannelBlocks + channel * kChannelBlockWords + offset;
-}
 
 class ChannelLevels : public isolatedtest::IsolatedSide {
 protected:

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "board/isolatedSequencers.h"
 #include "tolvane/fixture.h"
 #include "tolvane/scriptRun.h"
 #include "tools/stowly/stowlyData.h"
@@ -19,6 +20,11 @@ namespace isolatedtest {
 
 // What the replacement isolated images report once configured.
 constexpr uint32_t kOtherIsoSignature = 0x15015006;
+
+// The isolated word address of a channel block's word.
+inline uint32_t channelWord(unsigned channel, uint32_t offset) {
+    return board::IsolatedSequencers::kChannelBlocks + channel * board::IsolatedSequencers::kChannelBlockWords + offset;
+}
 
 class IsolatedSide : public tolvanetest::Tolvane {
 protected:

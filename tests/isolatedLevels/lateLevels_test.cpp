@@ -19,25 +19,25 @@
 namespace {
 
 using namespace tolvanetest;
+using isolatedtest::channelWord;
 using board::PortAccess;
 
-constexpr uint32_t kChannelBlocks = 0x1000;
-constexpr uint32_t kChannelBlockWords = 0x200;
-constexpr uint32_t kChannelConfig = 0x00;
+using Sequencers = board::IsolatedSequencers;
+constexpr uint32_t kChannelBlocks = Sequencers::kChannelBlocks;
+constexpr uint32_t kChannelBlockWords = Sequencers::kChannelBlockWords;
+// A channel's configuration word (its status when read) and the isolated board's.
+constexpr uint32_t kChannelConfig = Sequencers::kChannelStatus;
+constexpr uint32_t kIsoConfig = Sequencers::kFpgaStatus;
 constexpr uint32_t kChannelErrorMux = 0x20;
-constexpr uint32_t kInterruptMux = 0x2A;
-constexpr uint32_t kRaise = 0x44;
-constexpr uint32_t kLineConfig = 0x49;
-constexpr uint32_t kLineAddress = 0x4A;
 constexpr uint32_t kDataRamAddress = 0x170;
-constexpr uint32_t kIsoConfig = 0x08;
+constexpr uint32_t kInterruptMux = Sequencers::kInterruptMux;
+constexpr uint32_t kRaise = Sequencers::kRaise;
+constexpr uint32_t kLineConfig = Sequencers::kLineConfig;
+constexpr uint32_t kLineAddress = Sequencers::kLineAddress;
 constexpr uint32_t kLineFourRaised = 1u << 20;
 
 constexpr int64_t code(uint32_t hex) { return int64_t(int32_t(hex)); }
 
-uint32_t channelWord(unsigned channel, uint32_t offset) {
-    return kChannelBlocks + channel * kChannelBlockWords + offset;
-}
 // The channel of a channel block's word; 4 for the isolated board's words.
 unsigned channelOf(const PortAccess& a) {
     return a.address >= kChannelBlocks ? (a.address - kChannelBlocks) / kChannelBlockWords : 4;
