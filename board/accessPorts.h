@@ -102,6 +102,7 @@ public:
     };
     PortCounts counts(unsigned port) const { return ports_[port].counts; }
     std::vector<PortAccess> log() const { return std::vector<PortAccess>(log_.begin(), log_.end()); }
+    size_t logSize() const { return log_.size(); }
     void clearLog() { log_.clear(); }
 
 private:

@@ -50,11 +50,11 @@
     STEP(ChannelCalibration,     15,        "channel calibration",                 stepChannelCalibration, CalibrationLoaders, kOnGoodStatus)       \
     STEP(ModulatorTimebase,      16,        "modulator time base",                 stepNotBuilt,     None,               kOnGoodStatus)             \
     STEP(RoutingObjects,         17,        "routing objects",                     stepNotBuilt,     RoutingObjects,     kOnGoodStatus)             \
-    STEP(InterruptVector,        18,        "subroutine start addresses",          stepNotBuilt,     None,               kOnGoodStatus)             \
-    STEP(ChannelStartSubroutine, 19,        "channel start subroutines",           stepNotBuilt,     None,               kOnGoodStatus)             \
-    STEP(SequencerDataRam,       20,        "local-RAM regions",                   stepNotBuilt,     None,               kOnGoodStatus)             \
-    STEP(IsoDisabledErrors,      21,        "disabled channel errors",             stepNotBuilt,     None,               kOnGoodStatus)             \
-    STEP(FinalSubroutine,        22,        "final subroutine",                    stepNotBuilt,     None,               kOnGoodStatus)             \
+    STEP(InterruptVector,        18,        "subroutine start addresses",          stepInterruptVector, None,            kOnGoodStatus)             \
+    STEP(ChannelStartSubroutine, 19,        "channel start subroutines",           stepChannelStartSubroutine, None,     kOnGoodStatus)             \
+    STEP(SequencerDataRam,       20,        "local-RAM regions",                   stepSequencerDataRam, None,           kOnGoodStatus)             \
+    STEP(IsoDisabledErrors,      21,        "disabled channel errors",             stepIsoDisabledErrors, None,          kOnGoodStatus)             \
+    STEP(FinalSubroutine,        22,        "final subroutine",                    stepFinalSubroutine, None,            kOnGoodStatus)             \
     STEP(ChargeBalanceOffset,    kNoLevel,  "charge-balance offsets",              stepChargeBalanceOffset, None,        kOnGoodStatus)
 // clang-format on
 

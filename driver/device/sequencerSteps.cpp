@@ -57,14 +57,16 @@ void TolvaneHelper::teardownExternalPLL(tStatus& status) {
     externalPLL_ = nullptr;
 }
 
-void TolvaneHelper::stepStartupSubroutine(tStatus& status) {
+void TolvaneHelper::runOnChannelZero(draviktools::SubroutineId id, tStatus& status) {
     // A faked level 11 leaves no dispatcher.
     SubroutineDispatcher* dispatcher =
         isolatedObjects_ != nullptr ? isolatedObjects_->getSubroutineDispatcher(0) : nullptr;
     if (dispatcher == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound));
-    dispatcher->run(kSubroutineLine, draviktools::kSubroutineLevel13, status);
+    dispatcher->run(kSubroutineLine, id, status);
     dispatcher->wait(kSubroutineLine, kSubroutineWaitUs, kStatusSubroutineTimedOut, status);
 }
+
+void TolvaneHelper::stepStartupSubroutine(tStatus& status) { runOnChannelZero(draviktools::kSubroutineLevel13, status); }
 
 void TolvaneHelper::teardownShutdownSequencers(tStatus& status) {
     // Nothing to shut down after a faked level 11.

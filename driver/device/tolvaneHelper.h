@@ -243,6 +243,8 @@ private:
 
     // The functions the step rows name. A step whose level is not built yet stops the bring-up.
     void stepNotBuilt(nKZAPALS100::tStatus& status);
+    // Runs the subroutine on channel 0's line 4 and waits for it (0xBFFA468C past its time-out).
+    void runOnChannelZero(draviktools::SubroutineId id, nKZAPALS100::tStatus& status);
     void stepRegistries(nKZAPALS100::tStatus& status);
     void stepCapabilities(nKZAPALS100::tStatus& status);
     void stepPavoObjects(nKZAPALS100::tStatus& status);
@@ -259,6 +261,11 @@ private:
     void stepStartupSubroutine(nKZAPALS100::tStatus& status);
     void stepDMAObjects(nKZAPALS100::tStatus& status);
     void stepChannelCalibration(nKZAPALS100::tStatus& status);
+    void stepInterruptVector(nKZAPALS100::tStatus& status);
+    void stepChannelStartSubroutine(nKZAPALS100::tStatus& status);
+    void stepSequencerDataRam(nKZAPALS100::tStatus& status);
+    void stepIsoDisabledErrors(nKZAPALS100::tStatus& status);
+    void stepFinalSubroutine(nKZAPALS100::tStatus& status);
     void stepChargeBalanceOffset(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}

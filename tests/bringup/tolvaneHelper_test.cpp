@@ -55,10 +55,11 @@ TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
 
 // Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated
 // FPGA map, level 11 those of levels 5, 8 and 10, level 13 level 11's dispatcher, level 14 the maps
-// of levels 3, 5 and 8, level 15 level 11's controllers. After a failure at level 7 the
-// disabled-error step still runs, and finds no controllers of a faked level 5.
+// of levels 3, 5 and 8, level 15 level 11's controllers, levels 18, 19, 21 and 22 level 11's
+// objects (18 also level 10's registrar), level 20 level 8's channel maps. After a failure at
+// level 7 the disabled-error step still runs, and finds no controllers of a faked level 5.
 TEST_F(BringUp, LevelsNeedTheObjectsOfTheLevelsBelow) {
-    for (int32_t level : {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}) {
+    for (int32_t level : {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 18, 19, 20, 21, 22}) {
         plan = BringUpPlan();
         plan.observer = &recorder;
         recorder.steps.clear();

@@ -16,6 +16,7 @@
 namespace {
 
 using namespace tolvanetest;
+using isolatedtest::channelWord;
 
 constexpr uint32_t kChannelBlocks = 0x1000;
 constexpr uint32_t kChannelBlockWords = 0x200;
@@ -34,9 +35,6 @@ constexpr int64_t kSubroutineNotFound = KZ_DEVICE_CODE(0xBFFA4309);
 // Isolated writes in order: {address, value}.
 using Writes = std::vector<std::pair<uint32_t, uint32_t>>;
 
-uint32_t channelWord(unsigned channel, uint32_t offset) {
-    return kChannelBlocks + channel * kChannelBlockWords + offset;
-}
 
 class ChannelLevels : public isolatedtest::IsolatedSide {
 protected:
@@ -186,13 +184,8 @@ TEST_F(ChannelLevels, AStuckLineStopsLevelThirteenAfterOneSecond) {
 // line is raised.
 TEST_F(ChannelLevels, APackageWithoutTheStartUpSubroutineStopsAtTwelve) {
     ASSERT_EQ(add(), 0);
-    stowly::SubroutinePackageData package = stowly::builtInSubroutinePackage();
-    const auto at = std::find(package.ids.begin(), package.ids.end(), draviktools::kSubroutineLevel13);
-    ASSERT_NE(at, package.ids.end());
-    package.startAddresses.erase(package.startAddresses.begin() + (at - package.ids.begin()));
-    package.ids.erase(at);
     const size_t before = runCount();
-    EXPECT_EQ(resetWithFile(13, "package", stowly::packageFile(package)), "reset 13: status: 0xBFFA4309\n");
+    EXPECT_EQ(resetWithoutSubroutine(13, draviktools::kSubroutineLevel13), "reset 13: status: 0xBFFA4309\n");
     EXPECT_EQ(tracker().reached, 12);
     EXPECT_EQ(tracker().status.code, kSubroutineNotFound);
     EXPECT_EQ(runCount(), before);

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "board/isolatedSequencers.h"
 #include "tolvane/fixture.h"
 #include "tolvane/scriptRun.h"
 #include "tools/stowly/stowlyData.h"
@@ -18,6 +20,11 @@ namespace isolatedtest {
 
 // What the replacement isolated images report once configured.
 constexpr uint32_t kOtherIsoSignature = 0x15015006;
+
+// The isolated word address of a channel block's word.
+inline uint32_t channelWord(unsigned channel, uint32_t offset) {
+    return board::IsolatedSequencers::kChannelBlocks + channel * board::IsolatedSequencers::kChannelBlockWords + offset;
+}
 
 class IsolatedSide : public tolvanetest::Tolvane {
 protected:
@@ -33,6 +40,16 @@ protected:
         const std::string printed = run("reset " + std::to_string(target) + " " + kind + "=" + file + "\n");
         std::remove(file.c_str());
         return printed;
+    }
+    // A reset with the built-in subroutine package less the subroutine `id`.
+    std::string resetWithoutSubroutine(unsigned target, uint32_t id) {
+        stowly::SubroutinePackageData package = stowly::builtInSubroutinePackage();
+        const auto at = std::find(package.ids.begin(), package.ids.end(), id);
+        EXPECT_NE(at, package.ids.end()) << std::hex << id;
+        if (at == package.ids.end()) return {};
+        package.startAddresses.erase(package.startAddresses.begin() + (at - package.ids.begin()));
+        package.ids.erase(at);
+        return resetWithFile(target, "package", stowly::packageFile(package));
     }
     // A reset with a replacement isolated image of `size` bytes.
     std::string resetWithIsoImage(unsigned target, size_t size) {

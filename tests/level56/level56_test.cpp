@@ -54,21 +54,6 @@ std::vector<Write> joined(std::vector<Write> first, const std::vector<Write>& th
     return first;
 }
 
-// A reset's custom record in the caller's memory, with a list of errors to disable.
-struct CallerRecord {
-    explicit CallerRecord(std::vector<uint64_t> list) : errors(std::move(list)) {
-        if (!errors.empty()) listMemory = std::make_unique<kal::sim::UserMemory>(errors.data(), errors.size() * 8);
-        record.disabledErrors = errors.empty() ? 0 : reinterpret_cast<uint64_t>(errors.data());
-        record.disabledErrorCount = errors.size();
-    }
-    uint64_t address() { return reinterpret_cast<uint64_t>(&record); }
-
-    std::vector<uint64_t> errors;
-    std::unique_ptr<kal::sim::UserMemory> listMemory;
-    kzvorn_driver_codegen::CustomResetParameters record{};
-    kal::sim::UserMemory recordMemory{&record, sizeof record};
-};
-
 // The board with both FPGAs configured; the image downloads faked, so level 7 succeeds and level 8
 // (not built yet) stops the bring-up.
 class Level56 : public Tolvane {

@@ -1,6 +1,8 @@
 #include <memory>
+#include <optional>
 
 #include "kzapalcodegen/driverEntry.h"
+#include "kzhtl/failures.h"
 #include "tolvane/fixture.h"
 
 using namespace tolvanetest;
@@ -190,6 +192,54 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     EXPECT_TRUE(bringUpFailed);
     EXPECT_TRUE(sharedObjectFailed);
     EXPECT_TRUE(calibrationFailed);
+}
+
+// Every allocation of levels 18 to 22 failed in turn, in a reset whose list disables errors on two
+// channels (levels 16 and 17 standing in): no crash, no leak, and either a complete bring-up or
+// -52000 with level 20 reached.
+TEST_F(Tolvane, AllocationFailuresInLevelsEighteenToTwentyTwo) {
+    // Counts the allocations of those levels only.
+    struct FailInLevels : BringUpObserver {
+        void onBringUpStep(BringUpStep step) override {
+            if (step == kStepInterruptVector && failAt != 0) fail.emplace(failAt);
+            if (step == kStepChargeBalanceOffset && fail) {
+                triggered = fail->triggered();
+                fail.reset();
+            }
+        }
+        uint64_t failAt = 0;
+        std::optional<kal::sim::FailAllocations> fail;
+        bool triggered = false;
+    } observer;
+    plan_.observer = &observer;
+    plan_.fakeLevels(16, 17, BringUpPlan::kSucceed);
+    CallerRecord record({0x20905, 0xC0904});
+    bool listFailed = false;
+    kzhtl_test::sweepAllocationFailures([&](uint64_t failAt) {
+        EXPECT_EQ(add(), 0);
+        observer.failAt = failAt;
+        int64_t status;
+        {
+            kal::sim::Session session = kernel_.open("smu_kzvorn");
+            status = reset(session, 22, record.address());
+        }
+        const bool triggered = observer.triggered || (observer.fail && observer.fail->triggered());
+        observer.fail.reset();
+        observer.failAt = 0;
+        observer.triggered = false;
+        if (triggered) {
+            EXPECT_EQ(status, -52000) << failAt;
+            EXPECT_EQ(tracker().reached, 20) << failAt << ": only level 21 allocates";
+            listFailed = true;
+        } else {
+            EXPECT_EQ(status, 0) << failAt;
+            EXPECT_EQ(tracker().reached, 22) << failAt;
+        }
+        kernel_.removeDevice(*function_);
+        kernel_.deleteDevice(*function_);
+        return triggered;
+    });
+    EXPECT_TRUE(listFailed);
 }
 
 // The same for the kernel objects add device and the bring-up make; level 14 also makes its

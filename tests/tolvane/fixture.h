@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "kal/sim/faults.h"
 #include "kal/sim/harness.h"
 #include "kal/sim/publication.h"
+#include "kal/sim/user.h"
+#include "kzvorn_driver_codegen/customResetParameters.h"
 #include "tools/stowly/stowlyData.h"
 
 namespace tolvanetest {
@@ -26,6 +29,21 @@ using nKZAPALS100::tStatus;
 struct Recorder : BringUpObserver {
     void onTeardownStep(TeardownStep step) override { teardown.push_back(step); }
     std::vector<uint32_t> teardown;
+};
+
+// A reset's custom record in the caller's memory, with a list of errors to disable.
+struct CallerRecord {
+    explicit CallerRecord(std::vector<uint64_t> list) : errors(std::move(list)) {
+        if (!errors.empty()) listMemory = std::make_unique<kal::sim::UserMemory>(errors.data(), errors.size() * 8);
+        record.disabledErrors = errors.empty() ? 0 : reinterpret_cast<uint64_t>(errors.data());
+        record.disabledErrorCount = errors.size();
+    }
+    uint64_t address() { return reinterpret_cast<uint64_t>(&record); }
+
+    std::vector<uint64_t> errors;
+    std::unique_ptr<kal::sim::UserMemory> listMemory;
+    kzvorn_driver_codegen::CustomResetParameters record{};
+    kal::sim::UserMemory recordMemory{&record, sizeof record};
 };
 
 class Tolvane : public ::testing::Test {
