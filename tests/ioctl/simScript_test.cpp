@@ -60,7 +60,7 @@ TEST_F(SimScript, RequestsAndTheirResults) {
 // built after it).
 TEST_F(SimScript, NamedAccess) {
     ASSERT_EQ(add(), 0);
-    ASSERT_EQ(tracker().reached, 15);
+    ASSERT_EQ(tracker().reached, 17);
     board_.log().clear();  // level 14 reset the DMA channels
     bool good = false;
     std::string registerMaps, storageMaps;
@@ -284,9 +284,9 @@ TEST_F(SimScript, LinesItCannotSend) {
          false},
         // A line holds at most 1 MiB; a longer one stops the script there, so an endless line
         // cannot grow without bound.
-        {longest + "\nlevel\n", "level: 15, status: 0\n", true},
+        {longest + "\nlevel\n", "level: 17, status: 0\n", true},
         {longest + " \nlevel\n", "error: line 1 is longer than 1048576 bytes\n", false},
-        {"level\n\n" + longest + "x", "level: 15, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
+        {"level\n\n" + longest + "x", "level: 17, status: 0\nerror: line 3 is longer than 1048576 bytes\n", false},
     };
     for (const Case& c : cases) {
         bool good = !c.good;

@@ -42,7 +42,7 @@ protected:
 
 TEST_F(IsolatedLevels, TheBringUpPassesTheIsolatedLevelsAndRegistersTheIsolatedSide) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 15);
+    EXPECT_EQ(tracker().reached, 17);
     EXPECT_EQ(tracker().status.code, -52002);
     const std::string names = run("arm.names\n");
     const size_t fpga = names.find("  TolvaneIsoFpgaRegMap\n");
@@ -198,7 +198,7 @@ TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
         {"state 1 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 1; }, kIsoCommTimeout, 6, false},
         {"state 2 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 2; }, kIsoCommTimeout, 6, true},
         {"no DC bus", [](board::ProductOptions& o) { o.isolated.dcBusNeverStarts = true; }, kDcBusTimeout, 6, true},
-        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 15, true},
+        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 17, true},
         {"never ready", [](board::ProductOptions& o) { o.fpga.isolatedNeverReady = true; }, kPortNotReady, 8, false},
     };
     // The kernel unplugs its boards when it goes, after this test's body: they live as long.

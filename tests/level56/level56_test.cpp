@@ -110,7 +110,7 @@ protected:
 
 TEST_F(Level56, Level6WritesThePowerPathInOrder) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 15);
+    EXPECT_EQ(tracker().reached, 17);
     EXPECT_EQ(tracker().status.code, kNotBuilt);
     // The disabled-error step follows, then level 9's one write through access port 4 (data, then
     // address), the later levels' through the access ports, and level 16's failure undoes the step
