@@ -24,6 +24,21 @@ void copyIn(tEventDescriptor& event, uint64_t address, uint32_t count, kzhtl::Ve
     tUserBuffer(event, address, bytes, status).readFromBuffer(0, into.data(), uint32_t(bytes), status);
 }
 
+// The routing session's operations on a route and a buffer of records (the reservation's conflicts,
+// the route's terminal path): the buffer holds the record's capacity of records of `recordSize`
+// bytes, and the count the operation returns goes to the output.
+using tRouteBufferOperation = void (kzark::RoutingSessionBase::*)(uint32_t, kzark::APALUserBufferWrapper&, uint32_t&,
+                                                                  tStatus&);
+void serveRouteBuffer(kzark::RoutingSession* routing, tEventDescriptor& event, const tRouteBufferRecord& input,
+                      uint32_t recordSize, tRouteBufferOperation operation, tValue32Record& output, tStatus& status) {
+    if (status.isFatal()) return;
+    tUserBuffer buffer(event, input.address, uint64_t(input.capacity) * recordSize, status);
+    kzark::APALUserBufferWrapper wrapper(buffer);
+    uint32_t count = input.capacity;
+    (routing->*operation)(input.route, wrapper, count, status);
+    output.value = count;
+}
+
 }  // namespace
 
 kzark::RoutingSession* TolvaneDevice::routingSessionOf(tEventDescriptor& event, tStatus& status) {
@@ -63,13 +78,8 @@ void TolvaneDevice::routing_destroyRoute(tEventDescriptor& event, const tRouteRe
 
 void TolvaneDevice::routing_reserveRoute(tEventDescriptor& event, const tRouteBufferRecord& input,
                                          tValue32Record& output, tStatus& status) {
-    kzark::RoutingSession* routing = routingSessionOf(event, status);
-    if (status.isFatal()) return;
-    tUserBuffer conflicts(event, input.address, uint64_t(input.capacity) * sizeof(kzark::RouteConflict), status);
-    kzark::APALUserBufferWrapper wrapper(conflicts);
-    uint32_t capacity = input.capacity;
-    routing->reserveRoute(input.route, wrapper, capacity, status);
-    output.value = capacity;
+    serveRouteBuffer(routingSessionOf(event, status), event, input, sizeof(kzark::RouteConflict),
+                     &kzark::RoutingSessionBase::reserveRoute, output, status);
 }
 
 void TolvaneDevice::routing_programRoute(tEventDescriptor& event, const tRouteRecord& input, tStatusRecord&,
@@ -89,13 +99,8 @@ void TolvaneDevice::routing_unprogramRoute(tEventDescriptor& event, const tRoute
 
 void TolvaneDevice::routing_getRouteTerminalPath(tEventDescriptor& event, const tRouteBufferRecord& input,
                                                  tValue32Record& output, tStatus& status) {
-    kzark::RoutingSession* routing = routingSessionOf(event, status);
-    if (status.isFatal()) return;
-    tUserBuffer path(event, input.address, uint64_t(input.capacity) * sizeof(uint32_t), status);
-    kzark::APALUserBufferWrapper wrapper(path);
-    uint32_t capacity = input.capacity;
-    routing->getRouteTerminalPath(input.route, wrapper, capacity, status);
-    output.value = capacity;
+    serveRouteBuffer(routingSessionOf(event, status), event, input, sizeof(uint32_t),
+                     &kzark::RoutingSessionBase::getRouteTerminalPath, output, status);
 }
 
 void TolvaneDevice::routing_getTopographyName(tEventDescriptor& event, const tSizedUserBufferRecord& input,

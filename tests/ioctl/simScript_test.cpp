@@ -267,7 +267,7 @@ TEST_F(SimScript, LinesItCannotSend) {
         {"reset 0x", "error: the level is not a 32-bit number: reset 0x\n", false},
         {"reset 1e3", "error: the level is not a 32-bit number: reset 1e3\n", false},
         {"reset 0b1", "error: the level is not a 32-bit number: reset 0b1\n", false},
-        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 0F00000000000000\n", true},
+        {"ioctl 0x00202B00 00000000 08", "transport: 0\noutput: 1100000000000000\n", true},
         {"ioctl 0x00202B00 00000000 010", "transport: -51009\noutput: \n", true},
         {"ioctl 0x00202B00 0 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 0 8\n", false},
         {"ioctl 0x00202B00 zz 8", "error: the input is not hexadecimal bytes: ioctl 0x00202B00 zz 8\n", false},

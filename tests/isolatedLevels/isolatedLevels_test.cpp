@@ -53,8 +53,8 @@ TEST_F(IsolatedLevels, TheBringUpPassesTheIsolatedLevelsAndRegistersTheIsolatedS
     const std::string windows = run("window.names\n");
     EXPECT_EQ(windows.substr(windows.size() - std::string("  IsoFpgaWindow\n").size()), "  IsoFpgaWindow\n");
     // Built-in image: level 8 writes nothing isolated, level 9 the one strobe, before level 10's
-    // accesses.
-    EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), std::vector<uint32_t>{0x10});
+    // accesses; level 17 the routing enable.
+    EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), (std::vector<uint32_t>{0x10, 0x04}));
     ASSERT_FALSE(link().log().empty());
     EXPECT_EQ(link().log().front(), (board::PortAccess{4, true, kIsoFpgaConfig, 0x10}));
 }
