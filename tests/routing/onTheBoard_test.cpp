@@ -34,7 +34,6 @@ constexpr uint32_t kName = 0x00208008;
 constexpr uint32_t kResetTerminal = 0x0020800A;
 constexpr uint32_t kResetRoute = 0x0020800B;
 constexpr uint32_t kCleanup = 0x00208603;
-constexpr uint32_t kResetRequest = 0x00208600;
 
 constexpr int32_t kNoResources = -52020;
 constexpr int32_t kBadParameter = -52005;

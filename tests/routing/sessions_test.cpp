@@ -367,7 +367,9 @@ TEST_F(Sessions, AllocationFailures) {
              s.getRouteTerminalPath(held, pathBuffer.wrapper, capacity, status);
          }},
     };
-    for (const auto& [name, operation] : operations) {
+    for (const auto& entry : operations) {
+        const std::string name = entry.first;
+        const Operation& operation = entry.second;
         SCOPED_TRACE(name);
         const int failures = kzhtl_test::sweepAllocationFailures([&](uint64_t failAt) {
             tStatus status;
@@ -381,7 +383,7 @@ TEST_F(Sessions, AllocationFailures) {
             return failed;
         });
         // The resources' scratch heap serves the others without the allocator.
-        if (std::string(name) == "calculate") {
+        if (name == "calculate") {
             EXPECT_GT(failures, 0);
         }
     }
