@@ -21,6 +21,7 @@ void RoutingResourcesManager::clearRoutingResources() {
         first->unlink();
         first->session->clearRoutingResources();
         first->session->demoteSession();
+        first->release();
     }
     resources_ = nullptr;
 }
@@ -36,6 +37,7 @@ void RoutingResourcesManager::unregisterRoutingSession(RoutingSessionBase* sessi
     if (!session->link().isLinked()) return;
     session->link().unlink();
     session->clearRoutingResources();
+    session->link().release();
 }
 
 bool RoutingResourcesManager::isRegistered(const RoutingSessionBase* session) {

@@ -3,6 +3,9 @@
 // Lock order: manager, then session, then resources.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "kzapal/protons/synchronization.h"
 #include "kzark/routingResourcesInterface.h"
 
@@ -11,22 +14,28 @@ namespace kzark {
 class RoutingSessionBase;
 
 // A session's place in the manager's list; unlinked, it points at itself.
+// The links change only under the manager's lock. `listed` may be read without it: it falls to 0
+// only once the manager is done with the session.
 struct RoutingSessionLink {
     RoutingSessionLink* next = this;
     RoutingSessionLink* previous = this;
     RoutingSessionBase* session = nullptr;
+    uint8_t listed = 0;
 
     bool isLinked() const { return next != this; }
+    bool isListed() const { return __atomic_load_n(&listed, __ATOMIC_ACQUIRE) != 0; }
     void unlink() {
         previous->next = next;
         next->previous = previous;
         next = previous = this;
     }
+    void release() { __atomic_store_n(&listed, uint8_t{0}, __ATOMIC_RELEASE); }
     void insertBefore(RoutingSessionLink& position) {
         next = &position;
         previous = position.previous;
         position.previous->next = this;
         position.previous = this;
+        __atomic_store_n(&listed, uint8_t{1}, __ATOMIC_RELEASE);
     }
 };
 

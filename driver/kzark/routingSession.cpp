@@ -65,10 +65,12 @@ RoutingSessionBase::RoutingSessionBase(RoutingResourcesManagerInterface* manager
 
 RoutingSessionBase::~RoutingSessionBase() { leaveManager(); }
 
+// A session the manager already took off its list (when it withdrew the resources, as the routing
+// step's teardown does before the manager goes) has nothing to leave: the manager may be gone.
 void RoutingSessionBase::leaveManager() {
     if (!registered_) return;
     registered_ = false;
-    manager_->unregisterRoutingSession(this);
+    if (link_.isListed()) manager_->unregisterRoutingSession(this);
 }
 
 size_t RoutingSessionBase::indexOf(uint32_t routeId) const {

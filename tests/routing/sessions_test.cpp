@@ -446,3 +446,30 @@ TEST_F(Sessions, DemotionNotices) {
 }
 
 }  // namespace
+
+namespace {
+
+// The routing step's teardown withdraws the resources, then destroys the manager; a routing
+// session that outlives it (its session's cleanup set did not run) leaves without touching it.
+TEST(RoutingSessionLife, ASessionOutlivesItsManager) {
+    routing_test::TolvaneResources t;
+    tStatus status;
+    auto manager = std::make_unique<kzark::RoutingResourcesManager>(status);
+    manager->setRoutingResources(t.f.resources);
+    auto session = std::make_unique<RoutingSession>(manager.get(), status);
+    ASSERT_EQ(status.code, 0);
+    tStatus calculated;
+    const kzark::RouteCalculationSeedBase seed = seedOf(44, 0, 0);
+    const uint32_t destination = 35;
+    Area routes(20);
+    Buffer buffer(routes.address(), 20);
+    uint32_t capacity = 1;
+    session->calculateRoute(7, &seed, 1, &destination, 1, 0, buffer.wrapper, capacity, calculated);
+    ASSERT_EQ(calculated.code, 0);
+    manager->clearRoutingResources();
+    manager.reset();
+    session.reset();
+    EXPECT_EQ(t.f.resources->routeDatabase().size(), 0u);
+}
+
+}  // namespace
