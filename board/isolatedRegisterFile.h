@@ -47,6 +47,11 @@ public:
     const ChannelCalibration& calibration(unsigned channel) const { return calibration_[channel]; }
     // The common-mode current digipot setting last written.
     static constexpr uint32_t kCmccDigiPot = 0x10;
+    // A channel block's DAC word: what the channel's DAC reports back (tests set it).
+    static constexpr uint32_t kDirectDac = 0x128;
+    void setDacWord(unsigned channel, uint32_t word) {
+        written_[(kChannelBlocks + kChannelBlockWords * channel + kDirectDac) % kWords] = word;
+    }
 
     // Called after every write of a channel block's word, with the channel block (0 to 6) and the
     // word's offset within it: the channel functions that act on writes.

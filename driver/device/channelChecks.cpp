@@ -34,6 +34,14 @@ TolvaneHelper* TolvaneDevice::admitMask(tEventDescriptor& event, uint64_t mask, 
     return forwardTarget(status);
 }
 
+TolvaneHelper* TolvaneDevice::admitAlarmMask(uint64_t mask, tStatus& status) {
+    kzvorn_shared::checkInvalidBitsNotSet(mask, status);
+    kzvorn_shared::checkBitmaskNotEmpty(mask, status);
+    // The mask is not empty here: a second bit survives clearing the lowest one.
+    if (status.isNotFatal() && (mask & (mask - 1)) != 0) reportInvalidChannel(status);
+    return forwardTarget(status);
+}
+
 TolvaneHelper* TolvaneDevice::forwardTarget(tStatus& status) {
     if (status.isFatal()) return nullptr;
     if (helper_ == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);

@@ -4,6 +4,7 @@
 // index here is still bounded, so no channel or mask reaches past the board's four channels.
 #include "controllers/fifoControllers.h"
 #include "controllers/sequenceEngineController.h"
+#include "device/helperObjects.h"
 #include "device/nonIsolatedControllers.h"
 #include "device/statusCodes.h"
 #include "device/tolvaneHelper.h"
@@ -24,33 +25,6 @@ namespace {
 // the channel's errors waits for it.
 constexpr uint32_t kErrorHandlingLine = 1;
 constexpr uint32_t kErrorHandlingWaitUs = 15000;
-
-// The object a channel's request reaches: 0xBFFA4303 for a channel the board does not have,
-// -52002 for one the bring-up did not build; null then.
-template <class T>
-T* channelObject(T* object, unsigned channel, tStatus& status) {
-    if (status.isFatal()) return nullptr;
-    if (channel >= kzvorn_shared::kChannelCount) {
-        KZ_SET_CODE(status, kStatusInvalidChannel);
-        return nullptr;
-    }
-    if (object == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-    return object;
-}
-
-// The same, by the level-11 getter (bounded: null past the last channel).
-template <class T>
-T* channelObject(const IsolatedObjects* objects, T* (IsolatedObjects::*getter)(unsigned) const, unsigned channel,
-                 tStatus& status) {
-    return channelObject(objects != nullptr ? (objects->*getter)(channel) : nullptr, channel, status);
-}
-
-template <class T>
-T* boardObject(T* object, tStatus& status) {
-    if (status.isFatal()) return nullptr;
-    if (object == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-    return object;
-}
 
 vantrel_shared::ChannelGangingController* gangingOf(const IsolatedObjects* objects, tStatus& status) {
     return boardObject(objects != nullptr ? objects->getChannelGangingController() : nullptr, status);

@@ -3,6 +3,7 @@
 // checks the engine requests' masks, after the reservation: a mask with a bit past the last
 // channel is refused as unreserved, an empty one as invalid.
 #include "device/tolvaneDevice.h"
+#include "kzapal/protons/statusCodes.h"
 
 namespace kzvorn_driver {
 
@@ -36,6 +37,17 @@ void TolvaneDevice::dravik_getSubroutines(tEventDescriptor& event, const tSubrou
 void TolvaneDevice::dravik_getNumSubroutines(tEventDescriptor& event, const tStatusRecord&, tValue32Record& output,
                                              tStatus& status) {
     if (TolvaneHelper* helper = forwardTarget(status)) output.value = helper->getNumSubroutines(status);
+}
+
+// Not offered on this device: answered behind the gate.
+void TolvaneDevice::dravik_downloadSubroutines(tEventDescriptor& event, const tDownloadSubroutinesRecord&,
+                                               tStatusRecord&, tStatus& status) {
+    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
+}
+
+void TolvaneDevice::dravik_executeSubroutine(tEventDescriptor& event, const tExecuteSubroutineRecord&, tStatusRecord&,
+                                             tStatus& status) {
+    KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
 }
 
 }  // namespace kzvorn_driver

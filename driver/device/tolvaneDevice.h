@@ -48,9 +48,9 @@ public:
     KZ_DECLARE_REQUEST_BODIES(arm)
     KZ_DECLARE_REQUEST_BODIES(deviceWindow)
     KZ_DECLARE_REQUEST_BODIES(storageMap)
-    void vantrel_getHardwareErrors(nKZAPAL000::tEventDescriptor& event, const tSizedUserBufferRecord& input,
-                                   tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    // What the instrument requests whose output the gate does not settle answer when it refuses.
+    // The instrument requests, and what those whose output the gate does not settle answer when it
+    // refuses.
+    KZ_DECLARE_REQUEST_BODIES(vantrel)
     KZ_DECLARE_REQUEST_REFUSALS(vantrel)
     // The DMA stream requests.
     KZ_DECLARE_REQUEST_BODIES(quolinTools)
@@ -62,16 +62,7 @@ public:
     KZ_DECLARE_REQUEST_BODIES(measureUnit)
     KZ_DECLARE_REQUEST_BODIES(triggersAndEvents)
     KZ_DECLARE_REQUEST_BODIES(channelGanging)
-    void dravik_startSequenceEngine(nKZAPAL000::tEventDescriptor& event, const tMaskNumberRecord& input,
-                                    tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void dravik_resetSequenceEngine(nKZAPAL000::tEventDescriptor& event, const tMaskRecord& input,
-                                    tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void dravik_isSequenceEngineRunning(nKZAPAL000::tEventDescriptor& event, const tMaskRecord& input,
-                                        tValue8Record& output, nKZAPALS100::tStatus& status) override;
-    void dravik_getSubroutines(nKZAPAL000::tEventDescriptor& event, const tSubroutineListRecord& input,
-                               tStatusRecord& output, nKZAPALS100::tStatus& status) override;
-    void dravik_getNumSubroutines(nKZAPAL000::tEventDescriptor& event, const tStatusRecord& input,
-                                  tValue32Record& output, nKZAPALS100::tStatus& status) override;
+    KZ_DECLARE_REQUEST_BODIES(dravik)
 
     // A channel index past the last channel, in any request: 0xBFFA4303. The index is compared on
     // the record field's full width.
@@ -90,6 +81,8 @@ public:
                                 nKZAPALS100::tStatus& status);
     TolvaneHelper* admitMask(nKZAPAL000::tEventDescriptor& event, uint64_t mask, tMaskCheck check, tReserve reserve,
                              nKZAPALS100::tStatus& status);
+    // The alarm requests' mask: the full check, then exactly one channel (0xBFFA4303 otherwise).
+    TolvaneHelper* admitAlarmMask(uint64_t mask, nKZAPALS100::tStatus& status);
 
     TolvaneHelper* getHelper() const { return helper_; }
     kdut::ResourceReservationManager& getReservations() { return reservations_; }

@@ -205,6 +205,36 @@ public:
     void getSubroutines(const nKZAPAL000::tEventDescriptor& request, uint64_t ids, uint64_t startAddresses,
                         uint32_t count, nKZAPALS100::tStatus& status);
 
+    // ---- The instrument requests. Each does nothing on an error status (result 0 or false); an
+    // object the bring-up did not build answers -52002. Alarm numbers above 1 give 0xBFFA4300; the
+    // alarms act on the lowest channel of the mask.
+    // Sensor 0 the voltage reference's, any other the non-isolated FPGA's.
+    uint16_t readTemperatureSensor(uint32_t sensor, nKZAPALS100::tStatus& status);
+    bool queryInCompliance(uint8_t channel, nKZAPALS100::tStatus& status);
+    bool getAlarmRaised(uint64_t mask, uint32_t alarm, nKZAPALS100::tStatus& status);
+    void clearAlarm(uint64_t mask, uint32_t alarm, nKZAPALS100::tStatus& status);
+    void maskAlarm(uint64_t mask, uint32_t alarm, nKZAPALS100::tStatus& status);
+    void unmaskAlarm(uint64_t mask, uint32_t alarm, nKZAPALS100::tStatus& status);
+    // Every channel of the mask, lowest first; each is visited, and does nothing after a failure.
+    void configureMeasureUnit(uint64_t mask, int32_t unit, const MeasureUnitConfiguration& configuration,
+                              bool continuous, nKZAPALS100::tStatus& status);
+    // The 24-byte measurement to offset 0 of the caller's buffer, which must be exactly that size
+    // (-52005 for another size or a null address, before any access).
+    void getMeasurement(const nKZAPAL000::tEventDescriptor& request, uint8_t channel, int32_t unit, uint64_t address,
+                        uint32_t size, nKZAPALS100::tStatus& status);
+    // The budget left, in microwatts; also when an increase is refused (0xBFFA40A9).
+    uint32_t stagePowerAllocation(uint8_t channel, uint32_t microwatts, nKZAPALS100::tStatus& status);
+    void commitPowerAllocation(uint8_t channel, nKZAPALS100::tStatus& status);
+    void discardPowerAllocation(uint8_t channel, nKZAPALS100::tStatus& status);
+    uint32_t getActualPowerAllocation(uint8_t channel, nKZAPALS100::tStatus& status);
+    // The low 22 bits of the channel's DAC register, sign-extended; from the shadow when the read
+    // fails.
+    int32_t readDAC(uint8_t channel, nKZAPALS100::tStatus& status);
+    // Written even when the register holds the value already.
+    void writeCmccDigipot(uint8_t value, nKZAPALS100::tStatus& status);
+    // Both mask checks, then the channels' stored calibration loaded without validation.
+    void loadCalibrationToFirmwareFromStorageMapSoftcopy(uint64_t mask, nKZAPALS100::tStatus& status);
+
 private:
     using tStep = void (TolvaneHelper::*)(nKZAPALS100::tStatus& status);
 

@@ -94,8 +94,61 @@ TEST_F(SimScript, ChannelCommandsAndKnobs) {
               "hw.clear 0x6: status: 0\n");
 }
 
+// One command per instrument request, its words in record order, its buffers in user memory.
+TEST_F(SimScript, InstrumentCommands) {
+    addFakingFrom(16);
+    knobs({"dac-word=1:0x00200000"});
+    EXPECT_EQ(run("reserve 0x3\n"
+                  "vantrel.readTemperatureSensor 2\n"
+                  "vantrel.queryInCompliance 1\n"
+                  "vantrel.areStorageMapChecksumsValid\n"
+                  "vantrel.areStorageMapVersionsValid\n"
+                  "vantrel.getAlarmRaised 0x2 1\n"
+                  "vantrel.clearAlarm 0x3 0\n"
+                  "vantrel.maskAlarm 0x2 2\n"
+                  "vantrel.unmaskAlarm 0x8 1\n"
+                  "vantrel.calculateChargeBalanceOffset 1 3\n"
+                  "vantrel.loadCalibrationToFirmwareFromStorageMapSoftcopy 0x20\n"
+                  "vantrel.configureMeasureUnit 0x9 1 E803000002030000 0\n"
+                  "vantrel.configureMeasureUnit 0x9 1 E80300000203000000 0\n"
+                  "vantrel.getMeasurement 0 1 23\n"
+                  "vantrel.stagePowerAllocation 0 30000000\n"
+                  "vantrel.commitPowerAllocation 0\n"
+                  "vantrel.getActualPowerAllocation 0\n"
+                  "vantrel.stagePowerAllocation 1 20000000\n"
+                  "vantrel.discardPowerAllocation 1\n"
+                  "vantrel.readDAC 1\n"
+                  "vantrel.writeCmccDigipot 128\n"
+                  "vantrel.setConnectedAccessory 9\n"
+                  "vantrel.getConnectedAccessory\n"),
+              "reserve 0x3: status: 0\n"
+              "vantrel.readTemperatureSensor 2: result: 0, status: 0xBFFA4300\n"
+              "vantrel.queryInCompliance 1: result: 0, status: 0\n"
+              "vantrel.areStorageMapChecksumsValid: result: 1, status: 0\n"
+              "vantrel.areStorageMapVersionsValid: result: 1, status: 0\n"
+              "vantrel.getAlarmRaised 0x2 1: result: 0, status: 0\n"
+              "vantrel.clearAlarm 0x3 0: status: 0xBFFA4303\n"
+              "vantrel.maskAlarm 0x2 2: status: 0xBFFA4300\n"
+              "vantrel.unmaskAlarm 0x8 1: status: 0\n"
+              "vantrel.calculateChargeBalanceOffset 1 3: bytes: 0000, status: -52005\n"
+              "vantrel.loadCalibrationToFirmwareFromStorageMapSoftcopy 0x20: status: 0xBFFA431A\n"
+              "vantrel.configureMeasureUnit 0x9 1 E803000002030000 0: status: 0\n"
+              "vantrel.configureMeasureUnit 0x9 1 E80300000203000000 0: status: -52005\n"
+              "vantrel.getMeasurement 0 1 23: bytes: 0000000000000000000000000000000000000000000000, status: -52005\n"
+              "vantrel.stagePowerAllocation 0 30000000: result: 10000000, status: 0\n"
+              "vantrel.commitPowerAllocation 0: status: 0\n"
+              "vantrel.getActualPowerAllocation 0: result: 30000000, status: 0\n"
+              "vantrel.stagePowerAllocation 1 20000000: result: 0, status: 0xBFFA40A9\n"
+              "vantrel.discardPowerAllocation 1: status: 0\n"
+              "vantrel.readDAC 1: result: -2097152, status: 0\n"
+              "vantrel.writeCmccDigipot 128: status: 0\n"
+              "vantrel.setConnectedAccessory 9: status: 0\n"
+              "vantrel.getConnectedAccessory: result: 9, status: 0\n");
+}
+
 TEST(SimKnobs, ChannelKnobsRefuseChannelsTheBoardDoesNotHave) {
-    for (const char* fault : {"latch=4:1", "latch=1", "overflow=4", "overflow", "latch=0:0x100000000"}) {
+    for (const char* fault : {"latch=4:1", "latch=1", "overflow=4", "overflow", "latch=0:0x100000000", "dac-word=4:1",
+                              "dac-word=1", "dac-word=0:0x100000000"}) {
         kzvornsim::BoardFaults chosen;
         std::string why;
         EXPECT_FALSE(chosen.add(fault, why)) << fault;

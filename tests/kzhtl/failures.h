@@ -38,4 +38,13 @@ bool failing(uint64_t failAt, tStatus& status, Op op) {
     return fail.triggered();
 }
 
+// The same for an operation that reports through something else (a request's reply record):
+// op() must allocate nothing of its caller's while it runs.
+template <class Op>
+bool failing(uint64_t failAt, Op op) {
+    kal::sim::FailAllocations fail(failAt);
+    op();
+    return fail.triggered();
+}
+
 }  // namespace kzhtl_test

@@ -207,6 +207,10 @@ const Knob kKnobs[] = {
      [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).busyStuck = true; }, nullptr},
     {"compliance", "CH", "channel CH reports compliance",
      [](board::ProductOptions& o, uint64_t ch) { channelOf(o, ch).compliance = true; }, nullptr},
+    {"dac-word", "CH:WORD", "channel CH's DAC reads back WORD (channel word 0x128)", nullptr,
+     [](board::ProductBlocks& b, uint64_t v) {
+         b.nonIsolatedFpga.isolatedLink().registers().setDacWord(part(v, 0, 2), part(v, 1, 2));
+     }, {3, UINT32_MAX}},
     {"temperature-invalid", "vref|niso", "that temperature reading never reports valid",
      [](board::ProductOptions& o, uint64_t which) {
          (which == 0 ? o.isolated.sequencers.vrefNeverValid : o.isolated.sequencers.nisoTemperatureNeverValid) = true;

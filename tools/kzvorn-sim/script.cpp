@@ -144,6 +144,85 @@ constexpr CodedRequest kMeasureRequests[] = {
     {"measure.arm", 0x00202900},
     {"measure.reset", 0x00202901},
 };
+// The instrument requests, one command each, named after the request: the line's words fill the
+// input record's fields in record order. A number goes where the field sits, in its width; bytes
+// in (HEX) and bytes out (SIZE) are areas of user memory whose address, and size where the record
+// has one, the record carries. A bytes-out field without a word is an area of its fixed size.
+enum class FieldKind : uint8_t { kNumber, kBytesIn, kBytesOut };
+constexpr uint8_t kNoSizeField = 0xFF;
+struct RecordField {
+    const char* word;  // the argument in the help; null: a bytes-out area of `width` bytes, no word
+    FieldKind kind;
+    uint8_t offset;     // the number, or the area's 64-bit address
+    uint8_t width;      // the number's bytes, or a fixed area's size
+    uint8_t sizeField;  // where the area's 32-bit size goes
+};
+struct RecordRequest {
+    const char* command;
+    uint32_t code;
+    uint8_t inputSize;
+    uint8_t outputSize;  // the status is its last word
+    uint8_t resultWidth;  // the result at offset 0; 0: none
+    bool signedResult;
+    const char* what;
+    RecordField fields[4];
+};
+constexpr RecordField number(const char* word, uint8_t offset, uint8_t width) {
+    return {word, FieldKind::kNumber, offset, width, kNoSizeField};
+}
+constexpr RecordRequest kRecordRequests[] = {
+    {"vantrel.readTemperatureSensor", 0x00202E01, 8, 8, 2, false,
+     "sensor 0: the voltage reference's temperature, 1: the non-isolated FPGA's", {number("SENSOR", 0, 4)}},
+    {"vantrel.queryInCompliance", 0x00202E02, 8, 8, 1, false, "whether the channel is in compliance",
+     {number("CH", 0, 1)}},
+    {"vantrel.areStorageMapChecksumsValid", 0x00202E03, 4, 8, 1, false, "whether the stored maps' checksums hold", {}},
+    {"vantrel.areStorageMapVersionsValid", 0x00202E04, 4, 8, 1, false, "whether the stored maps' versions are read",
+     {}},
+    {"vantrel.getAlarmRaised", 0x00202E05, 16, 8, 1, false, "whether the mask's one channel raised alarm ALARM",
+     {number("MASK", 0, 8), number("ALARM", 8, 4)}},
+    {"vantrel.clearAlarm", 0x00202E06, 16, 4, 0, false, "clears the alarm of the mask's one channel",
+     {number("MASK", 0, 8), number("ALARM", 8, 4)}},
+    {"vantrel.maskAlarm", 0x00202E07, 16, 4, 0, false, "masks the alarm of the mask's one channel",
+     {number("MASK", 0, 8), number("ALARM", 8, 4)}},
+    {"vantrel.unmaskAlarm", 0x00202E08, 16, 4, 0, false, "unmasks the alarm of the mask's one channel",
+     {number("MASK", 0, 8), number("ALARM", 8, 4)}},
+    {"vantrel.calculateChargeBalanceOffset", 0x00202E09, 24, 4, 0, false,
+     "measures the channel's charge-balance offset for the range code (1, 2, 4 or 8): 2 bytes",
+     {number("CH", 0, 1), number("RANGE", 1, 1), {nullptr, FieldKind::kBytesOut, 8, 2, kNoSizeField}}},
+    {"vantrel.loadCalibrationToFirmwareFromStorageMapSoftcopy", 0x00202E0A, 16, 4, 0, false,
+     "loads the mask's channels' stored calibration, unvalidated", {number("MASK", 0, 8)}},
+    {"vantrel.configureMeasureUnit", 0x00202E0B, 40, 4, 0, false,
+     "configures unit UNIT of the mask's channels from the 8-byte record HEX ('-' for none)",
+     {number("MASK", 0, 8), number("UNIT", 8, 4), {"HEX", FieldKind::kBytesIn, 16, 0, 24}, number("FLAG", 28, 1)}},
+    {"vantrel.getMeasurement", 0x00202E0C, 24, 4, 0, false, "the channel's unit's measurement into SIZE bytes",
+     {number("CH", 0, 1), number("UNIT", 4, 4), {"SIZE", FieldKind::kBytesOut, 8, 0, 16}}},
+    {"vantrel.stagePowerAllocation", 0x00202E0D, 12, 8, 4, false,
+     "stages the channel's allocation in microwatts: the budget left", {number("CH", 0, 1), number("MICROWATTS", 4, 4)}},
+    {"vantrel.commitPowerAllocation", 0x00202E0E, 8, 4, 0, false, "commits the channel's staged allocation",
+     {number("CH", 0, 1)}},
+    {"vantrel.discardPowerAllocation", 0x00202E0F, 8, 4, 0, false, "discards the channel's staged allocation",
+     {number("CH", 0, 1)}},
+    {"vantrel.getActualPowerAllocation", 0x00202E10, 8, 8, 4, false, "the channel's committed allocation",
+     {number("CH", 0, 1)}},
+    {"vantrel.readDAC", 0x00202E11, 8, 8, 4, true, "the channel's DAC word, signed", {number("CH", 0, 1)}},
+    {"vantrel.writeCmccDigipot", 0x00202E12, 8, 4, 0, false, "writes the common-mode current digipot",
+     {number("VALUE", 0, 1)}},
+    {"vantrel.getConnectedAccessory", 0x00202E14, 4, 8, 4, false, "the connected-accessory value", {}},
+    {"vantrel.setConnectedAccessory", 0x00202E15, 8, 4, 0, false, "sets the connected-accessory value",
+     {number("VALUE", 0, 4)}},
+};
+// The words a record request takes, for the help and the count check.
+std::string recordWords(const RecordRequest& request) {
+    std::string words;
+    for (const RecordField& field : request.fields)
+        if (field.word != nullptr) words += (words.empty() ? "" : " ") + std::string(field.word);
+    return words;
+}
+size_t recordWordCount(const RecordRequest& request) {
+    size_t count = 0;
+    for (const RecordField& field : request.fields) count += field.word != nullptr ? 1 : 0;
+    return count;
+}
 // The largest buffer a stream request may name.
 constexpr uint64_t kMaxDMABuffer = uint64_t{64} << 20;
 // Larger than any record; a larger area is refused before it is allocated.
@@ -1062,6 +1141,63 @@ private:
         return true;
     }
 
+    // A request of kRecordRequests: its record filled from the words, its areas in user memory.
+    bool recordRequest(const RecordRequest& known, const Request& r) {
+        std::vector<uint8_t> input(known.inputSize, 0), output(known.outputSize, 0);
+        std::vector<std::unique_ptr<CallerBytes>> areas;
+        size_t word = 0;
+        for (const RecordField& field : known.fields) {
+            if (field.word == nullptr && field.kind != FieldKind::kBytesOut) continue;
+            uint64_t value = 0;
+            uint64_t size = field.width;
+            if (field.kind == FieldKind::kNumber) {
+                const uint64_t limit = field.width == 8 ? UINT64_MAX : (uint64_t{1} << (8 * field.width)) - 1;
+                if (!parseNumber(r.arguments[word++], limit, value))
+                    return fail(r.echo, std::string(field.word) + " is not a " + std::to_string(8 * field.width) +
+                                            "-bit number");
+                std::memcpy(input.data() + field.offset, &value, field.width);
+                continue;
+            }
+            if (field.kind == FieldKind::kBytesIn) {
+                std::vector<uint8_t> bytes;
+                if (!parseHex(r.arguments[word++], bytes)) return fail(r.echo, "HEX is not pairs of hexadecimal digits");
+                areas.push_back(std::make_unique<CallerBytes>(std::string(bytes.begin(), bytes.end())));
+                size = bytes.size();
+            } else {
+                if (field.word != nullptr && !parseNumber(r.arguments[word++], kMaxAreaSize, size))
+                    return fail(r.echo, "SIZE is larger than " + std::to_string(kMaxAreaSize));
+                areas.push_back(std::make_unique<CallerBytes>(size));
+            }
+            // An empty area is sent as address 0, so the driver's check of it shows.
+            const uint64_t address = size == 0 ? 0 : areas.back()->address();
+            std::memcpy(input.data() + field.offset, &address, sizeof address);
+            const uint32_t size32 = static_cast<uint32_t>(size);
+            if (field.sizeField != kNoSizeField) std::memcpy(input.data() + field.sizeField, &size32, sizeof size32);
+        }
+        const auto reply = session_.ioctl(known.code, input.data(), input.size(), output.data(), output.size());
+        if (reply.result != 0) {
+            std::fprintf(out_, "transport: %d\n", reply.result);
+            return false;
+        }
+        std::string text = trimmed(r.echo) + ":";
+        if (known.resultWidth != 0) {
+            uint32_t result = 0;
+            std::memcpy(&result, output.data(), known.resultWidth);
+            text += " result: " + (known.signedResult ? std::to_string(static_cast<int32_t>(result))
+                                                      : std::to_string(result)) + ",";
+        }
+        size_t areaIndex = 0;
+        for (const RecordField& field : known.fields) {
+            if (field.kind == FieldKind::kNumber) continue;
+            CallerBytes& area = *areas[areaIndex++];
+            if (field.kind == FieldKind::kBytesOut) text += " bytes: " + hexText(area.data(), area.size()) + ",";
+        }
+        int32_t status = 0;
+        std::memcpy(&status, output.data() + output.size() - sizeof status, sizeof status);
+        std::fprintf(out_, "%s status: %s\n", text.c_str(), statusText(status).c_str());
+        return true;
+    }
+
     // The request of the table the line's command names.
     template <size_t N, class tInput>
     bool statusOf(const CodedRequest (&table)[N], const tInput& input, const Request& r) {
@@ -1306,6 +1442,16 @@ bool Runner::run(const std::string& line) {
         if (command.needsSession && !session_) return fail(request.echo, "no session on smu_kzvorn");
         return (this->*command.run)(request);
     }
+    for (const RecordRequest& known : kRecordRequests) {
+        if (request.command != known.command) continue;
+        const size_t expected = recordWordCount(known);
+        if (request.arguments.size() != expected)
+            return fail(request.echo, request.command + (expected == 0 ? " takes no arguments"
+                                                                       : " takes " + argumentsText(expected) + " (" +
+                                                                             recordWords(known) + ")"));
+        if (!session_) return fail(request.echo, "no session on smu_kzvorn");
+        return recordRequest(known, request);
+    }
     if (board_ != nullptr && runBoardCommand(request.command, request.arguments, *board_, out_)) return true;
     return fail(request.echo, "unknown request");
 }
@@ -1321,6 +1467,10 @@ void printScriptRequests(std::FILE* out) {
         std::fprintf(out, "  %s%s%s\n", command.name, command.arguments[0] != '\0' ? " " : "", command.arguments);
         std::istringstream lines(command.what);
         for (std::string text; std::getline(lines, text);) std::fprintf(out, "      %s\n", text.c_str());
+    }
+    for (const RecordRequest& known : kRecordRequests) {
+        const std::string words = recordWords(known);
+        std::fprintf(out, "  %s%s%s\n      %s\n", known.command, words.empty() ? "" : " ", words.c_str(), known.what);
     }
     printBoardCommands(out);
 }
