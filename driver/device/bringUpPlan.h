@@ -14,7 +14,7 @@
 #define KZ_TEARDOWN_STEPS(TEARDOWN) \
     TEARDOWN(SessionCleanup,      "open sessions' cleanup sets",         teardownSessionCleanup,      kTeardownReportsForLater) \
     TEARDOWN(ShutdownSequencers,  "channel sequencer shutdown",          teardownShutdownSequencers,  kTeardownAfterCleanRun)   \
-    TEARDOWN(RoutingObjects,      "routing objects",                     teardownNothingBuilt,        kTeardownOnOwnStatus)     \
+    TEARDOWN(RoutingObjects,      "routing objects",                     teardownRoutingObjects,      kTeardownOnOwnStatus)     \
     TEARDOWN(CalibrationLoaders,  "channel calibration loaders",         teardownCalibrationLoaders,  kTeardownOnOwnStatus)     \
     TEARDOWN(DMAObjects,          "DMA objects",                         teardownDMAObjects,          kTeardownOnOwnStatus)     \
     TEARDOWN(ExternalPLL,         "temperature-sensor controller",       teardownExternalPLL,         kTeardownOnOwnStatus)     \
@@ -48,8 +48,8 @@
     STEP(StartupSubroutine,      13,        "start-up subroutine",                 stepStartupSubroutine, None,          kOnGoodStatus)             \
     STEP(DMAObjects,             14,        "DMA objects",                         stepDMAObjects,   DMAObjects,         kOnGoodStatus)             \
     STEP(ChannelCalibration,     15,        "channel calibration",                 stepChannelCalibration, CalibrationLoaders, kOnGoodStatus)       \
-    STEP(ModulatorTimebase,      16,        "modulator time base",                 stepNotBuilt,     None,               kOnGoodStatus)             \
-    STEP(RoutingObjects,         17,        "routing objects",                     stepNotBuilt,     RoutingObjects,     kOnGoodStatus)             \
+    STEP(ModulatorTimebase,      16,        "modulator time base",                 stepModulatorTimebase, None,          kOnGoodStatus)             \
+    STEP(RoutingObjects,         17,        "routing objects",                     stepRoutingObjects, RoutingObjects,   kOnGoodStatus)             \
     STEP(InterruptVector,        18,        "subroutine start addresses",          stepInterruptVector, None,            kOnGoodStatus)             \
     STEP(ChannelStartSubroutine, 19,        "channel start subroutines",           stepChannelStartSubroutine, None,     kOnGoodStatus)             \
     STEP(SequencerDataRam,       20,        "local-RAM regions",                   stepSequencerDataRam, None,           kOnGoodStatus)             \

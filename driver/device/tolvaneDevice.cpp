@@ -5,6 +5,7 @@
 #include "device/statusCodes.h"
 #include "kzapal/protons/bridgeCapability.h"
 #include "kzapal/protons/memory.h"
+#include "kzark/routingSession.h"
 
 namespace kzvorn_driver {
 
@@ -145,15 +146,18 @@ void TolvaneDevice::createIONotifier(tEventDescriptor& event, uint32_t type,
         kzvorn_shared::SetupLevel::kHighest, status);
     if (status.isFatal() || type != kRoutingNotifierType) return;
     // A session whose cleanup request destroyed its routing session has none to notify through.
-    auto* session = static_cast<fendrelsharedsource::KernelSession*>(event.session);
-    if (session == nullptr || session->getRoutingSession() == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted);
+    kzark::RoutingSession* routing = event.session != nullptr ? sessionOf(event)->getRoutingSession() : nullptr;
+    if (routing == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted));
+    routing->openNotifier(params, status);
 }
 
 void TolvaneDevice::destroyIONotifier(tEventDescriptor& event, uint32_t type) {
-    tStatus dropped;
+    tStatus gateStatus;
     kdut::AutoIOGate<kzvorn_shared::SetupLevel, fendrelsharedsource::KernelSession> gate(
         *this, static_cast<fendrelsharedsource::KernelSession*>(event.session), tracker_,
-        kzvorn_shared::SetupLevel::kHighest, dropped);
+        kzvorn_shared::SetupLevel::kHighest, gateStatus);
+    if (gateStatus.isFatal() || type != kRoutingNotifierType || event.session == nullptr) return;
+    if (kzark::RoutingSession* routing = sessionOf(event)->getRoutingSession()) routing->closeNotifier();
 }
 
 }  // namespace kzvorn_driver

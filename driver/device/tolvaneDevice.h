@@ -54,6 +54,8 @@ public:
     KZ_DECLARE_REQUEST_REFUSALS(vantrel)
     // The DMA stream requests.
     KZ_DECLARE_REQUEST_BODIES(quolinTools)
+    // The routing requests, through the session's routing session.
+    KZ_DECLARE_REQUEST_BODIES(routing)
     // The channel requests: hardware condition, measure units, triggers and events, ganging, and
     // the sequencer's; downloading and executing subroutines are not offered (-52002 behind the gate).
     KZ_DECLARE_REQUEST_BODIES(hwCondition)
@@ -144,6 +146,8 @@ private:
     void refreshField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
     // The helper on a clean status; null otherwise (-52002 when there is none).
     TolvaneHelper* forwardTarget(nKZAPALS100::tStatus& status);
+    // The request's routing session; none, with -52020, after the session's cleanup request.
+    static kzark::RoutingSession* routingSessionOf(nKZAPAL000::tEventDescriptor& event, nKZAPALS100::tStatus& status);
     // The stream requests' dispatcher: -52002 when the helper has none.
     fendreldma::DMADispatcher* dmaDispatcher(nKZAPALS100::tStatus& status);
     static kdut::CleanupOperationComposite& cleanupsOf(nKZAPAL000::tEventDescriptor& event);

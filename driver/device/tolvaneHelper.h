@@ -34,6 +34,7 @@ namespace kzvorn_driver {
 
 class TolvaneDevice;
 class DMAObjects;
+class RoutingObjects;
 class ChannelCalibrationLoaders;
 namespace nKZAPAL000 {
 struct tEventDescriptor;
@@ -140,9 +141,12 @@ public:
     void setCoolingMode(uint8_t mode, uint32_t requester, nKZAPALS100::tStatus& status);
     uint32_t getCoolingMode();
     uint32_t getRequestedCoolingMode();
-    kzark::RoutingResourcesManager* getRoutingResourcesManager() { return nullptr; }
-    void attachRoutingResources() {}
-    void detachRoutingResources() {}
+    // Level 17's; none before it was built (or when it was faked), and then the two below do
+    // nothing.
+    kzark::RoutingResourcesManager* getRoutingResourcesManager();
+    // The routing resources to every registered routing session, and withdrawn from them.
+    void attachRoutingResources();
+    void detachRoutingResources();
     // The stream requests' dispatcher; none before level 14.
     fendreldma::DMADispatcher* getDMADispatcher() const;
     // Waits until `count` bytes have moved on the stream since `start` (time-out in microseconds).
@@ -267,12 +271,15 @@ private:
     void stepIsoDisabledErrors(nKZAPALS100::tStatus& status);
     void stepFinalSubroutine(nKZAPALS100::tStatus& status);
     void stepChargeBalanceOffset(nKZAPALS100::tStatus& status);
+    void stepModulatorTimebase(nKZAPALS100::tStatus& status);
+    void stepRoutingObjects(nKZAPALS100::tStatus& status);
 
     void teardownNothingBuilt(nKZAPALS100::tStatus& status) {}
     void teardownSessionCleanup(nKZAPALS100::tStatus& status);
     void teardownShutdownSequencers(nKZAPALS100::tStatus& status);
     void teardownDisabledErrors(nKZAPALS100::tStatus& status);
     void teardownDMAObjects(nKZAPALS100::tStatus& status);
+    void teardownRoutingObjects(nKZAPALS100::tStatus& status);
     void teardownNonIsolatedObjects(nKZAPALS100::tStatus& status);
     void teardownLocalRAM(nKZAPALS100::tStatus& status);
     void teardownIsolatedObjects(nKZAPALS100::tStatus& status);
@@ -296,6 +303,7 @@ private:
     PavoObjects* pavoObjects_ = nullptr;
     DMAObjects* dmaObjects_ = nullptr;
     ChannelCalibrationLoaders* calibrationLoaders_ = nullptr;
+    RoutingObjects* routingObjects_ = nullptr;
     bool customNisoImage_ = false;
     NonIsolatedObjects* nonIsolatedObjects_ = nullptr;
     bool customIsoImage_ = false;

@@ -1,5 +1,8 @@
 #include "fendrelSharedSource/kernelSession.h"
 
+#include "kzapal/protons/memory.h"
+#include "kzark/routingSession.h"
+
 namespace fendrelsharedsource {
 
 using nKZAPALS100::tStatus;
@@ -15,6 +18,8 @@ KernelSession::KernelSession(kzvorn_driver::nKZAPAL000::tDeviceInterface* interf
     if (status.isFatal()) return;
     createRoutingSession(routing, status);
     getCleanupOperations()->add(this, status);
+    // Without its cleanup operation nothing else would destroy it.
+    if (status.isFatal()) destroyRoutingSession();
 }
 
 void KernelSession::reserve(kdut::CleanupOperationComposite* composite, uint64_t mask, tStatus& status) {
@@ -33,10 +38,19 @@ void KernelSession::cleanup(tStatus& status) {
     if (status.isNotFatal()) destroyRoutingSession();
 }
 
-// The routing sessions arrive with the routing resources (level 17); until then no manager is
-// handed in and a session has none.
-void KernelSession::createRoutingSession(kzark::RoutingResourcesManager* routing, tStatus& status) {}
+void KernelSession::createRoutingSession(kzark::RoutingResourcesManager* routing, tStatus& status) {
+    if (status.isFatal() || routing == nullptr) return;
+    routingSession_.session = new (status) kzark::RoutingSession(routing, status);
+    if (status.isFatal()) destroyRoutingSession();
+}
 
-void KernelSession::destroyRoutingSession() { routingSession_ = nullptr; }
+void KernelSession::destroyRoutingSession() { routingSession_.destroy(); }
+
+KernelSession::RoutingSessionOwner::~RoutingSessionOwner() { destroy(); }
+
+void KernelSession::RoutingSessionOwner::destroy() {
+    delete session;
+    session = nullptr;
+}
 
 }  // namespace fendrelsharedsource

@@ -55,17 +55,27 @@ public:
     void releaseResources(nKZAPALS100::tStatus& status) { release(getCleanupOperations(), status); }
 
     // None below the routing level, and none after the session's cleanup.
-    kzark::RoutingSession* getRoutingSession() const { return routingSession_; }
+    kzark::RoutingSession* getRoutingSession() const { return routingSession_.session; }
     void destroyRoutingSession();
 
 private:
+    // A failed creation destroys the half-built routing session (which unregisters) and leaves the
+    // status failed, so the open fails.
     void createRoutingSession(kzark::RoutingResourcesManager* routing, nKZAPALS100::tStatus& status);
 
+    // Destroys a routing session the cleanup set did not (a session invalidated before it closed),
+    // after that set has run.
+    struct RoutingSessionOwner {
+        kzark::RoutingSession* session = nullptr;
+        ~RoutingSessionOwner();
+        void destroy();
+    };
+
     // Destroyed in reverse: the cleanup set runs first, while the reservation still exists.
+    RoutingSessionOwner routingSession_;
     kdut::ResetInvalidatableSession resetInvalidation_;
     kdut::ResourceReservation reservation_;
     kdut::CleanupOperationSession cleanupOperations_;
-    kzark::RoutingSession* routingSession_ = nullptr;
 };
 
 }  // namespace fendrelsharedsource

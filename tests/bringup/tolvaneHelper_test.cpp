@@ -45,12 +45,12 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 }  // namespace
 
 TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 15, BringUpPlan::kSucceed);
+    plan.fakeLevels(1, 17, BringUpPlan::kSucceed);
     auto helper = start(22);
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 15);
+    EXPECT_EQ(tracker.reached, 17);
     EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepModulatorTimebase));
+    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepInterruptVector));
 }
 
 // Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated

@@ -226,8 +226,8 @@ TEST_F(ChannelLevels, TheShutdownSubroutinesRunOnlyAfterACompleteBringUp) {
     before = runCount();
     EXPECT_EQ(run("reset 1\n"), "reset 1: status: -52010\n");
     EXPECT_EQ(runCount(), before) << "no subroutine after a bring-up stopped at 13";
-    // The default board stops at 15 with -52002: no shutdown either.
-    plan_.fake(kStepDMAObjects, kStepModulatorTimebase, BringUpPlan::kReal);
+    // The default board stops at 17 with -52002: no shutdown either.
+    plan_.fake(kStepDMAObjects, kStepInterruptVector, BringUpPlan::kReal);
     EXPECT_EQ(run("reset 22\n"), "reset 22: status: -52002\n");
     before = runCount();
     EXPECT_EQ(run("reset 1\n"), "reset 1: status: -52010\n");

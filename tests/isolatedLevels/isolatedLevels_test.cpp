@@ -42,7 +42,7 @@ protected:
 
 TEST_F(IsolatedLevels, TheBringUpPassesTheIsolatedLevelsAndRegistersTheIsolatedSide) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 15);
+    EXPECT_EQ(tracker().reached, 17);
     EXPECT_EQ(tracker().status.code, -52002);
     const std::string names = run("arm.names\n");
     const size_t fpga = names.find("  TolvaneIsoFpgaRegMap\n");
@@ -53,8 +53,8 @@ TEST_F(IsolatedLevels, TheBringUpPassesTheIsolatedLevelsAndRegistersTheIsolatedS
     const std::string windows = run("window.names\n");
     EXPECT_EQ(windows.substr(windows.size() - std::string("  IsoFpgaWindow\n").size()), "  IsoFpgaWindow\n");
     // Built-in image: level 8 writes nothing isolated, level 9 the one strobe, before level 10's
-    // accesses.
-    EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), std::vector<uint32_t>{0x10});
+    // accesses; level 17 the routing enable.
+    EXPECT_EQ(isolatedWrites(kIsoFpgaConfig), (std::vector<uint32_t>{0x10, 0x04}));
     ASSERT_FALSE(link().log().empty());
     EXPECT_EQ(link().log().front(), (board::PortAccess{4, true, kIsoFpgaConfig, 0x10}));
 }
@@ -198,7 +198,7 @@ TEST_F(IsolatedLevels, WhatTheLinksFaultsLeave) {
         {"state 1 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 1; }, kIsoCommTimeout, 6, false},
         {"state 2 never", [](board::ProductOptions& o) { o.isolated.isoCommNever = 2; }, kIsoCommTimeout, 6, true},
         {"no DC bus", [](board::ProductOptions& o) { o.isolated.dcBusNeverStarts = true; }, kDcBusTimeout, 6, true},
-        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 15, true},
+        {"completion withheld", [](board::ProductOptions& o) { o.fpga.isolatedDoneWithheld = true; }, -52002, 17, true},
         {"never ready", [](board::ProductOptions& o) { o.fpga.isolatedNeverReady = true; }, kPortNotReady, 8, false},
     };
     // The kernel unplugs its boards when it goes, after this test's body: they live as long.

@@ -34,6 +34,8 @@ constexpr uint32_t kEnableManager = 0x00000001;
 constexpr uint32_t kErrorsApplied = 0x20000000;
 constexpr uint32_t kErrorsUndone = 0x80000000;
 constexpr uint32_t kCustomImage = 0x40000000;
+// Level 17's routing enable.
+constexpr uint32_t kRoutingEnable = 0x00000004;
 
 // Level 6 on the default board with cooling mode 16, in order.
 const std::vector<Write> kLevel6Writes = {
@@ -95,7 +97,7 @@ protected:
 
 TEST_F(Level56, Level6WritesThePowerPathInOrder) {
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 15);
+    EXPECT_EQ(tracker().reached, 17);
     EXPECT_EQ(tracker().status.code, kNotBuilt);
     // The disabled-error step follows, then level 9's one write through access port 4 (data, then
     // address), the later levels' through the access ports, and level 16's failure undoes the step
@@ -142,17 +144,18 @@ TEST_F(Level56, TheDisabledErrorStepAndItsUndo) {
         // 0x10F names no board error; 0x227 is the last input, 0x200 the first.
         {"a list", 22, {0x227, 0x10F, 0x200}, kNotBuilt,
          {{kErrorMux, 0x202A0000}, {kErrorMux, 0x20000000}, {kConfiguration, kEnableManager},
-          {kConfiguration, kErrorsApplied}, {kConfiguration, kErrorsUndone}}},
+          {kConfiguration, kErrorsApplied}, {kConfiguration, kRoutingEnable}, {kConfiguration, kErrorsUndone}}},
         // A stop at the target undoes nothing.
         {"a stop at level 5", 5, {0x200}, kStoppedAtTarget,
          {{kErrorMux, 0x20000000}, {kConfiguration, kEnableManager}, {kConfiguration, kErrorsApplied}}},
         {"a stop at level 4", 4, {0x200}, kStoppedAtTarget, {}},
         {"no list", 22, {}, kNotBuilt,
-         {{kConfiguration, kEnableManager}, {kConfiguration, kErrorsApplied}, {kConfiguration, kErrorsUndone}}},
+         {{kConfiguration, kEnableManager}, {kConfiguration, kErrorsApplied}, {kConfiguration, kRoutingEnable},
+          {kConfiguration, kErrorsUndone}}},
         // Only the low 16 bits name an error.
         {"upper bits", 22, {0xABCD000000000227, 0x10000}, kNotBuilt,
          {{kErrorMux, 0x202A0000}, {kConfiguration, kEnableManager}, {kConfiguration, kErrorsApplied},
-          {kConfiguration, kErrorsUndone}}},
+          {kConfiguration, kRoutingEnable}, {kConfiguration, kErrorsUndone}}},
     };
     bool previousActive = true;  // the add's bring-up ran the step
     for (Case& c : cases) {
@@ -194,14 +197,15 @@ TEST_F(Level56, ListsTheStepRefusesOrCannotRead) {
         EXPECT_EQ(resetTo(22, &record), c.status) << c.name;
         EXPECT_LE(kal::sim::largestAllocationSinceMark(), 65536u * 8 + 64) << c.name;
         EXPECT_EQ(nisoWrites({kErrorMux}), c.mux) << c.name;
-        EXPECT_EQ(nisoWrites({kConfiguration}),
-                  (std::vector<Write>{{kConfiguration, kErrorsUndone},
-                                      {kConfiguration, kEnableManager},
-                                      {kConfiguration, kErrorsApplied},
-                                      {kConfiguration, kErrorsUndone}}))
-            << c.name;
+        // Level 17 enables routing when the bring-up gets there.
+        std::vector<Write> configuration = {{kConfiguration, kErrorsUndone},
+                                            {kConfiguration, kEnableManager},
+                                            {kConfiguration, kErrorsApplied},
+                                            {kConfiguration, kErrorsUndone}};
+        if (c.status == kNotBuilt) configuration.insert(configuration.end() - 1, {kConfiguration, kRoutingEnable});
+        EXPECT_EQ(nisoWrites({kConfiguration}), configuration) << c.name;
         // A failed step leaves the levels after it undone.
-        EXPECT_EQ(reachedLevel(), c.status == kNotBuilt ? 15u : 7u) << c.name;
+        EXPECT_EQ(reachedLevel(), c.status == kNotBuilt ? 17u : 7u) << c.name;
     }
 }
 

@@ -33,7 +33,7 @@ enum class Variant { kStandard, kNoCapabilityList };
 const char* nameOf(Variant variant);
 
 // With the two image downloads faked: level 7 is the isolated FPGA's download.
-constexpr int32_t kHighestBuiltLevel = 15;
+constexpr int32_t kHighestBuiltLevel = 17;
 // A reset that reached its target; the add-device bring-up stops above the highest built level.
 constexpr int64_t kStoppedAtTarget = -52010;
 constexpr int64_t kNextLevelNotBuilt = -52002;

@@ -17,8 +17,8 @@ constexpr uint32_t kBusScope = 1;
 TEST_F(Tolvane, AddDevicePublishesTheInterfacesAndPropertiesOfTheReachedLevel) {
     ASSERT_EQ(add(), 0);
     ASSERT_NE(device(), nullptr);
-    EXPECT_EQ(tracker().reached, 15);
-    EXPECT_EQ(tracker().status.code, -52002) << "level 16 is not built yet";
+    EXPECT_EQ(tracker().reached, 17);
+    EXPECT_EQ(tracker().status.code, -52002) << "level 18 is not built yet";
     ASSERT_NE(device()->getHelper(), nullptr);
     EXPECT_NE(device()->getHelper()->getARMDispatcher(), nullptr);
     EXPECT_NE(device()->getHelper()->getDeviceWindowDispatcher(), nullptr);
@@ -143,7 +143,8 @@ TEST_F(Tolvane, MSIWhenTheKernelGrantsIt) {
 TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     plan_.observer = nullptr;  // its own memory would be failed too
     const int64_t before = kal::sim::liveAllocations();
-    bool deviceRefused = false, bringUpFailed = false, sharedObjectFailed = false, calibrationFailed = false;
+    bool deviceRefused = false, bringUpFailed = false, sharedObjectFailed = false, calibrationFailed = false,
+         routingFailed = false;
     for (uint64_t nth = 1;; ++nth) {
         int32_t result;
         bool triggered;
@@ -157,14 +158,19 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
             EXPECT_EQ(device(), nullptr) << nth;
             deviceRefused = true;
         } else if (tracker().status.code == -52000) {
-            // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 11, 12, 14 and 15 (the
-            // channels' calibration loaders) allocate; the others do not.
+            // Levels 3, 5, 6 (which reads the stored bias DAC), 8, 10, 11, 12, 14, 15 (the
+            // channels' calibration loaders) and 17 (the routing objects) allocate; the others do not.
             const auto reached = tracker().reached;
             EXPECT_TRUE(reached < 3 || reached == 4 || reached == 5 || reached == 7 || reached == 9 ||
-                        reached == 10 || reached == 11 || reached == 13 || reached == 14)
+                        reached == 10 || reached == 11 || reached == 13 || reached == 14 || reached == 16)
                 << nth << ": " << reached;
             bringUpFailed = true;
             calibrationFailed |= reached == 14;
+            if (reached == 16) {
+                // Whatever was made before the failure was released again: no manager to hand out.
+                EXPECT_EQ(device()->getHelper()->getRoutingResourcesManager(), nullptr) << nth;
+                routingFailed = true;
+            }
             TolvaneHelper* helper = device()->getHelper();
             IsolatedObjects* objects = helper != nullptr ? helper->getIsolatedObjects() : nullptr;
             if (objects != nullptr && objects->getChannelGangingController() != nullptr &&
@@ -179,7 +185,7 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
             }
         } else {
             // A property that cannot be appended is left out: the start drops that status.
-            EXPECT_EQ(tracker().reached, 15) << nth;
+            EXPECT_EQ(tracker().reached, 17) << nth;
         }
         if (device() != nullptr) {
             kernel_.removeDevice(*function_);
@@ -192,6 +198,7 @@ TEST_F(Tolvane, AllocationFailuresInAddDevice) {
     EXPECT_TRUE(bringUpFailed);
     EXPECT_TRUE(sharedObjectFailed);
     EXPECT_TRUE(calibrationFailed);
+    EXPECT_TRUE(routingFailed);
 }
 
 // Every allocation of levels 18 to 22 failed in turn, in a reset whose list disables errors on two
@@ -271,11 +278,12 @@ TEST_F(Tolvane, KernelObjectsRefusedInAddDevice) {
                 EXPECT_EQ(result, -51352) << call << " " << nth;
             } else if (failures != 0) {
                 // Levels 3, 5 (the cooling-mode setting's among them), 8 (the access ports' locks
-                // and the registrations' among them), 10 (the local-RAM lock), 11, 12, 14 and 15
-                // (the calibration loaders' locks) make kernel objects.
+                // and the registrations' among them), 10 (the local-RAM lock), 11, 12, 14, 15 (the
+                // calibration loaders' locks) and 17 (the routing resources' and manager's locks)
+                // make kernel objects.
                 const auto reached = tracker().reached;
                 EXPECT_TRUE(reached < 3 || reached == 4 || reached == 7 || reached == 9 || reached == 10 ||
-                            reached == 11 || reached == 13 || reached == 14)
+                            reached == 11 || reached == 13 || reached == 14 || reached == 16)
                     << call << " " << nth;
                 if (reached == 13)
                     EXPECT_TRUE(tracker().status.isFatal()) << call << " " << nth;
@@ -310,7 +318,7 @@ TEST_F(Tolvane, TheDMAMaskRefusedInAddDevice) {
             ASSERT_EQ(add(), 0);
         }
         if (refused == 1) {
-            EXPECT_EQ(tracker().reached, 15);
+            EXPECT_EQ(tracker().reached, 17);
             EXPECT_EQ(device()->getDMAConfiguration().type, 1u);
         } else {
             EXPECT_EQ(tracker().reached, 13);

@@ -139,8 +139,8 @@ TEST_F(DmaLevel, TheLevelAndItsTeardownOnTheBoard) {
         board_.bar(0).store(kHostBridgeControl, 4, c.before);
         const kal::sim::LiveObjects before = kal::sim::liveObjects();
         ASSERT_EQ(add(), 0) << c.name;
-        EXPECT_EQ(tracker().reached, 15) << c.name;
-        EXPECT_EQ(tracker().status.code, kNotBuilt) << c.name << ": level 16 is not built yet";
+        EXPECT_EQ(tracker().reached, 17) << c.name;
+        EXPECT_EQ(tracker().status.code, kNotBuilt) << c.name << ": level 18 is not built yet";
         EXPECT_EQ(board_.log().writesTo(kHostBridgeControl), c.written) << c.name;
         EXPECT_EQ(board_.log().writesTo(ib::kControl), (std::vector<uint64_t>{0x54000500, 0x94000500, 0x80000000}))
             << c.name;
@@ -167,7 +167,7 @@ TEST_F(DmaLevel, TheLevelAndItsTeardownOnTheBoard) {
 TEST_F(DmaLevel, A32BitPlatformKeepsTheStreamsBelow4GiB) {
     board_.platform().dma64Accepted = false;
     ASSERT_EQ(add(), 0);
-    EXPECT_EQ(tracker().reached, 15);
+    EXPECT_EQ(tracker().reached, 17);
     EXPECT_EQ(device()->getDMAConfiguration().type, 1u);
     kal::sim::Session session = open();
     UserPages user(4);

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,7 +16,9 @@
 #include "boardCommands.h"
 #include "kal/sim/dma.h"
 #include "kal/sim/user.h"
+#include "kzapal/protons/ioNotifier.h"
 #include "kzapalcodegen/ioctlRecords.h"
+#include "kzark/routingResourcesInterface.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
 #include "vantrel_shared/hardwareErrors.h"
 #include "tools/stowly/stowlyData.h"
@@ -86,6 +90,14 @@ constexpr uint32_t kGangUnreserve = 0x00202D01;
 constexpr uint32_t kGangMergeCount = 0x00202D02;
 constexpr uint32_t kGangMaster = 0x00202D03;
 constexpr uint32_t kGangReserved = 0x00202D04;
+constexpr uint32_t kRoutingVersion = 0x00208000;
+constexpr uint32_t kRoutingCalculate = 0x00208001;
+constexpr uint32_t kRoutingReserve = 0x00208003;
+constexpr uint32_t kRoutingPath = 0x00208007;
+constexpr uint32_t kRoutingName = 0x00208008;
+constexpr uint32_t kRoutingReset = 0x0020800A;
+constexpr uint32_t kRoutingResetRoute = 0x0020800B;
+constexpr uint32_t kRoutingNotifierType = 0x80000000;
 constexpr size_t kNameSlotSize = 64;
 constexpr uint32_t kFormatCapacity = 64;
 
@@ -119,6 +131,13 @@ constexpr CodedRequest kMaskRequests[] = {
     {"hw.check", 0x00202801},
     {"hw.clear", 0x00202800},
     {"hw.overflow", 0x00202802},
+};
+// The routing requests on a route id alone.
+constexpr CodedRequest kRouteRequests[] = {
+    {"routing.destroy", 0x00208002},
+    {"routing.program", 0x00208004},
+    {"routing.unreserve", 0x00208005},
+    {"routing.unprogram", 0x00208006},
 };
 // The measure-unit requests on a 32-bit channel, by command.
 constexpr CodedRequest kMeasureRequests[] = {
@@ -642,6 +661,209 @@ public:
         return true;
     }
 
+    // ---- routing ----
+
+    bool routingVersion(const Request& r) {
+        kzvorn_driver::tValue32Record output{};
+        if (!request(kRoutingVersion, kzvorn_driver::tStatusRecord{}, output)) return false;
+        std::fprintf(out_, "%s: version: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
+                     statusText(output.status).c_str());
+        return true;
+    }
+
+    // SEED:COST:INVERSION,... and DEST,...: the arrays in user memory.
+    bool routingCalc(const Request& r) {
+        kzvorn_driver::tCalculateRouteRecord input{};
+        if (!value(r.arguments[0], input.owner, r.echo)) return false;
+        std::vector<kzark::RouteCalculationSeedBase> seeds;
+        for (const std::string& item : split(r.arguments[1], ',')) {
+            const std::vector<std::string> parts = split(item, ':');
+            uint64_t terminal = 0, cost = 0, inversion = 0;
+            if (parts.size() != 3 || !parseNumber(parts[0], 0xFFFFFFFF, terminal) ||
+                !parseNumber(parts[1], 0xFFFFFFFF, cost) || !parseNumber(parts[2], 0xFF, inversion))
+                return fail(r.echo, "a seed is not TERMINAL:COST:INVERSION");
+            seeds.push_back({uint32_t(terminal), uint32_t(cost), uint8_t(inversion), {}});
+        }
+        std::vector<uint32_t> destinations;
+        for (const std::string& item : split(r.arguments[2], ',')) {
+            uint32_t terminal = 0;
+            if (!number32(item, terminal, r.echo)) return false;
+            destinations.push_back(terminal);
+        }
+        uint32_t capacity = 16;
+        if (r.arguments.size() > 3 && !number32(r.arguments[3], input.flags, r.echo)) return false;
+        if (r.arguments.size() > 4 && !number32(r.arguments[4], capacity, r.echo)) return false;
+        if (capacity > kMaxAreaSize / sizeof(kzark::RoutePossibilityBase))
+            return fail(r.echo, "the capacity is larger than the script offers");
+        CallerBytes seedBytes(std::string(reinterpret_cast<const char*>(seeds.data()),
+                                          seeds.size() * sizeof(kzark::RouteCalculationSeedBase)));
+        CallerBytes destinationBytes(
+            std::string(reinterpret_cast<const char*>(destinations.data()), destinations.size() * sizeof(uint32_t)));
+        CallerBytes routes(size_t(capacity) * sizeof(kzark::RoutePossibilityBase));
+        input.seeds = seedBytes.address();
+        input.seedCount = uint32_t(seeds.size());
+        input.destinations = destinationBytes.address();
+        input.destinationCount = uint32_t(destinations.size());
+        input.routes = routes.address();
+        input.routeCapacity = capacity;
+        kzvorn_driver::tCalculatedRoutesRecord output{};
+        if (!request(kRoutingCalculate, input, output)) return false;
+        std::fprintf(out_, "%s: result: %u, count: %u, status: %s\n", trimmed(r.echo).c_str(), output.result,
+                     output.count, statusText(output.status).c_str());
+        if (output.status < 0) return true;
+        for (uint32_t i = 0; i < output.count && i < capacity; ++i) {
+            kzark::RoutePossibilityBase p;
+            std::memcpy(&p, routes.data() + i * sizeof p, sizeof p);
+            std::fprintf(out_, "  route %u: end %u, cost %u, seed %s, inverted %u\n", p.routeId, p.endTerminalId, p.cost,
+                         p.seedIndex == kzark::kNoSeedIndex ? "none" : std::to_string(p.seedIndex).c_str(),
+                         p.inverted);
+        }
+        return true;
+    }
+
+    bool routingReserve(const Request& r) {
+        kzvorn_driver::tRouteBufferRecord input{};
+        input.capacity = 16;
+        if (!routeBuffer(r, sizeof(kzark::RouteConflict), input)) return false;
+        CallerBytes conflicts(size_t(input.capacity) * sizeof(kzark::RouteConflict));
+        input.address = conflicts.address();
+        kzvorn_driver::tValue32Record output{};
+        if (!request(kRoutingReserve, input, output)) return false;
+        std::fprintf(out_, "%s: result: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
+                     statusText(output.status).c_str());
+        for (uint32_t i = 0; i < output.value && i < input.capacity; ++i) {
+            kzark::RouteConflict c;
+            std::memcpy(&c, conflicts.data() + i * sizeof c, sizeof c);
+            std::fprintf(out_, "  conflict: owner %llu, route %u\n", static_cast<unsigned long long>(c.ownerTag),
+                         c.routeId);
+        }
+        return true;
+    }
+
+    bool routingPath(const Request& r) {
+        kzvorn_driver::tRouteBufferRecord input{};
+        input.capacity = 64;
+        if (!routeBuffer(r, sizeof(uint32_t), input)) return false;
+        CallerBytes path(size_t(input.capacity) * sizeof(uint32_t));
+        input.address = path.address();
+        kzvorn_driver::tValue32Record output{};
+        if (!request(kRoutingPath, input, output)) return false;
+        std::fprintf(out_, "%s: result: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
+                     statusText(output.status).c_str());
+        if (output.status < 0) return true;
+        std::string terminals;
+        for (uint32_t i = 0; i < output.value && i < input.capacity; ++i) {
+            uint32_t terminal;
+            std::memcpy(&terminal, path.data() + i * sizeof terminal, sizeof terminal);
+            terminals += " " + std::to_string(terminal);
+        }
+        std::fprintf(out_, "  path:%s\n", terminals.c_str());
+        return true;
+    }
+
+    // ID and an optional capacity in records of `recordSize` bytes.
+    bool routeBuffer(const Request& r, size_t recordSize, kzvorn_driver::tRouteBufferRecord& input) {
+        if (!number32(r.arguments[0], input.route, r.echo)) return false;
+        if (r.arguments.size() > 1 && !number32(r.arguments[1], input.capacity, r.echo)) return false;
+        if (input.capacity > kMaxAreaSize / recordSize) return fail(r.echo, "the capacity is larger than the script offers");
+        return true;
+    }
+
+    bool routingName(const Request& r) {
+        uint32_t size = 64;
+        if (!r.arguments.empty() && !number32(r.arguments[0], size, r.echo)) return false;
+        if (size > kMaxAreaSize) return fail(r.echo, "the size is larger than the script offers");
+        CallerBytes name(size);
+        kzvorn_driver::tSizedUserBufferRecord input{};
+        input.address = name.address();
+        input.size = size;
+        kzvorn_driver::tStatusRecord output{};
+        if (!request(kRoutingName, input, output)) return false;
+        std::fprintf(out_, "%s: status: %s\n", trimmed(r.echo).c_str(), statusText(output.status).c_str());
+        if (output.status >= 0) std::fprintf(out_, "  name: \"%s\"\n", reinterpret_cast<const char*>(name.data()));
+        return true;
+    }
+
+    bool routingRoute(const Request& r) {
+        kzvorn_driver::tRouteRecord input{};
+        return number32(r.arguments[0], input.route, r.echo) && statusOf(kRouteRequests, input, r);
+    }
+
+    bool routingReset(const Request& r) {
+        kzvorn_driver::tResetTerminalRecord input{};
+        return number32(r.arguments[0], input.terminal, r.echo) && number32(r.arguments[1], input.mode, r.echo) &&
+               statusOf(kRoutingReset, input, r.echo);
+    }
+
+    bool routingResetRoute(const Request& r) {
+        kzvorn_driver::tCalculateResetTerminalRecord input{};
+        if (!value(r.arguments[0], input.owner, r.echo) || !number32(r.arguments[1], input.terminal, r.echo) ||
+            !number32(r.arguments[2], input.mode, r.echo))
+            return false;
+        kzvorn_driver::tValue32Record output{};
+        if (!request(kRoutingResetRoute, input, output)) return false;
+        std::fprintf(out_, "%s: route: %u, status: %s\n", trimmed(r.echo).c_str(), output.value,
+                     statusText(output.status).c_str());
+        return true;
+    }
+
+    bool notifierOpen(const Request& r) {
+        uint64_t cookie = 0;
+        uint32_t port = 0, type = kRoutingNotifierType;
+        if (!value(r.arguments[0], cookie, r.echo) || !number32(r.arguments[1], port, r.echo)) return false;
+        if (r.arguments.size() > 2 && !number32(r.arguments[2], type, r.echo)) return false;
+        std::fprintf(out_, "%s: result: %d\n", trimmed(r.echo).c_str(), session_.createIONotifier(cookie, port, type));
+        return true;
+    }
+
+    bool notifierClose(const Request& r) {
+        uint32_t type = kRoutingNotifierType;
+        if (!r.arguments.empty() && !number32(r.arguments[0], type, r.echo)) return false;
+        std::fprintf(out_, "%s: result: %d\n", trimmed(r.echo).c_str(), session_.destroyIONotifier(type));
+        return true;
+    }
+
+    // The stand-in's captured notifier messages, oldest first.
+    bool kalMessages(const Request&) {
+        const std::vector<kal::sim::SocketMessage> messages = kal::sim::socketMessages();
+        std::fprintf(out_, "kal.messages: %zu, live socket buffers: %zu\n", messages.size(),
+                     kal::sim::liveSocketBuffers());
+        for (const kal::sim::SocketMessage& m : messages) {
+            kzvorn_driver::nKZAPAL000::tIONotifierMessage message{};
+            std::memcpy(&message, m.bytes.data(), std::min(m.bytes.size(), sizeof message));
+            std::fprintf(out_, "  port %u, type %u, cookie %llu, payload length %u\n", m.port, m.type,
+                         static_cast<unsigned long long>(message.cookie), message.length);
+        }
+        return true;
+    }
+
+    // Session N becomes the one the requests go through: opened when it is new; the others stay
+    // open until the script ends.
+    bool selectSession(const Request& r) {
+        uint32_t number = 0;
+        if (!number32(r.arguments[0], number, r.echo)) return false;
+        if (number != current_) {
+            others_[current_] = std::move(session_);
+            auto known = others_.find(number);
+            if (known != others_.end()) {
+                session_ = std::move(known->second);
+                others_.erase(known);
+            } else {
+                session_ = kernel_.open("smu_kzvorn");
+            }
+            current_ = number;
+        }
+        std::fprintf(out_, "session %u: %s\n", number, session_ ? "open" : "refused");
+        return true;
+    }
+
+    static std::vector<std::string> split(const std::string& text, char separator) {
+        std::vector<std::string> items;
+        std::istringstream parts(text);
+        for (std::string item; std::getline(parts, item, separator);) items.push_back(item);
+        return items;
+    }
+
     static std::string hex(uint32_t value) {
         char text[16];
         std::snprintf(text, sizeof text, "0x%X", value);
@@ -1053,6 +1275,9 @@ private:
     std::FILE* out_;
     board::ProductBlocks* board_;
     kal::sim::Session session_;
+    // The sessions the script switched away from, by number; session_ is number current_.
+    std::map<uint32_t, kal::sim::Session> others_;
+    uint32_t current_ = 1;
     std::vector<std::unique_ptr<CallerBytes>> dmaBuffers_;
 };
 
@@ -1145,6 +1370,34 @@ constexpr Command kCommands[] = {
      &Runner::coolingOverride, true},
     {"cooling.set", "MODE", "sets the cooling mode as the cooling interface (requester 2)", &Runner::coolingSetMode,
      true},
+    {"routing.version", "", "the routing interface's version", &Runner::routingVersion, true},
+    {"routing.calc", "OWNER SEED:COST:INV,... DEST,... [FLAGS] [CAPACITY]",
+     "calculates routes from the seeds to the destinations (capacity 16 unless given): the result,\n"
+     "the count, then each route's id, end, cost, seed and inversion",
+     &Runner::routingCalc, true},
+    {"routing.reserve", "ID [CAPACITY]", "reserves the route: the conflict count, then each conflicting route",
+     &Runner::routingReserve, true},
+    {"routing.program", "ID", "programs the reserved route into the muxes", &Runner::routingRoute, true},
+    {"routing.unprogram", "ID", "disconnects the programmed route", &Runner::routingRoute, true},
+    {"routing.unreserve", "ID", "releases the route's reservation", &Runner::routingRoute, true},
+    {"routing.destroy", "ID", "destroys the route", &Runner::routingRoute, true},
+    {"routing.path", "ID [CAPACITY]", "the route's length, then its terminals", &Runner::routingPath, true},
+    {"routing.name", "[SIZE]", "the routing topography's name into SIZE bytes (64 unless given)", &Runner::routingName,
+     true},
+    {"routing.reset", "TERMINAL MODE", "resets the terminal to its first (0) or default (1) input",
+     &Runner::routingReset, true},
+    {"routing.resetroute", "OWNER TERMINAL MODE", "calculates the route that resets the terminal: its id",
+     &Runner::routingResetRoute, true},
+    {"notifier.open", "COOKIE PORT [TYPE]", "opens the session's notifier of the type (0x80000000 unless given)",
+     &Runner::notifierOpen, true},
+    {"notifier.close", "[TYPE]", "closes the session's notifier of the type (0x80000000 unless given)",
+     &Runner::notifierClose, true},
+    {"kal.messages", "",
+     "the notifier messages the stand-in captured: port, type, cookie and payload length of each\n"
+     "(no request is sent)",
+     &Runner::kalMessages, false},
+    {"session", "N", "opens session N, or switches to it when it is open (the script starts in session 1)",
+     &Runner::selectSession, false},
     {"kal.dma", "",
      "the kernel-layer stand-in's page lists, pinned pages, scatter-gather lists with their bus\n"
      "segments, and the DMA faults the board met (no request is sent)",

@@ -12,4 +12,11 @@ TolvaneTopography::RoutingResources* RoutingResourcesFactory::createRoutingResou
     return new (status) TolvaneTopography::RoutingResources(programmer, status);
 }
 
+kzark::RoutingResourcesManager* RoutingResourcesFactory::createRoutingResourcesManager(uint32_t subsystemId,
+                                                                                      nKZAPALS100::tStatus& status) {
+    TolvaneHelper::checkSubsystemId(subsystemId, status);
+    if (status.isFatal()) return nullptr;
+    return new (status) kzark::RoutingResourcesManager(status);
+}
+
 }  // namespace kzvorn_driver

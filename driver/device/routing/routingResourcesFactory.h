@@ -5,6 +5,7 @@
 
 #include "kzapal/protons/status.h"
 #include "kzark/routeProgrammerInterface.h"
+#include "kzark/routingResourcesManager.h"
 #include "kzark/tolvaneRoutingResources.h"
 
 namespace kzvorn_driver {
@@ -18,6 +19,9 @@ public:
     static TolvaneTopography::RoutingResources* createRoutingResources(uint32_t subsystemId,
                                                                        kzark::RouteProgrammerInterface* programmer,
                                                                        nKZAPALS100::tStatus& status);
+    // The same rules; -52000 also when the manager's lock cannot be made.
+    static kzark::RoutingResourcesManager* createRoutingResourcesManager(uint32_t subsystemId,
+                                                                         nKZAPALS100::tStatus& status);
 };
 
 }  // namespace kzvorn_driver
