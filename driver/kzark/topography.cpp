@@ -242,6 +242,7 @@ uint32_t Topography::buildRoutes(Route** slots, tStatus& status) {
     for (uint32_t r = 0; r < built; ++r) {
         Route& route = *slots[r];
         route.inverted = 0;
+        if (!hasInvertingEdge) continue;
         for (uint32_t s = 0; s < route.segmentCount; ++s) route.inverted ^= route.segments[s].edge->edge->inversion;
     }
     return built;

@@ -100,7 +100,8 @@ inline int runBenchmarks(int argc, char** argv, const std::function<void(const M
     return 0;
 }
 
-// The repetitions whose median is printed.
+// The repetitions whose median is printed: BENCHMARK(...)->Apply(bench::repeated).
 constexpr int kRepetitions = 9;
+inline void repeated(benchmark::internal::Benchmark* b) { b->Repetitions(kRepetitions)->ReportAggregatesOnly(true); }
 
 }  // namespace bench

@@ -25,7 +25,10 @@ split() {
     label=$(sed -n 's/^desc: Trigger: Client Request: //p' "$file")
     [ -n "$label" ] || return 0
     # Per iteration, and per unit of work where the label names one ("per=N").
-    divisor=$(awk '{ n = 1; for (i = 2; i <= NF; ++i) if ($i ~ /^(iterations|per)=[0-9]+$/) { sub(/^[a-z]+=/, "", $i); n *= $i }; print n }' <<<"$label")
+    divisor=$(awk '{
+        n = 1
+        for (i = 2; i <= NF; ++i) if ($i ~ /^(iterations|per)=[0-9]+$/) { sub(/^[a-z]+=/, "", $i); n *= $i }
+        print n }' <<<"$label")
     awk -v root="$root/" -v label="${label%% *}" -v n="$divisor" '
         function name(text,   id) {
             if (match(text, /^\([0-9]+\)/)) {
@@ -51,7 +54,10 @@ split() {
             if (skip) { skip = 0; next }
             sum[folder(current)] += $NF
         }
-        END { printf "%s %.1f %.1f %.1f %.1f\n", label, sum["driver"] / n, sum["kal"] / n, sum["board"] / n, sum["rest"] / n }
+        END {
+            printf "%s %.1f %.1f %.1f %.1f\n", label, sum["driver"] / n, sum["kal"] / n, sum["board"] / n,
+                sum["rest"] / n
+        }
     ' "$file"
 }
 
@@ -78,11 +84,14 @@ write=$(driverOf arm-write-by-name)
 lookup=$(driverOf name-lookup)
 awk -v w="$write" -v l="$lookup" 'BEGIN {
     if (w == "" || l == "") { print "goal: name lookup the smaller part of arm_write: not counted"; exit }
-    printf "goal: name lookup the smaller part of arm_write: %.1f of %.1f (%.0f %%), %s\n", l, w, 100 * l / w, (2 * l < w ? "met" : "missed") }'
+    printf "goal: name lookup the smaller part of arm_write: %.1f of %.1f (%.0f %%), %s\n", l, w, 100 * l / w,
+        (2 * l < w ? "met" : "missed") }'
 goal "FPGA download, per 64-bit store" "$(driverOf fpga-download)" 30
 # The route search's instructions against the reference's (all folders: Boost is "the rest").
 for query in typical settle-all; do
-    awk -v q="$query" -v s="$(totalOf "search-$query")" -v t="$(totalOf "two-pass-$query")" -v r="$(totalOf "bgl-$query")" 'BEGIN {
+    awk -v q="$query" -v s="$(totalOf "search-$query")" -v t="$(totalOf "two-pass-$query")" \
+        -v r="$(totalOf "bgl-$query")" 'BEGIN {
         if (s == "" || r == "") { printf "route search, %s: not counted\n", q; exit }
-        printf "route search, %s: %.0f instructions, two-pass %.0f, BGL %.0f: ratios %.3f and %.3f\n", q, s, t, r, s / r, t / r }'
+        printf "route search, %s: %.0f instructions, two-pass %.0f, BGL %.0f: ratios %.3f and %.3f\n", q, s, t, r,
+            s / r, t / r }'
 done

@@ -38,8 +38,8 @@ void BM_ZlibCrc32(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
 }
 
-BENCHMARK(BM_Crc32Checksum)->Repetitions(bench::kRepetitions)->ReportAggregatesOnly(true);
-BENCHMARK(BM_ZlibCrc32)->Repetitions(bench::kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Crc32Checksum)->Apply(bench::repeated);
+BENCHMARK(BM_ZlibCrc32)->Apply(bench::repeated);
 
 }  // namespace
 

@@ -53,7 +53,7 @@ void BM_NisoImageDownload(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_NisoImageDownload)->Unit(benchmark::kMillisecond)->Repetitions(bench::kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_NisoImageDownload)->Unit(benchmark::kMillisecond)->Apply(bench::repeated);
 
 }  // namespace
 
