@@ -7,7 +7,6 @@
 #include "kzapal/protons/deviceCore.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzapal/protons/synchronization.h"
-#include "kzhtl/vector.h"
 
 namespace kdut {
 
@@ -67,7 +66,18 @@ public:
     IOGateTemplate(const IOGateTemplate&) = delete;
     IOGateTemplate& operator=(const IOGateTemplate&) = delete;
 
-    void addSentry(IOGateSentryInterface* sentry, nKZAPALS100::tStatus& status) { sentries_.push_back(sentry, status); }
+    // Room for the scope object's sentries, held in place: every request builds a gate, and an
+    // allocation on each would be the request path's only one.
+    static constexpr uint32_t kSentryCapacity = 2;
+
+    void addSentry(IOGateSentryInterface* sentry, nKZAPALS100::tStatus& status) {
+        if (status.isFatal()) return;
+        if (sentryCount_ == kSentryCapacity) {
+            KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
+            return;
+        }
+        sentries_[sentryCount_++] = sentry;
+    }
 
     // Waits without a limit while the device's IO is suspended, unless told to take only an open gate.
     void enter(nKZAPALS100::tStatus& status) { enter(kWaitWhileSuspended, status); }
@@ -78,7 +88,7 @@ public:
                                   : core_->acquireIOReferenceNoWait(session_, status);
         if (!admitted) return;
         entered_ = true;
-        for (IOGateSentryInterface* sentry : sentries_) sentry->onEnterIOGate(status);
+        for (uint32_t i = 0; i < sentryCount_; ++i) sentries_[i]->onEnterIOGate(status);
     }
 
     void exit() {
@@ -93,7 +103,8 @@ private:
     tCore* core_;
     tSession* session_;
     bool entered_ = false;
-    kzhtl::Vector<IOGateSentryInterface*> sentries_;
+    IOGateSentryInterface* sentries_[kSentryCapacity] = {};
+    uint32_t sentryCount_ = 0;
 };
 
 // The scope object that every device operation builds first. The admission runs on a status of its

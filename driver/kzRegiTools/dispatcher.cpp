@@ -27,7 +27,9 @@ size_t splitVersionedName(const char* text, Version& requested, nKZAPALS100::tSt
     size_t length = 0;
     while (text[length] != '\0') ++length;
     for (size_t k = 0; k + kMarkerLength <= length; ++k) {
-        size_t matched = 0;
+        // Most positions fail on the first letter; only those go on to the rest.
+        if (text[k] != kMarker[0]) continue;
+        size_t matched = 1;
         while (matched < kMarkerLength && text[k + matched] == kMarker[matched]) ++matched;
         if (matched == kMarkerLength) {
             requested.parse(text + k + kMarkerLength, status);

@@ -178,9 +178,16 @@ protected:
 
     static constexpr size_t kNotFound = static_cast<size_t>(-1);
 
+    // Lengths first, then the letters from the end: many registered names share a long prefix
+    // and a length ("QuolinDMAChannel0_Ver..." to "...3"), and differ near their end.
     size_t find(const char* name, size_t length) const {
         for (size_t i = 0; i < entries_.size(); ++i) {
-            if (entries_[i].name.compare(name, length) == 0) return i;
+            const kzhtl::String& candidate = entries_[i].name;
+            if (candidate.size() != length) continue;
+            const char* letters = candidate.c_str();
+            size_t k = length;
+            while (k > 0 && letters[k - 1] == name[k - 1]) --k;
+            if (k == 0) return i;
         }
         return kNotFound;
     }
@@ -274,15 +281,21 @@ public:
             KZ_SET_CODE(status, kStatusNameNotFound);
             return;
         }
+        // Registered names fit the frame; only a longer name (which then matches nothing) goes to
+        // the allocator.
+        char local[kShortNameSize];
         const size_t size = static_cast<size_t>(nameLength) + 1;
-        char* name = new (status) char[size];
+        char* name = size <= kShortNameSize ? local : new (status) char[size];
         if (name == nullptr) return;
-        for (size_t i = 0; i < size; ++i) name[i] = '\0';
+        name[nameLength] = '\0';
         kzvorn_driver::nKZAPAL000::tUserBuffer(request, nameAddress, nameLength, status)
             .readFromBuffer(0, name, static_cast<uint32_t>(nameLength), status);
         if (status.isNotFatal()) getRegistration(name, object, status, lock);
-        delete[] name;
+        if (name != local) delete[] name;
     }
+
+private:
+    static constexpr size_t kShortNameSize = 128;
 };
 
 }  // namespace kzregitools

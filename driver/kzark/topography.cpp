@@ -9,31 +9,54 @@ namespace {
 
 using nKZAPALS100::tStatus;
 
-// Seed start costs come from user mode: a sum that would reach the unreached mark is no path, so a
-// cost can never wrap round to a small value and reopen a settled terminal.
-bool addCost(uint32_t distance, uint32_t cost, uint32_t& sum) {
-    if (cost >= kUnreachedDistance - distance) return false;
-    sum = distance + cost;
-    return true;
-}
-
-void unlink(TerminalState& terminal) {
-    if (terminal.next == nullptr) return;
-    terminal.previous->next = terminal.next;
-    terminal.next->previous = terminal.previous;
-    terminal.next = terminal.previous = nullptr;
-}
-
-void linkBefore(QueueLink& position, TerminalState& terminal) {
-    terminal.next = &position;
-    terminal.previous = position.previous;
-    position.previous->next = &terminal;
-    position.previous = &terminal;
-}
-
-bool isQueued(const TerminalState& terminal) { return terminal.next != nullptr; }
+// A queue position's parent and first child.
+constexpr uint32_t parentOf(uint32_t position) { return (position - 1) / 2; }
+constexpr uint32_t firstChildOf(uint32_t position) { return 2 * position + 1; }
 
 }  // namespace
+
+void SearchQueue::place(TerminalState& terminal, uint32_t distance) {
+    terminal.distance = distance;
+    const uint64_t key = keyOf(distance);
+    if (terminal.queuePosition == kNotQueued) {
+        siftUp(terminal, key, size_++);
+        return;
+    }
+    // Farther (a seed given again at a higher cost) sinks; closer rises.
+    if (key > states_[terminal.queuePosition].slotKey) {
+        siftDown(terminal, key, terminal.queuePosition);
+    } else {
+        siftUp(terminal, key, terminal.queuePosition);
+    }
+}
+
+void SearchQueue::removeFirst() {
+    if (size_ == 0) return;
+    states_[0].slotEntry->queuePosition = kNotQueued;
+    if (--size_ == 0) return;
+    siftDown(*states_[size_].slotEntry, states_[size_].slotKey, 0);
+}
+
+void SearchQueue::siftUp(TerminalState& terminal, uint64_t key, uint32_t position) {
+    while (position > 0) {
+        const TerminalState& parent = states_[parentOf(position)];
+        if (key >= parent.slotKey) break;
+        put(*parent.slotEntry, parent.slotKey, position);
+        position = parentOf(position);
+    }
+    put(terminal, key, position);
+}
+
+void SearchQueue::siftDown(TerminalState& terminal, uint64_t key, uint32_t position) {
+    for (uint32_t child = firstChildOf(position); child < size_; child = firstChildOf(position)) {
+        if (child + 1 < size_ && states_[child + 1].slotKey < states_[child].slotKey) ++child;
+        const TerminalState& next = states_[child];
+        if (next.slotKey >= key) break;
+        put(*next.slotEntry, next.slotKey, position);
+        position = child;
+    }
+    put(terminal, key, position);
+}
 
 void Topography::initialize(const TopInfo& info, TerminalState* terminals, EdgeState* edges) {
     topInfo = &info;
@@ -41,13 +64,18 @@ void Topography::initialize(const TopInfo& info, TerminalState* terminals, EdgeS
     edgeStates = edges;
     terminalCount = info.terminalCount;
     edgeCount = info.edgeCount;
-    queue.next = queue.previous = &queue;
     for (uint64_t i = 0; i < terminalCount; ++i) {
         terminals[i] = TerminalState{};
         terminals[i].terminal = &info.terminals[i];
         terminals[i].distance = kUnreachedDistance;
+        terminals[i].queuePosition = kNotQueued;
+        terminals[i].endpointOnly = (info.terminals[i].flags & kTerminalEndpointOnly) != 0;
     }
-    for (uint64_t i = 0; i < edgeCount; ++i) edges[i] = EdgeState{&info.edges[i], 0, 0, 1};
+    hasInvertingEdge = false;
+    for (uint64_t i = 0; i < edgeCount; ++i) {
+        edges[i] = EdgeState{&info.edges[i], 0, 0, 1};
+        if (info.edges[i].inversion != 0) hasInvertingEdge = true;
+    }
 }
 
 TerminalState* Topography::findTerminal(uint32_t id) {
@@ -74,8 +102,17 @@ bool Topography::hasReservedOutgoingEdge(const TerminalState& terminal) const {
     return false;
 }
 
+bool Topography::validRequest(const RouteCalculationSeedBase* seeds, uint32_t seedCount,
+                              const uint32_t* destinations, uint32_t destinationCount, tStatus& status) {
+    if (status.isFatal()) return false;
+    if (seedCount == 0 || seeds == nullptr || (destinationCount != 0 && destinations == nullptr)) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+        return false;
+    }
+    return true;
+}
+
 void Topography::resetSearch(uint32_t flags) {
-    queue.next = queue.previous = &queue;
     for (uint64_t i = 0; i < terminalCount; ++i) {
         TerminalState& terminal = terminalStates[i];
         terminal.predecessor = nullptr;
@@ -83,7 +120,8 @@ void Topography::resetSearch(uint32_t flags) {
         terminal.distance = kUnreachedDistance;
         terminal.isSeed = 0;
         terminal.isDestination = 0;
-        linkBefore(queue, terminal);
+        terminal.settled = 0;
+        terminal.queuePosition = kNotQueued;
     }
     currentTerminal = nullptr;
     useUnavailableEdges = (flags & kCalculateUseUnavailableEdges) != 0;
@@ -91,34 +129,15 @@ void Topography::resetSearch(uint32_t flags) {
     destinationsSettled = 0;
 }
 
-// Sorted insertion before the first entry at the same or a greater distance: among equal
-// distances the terminal placed last is taken first.
-void Topography::requeue(TerminalState& terminal, uint32_t distance) {
-    unlink(terminal);
-    terminal.distance = distance;
-    QueueLink* position = queue.next;
-    while (position != &queue && static_cast<TerminalState*>(position)->distance < distance) position = position->next;
-    linkBefore(*position, terminal);
-}
-
-bool Topography::acceptSeeds(const RouteCalculationSeedBase* seeds, uint32_t seedCount, SeedFilter seedFilter,
-                             tStatus& status) {
-    bool accepted = false;
-    for (uint32_t i = 0; i < seedCount; ++i) {
-        const RouteCalculationSeedBase& seed = seeds[i];
-        if (seedFilter != nullptr && !seedFilter(seed)) continue;
-        TerminalState* terminal = findTerminal(seed.terminalId);
-        if (terminal == nullptr) {
-            KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
-            return false;
-        }
-        // A bidirectional terminal that is being driven cannot drive.
-        if ((terminal->terminal->flags & kTerminalBidirectional) && hasReservedIncomingEdge(*terminal)) continue;
-        requeue(*terminal, seed.startCost);
-        terminal->isSeed = 1;
-        accepted = true;
+TerminalState* Topography::seedTerminal(const RouteCalculationSeedBase& seed, tStatus& status) {
+    TerminalState* terminal = findTerminal(seed.terminalId);
+    if (terminal == nullptr) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+        return nullptr;
     }
-    return accepted;
+    // A bidirectional terminal that is being driven cannot drive.
+    if ((terminal->terminal->flags & kTerminalBidirectional) && hasReservedIncomingEdge(*terminal)) return nullptr;
+    return terminal;
 }
 
 void Topography::acceptDestinations(const uint32_t* destinations, uint32_t destinationCount, tStatus& status) {
@@ -142,31 +161,6 @@ bool Topography::mayUse(const TerminalState& from, const EdgeState& edge) const 
     if ((to.terminal->flags & kTerminalEndpointOnly) && !to.isDestination) return false;
     if ((from.terminal->flags & kTerminalEndpointOnly) && !from.isSeed) return false;
     return true;
-}
-
-void Topography::settle() {
-    while (destinationsSettled < destinationsToSettle && queue.next != &queue) {
-        TerminalState& current = *static_cast<TerminalState*>(queue.next);
-        if (current.distance == kUnreachedDistance) return;
-        currentTerminal = &current;
-        if (current.isDestination) ++destinationsSettled;
-        unlink(current);
-        if (destinationsSettled == destinationsToSettle) return;
-        const Terminal& record = *current.terminal;
-        for (uint32_t i = 0; i < record.outgoingCount; ++i) {
-            EdgeState& edge = edgeStates[record.firstOutgoingEdge + i];
-            if (!mayUse(current, edge)) continue;
-            TerminalState& to = terminalStates[edge.edge->destination];
-            uint32_t candidate;
-            // A settled terminal is final: nothing reopens it.
-            if (!isQueued(to) || !addCost(current.distance, edge.edge->cost, candidate)) continue;
-            if (candidate < to.distance) {
-                requeue(to, candidate);
-                to.predecessor = &current;
-                to.predecessorEdge = &edge;
-            }
-        }
-    }
 }
 
 Route** Topography::allocateSlots(uint64_t slotCount, tStatus& status) {
@@ -248,6 +242,7 @@ uint32_t Topography::buildRoutes(Route** slots, tStatus& status) {
     for (uint32_t r = 0; r < built; ++r) {
         Route& route = *slots[r];
         route.inverted = 0;
+        if (!hasInvertingEdge) continue;
         for (uint32_t s = 0; s < route.segmentCount; ++s) route.inverted ^= route.segments[s].edge->edge->inversion;
     }
     return built;
@@ -264,6 +259,9 @@ uint32_t Topography::addOppositeInversions(Route** slots, uint32_t built, tStatu
             KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
             return 0;
         }
+        // Without an inverting edge no segment has an opposite: the copy's array is still
+        // reserved, so that memory runs short at the same step whatever the table.
+        if (!hasInvertingEdge) continue;
         copy.source = original.source;
         copy.segmentCount = original.segmentCount;
         copy.cost = original.cost;
@@ -280,7 +278,7 @@ uint32_t Topography::addOppositeInversions(Route** slots, uint32_t built, tStatu
             for (uint32_t i = 0; i < record.outgoingCount && opposite == nullptr; ++i) {
                 EdgeState& edge = edgeStates[record.firstOutgoingEdge + i];
                 if (edge.edge->destination == taken.destination && edge.edge->inversion != taken.inversion &&
-                    mayUse(from, edge) && addCost(copy.cost - taken.cost, edge.edge->cost, cost))
+                    mayUse(from, edge) && addRouteCost(copy.cost - taken.cost, edge.edge->cost, cost))
                     opposite = &edge;
             }
             if (opposite == nullptr) continue;
@@ -297,27 +295,15 @@ uint32_t Topography::addOppositeInversions(Route** slots, uint32_t built, tStatu
 bool Topography::calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBase* seeds, uint32_t seedCount,
                                 SeedFilter seedFilter, const uint32_t* destinations, uint32_t destinationCount,
                                 uint32_t flags, Route**& routes, uint32_t& routeCount, tStatus& status) {
-    routes = nullptr;
-    routeCount = 0;
-    if (status.isFatal()) return false;
-    if (seedCount == 0 || seeds == nullptr || (destinationCount != 0 && destinations == nullptr)) {
-        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
-        return false;
-    }
-    resetSearch(flags);
-    const bool seeded = acceptSeeds(seeds, seedCount, seedFilter, status);
-    if (status.isFatal() || !seeded || destinationCount == 0) return false;
-    acceptDestinations(destinations, destinationCount, status);
-    if (status.isFatal() || destinationsToSettle == 0) return false;
+    SearchQueue queue(terminalStates);
+    return calculateRouteWith(queue, ownerTag, seeds, seedCount, seedFilter, destinations, destinationCount, flags,
+                              routes, routeCount, status);
+}
 
-    // Each accepted destination yields at most one route and one opposite-inversion copy; sizing
-    // by the accepted count keeps a huge caller count from reaching the allocator.
-    const uint64_t slotCount = 2 * destinationsToSettle;
-    Route** slots = allocateSlots(slotCount, status);
-    if (slots == nullptr) return false;
-    settle();
+bool Topography::finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes,
+                              uint32_t& routeCount, tStatus& status) {
     const uint32_t built = buildRoutes(slots, status);
-    const uint32_t kept = status.isFatal() || built == 0 ? 0 : addOppositeInversions(slots, built, status);
+    const uint32_t kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, status);
     if (status.isFatal() || built == 0) {
         releaseRoutes(slots, static_cast<uint32_t>(slotCount));
         return status.isNotFatal();

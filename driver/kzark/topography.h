@@ -48,19 +48,52 @@ struct EdgeState {
     uint8_t available;  // 0 while another incoming edge of the same destination is reserved
 };
 
-struct QueueLink {
-    QueueLink* next;
-    QueueLink* previous;
-};
+constexpr uint32_t kNotQueued = 0xFFFFFFFF;
 
-// A terminal is in the search queue from the reset until it is settled.
-struct TerminalState : QueueLink {
+// A terminal waits in the search queue from its first distance until it is settled.
+struct TerminalState {
     const Terminal* terminal;
     TerminalState* predecessor;
     EdgeState* predecessorEdge;
     uint32_t distance;
     uint8_t isSeed;
     uint8_t isDestination;
+    uint8_t settled;
+    uint8_t endpointOnly;  // the table's flag, kept here for the search's inner loop
+    // Where this terminal stands in the search queue; the queue's array is spread over the states,
+    // slot i (an entry and its ordering key) in state i, so a search allocates nothing.
+    uint32_t queuePosition;
+    TerminalState* slotEntry;
+    uint64_t slotKey;
+};
+
+// The search queue: a binary heap on (distance, latest placement first), which gives terminals
+// up in the order of a list kept sorted by distance where each placement goes before the entries
+// at the same distance. Its array lives in the terminal states, so a search allocates nothing.
+class SearchQueue {
+public:
+    explicit SearchQueue(TerminalState* states) : states_(states) {}
+
+    // Places the terminal at that distance (closer or farther), ahead of its equals.
+    void place(TerminalState& terminal, uint32_t distance);
+    // Null when the queue is empty.
+    TerminalState* first() const { return size_ == 0 ? nullptr : states_[0].slotEntry; }
+    void removeFirst();
+
+private:
+    // The distance above, the placement order reversed below: a smaller key goes first.
+    uint64_t keyOf(uint32_t distance) { return uint64_t(distance) << 32 | (0xFFFFFFFFu - ++placements_); }
+    void put(TerminalState& terminal, uint64_t key, uint32_t position) {
+        states_[position].slotEntry = &terminal;
+        states_[position].slotKey = key;
+        terminal.queuePosition = position;
+    }
+    void siftUp(TerminalState& terminal, uint64_t key, uint32_t position);
+    void siftDown(TerminalState& terminal, uint64_t key, uint32_t position);
+
+    TerminalState* states_;
+    uint32_t size_ = 0;
+    uint32_t placements_ = 0;
 };
 
 // Lives only during one calculation; the route database keeps copies.
@@ -109,6 +142,12 @@ public:
     bool calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBase* seeds, uint32_t seedCount,
                         SeedFilter seedFilter, const uint32_t* destinations, uint32_t destinationCount, uint32_t flags,
                         Route**& routes, uint32_t& routeCount, nKZAPALS100::tStatus& status);
+    // The same over another queue with place, first and removeFirst (tests compare queues).
+    template <class tQueue>
+    bool calculateRouteWith(tQueue& queue, uint64_t ownerTag, const RouteCalculationSeedBase* seeds,
+                            uint32_t seedCount, SeedFilter seedFilter, const uint32_t* destinations,
+                            uint32_t destinationCount, uint32_t flags, Route**& routes, uint32_t& routeCount,
+                            nKZAPALS100::tStatus& status);
 
     void releaseRoutes(Route** routes, uint32_t routeCount);
     // A null route is skipped.
@@ -120,7 +159,8 @@ public:
     uint64_t edgeCount = 0;
     uint8_t useUnavailableEdges = 0;
     TerminalState* currentTerminal = nullptr;
-    QueueLink queue = {&queue, &queue};
+    // Set at initialisation: without an inverting edge no route has an opposite-inversion copy.
+    bool hasInvertingEdge = false;
     uint64_t destinationsToSettle = 0;
     uint64_t destinationsSettled = 0;
     ResizeCallback segmentResize = {growOnlyHeapResizeFn, nullptr};
@@ -128,17 +168,95 @@ public:
     const TopInfo* topInfo = nullptr;
 
 private:
+    bool validRequest(const RouteCalculationSeedBase* seeds, uint32_t seedCount, const uint32_t* destinations,
+                      uint32_t destinationCount, nKZAPALS100::tStatus& status);
     void resetSearch(uint32_t flags);
-    bool acceptSeeds(const RouteCalculationSeedBase* seeds, uint32_t seedCount, SeedFilter seedFilter,
-                     nKZAPALS100::tStatus& status);
+    // Null when the seed is refused (a bidirectional terminal being driven), with the status set
+    // for an unknown terminal.
+    TerminalState* seedTerminal(const RouteCalculationSeedBase& seed, nKZAPALS100::tStatus& status);
     void acceptDestinations(const uint32_t* destinations, uint32_t destinationCount, nKZAPALS100::tStatus& status);
-    void settle();
+    template <class tQueue>
+    void settle(tQueue& queue);
     bool mayUse(const TerminalState& from, const EdgeState& edge) const;
-    void requeue(TerminalState& terminal, uint32_t distance);
+    bool finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes, uint32_t& routeCount,
+                      nKZAPALS100::tStatus& status);
     uint32_t buildRoutes(Route** slots, nKZAPALS100::tStatus& status);
     uint32_t addOppositeInversions(Route** slots, uint32_t built, nKZAPALS100::tStatus& status);
     Route** allocateSlots(uint64_t slotCount, nKZAPALS100::tStatus& status);
     bool reserveSegments(Route& route, uint32_t count);
 };
+
+// Seed start costs come from user mode: a sum that would reach the unreached mark is no path, so a
+// cost can never wrap round to a small value and reopen a settled terminal.
+inline bool addRouteCost(uint32_t distance, uint32_t cost, uint32_t& sum) {
+    if (cost >= kUnreachedDistance - distance) return false;
+    sum = distance + cost;
+    return true;
+}
+
+template <class tQueue>
+void Topography::settle(tQueue& queue) {
+    while (destinationsSettled < destinationsToSettle) {
+        TerminalState* first = queue.first();
+        if (first == nullptr || first->distance == kUnreachedDistance) return;
+        TerminalState& current = *first;
+        currentTerminal = &current;
+        if (current.isDestination) ++destinationsSettled;
+        queue.removeFirst();
+        current.settled = 1;
+        if (destinationsSettled == destinationsToSettle) return;
+        // An endpoint-only terminal drives nothing unless it is a seed.
+        if (current.endpointOnly && !current.isSeed) continue;
+        const Terminal& record = *current.terminal;
+        const Edge* edges = topInfo->edges + record.firstOutgoingEdge;
+        EdgeState* states = edgeStates + record.firstOutgoingEdge;
+        for (uint32_t i = 0; i < record.outgoingCount; ++i) {
+            const Edge& edge = edges[i];
+            TerminalState& to = terminalStates[edge.destination];
+            uint32_t candidate;
+            // Cheapest test first: most edges lead to terminals already reached more cheaply. A
+            // settled terminal is final: nothing reopens it.
+            if (!addRouteCost(current.distance, edge.cost, candidate) || candidate >= to.distance || to.settled)
+                continue;
+            if (!states[i].available && !useUnavailableEdges) continue;
+            if (to.endpointOnly && !to.isDestination) continue;
+            queue.place(to, candidate);
+            to.predecessor = &current;
+            to.predecessorEdge = &states[i];
+        }
+    }
+}
+
+template <class tQueue>
+bool Topography::calculateRouteWith(tQueue& queue, uint64_t ownerTag, const RouteCalculationSeedBase* seeds,
+                                    uint32_t seedCount, SeedFilter seedFilter, const uint32_t* destinations,
+                                    uint32_t destinationCount, uint32_t flags, Route**& routes, uint32_t& routeCount,
+                                    nKZAPALS100::tStatus& status) {
+    routes = nullptr;
+    routeCount = 0;
+    if (!validRequest(seeds, seedCount, destinations, destinationCount, status)) return false;
+    resetSearch(flags);
+    bool seeded = false;
+    for (uint32_t i = 0; i < seedCount; ++i) {
+        if (seedFilter != nullptr && !seedFilter(seeds[i])) continue;
+        TerminalState* terminal = seedTerminal(seeds[i], status);
+        if (status.isFatal()) return false;
+        if (terminal == nullptr) continue;
+        queue.place(*terminal, seeds[i].startCost);
+        terminal->isSeed = 1;
+        seeded = true;
+    }
+    if (!seeded || destinationCount == 0) return false;
+    acceptDestinations(destinations, destinationCount, status);
+    if (status.isFatal() || destinationsToSettle == 0) return false;
+
+    // Each accepted destination yields at most one route and one opposite-inversion copy; sizing
+    // by the accepted count keeps a huge caller count from reaching the allocator.
+    const uint64_t slotCount = 2 * destinationsToSettle;
+    Route** slots = allocateSlots(slotCount, status);
+    if (slots == nullptr) return false;
+    settle(queue);
+    return finishRoutes(ownerTag, slots, slotCount, routes, routeCount, status);
+}
 
 }  // namespace kzark

@@ -3,6 +3,7 @@
 #include "kdut/checkHardwareStateTimeoutHandler.h"
 #include "kdut/ioGate.h"
 #include "kdut/resetInvalidatableSession.h"
+#include "kal/sim/faults.h"
 #include "kzvorn_shared/setupLevel.h"
 
 using nKZAPALS100::tStatus;
@@ -116,6 +117,17 @@ TEST_F(Gate, TheAdmissionIgnoresTheOperationsOwnStatusAndKeepsItsError) {
     bringUpTo(22);
     EXPECT_EQ(admit(1, &session, -52005), -52005);
     EXPECT_EQ(admit(1, &session, 9), 9);
+}
+
+// Every request builds a gate: admitting, refusing and leaving must not need the allocator.
+TEST_F(Gate, AdmissionAllocatesNothing) {
+    bringUpTo(5);
+    kal::sim::FailAllocations everyAllocation(1, true);
+    EXPECT_EQ(admit(5, &session), 0);
+    EXPECT_EQ(admit(12, &session), -52010);
+    core.open = false;
+    EXPECT_EQ(admit(0, &session), -52022);
+    EXPECT_FALSE(everyAllocation.triggered());
 }
 
 namespace {

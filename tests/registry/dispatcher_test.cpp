@@ -390,9 +390,24 @@ TEST_F(CallerNames, FailuresBeforeTheLookupLeaveTheObjectAlone) {
     EXPECT_EQ(object, &untouched);
 
     kal::sim::UserMemory user(name.data(), name.size());
+    // A name of registered length is copied without the allocator.
+    NamedMap* found = nullptr;
+    int64_t code = 0;
+    bool triggered = false;
     {
         kal::sim::FailAllocations fail(1);
-        EXPECT_EQ(lookUp(name.data(), name.size(), object), nKZAPALS100::kStatusMemoryFull);
+        code = lookUp(name.data(), name.size(), found);
+        triggered = fail.triggered();
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(found, &triggers);
+    EXPECT_FALSE(triggered);
+    // A longer one needs memory for its copy.
+    const std::string longName = name + std::string(200, 'x');
+    kal::sim::UserMemory longUser(longName.data(), longName.size());
+    {
+        kal::sim::FailAllocations fail(1);
+        EXPECT_EQ(lookUp(longName.data(), longName.size(), object), nKZAPALS100::kStatusMemoryFull);
     }
     EXPECT_EQ(object, &untouched);
     // Absurd lengths are refused before anything is allocated or copied (the largest would not

@@ -1,0 +1,223 @@
+// The search's heap against the sorted list it replaced: a doubly linked list kept sorted by
+// distance, each placement walking it from the front and going before the first entry at the same
+// or a greater distance. Both must give the same routes, costs, segments and order on the
+// product's table and on generated tables with inverting and parallel edges, under generated
+// reservations.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kzark/tolvaneTopography.h"
+#include "kzark/topography.h"
+
+namespace {
+
+using kzark::TerminalState;
+
+class SortedListQueue {
+public:
+    // Every terminal in table order, as the reset left them (all unreached).
+    explicit SortedListQueue(const kzark::Topography& topography)
+        : states_(topography.terminalStates), links_(topography.terminalCount) {
+        for (uint64_t i = 0; i < links_.size(); ++i) {
+            links_[i].state = &states_[i];
+            linkBefore(head_, links_[i]);
+        }
+    }
+
+    void place(TerminalState& terminal, uint32_t distance) {
+        Link& link = links_[&terminal - states_];
+        unlink(link);
+        terminal.distance = distance;
+        Link* position = head_.next;
+        while (position != &head_ && position->state->distance < distance) position = position->next;
+        linkBefore(*position, link);
+    }
+    TerminalState* first() const { return head_.next == &head_ ? nullptr : head_.next->state; }
+    void removeFirst() {
+        if (head_.next != &head_) unlink(*head_.next);
+    }
+
+private:
+    struct Link {
+        Link* next = nullptr;
+        Link* previous = nullptr;
+        TerminalState* state = nullptr;
+    };
+    static void unlink(Link& link) {
+        if (link.next == nullptr) return;
+        link.previous->next = link.next;
+        link.next->previous = link.previous;
+        link.next = link.previous = nullptr;
+    }
+    static void linkBefore(Link& position, Link& link) {
+        link.next = &position;
+        link.previous = position.previous;
+        position.previous->next = &link;
+        position.previous = &link;
+    }
+
+    TerminalState* states_;
+    std::vector<Link> links_;
+    Link head_{&head_, &head_, nullptr};
+};
+
+// A table made at run time: terminal ids 1..n, edges grouped by source.
+struct GeneratedTable {
+    GeneratedTable(std::mt19937& random, uint32_t terminalCount) : terminals(terminalCount) {
+        std::uniform_int_distribution<uint32_t> pick(0, terminalCount - 1);
+        std::uniform_int_distribution<uint32_t> percent(0, 99);
+        for (uint32_t t = 0; t < terminalCount; ++t) {
+            kzark::Terminal& terminal = terminals[t];
+            terminal.id = t + 1;
+            terminal.firstOutgoingEdge = static_cast<uint32_t>(edges.size());
+            terminal.flags = (percent(random) < 10 ? kzark::kTerminalEndpointOnly : 0) |
+                             (percent(random) < 15 ? kzark::kTerminalBidirectional : 0);
+            const uint32_t outgoing = percent(random) % 6;
+            for (uint32_t e = 0; e < outgoing; ++e) {
+                kzark::Edge edge{};
+                // Small costs, so that many distances tie.
+                edge.cost = percent(random) % 4;
+                edge.destination = pick(random);
+                edge.attribute = &attribute;
+                edge.inversion = percent(random) < 30 ? 1 : 0;
+                edges.push_back(edge);
+                // A parallel edge of the other inversion, sometimes at another cost.
+                if (percent(random) < 25) {
+                    edge.inversion ^= 1;
+                    edge.cost += percent(random) % 2;
+                    edges.push_back(edge);
+                }
+            }
+            terminal.outgoingCount = static_cast<uint32_t>(edges.size()) - terminal.firstOutgoingEdge;
+        }
+        for (uint32_t t = 0; t < terminalCount; ++t) {
+            terminals[t].firstIncomingPosition = static_cast<uint32_t>(incoming.size());
+            for (uint32_t e = 0; e < edges.size(); ++e)
+                if (edges[e].destination == t) incoming.push_back(e);
+            terminals[t].incomingCount = static_cast<uint32_t>(incoming.size()) - terminals[t].firstIncomingPosition;
+        }
+        info = {"Generated", terminals.data(), edges.data(), nullptr, nullptr, &attribute, incoming.data(),
+                terminalCount, static_cast<uint32_t>(edges.size()), 0, 1};
+    }
+
+    kzark::EdgeAttribute attribute{};
+    std::vector<kzark::Terminal> terminals;
+    std::vector<kzark::Edge> edges;
+    std::vector<uint32_t> incoming;
+    kzark::TopInfo info{};
+};
+
+class Searcher {
+public:
+    explicit Searcher(const kzark::TopInfo& info) : terminals_(info.terminalCount), edges_(info.edgeCount) {
+        topography.initialize(info, terminals_.data(), edges_.data());
+        topography.segmentResize.context = &heap_;
+        topography.routeResize.context = &heap_;
+    }
+
+    // Some edges reserved, some unavailable, each independently.
+    void reserveSome(std::mt19937& random) {
+        std::uniform_int_distribution<uint32_t> percent(0, 99);
+        for (uint64_t e = 0; e < topography.edgeCount; ++e) {
+            topography.edgeStates[e].reservationCount = percent(random) < 10 ? 1 : 0;
+            topography.edgeStates[e].available = percent(random) < 15 ? 0 : 1;
+        }
+    }
+
+    // Everything a calculation hands back, written out.
+    template <class tQueue>
+    std::string calculate(tQueue& queue, const std::vector<kzark::RouteCalculationSeedBase>& seeds,
+                          const std::vector<uint32_t>& destinations, uint32_t flags) {
+        nKZAPALS100::tStatus status;
+        kzark::Route** routes = nullptr;
+        uint32_t count = 0;
+        const bool nothing = topography.calculateRouteWith(queue, 7, seeds.data(), static_cast<uint32_t>(seeds.size()),
+                                                           nullptr, destinations.data(),
+                                                           static_cast<uint32_t>(destinations.size()), flags, routes,
+                                                           count, status);
+        std::ostringstream out;
+        out << "nothing " << nothing << " code " << status.code << " routes " << count << "\n";
+        for (uint32_t r = 0; r < count; ++r) {
+            const kzark::Route& route = *routes[r];
+            out << "from " << route.source->terminal->id << " cost " << route.cost << " inverted "
+                << int(route.inverted) << ":";
+            for (uint32_t s = 0; s < route.segmentCount; ++s)
+                out << " " << (route.segments[s].edge - topography.edgeStates) << ">"
+                    << route.segments[s].terminal->terminal->id;
+            out << "\n";
+        }
+        topography.releaseRoutes(routes, count);
+        return out.str();
+    }
+
+    std::string withHeap(const std::vector<kzark::RouteCalculationSeedBase>& seeds,
+                         const std::vector<uint32_t>& destinations, uint32_t flags) {
+        kzark::SearchQueue queue(topography.terminalStates);
+        return calculate(queue, seeds, destinations, flags);
+    }
+    std::string withSortedList(const std::vector<kzark::RouteCalculationSeedBase>& seeds,
+                               const std::vector<uint32_t>& destinations, uint32_t flags) {
+        SortedListQueue queue(topography);
+        return calculate(queue, seeds, destinations, flags);
+    }
+
+    kzark::Topography topography;
+
+private:
+    std::vector<kzark::TerminalState> terminals_;
+    std::vector<kzark::EdgeState> edges_;
+    kzark::GrowOnlyHeap heap_{kzark::GrowOnlyHeap::kCalculationBlockSize, kzark::GrowOnlyHeap::kAlignment};
+};
+
+// Queries of one to three seeds (repeats, and start costs near the unreached mark, included) to
+// one to twelve destinations, with and without the unavailable edges.
+void compareQueries(Searcher& searcher, std::mt19937& random, uint32_t queries, const char* table) {
+    const uint32_t terminalCount = static_cast<uint32_t>(searcher.topography.terminalCount);
+    std::uniform_int_distribution<uint32_t> pickId(1, terminalCount);
+    std::uniform_int_distribution<uint32_t> percent(0, 99);
+    for (uint32_t q = 0; q < queries; ++q) {
+        searcher.reserveSome(random);
+        std::vector<kzark::RouteCalculationSeedBase> seeds(1 + percent(random) % 3);
+        for (auto& seed : seeds) {
+            seed = {pickId(random), percent(random) % 4, 0, {}};
+            if (percent(random) < 5) seed.startCost = kzark::kUnreachedDistance - percent(random) % 3;
+        }
+        if (percent(random) < 10) seeds.push_back({seeds[0].terminalId, percent(random) % 6, 0, {}});
+        std::vector<uint32_t> destinations(1 + percent(random) % 12);
+        for (uint32_t& id : destinations) id = pickId(random);
+        const uint32_t flags = percent(random) < 20 ? kzark::kCalculateUseUnavailableEdges : 0;
+        const std::string expected = searcher.withSortedList(seeds, destinations, flags);
+        ASSERT_EQ(searcher.withHeap(seeds, destinations, flags), expected) << table << ", query " << q;
+    }
+}
+
+TEST(SearchQueue, GivesTheSortedListsRoutesOnTheProductTable) {
+    std::mt19937 random(36);
+    Searcher searcher(TolvaneTopography::kTopInfo);
+    compareQueries(searcher, random, 400, "product table");
+    // The settle-all query: every multiplexer from both wired sources.
+    std::vector<uint32_t> everyMultiplexer;
+    for (uint32_t i = 0; i < TolvaneTopography::kTopInfo.terminalCount; ++i)
+        if (TolvaneTopography::kTopInfo.terminals[i].incomingCount != 0)
+            everyMultiplexer.push_back(TolvaneTopography::kTopInfo.terminals[i].id);
+    Searcher fresh(TolvaneTopography::kTopInfo);
+    const std::vector<kzark::RouteCalculationSeedBase> seeds = {{2, 0, 0, {}}, {3, 0, 0, {}}};
+    EXPECT_EQ(fresh.withHeap(seeds, everyMultiplexer, 0), fresh.withSortedList(seeds, everyMultiplexer, 0));
+}
+
+TEST(SearchQueue, GivesTheSortedListsRoutesOnGeneratedTables) {
+    std::mt19937 random(3636);
+    for (uint32_t t = 0; t < 60; ++t) {
+        GeneratedTable table(random, 4 + t % 40);
+        Searcher searcher(table.info);
+        compareQueries(searcher, random, 40, ("generated table " + std::to_string(t)).c_str());
+        if (HasFatalFailure()) return;
+    }
+}
+
+}  // namespace

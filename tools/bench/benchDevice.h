@@ -1,0 +1,62 @@
+// The product board with the driver loaded and a device added over it, and a session on
+// "smu_kzvorn": requests go through the harness's ioctl envelope as user mode sends them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "board/product.h"
+#include "device/tolvaneDevice.h"
+#include "kal/sim/harness.h"
+#include "kal/sim/user.h"
+#include "tools/stowly/stowlyData.h"
+
+namespace bench {
+
+class BenchDevice {
+public:
+    // The FPGAs start configured, so the image downloads are stand-ins; `plan` fakes what else
+    // the measurement does not look at. Check ok() before use.
+    explicit BenchDevice(const kzvorn_driver::BringUpPlan& plan) : plan_(plan) {
+        board::ProductOptions options;
+        options.fpga.configuredAtStart = stowly::builtInFpgaSignatures();
+        blocks_ = std::make_unique<board::ProductBlocks>(board::installProduct(board_, options));
+        if (kernel_.load() != 0) return;
+        function_ = &kernel_.plug(board_);
+        kzvorn_driver::TolvaneDevice::setBringUpPlan(&plan_);
+        const int32_t added = kernel_.addDevice(*function_);
+        kzvorn_driver::TolvaneDevice::setBringUpPlan(nullptr);
+        if (added != 0) return;
+        session_ = kernel_.open("smu_kzvorn");
+        // Every access would otherwise be kept in the board's log.
+        board_.log().setEnabled(false);
+    }
+
+    bool ok() const { return static_cast<bool>(session_); }
+
+    kzvorn_driver::TolvaneDevice* device() {
+        return static_cast<kzvorn_driver::TolvaneDevice*>(
+            static_cast<kzvorn_driver::nKZAPAL000::tDevice*>(kernel_.device(*function_)));
+    }
+    uint32_t level() { return static_cast<uint32_t>(device()->getSetupTracker().reached); }
+    kal::sim::Session& session() { return session_; }
+
+private:
+    board::Board board_{board::productIdentity()};
+    std::unique_ptr<board::ProductBlocks> blocks_;
+    kzvorn_driver::BringUpPlan plan_;
+    kal::sim::Kernel kernel_;
+    kal::sim::PciFunction* function_ = nullptr;
+    kal::sim::Session session_;
+};
+
+// A device at the highest level. Levels 16 to 22 are stand-ins until the default board reaches
+// them; dropping the fakeLevels line then measures the real bring-up.
+inline kzvorn_driver::BringUpPlan highestLevelPlan() {
+    kzvorn_driver::BringUpPlan plan;
+    plan.fakeDownloads();
+    plan.fakeLevels(16, kzvorn_shared::SetupLevel::kHighest, kzvorn_driver::BringUpPlan::kSucceed);
+    return plan;
+}
+
+}  // namespace bench
