@@ -119,8 +119,6 @@ void TolvaneHelper::runTeardownStep(const TeardownStepRow& row, tStatus& status)
     kzsdbg_printLevel(kBringUpTraceLevel, "teardown: %s: %lld\n", row.name, static_cast<long long>(status.code));
 }
 
-void TolvaneHelper::stepNotBuilt(tStatus& status) { KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported); }
-
 void TolvaneHelper::checkSubsystemId(uint32_t subsystemId, tStatus& status) {
     if (status.isNotFatal() && subsystemId != kPCISubsystemID) KZ_SET_CODE(status, kStatusWrongProduct);
 }

@@ -245,8 +245,7 @@ private:
     CoolingModeSetting* getCoolingModeSetting();
     void runTeardownStep(const TeardownStepRow& row, nKZAPALS100::tStatus& status);
 
-    // The functions the step rows name. A step whose level is not built yet stops the bring-up.
-    void stepNotBuilt(nKZAPALS100::tStatus& status);
+    // The functions the step rows name.
     // Runs the subroutine on channel 0's line 4 and waits for it (0xBFFA468C past its time-out).
     void runOnChannelZero(draviktools::SubroutineId id, nKZAPALS100::tStatus& status);
     void stepRegistries(nKZAPALS100::tStatus& status);

@@ -44,15 +44,6 @@ std::vector<uint32_t> range(uint32_t first, uint32_t last) {
 
 }  // namespace
 
-TEST_F(BringUp, AStepNotBuiltYetStopsTheBringUpThere) {
-    plan.fakeLevels(1, 17, BringUpPlan::kSucceed);
-    auto helper = start(22);
-    ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(tracker.reached, 17);
-    EXPECT_EQ(tracker.status.code, -52002);
-    EXPECT_EQ(recorder.steps, range(kStepRegistries, kStepInterruptVector));
-}
-
 // Without the levels below, there is nothing to build on: levels 10 and 12 need level 8's isolated
 // FPGA map, level 11 those of levels 5, 8 and 10, level 13 level 11's dispatcher, level 14 the maps
 // of levels 3, 5 and 8, level 15 level 11's controllers, levels 18, 19, 21 and 22 level 11's

@@ -31,6 +31,8 @@ constexpr uint32_t kCheckHardwareState = 0x00208601;
 constexpr int64_t kSignatureMismatch = KZ_DEVICE_CODE(0xBFFA467D);
 constexpr int64_t kSubroutineTimedOut = KZ_DEVICE_CODE(0xBFFA468C);
 constexpr int64_t kSubroutineNotFound = KZ_DEVICE_CODE(0xBFFA4309);
+// A failing stand-in's code.
+constexpr int64_t kStandInFailed = KZ_DEVICE_CODE(0xBFFA8012);
 
 // Isolated writes in order: {address, value}.
 using Writes = std::vector<std::pair<uint32_t, uint32_t>>;
@@ -51,6 +53,12 @@ protected:
         return std::vector<board::SequencerRun>(all.begin() + std::min(from, all.size()), all.end());
     }
     size_t runCount() { return link().sequencers().runs().size(); }
+    // The add's bring-up ends at 13, level 14 failing in its stand-in's place: incomplete, its
+    // teardown runs no shutdown subroutine among the runs a test counts.
+    int32_t addToThirteen() {
+        plan_.fake(BringUpPlan::stepOfLevel(14), BringUpPlan::kFail, kStandInFailed);
+        return add();
+    }
     kdut::HardwareStateCheckerComposite& checkers() { return *device()->getHelper()->getHardwareStateCheckers(); }
 };
 
@@ -146,7 +154,7 @@ TEST_F(ChannelLevels, AnotherIsolatedSignatureStopsAtTen) {
 // Level 13 runs the start-up subroutine on channel 0's line 4 and waits for it; a reset to 13
 // stops there.
 TEST_F(ChannelLevels, AResetToThirteenRunsTheStartUpSubroutineOnChannelZero) {
-    ASSERT_EQ(add(), 0);
+    ASSERT_EQ(addToThirteen(), 0);
     const size_t before = runCount();
     EXPECT_EQ(run("reset 13\nlevel\n"), "reset 13: status: -52010\nlevel: 13, status: 0\n");
     const std::vector<board::SequencerRun> runs = runsSince(before);
@@ -183,7 +191,7 @@ TEST_F(ChannelLevels, AStuckLineStopsLevelThirteenAfterOneSecond) {
 // A replacement package without the start-up subroutine: the registrar does not find it, and no
 // line is raised.
 TEST_F(ChannelLevels, APackageWithoutTheStartUpSubroutineStopsAtTwelve) {
-    ASSERT_EQ(add(), 0);
+    ASSERT_EQ(addToThirteen(), 0);
     const size_t before = runCount();
     EXPECT_EQ(resetWithoutSubroutine(13, draviktools::kSubroutineLevel13), "reset 13: status: 0xBFFA4309\n");
     EXPECT_EQ(tracker().reached, 12);
@@ -193,7 +201,7 @@ TEST_F(ChannelLevels, APackageWithoutTheStartUpSubroutineStopsAtTwelve) {
 
 // After a complete bring-up (the levels from 14 on standing in) the teardown first runs the
 // shutdown subroutine on channels 0 to 3, all four started before the first wait, and only then
-// writes anything else isolated; after a bring-up that stopped at 13 it runs none.
+// writes anything else isolated; after a bring-up that stopped at 13 or failed above it, none.
 TEST_F(ChannelLevels, TheShutdownSubroutinesRunOnlyAfterACompleteBringUp) {
     plan_.fakeLevels(14, 22, BringUpPlan::kSucceed);
     ASSERT_EQ(add(), 0);
@@ -226,9 +234,10 @@ TEST_F(ChannelLevels, TheShutdownSubroutinesRunOnlyAfterACompleteBringUp) {
     before = runCount();
     EXPECT_EQ(run("reset 1\n"), "reset 1: status: -52010\n");
     EXPECT_EQ(runCount(), before) << "no subroutine after a bring-up stopped at 13";
-    // The default board stops at 17 with -52002: no shutdown either.
-    plan_.fake(kStepDMAObjects, kStepInterruptVector, BringUpPlan::kReal);
-    EXPECT_EQ(run("reset 22\n"), "reset 22: status: -52002\n");
+    // Levels 14 to 17 real, level 18 failing: no shutdown either.
+    plan_.fake(kStepDMAObjects, kStepRoutingObjects, BringUpPlan::kReal);
+    plan_.fake(BringUpPlan::stepOfLevel(18), BringUpPlan::kFail, kStandInFailed);
+    EXPECT_EQ(run("reset 22\n"), "reset 22: status: 0xBFFA8012\n");
     before = runCount();
     EXPECT_EQ(run("reset 1\n"), "reset 1: status: -52010\n");
     EXPECT_EQ(runCount(), before);

@@ -27,7 +27,8 @@ using Write = std::pair<uint32_t, uint32_t>;
 
 constexpr int64_t code(uint32_t hex) { return int64_t(int32_t(hex)); }
 constexpr int64_t kStoppedAtTarget = -52010;
-constexpr int64_t kNotBuilt = -52002;
+// Level 18's stand-in fails with it.
+constexpr int64_t kLevel18Failed = code(0xBFFA8012);
 constexpr uint32_t kConfiguration = 0x10;
 constexpr uint32_t kErrorMux = 0x70;
 constexpr uint32_t kEnableManager = 0x00000001;
@@ -56,10 +57,13 @@ std::vector<Write> joined(std::vector<Write> first, const std::vector<Write>& th
     return first;
 }
 
-// The board with both FPGAs configured; the image downloads faked, so level 7 succeeds and level 8
-// (not built yet) stops the bring-up.
+// The board with both FPGAs configured; the image downloads faked, so level 7 succeeds. Level 18
+// stands in failing: the levels above 17 are not looked at here, and a failed end shows the
+// disabled-error step undone.
 class Level56 : public Tolvane {
 protected:
+    Level56() { plan_.fake(BringUpPlan::stepOfLevel(18), BringUpPlan::kFail, kLevel18Failed); }
+
     board::NonIsolatedFpga& fpga() { return blocks_.nonIsolatedFpga; }
 
     // The board's writes to the non-isolated FPGA, in order, at offsets within it.
@@ -98,9 +102,9 @@ protected:
 TEST_F(Level56, Level6WritesThePowerPathInOrder) {
     ASSERT_EQ(add(), 0);
     EXPECT_EQ(tracker().reached, 17);
-    EXPECT_EQ(tracker().status.code, kNotBuilt);
+    EXPECT_EQ(tracker().status.code, kLevel18Failed);
     // The disabled-error step follows, then level 9's one write through access port 4 (data, then
-    // address), the later levels' through the access ports, and level 16's failure undoes the step
+    // address), the later levels' through the access ports, and level 18's failure undoes the step
     // at the end.
     const std::vector<Write> expected = joined(kLevel6Writes, {{kConfiguration, kEnableManager},
                                                                {kConfiguration, kErrorsApplied},
@@ -142,18 +146,18 @@ TEST_F(Level56, TheDisabledErrorStepAndItsUndo) {
         std::vector<Write> bringUp;  // 0x10 and 0x70, after the previous helper's teardown
     } cases[] = {
         // 0x10F names no board error; 0x227 is the last input, 0x200 the first.
-        {"a list", 22, {0x227, 0x10F, 0x200}, kNotBuilt,
+        {"a list", 22, {0x227, 0x10F, 0x200}, kLevel18Failed,
          {{kErrorMux, 0x202A0000}, {kErrorMux, 0x20000000}, {kConfiguration, kEnableManager},
           {kConfiguration, kErrorsApplied}, {kConfiguration, kRoutingEnable}, {kConfiguration, kErrorsUndone}}},
         // A stop at the target undoes nothing.
         {"a stop at level 5", 5, {0x200}, kStoppedAtTarget,
          {{kErrorMux, 0x20000000}, {kConfiguration, kEnableManager}, {kConfiguration, kErrorsApplied}}},
         {"a stop at level 4", 4, {0x200}, kStoppedAtTarget, {}},
-        {"no list", 22, {}, kNotBuilt,
+        {"no list", 22, {}, kLevel18Failed,
          {{kConfiguration, kEnableManager}, {kConfiguration, kErrorsApplied}, {kConfiguration, kRoutingEnable},
           {kConfiguration, kErrorsUndone}}},
         // Only the low 16 bits name an error.
-        {"upper bits", 22, {0xABCD000000000227, 0x10000}, kNotBuilt,
+        {"upper bits", 22, {0xABCD000000000227, 0x10000}, kLevel18Failed,
          {{kErrorMux, 0x202A0000}, {kConfiguration, kEnableManager}, {kConfiguration, kErrorsApplied},
           {kConfiguration, kRoutingEnable}, {kConfiguration, kErrorsUndone}}},
     };
@@ -184,7 +188,7 @@ TEST_F(Level56, ListsTheStepRefusesOrCannotRead) {
     } cases[] = {
         {"2^61 entries", uint64_t{1} << 61, true, -52000, {}},
         {"65,537 entries", 65537, true, -52000, {}},
-        {"65,536 entries", 65536, true, kNotBuilt, {{kErrorMux, 0x20000000}}},
+        {"65,536 entries", 65536, true, kLevel18Failed, {{kErrorMux, 0x20000000}}},
         {"memory that is not the caller's", 3, false, -52005, {}},
     };
     for (const Case& c : cases) {
@@ -202,10 +206,10 @@ TEST_F(Level56, ListsTheStepRefusesOrCannotRead) {
                                             {kConfiguration, kEnableManager},
                                             {kConfiguration, kErrorsApplied},
                                             {kConfiguration, kErrorsUndone}};
-        if (c.status == kNotBuilt) configuration.insert(configuration.end() - 1, {kConfiguration, kRoutingEnable});
+        if (c.status == kLevel18Failed) configuration.insert(configuration.end() - 1, {kConfiguration, kRoutingEnable});
         EXPECT_EQ(nisoWrites({kConfiguration}), configuration) << c.name;
         // A failed step leaves the levels after it undone.
-        EXPECT_EQ(reachedLevel(), c.status == kNotBuilt ? 17u : 7u) << c.name;
+        EXPECT_EQ(reachedLevel(), c.status == kLevel18Failed ? 17u : 7u) << c.name;
     }
 }
 
@@ -295,7 +299,7 @@ TEST_F(Level56, WhatAFailedLevel5KeepsAndTheReadingsThatPass) {
             fpga().sinkingBoardPowerMonitor().setReading(0, reading);
         }
         board_.log().clear();
-        EXPECT_EQ(resetTo(22), kNotBuilt) << reading;
+        EXPECT_EQ(resetTo(22), kLevel18Failed) << reading;
         EXPECT_EQ(nisoWrites({0x2D8}), (std::vector<Write>{{0x2D8, 1}})) << reading;
     }
 }
@@ -313,7 +317,7 @@ TEST_F(Level56, AReplacementImageIsAnnouncedOnceAfterTheSignatureCheck) {
         record.record.nisoFpgaImageSize = image.size();
         board_.log().clear();
         const bool good = signature == kNisoFpgaSignature;
-        EXPECT_EQ(resetTo(22, &record), good ? kNotBuilt : code(0xBFFA467C));
+        EXPECT_EQ(resetTo(22, &record), good ? kLevel18Failed : code(0xBFFA467C));
         std::vector<Write> strobes;
         for (const Write& w : nisoWrites({kConfiguration}))
             if ((w.second & kCustomImage) != 0) strobes.push_back(w);
