@@ -86,21 +86,18 @@ const board::ProductOptions& optionsOf(Variant variant) {
     return variant == Variant::kStandard ? standard : withoutList;
 }
 
-// Every level real but the two image downloads; the device keeps it for its resets.
-const BringUpPlan& plan() {
-    static const BringUpPlan faked = [] {
+const BringUpPlan& planOf(Levels levels) {
+    static const BringUpPlan all = [] {
         BringUpPlan p;
         p.fakeDownloads();
         return p;
     }();
-    return faked;
-}
-
-int32_t addWithPlan(kal::sim::Kernel& kernel, kal::sim::PciFunction& function) {
-    TolvaneDevice::setBringUpPlan(&plan());
-    const int32_t result = kernel.addDevice(function);
-    TolvaneDevice::setBringUpPlan(nullptr);
-    return result;
+    static const BringUpPlan upTo17 = [] {
+        BringUpPlan p = all;
+        p.fakeLevels(18, kzvorn_shared::SetupLevel::kHighest, BringUpPlan::kSucceed);
+        return p;
+    }();
+    return levels == Levels::kAll ? all : upTo17;
 }
 
 }  // namespace
@@ -115,8 +112,8 @@ struct LifeCycle::Request {
     int64_t result = 0;     // of its last run: the transport's code, else the operation's status
 };
 
-LifeCycle::LifeCycle(Variant variant)
-    : blocks_(board::installProduct(board_, optionsOf(variant))),
+LifeCycle::LifeCycle(Variant variant, Levels levels)
+    : blocks_(board::installProduct(board_, optionsOf(variant))), plan_(planOf(levels)),
       kernel_(std::make_unique<kal::sim::Kernel>()), callerBytes_(kCallerMemorySize, 0) {
     board_.log().setEnabled(false);
     blocks_.flash().setLogging(false);
@@ -202,6 +199,14 @@ void LifeCycle::closeAndRemove() {
         kernel_->deleteDevice(*function_);
     }
     opened_.close();
+}
+
+// The device keeps the plan for its resets.
+int32_t LifeCycle::add() {
+    TolvaneDevice::setBringUpPlan(&plan_);
+    const int32_t result = kernel_->addDevice(*function_);
+    TolvaneDevice::setBringUpPlan(nullptr);
+    return result;
 }
 
 TolvaneDevice* LifeCycle::device() {
@@ -293,22 +298,15 @@ int64_t LifeCycle::run(Stage stage) {
     switch (stage) {
         case Stage::kLoad: return kernel_->load();
         case Stage::kAddDevice: {
-            const int32_t result = addWithPlan(*kernel_, *function_);
-            if (result != 0) return result;
-            const auto& tracker = device()->getSetupTracker();
-            return tracker.reached == kHighestBuiltLevel && tracker.status.code == kNextLevelNotBuilt
-                       ? 0
-                       : tracker.status.code;
+            const int32_t result = add();
+            return result != 0 ? result : device()->getSetupTracker().status.code;
         }
         case Stage::kOpen: {
             int32_t result = 0;
             opened_ = kernel_->open(kInterface, &result);
             return result;
         }
-        case Stage::kBringUp: {
-            const int64_t code = resetRequest(opened_);
-            return code == kStoppedAtTarget ? 0 : code;
-        }
+        case Stage::kBringUp: return resetRequest(opened_);
         case Stage::kNamedAccess: return namedAccess();
         case Stage::kClose:
             sessionsBeforeClose_ = device()->getOpenSessionCount();
@@ -371,13 +369,13 @@ std::string LifeCycle::verify(Stage stage, const Reference& reference, int64_t c
 ::testing::AssertionResult LifeCycle::recover(const Reference& reference) {
     if (!kernel_->isLoaded() && kernel_->load() != 0) return ::testing::AssertionFailure() << "the load fails";
     if (device() == nullptr) {
-        if (int32_t result = addWithPlan(*kernel_, *function_); result != 0)
+        if (int32_t result = add(); result != 0)
             return ::testing::AssertionFailure() << "add device gives " << result;
     } else {
         int32_t result = 0;
         kal::sim::Session session = kernel_->open(kInterface, &result);
         if (!session) return ::testing::AssertionFailure() << "open gives " << result;
-        if (int64_t code = resetRequest(session); code != kStoppedAtTarget)
+        if (int64_t code = resetRequest(session); code != 0)
             return ::testing::AssertionFailure() << "the reset gives " << code;
     }
     if (auto result = atHighestLevel(reference); !result) return result;

@@ -165,13 +165,13 @@ TEST_F(OtherThreads, ProcessWideTheNextAllocationsFailOnWhicheverThreadMakesThem
     EXPECT_EQ(chain_->onWorkQueue, 0);
 }
 
-// Whatever the life cycle allocates on those threads fails in turn, with the checks of the
-// kernel-call sweep.
+// Whatever the life cycle, every level real, allocates on those threads fails in turn, with the
+// checks of the kernel-call sweep.
 TEST(OtherThreadsInTheLifeCycle, EachAllocationOnThoseThreadsFailsInTurn) {
     const sweep::Reference& undisturbed = LifeCycle::reference(sweep::Variant::kStandard);
     std::vector<kal::sim::RecordKernelCalls::Calls> recorded;
     {
-        LifeCycle life;
+        LifeCycle life(sweep::Variant::kStandard, sweep::Levels::kAll);
         kal::sim::RecordKernelCalls recorder;
         EXPECT_EQ(life.runAll(undisturbed), "");
         recorded = recorder.calls();
@@ -183,7 +183,7 @@ TEST(OtherThreadsInTheLifeCycle, EachAllocationOnThoseThreadsFailsInTurn) {
         std::printf("allocations on %s: %llu\n", thread, static_cast<unsigned long long>(count));
         for (uint64_t nth = 1; nth <= count; ++nth) {
             SCOPED_TRACE(std::string(thread) + " #" + std::to_string(nth));
-            LifeCycle life;
+            LifeCycle life(sweep::Variant::kStandard, sweep::Levels::kAll);
             std::string wrong;
             {
                 kal::sim::FailThreadAllocations fail(thread, nth);
