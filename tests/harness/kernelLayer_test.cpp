@@ -1,5 +1,6 @@
 // The kernel-layer stand-in's own contract: what the driver may rely on, and the misuse it turns
 // into a test failure.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include "kal/sim/pci.h"
 #include "kal/sim/publication.h"
 #include "kal/sim/user.h"
+#include "kzhtl/failures.h"
 #include "kzkal/kzkal.h"
 
 namespace {
@@ -134,6 +136,33 @@ TEST(DebugPrint, CapturesLinesWhileAllocationsFail) {
     auto lines = kal::sim::debugLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(0, 6), "a line");
+}
+
+}  // namespace
+
+namespace {
+
+// The test's own memory comes from the driver's allocator: a failure a run records keeps its
+// message live, which the sweep must not report as a leak of its own. The counter runs the whole
+// program's allocations, so one allocation failed in the attempt and freed is all it sees.
+TEST(AllocationSweep, ARecordedFailureIsNoLeak) {
+    EXPECT_NONFATAL_FAILURE(kzhtl_test::sweepAllocationFailures([](uint64_t failAt) {
+                                const bool failed = kzhtl_test::failing(failAt, [] {
+                                    void* block = nKZKAL100_malloc(8);
+                                    nKZKAL100_free(block);
+                                });
+                                if (failAt == 1) ADD_FAILURE() << "the run's own finding";
+                                return failed;
+                            }),
+                            "the run's own finding");
+}
+
+// Counted without failing: the allocations of this thread since the count began.
+TEST(AllocationSweep, CountsWithoutFailing) {
+    kal::sim::FailAllocations count(UINT64_MAX);
+    for (int i = 0; i < 3; ++i) nKZKAL100_free(nKZKAL100_malloc(8));
+    EXPECT_EQ(count.counted(), 3u);
+    EXPECT_FALSE(count.triggered());
 }
 
 }  // namespace
