@@ -17,6 +17,9 @@ public:
     FailAllocations& operator=(const FailAllocations&) = delete;
     // True once at least one allocation was failed.
     bool triggered() const;
+    // The allocations of this thread so far, failed ones included: with an nth past them all, a
+    // count that fails nothing.
+    uint64_t counted() const;
 };
 
 // Blocks from nKZKAL100_malloc that are not yet freed, over all threads.

@@ -137,6 +137,8 @@ FailAllocations::~FailAllocations() {
 }
 bool FailAllocations::triggered() const { return tTriggered; }
 
+uint64_t FailAllocations::counted() const { return tIndex; }
+
 int64_t liveAllocations() { return gLive.load(); }
 
 void markLargestAllocation() { gLargest.store(0); }

@@ -137,3 +137,15 @@ TEST(DebugPrint, CapturesLinesWhileAllocationsFail) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counted without failing: the allocations of this thread since the count began.
+TEST(AllocationSweep, CountsWithoutFailing) {
+    kal::sim::FailAllocations count(UINT64_MAX);
+    for (int i = 0; i < 3; ++i) nKZKAL100_free(nKZKAL100_malloc(8));
+    EXPECT_EQ(count.counted(), 3u);
+    EXPECT_FALSE(count.triggered());
+}
+
+}  // namespace

@@ -343,7 +343,7 @@ TEST(SimCommandLine, HelpListsTheRequests) {
           "  arm.write MAP FIELD-ID VALUE [force]\n", "  arm.flushmap MAP [force]\n",
           "  storagemap.raw NAME FIELD-ID FIRST COUNT ELEMENT-SIZE\n", "  storagemap.checksum NAME\n", "  kal.dma\n",
           "  board.fpga\n", "  board.pump STREAM BYTES\n", "  window.write NAME OFFSET HEX\n", "  --msi",
-          "  --fault NAME[=VALUE]", "  fpga-ready-delay=US", "  --kal-fail NAME[:NTH[:COUNT]]",
+          "  --fault NAME[=VALUE]", "  fpga-ready-delay=US", "  --kal-fail NAME[:NTH[:COUNT]]", "  --kal-fail-allocation N",
           "  --sgl-split page|runs|random", "  --fake-from N[-M]", "  --raise BLOCK:ID", "  sinking-reading=N"})
         EXPECT_NE(help.find(request), std::string::npos) << request;
 }

@@ -27,18 +27,6 @@ constexpr uint32_t kRounds = 100;
 using kzvorn_shared::SetupLevel;
 using tDeviceCore = nKZAPAL000::tDeviceCore;
 
-int64_t resetRequest(kal::sim::Session& session, uint32_t target) {
-    requests::kdut_reset::Input input{};
-    input.targetLevel = target;
-    return requests::status<requests::kdut_reset>(session, input);
-}
-
-int64_t levelRequest(kal::sim::Session& session, uint32_t* level = nullptr) {
-    const auto reply = requests::send<requests::kzvorn_getSetupLevel>(session, {});
-    if (level != nullptr) *level = reply.output.value;
-    return reply.result != 0 ? reply.result : reply.output.status;
-}
-
 int64_t statusAfterReset(uint32_t target) { return target == SetupLevel::kHighest ? 0 : kStopped; }
 
 // A thread that runs one call and records that it returned.

@@ -16,6 +16,7 @@
 #include "kal/sim/publication.h"
 #include "kal/sim/user.h"
 #include "kzvorn_driver_codegen/customResetParameters.h"
+#include "stress/requests.h"
 #include "tools/stowly/stowlyData.h"
 
 namespace tolvanetest {
@@ -98,6 +99,12 @@ protected:
         return status.code;
     }
 
+    // The allocations of add device's thread that the add-device sweep fails.
+    std::vector<bool> sweptAllocations();
+    // After a run of a sweep: the device answers the setup-level query with the level it reached,
+    // and a reset to 22 without injection reaches 22 with 0.
+    void answersAndResetsTo22(uint64_t run);
+
     std::vector<std::string> liveInterfaceNames() {
         std::vector<std::string> names;
         for (const auto& i : kal::sim::interfaces())
@@ -113,6 +120,19 @@ protected:
     kal::sim::Kernel kernel_;
     kal::sim::PciFunction* function_ = nullptr;
 };
+
+// The reset and setup-level requests through the ioctl envelope, as user mode sends them.
+inline int64_t resetRequest(kal::sim::Session& session, uint32_t target) {
+    requests::kdut_reset::Input input{};
+    input.targetLevel = target;
+    return requests::status<requests::kdut_reset>(session, input);
+}
+
+inline int64_t levelRequest(kal::sim::Session& session, uint32_t* level = nullptr) {
+    const auto reply = requests::send<requests::kzvorn_getSetupLevel>(session, {});
+    if (level != nullptr) *level = reply.output.value;
+    return reply.result != 0 ? reply.result : reply.output.status;
+}
 
 inline std::string text(const kal::sim::RegisteredProperty& property) {
     return property.value.empty() ? std::string() : std::string(reinterpret_cast<const char*>(property.value.data()));

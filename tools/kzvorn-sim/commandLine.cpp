@@ -28,8 +28,8 @@ std::FILE* openScript(const char* name, std::FILE* err) {
 void printUsage(std::FILE* out, bool full) {
     std::fprintf(out,
                  "usage: kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--raise BLOCK:ID]...\n"
-                 "                  [--kal-fail NAME[:NTH[:COUNT]]]... [--fake-from N[-M]] [--sgl-split page|runs|random]\n"
-                 "                  [SCRIPT | -]\n");
+                 "                  [--kal-fail NAME[:NTH[:COUNT]]]... [--kal-fail-allocation N] [--fake-from N[-M]]\n"
+                 "                  [--sgl-split page|runs|random] [SCRIPT | -]\n");
     if (!full) return;
     std::fprintf(out,
                  "\n"
@@ -52,6 +52,8 @@ void printUsage(std::FILE* out, bool full) {
                  "  --kal-fail NAME[:NTH[:COUNT]] make the kernel-layer call NAME (without its nKZKAL prefix)\n"
                  "                                fail from its NTH call on, COUNT times (both 1 by default;\n"
                  "                                repeatable)\n"
+                 "  --kal-fail-allocation N       the Nth allocation from add device on fails (N at least 1):\n"
+                 "                                watch what the failure does to the bring-up\n"
                  "  --sgl-split page|runs|random  how the stand-in's IOMMU cuts a DMA mapping into bus segments:\n"
                  "                                one per page (the default), runs of up to 16 pages, or random\n"
                  "                                cuts at page boundaries\n"

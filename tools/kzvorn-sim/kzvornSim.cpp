@@ -4,8 +4,8 @@
 // unloads.
 //
 //   kzvorn-sim [--debug] [--help] [--msi] [--fault NAME[=VALUE]]... [--raise BLOCK:ID]...
-//              [--kal-fail NAME[:NTH[:COUNT]]]... [--fake-from N[-M]] [--sgl-split page|runs|random]
-//              [SCRIPT | -]
+//              [--kal-fail NAME[:NTH[:COUNT]]]... [--kal-fail-allocation N] [--fake-from N[-M]]
+//              [--sgl-split page|runs|random] [SCRIPT | -]
 //
 // printUsage (commandLine.h) describes the options; --help prints it. The script comes from the
 // file, or from standard input with "-" or when standard input is not a terminal.
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,7 @@ int main(int argc, char** argv) {
     std::vector<kzvornsim::BlockError> raised;
     // Live until the driver is unloaded.
     std::vector<std::unique_ptr<kal::sim::FailKernelCall>> kernelCallFailures;
+    uint64_t failedAllocation = 0;  // 0: none
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--debug") == 0) {
             kal::sim::setDebugEcho(true);
@@ -163,6 +165,9 @@ int main(int argc, char** argv) {
             }
         } else if (std::strcmp(argv[i], "--kal-fail") == 0 && i + 1 < argc) {
             if (!addKernelCallFailure(argv[++i], kernelCallFailures)) return usage();
+        } else if (std::strcmp(argv[i], "--kal-fail-allocation") == 0 && i + 1 < argc) {
+            if (!kzvornsim::parseNumber(argv[++i], UINT64_MAX, failedAllocation) || failedAllocation == 0)
+                return usage();
         } else if (std::strcmp(argv[i], "--fake-from") == 0 && i + 1 < argc) {
             if (!fakeLevels(argv[++i], plan, fakedBanner)) return usage();
         } else if (std::strcmp(argv[i], "--raise") == 0 && i + 1 < argc) {
@@ -199,7 +204,14 @@ int main(int argc, char** argv) {
         }
         kal::sim::PciFunction& function = kernel.plug(board);
         kzvorn_driver::TolvaneDevice::setBringUpPlan(fakedBanner.empty() ? nullptr : &plan);
-        const int32_t added = kernel.addDevice(function);
+        int32_t added;
+        {
+            // Add device and the bring-up it starts run on this thread; the script's requests
+            // allocate freely.
+            std::optional<kal::sim::FailAllocations> failAllocation;
+            if (failedAllocation != 0) failAllocation.emplace(failedAllocation);
+            added = kernel.addDevice(function);
+        }
         if (added != 0) {
             std::printf("add device: %d\n", added);
             result = 1;
