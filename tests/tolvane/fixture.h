@@ -50,7 +50,7 @@ struct CallerRecord {
 class Tolvane : public ::testing::Test {
 protected:
     // Every level real but the two image downloads, which the board's FPGAs, configured from the
-    // start, do not need; the levels not built yet stop the bring-up unless a test fakes them.
+    // start, do not need.
     Tolvane() : blocks_(board::installProduct(board_, configuredFpgas())), window_(blocks_.window) {
         plan_.observer = &recorder_;
         plan_.fakeDownloads();

@@ -1,8 +1,7 @@
-// Feeds arbitrary requests to the ioctl path of the product device, started on the simulated
-// board with the levels above 3 faked (so the register maps, the flash window and the storage maps
-// are the real ones): any code, any record sizes, records whose addresses point
-// into the caller's memory or anywhere else, input and output areas inside or outside the
-// caller's memory. A request must never crash or leak.
+// Feeds arbitrary requests to the ioctl path of the product device, brought up on the simulated
+// board through every level, only the two FPGA image downloads standing in: any code, any record
+// sizes, records whose addresses point into the caller's memory or anywhere else, input and
+// output areas inside or outside the caller's memory. A request must never crash or leak.
 #include <cstdint>
 #include <cstdlib>
 

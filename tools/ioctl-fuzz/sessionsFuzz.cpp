@@ -1,5 +1,5 @@
 // Drives the whole life of the product device from the input, on one thread: load, add device
-// (levels above 3 faked, as in the ioctl target), then a sequence of operations across up to four
+// (the whole bring-up, as in the ioctl target), then a sequence of operations across up to four
 // sessions (open, close, any request with fuzzed bytes, reset to a level, cleanup, the setup-level
 // query), ending with removal, what the sessions still open then try, close, delete and unload.
 // So the interleavings of sessions, resets and the invalidation they bring are fuzzed.
