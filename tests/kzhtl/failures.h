@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <ostream>
+#include <vector>
 
 #include "kal/sim/faults.h"
 #include "kzapal/protons/status.h"
@@ -37,6 +40,91 @@ private:
     int64_t live_;
     int parts_;
 };
+
+// One injected failure: the nth allocation of the calling thread (kAllocation), or the nth call,
+// process-wide, of one kernel-object creation named as FailKernelCall names it.
+constexpr const char* kAllocation = "malloc";
+struct Injection {
+    const char* call;
+    uint64_t nth;
+};
+inline std::ostream& operator<<(std::ostream& out, const Injection& injection) {
+    return out << injection.call << " #" << injection.nth;
+}
+
+// Every kernel-object creation the driver makes.
+constexpr const char* kKernelObjectCreations[] = {
+    "createMutex",
+    "createSpinLock",
+    "createNamedThread",
+    "createDPC",
+    "createKernelSocketBuffer",
+    "reserveInterrupt",
+    "mapPhysicalToKernel",
+    "tPageList_createFromAllocation",
+    "tPageList_createFromAllocationNUMA",
+    "tPageList_createFromUser",
+    "tPageList_mapToKernel",
+    "tSGL_createForPCI",
+    "tSGL_map",
+};
+
+// The injection, armed while this lives.
+class Injected {
+public:
+    explicit Injected(const Injection& injection) {
+        if (injection.call == kAllocation)
+            allocation_.emplace(injection.nth);
+        else
+            call_.emplace(injection.call, injection.nth);
+    }
+    Injected(const Injected&) = delete;
+    Injected& operator=(const Injected&) = delete;
+    // The injected failure was met.
+    bool met() const { return allocation_ ? allocation_->triggered() : call_->failures() != 0; }
+
+private:
+    std::optional<kal::sim::FailAllocations> allocation_;
+    std::optional<kal::sim::FailKernelCall> call_;
+};
+
+// Runs attempt(injection) for each call in turn (allocations first, then every kernel-object
+// creation), with nth = 1, 2, ... until a run meets no injected failure; `runs(nth)` may leave
+// allocation runs out (a subset where the full sweep costs too much; true again from some nth on,
+// past the last allocation). attempt builds what it needs, arms Injected around the one phase
+// under test, checks the outcome and returns met(). Every block a run allocated must be free
+// again when it returns. The number of runs that met their
+// failure, per call, comes back in `met` when given.
+struct SweepCounts {
+    const char* call;
+    uint64_t met;
+};
+template <class Attempt, class Runs>
+void sweepInjections(Attempt attempt, Runs runs, std::vector<SweepCounts>* met = nullptr) {
+    auto sweep = [&](const char* call) {
+        uint64_t failures = 0;
+        for (uint64_t nth = 1;; ++nth) {
+            if (nth >= 10000) {
+                ADD_FAILURE() << call << ": the phase never ran without meeting the failure";
+                break;
+            }
+            if (call == kAllocation && !runs(nth)) continue;
+            const LiveAllocationsBack back;
+            const Injection injection{call, nth};
+            const bool failed = attempt(injection);
+            back.check(injection);
+            if (!failed) break;
+            ++failures;
+        }
+        if (met != nullptr) met->push_back({call, failures});
+    };
+    sweep(kAllocation);
+    for (const char* call : kKernelObjectCreations) sweep(call);
+}
+template <class Attempt>
+void sweepInjections(Attempt attempt, std::vector<SweepCounts>* met = nullptr) {
+    sweepInjections(attempt, [](uint64_t) { return true; }, met);
+}
 
 // Runs attempt(failAt) for failAt = 1, 2, ... until an attempt runs without a failed allocation.
 // attempt builds its own fixture, calls `failing(failAt, op)` around the one operation under test
