@@ -40,6 +40,7 @@ enum SetUp : uint32_t {
     kNotifier = 1u << 8,    // the routing notifier open
     kArmed = 1u << 9,       // channel 0's measure unit armed
     kEngine = 1u << 10,     // channel 0's sequence engine started
+    // All of them: what a session's cleanup request undoes.
     kEverything = kChannels | kGang | kProgrammed | kStaged | kRunning | kNotifier | kArmed | kEngine,
 };
 constexpr uint32_t need(uint32_t setUp) {
@@ -115,7 +116,7 @@ constexpr int64_t kNotAvailable = KZ_DEVICE_CODE(0xBFFA4308);
 // keeps the table complete.
 constexpr uint32_t kSkipped = 0xFFFFFFFF;
 
-const Row kRows[] = {
+constexpr Row kRows[] = {
     // kzvoltixPXICooling
     KZ_ROW(kzvoltixPXICooling, getCoolingMode, kNone, 0),
     KZ_ROW(kzvoltixPXICooling, overrideCoolingMode, kNone, 0, in.value = 0x120),
@@ -275,7 +276,7 @@ struct Code {
 constexpr Code kCodes[] = {KZ_KZVORN_IOCTLS(KZ_CODE, KZ_CODE)};
 #undef KZ_CODE
 
-const Row* rowOf(uint32_t code) {
+constexpr const Row* rowOf(uint32_t code) {
     for (const Row& row : kRows)
         if (row.code == code) return &row;
     return nullptr;
