@@ -294,6 +294,11 @@ std::vector<const char*> families() {
     return all;
 }
 
+void printCounts(const char* what, uint64_t allocations, uint64_t objects, const std::string& more) {
+    std::printf("  %-58s %5llu %5llu  %s\n", what, static_cast<unsigned long long>(allocations),
+                static_cast<unsigned long long>(objects), more.c_str());
+}
+
 struct SweepTotal {
     uint64_t allocations = 0, objects = 0;
     int64_t milliseconds = 0;
@@ -437,8 +442,7 @@ protected:
     // latter by call); per family and over all, with the time taken.
     static void SetUpTestSuite() { std::printf("  %-58s %5s %5s\n", "request", "alloc", "kobj"); }
     static void TearDownTestSuite() {
-        std::printf("  %-58s %5llu %5llu  (%lld ms)\n", "all requests", static_cast<unsigned long long>(total_.allocations),
-                    static_cast<unsigned long long>(total_.objects), static_cast<long long>(total_.milliseconds));
+        printCounts("all requests", total_.allocations, total_.objects, std::to_string(total_.milliseconds) + " ms");
     }
     static inline SweepTotal total_;
 
@@ -471,8 +475,7 @@ TEST_P(RequestSweep, EveryAllocationAndKernelObjectOfEachRequestFails) {
         }
         familyAllocations += allocations;
         familyObjects += objects;
-        std::printf("  %-58s %5llu %5llu  %s\n", code.name, static_cast<unsigned long long>(allocations),
-                    static_cast<unsigned long long>(objects), calls.c_str());
+        printCounts(code.name, allocations, objects, calls);
         kal::sim::Session session = kernel_.open("smu_kzvorn");
         EXPECT_EQ(resetRequest(session, 22), 0) << code.name;
         EXPECT_EQ(tracker().reached, 22) << code.name;
@@ -480,8 +483,7 @@ TEST_P(RequestSweep, EveryAllocationAndKernelObjectOfEachRequestFails) {
     }
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    std::printf("  %-58s %5llu %5llu  (%lld ms)\n", GetParam(), static_cast<unsigned long long>(familyAllocations),
-                static_cast<unsigned long long>(familyObjects), static_cast<long long>(ms));
+    printCounts(GetParam(), familyAllocations, familyObjects, std::to_string(ms) + " ms");
     total_.allocations += familyAllocations;
     total_.objects += familyObjects;
     total_.milliseconds += ms;
