@@ -10,8 +10,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <vector>
 
+#include "board/hostAllocator.h"
 #include "board/isolatedRegisterFile.h"
 
 namespace board {
@@ -24,7 +24,8 @@ public:
     static constexpr unsigned kTriggers = 4;  // start, source, sequence advance, main measure
 
     struct Channel {
-        std::vector<uint32_t> configStrobes;  // each configuration write's bits 4 and 6, when any
+        // Each configuration write's bits 4 and 6, when any: recorded while the driver runs.
+        HostVector<uint32_t> configStrobes;
         uint16_t lastId = 0;
         // Fault knob: the id the channel registers for any override.
         std::optional<uint16_t> reportedId;

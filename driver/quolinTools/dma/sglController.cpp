@@ -32,9 +32,11 @@ SGLController::SGLController(tDMAConfiguration& configuration, uint32_t linkSize
 
 SGLController::~SGLController() { releaseBuffers(); }
 
+// Only the lists without a first link: a reset whose allocation failed leaves them so, and the
+// next buffer makes them, instead of the stream refusing buffers (-52017) until the device resets.
 void SGLController::initializeLists(tStatus& status) {
-    finite_.initialize(*configuration_, linkSize_, status);
-    continuous_.initialize(*configuration_, linkSize_, status);
+    if (finite_.getFirstLink() == nullptr) finite_.initialize(*configuration_, linkSize_, status);
+    if (continuous_.getFirstLink() == nullptr) continuous_.initialize(*configuration_, linkSize_, status);
 }
 
 // Counts and directions as the callers' requests name them; sizes and list kinds before anything
@@ -120,6 +122,8 @@ void SGLController::addBuffer(uint32_t listKind, tUserBuffer& buffer, uint32_t d
                               tStatus& status) {
     if (status.isFatal() || !checkBuffer(listKind, buffer, direction, count, status)) return;
     tAutoLock lock(mutex_);
+    initializeLists(status);
+    if (status.isFatal()) return;
     auto* record = new (status) tBufferRecord{nullptr, nullptr, nullptr};
     if (record == nullptr) return;
     record->map = new (status) tBufferMap(*configuration_);
