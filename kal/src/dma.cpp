@@ -483,6 +483,20 @@ DMAState dmaState() {
     return result;
 }
 
+size_t livePageLists(bool pinned) {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    size_t count = 0;
+    for (const PageList& list : s.pageLists) count += list.pinned == pinned;
+    return count;
+}
+
+size_t liveSGLs() {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.sgls.size();
+}
+
 uint64_t pinsMade() {
     State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
