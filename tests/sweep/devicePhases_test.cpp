@@ -3,14 +3,16 @@
 // layer aborts on that); the failure is reported (add device's result, or the tracker at the level
 // below the failing step) unless the driver drops it on purpose; the device answers the
 // setup-level query; a reset to 22 without injection reaches 22 with 0. Removal, delete and
-// unload: every allocation and kernel-object creation they make failed in turn, after a session
-// left state behind; no crash, nothing unregistered twice, and the stand-in holds what it held
+// unload: every allocation and kernel-object creation they make failed in turn, after one session
+// closed with a reserved channel and with another open across them with a reserved channel and a
+// running stream over pinned pages; no crash, nothing unregistered twice, and the stand-in holds what it held
 // before the load.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "dma/fixture.h"
 #include "kzhtl/failures.h"
 #include "tolvane/fixture.h"
 
@@ -271,12 +273,21 @@ protected:
     int64_t reserve(kal::sim::Session& session, uint64_t channels) {
         return requests::status<requests::kdut_reserveResources>(session, {channels, 0, 0});
     }
+    // A continuous stream over the caller's pages, running: its pages pinned, its lists mapped.
+    int64_t runStream(kal::sim::Session& session, uint32_t stream, const dmatest::UserPages& user) {
+        constexpr uint32_t kContinuous = 1;
+        const int64_t added = requests::status<requests::quolinTools_addTransferFromDevice>(
+            session, {stream, kContinuous, user.address(), user.size(), 0, 0});
+        if (added != 0) return added;
+        return requests::status<requests::quolinTools_startDMA>(session, {stream, 1, {}, 0});
+    }
 };
 
 TEST_P(RemovalPhase, EachFailsInTurn) {
     const char* const call = GetParam();
     // The teardown's observer would allocate while allocations fail.
     plan_.observer = nullptr;
+    dmatest::UserPages user(2);
     kernel_.unload();
     const kal::sim::LiveObjects beforeLoad = kal::sim::liveObjects();
     const uint64_t met = kzhtl_test::sweepInjection(
@@ -292,6 +303,7 @@ TEST_P(RemovalPhase, EachFailsInTurn) {
             // Open across the removal, as a kernel leaves it: closed before the device is deleted.
             kal::sim::Session kept = kernel_.open("smu_kzvorn");
             EXPECT_EQ(reserve(kept, 0x2), 0) << injection;
+            EXPECT_EQ(runStream(kept, 2, user), 0) << injection;
             const kzhtl_test::LiveAllocationsBack back;
             bool failed;
             {
