@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -486,9 +487,8 @@ DMAState dmaState() {
 size_t livePageLists(bool pinned) {
     State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
-    size_t count = 0;
-    for (const PageList& list : s.pageLists) count += list.pinned == pinned;
-    return count;
+    const auto kind = [&](const PageList& list) { return list.pinned == pinned; };
+    return static_cast<size_t>(std::count_if(s.pageLists.begin(), s.pageLists.end(), kind));
 }
 
 size_t liveSGLs() {

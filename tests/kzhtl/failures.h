@@ -140,8 +140,8 @@ void sweepInjections(Attempt attempt, std::vector<SweepCounts>* met = nullptr) {
 // around the one operation under test and checks the result. The runs that met their failure.
 template <class Attempt>
 int sweepAllocationFailures(Attempt attempt) {
-    return static_cast<int>(sweepInjection(
-        kAllocation, [&](const Injection& injection) { return attempt(injection.nth); }, [](uint64_t) { return true; }));
+    const auto run = [&](const Injection& injection) { return attempt(injection.nth); };
+    return static_cast<int>(sweepInjection(kAllocation, run, [](uint64_t) { return true; }));
 }
 
 // Runs op(status) with allocation failAt (counted from here) failing; true when one was failed.

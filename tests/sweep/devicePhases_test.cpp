@@ -1,12 +1,12 @@
-// The device's phases with injected failures. Add device: every allocation of add device and the bring-up to 22, and every
-// kernel-object creation, failed in turn. No crash, no leak, nothing unregistered twice (the kernel
-// layer aborts on that); the failure is reported (add device's result, or the tracker at the level
-// below the failing step) unless the driver drops it on purpose; the device answers the
-// setup-level query; a reset to 22 without injection reaches 22 with 0. Removal, delete and
-// unload: every allocation and kernel-object creation they make failed in turn, after one session
-// closed with a reserved channel and with another open across them with a reserved channel and a
-// running stream over pinned pages; no crash, nothing unregistered twice, and the stand-in holds what it held
-// before the load.
+// The device's phases with injected failures. Add device: every allocation of add device and the
+// bring-up to 22, and every kernel-object creation, failed in turn. No crash, no leak, nothing
+// unregistered twice (the kernel layer aborts on that); the failure is reported (add device's
+// result, or the tracker at the level below the failing step) unless the driver drops it on
+// purpose; the device answers the setup-level query; a reset to 22 without injection reaches 22
+// with 0. Removal, delete and unload: every allocation and kernel-object creation they make failed
+// in turn, after one session closed with a reserved channel and with another open across them with
+// a reserved channel and a running stream over pinned pages; no crash, nothing unregistered twice,
+// and the stand-in holds what it held before the load.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -54,7 +54,9 @@ struct FailedStep : BringUpObserver {
         const BringUpStepRow& row = kBringUpSteps[failed];
         return row.level != kNoLevel ? row.level - 1 : levelOfStep(row.step);
     }
-    const char* name() const { return failed == kBringUpStepCount ? "before the first step" : kBringUpSteps[failed].name; }
+    const char* name() const {
+        return failed == kBringUpStepCount ? "before the first step" : kBringUpSteps[failed].name;
+    }
     const Injected* injected = nullptr;
     BringUpStep running = kBringUpStepCount, failed = kBringUpStepCount;
 };
@@ -239,7 +241,8 @@ protected:
             kernel_.deleteDevice(*function_);
         }
         if (back.recordedNone()) {
-            EXPECT_EQ(kal::sim::liveObjects(), before) << injection << ": " << kal::sim::describe(kal::sim::liveObjects());
+            EXPECT_EQ(kal::sim::liveObjects(), before)
+                << injection << ": " << kal::sim::describe(kal::sim::liveObjects());
         }
         return met;
     }
