@@ -63,8 +63,8 @@ struct FailedStep : BringUpObserver {
 
 // What the runs of one call showed; each call's sweep must show what the table below names.
 enum Outcome : unsigned {
-    kDeviceRefused = 1 << 0,     // add device gives -51352
-    kBringUpFailed = 1 << 1,     // the tracker holds the failure below 22
+    kDeviceRefused = 1 << 0,       // add device gives -51352
+    kBringUpFailed = 1 << 1,       // the tracker holds the failure
     kSharedObjectFailed = 1 << 2,  // level 11's shared objects: level 10 without the isolated checker
     kCalibrationFailed = 1 << 3,   // level 14 reached, 15 failed
     kRoutingFailed = 1 << 4,       // level 16 reached, the routing manager released again
