@@ -1,6 +1,5 @@
 #include <cxxabi.h>
 #include <dlfcn.h>
-#include <execinfo.h>
 #include <pthread.h>
 
 #include <atomic>
@@ -48,15 +47,42 @@ CallSite& callSite() {
     static CallSite site;
     return site;
 }
-// backtrace() loads the unwinder on its first call, which allocates: done once before any fault.
-const int gUnwinderLoaded = [] {
-    void* frame;
-    return backtrace(&frame, 1);
-}();
+// The calling thread's stack, so that a walk of its frame pointers stays inside it.
+thread_local uintptr_t tStackLow = 0, tStackHigh = 0;
+void findStack() {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return;
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_attr_getstack(&attributes, &low, &size) == 0) {
+        tStackLow = reinterpret_cast<uintptr_t>(low);
+        tStackHigh = tStackLow + size;
+    }
+    pthread_attr_destroy(&attributes);
+}
+
+// The driver is built as kernel code, without unwind tables, so the unwinder stops at its first
+// frame: the frames are followed by their frame pointers instead, which the sanitizer builds keep.
+// A build without them gives fewer frames, never a wild read: every step stays on this stack.
+__attribute__((noinline)) int returnAddresses(void** frames, int capacity) {
+    if (tStackHigh == 0) findStack();
+    auto* frame = static_cast<void* const*>(__builtin_frame_address(0));
+    int count = 0;
+    while (count < capacity) {
+        const auto at = reinterpret_cast<uintptr_t>(frame);
+        if (at < tStackLow || at + 2 * sizeof(void*) > tStackHigh || at % sizeof(void*) != 0) break;
+        if (frame[1] == nullptr) break;
+        frames[count++] = frame[1];
+        auto* const next = static_cast<void* const*>(frame[0]);
+        if (next <= frame) break;
+        frame = next;
+    }
+    return count;
+}
 
 void noteCallSite() {
     void* frames[kCallSiteFrames];
-    const int count = backtrace(frames, kCallSiteFrames);
+    const int count = returnAddresses(frames, kCallSiteFrames);
     CallSite& site = callSite();
     std::lock_guard<std::mutex> guard(site.lock);
     std::memcpy(site.frames, frames, sizeof(void*) * size_t(count));
@@ -276,11 +302,11 @@ std::string symbolise(void* frame) {
     return text;
 }
 
-// The stand-in's own frames (the unwinder, the fault's bookkeeping, the allocator, operator new)
-// say nothing of the caller.
-bool standInFrame(const std::string& frame) {
-    for (const char* own : {"backtrace", "noteCallSite", "failThisAllocation", "shouldFail", "nKZKAL", "operator new",
-                            "/kal/src/"})
+// The stand-in's own frames (the fault's bookkeeping, the allocator) and the driver's allocator
+// (operator new) say nothing of the caller.
+bool allocatorFrame(const std::string& frame) {
+    for (const char* own : {"noteCallSite", "failThisAllocation", "shouldFail", "nKZKAL", "operator new", "/kal/src/",
+                            "/protons/memory.cpp"})
         if (frame.find(own) != std::string::npos) return true;
     return false;
 }
@@ -301,7 +327,7 @@ std::string injectedCallSite() {
     int shown = 0;
     for (int i = 0; i < count && shown < 4; ++i) {
         const std::string frame = symbolise(frames[i]);
-        if (shown == 0 && standInFrame(frame)) continue;
+        if (shown == 0 && allocatorFrame(frame)) continue;
         text += (shown++ == 0 ? "" : " <- ") + frame;
     }
     return text;
