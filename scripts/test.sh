@@ -4,9 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=$(nproc)
-# Tests run under AddressSanitizer and UndefinedBehaviorSanitizer.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKZ_SANITIZE=ON \
-    -DKZ_WARNINGS_AS_ERRORS=ON
+./scripts/configure-build.sh
 cmake --build build -j"$jobs"
 # The driver compiled as kernel code, and its relocatable object checked, on a build without
 # sanitizers.

@@ -77,6 +77,10 @@ struct DMAState {
     std::vector<DMAFault> faults;
 };
 DMAState dmaState();
+// Live page lists, allocated or pinned ones, and live scatter-gather lists; counted without
+// allocating.
+size_t livePageLists(bool pinned);
+size_t liveSGLs();
 
 // Pinned page lists made and destroyed since the process started.
 uint64_t pinsMade();

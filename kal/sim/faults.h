@@ -86,11 +86,17 @@ public:
 // code to return (0 means the function's usual failure). Records the call for RecordKernelCalls.
 bool shouldFail(const char* name, int32_t* code = nullptr);
 
+// Where the latest injected failure (an allocation or a kernel call) was met: the driver's frames
+// that made the call, innermost first, symbolised where the build allows (else addresses). For a
+// failure message: it allocates.
+std::string injectedCallSite();
+
 // What the stand-in holds for the driver: after an unload, everything is back to its value from
 // before the load.
 struct LiveObjects {
     int64_t allocations, mutexes, spinLocks, threads, deferredCalls;
     size_t mappings, socketBuffers, interfaces, properties, interrupts;
+    size_t pageLists, pinnedPageLists, scatterGatherLists;
     bool driverRegistered;
     bool operator==(const LiveObjects& other) const;
     bool operator!=(const LiveObjects& other) const { return !(*this == other); }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -481,6 +482,19 @@ DMAState dmaState() {
     result.pinnedPages = s.pinnedPages;
     result.faults.assign(s.faults.begin(), s.faults.end());
     return result;
+}
+
+size_t livePageLists(bool pinned) {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    const auto kind = [&](const PageList& list) { return list.pinned == pinned; };
+    return static_cast<size_t>(std::count_if(s.pageLists.begin(), s.pageLists.end(), kind));
+}
+
+size_t liveSGLs() {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.sgls.size();
 }
 
 uint64_t pinsMade() {

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "kal/sim/dma.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/interrupt.h"
 #include "kal/sim/publication.h"
@@ -14,7 +15,8 @@ bool LiveObjects::operator==(const LiveObjects& o) const {
     return allocations == o.allocations && mutexes == o.mutexes && spinLocks == o.spinLocks && threads == o.threads &&
            deferredCalls == o.deferredCalls && mappings == o.mappings && socketBuffers == o.socketBuffers &&
            interfaces == o.interfaces && properties == o.properties && interrupts == o.interrupts &&
-           driverRegistered == o.driverRegistered;
+           pageLists == o.pageLists && pinnedPageLists == o.pinnedPageLists &&
+           scatterGatherLists == o.scatterGatherLists && driverRegistered == o.driverRegistered;
 }
 
 // Counted without allocating, so that a count taken while allocations fail holds.
@@ -30,6 +32,9 @@ LiveObjects liveObjects() {
     live.interfaces = liveInterfaceCount();
     live.properties = livePropertyCount();
     live.interrupts = reservedInterruptCount();
+    live.pageLists = livePageLists(false);
+    live.pinnedPageLists = livePageLists(true);
+    live.scatterGatherLists = liveSGLs();
     live.driverRegistered = registeredDriver() != nullptr;
     return live;
 }
@@ -40,6 +45,8 @@ std::string describe(const LiveObjects& l) {
            ", deferred calls " + std::to_string(l.deferredCalls) + ", mappings " + std::to_string(l.mappings) +
            ", socket buffers " + std::to_string(l.socketBuffers) + ", interfaces " + std::to_string(l.interfaces) +
            ", properties " + std::to_string(l.properties) + ", interrupts " + std::to_string(l.interrupts) +
+           ", page lists " + std::to_string(l.pageLists) + ", pinned page lists " + std::to_string(l.pinnedPageLists) +
+           ", scatter-gather lists " + std::to_string(l.scatterGatherLists) +
            ", driver " + (l.driverRegistered ? "registered" : "not registered");
 }
 

@@ -1,3 +1,5 @@
+#include <cxxabi.h>
+#include <dlfcn.h>
 #include <pthread.h>
 
 #include <atomic>
@@ -7,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <string>
 #include <string_view>
 
 #include "board/hostAllocator.h"
@@ -32,11 +35,66 @@ void noteRequest(size_t size) {
 // Linux keeps 15 characters of a thread's name.
 constexpr size_t kThreadNameSize = 16;
 
+// The return addresses of the call that met the latest injected failure, kept without allocating
+// (the allocator is failing) and symbolised only when a test asks.
+constexpr int kCallSiteFrames = 12;
+struct CallSite {
+    std::mutex lock;
+    void* frames[kCallSiteFrames];
+    int count = 0;
+};
+CallSite& callSite() {
+    static CallSite site;
+    return site;
+}
+// The calling thread's stack, so that a walk of its frame pointers stays inside it.
+thread_local uintptr_t tStackLow = 0, tStackHigh = 0;
+void findStack() {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return;
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_attr_getstack(&attributes, &low, &size) == 0) {
+        tStackLow = reinterpret_cast<uintptr_t>(low);
+        tStackHigh = tStackLow + size;
+    }
+    pthread_attr_destroy(&attributes);
+}
+
+// The driver is built as kernel code, without unwind tables, so the unwinder stops at its first
+// frame: the frames are followed by their frame pointers instead, which the sanitizer builds keep.
+// A build without them gives fewer frames, never a wild read: every step stays on this stack.
+__attribute__((noinline)) int returnAddresses(void** frames, int capacity) {
+    if (tStackHigh == 0) findStack();
+    auto* frame = static_cast<void* const*>(__builtin_frame_address(0));
+    int count = 0;
+    while (count < capacity) {
+        const auto at = reinterpret_cast<uintptr_t>(frame);
+        if (at < tStackLow || at + 2 * sizeof(void*) > tStackHigh || at % sizeof(void*) != 0) break;
+        if (frame[1] == nullptr) break;
+        frames[count++] = frame[1];
+        auto* const next = static_cast<void* const*>(frame[0]);
+        if (next <= frame) break;
+        frame = next;
+    }
+    return count;
+}
+
+void noteCallSite() {
+    void* frames[kCallSiteFrames];
+    const int count = returnAddresses(frames, kCallSiteFrames);
+    CallSite& site = callSite();
+    std::lock_guard<std::mutex> guard(site.lock);
+    std::memcpy(site.frames, frames, sizeof(void*) * size_t(count));
+    site.count = count;
+}
+
 bool failThisAllocation() {
     if (tFailAt == 0) return false;
     const uint64_t index = ++tIndex;
     if (index == tFailAt || (tFailEveryFrom && index > tFailAt)) {
         tTriggered = true;
+        noteCallSite();
         return true;
     }
     return false;
@@ -213,7 +271,66 @@ bool shouldFail(const char* name, int32_t* code) {
     --fault.remaining;
     ++fault.failures;
     if (code != nullptr) *code = fault.code;
+    noteCallSite();
     return true;
+}
+
+}  // namespace kal::sim
+
+// The sanitizers' symboliser, where the build has one.
+extern "C" void __sanitizer_symbolize_pc(void* pc, const char* format, char* out, size_t size) __attribute__((weak));
+
+namespace kal::sim {
+
+namespace {
+
+std::string symbolise(void* frame) {
+    char text[512] = {};
+    if (__sanitizer_symbolize_pc != nullptr) {
+        __sanitizer_symbolize_pc(frame, "%f %L", text, sizeof text);
+        if (text[0] != '\0' && std::strncmp(text, "<null>", 6) != 0) return text;
+    }
+    Dl_info info{};
+    if (dladdr(frame, &info) != 0 && info.dli_sname != nullptr) {
+        int failed = 0;
+        char* demangled = abi::__cxa_demangle(info.dli_sname, nullptr, nullptr, &failed);
+        std::string name = failed == 0 && demangled != nullptr ? demangled : info.dli_sname;
+        std::free(demangled);
+        return name;
+    }
+    std::snprintf(text, sizeof text, "%p", frame);
+    return text;
+}
+
+// The stand-in's own frames (the fault's bookkeeping, the allocator) and the driver's allocator
+// (operator new) say nothing of the caller.
+bool allocatorFrame(const std::string& frame) {
+    for (const char* own : {"noteCallSite", "failThisAllocation", "shouldFail", "nKZKAL", "operator new", "/kal/src/",
+                            "/protons/memory.cpp"})
+        if (frame.find(own) != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string injectedCallSite() {
+    void* frames[kCallSiteFrames];
+    int count;
+    {
+        CallSite& site = callSite();
+        std::lock_guard<std::mutex> guard(site.lock);
+        count = site.count;
+        std::memcpy(frames, site.frames, sizeof(void*) * size_t(count));
+    }
+    if (count == 0) return "no injected failure met";
+    std::string text;
+    int shown = 0;
+    for (int i = 0; i < count && shown < 4; ++i) {
+        const std::string frame = symbolise(frames[i]);
+        if (shown == 0 && allocatorFrame(frame)) continue;
+        text += (shown++ == 0 ? "" : " <- ") + frame;
+    }
+    return text;
 }
 
 }  // namespace kal::sim

@@ -1,6 +1,7 @@
 // The kernel-layer stand-in's DMA memory: what the driver may rely on, and the misuse it turns
 // into a test failure.
 #include <iterator>
+#include <string>
 
 #include "dma/fixture.h"
 
@@ -216,6 +217,30 @@ TEST_F(StandIn, WalkerStopsAtWhatItCannotFollow) {
     nKZKAL220_tSGL_prepareForDMA(page.sgl);
     EXPECT_EQ(board::walkLinks(port(), bus, 16).end, board::WalkEnd::Fault);
     EXPECT_EQ(kal::sim::takeDMAFaults().size(), 1u);
+}
+
+// The live counts a leak check compares: each kind of DMA object counts on its own, and describe
+// names it.
+TEST_F(StandIn, LiveObjectsCountPageListsPinsAndScatterGatherLists) {
+    UserPages user(1);
+    const kal::sim::LiveObjects before = kal::sim::liveObjects();
+    void* allocated = nKZKAL220_tPageList_createFromAllocation(2, 0);
+    void* pinned = nKZKAL220_tPageList_createFromUser(user.address(), 1, 0x10);
+    void* sgl = nKZKAL220_tSGL_createForPCI(nullptr, 1);
+    const kal::sim::LiveObjects live = kal::sim::liveObjects();
+    EXPECT_EQ(live.pageLists, before.pageLists + 1);
+    EXPECT_EQ(live.pinnedPageLists, before.pinnedPageLists + 1);
+    EXPECT_EQ(live.scatterGatherLists, before.scatterGatherLists + 1);
+    EXPECT_NE(live, before);
+    {
+        const std::string text = kal::sim::describe(live);
+        for (const char* count : {", page lists 1", "pinned page lists 1", "scatter-gather lists 1"})
+            EXPECT_NE(text.find(count), std::string::npos) << text;
+    }
+    nKZKAL220_tSGL_destroy(sgl);
+    nKZKAL220_tPageList_destroy(pinned);
+    nKZKAL220_tPageList_destroy(allocated);
+    EXPECT_EQ(kal::sim::liveObjects(), before);
 }
 
 }  // namespace

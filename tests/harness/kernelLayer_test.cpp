@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "board/board.h"
@@ -146,6 +147,41 @@ TEST(AllocationSweep, CountsWithoutFailing) {
     for (int i = 0; i < 3; ++i) nKZKAL100_free(nKZKAL100_malloc(8));
     EXPECT_EQ(count.counted(), 3u);
     EXPECT_FALSE(count.triggered());
+}
+
+}  // namespace
+
+namespace {
+
+// Where an injected failure was met, named for a sweep's failure message: the caller's frame, not
+// the stand-in's.
+__attribute__((noinline)) void* allocateInTheCaller() {
+    void* block = nKZKAL100_malloc(8);
+    asm volatile("" ::: "memory");  // keeps the call out of the tail position
+    return block;
+}
+__attribute__((noinline)) void* createMutexInTheCaller() {
+    void* mutex = nKZKAL150_createMutex();
+    asm volatile("" ::: "memory");
+    return mutex;
+}
+
+std::string firstFrame(const std::string& site) { return site.substr(0, site.find(" <- ")); }
+
+TEST(InjectedFailures, TheCallSiteNamesTheCaller) {
+    {
+        kal::sim::FailAllocations fail(1);
+        EXPECT_EQ(allocateInTheCaller(), nullptr);
+    }
+    const std::string allocation = kal::sim::injectedCallSite();
+    EXPECT_NE(firstFrame(allocation).find("allocateInTheCaller"), std::string::npos) << allocation;
+    {
+        kal::sim::FailKernelCall refuse("createMutex");
+        EXPECT_EQ(createMutexInTheCaller(), nullptr);
+    }
+    const std::string mutex = kal::sim::injectedCallSite();
+    EXPECT_NE(firstFrame(mutex).find("createMutexInTheCaller"), std::string::npos) << mutex;
+    EXPECT_NE(mutex.find(" <- "), std::string::npos) << "its callers follow: " << mutex;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Allocation-failure sweeps for the container tests.
+// Sweeps over injected failures: allocations and kernel-object creations, one at a time.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -88,59 +88,60 @@ private:
     std::optional<kal::sim::FailKernelCall> call_;
 };
 
-// Runs attempt(injection) for each call in turn (allocations first, then every kernel-object
-// creation), with nth = 1, 2, ... until a run meets no injected failure; `runs(nth)` may leave
-// allocation runs out (a subset where the full sweep costs too much; true again from some nth on,
-// past the last allocation). attempt builds what it needs, arms Injected around the one phase
-// under test, checks the outcome and returns met(). Every block a run allocated must be free
-// again when it returns. The number of runs that met their
-// failure, per call, comes back in `met` when given.
+// Runs attempt(injection) for one call with nth = 1, 2, ... until a run meets no injected failure;
+// `runs(nth)` may leave runs out (a subset where the full sweep costs too much; true again from
+// some nth on, past the last call). attempt builds what it needs, arms Injected around the one
+// phase under test, checks the outcome and returns met(). Every block a run allocated must be free
+// again when it returns. A run that recorded a failure is told where its injection was met. The
+// number of runs that met their failure comes back.
+template <class Attempt, class Runs>
+uint64_t sweepInjection(const char* call, Attempt attempt, Runs runs) {
+    uint64_t failures = 0;
+    for (uint64_t nth = 1;; ++nth) {
+        if (nth >= 10000) {
+            ADD_FAILURE() << call << ": the phase never ran without meeting the failure";
+            break;
+        }
+        if (!runs(nth)) continue;
+        const LiveAllocationsBack back;
+        const Injection injection{call, nth};
+        const bool failed = attempt(injection);
+        back.check(injection);
+        if (failed && !back.recordedNone())
+            ADD_FAILURE() << injection << " was met in " << kal::sim::injectedCallSite();
+        if (!failed) break;
+        ++failures;
+    }
+    return failures;
+}
+
+// The same for each call in turn: allocations first (with the `runs` subset), then every
+// kernel-object creation. The number of runs that met their failure, per call, comes back in
+// `met` when given.
 struct SweepCounts {
     const char* call;
     uint64_t met;
 };
 template <class Attempt, class Runs>
 void sweepInjections(Attempt attempt, Runs runs, std::vector<SweepCounts>* met = nullptr) {
-    auto sweep = [&](const char* call) {
-        uint64_t failures = 0;
-        for (uint64_t nth = 1;; ++nth) {
-            if (nth >= 10000) {
-                ADD_FAILURE() << call << ": the phase never ran without meeting the failure";
-                break;
-            }
-            if (call == kAllocation && !runs(nth)) continue;
-            const LiveAllocationsBack back;
-            const Injection injection{call, nth};
-            const bool failed = attempt(injection);
-            back.check(injection);
-            if (!failed) break;
-            ++failures;
-        }
+    const uint64_t allocations = sweepInjection(kAllocation, attempt, runs);
+    if (met != nullptr) met->push_back({kAllocation, allocations});
+    for (const char* call : kKernelObjectCreations) {
+        const uint64_t failures = sweepInjection(call, attempt, [](uint64_t) { return true; });
         if (met != nullptr) met->push_back({call, failures});
-    };
-    sweep(kAllocation);
-    for (const char* call : kKernelObjectCreations) sweep(call);
+    }
 }
 template <class Attempt>
 void sweepInjections(Attempt attempt, std::vector<SweepCounts>* met = nullptr) {
     sweepInjections(attempt, [](uint64_t) { return true; }, met);
 }
 
-// Runs attempt(failAt) for failAt = 1, 2, ... until an attempt runs without a failed allocation.
-// attempt builds its own fixture, calls `failing(failAt, op)` around the one operation under test
-// and checks the result; every block it allocated must be freed when it returns.
+// The allocation-only form: attempt(failAt) builds its own fixture, calls `failing(failAt, op)`
+// around the one operation under test and checks the result. The runs that met their failure.
 template <class Attempt>
 int sweepAllocationFailures(Attempt attempt) {
-    int failures = 0;
-    for (uint64_t failAt = 1; failAt < 10000; ++failAt) {
-        const LiveAllocationsBack back;
-        bool failed = attempt(failAt);
-        back.check(failAt);
-        if (!failed) return failures;
-        ++failures;
-    }
-    ADD_FAILURE() << "the operation never succeeded";
-    return failures;
+    const auto run = [&](const Injection& injection) { return attempt(injection.nth); };
+    return static_cast<int>(sweepInjection(kAllocation, run, [](uint64_t) { return true; }));
 }
 
 // Runs op(status) with allocation failAt (counted from here) failing; true when one was failed.
