@@ -50,7 +50,7 @@ constexpr uint32_t kDetourLevel = 3;
 #if defined(__SANITIZE_THREAD__)
 constexpr auto kRun = std::chrono::seconds(20);
 #else
-constexpr auto kRun = std::chrono::seconds(3);
+constexpr auto kRun = std::chrono::seconds(4);
 #endif
 constexpr auto kBeforeRemoval = std::chrono::milliseconds(500);
 constexpr auto kAfterRemoval = std::chrono::milliseconds(200);
@@ -59,10 +59,10 @@ constexpr uint32_t kDetourEvery = 4;
 // Far beyond any call, a whole bring-up under ThreadSanitizer included.
 constexpr auto kStall = std::chrono::seconds(60);
 
-// A route from a PXI trigger line's terminal to a channel's: the same for every worker, so that
-// their reservations contend.
-constexpr uint32_t kRouteSource = 44;
-constexpr uint32_t kRouteDestination = 35;
+// Each worker's route, by channel: the first two share their source, the last two their
+// destination from different sources, so that their reservations contend.
+constexpr uint32_t kRouteSources[kChannels] = {44, 44, 2, 3};
+constexpr uint32_t kRouteDestinations[kChannels] = {35, 36, 15, 15};
 constexpr uint32_t kRouteCapacity = 2;
 constexpr uint16_t kEvent = 0x800;
 constexpr uint32_t kWaitMicroseconds = 1000;
@@ -160,8 +160,10 @@ protected:
 
 // The caller's memory of a worker's routing and DMA requests.
 struct RoutingMemory {
-    kzark::RouteCalculationSeedBase seeds[1] = {{kRouteSource, 0, 0, {}}};
-    uint32_t destinations[1] = {kRouteDestination};
+    explicit RoutingMemory(unsigned channel)
+        : seeds{{kRouteSources[channel], 0, 0, {}}}, destinations{kRouteDestinations[channel]} {}
+    kzark::RouteCalculationSeedBase seeds[1];
+    uint32_t destinations[1];
     kzark::RoutePossibilityBase routes[kRouteCapacity] = {};
     uint32_t conflicts[4 * 4] = {};
 };
@@ -177,7 +179,8 @@ public:
           random_(kSeed + channel),
           kernel_(kernel),
           stop_(stop),
-          memory_(flash) {}
+          memory_(flash),
+          routing_(channel) {}
 
     void run() {
         kal::sim::UserMemory callerMemory(&memory_, sizeof memory_);
@@ -233,7 +236,8 @@ private:
         calculate.routeCapacity = kRouteCapacity;
         requests::routing_calculateRoute::Output calculated{};
         if (!call<requests::routing_calculateRoute>("route calculate", session, calculate, &calculated)) return false;
-        if (calculated.status != 0) return true;
+        // None found (the others' reservations may leave no way) is an answer too.
+        if (calculated.status != 0 || calculated.count == 0) return true;
         const uint32_t route = routing_.routes[0].routeId;
         requests::routing_reserveRoute::Input reserve{};
         reserve.route = route;
@@ -245,7 +249,10 @@ private:
             if (!call<requests::routing_programRoute>("route program", session, {route, 0})) return false;
             if (!call<requests::routing_unprogramRoute>("route unprogram", session, {route, 0})) return false;
         }
-        return call<requests::routing_destroyRoute>("route destroy", session, {route, 0});
+        for (uint32_t i = 0; i < calculated.count && i < kRouteCapacity; ++i)
+            if (!call<requests::routing_destroyRoute>("route destroy", session, {routing_.routes[i].routeId, 0}))
+                return false;
+        return true;
     }
 
     bool ganging(kal::sim::Session& session) {
