@@ -45,13 +45,9 @@ constexpr uint32_t kSeed = 0x22FA3117;
 constexpr unsigned kChannels = 4;
 constexpr uint32_t kHighest = kzvorn_shared::SetupLevel::kHighest;
 constexpr uint32_t kDetourLevel = 3;
-// The workers' run, then the requests in flight around removal. ThreadSanitizer runs the same
-// calls several times slower.
-#if defined(__SANITIZE_THREAD__)
-constexpr auto kRun = std::chrono::seconds(20);
-#else
-constexpr auto kRun = std::chrono::seconds(4);
-#endif
+// The workers' run, then the requests in flight around removal: the test takes some 45 s in
+// either sanitizer's build, the calls running several times slower under ThreadSanitizer.
+constexpr auto kRun = std::chrono::seconds(40);
 constexpr auto kBeforeRemoval = std::chrono::milliseconds(500);
 constexpr auto kAfterRemoval = std::chrono::milliseconds(200);
 // One in this many resets goes down to 3 first.
@@ -162,6 +158,18 @@ protected:
 struct RoutingMemory {
     explicit RoutingMemory(unsigned channel)
         : seeds{{kRouteSources[channel], 0, 0, {}}}, destinations{kRouteDestinations[channel]} {}
+    requests::routing_calculateRoute::Input calculation(uint64_t owner) const {
+        requests::routing_calculateRoute::Input input{};
+        input.owner = owner;
+        input.seeds = reinterpret_cast<uint64_t>(seeds);
+        input.seedCount = 1;
+        input.destinations = reinterpret_cast<uint64_t>(destinations);
+        input.destinationCount = 1;
+        input.routes = reinterpret_cast<uint64_t>(routes);
+        input.routeCapacity = kRouteCapacity;
+        return input;
+    }
+
     kzark::RouteCalculationSeedBase seeds[1];
     uint32_t destinations[1];
     kzark::RoutePossibilityBase routes[kRouteCapacity] = {};
@@ -226,16 +234,10 @@ private:
     // Calculate, reserve, program, unprogram, destroy: the reservation may meet another
     // worker's, and then the route is only destroyed.
     bool routing(kal::sim::Session& session) {
-        requests::routing_calculateRoute::Input calculate{};
-        calculate.owner = channel_ + 1;
-        calculate.seeds = reinterpret_cast<uint64_t>(routing_.seeds);
-        calculate.seedCount = 1;
-        calculate.destinations = reinterpret_cast<uint64_t>(routing_.destinations);
-        calculate.destinationCount = 1;
-        calculate.routes = reinterpret_cast<uint64_t>(routing_.routes);
-        calculate.routeCapacity = kRouteCapacity;
         requests::routing_calculateRoute::Output calculated{};
-        if (!call<requests::routing_calculateRoute>("route calculate", session, calculate, &calculated)) return false;
+        if (!call<requests::routing_calculateRoute>("route calculate", session, routing_.calculation(channel_ + 1),
+                                                    &calculated))
+            return false;
         // None found (the others' reservations may leave no way) is an answer too.
         if (calculated.status != 0 || calculated.count == 0) return true;
         const uint32_t route = routing_.routes[0].routeId;
@@ -520,4 +522,47 @@ TEST(Stress, FourSessionsOnEveryFamilyAndResetsAt22UntilRemovalAndUnload) {
     }
     EXPECT_EQ(kal::sim::liveObjects(), before) << kal::sim::describe(kal::sim::liveObjects());
     report(findings);
+}
+
+// The cleanup request destroys the session's routing session while another thread of the same
+// session is inside a routing request: that request finishes on the routing session it started
+// with, and the next one finds none (-52020). Round after round, with the cleanup at a random
+// moment of the other thread's calculations and destructions.
+TEST(Stress, ACleanupRequestWhileTheSameSessionRoutesOnAnotherThread) {
+    constexpr int kRounds = 200;
+    constexpr int64_t kNoRoutingSession = -52020;
+    kal::sim::ScopedRealTime realTime;
+    Rig rig;
+    rig.add();
+    if (::testing::Test::HasFatalFailure()) return;
+    std::mt19937 random(kSeed);
+    std::atomic<int64_t> unexpected{0};
+    for (int round = 0; round < kRounds && unexpected == 0; ++round) {
+        kal::sim::Session session = rig.kernel.open(TolvaneDevice::kInterfaceName);
+        ASSERT_TRUE(session);
+        std::atomic<bool> started{false};
+        std::thread router([&] {
+            RoutingMemory memory(0);
+            kal::sim::UserMemory user(&memory, sizeof memory);
+            for (;;) {
+                const auto calculated =
+                    requests::send<requests::routing_calculateRoute>(session, memory.calculation(1)).output;
+                started = true;
+                if (calculated.status == kNoRoutingSession) return;
+                if (calculated.status != 0) return void(unexpected = calculated.status);
+                for (uint32_t i = 0; i < calculated.count && i < kRouteCapacity; ++i) {
+                    const int64_t destroyed =
+                        requests::status<requests::routing_destroyRoute>(session, {memory.routes[i].routeId, 0});
+                    if (destroyed != 0 && destroyed != kNoRoutingSession) return void(unexpected = destroyed);
+                }
+            }
+        });
+        while (!started) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 500));
+        EXPECT_EQ(requests::status<requests::kdut_cleanup>(session, {}), 0) << "round " << round;
+        router.join();
+    }
+    EXPECT_EQ(unexpected, 0);
+    rig.remove();
+    rig.deleteAndUnload();
 }
