@@ -71,6 +71,8 @@ constexpr AllowedStatus kAllowedStatuses[] = {
     {kInvalidated, "the session was opened before a reset"},
     {nKZAPALS100::kStatusDeviceNotAcceptingIO, "removal closed the gate"},
     {kzark::kStatusRouteConflict, "another worker has reserved a part of the same route"},
+    {nKZAPALS100::kStatusNotStarted,
+     "a routing request in flight when a reset's suspension withdrew the routing resources from every session"},
 };
 constexpr size_t kAllowedCount = sizeof(kAllowedStatuses) / sizeof(kAllowedStatuses[0]);
 
