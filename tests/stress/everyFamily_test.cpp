@@ -76,29 +76,12 @@ constexpr AllowedStatus kAllowedStatuses[] = {
 };
 constexpr size_t kAllowedCount = sizeof(kAllowedStatuses) / sizeof(kAllowedStatuses[0]);
 
-// What an open may end with: a session, the closed gate (-52022 as the kernel layer's code), or
-// no interface to open once removal has unregistered it.
-constexpr int32_t kOpenResults[] = {0, -51001, KZKAL_ERR_NOT_FOUND};
 // What creating a notifier may end with, as the kernel layer passes on the driver's status: created,
 // the gate's -52010 (level 3 on the detour) as -51104, or a stale session or the closed gate as
 // -51001.
 constexpr int32_t kNotifierResults[] = {0, -51104, -51001};
 
-template <size_t kCount>
-bool among(const int32_t (&results)[kCount], int32_t result) {
-    for (int32_t allowed : results)
-        if (allowed == result) return true;
-    return false;
-}
-
-// What went wrong, kept without allocating so the leak count stays the driver's.
-struct Findings {
-    std::atomic<uint64_t> calls{0};
-    std::atomic<uint64_t> counts[kAllowedCount] = {};
-    std::atomic<uint64_t> unexpected{0};
-    std::atomic<uint64_t> servedAfterClose{0};
-    std::atomic<int64_t> firstUnexpected{0};
-    std::atomic<const char*> firstUnexpectedCall{nullptr};
+struct Findings : stress::Tally<kAllowedCount> {
     std::atomic<uint64_t> rounds{0};
     std::atomic<uint64_t> resets{0};
 };
@@ -124,22 +107,13 @@ protected:
     }
 
     bool record(const char* name, int64_t status, bool closedBefore) {
-        ++findings_.calls;
         if (closedBefore && status != nKZAPALS100::kStatusDeviceNotAcceptingIO) ++findings_.servedAfterClose;
-        const size_t index = allowedIndex(kAllowedStatuses, status);
-        if (index < kAllowedCount)
-            ++findings_.counts[index];
-        else
-            noteUnexpected(name, status);
+        findings_.record(kAllowedStatuses, name, status);
         // As a user would: a session a reset invalidated, or a closed gate, ends the round.
         return status != kInvalidated && status != nKZAPALS100::kStatusDeviceNotAcceptingIO;
     }
 
-    void noteUnexpected(const char* name, int64_t status) {
-        if (findings_.unexpected++ != 0) return;
-        findings_.firstUnexpected = status;
-        findings_.firstUnexpectedCall = name;
-    }
+    void noteUnexpected(const char* name, int64_t status) { findings_.noteUnexpected(name, status); }
 
     // A session, or none when the open is refused (removal); the result must be one of the list.
     kal::sim::Session open(kal::sim::Kernel& kernel) {
@@ -442,9 +416,8 @@ private:
 };
 
 void report(const Findings& findings) {
-    const char* first = findings.firstUnexpectedCall;
-    EXPECT_EQ(findings.unexpected, 0u) << "first: " << findings.firstUnexpected << " from "
-                                       << (first != nullptr ? first : "?") << ", seed " << kSeed;
+    EXPECT_EQ(findings.unexpected, 0u) << "first: " << findings.firstUnexpected << " from " << findings.firstCall()
+                                       << ", seed " << kSeed;
     EXPECT_EQ(findings.servedAfterClose, 0u) << "seed " << kSeed;
     std::printf("every family: %llu calls, %llu rounds, %llu resets, seed 0x%X\n",
                 static_cast<unsigned long long>(findings.calls.load()),

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "kal/sim/harness.h"
+#include "kzkal/driver.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzvorn_shared/setupLevel.h"
 #include "stress/requests.h"
@@ -35,6 +36,48 @@ size_t allowedIndex(const AllowedStatus (&table)[kCount], int64_t code) {
     for (size_t i = 0; i < kCount; ++i)
         if (table[i].code == code) return i;
     return kCount;
+}
+
+// What went wrong, kept without allocating so the leak count stays the driver's (the driver's
+// allocator serves the whole process).
+template <size_t kAllowedCount>
+struct Tally {
+    std::atomic<uint64_t> calls{0};
+    std::atomic<uint64_t> counts[kAllowedCount] = {};
+    std::atomic<uint64_t> unexpected{0};
+    std::atomic<uint64_t> servedAfterClose{0};
+    std::atomic<int64_t> firstUnexpected{0};
+    std::atomic<const char*> firstUnexpectedCall{nullptr};
+
+    // Counts a status of the table, or notes one outside it.
+    void record(const AllowedStatus (&table)[kAllowedCount], const char* call, int64_t status) {
+        ++calls;
+        const size_t index = allowedIndex(table, status);
+        if (index < kAllowedCount)
+            ++counts[index];
+        else
+            noteUnexpected(call, status);
+    }
+    void noteUnexpected(const char* call, int64_t status) {
+        if (unexpected++ != 0) return;
+        firstUnexpected = status;
+        firstUnexpectedCall = call;
+    }
+    const char* firstCall() const {
+        const char* call = firstUnexpectedCall;
+        return call != nullptr ? call : "?";
+    }
+};
+
+// What an open may end with: a session, the closed gate (-52022 as the kernel layer's code), or
+// no interface to open once removal has unregistered it.
+constexpr int32_t kOpenResults[] = {0, -51001, KZKAL_ERR_NOT_FOUND};
+
+template <size_t kCount>
+bool among(const int32_t (&results)[kCount], int32_t result) {
+    for (int32_t allowed : results)
+        if (allowed == result) return true;
+    return false;
 }
 
 template <size_t kCount>

@@ -60,27 +60,10 @@ constexpr AllowedStatus kAllowedStatuses[] = {
 };
 constexpr size_t kAllowedCount = sizeof(kAllowedStatuses) / sizeof(kAllowedStatuses[0]);
 
-// What an open may end with: a session, the closed gate (-52022 as the kernel layer's code), or
-// no interface to open once removal has unregistered it.
-constexpr int32_t kOpenResults[] = {0, -51001, KZKAL_ERR_NOT_FOUND};
-
-bool allowedOpen(int32_t result) {
-    for (int32_t allowed : kOpenResults)
-        if (allowed == result) return true;
-    return false;
-}
-
 // Relative weights: mostly requests, some resets.
 constexpr uint32_t kWeights[kActionCount] = {6, 5, 2, 6, 8, 6, 6, 6, 4, 6, 6, 4};
 
-// What went wrong, kept without allocating so the leak count stays the driver's.
-struct Findings {
-    std::atomic<uint64_t> calls{0};
-    std::atomic<uint64_t> counts[kAllowedCount] = {};
-    std::atomic<uint64_t> unexpected{0};
-    std::atomic<uint64_t> servedAfterClose{0};
-    std::atomic<int64_t> firstUnexpected{0};
-    std::atomic<uint32_t> firstUnexpectedAction{kActionCount};
+struct Findings : stress::Tally<kAllowedCount> {
     std::atomic<uint64_t> sessionsAfterClose{0};
     std::atomic<uint64_t> perAction[kActionCount] = {};
 };
@@ -156,7 +139,7 @@ private:
             session = kernel_.open(TolvaneDevice::kInterfaceName, &result);
             ++findings_.calls;
             ++findings_.perAction[kOpen];
-            if (!allowedOpen(result)) noteUnexpected(kOpen, result);
+            if (!among(kOpenResults, result)) findings_.noteUnexpected(kActionNames[kOpen], result);
             if (closedBefore && session) ++findings_.sessionsAfterClose;
             // Once removal has unregistered the interface, opening fails at once: let the others run.
             if (!session) std::this_thread::yield();
@@ -165,21 +148,9 @@ private:
     }
 
     void record(Action action, int64_t status, bool closedBefore) {
-        ++findings_.calls;
         ++findings_.perAction[action];
         if (closedBefore && status != nKZAPALS100::kStatusDeviceNotAcceptingIO) ++findings_.servedAfterClose;
-        const size_t index = allowedIndex(kAllowedStatuses, status);
-        if (index < kAllowedCount) {
-            ++findings_.counts[index];
-            return;
-        }
-        noteUnexpected(action, status);
-    }
-
-    void noteUnexpected(Action action, int64_t status) {
-        if (findings_.unexpected++ != 0) return;
-        findings_.firstUnexpected = status;
-        findings_.firstUnexpectedAction = action;
+        findings_.record(kAllowedStatuses, kActionNames[action], status);
     }
 
     std::mt19937 random_;
@@ -262,10 +233,7 @@ TEST(Stress, EightThreadsOnOneDeviceUntilRemovalAndUnload) {
     EXPECT_EQ(kal::sim::liveMutexes(), mutexes) << "seed " << kSeed;
     EXPECT_EQ(kal::sim::liveSpinLocks(), spinLocks) << "seed " << kSeed;
 
-    EXPECT_EQ(findings.unexpected, 0u) << "first: " << findings.firstUnexpected << " from "
-                                       << (findings.firstUnexpectedAction < kActionCount
-                                               ? kActionNames[findings.firstUnexpectedAction]
-                                               : "?")
+    EXPECT_EQ(findings.unexpected, 0u) << "first: " << findings.firstUnexpected << " from " << findings.firstCall()
                                        << ", seed " << kSeed;
     EXPECT_EQ(findings.servedAfterClose, 0u) << "seed " << kSeed;
     EXPECT_EQ(findings.sessionsAfterClose, 0u) << "seed " << kSeed;
