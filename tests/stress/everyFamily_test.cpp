@@ -8,6 +8,8 @@
 // again after a reset to 22) nothing is left held: channels, gangs, routes, the board's routing
 // muxes, DMA streams. Then the device is removed with requests in flight, the driver unloaded,
 // and the kernel layer holds nothing more than before the load.
+//
+// Besides: the cleanup request of a session while another thread of the same session routes.
 #include <gtest/gtest.h>
 
 #include <array>
