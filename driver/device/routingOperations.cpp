@@ -41,11 +41,19 @@ void serveRouteBuffer(kzark::RoutingSession* routing, tEventDescriptor& event, c
 
 }  // namespace
 
-kzark::RoutingSession* TolvaneDevice::routingSessionOf(tEventDescriptor& event, tStatus& status) {
-    kzark::RoutingSession* routing = sessionOf(event)->getRoutingSession();
-    if (routing == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted);
-    return routing;
-}
+// The session's routing session, held for the whole request; none: -52020.
+class TolvaneDevice::RoutingOf {
+public:
+    RoutingOf(tEventDescriptor& event, tStatus& status) : use_(*sessionOf(event)) {
+        if (use_.get() == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted);
+    }
+    kzark::RoutingSession* get() const { return use_.get(); }
+    kzark::RoutingSession* operator->() const { return use_.get(); }
+    explicit operator bool() const { return use_.get() != nullptr; }
+
+private:
+    fendrelsharedsource::KernelSession::RoutingSessionUse use_;
+};
 
 void TolvaneDevice::routing_queryVersion(tEventDescriptor&, const tStatusRecord&, tValue32Record& output, tStatus&) {
     output.value = kzark::kRoutingInterfaceVersion;
@@ -53,7 +61,7 @@ void TolvaneDevice::routing_queryVersion(tEventDescriptor&, const tStatusRecord&
 
 void TolvaneDevice::routing_calculateRoute(tEventDescriptor& event, const tCalculateRouteRecord& input,
                                            tCalculatedRoutesRecord& output, tStatus& status) {
-    kzark::RoutingSession* routing = routingSessionOf(event, status);
+    RoutingOf routing(event, status);
     if (status.isFatal()) return;
     // Counts from user mode size the two copies: bounded before anything is allocated.
     if (input.seedCount > kzark::kMaxRouteCalculationCount || input.destinationCount > kzark::kMaxRouteCalculationCount)
@@ -73,39 +81,39 @@ void TolvaneDevice::routing_calculateRoute(tEventDescriptor& event, const tCalcu
 
 void TolvaneDevice::routing_destroyRoute(tEventDescriptor& event, const tRouteRecord& input, tStatusRecord&,
                                          tStatus& status) {
-    if (kzark::RoutingSession* routing = routingSessionOf(event, status)) routing->destroyRoute(input.route);
+    if (RoutingOf routing{event, status}) routing->destroyRoute(input.route);
 }
 
 void TolvaneDevice::routing_reserveRoute(tEventDescriptor& event, const tRouteBufferRecord& input,
                                          tValue32Record& output, tStatus& status) {
-    serveRouteBuffer(routingSessionOf(event, status), event, input, sizeof(kzark::RouteConflict),
+    serveRouteBuffer(RoutingOf(event, status).get(), event, input, sizeof(kzark::RouteConflict),
                      &kzark::RoutingSessionBase::reserveRoute, output, status);
 }
 
 void TolvaneDevice::routing_programRoute(tEventDescriptor& event, const tRouteRecord& input, tStatusRecord&,
                                          tStatus& status) {
-    if (kzark::RoutingSession* routing = routingSessionOf(event, status)) routing->programRoute(input.route, status);
+    if (RoutingOf routing{event, status}) routing->programRoute(input.route, status);
 }
 
 void TolvaneDevice::routing_unreserveRoute(tEventDescriptor& event, const tRouteRecord& input, tStatusRecord&,
                                            tStatus& status) {
-    if (kzark::RoutingSession* routing = routingSessionOf(event, status)) routing->unreserveRoute(input.route);
+    if (RoutingOf routing{event, status}) routing->unreserveRoute(input.route);
 }
 
 void TolvaneDevice::routing_unprogramRoute(tEventDescriptor& event, const tRouteRecord& input, tStatusRecord&,
                                            tStatus& status) {
-    if (kzark::RoutingSession* routing = routingSessionOf(event, status)) routing->unprogramRoute(input.route);
+    if (RoutingOf routing{event, status}) routing->unprogramRoute(input.route);
 }
 
 void TolvaneDevice::routing_getRouteTerminalPath(tEventDescriptor& event, const tRouteBufferRecord& input,
                                                  tValue32Record& output, tStatus& status) {
-    serveRouteBuffer(routingSessionOf(event, status), event, input, sizeof(uint32_t),
+    serveRouteBuffer(RoutingOf(event, status).get(), event, input, sizeof(uint32_t),
                      &kzark::RoutingSessionBase::getRouteTerminalPath, output, status);
 }
 
 void TolvaneDevice::routing_getTopographyName(tEventDescriptor& event, const tSizedUserBufferRecord& input,
                                               tStatusRecord&, tStatus& status) {
-    kzark::RoutingSession* routing = routingSessionOf(event, status);
+    RoutingOf routing(event, status);
     if (status.isFatal()) return;
     tUserBuffer name(event, input.address, input.size, status);
     kzark::APALUserBufferWrapper wrapper(name);
@@ -114,13 +122,13 @@ void TolvaneDevice::routing_getTopographyName(tEventDescriptor& event, const tSi
 
 void TolvaneDevice::routing_resetTerminal(tEventDescriptor& event, const tResetTerminalRecord& input, tStatusRecord&,
                                           tStatus& status) {
-    if (kzark::RoutingSession* routing = routingSessionOf(event, status))
+    if (RoutingOf routing{event, status})
         routing->resetTerminal(input.terminal, input.mode, status);
 }
 
 void TolvaneDevice::routing_calculateResetTerminal(tEventDescriptor& event, const tCalculateResetTerminalRecord& input,
                                                    tValue32Record& output, tStatus& status) {
-    if (kzark::RoutingSession* routing = routingSessionOf(event, status))
+    if (RoutingOf routing{event, status})
         output.value = routing->calculateResetTerminal(input.owner, input.terminal, input.mode, status);
 }
 

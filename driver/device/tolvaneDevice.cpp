@@ -145,10 +145,11 @@ void TolvaneDevice::createIONotifier(tEventDescriptor& event, uint32_t type,
         *this, static_cast<fendrelsharedsource::KernelSession*>(event.session), tracker_,
         kzvorn_shared::SetupLevel::kHighest, status);
     if (status.isFatal() || type != kRoutingNotifierType) return;
+    if (event.session == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted));
     // A session whose cleanup request destroyed its routing session has none to notify through.
-    kzark::RoutingSession* routing = event.session != nullptr ? sessionOf(event)->getRoutingSession() : nullptr;
-    if (routing == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted));
-    routing->openNotifier(params, status);
+    fendrelsharedsource::KernelSession::RoutingSessionUse routing(*sessionOf(event));
+    if (routing.get() == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted));
+    routing.get()->openNotifier(params, status);
 }
 
 void TolvaneDevice::destroyIONotifier(tEventDescriptor& event, uint32_t type) {
@@ -157,7 +158,8 @@ void TolvaneDevice::destroyIONotifier(tEventDescriptor& event, uint32_t type) {
         *this, static_cast<fendrelsharedsource::KernelSession*>(event.session), tracker_,
         kzvorn_shared::SetupLevel::kHighest, gateStatus);
     if (gateStatus.isFatal() || type != kRoutingNotifierType || event.session == nullptr) return;
-    if (kzark::RoutingSession* routing = sessionOf(event)->getRoutingSession()) routing->closeNotifier();
+    fendrelsharedsource::KernelSession::RoutingSessionUse routing(*sessionOf(event));
+    if (routing.get() != nullptr) routing.get()->closeNotifier();
 }
 
 }  // namespace kzvorn_driver

@@ -146,8 +146,9 @@ private:
     void refreshField(nKZAPAL000::tEventDescriptor& event, const tRecord& input, nKZAPALS100::tStatus& status);
     // The helper on a clean status; null otherwise (-52002 when there is none).
     TolvaneHelper* forwardTarget(nKZAPALS100::tStatus& status);
-    // The request's routing session; none, with -52020, after the session's cleanup request.
-    static kzark::RoutingSession* routingSessionOf(nKZAPAL000::tEventDescriptor& event, nKZAPALS100::tStatus& status);
+    // The request's routing session, held until the request ends; none, with -52020, after the
+    // session's cleanup request.
+    class RoutingOf;
     // The stream requests' dispatcher: -52002 when the helper has none.
     fendreldma::DMADispatcher* dmaDispatcher(nKZAPALS100::tStatus& status);
     static kdut::CleanupOperationComposite& cleanupsOf(nKZAPAL000::tEventDescriptor& event);

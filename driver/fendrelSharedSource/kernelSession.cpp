@@ -5,6 +5,7 @@
 
 namespace fendrelsharedsource {
 
+using kzvorn_driver::nKZAPAL000::tAutoLock;
 using nKZAPALS100::tStatus;
 
 KernelSession::KernelSession(kzvorn_driver::nKZAPAL000::tDeviceInterface* interface, const uint32_t* resetGeneration,
@@ -12,6 +13,7 @@ KernelSession::KernelSession(kzvorn_driver::nKZAPAL000::tDeviceInterface* interf
                              kzark::RoutingResourcesManager* routing, uint32_t cleanupCapacity, tStatus& status)
     : tSession(interface, status),
       atut::InvalidatableSession(static_cast<int32_t>(kStatusSessionInvalidated)),
+      routingLock_(status),
       resetInvalidation_(resetGeneration, static_cast<int32_t>(kStatusSessionInvalidated)),
       reservation_(notHeldStatus, reservations, status),
       cleanupOperations_(cleanupCapacity, &resetInvalidation_, status) {
@@ -44,7 +46,10 @@ void KernelSession::createRoutingSession(kzark::RoutingResourcesManager* routing
     if (status.isFatal()) destroyRoutingSession();
 }
 
-void KernelSession::destroyRoutingSession() { routingSession_.destroy(); }
+void KernelSession::destroyRoutingSession() {
+    tAutoLock guard(routingLock_);
+    routingSession_.destroy();
+}
 
 KernelSession::RoutingSessionOwner::~RoutingSessionOwner() { destroy(); }
 

@@ -11,6 +11,7 @@
 #include "kdut/resetInvalidatableSession.h"
 #include "kdut/resourceReservation.h"
 #include "kzapal/protons/deviceCore.h"
+#include "kzapal/protons/synchronization.h"
 
 namespace kzark {
 class RoutingSession;
@@ -54,9 +55,26 @@ public:
     }
     void releaseResources(nKZAPALS100::tStatus& status) { release(getCleanupOperations(), status); }
 
-    // None below the routing level, and none after the session's cleanup.
+    // None below the routing level, and none after the session's cleanup. Unguarded: for requests,
+    // RoutingSessionUse.
     kzark::RoutingSession* getRoutingSession() const { return routingSession_.session; }
     void destroyRoutingSession();
+
+    // A request's hold on the session's routing session. Requests of one session may run on
+    // several threads at once, and the cleanup request destroys the routing session: while a hold
+    // lives, that destruction waits, so no request goes on with a routing session already freed.
+    // Lock order: this hold, then the routing session's own lock.
+    class RoutingSessionUse {
+    public:
+        explicit RoutingSessionUse(KernelSession& session)
+            : guard_(session.routingLock_), routing_(session.routingSession_.session) {}
+        // None below the routing level and after the session's cleanup.
+        kzark::RoutingSession* get() const { return routing_; }
+
+    private:
+        kzvorn_driver::nKZAPAL000::tAutoLock guard_;
+        kzark::RoutingSession* routing_;
+    };
 
 private:
     // A failed creation destroys the half-built routing session (which unregisters) and leaves the
@@ -71,7 +89,9 @@ private:
         void destroy();
     };
 
-    // Destroyed in reverse: the cleanup set runs first, while the reservation still exists.
+    // Destroyed in reverse: the cleanup set runs first, while the reservation still exists; the
+    // lock outlives the routing session it guards.
+    kzvorn_driver::nKZAPAL000::tMutex routingLock_;
     RoutingSessionOwner routingSession_;
     kdut::ResetInvalidatableSession resetInvalidation_;
     kdut::ResourceReservation reservation_;

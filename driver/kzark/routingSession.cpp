@@ -57,10 +57,12 @@ RoutingSessionBase::RoutingSessionBase(RoutingResourcesManagerInterface* manager
     : mutex_(status), manager_(manager) {
     link_.session = this;
     valid_ = status.isNotFatal() ? 1 : 0;
-    if (valid_ && manager_ != nullptr) {
-        manager_->registerRoutingSession(this);
-        registered_ = true;
-    }
+}
+
+void RoutingSessionBase::joinManager() {
+    if (!valid_ || manager_ == nullptr || registered_) return;
+    manager_->registerRoutingSession(this);
+    registered_ = true;
 }
 
 RoutingSessionBase::~RoutingSessionBase() { leaveManager(); }

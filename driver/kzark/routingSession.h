@@ -87,14 +87,19 @@ public:
     bool hasRoutingResources() const { return resources_ != nullptr; }
 
 protected:
-    // Valid when the status is good at the end; a valid session is registered with the manager.
+    // Valid when the status is good at the end. The most derived constructor registers a valid
+    // session with the manager (joinManager) once it is whole.
     RoutingSessionBase(RoutingResourcesManagerInterface* manager, tStatus& status);
     ~RoutingSessionBase() override;
     RoutingSessionBase(const RoutingSessionBase&) = delete;
     RoutingSessionBase& operator=(const RoutingSessionBase&) = delete;
 
-    // Unregisters a valid session once; the destructors call it before anything of theirs goes, so
-    // the manager never reaches a session that is half destroyed.
+    // Registers a valid session with the manager, from the end of the most derived constructor: a
+    // reset's teardown may reach every registered session from another thread at once, and must not
+    // find one whose construction (its type's virtual functions) has not finished.
+    void joinManager();
+    // Unregisters a registered session once; the destructors call it before anything of theirs
+    // goes, so the manager never reaches a session that is half destroyed.
     void leaveManager();
 
     kzvorn_driver::nKZAPAL000::tMutex mutex_;
@@ -122,7 +127,9 @@ class RoutingSession : public RoutingSessionBase {
 public:
     // Allocate with the status-reporting operator new; a session whose status holds an error
     // afterwards is deleted again by its creator.
-    RoutingSession(RoutingResourcesManagerInterface* manager, tStatus& status) : RoutingSessionBase(manager, status) {}
+    RoutingSession(RoutingResourcesManagerInterface* manager, tStatus& status) : RoutingSessionBase(manager, status) {
+        joinManager();
+    }
     // Leaves the manager first (its routes destroyed), then closes the notifier with its closing
     // message.
     ~RoutingSession() override;

@@ -15,6 +15,7 @@
 #include "kzhtl/failures.h"
 #include "kzark/routingSession.h"
 #include "kzark/statusCodes.h"
+#include "routing/routedMuxes.h"
 
 namespace {
 
@@ -126,29 +127,7 @@ protected:
         return {output.status, std::string(area.data(), area.size())};
     }
 
-    // The routing muxes that connect an input, but the trigger overrides' inputs 0, then the PXI
-    // trigger outputs that are on.
-    std::vector<std::string> routed() {
-        auto guard = std::unique_lock<std::recursive_mutex>(blocks_.nonIsolatedFpga.boardLock());
-        board::NonIsolatedFpga& fpga = blocks_.nonIsolatedFpga;
-        std::vector<std::string> found;
-        for (const char* block : {"iso", "ch0", "ch1", "ch2", "ch3"}) {
-            const unsigned b = unsigned(board::occurrenceBlockByName(block));
-            for (uint32_t offset : board::IsolatedOccurrence::routingMuxOffsets(b)) {
-                const std::optional<unsigned> input = fpga.routedInput(b, offset);
-                if (!input) continue;
-                const bool triggerOverride = b != board::kIsolatedBoardBlock && *input == 0 &&
-                                             (offset == 0x22 || offset == 0x23 || offset == 0x24 || offset == 0x27);
-                if (triggerOverride) continue;
-                char text[32];
-                std::snprintf(text, sizeof text, "%s 0x%X: %u", block, offset, *input);
-                found.push_back(text);
-            }
-        }
-        for (unsigned line = 0; line < board::NonIsolatedFpga::kPxiTriggerLines; ++line)
-            if (fpga.pxiTriggerOutputOn(line)) found.push_back("pxi " + std::to_string(line));
-        return found;
-    }
+    std::vector<std::string> routed() { return routingtest::routedMuxes(blocks_.nonIsolatedFpga); }
 
     using Strings = std::vector<std::string>;
     const Strings kBothRoutes = {"iso 0x30: 2", "iso 0x31: 2", "ch0 0x2B: 3", "pxi 0", "pxi 1"};

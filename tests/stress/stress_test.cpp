@@ -31,29 +31,25 @@
 #include "kzapal/protons/statusCodes.h"
 #include "kzkal/driver.h"
 #include "stress/requests.h"
+#include "stress/stress.h"
 
 namespace {
 
 using namespace kzvorn_driver;
+using namespace stress;
 using kzvorn_shared::SetupLevel;
 using Device = nKZAPAL000::tDeviceCore;
 
 constexpr uint32_t kSeed = 0x15C0FFEE;
-constexpr int64_t kInvalidated = KZ_DEVICE_CODE(0xBFFA9179);
 constexpr uint32_t kThreads = 8;
 constexpr uint32_t kSessionsPerThread = 3;
 constexpr auto kBeforeRemoval = std::chrono::milliseconds(2000);
 constexpr auto kAfterRemoval = std::chrono::milliseconds(200);
 constexpr auto kResetCallInterval = std::chrono::milliseconds(100);
 constexpr auto kRemovalDelay = std::chrono::milliseconds(2);
-// Far beyond any run: a call that has not returned by then never will.
-constexpr auto kDeadline = std::chrono::seconds(30);
+// Far beyond any call: one that has not returned by then never will.
+constexpr auto kStall = std::chrono::seconds(30);
 
-// Every status a request of this test may end with, and why.
-struct AllowedStatus {
-    int64_t code;
-    const char* why;
-};
 constexpr AllowedStatus kAllowedStatuses[] = {
     {0, "served"},
     {nKZAPALS100::kStatusSetupStoppedAtLevel, "a reset below the highest level, and requests above the level it left"},
@@ -64,96 +60,27 @@ constexpr AllowedStatus kAllowedStatuses[] = {
 };
 constexpr size_t kAllowedCount = sizeof(kAllowedStatuses) / sizeof(kAllowedStatuses[0]);
 
-// What an open may end with: a session, the closed gate (-52022 as the kernel layer's code), or
-// no interface to open once removal has unregistered it.
-constexpr int32_t kOpenResults[] = {0, -51001, KZKAL_ERR_NOT_FOUND};
-
-bool allowedOpen(int32_t result) {
-    for (int32_t allowed : kOpenResults)
-        if (allowed == result) return true;
-    return false;
-}
-
-enum Action : uint32_t {
-    kOpen,
-    kClose,
-    kReset,
-    kLevel,
-    kArmRead,
-    kArmSetGet,
-    kArmWriteFlush,
-    kWindowGet,
-    kWindowSetFlush,
-    kStorageMapRawFlush,
-    kReserve,
-    kCleanup,
-    kActionCount
-};
-constexpr const char* kActionNames[kActionCount] = {
-    "open",       "close",            "reset",                 "level",   "arm read", "arm set/get", "arm write/flush",
-    "window get", "window set/flush", "storage map raw/flush", "reserve", "cleanup",
-};
 // Relative weights: mostly requests, some resets.
 constexpr uint32_t kWeights[kActionCount] = {6, 5, 2, 6, 8, 6, 6, 6, 4, 6, 6, 4};
 
-constexpr const char* kQuolin = "Quolin_Ver23.3.0f121";
-constexpr const char* kChannel3 = "QuolinDMAChannel3_Ver23.3.0f121";
-constexpr const char* kFlashWindow = "flashWindow";
-constexpr const char* kPosc = "Posc_Ver1.0.0d0";
-constexpr uint32_t kSignatureId = 0xC0000000;
-constexpr uint32_t kRegister450Id = 0x80000450;
-constexpr uint32_t kChannelRegister58 = 0x58;
-constexpr uint64_t kFlashOffset = 0x100;
-constexpr uint64_t kFlashCount = 16;
-constexpr uint64_t kPoscCount = 4;
-
-// What went wrong, kept without allocating so the leak count stays the driver's.
-struct Findings {
-    std::atomic<uint64_t> calls{0};
-    std::atomic<uint64_t> counts[kAllowedCount] = {};
-    std::atomic<uint64_t> unexpected{0};
-    std::atomic<uint64_t> servedAfterClose{0};
-    std::atomic<int64_t> firstUnexpected{0};
-    std::atomic<uint32_t> firstUnexpectedAction{kActionCount};
+struct Findings : stress::Tally<kAllowedCount> {
     std::atomic<uint64_t> sessionsAfterClose{0};
     std::atomic<uint64_t> perAction[kActionCount] = {};
 };
 
-// The caller's memory every request needs: names and the buffers, registered once per thread.
-struct CallerMemory {
-    char quolin[32];
-    char channel3[40];
-    char flashWindow[16];
-    char posc[24];
-    uint8_t flash[kFlashCount];
-    uint8_t flashIn[kFlashCount];
-    uint8_t posc4[kPoscCount];
-};
-
-template <class tRecord>
-tRecord naming(const char* name) {
-    tRecord record{};
-    record.name = reinterpret_cast<uint64_t>(name);
-    record.nameLength = std::strlen(name);
-    return record;
-}
-
 class Worker {
 public:
     Worker(uint32_t index, kal::sim::Kernel& kernel, Device& device, const uint8_t (&flash)[kFlashCount],
-           Findings& findings, const std::atomic<uint32_t>& resetCall, const std::atomic<bool>& stop)
+           Findings& findings, Whereabouts& where, const std::atomic<uint32_t>& resetCall,
+           const std::atomic<bool>& stop)
         : random_(kSeed + index),
           kernel_(kernel),
           device_(device),
           findings_(findings),
+          where_(where),
           resetCall_(resetCall),
-          stop_(stop) {
-        std::strcpy(memory_.quolin, kQuolin);
-        std::strcpy(memory_.channel3, kChannel3);
-        std::strcpy(memory_.flashWindow, kFlashWindow);
-        std::strcpy(memory_.posc, kPosc);
-        std::memcpy(memory_.flash, flash, kFlashCount);
-    }
+          stop_(stop),
+          memory_(flash) {}
 
     void run() {
         kal::sim::UserMemory user(&memory_, sizeof memory_);
@@ -172,7 +99,9 @@ public:
             while (pick >= kWeights[action]) pick -= kWeights[action++];
             act(static_cast<Action>(action));
         }
+        where_.at("closing");
         for (kal::sim::Session& session : sessions_) session.close();
+        where_.finished();
     }
 
 private:
@@ -187,12 +116,13 @@ private:
         if (action == kOpen) return open();
         kal::sim::Session* session = anySession();
         if (session == nullptr) return open();
+        where_.at(kActionNames[action]);
         if (action == kClose) {
             ++findings_.perAction[kClose];
             return session->close();
         }
         const bool closedBefore = gateClosed();
-        for (int64_t status : request(action, *session)) {
+        for (int64_t status : send(action, *session, memory_, random_)) {
             if (status == kNoRequest) continue;
             record(action, status, closedBefore);
             // As a user would: a session a reset invalidated is of no further use.
@@ -203,12 +133,13 @@ private:
     void open() {
         for (kal::sim::Session& session : sessions_) {
             if (session) continue;
+            where_.at(kActionNames[kOpen]);
             const bool closedBefore = gateClosed();
             int32_t result = 0;
             session = kernel_.open(TolvaneDevice::kInterfaceName, &result);
             ++findings_.calls;
             ++findings_.perAction[kOpen];
-            if (!allowedOpen(result)) noteUnexpected(kOpen, result);
+            if (!among(kOpenResults, result)) findings_.noteUnexpected(kActionNames[kOpen], result);
             if (closedBefore && session) ++findings_.sessionsAfterClose;
             // Once removal has unregistered the interface, opening fails at once: let the others run.
             if (!session) std::this_thread::yield();
@@ -216,151 +147,21 @@ private:
         }
     }
 
-    static constexpr int64_t kNoRequest = 1;
-    using Statuses = std::array<int64_t, 3>;
-
-    // The statuses of the one to three requests an action sends.
-    Statuses request(Action action, kal::sim::Session& session) {
-        Statuses statuses = {kNoRequest, kNoRequest, kNoRequest};
-        switch (action) {
-            case kReset: {
-                requests::kdut_reset::Input input{};
-                input.targetLevel = random_() % (SetupLevel::kHighest + 1);
-                statuses[0] = requests::status<requests::kdut_reset>(session, input);
-                break;
-            }
-            case kLevel:
-                statuses[0] = requests::status<requests::kzvorn_getSetupLevel>(session, {});
-                break;
-            case kArmRead: {
-                auto input = naming<requests::arm_read::Input>(memory_.quolin);
-                input.field = kSignatureId;
-                statuses[0] = requests::status<requests::arm_read>(session, input);
-                break;
-            }
-            case kArmSetGet: {
-                auto set = naming<requests::arm_set::Input>(memory_.quolin);
-                set.field = kRegister450Id;
-                set.value = random_() & 0xFFFF;
-                statuses[0] = requests::status<requests::arm_set>(session, set);
-                auto get = naming<requests::arm_get::Input>(memory_.quolin);
-                get.field = kRegister450Id;
-                statuses[1] = requests::status<requests::arm_get>(session, get);
-                break;
-            }
-            case kArmWriteFlush: {
-                auto write = naming<requests::arm_write::Input>(memory_.channel3);
-                write.field = kChannelRegister58;
-                statuses[0] = requests::status<requests::arm_write>(session, write);
-                auto flush = naming<requests::arm_flushRegister::Input>(memory_.channel3);
-                flush.field = kChannelRegister58;
-                flush.force = 1;
-                statuses[1] = requests::status<requests::arm_flushRegister>(session, flush);
-                break;
-            }
-            case kWindowGet: {
-                auto get = naming<requests::deviceWindow_get::Input>(memory_.flashWindow);
-                get.offset = kFlashOffset;
-                get.count = kFlashCount;
-                get.destination = reinterpret_cast<uint64_t>(memory_.flashIn);
-                statuses[0] = requests::status<requests::deviceWindow_get>(session, get);
-                auto read = get;
-                statuses[1] = requests::status<requests::deviceWindow_read>(session, read);
-                break;
-            }
-            case kWindowSetFlush: {
-                auto set = naming<requests::deviceWindow_set::Input>(memory_.flashWindow);
-                set.source = reinterpret_cast<uint64_t>(memory_.flash);
-                set.offset = kFlashOffset;
-                set.count = kFlashCount;
-                statuses[0] = requests::status<requests::deviceWindow_set>(session, set);
-                auto flush = naming<requests::deviceWindow_flush::Input>(memory_.flashWindow);
-                flush.offset = kFlashOffset;
-                flush.count = kFlashCount;
-                statuses[1] = requests::status<requests::deviceWindow_flush>(session, flush);
-                break;
-            }
-            case kStorageMapRawFlush: {
-                auto raw = naming<requests::storageMap_getRaw::Input>(memory_.posc);
-                raw.elementCount = kPoscCount;
-                raw.elementSize = 1;
-                raw.buffer = reinterpret_cast<uint64_t>(memory_.posc4);
-                statuses[0] = requests::status<requests::storageMap_getRaw>(session, raw);
-                // Puts back what it read; a failed read leaves nothing to put back.
-                if (statuses[0] != 0) break;
-                statuses[1] = requests::status<requests::storageMap_setRaw>(session, raw);
-                statuses[2] = requests::status<requests::storageMap_flush>(
-                    session, naming<requests::storageMap_flush::Input>(memory_.posc));
-                break;
-            }
-            case kReserve: {
-                requests::kdut_reserveResources::Input input{};
-                input.mask = 1u << (random_() % 4);
-                statuses[0] = requests::status<requests::kdut_reserveResources>(session, input);
-                break;
-            }
-            case kCleanup:
-                statuses[0] = requests::status<requests::kdut_cleanup>(session, {});
-                break;
-            default:
-                break;
-        }
-        return statuses;
-    }
-
     void record(Action action, int64_t status, bool closedBefore) {
-        ++findings_.calls;
         ++findings_.perAction[action];
         if (closedBefore && status != nKZAPALS100::kStatusDeviceNotAcceptingIO) ++findings_.servedAfterClose;
-        for (size_t i = 0; i < kAllowedCount; ++i) {
-            if (kAllowedStatuses[i].code != status) continue;
-            ++findings_.counts[i];
-            return;
-        }
-        noteUnexpected(action, status);
-    }
-
-    void noteUnexpected(Action action, int64_t status) {
-        if (findings_.unexpected++ != 0) return;
-        findings_.firstUnexpected = status;
-        findings_.firstUnexpectedAction = action;
+        findings_.record(kAllowedStatuses, kActionNames[action], status);
     }
 
     std::mt19937 random_;
     kal::sim::Kernel& kernel_;
     Device& device_;
     Findings& findings_;
+    Whereabouts& where_;
     const std::atomic<uint32_t>& resetCall_;
     const std::atomic<bool>& stop_;
-    CallerMemory memory_{};
+    CallerMemory memory_;
     std::array<kal::sim::Session, kSessionsPerThread> sessions_;
-};
-
-// Aborts the run, seed first, when the threads have not all returned by the deadline.
-class Watchdog {
-public:
-    Watchdog()
-        : thread_([this] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (condition_.wait_for(lock, kDeadline, [this] { return done_; })) return;
-              std::fprintf(stderr, "stress: calls did not return within %lld s (seed 0x%X)\n",
-                           static_cast<long long>(kDeadline.count()), kSeed);
-              std::abort();
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            done_ = true;
-        }
-        condition_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable condition_;
-    bool done_ = false;
-    std::thread thread_;
 };
 
 }  // namespace
@@ -394,24 +195,34 @@ TEST(Stress, EightThreadsOnOneDeviceUntilRemovalAndUnload) {
         std::atomic<uint32_t> resetCall{0};
         std::atomic<bool> stop{false};
         {
-            Watchdog watchdog;
+            // The workers, then the main thread.
+            std::array<Whereabouts, kThreads + 1> where;
+            static constexpr const char* kNames[kThreads + 1] = {"worker 0", "worker 1", "worker 2", "worker 3",
+                                                                 "worker 4", "worker 5", "worker 6", "worker 7",
+                                                                 "main"};
+            Whereabouts& main = where[kThreads];
+            Watchdog<kThreads + 1> watchdog(where, kNames, kStall, kSeed);
             std::array<std::thread, kThreads> threads;
             for (uint32_t i = 0; i < kThreads; ++i) {
-                threads[i] =
-                    std::thread([&, i] { Worker(i, kernel, device, flash, findings, resetCall, stop).run(); });
+                threads[i] = std::thread(
+                    [&, i] { Worker(i, kernel, device, flash, findings, where[i], resetCall, stop).run(); });
             }
             for (auto start = std::chrono::steady_clock::now();
                  std::chrono::steady_clock::now() - start < kBeforeRemoval;) {
+                main.at("calling the workers to reset");
                 std::this_thread::sleep_for(kResetCallInterval);
                 ++resetCall;
             }
             // Into the resets the last call started.
             std::this_thread::sleep_for(kRemovalDelay);
+            main.at("removing the device");
             kernel.removeDevice(function);
             EXPECT_EQ(device.getIOState(), Device::kIOStateClosed) << "seed " << kSeed;
             std::this_thread::sleep_for(kAfterRemoval);
             stop = true;
+            main.at("joining the workers");
             for (std::thread& thread : threads) thread.join();
+            main.finished();
         }
         EXPECT_EQ(device.getIOReferenceCount(), 0u) << "seed " << kSeed;
         EXPECT_EQ(device.getOpenSessionCount(), 0u) << "seed " << kSeed;
@@ -422,10 +233,7 @@ TEST(Stress, EightThreadsOnOneDeviceUntilRemovalAndUnload) {
     EXPECT_EQ(kal::sim::liveMutexes(), mutexes) << "seed " << kSeed;
     EXPECT_EQ(kal::sim::liveSpinLocks(), spinLocks) << "seed " << kSeed;
 
-    EXPECT_EQ(findings.unexpected, 0u) << "first: " << findings.firstUnexpected << " from "
-                                       << (findings.firstUnexpectedAction < kActionCount
-                                               ? kActionNames[findings.firstUnexpectedAction]
-                                               : "?")
+    EXPECT_EQ(findings.unexpected, 0u) << "first: " << findings.firstUnexpected << " from " << findings.firstCall()
                                        << ", seed " << kSeed;
     EXPECT_EQ(findings.servedAfterClose, 0u) << "seed " << kSeed;
     EXPECT_EQ(findings.sessionsAfterClose, 0u) << "seed " << kSeed;
@@ -435,9 +243,6 @@ TEST(Stress, EightThreadsOnOneDeviceUntilRemovalAndUnload) {
                     static_cast<unsigned long long>(findings.perAction[i].load()));
     }
     std::printf("\n");
-    for (size_t i = 0; i < kAllowedCount; ++i) {
-        std::printf("  %8llu  %lld  %s\n", static_cast<unsigned long long>(findings.counts[i].load()),
-                    static_cast<long long>(kAllowedStatuses[i].code), kAllowedStatuses[i].why);
-    }
+    printAllowed(kAllowedStatuses, findings.counts);
     EXPECT_GT(findings.counts[0], 0u) << "nothing was served, seed " << kSeed;
 }
