@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything with ThreadSanitizer in build-tsan/ and runs every test but the sweeps (label
-# "sweep"); any ThreadSanitizer report fails the run. Arguments go to ctest (e.g. -L threaded for
-# the tests that run threads of their own, -R NAME).
+# Builds everything with ThreadSanitizer in build-tsan/ and runs every test program but the sweeps
+# (label "sweep"), and kzvorn-sim's runs but a few (label "sim": they run under AddressSanitizer in
+# scripts/test.sh); any ThreadSanitizer report fails the run. Arguments go to ctest (e.g.
+# -L threaded for the tests that run threads of their own, -R NAME).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -11,4 +12,4 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEB
 cmake --build build-tsan -j"$jobs"
 # The first report ends its test program with exit code 66, which fails the test.
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
-ctest --test-dir build-tsan --output-on-failure -j"$jobs" -LE sweep --no-tests=error "$@"
+ctest --test-dir build-tsan --output-on-failure -j"$jobs" -LE "sweep|sim" --no-tests=error "$@"
