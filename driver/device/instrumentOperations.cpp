@@ -3,6 +3,7 @@
 // connected accessory. Each checks its channel or mask, then the session's reservation where it
 // needs one, and forwards to the helper; what two of them answer when the gate refuses needs no
 // helper at all.
+#include "device/helperObjects.h"
 #include "device/statusCodes.h"
 #include "device/tolvaneDevice.h"
 #include "dispatchers/calibrationDispatcher.h"
@@ -100,9 +101,8 @@ void TolvaneDevice::vantrel_calculateChargeBalanceOffset(tEventDescriptor& event
                                                          const tChargeBalanceOffsetRecord& input, tStatusRecord&,
                                                          tStatus& status) {
     TolvaneHelper* helper = admitChannel(event, input.channel, tReserve::kYes, status);
-    CalibrationDispatcher* dispatcher = helper != nullptr ? helper->getCalibrationDispatcher() : nullptr;
-    if (helper != nullptr && dispatcher == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusFeatureNotSupported);
-    if (status.isFatal()) return;
+    CalibrationDispatcher* dispatcher = helper != nullptr ? boardObject(helper->getCalibrationDispatcher(), status) : nullptr;
+    if (dispatcher == nullptr) return;
     const uint16_t offset = dispatcher->calculateChargeBalanceOffset(input.channel, input.rangeCode, status);
     if (status.isFatal()) return;
     const uint8_t bytes[2] = {uint8_t(offset), uint8_t(offset >> 8)};

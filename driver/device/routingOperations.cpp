@@ -41,20 +41,6 @@ void serveRouteBuffer(kzark::RoutingSession* routing, tEventDescriptor& event, c
 
 }  // namespace
 
-// The session's routing session, held for the whole request; none: -52020.
-class TolvaneDevice::RoutingOf {
-public:
-    RoutingOf(tEventDescriptor& event, tStatus& status) : use_(*sessionOf(event)) {
-        if (use_.get() == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted);
-    }
-    kzark::RoutingSession* get() const { return use_.get(); }
-    kzark::RoutingSession* operator->() const { return use_.get(); }
-    explicit operator bool() const { return use_.get() != nullptr; }
-
-private:
-    fendrelsharedsource::KernelSession::RoutingSessionUse use_;
-};
-
 void TolvaneDevice::routing_queryVersion(tEventDescriptor&, const tStatusRecord&, tValue32Record& output, tStatus&) {
     output.value = kzark::kRoutingInterfaceVersion;
 }

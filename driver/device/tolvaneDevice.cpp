@@ -147,9 +147,8 @@ void TolvaneDevice::createIONotifier(tEventDescriptor& event, uint32_t type,
     if (status.isFatal() || type != kRoutingNotifierType) return;
     if (event.session == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted));
     // A session whose cleanup request destroyed its routing session has none to notify through.
-    fendrelsharedsource::KernelSession::RoutingSessionUse routing(*sessionOf(event));
-    if (routing.get() == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted));
-    routing.get()->openNotifier(params, status);
+    RoutingOf routing(event, status);
+    if (routing) routing->openNotifier(params, status);
 }
 
 void TolvaneDevice::destroyIONotifier(tEventDescriptor& event, uint32_t type) {
@@ -158,8 +157,9 @@ void TolvaneDevice::destroyIONotifier(tEventDescriptor& event, uint32_t type) {
         *this, static_cast<fendrelsharedsource::KernelSession*>(event.session), tracker_,
         kzvorn_shared::SetupLevel::kHighest, gateStatus);
     if (gateStatus.isFatal() || type != kRoutingNotifierType || event.session == nullptr) return;
-    fendrelsharedsource::KernelSession::RoutingSessionUse routing(*sessionOf(event));
-    if (routing.get() != nullptr) routing.get()->closeNotifier();
+    tStatus ignored;
+    RoutingOf routing(event, ignored);
+    if (routing) routing->closeNotifier();
 }
 
 }  // namespace kzvorn_driver

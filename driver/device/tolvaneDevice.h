@@ -148,7 +148,18 @@ private:
     TolvaneHelper* forwardTarget(nKZAPALS100::tStatus& status);
     // The request's routing session, held until the request ends; none, with -52020, after the
     // session's cleanup request.
-    class RoutingOf;
+    class RoutingOf {
+    public:
+        RoutingOf(nKZAPAL000::tEventDescriptor& event, nKZAPALS100::tStatus& status) : use_(*sessionOf(event)) {
+            if (use_.get() == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusNotStarted);
+        }
+        kzark::RoutingSession* get() const { return use_.get(); }
+        kzark::RoutingSession* operator->() const { return use_.get(); }
+        explicit operator bool() const { return use_.get() != nullptr; }
+
+    private:
+        fendrelsharedsource::KernelSession::RoutingSessionUse use_;
+    };
     // The stream requests' dispatcher: -52002 when the helper has none.
     fendreldma::DMADispatcher* dmaDispatcher(nKZAPALS100::tStatus& status);
     static kdut::CleanupOperationComposite& cleanupsOf(nKZAPAL000::tEventDescriptor& event);

@@ -20,8 +20,6 @@ KernelSession::KernelSession(kzvorn_driver::nKZAPAL000::tDeviceInterface* interf
     if (status.isFatal()) return;
     createRoutingSession(routing, status);
     getCleanupOperations()->add(this, status);
-    // Without its cleanup operation nothing else would destroy it.
-    if (status.isFatal()) destroyRoutingSession();
 }
 
 void KernelSession::reserve(kdut::CleanupOperationComposite* composite, uint64_t mask, tStatus& status) {
@@ -43,7 +41,6 @@ void KernelSession::cleanup(tStatus& status) {
 void KernelSession::createRoutingSession(kzark::RoutingResourcesManager* routing, tStatus& status) {
     if (status.isFatal() || routing == nullptr) return;
     routingSession_.session = new (status) kzark::RoutingSession(routing, status);
-    if (status.isFatal()) destroyRoutingSession();
 }
 
 void KernelSession::destroyRoutingSession() {

@@ -77,12 +77,12 @@ public:
     };
 
 private:
-    // A failed creation destroys the half-built routing session (which unregisters) and leaves the
-    // status failed, so the open fails.
+    // A failed creation leaves the status failed, so the open fails and the session is deleted
+    // with the half-built routing session its owner holds.
     void createRoutingSession(kzark::RoutingResourcesManager* routing, nKZAPALS100::tStatus& status);
 
-    // Destroys a routing session the cleanup set did not (a session invalidated before it closed),
-    // after that set has run.
+    // Destroys a routing session the cleanup set did not (a session invalidated before it closed,
+    // or one whose open failed), after that set has run.
     struct RoutingSessionOwner {
         kzark::RoutingSession* session = nullptr;
         ~RoutingSessionOwner();

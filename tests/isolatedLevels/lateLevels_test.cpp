@@ -83,10 +83,6 @@ protected:
         return out;
     }
     std::vector<board::SequencerRun> runs() { return link().sequencers().runs(); }
-    int64_t resetWith(CallerRecord& record, int32_t target = 22) {
-        kal::sim::Session session = kernel_.open("smu_kzvorn");
-        return reset(session, target, record.address());
-    }
 
     std::map<BringUpStep, size_t> marks_;
 };
@@ -265,7 +261,7 @@ TEST_F(LateLevels, ARefusedCopyOfTheListStopsLevelTwentyOneBeforeAnyWrite) {
     {
         // The record's copy, then the disabled-error step's, then level 21's.
         kal::sim::FailKernelCall refuse("replicateInboundIOControlBuffer", 3);
-        status = resetWith(record);
+        status = resetTo(22, &record);
         failures = refuse.failures();
     }
     EXPECT_EQ(failures, 1u);
@@ -273,7 +269,7 @@ TEST_F(LateLevels, ARefusedCopyOfTheListStopsLevelTwentyOneBeforeAnyWrite) {
     EXPECT_EQ(tracker().reached, 20);
     const std::vector<PortAccess> level21 = during(kStepIsoDisabledErrors);
     EXPECT_TRUE(std::none_of(level21.begin(), level21.end(), [](const PortAccess& a) { return a.write; }));
-    EXPECT_EQ(resetWith(record), 0);
+    EXPECT_EQ(resetTo(22, &record), 0);
 }
 
 // A list longer than 65,536 entries is refused by level 21 itself with -52000 before anything is
@@ -291,7 +287,7 @@ TEST_F(LateLevels, LevelTwentyOneRefusesALongListBeforeAllocatingOrReading) {
         record.record.disabledErrors = reinterpret_cast<uint64_t>(longest.data());
         record.record.disabledErrorCount = count;
         kal::sim::markLargestAllocation();
-        const int64_t status = resetWith(record);
+        const int64_t status = resetTo(22, &record);
         EXPECT_LE(kal::sim::largestAllocationSinceMark(), 65536u * 8 + 64) << count;
         if (count > 65536) {
             EXPECT_EQ(status, -52000) << count;

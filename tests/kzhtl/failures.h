@@ -88,6 +88,9 @@ private:
     std::optional<kal::sim::FailKernelCall> call_;
 };
 
+// The `runs` of a sweep that leaves none out.
+inline bool everyRun(uint64_t) { return true; }
+
 // Runs attempt(injection) for one call with nth = 1, 2, ... until a run meets no injected failure;
 // `runs(nth)` may leave runs out (a subset where the full sweep costs too much; true again from
 // some nth on, past the last call). attempt builds what it needs, arms Injected around the one
@@ -127,13 +130,13 @@ void sweepInjections(Attempt attempt, Runs runs, std::vector<SweepCounts>* met =
     const uint64_t allocations = sweepInjection(kAllocation, attempt, runs);
     if (met != nullptr) met->push_back({kAllocation, allocations});
     for (const char* call : kKernelObjectCreations) {
-        const uint64_t failures = sweepInjection(call, attempt, [](uint64_t) { return true; });
+        const uint64_t failures = sweepInjection(call, attempt, everyRun);
         if (met != nullptr) met->push_back({call, failures});
     }
 }
 template <class Attempt>
 void sweepInjections(Attempt attempt, std::vector<SweepCounts>* met = nullptr) {
-    sweepInjections(attempt, [](uint64_t) { return true; }, met);
+    sweepInjections(attempt, everyRun, met);
 }
 
 // The allocation-only form: attempt(failAt) builds its own fixture, calls `failing(failAt, op)`
@@ -141,7 +144,7 @@ void sweepInjections(Attempt attempt, std::vector<SweepCounts>* met = nullptr) {
 template <class Attempt>
 int sweepAllocationFailures(Attempt attempt) {
     const auto run = [&](const Injection& injection) { return attempt(injection.nth); };
-    return static_cast<int>(sweepInjection(kAllocation, run, [](uint64_t) { return true; }));
+    return static_cast<int>(sweepInjection(kAllocation, run, everyRun));
 }
 
 // Runs op(status) with allocation failAt (counted from here) failing; true when one was failed.

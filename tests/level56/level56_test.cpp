@@ -81,13 +81,7 @@ protected:
         return writes;
     }
 
-    // A reset request from a session of its own, with the record when one is given; the reached
-    // level is read from a fresh session.
-    int64_t resetTo(int32_t target, CallerRecord* record = nullptr) {
-        kal::sim::Session session = kernel_.open("smu_kzvorn");
-        EXPECT_TRUE(session);
-        return reset(session, target, record != nullptr ? record->address() : 0);
-    }
+    // The reached level, read from a fresh session.
     uint32_t reachedLevel() {
         kal::sim::Session session = kernel_.open("smu_kzvorn");
         tStatusRecord input{};

@@ -100,64 +100,14 @@ std::vector<const char*> sweptCalls() {
 
 }  // namespace
 
-// After a run of a sweep: the device answers the setup-level query with the level it reached, and
-// a reset to 22 without injection reaches 22 with 0.
-void Tolvane::answersAndResetsTo22(uint64_t run) {
-    kal::sim::Session session = kernel_.open("smu_kzvorn");
-    uint32_t level = 0;
-    EXPECT_EQ(levelRequest(session, &level), 0) << run;
-    EXPECT_EQ(level, uint32_t(tracker().reached)) << run;
-    EXPECT_EQ(resetRequest(session, 22), 0) << run;
-    EXPECT_EQ(tracker().reached, 22) << run;
-}
-
-// A whole bring-up to 22 makes some 800 allocations on add device's thread, and each run here
-// repeats it twice (the injected one and the reset after it). CI fails every fourth allocation,
-// and the first and last of every step and all of those around the bring-up (add device's own,
-// the helper's members, the properties published after it), whatever the stride skips. Index nth
-// is true when allocation nth is failed; the one past the last always is.
-std::vector<bool> Tolvane::sweptAllocations() {
-    constexpr uint64_t kStride = 4;
-    // Allocates nothing itself: the test's memory comes from the same allocator.
-    struct StepStarts : BringUpObserver {
-        void onBringUpStep(BringUpStep step) override {
-            if (count != nullptr) starts[steps++] = count->counted();
-        }
-        const kal::sim::FailAllocations* count = nullptr;
-        uint64_t starts[kBringUpStepCount] = {};
-        size_t steps = 0;
-    } observer;
-    BringUpObserver* const previous = plan_.observer;
-    plan_.observer = &observer;
-    uint64_t total;
-    {
-        kal::sim::FailAllocations count(UINT64_MAX);
-        observer.count = &count;
-        EXPECT_EQ(add(), 0);
-        total = count.counted();
-        observer.count = nullptr;
-    }
-    EXPECT_EQ(observer.steps, size_t(kBringUpStepCount));
-    kernel_.removeDevice(*function_);
-    kernel_.deleteDevice(*function_);
-    plan_.observer = previous;
-    std::vector<bool> swept(total + 2, false);
-    const uint64_t firstStep = observer.starts[0], lastStep = observer.starts[observer.steps - 1];
-    for (uint64_t nth = 1; nth <= total + 1; ++nth)
-        swept[nth] = fullSweep() || (nth - 1) % kStride == 0 || nth <= firstStep || nth > lastStep;
-    // A step's allocations are those after its start up to the next step's.
-    for (size_t i = 0; i + 1 < observer.steps; ++i)
-        if (observer.starts[i + 1] > observer.starts[i])
-            swept[observer.starts[i] + 1] = swept[observer.starts[i + 1]] = true;
-    size_t runs = 0;
-    for (bool run : swept) runs += run;
-    std::printf("add device makes %llu allocations; %zu of them failed in turn\n",
-                static_cast<unsigned long long>(total), runs - 1);
-    return swept;
-}
-
 class AddDevicePhase : public Tolvane, public ::testing::WithParamInterface<const char*> {
 protected:
+    // The allocations of add device's thread that the sweep fails.
+    std::vector<bool> sweptAllocations();
+    // After a run: the device answers the setup-level query with the level it reached, and a
+    // reset to 22 without injection reaches 22 with 0.
+    void answersAndResetsTo22(uint64_t run);
+
     // The writes of the trigger-override controllers that enable (0x10000000) or disable
     // (0x20000000) a mux.
     size_t writesOf(uint32_t value) {
@@ -248,6 +198,60 @@ protected:
     }
 };
 
+void AddDevicePhase::answersAndResetsTo22(uint64_t run) {
+    kal::sim::Session session = kernel_.open("smu_kzvorn");
+    uint32_t level = 0;
+    EXPECT_EQ(levelRequest(session, &level), 0) << run;
+    EXPECT_EQ(level, uint32_t(tracker().reached)) << run;
+    EXPECT_EQ(resetRequest(session, 22), 0) << run;
+    EXPECT_EQ(tracker().reached, 22) << run;
+}
+
+// A whole bring-up to 22 makes some 800 allocations on add device's thread, and each run here
+// repeats it twice (the injected one and the reset after it). CI fails every fourth allocation,
+// and the first and last of every step and all of those around the bring-up (add device's own,
+// the helper's members, the properties published after it), whatever the stride skips. Index nth
+// is true when allocation nth is failed; the one past the last always is.
+std::vector<bool> AddDevicePhase::sweptAllocations() {
+    constexpr uint64_t kStride = 4;
+    // Allocates nothing itself: the test's memory comes from the same allocator.
+    struct StepStarts : BringUpObserver {
+        void onBringUpStep(BringUpStep step) override {
+            if (count != nullptr) starts[steps++] = count->counted();
+        }
+        const kal::sim::FailAllocations* count = nullptr;
+        uint64_t starts[kBringUpStepCount] = {};
+        size_t steps = 0;
+    } observer;
+    BringUpObserver* const previous = plan_.observer;
+    plan_.observer = &observer;
+    uint64_t total;
+    {
+        kal::sim::FailAllocations count(UINT64_MAX);
+        observer.count = &count;
+        EXPECT_EQ(add(), 0);
+        total = count.counted();
+        observer.count = nullptr;
+    }
+    EXPECT_EQ(observer.steps, size_t(kBringUpStepCount));
+    kernel_.removeDevice(*function_);
+    kernel_.deleteDevice(*function_);
+    plan_.observer = previous;
+    std::vector<bool> swept(total + 2, false);
+    const uint64_t firstStep = observer.starts[0], lastStep = observer.starts[observer.steps - 1];
+    for (uint64_t nth = 1; nth <= total + 1; ++nth)
+        swept[nth] = fullSweep() || (nth - 1) % kStride == 0 || nth <= firstStep || nth > lastStep;
+    // A step's allocations are those after its start up to the next step's.
+    for (size_t i = 0; i + 1 < observer.steps; ++i)
+        if (observer.starts[i + 1] > observer.starts[i])
+            swept[observer.starts[i] + 1] = swept[observer.starts[i + 1]] = true;
+    size_t runs = 0;
+    for (bool run : swept) runs += run;
+    std::printf("add device makes %llu allocations; %zu of them failed in turn\n",
+                static_cast<unsigned long long>(total), runs - 1);
+    return swept;
+}
+
 TEST_P(AddDevicePhase, EachFailsInTurn) {
     const char* const call = GetParam();
     FailedStep observer;
@@ -323,7 +327,7 @@ TEST_P(RemovalPhase, EachFailsInTurn) {
             }
             return failed;
         },
-        [](uint64_t) { return true; });
+        kzhtl_test::everyRun);
     std::printf("removal, %s: %llu runs met their failure\n", call, static_cast<unsigned long long>(met));
 }
 

@@ -161,11 +161,7 @@ TEST_F(Tolvane, AllocationFailuresInLevelsEighteenToTwentyTwo) {
     kzhtl_test::sweepAllocationFailures([&](uint64_t failAt) {
         EXPECT_EQ(add(), 0);
         observer.failAt = failAt;
-        int64_t status;
-        {
-            kal::sim::Session session = kernel_.open("smu_kzvorn");
-            status = reset(session, 22, record.address());
-        }
+        const int64_t status = resetTo(22, &record);
         const bool triggered = observer.triggered || (observer.fail && observer.fail->triggered());
         observer.fail.reset();
         observer.failAt = 0;

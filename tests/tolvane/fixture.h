@@ -98,12 +98,12 @@ protected:
         device()->reset(event, target, record, status);
         return status.code;
     }
-
-    // The allocations of add device's thread that the add-device sweep fails.
-    std::vector<bool> sweptAllocations();
-    // After a run of a sweep: the device answers the setup-level query with the level it reached,
-    // and a reset to 22 without injection reaches 22 with 0.
-    void answersAndResetsTo22(uint64_t run);
+    // A reset request from a session of its own, with the record when one is given.
+    int64_t resetTo(int32_t target, CallerRecord* record = nullptr) {
+        kal::sim::Session session = kernel_.open("smu_kzvorn");
+        EXPECT_TRUE(session);
+        return reset(session, target, record != nullptr ? record->address() : 0);
+    }
 
     std::vector<std::string> liveInterfaceNames() {
         std::vector<std::string> names;
