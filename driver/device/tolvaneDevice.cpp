@@ -135,7 +135,9 @@ void TolvaneDevice::buildDeviceProperties(tStatus& status) {
     }
     geographicAddress_.name = "pxiGeographicAddress";
     geographicAddress_.value.number = geographic.isFatal() ? 0 : address.address;
-    if (geographic.isNotFatal()) appendDeviceProperty(&geographicAddress_, status);
+    // Appended on the read's own status: a serial number the flash could not give leaves the
+    // slot still worth publishing.
+    appendDeviceProperty(&geographicAddress_, geographic);
     nKZAPALS100::merge(status, geographic);
 }
 

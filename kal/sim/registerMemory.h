@@ -20,5 +20,7 @@ uint64_t barPhysicalAddress(const board::Board& board, int bar);
 // Mappings made by mapPhysicalToKernel and not yet unmapped.
 size_t liveMappings();
 size_t liveMappings(const board::Board& board);
+// The mode a live mapping starting at address was made with; -1 when none starts there.
+int64_t mappingMode(const void* address);
 
 }  // namespace kal::sim

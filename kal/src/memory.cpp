@@ -334,11 +334,3 @@ std::string injectedCallSite() {
 }
 
 }  // namespace kal::sim
-
-// The driver replaces the plain operators only. The C++ library's and the sanitizers' no-throw
-// forms would otherwise hand out memory of their own that the driver's delete then releases as its
-// own: they go through the driver's plain forms, so every allocation has one owner.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return ::operator new(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return ::operator new[](size); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { ::operator delete(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { ::operator delete[](block); }

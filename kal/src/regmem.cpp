@@ -28,6 +28,7 @@ struct Mapping {
     board::Board* board;
     int bar;
     uint64_t offset;
+    uint32_t mode;
 };
 
 struct Bus {
@@ -54,7 +55,8 @@ Mapping resolve(const void* address, unsigned width) {
     auto at = static_cast<const uint8_t*>(address);
     for (const Mapping& m : b.mappings)
         if (at >= m.address && at + width <= m.address + m.size)
-            return {const_cast<uint8_t*>(at), width, m.board, m.bar, m.offset + static_cast<uint64_t>(at - m.address)};
+            return {const_cast<uint8_t*>(at), width, m.board, m.bar, m.offset + static_cast<uint64_t>(at - m.address),
+                    m.mode};
     fail("register access outside every mapped BAR", address);
 }
 
@@ -113,6 +115,14 @@ size_t liveMappings() {
     return b.mappings.size();
 }
 
+int64_t mappingMode(const void* address) {
+    Bus& b = bus();
+    std::lock_guard<std::mutex> guard(b.lock);
+    for (const Mapping& m : b.mappings)
+        if (m.address == address) return m.mode;
+    return -1;
+}
+
 size_t liveMappings(const board::Board& target) {
     Bus& b = bus();
     std::lock_guard<std::mutex> guard(b.lock);
@@ -124,7 +134,7 @@ size_t liveMappings(const board::Board& target) {
 }  // namespace kal::sim
 
 extern "C" void* nKZKAL230_mapPhysicalToKernel(uint64_t physicalAddress, uint64_t size, uint32_t mode) {
-    if (kal::sim::shouldFail("mapPhysicalToKernel")) return nullptr;
+    if (kal::sim::shouldFail("mapPhysicalToKernel") || mode > 2) return nullptr;
     auto& b = kal::sim::bus();
     std::lock_guard<std::mutex> guard(b.lock);
     for (const auto& a : b.boards) {
@@ -135,7 +145,7 @@ extern "C" void* nKZKAL230_mapPhysicalToKernel(uint64_t physicalAddress, uint64_
         board::Bar& target = a.board->bar(bar);
         if (size == 0 || offset + size > target.size()) return nullptr;
         uint8_t* address = target.memory() + offset;
-        b.mappings.push_back({address, size, a.board, bar, offset});
+        b.mappings.push_back({address, size, a.board, bar, offset, mode});
         return address;
     }
     return nullptr;

@@ -100,6 +100,7 @@ extern "C" int32_t nKZKAL220_tUserMemMap_mapPageList(void* description, void* pa
                                                      uint64_t pageCount) {
     int32_t code = 0;
     if (kal::sim::shouldFail("tUserMemMap_mapPageList", &code)) return code != 0 ? code : KZKAL_ERR_BAD_PARAMETER;
+    if (pageCount > request(description).size / kal::sim::pageSize()) return KZKAL_ERR_BAD_PARAMETER;
     request(description).pageLists.push_back({pageList, firstPage, pageCount});
     return 0;
 }
@@ -108,6 +109,7 @@ extern "C" int32_t nKZKAL2280_tUserMemMap_mapPhysicalAddress(void* description, 
                                                              uint32_t mode) {
     int32_t code = 0;
     if (kal::sim::shouldFail("tUserMemMap_mapPhysicalAddress", &code)) return code != 0 ? code : KZKAL_ERR_BAD_PARAMETER;
+    if (size > request(description).size) return KZKAL_ERR_BAD_PARAMETER;
     request(description).physical.push_back({address, size, mode});
     return 0;
 }

@@ -304,3 +304,9 @@ TEST(TraceGlobalDeathTest, AssertionBreakHalts) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(assertionBreak("default"), "halt: \\[kzvorn_driver\\|kzsdbg/kzsdbg.cpp\\|341\\] APAL debug break");
 }
+
+TEST(TraceGlobal, TheReportersSwitchesAreOn) {
+    for (int32_t (*isOn)() : {assertionsEnabled, assertionReportsEnabled, assertionBreaksEnabled, warningsEnabled,
+                              warningReportsEnabled, debugPrintEnabled})
+        EXPECT_EQ(isOn(), 1);
+}

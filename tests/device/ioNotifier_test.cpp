@@ -160,6 +160,9 @@ TEST(UserMemoryMap, PageListsAndPhysicalAddressesArePageAligned) {
     ASSERT_EQ(request.physical.size(), 1u);
     EXPECT_EQ(request.physical[0].mode, 0u);
     EXPECT_TRUE(status.isSuccess());
+    tStatus tooMany;
+    map.mapPageList(&pageList, 0, 0x3001, tooMany);
+    EXPECT_EQ(tooMany.getCode(), -52005) << "four pages do not fit a three-page mapping";
     map.mapPageList(&pageList, 100, 1, status);
     EXPECT_EQ(status.getCode(), -52005);
     tStatus unaligned;

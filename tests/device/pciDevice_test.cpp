@@ -2,7 +2,9 @@
 
 #include "kal/sim/interrupt.h"
 #include "kal/sim/registerMemory.h"
+#include "kal/sim/user.h"
 #include "kzkal/regmem.h"
+#include "kzkal/user.h"
 
 namespace devicetest {
 namespace {
@@ -356,6 +358,206 @@ TEST_F(PciDevice, AllocationFailuresWhileBuildingLeakNothing) {
     }
     EXPECT_EQ(kal::sim::liveAllocations(), before);
     kal::sim::setPciTopology({});
+}
+
+}  // namespace
+}  // namespace devicetest
+
+namespace devicetest {
+namespace {
+
+// The PCI device's services for other drivers of the family: this driver calls none of them.
+using PciDeviceServices = DeviceFixture;
+
+TEST_F(PciDeviceServices, TheDescriptionCopyIsAnAllocationOfItsOwn) {
+    tStatus status;
+    device_ = build(status);
+    const int64_t live = kal::sim::liveAllocations();
+    tPCIDescription* copy = device_->copyPCIDescription(status);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(kal::sim::liveAllocations(), live + 1);
+    EXPECT_EQ(std::memcmp(copy, &device_->getPCIDescription(), sizeof(tPCIDescription)), 0);
+    EXPECT_EQ(copy->device.device, device_);
+    tPCIDevice::releasePCIDescription(copy);
+    EXPECT_EQ(kal::sim::liveAllocations(), live);
+    {
+        kal::sim::FailAllocations fail(1);
+        EXPECT_EQ(device_->copyPCIDescription(status), nullptr);
+    }
+    EXPECT_EQ(status.getCode(), -52000);
+    // An error in the status allocates nothing.
+    EXPECT_EQ(device_->copyPCIDescription(status), nullptr);
+    EXPECT_EQ(kal::sim::liveAllocations(), live);
+    tPCIDevice::releasePCIDescription(nullptr);
+    delete device_;
+}
+
+TEST_F(PciDeviceServices, AnIORangeRecordHoldsItsAddress) {
+    // The kernel reports two IO ranges beside the board's memory range.
+    function_->record.bars[2] = {0xE000, 0x20, 1};
+    function_->record.bars[4] = {0xE100, 0x40, 1};
+    tStatus status;
+    device_ = build(status);
+    ASSERT_EQ(device_->getPCIDescription().ioRangeCount, 2u);
+    const int64_t live = kal::sim::liveAllocations();
+    tIORange* range = device_->createIORange(1, status);
+    ASSERT_NE(range, nullptr);
+    EXPECT_EQ(range->address, 0xE100u);
+    EXPECT_EQ(kal::sim::liveAllocations(), live + 1);
+    tPCIDevice::releaseIORange(range);
+    EXPECT_EQ(kal::sim::liveAllocations(), live);
+
+    struct Case {
+        uint32_t index;
+        bool failAllocation;
+        int64_t code;
+    };
+    for (const Case& c : {Case{2, false, -52005}, Case{0, true, -52000}}) {
+        tStatus failed;
+        kal::sim::FailAllocations fail(c.failAllocation ? 1 : 0);
+        EXPECT_EQ(device_->createIORange(c.index, failed), nullptr);
+        EXPECT_EQ(failed.getCode(), c.code) << c.index;
+    }
+    EXPECT_EQ(kal::sim::liveAllocations(), live);
+    delete device_;
+}
+
+TEST_F(PciDeviceServices, APhysicalSubRangeMapsIntoKernelSpaceInItsMode) {
+    tStatus status;
+    device_ = build(status);
+    void* whole = device_->mapBAR(0, status, 0);
+    ASSERT_TRUE(status.isSuccess());
+    for (uint32_t mode : {0u, 1u, 2u}) {
+        void* part = device_->mapPhysicalRange(0, 0x8, 0x100, mode, status);
+        ASSERT_TRUE(status.isSuccess()) << mode;
+        EXPECT_EQ(part, static_cast<uint8_t*>(whole) + 0x8);
+        EXPECT_EQ(kal::sim::mappingMode(part), mode);
+        nKZKAL100_memoryWrite32(static_cast<uint8_t*>(part) + 0x8, 0x5A000000 | mode);
+        device_->unmapBAR(part, mode);
+    }
+    EXPECT_EQ(board_.log().writesTo(0x10), (std::vector<uint64_t>{0x5A000000, 0x5A000001, 0x5A000002}));
+    // The last bytes of the range, in mode 0.
+    void* tail = device_->mapPhysicalRange(0, 0x3FFF0, 0x10, 0, status);
+    EXPECT_EQ(tail, static_cast<uint8_t*>(whole) + 0x3FFF0);
+    device_->unmapBAR(tail, 0);
+    device_->unmapBAR(whole, 0);
+
+    struct Case {
+        const char* what;
+        uint32_t index;
+        uint64_t offset;
+        uint64_t size;
+        uint32_t mode;
+        int64_t code;
+    };
+    const Case cases[] = {
+        {"past the range", 0, 0x3FFF0, 0x11, 0, -52005},
+        {"offset past the range", 0, 0x40001, 1, 0, -52005},
+        {"a size that wraps", 0, 0x10, ~uint64_t{0}, 0, -52005},
+        {"no bytes", 0, 0, 0, 0, -52005},
+        {"no such range", 1, 0, 0x10, 0, -52005},
+        {"no such mode", 0, 0, 0x10, 3, -52005},
+    };
+    for (const Case& c : cases) {
+        tStatus refused;
+        EXPECT_EQ(device_->mapPhysicalRange(c.index, c.offset, c.size, c.mode, refused), nullptr) << c.what;
+        EXPECT_EQ(refused.getCode(), c.code) << c.what;
+    }
+    {
+        kal::sim::FailKernelCall refuse("mapPhysicalToKernel");
+        EXPECT_EQ(device_->mapPhysicalRange(0, 0, 0x10, 2, status), nullptr);
+    }
+    EXPECT_EQ(status.getCode(), -52000);
+    EXPECT_EQ(device_->mapPhysicalRange(0, 0, 0x10, 0, status), nullptr) << "an error in the status maps nothing";
+    EXPECT_EQ(kal::sim::liveMappings(board_), 0u);
+    delete device_;
+}
+
+TEST_F(PciDeviceServices, AMemorySubRangeMapsIntoACallersMapping) {
+    tStatus status;
+    device_ = build(status);
+    const uint64_t bar = function_->record.bars[0].address;
+    kal::sim::UserMapRequest request;
+    request.size = 0x2000;
+    tUserMemoryMap map(nullptr, &request, 0);
+    device_->mapPhysicalRangeToUser(map, 0, 0x3000, 0x2000, 1, status);
+    device_->mapPhysicalRangeToUser(map, 0, 0, 0x1000, 2, status);
+    ASSERT_TRUE(status.isSuccess());
+    ASSERT_EQ(request.physical.size(), 2u);
+    EXPECT_EQ(request.physical[0].address, bar + 0x3000);
+    EXPECT_EQ(request.physical[0].size, 0x2000u);
+    EXPECT_EQ(request.physical[0].mode, 1u);
+    EXPECT_EQ(request.physical[1].mode, 0u) << "the user mapping knows only cached and uncached";
+
+    struct Case {
+        const char* what;
+        uint32_t index;
+        uint64_t offset;
+        uint64_t size;
+        int64_t code;
+    };
+    const Case cases[] = {
+        {"not page aligned", 0, 0x10, 0x1000, -52005},
+        {"past the range", 0, 0x3F000, 0x2000, -52005},
+        {"no such range", 1, 0, 0x1000, -52005},
+        {"more than the caller's mapping", 0, 0, 0x3000, -52005},
+    };
+    for (const Case& c : cases) {
+        tStatus refused;
+        device_->mapPhysicalRangeToUser(map, c.index, c.offset, c.size, 0, refused);
+        EXPECT_EQ(refused.getCode(), c.code) << c.what;
+    }
+    EXPECT_EQ(request.physical.size(), 2u);
+    delete device_;
+}
+
+int32_t gTrampolineCalls = 0;
+void* gTrampolineDevice = nullptr;
+int32_t recordingTrampoline(uint32_t interrupt, void* device) {
+    ++gTrampolineCalls;
+    gTrampolineDevice = device;
+    return interrupt == 11 ? 1 : 0;
+}
+
+TEST_F(PciDeviceServices, TheInterruptReservedWithTheCallersTrampoline) {
+    tStatus status;
+    device_ = build(status);
+    device_->reserveInterruptWithTrampoline(recordingTrampoline, status, 0);
+    ASSERT_TRUE(status.isSuccess());
+    EXPECT_EQ(kal::sim::reservedInterrupts(11), 1u);
+    EXPECT_TRUE(kal::sim::raiseInterrupt(11));
+    EXPECT_EQ(gTrampolineCalls, 1);
+    EXPECT_EQ(gTrampolineDevice, device_);
+
+    // One reservation at a time: a second would rewrite the record the kernel holds.
+    Handler handler;
+    tStatus second;
+    device_->registerInterruptHandler(&handler, second, 0);
+    EXPECT_EQ(second.getCode(), -52003);
+    EXPECT_EQ(device_->registerLockedInterruptHandler(&handler, second = tStatus(), 0), nullptr);
+    EXPECT_EQ(second.getCode(), -52003);
+    EXPECT_TRUE(kal::sim::raiseInterrupt(11));
+    EXPECT_EQ(gTrampolineCalls, 2);
+    EXPECT_EQ(handler.calls, 0);
+
+    device_->unregisterInterruptHandler();
+    EXPECT_EQ(kal::sim::reservedInterrupts(11), 0u);
+    device_->unregisterInterruptHandler();  // the stand-in aborts on a second relinquish
+
+    tStatus none;
+    device_->reserveInterruptWithTrampoline(nullptr, none, 0);
+    EXPECT_EQ(none.getCode(), -52005);
+    {
+        kal::sim::FailKernelCall refuse("reserveInterrupt");
+        device_->reserveInterruptWithTrampoline(recordingTrampoline, status, 0);
+    }
+    EXPECT_TRUE(status.isFatal());
+    EXPECT_EQ(kal::sim::reservedInterrupts(11), 0u);
+    // Refused, it left nothing behind: the device's own handler can be registered afterwards.
+    device_->registerInterruptHandler(&handler, second = tStatus(), 0);
+    EXPECT_TRUE(second.isSuccess());
+    device_->unregisterInterruptHandler();
+    delete device_;
 }
 
 }  // namespace

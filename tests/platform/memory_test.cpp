@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "kal/sim/faults.h"
 #include "kzkal/memory.h"
@@ -56,6 +57,33 @@ TEST(Allocation, SizeOverflowRecordsOutOfMemoryEvenWithAnError) {
     EXPECT_EQ(::operator new(SIZE_MAX, warned), nullptr);
     EXPECT_EQ(warned.code, nKZAPALS100::kStatusMemoryFull);
     ::operator delete(static_cast<void*>(nullptr));  // deleting null does nothing
+}
+
+// The no-throw forms are the driver's: the plain header over the kernel layer's allocator, so a
+// failure injected on this thread reaches them, and the matching deletes release the block.
+TEST(Allocation, NoThrowFormsAreTheDriversOwn) {
+    const int64_t live = kal::sim::liveAllocations();
+    for (bool array : {false, true}) {
+        auto* block = static_cast<uint8_t*>(array ? ::operator new[](24, std::nothrow)
+                                                  : ::operator new(24, std::nothrow));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(kal::sim::liveAllocations(), live + 1);
+        uint64_t header[2];
+        std::memcpy(header, block - 16, sizeof header);
+        EXPECT_EQ(header[0], 40u);
+        EXPECT_EQ(header[1], 1u);
+        if (array)
+            ::operator delete[](block, std::nothrow);
+        else
+            ::operator delete(block, std::nothrow);
+        EXPECT_EQ(kal::sim::liveAllocations(), live);
+
+        kal::sim::FailAllocations fail(1);
+        EXPECT_EQ(array ? ::operator new[](8, std::nothrow) : ::operator new(8, std::nothrow), nullptr);
+        EXPECT_TRUE(fail.triggered());
+    }
+    ::operator delete(nullptr, std::nothrow);
+    ::operator delete[](nullptr, std::nothrow);
 }
 
 // A request the machine cannot satisfy reaches the stand-in as null instead of stopping in the

@@ -41,10 +41,14 @@ void release(void* pointer) {
 
 }  // namespace
 
-// The plain forms replace the language's own operators; they can return null, so the driver is
-// built with -fcheck-new and its own code allocates only through the status-reporting forms.
+// The plain and no-throw forms replace the language's own operators; they can return null, so the
+// driver is built with -fcheck-new and its own code allocates only through the status-reporting
+// forms. Hosted in a user-space process they serve everyone there, the C++ library and the
+// sanitizers' runtimes included, so every allocation and release of the process has one owner.
 void* operator new(size_t size) { return allocatePlain(size); }
 void* operator new[](size_t size) { return allocatePlain(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocatePlain(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocatePlain(size); }
 void* operator new(size_t size, nKZAPALS100::tStatus& status, bool flag) noexcept {
     return allocate(size, status, flag);
 }
@@ -56,5 +60,7 @@ void operator delete(void* block) noexcept { release(block); }
 void operator delete[](void* block) noexcept { release(block); }
 void operator delete(void* block, size_t) noexcept { release(block); }
 void operator delete[](void* block, size_t) noexcept { release(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { release(block); }
 void operator delete(void* block, nKZAPALS100::tStatus&, bool) noexcept { release(block); }
 void operator delete[](void* block, nKZAPALS100::tStatus&, bool) noexcept { release(block); }

@@ -4,6 +4,7 @@
 
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/statusCodes.h"
+#include "kzapal/protons/userMemory.h"
 #include "kzapal/quarks/array.h"
 #include "kzkal/debug.h"
 #include "kzkal/interrupt.h"
@@ -297,6 +298,12 @@ int32_t tPCIDevice::lockedInterruptTrampoline(uint32_t interrupt, void* device) 
 void tPCIDevice::reserveInterrupt(iPrimaryInterruptHandler* handler, int32_t (*trampoline)(uint32_t, void*),
                                   tStatus& status, uint32_t flags) {
     if (status.isFatal()) return;
+    // The kernel holds the callback record of a live reservation: a second one would rewrite it
+    // under the kernel, and one relinquish would leave the other behind.
+    if (pci_.device.interruptCallback.function != nullptr) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusValueConflict);
+        return;
+    }
     handler_ = handler;
     pci_.device.interruptCallback = {trampoline, this};
     KZ_SET_KERNEL_CODE(status, nKZKAL1400_reserveInterrupt(pci_.interruptNumber, &pci_.device.interruptCallback,
@@ -312,10 +319,17 @@ void tPCIDevice::registerInterruptHandler(iPrimaryInterruptHandler* handler, tSt
     reserveInterrupt(handler, interruptTrampoline, status, flags);
 }
 
+void tPCIDevice::reserveInterruptWithTrampoline(int32_t (*trampoline)(uint32_t, void*), tStatus& status,
+                                                uint32_t flags) {
+    if (status.isNotFatal() && trampoline == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+    reserveInterrupt(nullptr, trampoline, status, flags);
+}
+
 void tPCIDevice::unregisterInterruptHandler() {
-    if (handler_ == nullptr) return;
+    if (pci_.device.interruptCallback.function == nullptr) return;
     nKZKAL100_relinquishInterrupt(pci_.interruptNumber, &pci_.device.interruptCallback);
     handler_ = nullptr;
+    pci_.device.interruptCallback = {nullptr, nullptr};
 }
 
 tSpinLock* tPCIDevice::registerLockedInterruptHandler(iPrimaryInterruptHandler* handler, tStatus& status,
@@ -340,17 +354,58 @@ void tPCIDevice::unregisterLockedInterruptHandler(tSpinLock*& lock) {
     lock = nullptr;
 }
 
-void* tPCIDevice::mapBAR(uint32_t index, tStatus& status, uint32_t mode) {
+const tPCIRange* tPCIDevice::memoryRange(uint32_t index, tStatus& status) const {
     if (status.isFatal()) return nullptr;
-    if (index >= pci_.memoryRangeCount) {
-        KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
-        return nullptr;
-    }
-    const tPCIRange& range = pci_.memoryRanges[index];
-    void* address = nKZKAL230_mapPhysicalToKernel(range.address, range.size, mode == 1 ? 1 : 0);
+    if (index < pci_.memoryRangeCount) return &pci_.memoryRanges[index];
+    KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+    return nullptr;
+}
+
+// A caller's sub-range must lie inside the range: past it lie other devices' registers.
+const tPCIRange* tPCIDevice::memorySubRange(uint32_t index, uint64_t offset, uint64_t size, tStatus& status) const {
+    const tPCIRange* range = memoryRange(index, status);
+    if (range == nullptr) return nullptr;
+    if (size != 0 && offset <= range->size && size <= range->size - offset) return range;
+    KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+    return nullptr;
+}
+
+void* tPCIDevice::mapBAR(uint32_t index, tStatus& status, uint32_t mode) {
+    const tPCIRange* range = memoryRange(index, status);
+    if (range == nullptr) return nullptr;
+    void* address = nKZKAL230_mapPhysicalToKernel(range->address, range->size, mode == 1 ? 1 : 0);
     if (address == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
     return address;
 }
+
+void* tPCIDevice::mapPhysicalRange(uint32_t index, uint64_t offset, uint64_t size, uint32_t mode, tStatus& status) {
+    if (status.isNotFatal() && mode > 2) KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+    const tPCIRange* range = memorySubRange(index, offset, size, status);
+    if (range == nullptr) return nullptr;
+    void* address = nKZKAL230_mapPhysicalToKernel(range->address + offset, size, mode);
+    if (address == nullptr) KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
+    return address;
+}
+
+void tPCIDevice::mapPhysicalRangeToUser(tUserMemoryMap& map, uint32_t index, uint64_t offset, uint64_t size,
+                                        uint32_t mode, tStatus& status) {
+    const tPCIRange* range = memorySubRange(index, offset, size, status);
+    if (range != nullptr) map.mapPhysicalAddress(range->address + offset, size, mode, status);
+}
+
+tPCIDescription* tPCIDevice::copyPCIDescription(tStatus& status) const {
+    return new (status) tPCIDescription(pci_);
+}
+
+void tPCIDevice::releasePCIDescription(tPCIDescription* copy) { delete copy; }
+
+tIORange* tPCIDevice::createIORange(uint32_t index, tStatus& status) const {
+    if (status.isNotFatal() && index >= pci_.ioRangeCount) KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
+    if (status.isFatal()) return nullptr;
+    return new (status) tIORange{pci_.ioRanges[index].address};
+}
+
+void tPCIDevice::releaseIORange(tIORange* range) { delete range; }
 
 void tPCIDevice::unmapBAR(void* address, uint32_t mode) {
     if (address != nullptr) nKZKAL230_unmapPhysicalFromKernel(address, mode == 1 ? 1 : 0);

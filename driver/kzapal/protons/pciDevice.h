@@ -55,9 +55,17 @@ struct tPCIDescription {
 };
 static_assert(sizeof(tPCIDescription) == 528, "the PCI description is 528 bytes");
 
+// An IO range's address, handed out on its own.
+struct tIORange {
+    uint64_t address;
+};
+static_assert(sizeof(tIORange) == 8, "an IO-range record is 8 bytes");
+
 // Fills a description from the kernel layer's record (the first step of add device): identifiers,
 // location, NUMA node, ranges, the legacy interrupt and the handles. MSI is decided afterwards.
 void buildPCIDescription(tPCIDescription& description, const nKZKAL200_tPCIDevice& record, void* kernelDevice);
+
+class tUserMemoryMap;
 
 class iPrimaryInterruptHandler {
 public:
@@ -92,6 +100,22 @@ public:
     void unmapBAR(void* address, uint32_t mode);
     static uint8_t findPCICapability(const tPCIDescription& description, uint8_t id, nKZAPALS100::tStatus& status);
 
+    // Services for other drivers of the device family; this one calls none of them.
+    tPCIDescription* copyPCIDescription(nKZAPALS100::tStatus& status) const;
+    static void releasePCIDescription(tPCIDescription* copy);
+    tIORange* createIORange(uint32_t index, nKZAPALS100::tStatus& status) const;
+    static void releaseIORange(tIORange* range);
+    // [offset, offset + size) of memory range n; mode 0, 1 or 2 as the kernel layer defines
+    // them. Released with unmapBAR.
+    void* mapPhysicalRange(uint32_t index, uint64_t offset, uint64_t size, uint32_t mode,
+                           nKZAPALS100::tStatus& status);
+    void mapPhysicalRangeToUser(tUserMemoryMap& map, uint32_t index, uint64_t offset, uint64_t size, uint32_t mode,
+                                nKZAPALS100::tStatus& status);
+    // The caller's trampoline receives the device as its second argument; released with
+    // unregisterInterruptHandler.
+    void reserveInterruptWithTrampoline(int32_t (*trampoline)(uint32_t interrupt, void* device),
+                                        nKZAPALS100::tStatus& status, uint32_t flags);
+
     const tPCIDescription& getPCIDescription() const { return pci_; }
     tPCIDescription& getPCIDescription() { return pci_; }
     const char* getSlotPath() const { return slotPath_.c_str(); }
@@ -103,6 +127,9 @@ private:
     void reserveInterrupt(iPrimaryInterruptHandler* handler, int32_t (*trampoline)(uint32_t, void*),
                           nKZAPALS100::tStatus& status, uint32_t flags);
     void buildSlotPath(nKZAPALS100::tStatus& status);
+    const tPCIRange* memoryRange(uint32_t index, nKZAPALS100::tStatus& status) const;
+    const tPCIRange* memorySubRange(uint32_t index, uint64_t offset, uint64_t size,
+                                    nKZAPALS100::tStatus& status) const;
 
     tPCIDescription pci_;
     tProperty busProperties_[kBusPropertyCount];

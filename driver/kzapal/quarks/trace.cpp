@@ -358,6 +358,13 @@ void assertionBreak(const char* severity) {
     if (!sameText(severity, "warning")) kzsdbg_configuration.halt(nullptr, "APAL debug break");
 }
 
+int32_t assertionsEnabled() { return 1; }
+int32_t assertionReportsEnabled() { return 1; }
+int32_t assertionBreaksEnabled() { return 1; }
+int32_t warningsEnabled() { return 1; }
+int32_t warningReportsEnabled() { return 1; }
+int32_t debugPrintEnabled() { return 1; }
+
 void constructConsoleTraceDestination() {
     if (gConsole == nullptr) gConsole = new (gConsoleStorage) tConsoleTraceDestination();
 }

@@ -161,6 +161,13 @@ void reportAssertion(const char* severity, const char* component, uint32_t versi
                      const char* file, const char* message);
 // Halts for every severity but "warning".
 void assertionBreak(const char* severity);
+// The reporter's switches, each on (1) in this driver; nothing in it asks.
+int32_t assertionsEnabled();
+int32_t assertionReportsEnabled();
+int32_t assertionBreaksEnabled();
+int32_t warningsEnabled();
+int32_t warningReportsEnabled();
+int32_t debugPrintEnabled();
 
 // For the driver's static-initialiser table and its exit handlers.
 void constructConsoleTraceDestination();

@@ -3,6 +3,7 @@
 #include "kzkal/types.h"
 
 // Register memory: the only way the driver touches device registers.
+// Mode 0 uncached, 1 cached, 2 write-combining; any other mode is refused (null).
 KZKAL_EXTERN_C void* nKZKAL230_mapPhysicalToKernel(uint64_t physicalAddress, uint64_t size, uint32_t mode);
 KZKAL_EXTERN_C void nKZKAL230_unmapPhysicalFromKernel(void* address, uint32_t mode);
 KZKAL_EXTERN_C uint8_t nKZKAL100_memoryRead8(const void* address);

@@ -15,6 +15,7 @@ KZKAL_EXTERN_C uint64_t nKZKAL220_tUserMemMap_getSize(void* description);
 KZKAL_EXTERN_C uint64_t nKZKAL220_tUserMemMap_getVirtualAddress(void* description);
 // Bit 1: the caller asked for write access.
 KZKAL_EXTERN_C uint32_t nKZKAL220_tUserMemMap_getAccessMode(void* description);
+// Both refuse what would not fit the caller's mapping. Physical mode 1 cached, 0 uncached.
 KZKAL_EXTERN_C int32_t nKZKAL220_tUserMemMap_mapPageList(void* description, void* pageList, uint64_t firstPage,
                                                          uint64_t pageCount);
 KZKAL_EXTERN_C int32_t nKZKAL2280_tUserMemMap_mapPhysicalAddress(void* description, uint64_t address,
