@@ -71,6 +71,10 @@ void Topography::initialize(const TopInfo& info, TerminalState* terminals, EdgeS
         terminals[i].queuePosition = kNotQueued;
         terminals[i].endpointOnly = (info.terminals[i].flags & kTerminalEndpointOnly) != 0;
     }
+    hasGroups = false;
+    for (uint64_t i = 0; i < terminalCount; ++i) {
+        if (info.terminals[i].group != 0) hasGroups = true;
+    }
     hasInvertingEdge = false;
     for (uint64_t i = 0; i < edgeCount; ++i) {
         edges[i] = EdgeState{&info.edges[i], 0, 0, 1};
@@ -100,6 +104,54 @@ bool Topography::hasReservedOutgoingEdge(const TerminalState& terminal) const {
         if (edgeStates[record.firstOutgoingEdge + i].reservationCount != 0) return true;
     }
     return false;
+}
+
+EdgeState* Topography::firstIncomingEdge(const TerminalState& terminal) {
+    return terminal.terminal->incomingCount != 0 ? &incomingEdge(terminal, 0) : nullptr;
+}
+
+EdgeState* Topography::defaultIncomingEdge(const TerminalState& terminal) {
+    for (uint32_t i = 0; i < terminal.terminal->incomingCount; ++i) {
+        EdgeState& edge = incomingEdge(terminal, i);
+        if (edge.edge->isDefault) return &edge;
+    }
+    return nullptr;
+}
+
+bool Topography::groupHasReservedIncomingEdge(const TerminalState& terminal) const {
+    const TerminalGroup* group = groupOf(terminal);
+    if (group == nullptr) return hasReservedIncomingEdge(terminal);
+    for (uint32_t i = 0; i < group->memberCount; ++i) {
+        if (hasReservedIncomingEdge(terminalStates[group->members[i]])) return true;
+    }
+    return false;
+}
+
+bool Topography::validGroups(const TopInfo& info) {
+    uint32_t groupCount = 0;
+    if (info.groups != nullptr) {
+        while (info.groups[groupCount].memberCount != 0) ++groupCount;
+    }
+    for (uint32_t g = 1; g <= groupCount; ++g) {
+        const TerminalGroup& group = info.groups[g - 1];
+        for (uint32_t m = 0; m < group.memberCount; ++m) {
+            if (group.members[m] >= info.terminalCount || info.terminals[group.members[m]].group != g) return false;
+        }
+    }
+    // With every member naming its group, a group that each of its terminals appears in and that
+    // has as many members as terminals name it lists each of them exactly once.
+    for (uint32_t t = 0; t < info.terminalCount; ++t) {
+        const uint32_t g = info.terminals[t].group;
+        if (g == 0) continue;
+        if (g > groupCount) return false;
+        const TerminalGroup& group = info.groups[g - 1];
+        bool listed = false;
+        for (uint32_t m = 0; m < group.memberCount && !listed; ++m) listed = group.members[m] == t;
+        uint32_t naming = 0;
+        for (uint32_t other = 0; other < info.terminalCount; ++other) naming += info.terminals[other].group == g;
+        if (!listed || naming != group.memberCount) return false;
+    }
+    return true;
 }
 
 bool Topography::validRequest(const RouteCalculationSeedBase* seeds, uint32_t seedCount,
@@ -135,9 +187,20 @@ TerminalState* Topography::seedTerminal(const RouteCalculationSeedBase& seed, tS
         KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
         return nullptr;
     }
-    // A bidirectional terminal that is being driven cannot drive.
-    if ((terminal->terminal->flags & kTerminalBidirectional) && hasReservedIncomingEdge(*terminal)) return nullptr;
+    // A bidirectional terminal that is being driven, itself or through another member of its group,
+    // cannot drive.
+    if ((terminal->terminal->flags & kTerminalBidirectional) && groupHasReservedIncomingEdge(*terminal)) return nullptr;
     return terminal;
+}
+
+bool Topography::acceptDestination(TerminalState& terminal) {
+    // A bidirectional terminal that drives something cannot be driven.
+    if ((terminal.terminal->flags & kTerminalBidirectional) && hasReservedOutgoingEdge(terminal)) return false;
+    if (!terminal.isDestination) {
+        terminal.isDestination = 1;
+        ++destinationsToSettle;
+    }
+    return true;
 }
 
 void Topography::acceptDestinations(const uint32_t* destinations, uint32_t destinationCount, tStatus& status) {
@@ -147,11 +210,11 @@ void Topography::acceptDestinations(const uint32_t* destinations, uint32_t desti
             KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
             return;
         }
-        // A bidirectional terminal that drives something cannot be driven.
-        if ((terminal->terminal->flags & kTerminalBidirectional) && hasReservedOutgoingEdge(*terminal)) continue;
-        if (terminal->isDestination) continue;
-        terminal->isDestination = 1;
-        ++destinationsToSettle;
+        if (!acceptDestination(*terminal)) continue;
+        // Reaching any member of a group reaches its signal: every member is tried, and the
+        // cheapest route is kept.
+        const TerminalGroup* group = groupOf(*terminal);
+        for (uint32_t m = 0; group != nullptr && m < group->memberCount; ++m) acceptDestination(member(*group, m));
     }
 }
 
@@ -192,6 +255,7 @@ bool Topography::reserveSegments(Route& route, uint32_t count) {
 
 void Topography::releaseRoute(Route* route) {
     if (route == nullptr) return;
+    segmentResize.resize(route->extras, 0);
     segmentResize.resize(route->segments, 0);
     routeResize.resize(route, 0);
 }
@@ -292,6 +356,61 @@ uint32_t Topography::addOppositeInversions(Route** slots, uint32_t built, tStatu
     return next;
 }
 
+// Of two routes with one polarity to different members of a group, the cheaper stays (the earlier
+// on equal cost), and goes on to be compared with the later ones. The remaining routes close up.
+uint32_t Topography::dropGroupDuplicates(Route** slots, uint32_t kept) {
+    for (uint32_t i = 0; i < kept; ++i) {
+        if (slots[i] == nullptr || slots[i]->endTerminal()->terminal->group == 0) continue;
+        uint32_t survivor = i;
+        for (uint32_t j = i + 1; j < kept; ++j) {
+            if (slots[j] == nullptr) continue;
+            const Terminal& earlier = *slots[survivor]->endTerminal()->terminal;
+            const Terminal& later = *slots[j]->endTerminal()->terminal;
+            if (&earlier == &later || earlier.group != later.group || later.incomingCount == 0 ||
+                slots[survivor]->inverted != slots[j]->inverted)
+                continue;
+            const uint32_t loser = slots[j]->cost < slots[survivor]->cost ? survivor : j;
+            releaseRoute(slots[loser]);
+            slots[loser] = nullptr;
+            if (loser == survivor) survivor = j;
+        }
+    }
+    uint32_t remaining = 0;
+    for (uint32_t i = 0; i < kept; ++i) {
+        if (slots[i] == nullptr) continue;
+        slots[remaining] = slots[i];
+        if (remaining++ != i) slots[i] = nullptr;
+    }
+    return remaining;
+}
+
+void Topography::addExtras(Route** slots, uint32_t kept, tStatus& status) {
+    for (uint32_t r = 0; r < kept && status.isNotFatal(); ++r) {
+        Route& route = *slots[r];
+        uint64_t count = 0;
+        for (uint32_t s = 0; s < route.segmentCount; ++s) {
+            const TerminalGroup* group = groupOf(*route.segments[s].terminal);
+            if (group != nullptr && group->memberCount > 1) count += group->memberCount - 1;
+        }
+        if (count == 0) continue;
+        route.extras =
+            static_cast<kzgta::PathSegment*>(segmentResize.resize(nullptr, count * sizeof(kzgta::PathSegment)));
+        if (route.extras == nullptr) {
+            KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
+            return;
+        }
+        for (uint32_t s = 0; s < route.segmentCount; ++s) {
+            const TerminalState& reached = *route.segments[s].terminal;
+            const TerminalGroup* group = groupOf(reached);
+            for (uint32_t m = 0; group != nullptr && m < group->memberCount; ++m) {
+                TerminalState& other = member(*group, m);
+                if (&other == &reached) continue;
+                route.extras[route.extraCount++] = {defaultIncomingEdge(other), &other};
+            }
+        }
+    }
+}
+
 bool Topography::calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBase* seeds, uint32_t seedCount,
                                 SeedFilter seedFilter, const uint32_t* destinations, uint32_t destinationCount,
                                 uint32_t flags, Route**& routes, uint32_t& routeCount, tStatus& status) {
@@ -303,12 +422,23 @@ bool Topography::calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBas
 bool Topography::finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes,
                               uint32_t& routeCount, tStatus& status) {
     const uint32_t built = buildRoutes(slots, status);
-    const uint32_t kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, status);
+    uint32_t kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, status);
     if (status.isFatal() || built == 0) {
         releaseRoutes(slots, static_cast<uint32_t>(slotCount));
         return status.isNotFatal();
     }
-    for (uint64_t i = kept; i < slotCount; ++i) releaseRoute(slots[i]);
+    for (uint64_t i = kept; i < slotCount; ++i) {
+        releaseRoute(slots[i]);
+        slots[i] = nullptr;
+    }
+    if (hasGroups) {
+        kept = dropGroupDuplicates(slots, kept);
+        addExtras(slots, kept, status);
+        if (status.isFatal()) {
+            releaseRoutes(slots, kept);
+            return false;
+        }
+    }
     for (uint32_t i = 0; i < kept; ++i) {
         slots[i]->ownerTag = ownerTag;
         slots[i]->state = kRouteStateCalculated;

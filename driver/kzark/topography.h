@@ -106,8 +106,13 @@ struct Route {
     uint64_t ownerTag;
     uint32_t state;
     uint8_t inverted;
-    uint32_t extraCount;  // extras name group members; this engine supports no groups
+    // For each segment whose terminal is in a group, the group's other members with their default
+    // inputs (a null edge when a member has none), reserved and programmed with the route.
+    uint32_t extraCount;
     kzgta::PathSegment* extras;
+
+    // The terminal reached by the last segment, the source when there is none.
+    TerminalState* endTerminal() const { return segmentCount == 0 ? source : segments[segmentCount - 1].terminal; }
 };
 
 struct ResizeCallback {
@@ -135,6 +140,22 @@ public:
 
     bool hasReservedIncomingEdge(const TerminalState& terminal) const;
     bool hasReservedOutgoingEdge(const TerminalState& terminal) const;
+    // Null for a terminal in no group.
+    const TerminalGroup* groupOf(const TerminalState& terminal) const {
+        return terminal.terminal->group == 0 ? nullptr : &topInfo->groups[terminal.terminal->group - 1];
+    }
+    TerminalState& member(const TerminalGroup& group, uint32_t index) { return terminalStates[group.members[index]]; }
+    EdgeState& incomingEdge(const TerminalState& terminal, uint32_t index) {
+        return edgeStates[topInfo->incomingList[terminal.terminal->firstIncomingPosition + index]];
+    }
+    // Null when the terminal has no such edge.
+    EdgeState* firstIncomingEdge(const TerminalState& terminal);
+    EdgeState* defaultIncomingEdge(const TerminalState& terminal);
+    // The terminal's incoming edges, and with a group its members' too.
+    bool groupHasReservedIncomingEdge(const TerminalState& terminal) const;
+    // Every group index names a group of the table, every member is a terminal of the table, and
+    // each group lists exactly the terminals that name it, once each.
+    static bool validGroups(const TopInfo& info);
 
     // Searches from the seeds the filter accepts (all when it is null). On return `routes` holds
     // `routeCount` routes from the route resize callback, null when there are none; release them
@@ -159,8 +180,10 @@ public:
     uint64_t edgeCount = 0;
     uint8_t useUnavailableEdges = 0;
     TerminalState* currentTerminal = nullptr;
-    // Set at initialisation: without an inverting edge no route has an opposite-inversion copy.
+    // Set at initialisation: without an inverting edge no route has an opposite-inversion copy;
+    // without a group no route has extras or a group duplicate.
     bool hasInvertingEdge = false;
+    bool hasGroups = false;
     uint64_t destinationsToSettle = 0;
     uint64_t destinationsSettled = 0;
     ResizeCallback segmentResize = {growOnlyHeapResizeFn, nullptr};
@@ -175,6 +198,8 @@ private:
     // for an unknown terminal.
     TerminalState* seedTerminal(const RouteCalculationSeedBase& seed, nKZAPALS100::tStatus& status);
     void acceptDestinations(const uint32_t* destinations, uint32_t destinationCount, nKZAPALS100::tStatus& status);
+    // False when the terminal cannot be a destination now (a bidirectional terminal driving something).
+    bool acceptDestination(TerminalState& terminal);
     template <class tQueue>
     void settle(tQueue& queue);
     bool mayUse(const TerminalState& from, const EdgeState& edge) const;
@@ -182,6 +207,8 @@ private:
                       nKZAPALS100::tStatus& status);
     uint32_t buildRoutes(Route** slots, nKZAPALS100::tStatus& status);
     uint32_t addOppositeInversions(Route** slots, uint32_t built, nKZAPALS100::tStatus& status);
+    uint32_t dropGroupDuplicates(Route** slots, uint32_t kept);
+    void addExtras(Route** slots, uint32_t kept, nKZAPALS100::tStatus& status);
     Route** allocateSlots(uint64_t slotCount, nKZAPALS100::tStatus& status);
     bool reserveSegments(Route& route, uint32_t count);
 };
