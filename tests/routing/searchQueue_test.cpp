@@ -1,11 +1,14 @@
-// The search's heap against the sorted list it replaced: a doubly linked list kept sorted by
-// distance, each placement walking it from the front and going before the first entry at the same
-// or a greater distance. Both must give the same routes, costs, segments, extras and order on the
-// product's table and on generated tables with inverting and parallel edges, default inputs and
-// terminal groups, under generated reservations.
+// The search as it runs against the search in its plain form: the queue a doubly linked list kept
+// sorted by distance, each placement walking it from the front and going before the first entry at
+// the same or a greater distance, and every area taken and given back through the resize
+// callbacks one at a time. Both must give the same routes, costs, segments, extras and order on
+// the product's table and on generated tables with inverting and parallel edges, default inputs,
+// terminal groups and edge costs below and far above the search queue's ring, under generated
+// reservations.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -22,8 +25,7 @@ using kzark::TerminalState;
 class SortedListQueue {
 public:
     // Every terminal in table order, as the reset left them (all unreached).
-    explicit SortedListQueue(const kzark::Topography& topography)
-        : states_(topography.terminalStates), links_(topography.terminalCount) {
+    SortedListQueue(TerminalState* states, uint64_t count) : states_(states), links_(count) {
         for (uint64_t i = 0; i < links_.size(); ++i) {
             links_[i].state = &states_[i];
             linkBefore(head_, links_[i]);
@@ -68,9 +70,9 @@ private:
 };
 
 // A table made at run time: terminal ids 1..n, edges grouped by source, runs of one to three
-// terminals in groups.
+// terminals in groups, costs of 0 to 3 times the scale.
 struct GeneratedTable : routing_test::BuiltTable {
-    GeneratedTable(std::mt19937& random, uint32_t terminalCount) {
+    GeneratedTable(std::mt19937& random, uint32_t terminalCount, uint32_t costScale) {
         std::uniform_int_distribution<uint32_t> pick(0, terminalCount - 1);
         std::uniform_int_distribution<uint32_t> percent(0, 99);
         for (uint32_t t = 0; t < terminalCount; ++t) {
@@ -83,7 +85,7 @@ struct GeneratedTable : routing_test::BuiltTable {
             for (uint32_t e = 0; e < outgoing; ++e) {
                 kzark::Edge edge{};
                 // Small costs, so that many distances tie.
-                edge.cost = percent(random) % 4;
+                edge.cost = percent(random) % 4 * costScale;
                 edge.destination = pick(random);
                 edge.attribute = &attribute;
                 edge.inversion = percent(random) < 30 ? 1 : 0;
@@ -92,7 +94,7 @@ struct GeneratedTable : routing_test::BuiltTable {
                 // A parallel edge of the other inversion, sometimes at another cost.
                 if (percent(random) < 25) {
                     edge.inversion ^= 1;
-                    edge.cost += percent(random) % 2;
+                    edge.cost += percent(random) % 2 * costScale;
                     edges.push_back(edge);
                 }
             }
@@ -128,17 +130,43 @@ public:
         }
     }
 
-    // Everything a calculation hands back, written out.
-    template <class tQueue>
-    std::string calculate(tQueue& queue, const std::vector<kzark::RouteCalculationSeedBase>& seeds,
+    // Everything a calculation hands back, written out: the search as it runs.
+    std::string calculate(const std::vector<kzark::RouteCalculationSeedBase>& seeds,
                           const std::vector<uint32_t>& destinations, uint32_t flags) {
-        nKZAPALS100::tStatus status;
+        topography.segmentResize.function = topography.routeResize.function = kzark::growOnlyHeapResizeFn;
+        return calculate(seeds, destinations, flags, [&](kzark::Route**& routes, uint32_t& count, tStatus& status) {
+            return topography.calculateRoute(7, seeds.data(), static_cast<uint32_t>(seeds.size()), nullptr,
+                                             destinations.data(), static_cast<uint32_t>(destinations.size()), flags,
+                                             routes, count, status);
+        });
+    }
+    // The plain form.
+    std::string calculatePlainly(const std::vector<kzark::RouteCalculationSeedBase>& seeds,
+                                 const std::vector<uint32_t>& destinations, uint32_t flags) {
+        // The same heap behind another callback, which the search does not recognise.
+        topography.segmentResize.function = topography.routeResize.function = [](void* old, uint64_t size, void* heap) {
+            return kzark::growOnlyHeapResizeFn(old, size, heap);
+        };
+        SortedListQueue queue(topography.terminalStates, topography.terminalCount);
+        return calculate(seeds, destinations, flags, [&](kzark::Route**& routes, uint32_t& count, tStatus& status) {
+            return topography.calculateRouteWith(queue, 7, seeds.data(), static_cast<uint32_t>(seeds.size()), nullptr,
+                                                 destinations.data(), static_cast<uint32_t>(destinations.size()),
+                                                 flags, routes, count, status);
+        });
+    }
+
+    kzark::Topography topography;
+
+private:
+    using tStatus = nKZAPALS100::tStatus;
+
+    std::string calculate(const std::vector<kzark::RouteCalculationSeedBase>& seeds,
+                          const std::vector<uint32_t>& destinations, uint32_t flags,
+                          const std::function<bool(kzark::Route**&, uint32_t&, tStatus&)>& search) {
+        tStatus status;
         kzark::Route** routes = nullptr;
         uint32_t count = 0;
-        const bool nothing = topography.calculateRouteWith(queue, 7, seeds.data(), static_cast<uint32_t>(seeds.size()),
-                                                           nullptr, destinations.data(),
-                                                           static_cast<uint32_t>(destinations.size()), flags, routes,
-                                                           count, status);
+        const bool nothing = search(routes, count, status);
         std::ostringstream out;
         out << "nothing " << nothing << " code " << status.code << " routes " << count << "\n";
         for (uint32_t r = 0; r < count; ++r) {
@@ -160,20 +188,6 @@ public:
         return out.str();
     }
 
-    std::string withHeap(const std::vector<kzark::RouteCalculationSeedBase>& seeds,
-                         const std::vector<uint32_t>& destinations, uint32_t flags) {
-        kzark::SearchQueue queue(topography.terminalStates);
-        return calculate(queue, seeds, destinations, flags);
-    }
-    std::string withSortedList(const std::vector<kzark::RouteCalculationSeedBase>& seeds,
-                               const std::vector<uint32_t>& destinations, uint32_t flags) {
-        SortedListQueue queue(topography);
-        return calculate(queue, seeds, destinations, flags);
-    }
-
-    kzark::Topography topography;
-
-private:
     std::vector<kzark::TerminalState> terminals_;
     std::vector<kzark::EdgeState> edges_;
     kzark::GrowOnlyHeap heap_{kzark::GrowOnlyHeap::kCalculationBlockSize, kzark::GrowOnlyHeap::kAlignment};
@@ -192,21 +206,22 @@ uint32_t compareQueries(Searcher& searcher, std::mt19937& random, uint32_t queri
         std::vector<kzark::RouteCalculationSeedBase> seeds(1 + percent(random) % 3);
         for (auto& seed : seeds) {
             seed = {pickId(random), percent(random) % 4, 0, {}};
+            if (percent(random) < 10) seed.startCost = percent(random) * 37;  // some beyond the ring
             if (percent(random) < 5) seed.startCost = kzark::kUnreachedDistance - percent(random) % 3;
         }
         if (percent(random) < 10) seeds.push_back({seeds[0].terminalId, percent(random) % 6, 0, {}});
         std::vector<uint32_t> destinations(1 + percent(random) % 12);
         for (uint32_t& id : destinations) id = pickId(random);
         const uint32_t flags = percent(random) < 20 ? kzark::kCalculateUseUnavailableEdges : 0;
-        const std::string expected = searcher.withSortedList(seeds, destinations, flags);
-        EXPECT_EQ(searcher.withHeap(seeds, destinations, flags), expected) << table << ", query " << q;
+        const std::string expected = searcher.calculatePlainly(seeds, destinations, flags);
+        EXPECT_EQ(searcher.calculate(seeds, destinations, flags), expected) << table << ", query " << q;
         if (::testing::Test::HasFailure()) return withExtras;
         withExtras += expected.find(" +") != std::string::npos;
     }
     return withExtras;
 }
 
-TEST(SearchQueue, GivesTheSortedListsRoutesOnTheProductTable) {
+TEST(SearchForms, GiveTheSameRoutesOnTheProductTable) {
     std::mt19937 random(36);
     Searcher searcher(TolvaneTopography::kTopInfo);
     compareQueries(searcher, random, 400, "product table");
@@ -217,19 +232,63 @@ TEST(SearchQueue, GivesTheSortedListsRoutesOnTheProductTable) {
             everyMultiplexer.push_back(TolvaneTopography::kTopInfo.terminals[i].id);
     Searcher fresh(TolvaneTopography::kTopInfo);
     const std::vector<kzark::RouteCalculationSeedBase> seeds = {{2, 0, 0, {}}, {3, 0, 0, {}}};
-    EXPECT_EQ(fresh.withHeap(seeds, everyMultiplexer, 0), fresh.withSortedList(seeds, everyMultiplexer, 0));
+    EXPECT_EQ(fresh.calculate(seeds, everyMultiplexer, 0), fresh.calculatePlainly(seeds, everyMultiplexer, 0));
 }
 
-TEST(SearchQueue, GivesTheSortedListsRoutesOnGeneratedTables) {
+TEST(SearchForms, GiveTheSameRoutesOnGeneratedTables) {
     std::mt19937 random(3636);
     uint32_t withExtras = 0;
     for (uint32_t t = 0; t < 60; ++t) {
-        GeneratedTable table(random, 4 + t % 40);
+        // Costs within the ring, across it and far beyond it.
+        GeneratedTable table(random, 4 + t % 40, t % 3 == 0 ? 1 : t % 3 == 1 ? 97 : 1u << 26);
         Searcher searcher(table.info);
         withExtras += compareQueries(searcher, random, 40, ("generated table " + std::to_string(t)).c_str());
         if (HasFailure()) return;
     }
     EXPECT_GT(withExtras, 100u) << "the group steps ran";
+}
+
+// Placements as a search makes them (seeds anywhere, then distances no smaller than the last one
+// given up), many of them at the ring's width and its multiples, where a bucket comes round again.
+TEST(SearchForms, TheQueueKeepsTheListsOrderAtTheRingsEdges) {
+    std::mt19937 random(256);
+    std::uniform_int_distribution<uint32_t> percent(0, 99);
+    const uint32_t steps[] = {0, 1, 255, 256, 257, 511, 512, 513, 100};
+    constexpr uint32_t kTerminals = 48;
+    for (uint32_t round = 0; round < 300; ++round) {
+        std::vector<TerminalState> ringStates(kTerminals);
+        std::vector<TerminalState> listStates(kTerminals);
+        for (uint32_t t = 0; t < kTerminals; ++t)
+            ringStates[t].distance = listStates[t].distance = kzark::kUnreachedDistance;
+        kzark::SearchQueue ring;
+        SortedListQueue list(listStates.data(), kTerminals);
+        std::vector<bool> settled(kTerminals);
+        const auto place = [&](uint32_t t, uint32_t distance) {
+            ring.place(ringStates[t], distance);
+            list.place(listStates[t], distance);
+        };
+        for (uint32_t seeds = 1 + percent(random) % 4; seeds-- > 0;)
+            place(percent(random) % kTerminals,
+                  percent(random) < 20 ? percent(random) * 300 : percent(random) % 3 * 256);
+        std::vector<uint32_t> fromRing;
+        std::vector<uint32_t> fromList;
+        for (TerminalState* first = ring.first(); first != nullptr; first = ring.first()) {
+            const uint32_t distance = first->distance;
+            fromRing.push_back(static_cast<uint32_t>(first - ringStates.data()));
+            fromList.push_back(static_cast<uint32_t>(list.first() - listStates.data()));
+            settled[fromRing.back()] = true;
+            ring.removeFirst();
+            list.removeFirst();
+            for (uint32_t placements = percent(random) % 4; placements-- > 0;) {
+                const uint32_t t = percent(random) % kTerminals;
+                const uint32_t candidate =
+                    distance + steps[percent(random) % 9] + (percent(random) < 10 ? percent(random) : 0);
+                if (!settled[t] && candidate < ringStates[t].distance) place(t, candidate);
+            }
+        }
+        ASSERT_EQ(fromRing, fromList) << "round " << round;
+        EXPECT_EQ(list.first() == nullptr || list.first()->distance == kzark::kUnreachedDistance, true);
+    }
 }
 
 }  // namespace
