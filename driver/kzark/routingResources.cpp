@@ -14,10 +14,7 @@ namespace {
 
 bool seedHasNoInversionConstraint(const RouteCalculationSeedBase& seed) { return seed.inversionConstraint == 0; }
 
-uint32_t endTerminalId(const Route& route) {
-    const TerminalState* end = route.segmentCount == 0 ? route.source : route.segments[route.segmentCount - 1].terminal;
-    return end->terminal->id;
-}
+uint32_t endTerminalId(const Route& route) { return route.endTerminal()->terminal->id; }
 
 // Moves the last remaining entries into the holes; the order of the others changes.
 void fillHoles(Route** routes, uint32_t& count) {
@@ -56,11 +53,8 @@ RoutingResources::RoutingResources(const TopInfo& info, TerminalState* terminalS
                                    RouteProgrammerInterface* programmer, tStatus& status)
     : programmer_(programmer), mutex_(status) {
     topography_.initialize(info, terminalStates, edgeStates);
-    // Terminal groups are not supported; refusing a table that names one keeps every route's
-    // extras empty.
-    for (uint32_t i = 0; i < info.terminalCount && status.isNotFatal(); ++i) {
-        if (info.terminals[i].group != 0) KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
-    }
+    // Group members index the terminal states: a table whose groups do not hold is never searched.
+    if (status.isNotFatal() && !Topography::validGroups(info)) KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
     valid_ = status.isNotFatal();
 }
 
@@ -78,33 +72,17 @@ uint32_t RoutingResources::edgeCount(const RouteInDB& route) {
     return static_cast<uint32_t>(route.extras.size() + route.segments.size());
 }
 
-EdgeState& RoutingResources::edgeAt(RouteInDB& route, uint32_t index) {
-    if (index < route.extras.size()) return *route.extras[index].edge;
-    return *route.segments[index - route.extras.size()].edge;
-}
-
-EdgeState& RoutingResources::incomingEdge(const TerminalState& terminal, uint32_t index) {
-    return topography_.edgeStates[topography_.topInfo->incomingList[terminal.terminal->firstIncomingPosition + index]];
-}
-
-EdgeState* RoutingResources::firstIncomingEdge(const TerminalState& terminal) {
-    return terminal.terminal->incomingCount != 0 ? &incomingEdge(terminal, 0) : nullptr;
-}
-
-EdgeState* RoutingResources::defaultIncomingEdge(const TerminalState& terminal) {
-    for (uint32_t i = 0; i < terminal.terminal->incomingCount; ++i) {
-        EdgeState& edge = incomingEdge(terminal, i);
-        if (edge.edge->isDefault) return &edge;
-    }
-    return nullptr;
+EdgeState* RoutingResources::edgeAt(RouteInDB& route, uint32_t index) {
+    if (index < route.extras.size()) return route.extras[index].edge;
+    return route.segments[index - route.extras.size()].edge;
 }
 
 EdgeState* RoutingResources::resetEdge(const TerminalState& terminal, uint32_t mode, tStatus& status) {
     EdgeState* edge = nullptr;
     if (mode == kResetToFirstInput) {
-        edge = firstIncomingEdge(terminal);
+        edge = topography_.firstIncomingEdge(terminal);
     } else if (mode == kResetToDefaultInput) {
-        edge = defaultIncomingEdge(terminal);
+        edge = topography_.defaultIncomingEdge(terminal);
     } else {
         KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
         return nullptr;
@@ -128,7 +106,11 @@ void RoutingResources::useScratch(GrowOnlyHeap* heap) {
 
 // An undriven source is disconnected before the route drives from it.
 void RoutingResources::prepareSource(const TerminalState& source) {
-    EdgeState* input = firstIncomingEdge(source);
+    if (const TerminalGroup* group = topography_.groupOf(source)) {
+        if (!topography_.groupHasReservedIncomingEdge(source)) prepareGroupSource(*group);
+        return;
+    }
+    EdgeState* input = topography_.firstIncomingEdge(source);
     if (input == nullptr || topography_.hasReservedIncomingEdge(source)) return;
     tStatus dropped;
     ProgrammingBatch batch(*programmer_);
@@ -137,15 +119,32 @@ void RoutingResources::prepareSource(const TerminalState& source) {
     batch.end(dropped);
 }
 
+// The members that could drive the group's signal get their default inputs, and the first member
+// whose first input is no default one (the signal's way in) gets that input.
+void RoutingResources::prepareGroupSource(const TerminalGroup& group) {
+    tStatus dropped;
+    ProgrammingBatch batch(*programmer_);
+    bool wayIn = false;
+    for (uint32_t m = 0; m < group.memberCount; ++m) {
+        const TerminalState& member = topography_.member(group, m);
+        EdgeState* input = topography_.firstIncomingEdge(member);
+        if (input == nullptr || (!input->edge->isDefault && wayIn)) continue;
+        wayIn = wayIn || !input->edge->isDefault;
+        batch.begin(dropped);
+        programEdge(*input, dropped);
+    }
+    batch.end(dropped);
+}
+
 void RoutingResources::lowerProgrammedCounts(RouteInDB& route, uint32_t handled) {
     ProgrammingBatch batch(*programmer_);
     tStatus batchStatus;
     for (uint32_t i = handled; i-- > 0;) {
-        EdgeState& edge = edgeAt(route, i);
-        if (edge.programmedCount == 0 || --edge.programmedCount != 0) continue;
-        const TerminalState& terminal = destinationOf(edge);
+        EdgeState* edge = edgeAt(route, i);
+        if (edge == nullptr || edge->programmedCount == 0 || --edge->programmedCount != 0) continue;
+        const TerminalState& terminal = destinationOf(*edge);
         if (terminal.terminal->flags & kTerminalKeepProgrammingOnRelease) continue;
-        EdgeState* input = firstIncomingEdge(terminal);
+        EdgeState* input = topography_.firstIncomingEdge(terminal);
         if (input == nullptr) continue;
         batch.begin(batchStatus);
         tStatus dropped;
@@ -156,22 +155,26 @@ void RoutingResources::lowerProgrammedCounts(RouteInDB& route, uint32_t handled)
 
 void RoutingResources::reserveEdges(RouteInDB& route) {
     for (uint32_t i = 0; i < edgeCount(route); ++i) {
-        EdgeState& edge = edgeAt(route, i);
-        if (++edge.reservationCount != 1) continue;
+        EdgeState* edge = edgeAt(route, i);
+        if (edge == nullptr || ++edge->reservationCount != 1) continue;
         // The terminal now has one driving edge.
-        const TerminalState& terminal = destinationOf(edge);
-        for (uint32_t k = 0; k < terminal.terminal->incomingCount; ++k) incomingEdge(terminal, k).available = 0;
-        edge.available = 1;
+        const TerminalState& terminal = destinationOf(*edge);
+        for (uint32_t k = 0; k < terminal.terminal->incomingCount; ++k)
+            topography_.incomingEdge(terminal, k).available = 0;
+        edge->available = 1;
     }
 }
 
+void RoutingResources::releaseEdge(EdgeState* edge) {
+    if (edge == nullptr || edge->reservationCount == 0 || --edge->reservationCount != 0) return;
+    const TerminalState& terminal = destinationOf(*edge);
+    for (uint32_t k = 0; k < terminal.terminal->incomingCount; ++k) topography_.incomingEdge(terminal, k).available = 1;
+}
+
+// The segments first, then the extras.
 void RoutingResources::releaseEdges(RouteInDB& route) {
-    for (uint32_t i = 0; i < edgeCount(route); ++i) {
-        EdgeState& edge = edgeAt(route, i);
-        if (edge.reservationCount == 0 || --edge.reservationCount != 0) continue;
-        const TerminalState& terminal = destinationOf(edge);
-        for (uint32_t k = 0; k < terminal.terminal->incomingCount; ++k) incomingEdge(terminal, k).available = 1;
-    }
+    for (kzgta::PathSegment& segment : route.segments) releaseEdge(segment.edge);
+    for (kzgta::PathSegment& extra : route.extras) releaseEdge(extra.edge);
 }
 
 void RoutingResources::unprogram(RouteInDB& route) {
@@ -209,7 +212,7 @@ void RoutingResources::resetTerminal(uint32_t terminalId, uint32_t mode, tStatus
     }
     if (!valid_) return;
     tAutoLock lock(mutex_);
-    if (topography_.hasReservedIncomingEdge(*terminal)) {
+    if (topography_.groupHasReservedIncomingEdge(*terminal)) {
         KZ_SET_CODE(status, kStatusTerminalInputReserved);
         return;
     }
@@ -272,7 +275,7 @@ void RoutingResources::resetAllTerminalsToDefault(tStatus& status) {
     tAutoLock lock(mutex_);
     for (uint64_t i = 0; i < topography_.terminalCount; ++i) {
         const TerminalState& terminal = topography_.terminalStates[i];
-        EdgeState* input = firstIncomingEdge(terminal);
+        EdgeState* input = topography_.firstIncomingEdge(terminal);
         if (input == nullptr) continue;
         tStatus own;
         if (topography_.hasReservedIncomingEdge(terminal)) {
@@ -415,9 +418,19 @@ bool RoutingResources::addContested(EdgeState& edge, EdgeState**& contested, uin
 
 bool RoutingResources::addReservedInputs(const TerminalState& terminal, EdgeState**& contested, uint32_t& count,
                                          tStatus& status) {
+    const TerminalGroup* group = topography_.groupOf(terminal);
+    if (group == nullptr) return addReservedInputsOf(terminal, contested, count, status);
+    bool found = false;
+    for (uint32_t m = 0; m < group->memberCount; ++m)
+        found = addReservedInputsOf(topography_.member(*group, m), contested, count, status) || found;
+    return found;
+}
+
+bool RoutingResources::addReservedInputsOf(const TerminalState& terminal, EdgeState**& contested, uint32_t& count,
+                                           tStatus& status) {
     bool found = false;
     for (uint32_t i = 0; i < terminal.terminal->incomingCount && status.isNotFatal(); ++i) {
-        EdgeState& edge = incomingEdge(terminal, i);
+        EdgeState& edge = topography_.incomingEdge(terminal, i);
         if (edge.reservationCount == 0) continue;
         found = true;
         addContested(edge, contested, count, status);
@@ -442,17 +455,17 @@ bool RoutingResources::collectContestedEdges(RouteInDB& route, EdgeState**& cont
         }
     }
     for (uint32_t i = 0; i < edgeCount(route) && status.isNotFatal(); ++i) {
-        const EdgeState& edge = edgeAt(route, i);
-        if (edge.available) continue;
+        const EdgeState* edge = edgeAt(route, i);
+        if (edge == nullptr || edge->available) continue;
         conflict = true;
-        addReservedInputs(destinationOf(edge), contested, count, status);
+        addReservedInputs(destinationOf(*edge), contested, count, status);
     }
     return conflict;
 }
 
 bool RoutingResources::holdsAny(RouteInDB& route, EdgeState* const* contested, uint32_t contestedCount) {
     for (uint32_t i = 0; i < edgeCount(route); ++i) {
-        const EdgeState* edge = &edgeAt(route, i);
+        const EdgeState* edge = edgeAt(route, i);
         for (uint32_t k = 0; k < contestedCount; ++k) {
             if (contested[k] == edge) return true;
         }
@@ -520,12 +533,13 @@ void RoutingResources::programRoute(uint32_t routeId, tStatus& status) {
     const uint32_t edges = edgeCount(*route);
     uint32_t handled = 0;
     while (handled < edges && status.isNotFatal()) {
-        EdgeState& edge = edgeAt(*route, handled++);
-        if (edge.programmedCount == 0) {
+        EdgeState* edge = edgeAt(*route, handled++);
+        if (edge == nullptr) continue;
+        if (edge->programmedCount == 0) {
             batch.begin(status);
-            programEdge(edge, status);
+            programEdge(*edge, status);
         }
-        ++edge.programmedCount;
+        ++edge->programmedCount;
     }
     batch.end(status);
     if (status.isFatal()) {

@@ -25,9 +25,9 @@ struct RoutingStateStorage {
 
 class RoutingResources : public RoutingResourcesInterface {
 public:
-    // The state arrays hold the table's terminal and edge counts. A table that puts a terminal in
-    // a group is refused (-52005): groups are not supported. The resources are valid only when
-    // the status is good at the end.
+    // The state arrays hold the table's terminal and edge counts. A table whose groups do not
+    // match its terminals is refused (-52005). The resources are valid only when the status is
+    // good at the end.
     RoutingResources(const TopInfo& info, TerminalState* terminalStates, EdgeState* edgeStates,
                      RouteProgrammerInterface* programmer, nKZAPALS100::tStatus& status);
     // Destroys every route, so programmed ones give their terminals back their default inputs:
@@ -67,24 +67,23 @@ private:
     class ProgrammingBatch;
 
     // The route's edges in the order reservation and programming take them: extras, then segments.
+    // Null for an extra member without a default input.
     static uint32_t edgeCount(const RouteInDB& route);
-    static EdgeState& edgeAt(RouteInDB& route, uint32_t index);
+    static EdgeState* edgeAt(RouteInDB& route, uint32_t index);
 
     TerminalState& destinationOf(const EdgeState& edge) { return topography_.terminalStates[edge.edge->destination]; }
-    EdgeState& incomingEdge(const TerminalState& terminal, uint32_t index);
-    // Null when the terminal has no such edge.
-    EdgeState* firstIncomingEdge(const TerminalState& terminal);
-    EdgeState* defaultIncomingEdge(const TerminalState& terminal);
     EdgeState* resetEdge(const TerminalState& terminal, uint32_t mode, nKZAPALS100::tStatus& status);
 
     void programEdge(const EdgeState& edge, nKZAPALS100::tStatus& status);
     // Statuses of their own, never reported.
     void prepareSource(const TerminalState& source);
+    void prepareGroupSource(const TerminalGroup& group);
     // Lowers the programmed counts of the route's first `handled` edges, last first, and gives each
     // terminal whose count falls to 0 its first input back, each with a status of its own, so one
     // failing multiplexer does not leave the others connected.
     void lowerProgrammedCounts(RouteInDB& route, uint32_t handled);
     void reserveEdges(RouteInDB& route);
+    void releaseEdge(EdgeState* edge);
     void releaseEdges(RouteInDB& route);
     void unprogram(RouteInDB& route);
     void unreserve(RouteInDB& route);
@@ -96,8 +95,11 @@ private:
     bool collectContestedEdges(RouteInDB& route, EdgeState**& contested, uint32_t& count,
                                nKZAPALS100::tStatus& status);
     bool addContested(EdgeState& edge, EdgeState**& contested, uint32_t& count, nKZAPALS100::tStatus& status);
+    // The reserved incoming edges of the terminal and of the other members of its group.
     bool addReservedInputs(const TerminalState& terminal, EdgeState**& contested, uint32_t& count,
                            nKZAPALS100::tStatus& status);
+    bool addReservedInputsOf(const TerminalState& terminal, EdgeState**& contested, uint32_t& count,
+                             nKZAPALS100::tStatus& status);
     void reportHolders(EdgeState* const* contested, uint32_t contestedCount, RouteConflict*& conflicts,
                        uint32_t& conflictCount);
     static bool holdsAny(RouteInDB& route, EdgeState* const* contested, uint32_t contestedCount);

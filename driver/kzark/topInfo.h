@@ -26,7 +26,7 @@ struct Terminal {
     uint32_t outgoingCount;
     uint32_t firstIncomingPosition;
     uint32_t incomingCount;
-    uint32_t group;
+    uint32_t group;  // 1-based index into the group table; 0 for none
     uint32_t flags;
 };
 
@@ -51,6 +51,8 @@ struct ProgrammingAction {
     uint32_t value;
 };
 
+// Terminals that stand for one signal: a route through one of them takes the others with it. The
+// members are terminal indices. The group table ends at its first group without members.
 struct TerminalGroup {
     const uint32_t* members;
     uint8_t unused[8];

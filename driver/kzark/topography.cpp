@@ -5,57 +5,147 @@
 #include "kzapal/protons/statusCodes.h"
 
 namespace kzark {
-namespace {
-
 using nKZAPALS100::tStatus;
 
-// A queue position's parent and first child.
-constexpr uint32_t parentOf(uint32_t position) { return (position - 1) / 2; }
-constexpr uint32_t firstChildOf(uint32_t position) { return 2 * position + 1; }
+SearchQueue::SearchQueue() {
+    for (TerminalState*& bucket : buckets_) bucket = nullptr;
+    for (uint64_t& word : occupied_) word = 0;
+    clear();
+}
 
-}  // namespace
+// Only the occupied buckets hold anything.
+void SearchQueue::clear() {
+    for (uint32_t word = 0; word < kWords; ++word) {
+        for (uint64_t bits = occupied_[word]; bits != 0; bits &= bits - 1)
+            buckets_[word * 64 + __builtin_ctzll(bits)] = nullptr;
+        occupied_[word] = 0;
+    }
+    farHead_ = farTail_ = nullptr;
+    ringEnd_ = 0;  // everything waits far until the first look at the queue
+    ringStart_ = 0;
+    inRing_ = 0;
+    first_ = nullptr;
+}
+
+void SearchQueue::pushRing(TerminalState& terminal) {
+    const uint32_t bucket = bucketOf(terminal.distance);
+    TerminalState* next = buckets_[bucket];
+    terminal.queued = kInRing;
+    terminal.queuePrevious = nullptr;
+    terminal.queueNext = next;
+    if (next != nullptr) next->queuePrevious = &terminal;
+    buckets_[bucket] = &terminal;
+    occupied_[bucket / 64] |= uint64_t(1) << (bucket % 64);
+    ++inRing_;
+}
+
+void SearchQueue::pushFar(TerminalState& terminal) {
+    terminal.queued = kFar;
+    terminal.queueNext = nullptr;
+    terminal.queuePrevious = farTail_;
+    if (farTail_ != nullptr) {
+        farTail_->queueNext = &terminal;
+    } else {
+        farHead_ = &terminal;
+    }
+    farTail_ = &terminal;
+}
+
+void SearchQueue::unlink(TerminalState& terminal) {
+    TerminalState* next = terminal.queueNext;
+    TerminalState* previous = terminal.queuePrevious;
+    if (terminal.queued == kInRing) {
+        const uint32_t bucket = bucketOf(terminal.distance);
+        if (previous != nullptr) {
+            previous->queueNext = next;
+        } else if ((buckets_[bucket] = next) == nullptr) {
+            occupied_[bucket / 64] &= ~(uint64_t(1) << (bucket % 64));
+        }
+        if (next != nullptr) next->queuePrevious = previous;
+        --inRing_;
+    } else {
+        if (previous != nullptr) {
+            previous->queueNext = next;
+        } else {
+            farHead_ = next;
+        }
+        if (next != nullptr) {
+            next->queuePrevious = previous;
+        } else {
+            farTail_ = previous;
+        }
+    }
+    terminal.queued = kNotQueued;
+}
 
 void SearchQueue::place(TerminalState& terminal, uint32_t distance) {
+    if (terminal.queued != kNotQueued) unlink(terminal);
     terminal.distance = distance;
-    const uint64_t key = keyOf(distance);
-    if (terminal.queuePosition == kNotQueued) {
-        siftUp(terminal, key, size_++);
-        return;
-    }
-    // Farther (a seed given again at a higher cost) sinks; closer rises.
-    if (key > states_[terminal.queuePosition].slotKey) {
-        siftDown(terminal, key, terminal.queuePosition);
+    first_ = nullptr;
+    if (distance < ringEnd_) {
+        pushRing(terminal);
     } else {
-        siftUp(terminal, key, terminal.queuePosition);
+        pushFar(terminal);
     }
 }
 
+// Far terminals keep their placement order as they move, so each bucket still has the latest
+// placement at its head.
+void SearchQueue::moveRing() {
+    uint32_t nearest = kUnreachedDistance;
+    for (const TerminalState* far = farHead_; far != nullptr; far = far->queueNext)
+        if (far->distance < nearest) nearest = far->distance;
+    ringStart_ = nearest;
+    ringEnd_ = uint64_t(nearest) + kRingSize;
+    for (TerminalState* far = farHead_; far != nullptr;) {
+        TerminalState& terminal = *far;
+        far = far->queueNext;
+        if (terminal.distance >= ringEnd_) continue;
+        unlink(terminal);
+        pushRing(terminal);
+    }
+}
+
+// The first non-empty bucket going round from the ring's start; the ring holds something.
+TerminalState* SearchQueue::scanRing() {
+    const uint32_t start = bucketOf(ringStart_);
+    uint32_t word = start / 64;
+    uint64_t bits = occupied_[word] & (~uint64_t(0) << (start % 64));
+    // Past the last word the search comes back to the first one, whole this time.
+    for (uint32_t k = 0; bits == 0 && k < kWords; ++k) {
+        word = (word + 1) % kWords;
+        bits = occupied_[word];
+    }
+    // Every distance in the ring lies within its width of the start, so the bucket gives it.
+    const uint32_t bucket = word * 64 + __builtin_ctzll(bits);
+    ringStart_ += (bucket - start) & (kRingSize - 1);
+    return buckets_[bucket];
+}
+
+TerminalState* SearchQueue::first() {
+    if (first_ != nullptr) return first_;
+    if (inRing_ == 0) {
+        if (farHead_ == nullptr) return nullptr;
+        moveRing();
+    }
+    first_ = scanRing();
+    return first_;
+}
+
+// The first terminal heads its bucket.
 void SearchQueue::removeFirst() {
-    if (size_ == 0) return;
-    states_[0].slotEntry->queuePosition = kNotQueued;
-    if (--size_ == 0) return;
-    siftDown(*states_[size_].slotEntry, states_[size_].slotKey, 0);
-}
-
-void SearchQueue::siftUp(TerminalState& terminal, uint64_t key, uint32_t position) {
-    while (position > 0) {
-        const TerminalState& parent = states_[parentOf(position)];
-        if (key >= parent.slotKey) break;
-        put(*parent.slotEntry, parent.slotKey, position);
-        position = parentOf(position);
+    TerminalState* found = first();
+    if (found == nullptr) return;
+    const uint32_t bucket = bucketOf(found->distance);
+    TerminalState* next = found->queueNext;
+    if ((buckets_[bucket] = next) != nullptr) {
+        next->queuePrevious = nullptr;
+    } else {
+        occupied_[bucket / 64] &= ~(uint64_t(1) << (bucket % 64));
     }
-    put(terminal, key, position);
-}
-
-void SearchQueue::siftDown(TerminalState& terminal, uint64_t key, uint32_t position) {
-    for (uint32_t child = firstChildOf(position); child < size_; child = firstChildOf(position)) {
-        if (child + 1 < size_ && states_[child + 1].slotKey < states_[child].slotKey) ++child;
-        const TerminalState& next = states_[child];
-        if (next.slotKey >= key) break;
-        put(*next.slotEntry, next.slotKey, position);
-        position = child;
-    }
-    put(terminal, key, position);
+    --inRing_;
+    found->queued = kNotQueued;
+    first_ = nullptr;
 }
 
 void Topography::initialize(const TopInfo& info, TerminalState* terminals, EdgeState* edges) {
@@ -68,20 +158,28 @@ void Topography::initialize(const TopInfo& info, TerminalState* terminals, EdgeS
         terminals[i] = TerminalState{};
         terminals[i].terminal = &info.terminals[i];
         terminals[i].distance = kUnreachedDistance;
-        terminals[i].queuePosition = kNotQueued;
         terminals[i].endpointOnly = (info.terminals[i].flags & kTerminalEndpointOnly) != 0;
+        terminals[i].closed = terminals[i].endpointOnly;
+        terminals[i].id = info.terminals[i].id;
+        terminals[i].bidirectional = (info.terminals[i].flags & kTerminalBidirectional) != 0;
+    }
+    queue.clear();
+    hasGroups = false;
+    for (uint64_t i = 0; i < terminalCount; ++i) {
+        if (info.terminals[i].group != 0) hasGroups = true;
     }
     hasInvertingEdge = false;
+    largestEdgeCost = 0;
     for (uint64_t i = 0; i < edgeCount; ++i) {
         edges[i] = EdgeState{&info.edges[i], 0, 0, 1};
         if (info.edges[i].inversion != 0) hasInvertingEdge = true;
+        if (info.edges[i].cost > largestEdgeCost) largestEdgeCost = info.edges[i].cost;
     }
 }
 
-TerminalState* Topography::findTerminal(uint32_t id) {
-    if (id != 0 && id <= terminalCount && terminalStates[id - 1].terminal->id == id) return &terminalStates[id - 1];
+TerminalState* Topography::findTerminalByScan(uint32_t id) {
     for (uint64_t i = 0; i < terminalCount; ++i) {
-        if (terminalStates[i].terminal->id == id) return &terminalStates[i];
+        if (terminalStates[i].id == id) return &terminalStates[i];
     }
     return nullptr;
 }
@@ -96,10 +194,59 @@ bool Topography::hasReservedIncomingEdge(const TerminalState& terminal) const {
 
 bool Topography::hasReservedOutgoingEdge(const TerminalState& terminal) const {
     const Terminal& record = *terminal.terminal;
-    for (uint32_t i = 0; i < record.outgoingCount; ++i) {
-        if (edgeStates[record.firstOutgoingEdge + i].reservationCount != 0) return true;
+    const EdgeState* const end = edgeStates + record.firstOutgoingEdge + record.outgoingCount;
+    for (const EdgeState* edge = edgeStates + record.firstOutgoingEdge; edge != end; ++edge) {
+        if (edge->reservationCount != 0) return true;
     }
     return false;
+}
+
+EdgeState* Topography::firstIncomingEdge(const TerminalState& terminal) {
+    return terminal.terminal->incomingCount != 0 ? &incomingEdge(terminal, 0) : nullptr;
+}
+
+EdgeState* Topography::defaultIncomingEdge(const TerminalState& terminal) {
+    for (uint32_t i = 0; i < terminal.terminal->incomingCount; ++i) {
+        EdgeState& edge = incomingEdge(terminal, i);
+        if (edge.edge->isDefault) return &edge;
+    }
+    return nullptr;
+}
+
+bool Topography::groupHasReservedIncomingEdge(const TerminalState& terminal) const {
+    const TerminalGroup* group = groupOf(terminal);
+    if (group == nullptr) return hasReservedIncomingEdge(terminal);
+    for (uint32_t i = 0; i < group->memberCount; ++i) {
+        if (hasReservedIncomingEdge(terminalStates[group->members[i]])) return true;
+    }
+    return false;
+}
+
+bool Topography::validGroups(const TopInfo& info) {
+    uint32_t groupCount = 0;
+    if (info.groups != nullptr) {
+        while (info.groups[groupCount].memberCount != 0) ++groupCount;
+    }
+    for (uint32_t g = 1; g <= groupCount; ++g) {
+        const TerminalGroup& group = info.groups[g - 1];
+        for (uint32_t m = 0; m < group.memberCount; ++m) {
+            if (group.members[m] >= info.terminalCount || info.terminals[group.members[m]].group != g) return false;
+        }
+    }
+    // With every member naming its group, a group that each of its terminals appears in and that
+    // has as many members as terminals name it lists each of them exactly once.
+    for (uint32_t t = 0; t < info.terminalCount; ++t) {
+        const uint32_t g = info.terminals[t].group;
+        if (g == 0) continue;
+        if (g > groupCount) return false;
+        const TerminalGroup& group = info.groups[g - 1];
+        bool listed = false;
+        for (uint32_t m = 0; m < group.memberCount && !listed; ++m) listed = group.members[m] == t;
+        uint32_t naming = 0;
+        for (uint32_t other = 0; other < info.terminalCount; ++other) naming += info.terminals[other].group == g;
+        if (!listed || naming != group.memberCount) return false;
+    }
+    return true;
 }
 
 bool Topography::validRequest(const RouteCalculationSeedBase* seeds, uint32_t seedCount,
@@ -114,14 +261,14 @@ bool Topography::validRequest(const RouteCalculationSeedBase* seeds, uint32_t se
 
 void Topography::resetSearch(uint32_t flags) {
     for (uint64_t i = 0; i < terminalCount; ++i) {
+        // The predecessors are read only for terminals this search reaches, which set them.
         TerminalState& terminal = terminalStates[i];
-        terminal.predecessor = nullptr;
-        terminal.predecessorEdge = nullptr;
         terminal.distance = kUnreachedDistance;
         terminal.isSeed = 0;
         terminal.isDestination = 0;
-        terminal.settled = 0;
-        terminal.queuePosition = kNotQueued;
+        terminal.queued = kNotQueued;
+        terminal.closed = terminal.endpointOnly;
+        terminal.destinationWord = 0;
     }
     currentTerminal = nullptr;
     useUnavailableEdges = (flags & kCalculateUseUnavailableEdges) != 0;
@@ -135,9 +282,23 @@ TerminalState* Topography::seedTerminal(const RouteCalculationSeedBase& seed, tS
         KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
         return nullptr;
     }
-    // A bidirectional terminal that is being driven cannot drive.
-    if ((terminal->terminal->flags & kTerminalBidirectional) && hasReservedIncomingEdge(*terminal)) return nullptr;
+    // A bidirectional terminal that is being driven, itself or through another member of its group,
+    // cannot drive.
+    if (terminal->bidirectional && groupHasReservedIncomingEdge(*terminal)) return nullptr;
     return terminal;
+}
+
+bool Topography::acceptDestination(TerminalState& terminal) {
+    // A bidirectional terminal that drives something cannot be driven.
+    if (terminal.bidirectional && hasReservedOutgoingEdge(terminal)) return false;
+    if (!terminal.isDestination) {
+        const uint64_t index = &terminal - terminalStates;
+        terminalStates[index / 32].destinationWord |= uint32_t(1) << (index % 32);
+        terminal.isDestination = 1;
+        terminal.closed = 0;
+        ++destinationsToSettle;
+    }
+    return true;
 }
 
 void Topography::acceptDestinations(const uint32_t* destinations, uint32_t destinationCount, tStatus& status) {
@@ -147,11 +308,11 @@ void Topography::acceptDestinations(const uint32_t* destinations, uint32_t desti
             KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
             return;
         }
-        // A bidirectional terminal that drives something cannot be driven.
-        if ((terminal->terminal->flags & kTerminalBidirectional) && hasReservedOutgoingEdge(*terminal)) continue;
-        if (terminal->isDestination) continue;
-        terminal->isDestination = 1;
-        ++destinationsToSettle;
+        if (!acceptDestination(*terminal) || !hasGroups) continue;
+        // Reaching any member of a group reaches its signal: every member is tried, and the
+        // cheapest route is kept.
+        const TerminalGroup* group = groupOf(*terminal);
+        for (uint32_t m = 0; group != nullptr && m < group->memberCount; ++m) acceptDestination(member(*group, m));
     }
 }
 
@@ -169,14 +330,18 @@ Route** Topography::allocateSlots(uint64_t slotCount, tStatus& status) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
         return nullptr;
     }
-    for (uint64_t i = 0; i < slotCount; ++i) {
-        void* area = routeResize.resize(nullptr, sizeof(Route));
-        if (area == nullptr) {
-            releaseRoutes(slots, static_cast<uint32_t>(i));
-            KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
-            return nullptr;
-        }
-        slots[i] = new (area) Route();
+    const auto place = [slots](uint64_t i, void* area) { slots[i] = new (area) Route(); };
+    uint64_t placed = 0;
+    if (routeResize.function == growOnlyHeapResizeFn && routeResize.context != nullptr) {
+        placed = static_cast<GrowOnlyHeap*>(routeResize.context)->allocateEach(slotCount, sizeof(Route), place);
+    } else {
+        for (void* area; placed < slotCount && (area = routeResize.resize(nullptr, sizeof(Route))) != nullptr; ++placed)
+            place(placed, area);
+    }
+    if (placed != slotCount) {
+        releaseRoutes(slots, static_cast<uint32_t>(placed));
+        KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
+        return nullptr;
     }
     return slots;
 }
@@ -190,59 +355,59 @@ bool Topography::reserveSegments(Route& route, uint32_t count) {
     return segments != nullptr;
 }
 
+bool Topography::releasesNothing() const {
+    return segmentResize.function == growOnlyHeapResizeFn && routeResize.function == growOnlyHeapResizeFn;
+}
+
 void Topography::releaseRoute(Route* route) {
-    if (route == nullptr) return;
+    if (route == nullptr || releasesNothing()) return;
+    segmentResize.resize(route->extras, 0);
     segmentResize.resize(route->segments, 0);
     routeResize.resize(route, 0);
 }
 
 void Topography::releaseRoutes(Route** routes, uint32_t routeCount) {
-    if (routes == nullptr) return;
+    if (routes == nullptr || releasesNothing()) return;
     for (uint32_t i = 0; i < routeCount; ++i) releaseRoute(routes[i]);
     routeResize.resize(routes, 0);
+}
+
+// No route for a destination the search never reached; the slot stays free.
+bool Topography::buildRoute(TerminalState& destination, Route& route, tStatus& status) {
+    if (destination.isSeed) {
+        route.source = &destination;
+        route.segmentCount = 0;
+        route.cost = destination.distance;
+        return true;
+    }
+    // Reached, and no seed: it has a predecessor.
+    if (destination.distance == kUnreachedDistance) return false;
+    const uint32_t count = destination.hops;
+    if (!reserveSegments(route, count)) {
+        KZ_SET_CODE(status, nKZAPALS100::kStatusBufferTooSmall);
+        return false;
+    }
+    TerminalState* reached = &destination;
+    for (uint32_t s = count; s-- > 0; reached = reached->predecessor)
+        route.segments[s] = {reached->predecessorEdge, reached};
+    route.source = reached;
+    route.segmentCount = count;
+    route.cost = destination.distance;
+    return true;
 }
 
 // Routes come out in table order of their destinations.
 uint32_t Topography::buildRoutes(Route** slots, tStatus& status) {
     uint32_t built = 0;
-    uint64_t visited = 0;
-    for (uint64_t i = 0; i < terminalCount && visited < destinationsToSettle; ++i) {
-        TerminalState& destination = terminalStates[i];
-        if (!destination.isDestination) continue;
-        ++visited;
-        Route& route = *slots[built];
-        if (destination.isSeed) {
-            route.source = &destination;
-            route.segmentCount = 0;
-            route.cost = destination.distance;
-            ++built;
-            continue;
-        }
-        if (destination.predecessor == nullptr) continue;
-        // Bounded by the terminal count, so a corrupt predecessor chain cannot hold the caller here.
-        uint32_t count = 0;
-        TerminalState* root = &destination;
-        for (; root->predecessor != nullptr && count <= terminalCount; root = root->predecessor) ++count;
-        if (count > terminalCount) {
-            KZ_SET_CODE(status, nKZAPALS100::kStatusSoftwareFault);
-            return 0;
-        }
-        if (!reserveSegments(route, count)) {
-            KZ_SET_CODE(status, nKZAPALS100::kStatusBufferTooSmall);
-            return 0;
-        }
-        route.source = root;
-        route.segmentCount = count;
-        route.cost = destination.distance;
-        TerminalState* reached = &destination;
-        for (uint32_t s = count; s-- > 0; reached = reached->predecessor)
-            route.segments[s] = {reached->predecessorEdge, reached};
-        ++built;
+    for (uint64_t word = 0; word * 32 < terminalCount && status.isNotFatal(); ++word) {
+        for (uint32_t bits = terminalStates[word].destinationWord; bits != 0 && status.isNotFatal(); bits &= bits - 1)
+            built += buildRoute(terminalStates[word * 32 + __builtin_ctz(bits)], *slots[built], status);
     }
-    for (uint32_t r = 0; r < built; ++r) {
+    if (status.isFatal()) return 0;
+    // The routes were made zeroed: without an inverting edge none is inverted.
+    for (uint32_t r = 0; r < built && hasInvertingEdge; ++r) {
         Route& route = *slots[r];
         route.inverted = 0;
-        if (!hasInvertingEdge) continue;
         for (uint32_t s = 0; s < route.segmentCount; ++s) route.inverted ^= route.segments[s].edge->edge->inversion;
     }
     return built;
@@ -292,10 +457,65 @@ uint32_t Topography::addOppositeInversions(Route** slots, uint32_t built, tStatu
     return next;
 }
 
+// Of two routes with one polarity to different members of a group, the cheaper stays (the earlier
+// on equal cost), and goes on to be compared with the later ones. The remaining routes close up.
+uint32_t Topography::dropGroupDuplicates(Route** slots, uint32_t kept) {
+    for (uint32_t i = 0; i < kept; ++i) {
+        if (slots[i] == nullptr || slots[i]->endTerminal()->terminal->group == 0) continue;
+        uint32_t survivor = i;
+        for (uint32_t j = i + 1; j < kept; ++j) {
+            if (slots[j] == nullptr) continue;
+            const Terminal& earlier = *slots[survivor]->endTerminal()->terminal;
+            const Terminal& later = *slots[j]->endTerminal()->terminal;
+            if (&earlier == &later || earlier.group != later.group || later.incomingCount == 0 ||
+                slots[survivor]->inverted != slots[j]->inverted)
+                continue;
+            const uint32_t loser = slots[j]->cost < slots[survivor]->cost ? survivor : j;
+            releaseRoute(slots[loser]);
+            slots[loser] = nullptr;
+            if (loser == survivor) survivor = j;
+        }
+    }
+    uint32_t remaining = 0;
+    for (uint32_t i = 0; i < kept; ++i) {
+        if (slots[i] == nullptr) continue;
+        slots[remaining] = slots[i];
+        if (remaining++ != i) slots[i] = nullptr;
+    }
+    return remaining;
+}
+
+void Topography::addExtras(Route** slots, uint32_t kept, tStatus& status) {
+    for (uint32_t r = 0; r < kept && status.isNotFatal(); ++r) {
+        Route& route = *slots[r];
+        uint64_t count = 0;
+        for (uint32_t s = 0; s < route.segmentCount; ++s) {
+            const TerminalGroup* group = groupOf(*route.segments[s].terminal);
+            if (group != nullptr && group->memberCount > 1) count += group->memberCount - 1;
+        }
+        if (count == 0) continue;
+        route.extras =
+            static_cast<kzgta::PathSegment*>(segmentResize.resize(nullptr, count * sizeof(kzgta::PathSegment)));
+        if (route.extras == nullptr) {
+            KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
+            return;
+        }
+        for (uint32_t s = 0; s < route.segmentCount; ++s) {
+            const TerminalState& reached = *route.segments[s].terminal;
+            const TerminalGroup* group = groupOf(reached);
+            for (uint32_t m = 0; group != nullptr && m < group->memberCount; ++m) {
+                TerminalState& other = member(*group, m);
+                if (&other == &reached) continue;
+                route.extras[route.extraCount++] = {defaultIncomingEdge(other), &other};
+            }
+        }
+    }
+}
+
 bool Topography::calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBase* seeds, uint32_t seedCount,
                                 SeedFilter seedFilter, const uint32_t* destinations, uint32_t destinationCount,
                                 uint32_t flags, Route**& routes, uint32_t& routeCount, tStatus& status) {
-    SearchQueue queue(terminalStates);
+    queue.clear();
     return calculateRouteWith(queue, ownerTag, seeds, seedCount, seedFilter, destinations, destinationCount, flags,
                               routes, routeCount, status);
 }
@@ -303,12 +523,20 @@ bool Topography::calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBas
 bool Topography::finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes,
                               uint32_t& routeCount, tStatus& status) {
     const uint32_t built = buildRoutes(slots, status);
-    const uint32_t kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, status);
+    uint32_t kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, status);
     if (status.isFatal() || built == 0) {
         releaseRoutes(slots, static_cast<uint32_t>(slotCount));
         return status.isNotFatal();
     }
-    for (uint64_t i = kept; i < slotCount; ++i) releaseRoute(slots[i]);
+    for (uint64_t i = kept; i < slotCount && !releasesNothing(); ++i) releaseRoute(slots[i]);
+    if (hasGroups) {
+        kept = dropGroupDuplicates(slots, kept);
+        addExtras(slots, kept, status);
+        if (status.isFatal()) {
+            releaseRoutes(slots, kept);
+            return false;
+        }
+    }
     for (uint32_t i = 0; i < kept; ++i) {
         slots[i]->ownerTag = ownerTag;
         slots[i]->state = kRouteStateCalculated;

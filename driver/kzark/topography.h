@@ -48,8 +48,6 @@ struct EdgeState {
     uint8_t available;  // 0 while another incoming edge of the same destination is reserved
 };
 
-constexpr uint32_t kNotQueued = 0xFFFFFFFF;
-
 // A terminal waits in the search queue from its first distance until it is settled.
 struct TerminalState {
     const Terminal* terminal;
@@ -58,56 +56,92 @@ struct TerminalState {
     uint32_t distance;
     uint8_t isSeed;
     uint8_t isDestination;
-    uint8_t settled;
-    uint8_t endpointOnly;  // the table's flag, kept here for the search's inner loop
-    // Where this terminal stands in the search queue; the queue's array is spread over the states,
-    // slot i (an entry and its ordering key) in state i, so a search allocates nothing.
-    uint32_t queuePosition;
-    TerminalState* slotEntry;
-    uint64_t slotKey;
+    uint8_t queued;        // which list of the search queue holds it, kNotQueued for none
+    uint8_t endpointOnly;  // the table's flag
+    // An endpoint-only terminal that is not a destination: no edge leads into it. Kept beside the
+    // distance for the search's inner loop.
+    uint8_t closed;
+    // The table's bidirectional flag (and, below, its id), so that looking terminals up reads no
+    // table record.
+    uint8_t bidirectional;
+    // Predecessor links back to the root, so that a route's segments are counted without a walk.
+    uint32_t hops;
+    // The search queue's links.
+    TerminalState* queueNext;
+    TerminalState* queuePrevious;
+    uint32_t id;
+    // Destination flags of terminals 32 i to 32 i + 31 in state i, so that routes are built in
+    // table order without testing every terminal.
+    uint32_t destinationWord;
 };
+static_assert(sizeof(TerminalState) == 64, "terminal state size");
 
-// The search queue: a binary heap on (distance, latest placement first), which gives terminals
-// up in the order of a list kept sorted by distance where each placement goes before the entries
-// at the same distance. Its array lives in the terminal states, so a search allocates nothing.
+constexpr uint8_t kNotQueued = 0;
+
+// The search queue gives terminals up by distance and, among equal distances, the latest placement
+// first: the order of a list kept sorted by distance where each placement goes before the entries
+// at its distance. Distances within a ring's width of the smallest wait in the ring, one bucket
+// per distance, each a list with the latest placement at its head; farther ones wait in a list in
+// placement order until the ring runs empty and moves on to them. Edge costs are far below the
+// ring's width in a routing table, so a search goes round the ring and takes each terminal out of
+// it at once. The links live in the terminal states, so a search allocates nothing.
 class SearchQueue {
 public:
-    explicit SearchQueue(TerminalState* states) : states_(states) {}
+    static constexpr uint32_t kRingSize = 256;
 
+    SearchQueue();
+    SearchQueue(const SearchQueue&) = delete;
+    SearchQueue& operator=(const SearchQueue&) = delete;
+
+    // Forgets every terminal it holds (their states are reset on their own).
+    void clear();
     // Places the terminal at that distance (closer or farther), ahead of its equals.
     void place(TerminalState& terminal, uint32_t distance);
     // Null when the queue is empty.
-    TerminalState* first() const { return size_ == 0 ? nullptr : states_[0].slotEntry; }
+    TerminalState* first();
     void removeFirst();
 
 private:
-    // The distance above, the placement order reversed below: a smaller key goes first.
-    uint64_t keyOf(uint32_t distance) { return uint64_t(distance) << 32 | (0xFFFFFFFFu - ++placements_); }
-    void put(TerminalState& terminal, uint64_t key, uint32_t position) {
-        states_[position].slotEntry = &terminal;
-        states_[position].slotKey = key;
-        terminal.queuePosition = position;
-    }
-    void siftUp(TerminalState& terminal, uint64_t key, uint32_t position);
-    void siftDown(TerminalState& terminal, uint64_t key, uint32_t position);
+    static constexpr uint8_t kInRing = 1;
+    static constexpr uint8_t kFar = 2;
+    static constexpr uint32_t kWords = kRingSize / 64;
 
-    TerminalState* states_;
-    uint32_t size_ = 0;
-    uint32_t placements_ = 0;
+    static uint32_t bucketOf(uint32_t distance) { return distance & (kRingSize - 1); }
+    void pushRing(TerminalState& terminal);
+    void pushFar(TerminalState& terminal);
+    void unlink(TerminalState& terminal);
+    // The ring holds nothing: it starts again at the nearest far distance.
+    void moveRing();
+    TerminalState* scanRing();
+
+    TerminalState* buckets_[kRingSize];
+    uint64_t occupied_[kWords];  // a bit per non-empty bucket
+    TerminalState* farHead_;     // the earliest placement
+    TerminalState* farTail_;
+    uint64_t ringEnd_;    // distances below it go into the ring
+    uint32_t ringStart_;  // no distance in the ring is below it
+    uint32_t inRing_;
+    TerminalState* first_;  // as first() found it, until the queue changes
 };
 
-// Lives only during one calculation; the route database keeps copies.
+// Lives only during one calculation; the route database keeps copies. A calculation makes two for
+// each destination, so the fields are packed.
 struct Route {
     TerminalState* source;
     kzgta::PathSegment* segments;
+    // For each segment whose terminal is in a group, the group's other members with their default
+    // inputs (a null edge when a member has none), reserved and programmed with the route.
+    kzgta::PathSegment* extras;
+    uint64_t ownerTag;
     uint32_t cost;
     uint32_t segmentCount;
     uint32_t segmentCapacity;
-    uint64_t ownerTag;
     uint32_t state;
+    uint32_t extraCount;
     uint8_t inverted;
-    uint32_t extraCount;  // extras name group members; this engine supports no groups
-    kzgta::PathSegment* extras;
+
+    // The terminal reached by the last segment, the source when there is none.
+    TerminalState* endTerminal() const { return segmentCount == 0 ? source : segments[segmentCount - 1].terminal; }
 };
 
 struct ResizeCallback {
@@ -115,6 +149,8 @@ struct ResizeCallback {
     void* context;
 
     void* resize(void* oldArea, uint64_t size) const {
+        // The scratch heap, the search's usual callback, is called directly so that it inlines.
+        if (function == growOnlyHeapResizeFn) return growOnlyHeapResizeFn(oldArea, size, context);
         return function != nullptr ? function(oldArea, size, context) : nullptr;
     }
 };
@@ -131,10 +167,29 @@ public:
     void initialize(const TopInfo& info, TerminalState* terminals, EdgeState* edges);
 
     // Index id - 1 first, then a scan; null when the table has no such terminal.
-    TerminalState* findTerminal(uint32_t id);
+    TerminalState* findTerminal(uint32_t id) {
+        if (id != 0 && id <= terminalCount && terminalStates[id - 1].id == id) return &terminalStates[id - 1];
+        return findTerminalByScan(id);
+    }
 
     bool hasReservedIncomingEdge(const TerminalState& terminal) const;
     bool hasReservedOutgoingEdge(const TerminalState& terminal) const;
+    // Null for a terminal in no group.
+    const TerminalGroup* groupOf(const TerminalState& terminal) const {
+        return terminal.terminal->group == 0 ? nullptr : &topInfo->groups[terminal.terminal->group - 1];
+    }
+    TerminalState& member(const TerminalGroup& group, uint32_t index) { return terminalStates[group.members[index]]; }
+    EdgeState& incomingEdge(const TerminalState& terminal, uint32_t index) {
+        return edgeStates[topInfo->incomingList[terminal.terminal->firstIncomingPosition + index]];
+    }
+    // Null when the terminal has no such edge.
+    EdgeState* firstIncomingEdge(const TerminalState& terminal);
+    EdgeState* defaultIncomingEdge(const TerminalState& terminal);
+    // The terminal's incoming edges, and with a group its members' too.
+    bool groupHasReservedIncomingEdge(const TerminalState& terminal) const;
+    // Every group index names a group of the table, every member is a terminal of the table, and
+    // each group lists exactly the terminals that name it, once each.
+    static bool validGroups(const TopInfo& info);
 
     // Searches from the seeds the filter accepts (all when it is null). On return `routes` holds
     // `routeCount` routes from the route resize callback, null when there are none; release them
@@ -152,6 +207,8 @@ public:
     void releaseRoutes(Route** routes, uint32_t routeCount);
     // A null route is skipped.
     void releaseRoute(Route* route);
+    // The scratch heap gives nothing back one area at a time, so routes need not be visited.
+    bool releasesNothing() const;
 
     TerminalState* terminalStates = nullptr;
     EdgeState* edgeStates = nullptr;
@@ -159,15 +216,21 @@ public:
     uint64_t edgeCount = 0;
     uint8_t useUnavailableEdges = 0;
     TerminalState* currentTerminal = nullptr;
-    // Set at initialisation: without an inverting edge no route has an opposite-inversion copy.
+    // Set at initialisation: without an inverting edge no route has an opposite-inversion copy;
+    // without a group no route has extras or a group duplicate; below the largest edge cost from
+    // the unreached mark no sum needs the overflow test.
     bool hasInvertingEdge = false;
+    bool hasGroups = false;
+    uint32_t largestEdgeCost = 0;
     uint64_t destinationsToSettle = 0;
     uint64_t destinationsSettled = 0;
     ResizeCallback segmentResize = {growOnlyHeapResizeFn, nullptr};
     ResizeCallback routeResize = {growOnlyHeapResizeFn, nullptr};
     const TopInfo* topInfo = nullptr;
+    SearchQueue queue;
 
 private:
+    TerminalState* findTerminalByScan(uint32_t id);
     bool validRequest(const RouteCalculationSeedBase* seeds, uint32_t seedCount, const uint32_t* destinations,
                       uint32_t destinationCount, nKZAPALS100::tStatus& status);
     void resetSearch(uint32_t flags);
@@ -175,13 +238,20 @@ private:
     // for an unknown terminal.
     TerminalState* seedTerminal(const RouteCalculationSeedBase& seed, nKZAPALS100::tStatus& status);
     void acceptDestinations(const uint32_t* destinations, uint32_t destinationCount, nKZAPALS100::tStatus& status);
+    // False when the terminal cannot be a destination now (a bidirectional terminal driving something).
+    bool acceptDestination(TerminalState& terminal);
     template <class tQueue>
     void settle(tQueue& queue);
+    template <class tQueue>
+    inline __attribute__((always_inline)) void relax(tQueue& queue, TerminalState& from, const Edge& edge, TerminalState& to, uint32_t candidate);
     bool mayUse(const TerminalState& from, const EdgeState& edge) const;
     bool finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes, uint32_t& routeCount,
                       nKZAPALS100::tStatus& status);
     uint32_t buildRoutes(Route** slots, nKZAPALS100::tStatus& status);
+    bool buildRoute(TerminalState& destination, Route& route, nKZAPALS100::tStatus& status);
     uint32_t addOppositeInversions(Route** slots, uint32_t built, nKZAPALS100::tStatus& status);
+    uint32_t dropGroupDuplicates(Route** slots, uint32_t kept);
+    void addExtras(Route** slots, uint32_t kept, nKZAPALS100::tStatus& status);
     Route** allocateSlots(uint64_t slotCount, nKZAPALS100::tStatus& status);
     bool reserveSegments(Route& route, uint32_t count);
 };
@@ -194,8 +264,24 @@ inline bool addRouteCost(uint32_t distance, uint32_t cost, uint32_t& sum) {
     return true;
 }
 
+// The candidate is below the terminal's distance, and the terminal is not closed.
+template <class tQueue>
+void Topography::relax(tQueue& queue, TerminalState& from, const Edge& edge, TerminalState& to,
+                       uint32_t candidate) {
+    EdgeState& state = edgeStates[&edge - topInfo->edges];
+    if (!state.available && !useUnavailableEdges) return;
+    queue.place(to, candidate);
+    to.predecessor = &from;
+    to.predecessorEdge = &state;
+    to.hops = from.hops + 1;
+}
+
+// Terminals come out of the queue in order of distance, and a sum never wraps, so a candidate is
+// never below a settled terminal's distance: the distance test alone keeps settled terminals final.
 template <class tQueue>
 void Topography::settle(tQueue& queue) {
+    const Edge* const tableEdges = topInfo->edges;
+    TerminalState* const states = terminalStates;
     while (destinationsSettled < destinationsToSettle) {
         TerminalState* first = queue.first();
         if (first == nullptr || first->distance == kUnreachedDistance) return;
@@ -203,26 +289,26 @@ void Topography::settle(tQueue& queue) {
         currentTerminal = &current;
         if (current.isDestination) ++destinationsSettled;
         queue.removeFirst();
-        current.settled = 1;
         if (destinationsSettled == destinationsToSettle) return;
         // An endpoint-only terminal drives nothing unless it is a seed.
         if (current.endpointOnly && !current.isSeed) continue;
         const Terminal& record = *current.terminal;
-        const Edge* edges = topInfo->edges + record.firstOutgoingEdge;
-        EdgeState* states = edgeStates + record.firstOutgoingEdge;
-        for (uint32_t i = 0; i < record.outgoingCount; ++i) {
-            const Edge& edge = edges[i];
-            TerminalState& to = terminalStates[edge.destination];
+        const Edge* edge = tableEdges + record.firstOutgoingEdge;
+        const Edge* const end = edge + record.outgoingCount;
+        const uint32_t distance = current.distance;
+        if (distance < kUnreachedDistance - largestEdgeCost) {
+            for (; edge != end; ++edge) {
+                TerminalState& to = states[edge->destination];
+                const uint32_t candidate = distance + edge->cost;
+                if (candidate < to.distance && !to.closed) relax(queue, current, *edge, to, candidate);
+            }
+            continue;
+        }
+        for (; edge != end; ++edge) {
+            TerminalState& to = states[edge->destination];
             uint32_t candidate;
-            // Cheapest test first: most edges lead to terminals already reached more cheaply. A
-            // settled terminal is final: nothing reopens it.
-            if (!addRouteCost(current.distance, edge.cost, candidate) || candidate >= to.distance || to.settled)
-                continue;
-            if (!states[i].available && !useUnavailableEdges) continue;
-            if (to.endpointOnly && !to.isDestination) continue;
-            queue.place(to, candidate);
-            to.predecessor = &current;
-            to.predecessorEdge = &states[i];
+            if (addRouteCost(distance, edge->cost, candidate) && candidate < to.distance && !to.closed)
+                relax(queue, current, *edge, to, candidate);
         }
     }
 }
@@ -244,6 +330,7 @@ bool Topography::calculateRouteWith(tQueue& queue, uint64_t ownerTag, const Rout
         if (terminal == nullptr) continue;
         queue.place(*terminal, seeds[i].startCost);
         terminal->isSeed = 1;
+        terminal->hops = 0;
         seeded = true;
     }
     if (!seeded || destinationCount == 0) return false;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "kal/sim/faults.h"
 #include "kzgta/algorithms/growOnlyHeap.h"
@@ -39,6 +40,65 @@ TEST(GrowOnlyHeap, CarvesAlignedAreasFromBlocksAndReleasesThemAllAtTheEnd) {
         EXPECT_EQ(kal::sim::liveAllocations(), live + 3);
     }
     EXPECT_EQ(kal::sim::liveAllocations(), live);
+}
+
+// Carving a run of areas at once gives what as many single allocations give, across blocks and
+// with any alignment, and stops where the kernel heap refuses a block.
+TEST(GrowOnlyHeap, RunsOfAreasMatchSingleAllocations) {
+    struct Carved {
+        uintptr_t address;
+        uint64_t block;  // the heap's block count when the area came
+    };
+    for (uint32_t alignment : {8u, 12u, 1u}) {
+        for (uint64_t refused : {uint64_t(0), uint64_t(3)}) {
+            SCOPED_TRACE(testing::Message() << "alignment " << alignment << ", block refused " << refused);
+            // Reserved first: the test's own allocations must not count among the heap's.
+            std::vector<Carved> singles;
+            std::vector<Carved> run;
+            singles.reserve(60);
+            run.reserve(60);
+            GrowOnlyHeap single(GrowOnlyHeap::kReservationBlockSize, alignment);
+            GrowOnlyHeap whole(GrowOnlyHeap::kReservationBlockSize, alignment);
+            {
+                kal::sim::FailAllocations fail(refused == 0 ? UINT64_MAX : refused);
+                for (uint32_t i = 0; i < 60; ++i) {
+                    void* area = single.allocate(21);
+                    if (area == nullptr) break;
+                    singles.push_back({reinterpret_cast<uintptr_t>(area), single.blockCount()});
+                }
+            }
+            uint64_t given = 0;
+            {
+                kal::sim::FailAllocations fail(refused == 0 ? UINT64_MAX : refused);
+                given = whole.allocateEach(60, 21, [&](uint64_t index, void* area) {
+                    EXPECT_EQ(index, run.size());
+                    run.push_back({reinterpret_cast<uintptr_t>(area), whole.blockCount()});
+                });
+            }
+            EXPECT_EQ(given, run.size());
+            if (refused == 0) {
+                EXPECT_EQ(given, 60u);
+            }
+            if (alignment % 12 != 0) {
+                ASSERT_EQ(run.size(), singles.size());
+                EXPECT_EQ(whole.blockCount(), single.blockCount());
+            }
+            for (size_t i = 0; i < run.size(); ++i) {
+                EXPECT_EQ(run[i].address % alignment, 0u) << i;
+                const bool sameBlock = i > 0 && run[i].block == run[i - 1].block;
+                if (sameBlock) {
+                    EXPECT_GE(run[i].address - run[i - 1].address, 21u) << i;
+                }
+                // Blocks start 16-byte aligned, so a power-of-two alignment lays both heaps out alike;
+                // another one depends on where each block lies.
+                if (alignment % 12 == 0) continue;
+                EXPECT_EQ(run[i].block, singles[i].block) << i;
+                if (sameBlock) {
+                    EXPECT_EQ(run[i].address - run[i - 1].address, singles[i].address - singles[i - 1].address) << i;
+                }
+            }
+        }
+    }
 }
 
 TEST(GrowOnlyHeap, RefusedBlockGivesNull) {

@@ -142,6 +142,15 @@ public:
     kzark::RoutingResources* resources;
 };
 
+// Resources over a small table, its records inside the object as the product's are.
+template <size_t kTerminals, size_t kEdges>
+class ResourcesOver : private kzark::RoutingStateStorage<kTerminals, kEdges>, public kzark::RoutingResources {
+public:
+    ResourcesOver(const kzark::TopInfo& info, kzark::RouteProgrammerInterface* programmer,
+                  nKZAPALS100::tStatus& status)
+        : kzark::RoutingResources(info, this->terminalStates, this->edgeStates, programmer, status) {}
+};
+
 // The product's resources as the routing step makes them, over a recording programmer.
 struct TolvaneResources {
     TolvaneResources()

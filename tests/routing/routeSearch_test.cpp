@@ -7,6 +7,7 @@
 #include "kzapal/protons/statusCodes.h"
 #include "kzark/tolvaneTopography.h"
 #include "kzark/topography.h"
+#include "routing/groupedTable.h"
 #include "routing/searchFixture.h"
 
 namespace {
@@ -161,33 +162,49 @@ TEST(RouteSearch, SeedFilterSelectsSeeds) {
 // Every allocation failure gives a clear status and no routes, and the scratch heap gives all
 // back. Small blocks make each area an allocation of its own, so every step is reached.
 TEST(RouteSearch, AllocationFailures) {
-    std::vector<int64_t> codes;
-    codes.reserve(100);
-    const int64_t live = kal::sim::liveAllocations();
-    bool succeeded = false;
-    for (uint64_t nth = 1; !succeeded && nth < 100; ++nth) {
-        {
-            SCOPED_TRACE(nth);
-            SearchFixture f(TolvaneTopography::kTopInfo, 64);
-            const Outcome outcome = f.calculate({seed(44, 0)}, {9, 21, 172}, 0, nth);
-            succeeded = !outcome.failureInjected;
-            if (succeeded) {
-                EXPECT_EQ(outcome.routes.size(), 3u);
-            } else {
-                codes.push_back(outcome.code);
-                EXPECT_TRUE(outcome.routes.empty());
-                EXPECT_FALSE(outcome.noPath);
+    routing_test::GroupedTable grouped;
+    const struct {
+        const char* name;
+        const kzark::TopInfo& info;
+        std::vector<RouteCalculationSeedBase> seeds;
+        std::vector<uint32_t> destinations;
+        size_t routes;
+    } cases[] = {
+        {"product table", TolvaneTopography::kTopInfo, {seed(44, 0)}, {9, 21, 172}, 3},
+        // Routes to B (and its inverting twin) and to X, each with extras.
+        {"table with groups", grouped.info, {seed(grouped.S, 0)}, {grouped.A, grouped.X}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int64_t> codes;
+        codes.reserve(100);
+        const int64_t live = kal::sim::liveAllocations();
+        bool succeeded = false;
+        for (uint64_t nth = 1; !succeeded && nth < 100; ++nth) {
+            {
+                SCOPED_TRACE(nth);
+                SearchFixture f(c.info, 64);
+                const Outcome outcome = f.calculate(c.seeds, c.destinations, 0, nth);
+                succeeded = !outcome.failureInjected;
+                if (succeeded) {
+                    EXPECT_EQ(outcome.routes.size(), c.routes);
+                } else {
+                    codes.push_back(outcome.code);
+                    EXPECT_TRUE(outcome.routes.empty());
+                    EXPECT_FALSE(outcome.noPath);
+                }
             }
+            EXPECT_EQ(kal::sim::liveAllocations(), live) << "failing allocation " << nth;
         }
-        EXPECT_EQ(kal::sim::liveAllocations(), live) << "failing allocation " << nth;
+        EXPECT_TRUE(succeeded);
+        // Slots and routes, then segment arrays, then the copies' segment arrays (and the extras).
+        ASSERT_FALSE(codes.empty());
+        EXPECT_EQ(codes.front(), nKZAPALS100::kStatusMemoryFull);
+        EXPECT_NE(std::find(codes.begin(), codes.end(), nKZAPALS100::kStatusBufferTooSmall), codes.end());
+        EXPECT_EQ(codes.back(), nKZAPALS100::kStatusMemoryFull);
+        for (int64_t code : codes)
+            EXPECT_TRUE(code == nKZAPALS100::kStatusMemoryFull || code == nKZAPALS100::kStatusBufferTooSmall) << code;
     }
-    EXPECT_TRUE(succeeded);
-    // Slots and routes, then segment arrays, then the copies' segment arrays.
-    EXPECT_EQ(codes.front(), nKZAPALS100::kStatusMemoryFull);
-    EXPECT_NE(std::find(codes.begin(), codes.end(), nKZAPALS100::kStatusBufferTooSmall), codes.end());
-    EXPECT_EQ(codes.back(), nKZAPALS100::kStatusMemoryFull);
-    for (int64_t code : codes)
-        EXPECT_TRUE(code == nKZAPALS100::kStatusMemoryFull || code == nKZAPALS100::kStatusBufferTooSmall) << code;
 
     SearchFixture f;
     f.topography.segmentResize.function = nullptr;

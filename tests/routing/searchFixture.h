@@ -17,20 +17,43 @@ inline kzark::RouteCalculationSeedBase seed(uint32_t terminalId, uint32_t startC
     return {terminalId, startCost, 0, {}};
 }
 
+// A group member carried with a route: the member's id and the source of the default input it
+// gets (0 when it has none).
+struct Extra {
+    uint32_t member;
+    uint32_t defaultFrom;
+
+    bool operator==(const Extra& other) const { return member == other.member && defaultFrom == other.defaultFrom; }
+};
+
 struct Found {
     std::vector<uint32_t> path;  // terminal ids from the source to the end terminal
     uint32_t cost;
     uint8_t inverted = 0;
+    std::vector<Extra> extras{};
 
     bool operator==(const Found& other) const {
-        return path == other.path && cost == other.cost && inverted == other.inverted;
+        return path == other.path && cost == other.cost && inverted == other.inverted && extras == other.extras;
     }
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Found& found) {
     out << "{";
     for (uint32_t id : found.path) out << id << " ";
-    return out << "cost " << found.cost << (found.inverted ? " inverted}" : "}");
+    out << "cost " << found.cost << (found.inverted ? " inverted" : "");
+    for (const Extra& extra : found.extras) out << " extra " << extra.member << "<-" << extra.defaultFrom;
+    return out << "}";
+}
+
+// The terminal an edge leaves.
+inline uint32_t sourceIdOf(const kzark::TopInfo& info, const kzark::Edge* edge) {
+    const uint32_t index = static_cast<uint32_t>(edge - info.edges);
+    for (uint32_t t = 0; t < info.terminalCount; ++t) {
+        const kzark::Terminal& terminal = info.terminals[t];
+        if (index >= terminal.firstOutgoingEdge && index - terminal.firstOutgoingEdge < terminal.outgoingCount)
+            return terminal.id;
+    }
+    return 0;
 }
 
 struct Outcome {
@@ -83,6 +106,14 @@ public:
                 const kzark::Edge& edge = *route.segments[s].edge->edge;
                 positions.push_back(info.actions[edge.firstAction + edge.actionCount - 1].value);
                 EXPECT_EQ(&terminals[edge.destination], route.segments[s].terminal);
+            }
+            for (uint32_t e = 0; e < route.extraCount; ++e) {
+                const kzgta::PathSegment& extra = route.extras[e];
+                found.extras.push_back({extra.terminal->terminal->id, 0});
+                if (extra.edge == nullptr) continue;
+                EXPECT_EQ(&terminals[extra.edge->edge->destination], extra.terminal);
+                EXPECT_TRUE(extra.edge->edge->isDefault);
+                found.extras.back().defaultFrom = sourceIdOf(info, extra.edge->edge);
             }
             EXPECT_EQ(route.ownerTag, 0x5E55u);
             EXPECT_EQ(route.state, kzark::kRouteStateCalculated);

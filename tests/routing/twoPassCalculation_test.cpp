@@ -18,16 +18,9 @@ using routing_test::Calculation;
 using routing_test::Possibility;
 using routing_test::RecordingProgrammer;
 using routing_test::ResourcesFixture;
+using routing_test::ResourcesOver;
 using routing_test::seedOf;
 using Tolvane = routing_test::TolvaneResources;
-
-// Resources over a small table, its records inside the object as the product's are.
-template <size_t kTerminals, size_t kEdges>
-class ResourcesOver : private kzark::RoutingStateStorage<kTerminals, kEdges>, public kzark::RoutingResources {
-public:
-    ResourcesOver(const kzark::TopInfo& info, kzark::RouteProgrammerInterface* programmer, tStatus& status)
-        : kzark::RoutingResources(info, this->terminalStates, this->edgeStates, programmer, status) {}
-};
 
 // Sources 1 and 2, sinks 3 and 4. 1 reaches 3 over a plain and an inverting edge and 4 over a
 // plain one; 2 reaches 3 and 4 over inverting edges.
@@ -50,20 +43,6 @@ constexpr kzark::ProgrammingAction actions[] = {{3, 0}, {3, 1}, {3, 2}, {3, 3}, 
 constexpr uint32_t incomingList[] = {0, 1, 3, 2, 4};
 constexpr kzark::TopInfo info = {"Inverting", terminals, edges, nullptr, actions, &attribute, incomingList, 4, 5, 0, 1};
 }  // namespace inverting
-
-namespace grouped {
-constexpr kzark::EdgeAttribute attribute{};
-constexpr uint32_t members[] = {0, 1};
-constexpr kzark::TerminalGroup groups[] = {{members, {}, 2}};
-constexpr kzark::Terminal terminals[] = {
-    {1, 0, 0, 1, 0, 0, 0, 0},
-    {2, 0, 0, 0, 0, 1, 1, 0},
-};
-constexpr kzark::Edge edges[] = {{1, 1, &attribute, 0, 0, 1, 0, 1}};
-constexpr kzark::ProgrammingAction actions[] = {{3, 0xFFFF}};
-constexpr uint32_t incomingList[] = {0};
-constexpr kzark::TopInfo info = {"Grouped", terminals, edges, groups, actions, &attribute, incomingList, 2, 1, 0, 1};
-}  // namespace grouped
 
 TEST(TwoPassCalculation, ProductRoutes) {
     Tolvane t;
@@ -142,25 +121,6 @@ TEST(TwoPassCalculation, CrossDeduplication) {
         EXPECT_EQ(result.records, c.records);
         EXPECT_EQ(f.resources->routeDatabase().size(), c.records.size());
     }
-}
-
-TEST(TwoPassCalculation, TableWithGroupsIsRefused) {
-    RecordingProgrammer programmer;
-    tStatus status;
-    ResourcesFixture f(new ResourcesOver<2, 1>(grouped::info, &programmer, status));
-    EXPECT_EQ(status.code, kStatusBadParameter);
-    EXPECT_FALSE(f.resources->isValid());
-    const Calculation c = f.calculate(1, {seedOf(1, 0, 0)}, {2});
-    EXPECT_EQ(c.code, 0);
-    EXPECT_FALSE(c.foundNothing);
-    EXPECT_TRUE(c.records.empty());
-    EXPECT_EQ(f.reset(2, 0), 0) << "nothing done";
-    EXPECT_EQ(f.reset(3, 0), kStatusBadParameter) << "an unknown terminal is refused all the same";
-    tStatus reset;
-    EXPECT_EQ(f.resources->calculateResetTerminal(1, 2, 0, reset), 0u);
-    EXPECT_EQ(f.resources->getRouteState(1), 0u);
-    EXPECT_EQ(f.resources->getTopInfo(), &grouped::info);
-    EXPECT_EQ(programmer.take(), std::vector<routing_test::Call>{});
 }
 
 }  // namespace

@@ -4,30 +4,13 @@
 #include "kzkal/memory.h"
 
 namespace kzark {
-namespace {
-
-uint64_t roundUp(uint64_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
-
-}  // namespace
 
 GrowOnlyHeap::GrowOnlyHeap(uint64_t blockSize, uint32_t alignment)
-    : _blockSize(blockSize), _alignment(alignment == 0 ? 1 : alignment) {}
+    : _blockSize(blockSize),
+      _alignment(alignment == 0 ? 1 : alignment),
+      _alignmentMask(alignment > 1 && (alignment & (alignment - 1)) == 0 ? alignment - 1 : 0) {}
 
-void* GrowOnlyHeap::carve(uint64_t size) {
-    if (_free == nullptr || _left < size) return nullptr;
-    uint8_t* area = _free;
-    _free += size;
-    _left -= size;
-    const uint64_t padding =
-        roundUp(reinterpret_cast<uintptr_t>(_free), _alignment) - reinterpret_cast<uintptr_t>(_free);
-    const uint64_t skipped = padding < _left ? padding : _left;
-    _free += skipped;
-    _left -= skipped;
-    return area;
-}
-
-void* GrowOnlyHeap::allocate(uint64_t size) {
-    if (void* area = carve(size)) return area;
+void* GrowOnlyHeap::allocateInNewBlock(uint64_t size) {
     const uint64_t header = sizeof(GrowOnlyHeapBlock);
     if (size > UINT64_MAX - _alignment - header) return nullptr;
     const uint64_t blockSize = size > _blockSize - header ? size + _alignment + header : _blockSize;
@@ -45,11 +28,10 @@ void* GrowOnlyHeap::allocate(uint64_t size) {
         _blocks->previous = block;
     }
     uint8_t* start = reinterpret_cast<uint8_t*>(block);
-    const uint64_t offset =
-        roundUp(reinterpret_cast<uintptr_t>(start + header), _alignment) - reinterpret_cast<uintptr_t>(start);
+    const uint64_t offset = header + Cursor{nullptr, 0, _alignment, _alignmentMask}.paddingAfter(start + header);
     _free = start + offset;
     _left = blockSize - offset;
-    return carve(size);
+    return size <= _left ? carve(size) : nullptr;
 }
 
 void GrowOnlyHeap::releaseBlocks() {
@@ -70,11 +52,6 @@ uint64_t GrowOnlyHeap::blockCount() const {
          block = block->next == _blocks ? nullptr : block->next)
         ++count;
     return count;
-}
-
-void* growOnlyHeapResizeFn(void* oldArea, uint64_t size, void* heap) {
-    if (size == 0 || heap == nullptr) return nullptr;
-    return static_cast<GrowOnlyHeap*>(heap)->allocate(size);
 }
 
 void* apalHeapResizeFn(void* oldArea, uint64_t size) {

@@ -32,23 +32,87 @@ public:
     GrowOnlyHeap(const GrowOnlyHeap&) = delete;
     GrowOnlyHeap& operator=(const GrowOnlyHeap&) = delete;
 
-    // Null when the kernel heap refuses a block.
-    void* allocate(uint64_t size);
+    // Null when the kernel heap refuses a block. A calculation allocates hundreds of areas, so the
+    // common case, an area that fits the current block, is inline.
+    void* allocate(uint64_t size) {
+        if (_free != nullptr && size <= _left) return carve(size);
+        return allocateInNewBlock(size);
+    }
+    // As count calls of allocate(size), handing each area to take(index, area) in turn; returns
+    // how many areas it gave (fewer only when the kernel heap refused a block). The free pointer
+    // stays out of memory meanwhile, so the areas' own writes do not make it reload.
+    template <class tTake>
+    uint64_t allocateEach(uint64_t count, uint64_t size, tTake take) {
+        Cursor cursor{_free, _left, _alignment, _alignmentMask};
+        for (uint64_t i = 0; i < count; ++i) {
+            void* area;
+            if (cursor.free != nullptr && size <= cursor.left) {
+                area = cursor.carve(size);
+            } else {
+                _free = cursor.free;
+                _left = cursor.left;
+                area = allocateInNewBlock(size);
+                cursor.free = _free;
+                cursor.left = _left;
+                if (area == nullptr) return i;
+            }
+            take(i, area);
+        }
+        _free = cursor.free;
+        _left = cursor.left;
+        return count;
+    }
     void releaseBlocks();
     uint64_t blockCount() const;
 
 private:
-    void* carve(uint64_t size);
+    struct Cursor {
+        uint8_t* free;
+        uint64_t left;
+        uint32_t alignment;
+        uint32_t alignmentMask;
+
+        // The current block holds at least size bytes.
+        void* carve(uint64_t size) {
+            uint8_t* area = free;
+            free += size;
+            left -= size;
+            const uint64_t padding = paddingAfter(free);
+            const uint64_t skipped = padding < left ? padding : left;
+            free += skipped;
+            left -= skipped;
+            return area;
+        }
+        // A power-of-two alignment (the usual one) rounds with a mask instead of a division.
+        uint64_t paddingAfter(const uint8_t* position) const {
+            const uintptr_t address = reinterpret_cast<uintptr_t>(position);
+            if (alignmentMask != 0) return (0 - address) & alignmentMask;
+            return (alignment - address % alignment) % alignment;
+        }
+    };
+
+    void* carve(uint64_t size) {
+        Cursor cursor{_free, _left, _alignment, _alignmentMask};
+        void* area = cursor.carve(size);
+        _free = cursor.free;
+        _left = cursor.left;
+        return area;
+    }
+    void* allocateInNewBlock(uint64_t size);
 
     GrowOnlyHeapBlock* _blocks = nullptr;  // first block of the circular list
     uint8_t* _free = nullptr;
     uint64_t _left = 0;
     uint64_t _blockSize;
     uint32_t _alignment;
+    uint32_t _alignmentMask;  // alignment - 1 for a power of two above 1, else 0
 };
 
 // Context: the GrowOnlyHeap.
-void* growOnlyHeapResizeFn(void* oldArea, uint64_t size, void* heap);
+inline void* growOnlyHeapResizeFn(void* oldArea, uint64_t size, void* heap) {
+    if (size == 0 || heap == nullptr) return nullptr;
+    return static_cast<GrowOnlyHeap*>(heap)->allocate(size);
+}
 
 // The platform heap; used for every array handed back to a caller.
 void* apalHeapResizeFn(void* oldArea, uint64_t size);
