@@ -1,5 +1,5 @@
-// A channel's two alarms over its alarm mux (channel register 0x021): alarm 0 is the input fed by
-// 0xD01, alarm 1 the inputs fed by 0xD06 and 0xD07.
+// A channel's two alarms over its alarm mux: alarm 0 is the input fed by 0xD01, alarm 1 the inputs
+// fed by 0xD06 and 0xD07.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +30,8 @@ public:
 
 private:
     using tMap = kzvorn_regmaps::tTolvaneIsoChannelRegMap;
-    tMap::tOccurrenceMuxConfigRegType config() { return map_.at<tMap::tOccurrenceMuxConfigRegType>(0x021); }
-    tMap::tOccurrenceMuxStatusRegType latches() { return map_.at<tMap::tOccurrenceMuxStatusRegType>(0x021); }
+    tMap::tOccurrenceMuxConfigRegType config() { return map_.AlarmMuxConfig(); }
+    tMap::tOccurrenceMuxStatusRegType latches() { return map_.AlarmMuxStatus(); }
     void writeAlarm(uint32_t alarm, uint32_t action, nKZAPALS100::tStatus& status);
     // Selects the position (always written when force) and reads whether its input latched.
     bool isLatched(uint32_t position, bool force, nKZAPALS100::tStatus& status);

@@ -6,9 +6,8 @@ namespace kzvorn_driver {
 
 namespace {
 
-constexpr uint32_t kOffsetRegisters = 0x58;
-constexpr uint32_t kOffsetBits = 0x3FFF;
-constexpr uint64_t kBalancerWaitUs = 1000000;
+constexpr auto kBalancerWait = atut::Wait<atut::tSleepPrecise>().pausesUs(1, 128).deadlineUs(1000000).timeoutStatus(
+    kStatusChargeBalanceTimeout);
 
 static_assert(sizeof(ChargeBalanceRangeTable) == 4 * kChargeBalanceRangeCount * sizeof(uint32_t),
               "four columns of four words");
@@ -29,8 +28,7 @@ ChargeBalanceController::ChargeBalanceController(tChannelMap& map, kdut::Hardwar
                                                  SubroutineDispatcher& dispatcher, tStatus& status)
     : lock_(status),
       map_(&map),
-      handler_(&checker, static_cast<int32_t>(kStatusChargeBalanceTimeout)),
-      poller_(1, 128, 0, &handler_),
+      handler_(&checker, kBalancerWait.timeoutCode),
       dispatcher_(&dispatcher) {}
 
 uint16_t ChargeBalanceController::calculate(uint8_t rangeCode, tStatus& status) {
@@ -48,8 +46,8 @@ uint16_t ChargeBalanceController::calculate(uint8_t rangeCode, tStatus& status) 
     if (status.isNotFatal()) {
         map_->ChargeBalancerControlRegT().writeRegister(ChargeBalanceRangeTable.rangeSelect[row], status, true);
         const uint32_t done = ChargeBalanceRangeTable.failureBit[row] | ChargeBalanceRangeTable.completionBit[row];
-        poller_.pollReads([&](tStatus& s) { return balancerStatus.readRegister(s); }, 0, done, kBalancerWaitUs, true,
-                          atut::kPollAnyBitSet, status);
+        atut::waitUntil(kBalancerWait, [&](tStatus& s) { return balancerStatus.readRegister(s); },
+                        atut::anyBitSet(done), &handler_, status);
     }
     if (balancerStatus.getShadow() & ChargeBalanceRangeTable.failureBit[row])
         KZ_SET_CODE(status, kStatusChargeBalanceFailed);
@@ -61,16 +59,16 @@ uint16_t ChargeBalanceController::calculate(uint8_t rangeCode, tStatus& status) 
     dispatcher_->wait(kSubroutineLine, kSubroutineWaitUs, subroutineTimeout, waiting);
     nKZAPALS100::merge(status, waiting);
     if (status.isFatal()) return 0;
-    const uint32_t offset = map_->at<tChannelMap::tChargeBalanceOffsetRegT>(kOffsetRegisters + row).readRegister(status);
-    return status.isFatal() ? 0 : static_cast<uint16_t>(offset & kOffsetBits);
+    const uint16_t offset = map_->ChargeBalanceOffsetRegT(row).readChargeBalanceOffset(status);
+    return status.isFatal() ? 0 : offset;
 }
 
 void ChargeBalanceController::setOffset(uint8_t rangeIndex, uint32_t offset, tStatus& status) {
     if (status.isFatal()) return;
     if (rangeIndex >= kChargeBalanceRangeCount) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter));
     nKZAPAL000::tAutoLock guard(lock_);
-    map_->at<tChannelMap::tChargeBalanceOffsetRegT>(kOffsetRegisters + rangeIndex)
-        .writeChargeBalanceOffset(offset & kOffsetBits, status);
+    // The field takes the offset's low 14 bits.
+    map_->ChargeBalanceOffsetRegT(rangeIndex).writeChargeBalanceOffset(uint16_t(offset), status);
 }
 
 }  // namespace kzvorn_driver

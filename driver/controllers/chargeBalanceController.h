@@ -73,7 +73,6 @@ private:
     nKZAPAL000::tMutex lock_;
     tChannelMap* map_;
     kdut::CheckHardwareStateTimeoutHandler handler_;
-    atut::Poller<atut::tSleepPrecise> poller_;
     SubroutineDispatcher* dispatcher_;
 };
 

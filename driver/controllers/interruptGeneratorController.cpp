@@ -9,8 +9,8 @@ using nKZAPALS100::tStatus;
 InterruptGeneratorController::InterruptGeneratorController(tChannelMap& map, tStatus& status)
     : address_(map.IsoInterruptAddressReg()),
       config_(map.IsoInterruptConfigReg()),
-      muxConfig_(map.at<tChannelMap::tOccurrenceMuxConfigRegType>(kInterruptMuxOffset)),
-      muxStatus_(map.at<tChannelMap::tOccurrenceMuxStatusRegType>(kInterruptMuxOffset)),
+      muxConfig_(map.InterruptMuxConfig()),
+      muxStatus_(map.InterruptMuxStatus()),
       raise_(map.SoftwareInterruptAndOverrideReg()),
       lock_(status) {}
 

@@ -38,8 +38,6 @@ constexpr uint32_t interruptLineCode(uint32_t line) {
 class InterruptGeneratorController {
 public:
     using tChannelMap = kzvorn_regmaps::tTolvaneIsoChannelRegMap;
-    // The channel's interrupt occurrence mux.
-    static constexpr uint32_t kInterruptMuxOffset = 0x2A;
 
     // -52000 when the lock cannot be made; nothing is made on an incoming error.
     InterruptGeneratorController(tChannelMap& map, nKZAPALS100::tStatus& status);

@@ -6,13 +6,13 @@ namespace kzvorn_driver {
 
 namespace {
 
-constexpr uint32_t kMainMeasureTriggerMux = 0x27;
-constexpr uint32_t kCicFilterConfig = 0x130;
-constexpr uint32_t kRecordConfig = 0x136;
-constexpr unsigned kDataReady = 2;  // 0x398
-constexpr unsigned kIdle = 3;       // 0x39C
-constexpr uint64_t kIdleDeadlineUs = 1000;
-constexpr uint64_t kDataDeadlineUs = 1000000;
+// The measure FIFO status registers that tell a unit's data ready and a unit idle.
+constexpr unsigned kDataReady = 2;
+constexpr unsigned kIdle = 3;
+
+constexpr auto kFifoWait = atut::Wait<atut::tSpinPrecise>().pausesUs(20, 500).timeoutStatus(kStatusMeasureUnitTimeout);
+constexpr auto kIdleWait = kFifoWait.deadlineUs(1000);
+constexpr auto kDataWait = kFifoWait.deadlineUs(1000000);
 
 }  // namespace
 
@@ -37,21 +37,21 @@ bool MeasureUnitController::checkUnit(int32_t unit, tStatus& status) {
 void MeasureUnitController::waitIdle(uint32_t unit, bool idle, tStatus& status) {
     const uint32_t bit = measureFifoBit(channel_, unit);
     auto idleRegister = niso_->MeasureFifoStatus(kIdle);
-    fifoPoller_.pollReads([&](tStatus& s) { return idleRegister.readRegister(s); }, idle ? bit : 0, bit,
-                          kIdleDeadlineUs, true, atut::kPollEqual, status);
+    atut::waitUntil(kIdleWait, [&](tStatus& s) { return idleRegister.readRegister(s); },
+                    atut::maskedEquals(bit, idle ? bit : 0), status);
 }
 
 void MeasureUnitController::waitData(uint32_t unit, tStatus& status) {
     const uint32_t bit = measureFifoBit(channel_, unit);
     auto ready = niso_->MeasureFifoStatus(kDataReady);
-    fifoPoller_.pollReads([&](tStatus& s) { return ready.readRegister(s); }, bit, bit, kDataDeadlineUs, true,
-                          atut::kPollEqual, status);
+    atut::waitUntil(kDataWait, [&](tStatus& s) { return ready.readRegister(s); }, atut::maskedEquals(bit, bit),
+                    status);
 }
 
 void MeasureUnitController::arm(tStatus& status) {
     if (status.isFatal()) return;
     nKZAPAL000::tAutoLock guard(*locks_[0]);
-    channelMap_->at<tChannelMap::tOccurrenceMuxConfigRegType>(kMainMeasureTriggerMux)
+    channelMap_->MainMeasureTriggerMuxConfig()
         .setOccurrenceMuxClearAllLatchStb(true, status)
         .writeOccurrenceArmMuxStb(true, status);
     if (status.isNotFatal()) return;
@@ -63,8 +63,7 @@ void MeasureUnitController::arm(tStatus& status) {
 void MeasureUnitController::reset(tStatus& status) {
     if (status.isFatal()) return;
     nKZAPAL000::tAutoLock guard(*locks_[0]);
-    channelMap_->at<tChannelMap::tOccurrenceMuxConfigRegType>(kMainMeasureTriggerMux)
-        .writeOccurrenceDisarmMuxStb(true, status);
+    channelMap_->MainMeasureTriggerMuxConfig().writeOccurrenceDisarmMuxStb(true, status);
     control(0).writeAbortMeasure(true, status);
     window_->NisoMeasureUnitConfig(0).writeBit8(1, status);
     waitIdle(0, true, status);
@@ -78,12 +77,12 @@ void MeasureUnitController::configure(int32_t unit, uint32_t downsampleRate, uin
     control(u).writeAbortMeasure(true, status);
     waitIdle(u, true, status);
     if (status.isFatal()) return;
-    channelMap_->at<tChannelMap::tCicFilterConfigRegType>(kCicFilterConfig + u)
+    channelMap_->CicFilterConfigRegType(u)
         .setDownsampleRate(downsampleRate & 0x3FFFFF, status)
         .setFilterOrder(uint8_t(filterOrder & 3), status)
         .setWindowLsb(uint8_t(windowLsb & 7), status)
         .writePointCompressible(pointCompressible, status, true);
-    auto record = channelMap_->at<tChannelMap::tMuRecordConfigRegType>(kRecordConfig + u);
+    auto record = channelMap_->MuRecordConfigRegType(u);
     record.writeMeasureContinuous(continuous, status);
     continuous_[u] = continuous;
     if (continuous) {

@@ -82,7 +82,7 @@ private:
     void waitIdle(uint32_t unit, bool idle, tStatus& status);
     void waitData(uint32_t unit, tStatus& status);
     // The unit's measure-control strobe of the given bit.
-    tChannelMap::tMuCtrlRegType control(uint32_t unit) { return channelMap_->at<tChannelMap::tMuCtrlRegType>(0x133 + unit); }
+    tChannelMap::tMuCtrlRegType control(uint32_t unit) { return channelMap_->MuCtrlRegType(unit); }
 
     uint8_t channel_;
     tNisoMap* niso_;
@@ -90,7 +90,6 @@ private:
     kzvorn_regmaps::tTolvaneNisoMeasureUnitRegMap* window_;
     // Unit 0's lock also guards the trigger path. Released last first.
     kzhtl::SharedPtr<nKZAPAL000::tMutex> locks_[kUnitCount];
-    atut::Poller<atut::tSpinPrecise> fifoPoller_{20, 500, static_cast<int32_t>(kStatusMeasureUnitTimeout)};
     bool continuous_[kUnitCount] = {};
 };
 

@@ -17,9 +17,13 @@ constexpr auto kBackplaneReadingValid = kPowerPathWait.deadlineUs(200000);
 constexpr auto kTransformerUp = kPowerPathWait.deadlineUs(200000);
 constexpr auto kSinkingBoardReadingValid = kPowerPathWait.deadlineUs(100000);
 
-constexpr uint32_t kDacReadyBit = 1u << 29;
-constexpr uint32_t kReadingValidBit = 1u << 17;
-constexpr uint32_t kTransformerUpBit = 1u << 31;
+using tFpga = PowerController::tFpgaMap;
+using tMeasurement = PowerController::tWindowMap::tIna231MeasurementRegType;
+
+// The bits waited for: the DAC ready, a measurement valid and the transformer up.
+constexpr uint64_t kDacReadyBit = arm::fieldMask(tFpga::tNisoBcPsDacStatusReg::kBit29);
+constexpr uint64_t kReadingValidBit = arm::fieldMask(tMeasurement::kBit17);
+constexpr uint64_t kTransformerUpBit = arm::fieldMask(tFpga::tXfmrCtrlStatusReg::kBit31);
 constexpr uint32_t kDacCommand = 0x19;
 
 struct MonitorSetUp {
@@ -34,7 +38,7 @@ constexpr uint32_t kHighCoolingMode = 32;
 
 // Reads the register from the hardware until the bit is set.
 template <class tRegister, class tWait>
-void waitForBit(const tWait& wait, tRegister reg, uint32_t bit, tStatus& status) {
+void waitForBit(const tWait& wait, tRegister reg, uint64_t bit, tStatus& status) {
     atut::waitUntil(wait, [&](tStatus& s) { return reg.readRegister(s); }, atut::anyBitSet(bit), status);
 }
 
@@ -83,7 +87,7 @@ void PowerController::enableSinkingBoard(tStatus& status) {
     auto reading = fpga_.sinkingBoardPowerMonitor().Ina231Measurement(0);
     waitForBit(kSinkingBoardReadingValid, reading, kReadingValidBit, status);
     // The last value read counts even after a time-out; the time-out's status stays first.
-    if (static_cast<uint16_t>(reading.getShadow()) < kLowestSinkingBoardReading)
+    if (reading.getBits15_0(status) < kLowestSinkingBoardReading)
         nKZAPALS100::setCode(status, kStatusSinkingBoardReadingLow, KZ_COMPONENT, kSource, __LINE__);
     if (status.isFatal()) return;
     fpga_.SinkingBoardConfigReg().writeBit0(1, status);

@@ -6,13 +6,13 @@ namespace kzvorn_driver {
 
 namespace {
 
-// Channel status (read side of word 0x00).
-constexpr uint32_t kSequencerBusy = 1u << 0;
-constexpr uint32_t kChannelFault = 1u << 25;
-constexpr uint32_t kEngineStopped = 1u << 27;
+using tChannelStatus = SequenceEngineController::tChannelMap::tIsoChannelStatusReg;
+
 // The reset subroutine's software-interrupt line.
 constexpr uint32_t kResetLine = 2;
-constexpr uint64_t kWaitUs = 10000;
+// For the commands to start with, and for the sequencer to be idle after a reset.
+constexpr auto kEngineWait = atut::Wait<atut::tSleepPrecise>().pausesUs(1, 128).deadlineUs(10000).timeoutStatus(
+    kStatusSequenceEngineTimeout);
 
 }  // namespace
 
@@ -21,16 +21,16 @@ SequenceEngineController::SequenceEngineController(tChannelMap& map, kdut::Hardw
     : map_(&map),
       dispatcher_(&dispatcher),
       checker_(&checker),
-      handler_(&checker, static_cast<int32_t>(kStatusSequenceEngineTimeout)),
-      poller_(1, 128, 0, &handler_),
+      handler_(&checker, kEngineWait.timeoutCode),
       lock_(status) {}
 
 bool SequenceEngineController::isRunning(tStatus& status) {
     if (status.isFatal()) return false;
     nKZAPAL000::tAutoLock guard(lock_);
     auto channelStatus = map_->IsoChannelStatusReg();
-    if (channelStatus.readRegister(status) & kChannelFault) checker_->checkHardwareState(status);
-    return (channelStatus.readRegister(status) & kEngineStopped) == 0;
+    // Bit 25: the channel reports a fault; bit 27: the engine stopped.
+    if (channelStatus.readBit25(status)) checker_->checkHardwareState(status);
+    return !channelStatus.readBit27(status);
 }
 
 void SequenceEngineController::start(uint32_t count, tStatus& status) {
@@ -42,8 +42,8 @@ void SequenceEngineController::start(uint32_t count, tStatus& status) {
     if (count > kLargestStartCount) return void(KZ_SET_CODE(status, kStatusSequenceEngineCountTooLarge));
     if (count != 0) {
         auto fullness = map_->CommandFifoFullnessReg();
-        poller_.pollReads([&](tStatus& s) { return fullness.readRegister(s) >= count ? 1u : 0u; }, 1, 1, kWaitUs,
-                          true, atut::kPollEqual, status);
+        atut::waitUntil(kEngineWait, [&](tStatus& s) { return fullness.readRegister(s) >= count ? 1u : 0u; },
+                        atut::maskedEquals(1, 1), &handler_, status);
     }
     auto config = map_->IsoChannelConfigReg();
     config.writeBit25(true, status);
@@ -55,8 +55,9 @@ void SequenceEngineController::reset(tStatus& status) {
     nKZAPAL000::tAutoLock guard(lock_);
     dispatcher_->run(kResetLine, draviktools::kSubroutineSequenceEngineReset, status);
     auto channelStatus = map_->IsoChannelStatusReg();
-    poller_.pollReads([&](tStatus& s) { return channelStatus.readRegister(s); }, 0, kSequencerBusy, kWaitUs, true,
-                      atut::kPollNoBitSet, status);
+    // Bit 0: the sequencer is busy.
+    atut::waitUntil(kEngineWait, [&](tStatus& s) { return channelStatus.readRegister(s); },
+                    atut::noBitSet(arm::fieldMask(tChannelStatus::kBit0)), &handler_, status);
     map_->IsoChannelConfigReg().writeBit24(true, status);
 }
 

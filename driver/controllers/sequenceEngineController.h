@@ -53,7 +53,6 @@ private:
     SubroutineDispatcher* dispatcher_;
     kdut::HardwareStateCheckerInterface* checker_;
     kdut::CheckHardwareStateTimeoutHandler handler_;
-    atut::Poller<atut::tSleepPrecise> poller_;
     nKZAPAL000::tMutex lock_;
 };
 

@@ -9,10 +9,8 @@ using nKZAPALS100::tStatus;
 
 namespace {
 
-// A second or so of sleeping reads, from 1 us doubling to 100 us.
-constexpr uint64_t kWaitFirstPauseUs = 1;
-constexpr uint64_t kWaitLongestPauseUs = 100;
-constexpr uint32_t kChannelBusy = 1u << 0;
+// Sleeping reads, from 1 us doubling to 100 us, for as long as the caller gives.
+constexpr auto kLineWait = atut::Wait<atut::tSleepPrecise>().pausesUs(1, 100);
 
 }  // namespace
 
@@ -38,15 +36,15 @@ void SubroutineDispatcher::run(uint32_t line, draviktools::SubroutineId id, tSta
 void SubroutineDispatcher::wait(uint32_t line, uint32_t timeoutUs, int32_t timeoutStatus, tStatus& status) {
     if (status.isFatal()) return;
     kdut::CheckHardwareStateTimeoutHandler handler(&checker_, timeoutStatus);
-    const atut::Poller<atut::tSleepPrecise> poller(kWaitFirstPauseUs, kWaitLongestPauseUs, timeoutStatus, &handler);
     // Done (0) when the line is not latched and the channel not busy.
-    poller.pollReads(
+    atut::waitUntil(
+        kLineWait.deadlineUs(timeoutUs).timeoutStatus(timeoutStatus),
         [&](tStatus& s) -> uint32_t {
             const bool latched = generator_.isLineLatched(line, s);
-            const uint32_t channel = channelStatus_.readRegister(s);
-            return (latched || (channel & kChannelBusy) != 0) ? 1 : 0;
+            const bool busy = channelStatus_.readBit0(s);
+            return (latched || busy) ? 1 : 0;
         },
-        0, 1, timeoutUs, true, atut::kPollEqual, status);
+        atut::maskedEquals(1, 0), &handler, status);
 }
 
 }  // namespace kzvorn_driver

@@ -24,55 +24,52 @@ public:
         : vref_(niso.VrefTemperatureRegType()),
           nisoFpga_(niso.NisoFpgaTemperatureReg()),
           config_(config),
-          handler_(&checker, static_cast<int32_t>(kStatusTemperatureNotValid)) {}
+          handler_(&checker, kValid.timeoutCode) {}
     virtual ~TemperatureSensorControllerOver() {}
 
-    // Latches the sensor's configuration, lets it settle for 165 us without touching the board,
-    // then starts it.
+    // Latches the sensor's configuration (bits 0-7 and 8-15 0x60, bits 16-17 1, latched by bit 18),
+    // lets it settle for 165 us without touching the board, then starts it (bit 23).
     void configureVrefTemperatureSensor(nKZAPALS100::tStatus& status) {
         if (status.isFatal()) return;
-        const uint64_t kept = config_.getShadow() & ~uint64_t{kConfigFields};
-        config_.writeRegister(kept | kConfiguration | kLatchConfiguration, status, true);
+        config_.setBits7_0(0x60, status).setBits15_8(0x60, status).setBits17_16(1, status).writeBit18(1, status, true);
         if (status.isFatal()) return;
         using namespace nKZAPAL000;
         tTimeout<tTimeWasterSpin, tTimebasePrecise> settle(165, kMicrosecond);
         settle.start();
         settle.waitForTimeout();
-        config_.writeRegister(config_.getShadow() | kStart, status, true);
+        config_.writeBit23(1, status, true);
     }
 
     // Bits 0-14 of the last value read once it reports valid; 0xBFFA4329 (or the hardware check's
     // finding) when it never does.
     uint16_t readVrefTemperature(nKZAPALS100::tStatus& status) {
         if (status.isFatal()) return 0;
-        waitValid(vref_, kVrefDeadlineUs, status);
-        return static_cast<uint16_t>(vref_.getShadow() & 0x7FFF);
+        waitValid(kVrefValid, vref_, arm::fieldMask(tVref::kFilteredVrefValid), status);
+        return vref_.getBits14_0(status);
     }
     uint16_t readNisoFpgaTemperature(nKZAPALS100::tStatus& status) {
         if (status.isFatal()) return 0;
-        waitValid(nisoFpga_, kNisoFpgaDeadlineUs, status);
-        return static_cast<uint16_t>(nisoFpga_.getShadow() & 0xFFF);
+        waitValid(kNisoFpgaValid, nisoFpga_, arm::fieldMask(tNisoFpga::kFilteredNisoTemperatureValid), status);
+        return nisoFpga_.getBits11_0(status);
     }
 
 private:
-    // Bits 0-7 and 8-15 0x60, bits 16-17 1; bit 18 latches them, bit 23 starts the sensor.
-    static constexpr uint32_t kConfigFields = 0x0007FFFF;
-    static constexpr uint32_t kConfiguration = 0x00016060;
-    static constexpr uint32_t kLatchConfiguration = 1u << 18;
-    static constexpr uint32_t kStart = 1u << 23;
-    static constexpr uint32_t kValid = 1u << 15;
-    static constexpr uint64_t kVrefDeadlineUs = 500000;
-    static constexpr uint64_t kNisoFpgaDeadlineUs = 8320;
+    using tVref = tNisoFpgaRegMap::tVrefTemperatureRegType;
+    using tNisoFpga = tNisoFpgaRegMap::tNisoFpgaTemperatureReg;
+    using tWait = atut::Wait<atut::tSleepPrecise>;
+    static constexpr tWait kValid = tWait().pausesUs(100, 100000).timeoutStatus(kStatusTemperatureNotValid);
+    static constexpr tWait kVrefValid = kValid.deadlineUs(500000);
+    static constexpr tWait kNisoFpgaValid = kValid.deadlineUs(8320);
 
+    // Until the reading's valid bit is set.
     template <class tReg>
-    void waitValid(tReg& reading, uint64_t deadlineUs, nKZAPALS100::tStatus& status) {
-        const atut::Poller<atut::tSleepPrecise> poller(100, 100000, 0, &handler_);
-        poller.pollReads([&](nKZAPALS100::tStatus& s) { return reading.readRegister(s); }, 0, kValid, deadlineUs,
-                         true, atut::kPollAnyBitSet, status);
+    void waitValid(const tWait& wait, tReg& reading, uint64_t validBit, nKZAPALS100::tStatus& status) {
+        atut::waitUntil(wait, [&](nKZAPALS100::tStatus& s) { return reading.readRegister(s); },
+                        atut::anyBitSet(validBit), &handler_, status);
     }
 
-    tNisoFpgaRegMap::tVrefTemperatureRegType vref_;
-    tNisoFpgaRegMap::tNisoFpgaTemperatureReg nisoFpga_;
+    tVref vref_;
+    tNisoFpga nisoFpga_;
     tConfigReg config_;
     kdut::CheckHardwareStateTimeoutHandler handler_;
 };

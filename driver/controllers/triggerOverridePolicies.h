@@ -8,6 +8,7 @@
 
 #include "atut/cleanupOperationComposite.h"
 #include "kzapal/protons/synchronization.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
 
 namespace kzvorn_driver {
 
@@ -18,22 +19,30 @@ enum TriggerOverrideKind : unsigned {
     kSequenceAdvanceTriggerOverride,
 };
 
-// Channel word offsets and bit numbers of one trigger.
+// What one trigger reaches of a channel map: its mux, its strobes in the channel configuration and
+// override registers, and the occurrence register that reports it.
 struct TriggerOverrideTraits {
+    using tMap = kzvorn_regmaps::tTolvaneIsoChannelRegMap;
+    using tConfig = tMap::tIsoChannelConfigReg;
+    using tOverride = tMap::tSoftwareInterruptAndOverrideReg;
+
     uint32_t requestTriggerId;
-    uint32_t mux;
-    unsigned configStrobe;
-    unsigned overrideStrobe;
-    uint32_t occurrence;
+    tMap::tOccurrenceMuxConfigRegType (tMap::*mux)();
+    tConfig& (tConfig::*configStrobe)(bool, nKZAPALS100::tStatus&, bool);
+    tOverride& (tOverride::*overrideStrobe)(bool, nKZAPALS100::tStatus&, bool);
+    tMap::tOccurrenceRegType (tMap::*occurrence)();
     uint16_t expectedId;
 };
 
 inline constexpr TriggerOverrideTraits kTriggerOverrideTraits[] = {
-    // request id  mux   config  override  occurrence  expected id
-    {1034, 0x22, 4, 0, 0x45, 0x700},
-    {1035, 0x23, 4, 1, 0x45, 0x701},
-    {1036, 0x27, 6, 4, 0x46, 0x704},
-    {1037, 0x24, 4, 2, 0x45, 0x702},
+    {1034, &TriggerOverrideTraits::tMap::StartTriggerMuxConfig, &TriggerOverrideTraits::tConfig::writeBit4,
+     &TriggerOverrideTraits::tOverride::writeBit0, &TriggerOverrideTraits::tMap::TriggerOccurrence, 0x700},
+    {1035, &TriggerOverrideTraits::tMap::SourceTriggerMuxConfig, &TriggerOverrideTraits::tConfig::writeBit4,
+     &TriggerOverrideTraits::tOverride::writeBit1, &TriggerOverrideTraits::tMap::TriggerOccurrence, 0x701},
+    {1036, &TriggerOverrideTraits::tMap::MainMeasureTriggerMuxConfig, &TriggerOverrideTraits::tConfig::writeBit6,
+     &TriggerOverrideTraits::tOverride::writeBit4, &TriggerOverrideTraits::tMap::MainMeasureTriggerOccurrence, 0x704},
+    {1037, &TriggerOverrideTraits::tMap::SequenceAdvanceTriggerMuxConfig, &TriggerOverrideTraits::tConfig::writeBit4,
+     &TriggerOverrideTraits::tOverride::writeBit2, &TriggerOverrideTraits::tMap::TriggerOccurrence, 0x702},
 };
 static_assert(sizeof(kTriggerOverrideTraits) / sizeof(kTriggerOverrideTraits[0]) == kSequenceAdvanceTriggerOverride + 1,
               "a row per trigger");
@@ -55,8 +64,8 @@ public:
     // Without a lock (-52000) the policy registers nothing and leaves the mux alone.
     TriggerOverridePolicy(tChannelMap& map, tStatus& status)
         : map_(&map),
-          config_(map.template at<tConfigReg>(0x00)),
-          override_(map.template at<tOverrideReg>(0x44)),
+          config_(map.IsoChannelConfigReg()),
+          override_(map.SoftwareInterruptAndOverrideReg()),
           lock_(status) {
         if (status.isFatal()) return;
         cleanups_.add(this, status);
@@ -74,10 +83,9 @@ public:
     bool overrideTrigger(tStatus& status) override {
         if (status.isFatal()) return false;
         nKZAPAL000::tAutoLock guard(lock_);
-        config_.writeRegister(config_.getShadow() | (uint32_t{1} << kTraits.configStrobe), status);
-        override_.writeRegister(override_.getShadow() | (uint32_t{1} << kTraits.overrideStrobe), status);
-        auto occurrence = map_->template at<typename tChannelMap::tOccurrenceRegType>(kTraits.occurrence);
-        const uint32_t id = occurrence.readRegister(status) & 0xFFF;
+        (config_.*kTraits.configStrobe)(true, status, false);
+        (override_.*kTraits.overrideStrobe)(true, status, false);
+        const uint16_t id = (map_->*kTraits.occurrence)().readOccurrenceEnum(status);
         return status.isNotFatal() && id == kTraits.expectedId;
     }
 
@@ -94,7 +102,7 @@ private:
     static constexpr uint32_t kEnableInput = 1;
     static constexpr uint32_t kDisableInput = 2;
     void selectInput0(uint32_t action, tStatus& status) {
-        auto mux = map_->template at<typename tChannelMap::tOccurrenceMuxConfigRegType>(kTraits.mux);
+        auto mux = (map_->*kTraits.mux)();
         using tAction = decltype(mux.getOccurrenceMuxAction(status));
         mux.setOccurrenceMuxPosition(0, status).writeOccurrenceMuxAction(tAction(action), status);
     }

@@ -28,7 +28,6 @@ constexpr InterruptVectorRow kInterruptVectors[] = {
 
 // Each channel's region of the sequencer data RAM begins at channel * this.
 constexpr uint32_t kSequencerDataRamRegionWords = 8192;
-constexpr uint32_t kSequencerDataRamAddressOffset = 0x170;
 
 }  // namespace
 
@@ -60,12 +59,11 @@ void TolvaneHelper::stepChannelStartSubroutine(tStatus& status) {
 
 void TolvaneHelper::stepSequencerDataRam(tStatus& status) {
     if (isolatedRegMaps_ == nullptr) return void(KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound));
-    using tChannelMap = kzvorn_regmaps::tTolvaneIsoChannelRegMap;
-    // Written only where the shadow differs or is dirty: a fresh channel 0 already holds its 0.
+    // The first of the channel's two address registers. Written only where the shadow differs or is
+    // dirty: a fresh channel 0 already holds its 0.
     for (unsigned c = 0; c < kChannelCount && status.isNotFatal(); ++c)
-        isolatedRegMaps_->getChannelMap(c)
-            ->at<tChannelMap::tSequencerDataRamAddressRegType>(kSequencerDataRamAddressOffset)
-            .writeSequencerDataRamAddress(c * kSequencerDataRamRegionWords, status);
+        isolatedRegMaps_->getChannelMap(c)->SequencerDataRamAddressRegType(0).writeSequencerDataRamAddress(
+            c * kSequencerDataRamRegionWords, status);
 }
 
 void TolvaneHelper::stepIsoDisabledErrors(tStatus& status) {

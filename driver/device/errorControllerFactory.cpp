@@ -36,7 +36,7 @@ kzhtl::SharedPtr<ErrorControllerInterface> ErrorControllerFactory::createChannel
     if (map == nullptr) return {};
     kzhtl::SharedPtr<ErrorManagerInterface> manager = kzhtl::SharedPtr<ErrorManagerInterface>(newChannelErrorManager(*map, status), status);
     kzhtl::SharedPtr<OccurrenceMuxInterface> mux = kzhtl::SharedPtr<OccurrenceMuxInterface>(
-        newChannelOccurrenceMux(*map, kChannelErrorMux, uint8_t(channelInputs_->getInputCount()), status), status);
+        newChannelErrorMux(*map, uint8_t(channelInputs_->getInputCount()), status), status);
     if (status.isFatal()) return {};
     return kzhtl::SharedPtr<ErrorControllerInterface>(
         new (status) vantrel_shared::OccurrenceErrorController(manager, mux, channelInputs_, errorMap_), status);
@@ -47,8 +47,7 @@ ErrorControllerFactory::createChannelInterruptController(uint8_t channel, tStatu
     tIsoChannelRegMap* map = channelMap(channel, status);
     if (map == nullptr) return {};
     kzhtl::SharedPtr<OccurrenceMuxInterface> mux = kzhtl::SharedPtr<OccurrenceMuxInterface>(
-        newChannelOccurrenceMux(*map, kChannelInterruptMux, uint8_t(interruptInputs_->getInputCount()), status),
-        status);
+        newChannelInterruptMux(*map, uint8_t(interruptInputs_->getInputCount()), status), status);
     kzhtl::Vector<uint16_t> ids;
     for (uint16_t id = 0x706; id <= 0x709; ++id) ids.push_back(id, status);
     if (status.isFatal()) return {};

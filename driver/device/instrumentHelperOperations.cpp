@@ -22,7 +22,8 @@ using kzvorn_shared::PhysicalChannelBitmask;
 namespace {
 
 constexpr uint32_t kHighestAlarm = 1;
-constexpr uint32_t kDACBits = 22;
+// The DAC's value: the register's 22-bit field, two's complement.
+constexpr uint32_t kDACBits = kzvorn_regmaps::tTolvaneIsoChannelRegMap::tDirectDacControlReg::kBits21_0.width;
 
 // The alarm controller of the mask's lowest channel, once the alarm number is one it has.
 ChannelAlarmController* alarmOf(const IsolatedObjects* objects, PhysicalChannelBitmask mask, uint32_t alarm,

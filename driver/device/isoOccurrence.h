@@ -1,7 +1,5 @@
-// The isolated side's occurrence objects: the isolated board's error mux (0x40) and error manager
-// (configuration 0x08, occurrence register 0x41), and per channel the error mux (channel register
-// 0x020), the interrupt mux (0x02A) and the error manager (configuration 0x000, occurrence register
-// 0x047).
+// The isolated side's occurrence objects: the isolated board's error mux and error manager, and per
+// channel the error mux, the interrupt mux and the error manager.
 #pragma once
 
 #include "kzapal/protons/memory.h"
@@ -37,10 +35,6 @@ using ChannelErrorManager = vantrel_shared::OccurrenceErrorManager<
     &tIsoChannelRegMap::tIsoChannelConfigReg::writeEnableIsoChannelErrorManagerStb,
     &tIsoChannelRegMap::tIsoChannelConfigReg::writeDisableIsoChannelErrorManagerStb>;
 
-constexpr uint32_t kChannelErrorMux = 0x020;
-constexpr uint32_t kChannelInterruptMux = 0x02A;
-constexpr uint32_t kChannelOccurrence = 0x047;
-
 // Null with -52000 when the object cannot be allocated, and when the status holds an error.
 inline IsoBoardErrorMux* newIsoBoardErrorMux(tIsoFpgaRegMap& map, uint8_t inputCount, nKZAPALS100::tStatus& status) {
     if (status.isFatal()) return nullptr;
@@ -50,16 +44,19 @@ inline IsoBoardErrorManager* newIsoBoardErrorManager(tIsoFpgaRegMap& map, nKZAPA
     if (status.isFatal()) return nullptr;
     return new (status) IsoBoardErrorManager(map.IsoFpgaConfigReg(), map.Occurrence());
 }
-inline ChannelOccurrenceMux* newChannelOccurrenceMux(tIsoChannelRegMap& map, uint32_t offset, uint8_t inputCount,
-                                                     nKZAPALS100::tStatus& status) {
+inline ChannelOccurrenceMux* newChannelErrorMux(tIsoChannelRegMap& map, uint8_t inputCount,
+                                                nKZAPALS100::tStatus& status) {
     if (status.isFatal()) return nullptr;
-    return new (status) ChannelOccurrenceMux(map.at<tIsoChannelRegMap::tOccurrenceMuxConfigRegType>(offset),
-                                             map.at<tIsoChannelRegMap::tOccurrenceMuxStatusRegType>(offset), inputCount);
+    return new (status) ChannelOccurrenceMux(map.ErrorMuxConfig(), map.ErrorMuxStatus(), inputCount);
+}
+inline ChannelOccurrenceMux* newChannelInterruptMux(tIsoChannelRegMap& map, uint8_t inputCount,
+                                                    nKZAPALS100::tStatus& status) {
+    if (status.isFatal()) return nullptr;
+    return new (status) ChannelOccurrenceMux(map.InterruptMuxConfig(), map.InterruptMuxStatus(), inputCount);
 }
 inline ChannelErrorManager* newChannelErrorManager(tIsoChannelRegMap& map, nKZAPALS100::tStatus& status) {
     if (status.isFatal()) return nullptr;
-    return new (status)
-        ChannelErrorManager(map.IsoChannelConfigReg(), map.at<tIsoChannelRegMap::tOccurrenceRegType>(kChannelOccurrence));
+    return new (status) ChannelErrorManager(map.IsoChannelConfigReg(), map.ErrorOccurrence());
 }
 
 }  // namespace kzvorn_driver

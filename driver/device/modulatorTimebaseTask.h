@@ -9,13 +9,11 @@
 namespace kzvorn_driver {
 
 struct ModulatorTimebaseTask {
-    static constexpr uint32_t kKept = 0x7FFF0000;
-    static constexpr uint32_t kTimebase = 0x80000059;
+    static constexpr uint16_t kTimebase = 0x59;
 
     ModulatorTimebaseTask(kzvorn_regmaps::tTolvaneIsoFpgaRegMap& isoFpga, nKZAPALS100::tStatus& status) {
         if (status.isFatal()) return;
-        auto counter = isoFpga.ModulatorTimebaseCounterReg();
-        counter.writeRegister((counter.getShadow() & kKept) | kTimebase, status, true);
+        isoFpga.ModulatorTimebaseCounterReg().setBits15_0(kTimebase, status).writeBit31(1, status, true);
     }
 };
 

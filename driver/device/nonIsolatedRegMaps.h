@@ -22,10 +22,13 @@
 
 namespace kzvorn_driver {
 
+// The read-result register's bit 21 reports a read done, its bit 28 the window ready.
+using tPowerMonitorReadReg = kzvorn_regmaps::tIna231PowerMonitorRegMap::tIna231ReadReg;
+constexpr uint32_t kPowerMonitorReadDone = uint32_t(arm::fieldMask(tPowerMonitorReadReg::kBit21));
+constexpr uint32_t kPowerMonitorReady = uint32_t(arm::fieldMask(tPowerMonitorReadReg::kBit28));
 using tChassisPowerMonitorAccessor = kzvoltixsharedsource::ChassisPowerMonitorFrontEndAccessor<
-    kzvorn_regmaps::tIna231PowerMonitorRegMap::tIna231ConfigReg,
-    kzvorn_regmaps::tIna231PowerMonitorRegMap::tIna231ReadReg, 0x200000, 0x10000000, 0x10000000,
-    kzvoltixsharedsource::ChassisPowerMonitorNoOpDeviceSelector>;
+    kzvorn_regmaps::tIna231PowerMonitorRegMap::tIna231ConfigReg, tPowerMonitorReadReg, kPowerMonitorReadDone,
+    kPowerMonitorReady, kPowerMonitorReady, kzvoltixsharedsource::ChassisPowerMonitorNoOpDeviceSelector>;
 
 class StreamCircuitRegMaps {
 public:

@@ -253,11 +253,13 @@ private:
     // Removal, stop and power-down hold none either: they close or suspend the gate and wait for
     // this reset to leave.
     void waitForRequestsInFlight(uint32_t remaining) {
-        using tWait = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
-                                                          kzvorn_driver::nKZAPAL000::tTimebaseEfficient>;
-        const atut::Poller<tWait> poller(1000, 10000, ioDrainTimeoutStatus_);
+        using tSleepEfficient = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
+                                                                    kzvorn_driver::nKZAPAL000::tTimebaseEfficient>;
+        const auto drain =
+            atut::Wait<tSleepEfficient>().pausesUs(1000, 10000).withoutDeadline().timeoutStatus(ioDrainTimeoutStatus_);
         tStatus status;
-        poller.waitForValueNoStatus(*this, &Device::getIOReferencesInFlight, remaining, 0xFFFFFFFF, status);
+        atut::waitUntil(drain, [&](tStatus&) { return getIOReferencesInFlight(); },
+                        atut::maskedEquals(0xFFFFFFFF, remaining), status);
     }
 
     kzhtl::Vector<tDeviceInterface*> interfaces_;

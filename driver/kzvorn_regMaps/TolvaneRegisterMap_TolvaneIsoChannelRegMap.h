@@ -197,35 +197,36 @@ enum AutorangeTypeT : uint8_t {};
     ARRAY(_,                               tTransientResponseRegType,                       (0x00E, 0x5855C6, \
           0x0B6B41), 2, 1) \
     REG(DitherConfigReg,                   tDitherConfigReg,                                (0x010, 0x1C44F6)) \
-    REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x020, 0xEC3526)) \
-    REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x020, 0x75712F)) \
-    REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x021, 0xCB5593)) \
-    REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x021, 0x3A510A)) \
-    REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x022, 0xEF3D7C)) \
+    REG(ErrorMuxConfig,                    tOccurrenceMuxConfigRegType,                     (0x020, 0xEC3526)) \
+    REG(ErrorMuxStatus,                    tOccurrenceMuxStatusRegType,                     (0x020, 0x75712F)) \
+    REG(AlarmMuxConfig,                    tOccurrenceMuxConfigRegType,                     (0x021, 0xCB5593)) \
+    REG(AlarmMuxStatus,                    tOccurrenceMuxStatusRegType,                     (0x021, 0x3A510A)) \
+    REG(StartTriggerMuxConfig,             tOccurrenceMuxConfigRegType,                     (0x022, 0xEF3D7C)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x022, 0x44171D)) \
-    REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x023, 0xBE5675)) \
+    REG(SourceTriggerMuxConfig,            tOccurrenceMuxConfigRegType,                     (0x023, 0xBE5675)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x023, 0x4FF236)) \
-    REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x024, 0xE22859)) \
+    REG(SequenceAdvanceTriggerMuxConfig,   tOccurrenceMuxConfigRegType,                     (0x024, 0xE22859)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x024, 0xE41722)) \
     REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x025, 0x12C0C5)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x025, 0xB44203)) \
     REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x026, 0x390661)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x026, 0x45885A)) \
-    REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x027, 0xA400BD)) \
+    REG(MainMeasureTriggerMuxConfig,       tOccurrenceMuxConfigRegType,                     (0x027, 0xA400BD)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x027, 0x375DAD)) \
     REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x028, 0x16B9C1)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x028, 0xAF5C63)) \
     REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x029, 0x717208)) \
     REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x029, 0xF3E51D)) \
-    REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x02A, 0xC359BD)) \
-    REG(_,                                 tOccurrenceMuxStatusRegType,                     (0x02A, 0x6F34DE)) \
+    REG(InterruptMuxConfig,                tOccurrenceMuxConfigRegType,                     (0x02A, 0xC359BD)) \
+    REG(InterruptMuxStatus,                tOccurrenceMuxStatusRegType,                     (0x02A, 0x6F34DE)) \
     REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x035, 0xA2C17D)) \
     REG(_,                                 tOccurrenceMuxConfigRegType,                     (0x035, 0x3EA104)) \
     REG(ChEventGenerationReg,              tChEventGenerationReg,                           (0x040, 0x4709D0)) \
     REG(_,                                 tTimerRegType,                                   (0x043, 0x47B75A)) \
     REG(SoftwareInterruptAndOverrideReg,   tSoftwareInterruptAndOverrideReg,                (0x044, 0xE3B02B)) \
-    ARRAY(_,                               tOccurrenceRegType,                              (0x045, 0xE050CA, \
-          0x84EE5B, 0x878BBF), 3, 1) \
+    REG(TriggerOccurrence,                 tOccurrenceRegType,                              (0x045, 0xE050CA)) \
+    REG(MainMeasureTriggerOccurrence,      tOccurrenceRegType,                              (0x046, 0x84EE5B)) \
+    REG(ErrorOccurrence,                   tOccurrenceRegType,                              (0x047, 0x878BBF)) \
     REG(MeasureCompleteDelayReg,           tMeasureCompleteDelayReg,                        (0x048, 0xB04F73)) \
     REG(IsoInterruptConfigReg,             tIsoInterruptConfigReg,                          (0x049, 0x41C376)) \
     REG(IsoInterruptAddressReg,            tIsoInterruptAddressReg,                         (0x04A, 0x4C6D23)) \
@@ -233,36 +234,37 @@ enum AutorangeTypeT : uint8_t {};
     REG(ChannelEventLatchStatusReg,        tChannelEventLatchStatusReg,                     (0x04B, 0xCA0C05)) \
     REG(ChargeBalancerControlRegT,         tChargeBalancerControlRegT,                      (0x05C, 0x13A1D2)) \
     REG(ChargeBalancerStatusRegT,          tChargeBalancerStatusRegT,                       (0x05C, 0x4509BB)) \
-    REG(_,                                 tCalGainRegType,                                 (0x060, 0x8BC0BD)) \
-    REG(_,                                 tVoltageRangeOutputSensePtrRegType,              (0x061, 0x052A14)) \
+    REG(VoltageGainData,                   tCalGainRegType,                                 (0x060, 0x8BC0BD)) \
+    REG(VoltageGainPtr,                    tVoltageRangeOutputSensePtrRegType,              (0x061, 0x052A14)) \
     REG(_,                                 tCalGainRegType,                                 (0x062, 0xA24D13)) \
-    REG(_,                                 tCalOffsetRegType,                               (0x063, 0x5B56BB)) \
-    REG(_,                                 tVoltageRangeOutputSensePtrRegType,              (0x064, 0x017E6E)) \
+    REG(VoltageOffsetData,                 tCalOffsetRegType,                               (0x063, 0x5B56BB)) \
+    REG(VoltageOffsetPtr,                  tVoltageRangeOutputSensePtrRegType,              (0x064, 0x017E6E)) \
     REG(_,                                 tCalOffsetRegType,                               (0x065, 0x04100C)) \
     REG(_,                                 tVoltageRangeRegType,                            (0x066, 0x90327F)) \
-    REG(_,                                 tCalGainRegType,                                 (0x068, 0xCF4286)) \
-    REG(_,                                 tCurrentRangeRegType,                            (0x069, 0x77900A)) \
+    REG(CurrentGainData,                   tCalGainRegType,                                 (0x068, 0xCF4286)) \
+    REG(CurrentGainPtr,                    tCurrentRangeRegType,                            (0x069, 0x77900A)) \
     REG(_,                                 tCalGainRegType,                                 (0x06A, 0x496665)) \
-    REG(_,                                 tCalOffsetRegType,                               (0x06B, 0xA7ED90)) \
-    REG(_,                                 tCurrentRangeRegType,                            (0x06C, 0x689D56)) \
+    REG(CurrentOffsetData,                 tCalOffsetRegType,                               (0x06B, 0xA7ED90)) \
+    REG(CurrentOffsetPtr,                  tCurrentRangeRegType,                            (0x06C, 0x689D56)) \
     REG(_,                                 tCalOffsetRegType,                               (0x06D, 0xCA9892)) \
     REG(_,                                 tCurrentRangeRegType,                            (0x06E, 0x5A46E9)) \
-    ARRAY(_,                               tCalGainRegType,                                 (0x070, 0xB4FB27, \
-          0x5DB88E), 2, 1) \
-    ARRAY(_,                               tCalOffsetRegType,                               (0x072, 0x9872AF, \
-          0x05846C), 2, 1) \
+    REG(ThreeAmpGain,                      tCalGainRegType,                                 (0x070, 0xB4FB27)) \
+    REG(_,                                 tCalGainRegType,                                 (0x071, 0x5DB88E)) \
+    REG(ThreeAmpOffset,                    tCalOffsetRegType,                               (0x072, 0x9872AF)) \
+    REG(_,                                 tCalOffsetRegType,                               (0x073, 0x05846C)) \
     REG(_,                                 tOutputSenseRegType,                             (0x074, 0x8E77CF)) \
-    ARRAY(_,                               tCalGainRegType,                                 (0x078, 0x451D51, \
-          0x952CD1), 2, 1) \
-    ARRAY(_,                               tCalOffsetRegType,                               (0x07A, 0xF3DACA, \
-          0x6E6BA0), 2, 1) \
+    REG(VoltageRange3Gain,                 tCalGainRegType,                                 (0x078, 0x451D51)) \
+    REG(_,                                 tCalGainRegType,                                 (0x079, 0x952CD1)) \
+    REG(VoltageRange3Offset,               tCalOffsetRegType,                               (0x07A, 0xF3DACA)) \
+    REG(_,                                 tCalOffsetRegType,                               (0x07B, 0x6E6BA0)) \
     ARRAY(_,                               tCalibratedDataRegType,                          (0x07C, 0xD73EFA, \
           0xC6E553, 0xF11BDA, 0xD69F2A), 4, 1) \
-    REG(_,                                 tCmcGainRegType,                                 (0x088, 0x4BB3A5)) \
+    REG(CmcGainData,                       tCmcGainRegType,                                 (0x088, 0x4BB3A5)) \
     /* this key is written in decimal where it is given */ \
-    REG(_,                                 tCurrentRangeRegType,                            (0x089, 6554906)) \
-    ARRAY(_,                               tCmcGainRegType,                                 (0x08A, 0xA9A623, \
-          0x8BCD3E, 0xC771A7), 3, 1) \
+    REG(CmcGainPtr,                        tCurrentRangeRegType,                            (0x089, 6554906)) \
+    REG(_,                                 tCmcGainRegType,                                 (0x08A, 0xA9A623)) \
+    REG(ThreeAmpCmcGain,                   tCmcGainRegType,                                 (0x08B, 0x8BCD3E)) \
+    REG(_,                                 tCmcGainRegType,                                 (0x08C, 0xC771A7)) \
     REG(_,                                 tCurrentRangeRegType,                            (0x08D, 0x5FA0F9)) \
     REG(_,                                 tCurrentRangeRegType,                            (0x090, 0x678B13)) \
     REG(_,                                 tVoltageRangeRegType,                            (0x091, 0x5977F4)) \
@@ -368,7 +370,7 @@ enum AutorangeTypeT : uint8_t {};
     REG(OcpThresholdTableRegType,          tOcpThresholdTableRegType,                       (0x166, 0xAEF2F5)) \
     REG(_,                                 tCurrentRangeRegType,                            (0x167, 0x2A87CF)) \
     REG(_,                                 tDacOverrideThresholdRegType,                    (0x168, 0x4AF9B1)) \
-    ARRAY(_,                               tSequencerDataRamAddressRegType,                 (0x170, 0x037810, \
+    ARRAY(SequencerDataRamAddressRegType,  tSequencerDataRamAddressRegType,                 (0x170, 0x037810, \
           0xFA8A60), 2, 1) \
     REG(SequencerDataRamDataReg,           tSequencerDataRamDataReg,                        (0x172, 0x970C2E)) \
     ARRAY(_,                               tGangBalancerVLimitRegType,                      (0x180, 0x03CBE3, \
@@ -397,15 +399,15 @@ enum AutorangeTypeT : uint8_t {};
           0x87258D, 0x24ABA6, 0xD45DDD, 0xC5DFCB), 5, 1) \
     ARRAY(_,                               tTimerRegType,                                   (0x041, 0xCFCAC1, \
           0x08A413), 2, 1) \
-    ARRAY(_,                               tChargeBalanceOffsetRegT,                        (0x058, 0x6D4DA9, \
+    ARRAY(ChargeBalanceOffsetRegT,         tChargeBalanceOffsetRegT,                        (0x058, 0x6D4DA9, \
           0x2484A1, 0xB19644, 0x34DE55), 4, 1) \
-    ARRAY(_,                               tCicFilterConfigRegType,                         (0x130, 0xEB6D8A, \
+    ARRAY(CicFilterConfigRegType,          tCicFilterConfigRegType,                         (0x130, 0xEB6D8A, \
           0x222A61, 0xE51B4D), 3, 1) \
-    ARRAY(_,                               tMuCtrlRegType,                                  (0x133, 0x94F055, \
+    ARRAY(MuCtrlRegType,                   tMuCtrlRegType,                                  (0x133, 0x94F055, \
           0x49B5E3, 0xC6A3F3), 3, 1) \
     ARRAY(_,                               tMuStatusRegType,                                (0x133, 0x787BBA, \
           0x28BA83, 0x9A0118), 3, 1) \
-    ARRAY(_,                               tMuRecordConfigRegType,                          (0x136, 0x66B657, \
+    ARRAY(MuRecordConfigRegType,           tMuRecordConfigRegType,                          (0x136, 0x66B657, \
           0x8CE2BA, 0xEBAE2C), 3, 1) \
     ARRAY(_,                               tLatestPointRegType,                             (0x139, 0xB41536, \
           0x23FB48, 0xC06661, 0x37E145, 0xAB6E77, 0xD27F89), 6, 1) \
@@ -425,8 +427,10 @@ ARM_DECLARE_MAP(nTolvaneIsoChannelRegMap, KZ_TOLVANE_ISO_CHANNEL_REGISTERS, ::ar
                 kTolvaneIsoChannelMap, kProductMapVersion, "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap",
                 arm::kProductPolicy)
 
-// Registers of a type with one register have a getter named after the type (`IsoChannelStatusReg()`);
-// the others are reached by type and offset (`at<tCurrentRangeRegType>(0x00C)`, and
+// Registers of a type with one register or one array have a getter named after the type
+// (`IsoChannelStatusReg()`, `MuCtrlRegType(unit)`); those of a shared type that the driver uses are
+// named after what they do (`MainMeasureTriggerMuxConfig()`, `VoltageGainPtr()`); the rest are
+// reached by type and offset (`at<tCurrentRangeRegType>(0x00C)`, and
 // `at<tOccurrenceMuxConfigRegType>(0x035, 1)` for the second register at 0x035).
 class tTolvaneIsoChannelRegMap : public arm::DeclaredMap<nTolvaneIsoChannelRegMap::tRegisterSet,
                                                          kzvoltixsharedsource::FrontEndAccess, kTolvaneIsoChannelMap> {

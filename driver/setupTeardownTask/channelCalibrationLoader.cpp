@@ -10,16 +10,6 @@ using Channel = kzvorn_regmaps::tTolvaneIsoChannelRegMap;
 using nKZAPALS100::tStatus;
 namespace format = coefficientformat;
 
-// Channel register offsets of the calibration registers. A pointer register selects the slot
-// that the next write of its data register fills.
-constexpr uint32_t kVoltageGainPointer = 0x61, kVoltageGainData = 0x60;
-constexpr uint32_t kVoltageOffsetPointer = 0x64, kVoltageOffsetData = 0x63;
-constexpr uint32_t kVoltageRange3Gain = 0x78, kVoltageRange3Offset = 0x7A;
-constexpr uint32_t kCurrentGainPointer = 0x69, kCurrentGainData = 0x68;
-constexpr uint32_t kCurrentOffsetPointer = 0x6C, kCurrentOffsetData = 0x6B;
-constexpr uint32_t kCmcGainPointer = 0x89, kCmcGainData = 0x88;
-constexpr uint32_t kThreeAmpGain = 0x70, kThreeAmpOffset = 0x72, kThreeAmpCmcGain = 0x8B;
-
 constexpr uint8_t kLocalSense = 1, kRemoteSense = 2;
 constexpr uint32_t kVoltageRanges = 3;
 constexpr uint32_t kCurrentRanges = 6;  // the 3 A range is the seventh and has registers of its own
@@ -50,10 +40,11 @@ void ChannelCalibrationLoader::writeCalibration(CalibrationMap& map, tStatus& st
 
 void ChannelCalibrationLoader::writeVoltageRanges(CalibrationMap& map, tStatus& status) {
     Channel& channel = *channelMap_;
-    auto gainPointer = channel.at<Channel::tVoltageRangeOutputSensePtrRegType>(kVoltageGainPointer);
-    auto gainData = channel.at<Channel::tCalGainRegType>(kVoltageGainData);
-    auto offsetPointer = channel.at<Channel::tVoltageRangeOutputSensePtrRegType>(kVoltageOffsetPointer);
-    auto offsetData = channel.at<Channel::tCalOffsetRegType>(kVoltageOffsetData);
+    // A pointer register selects the slot that the next write of its data register fills.
+    auto gainPointer = channel.VoltageGainPtr();
+    auto gainData = channel.VoltageGainData();
+    auto offsetPointer = channel.VoltageOffsetPtr();
+    auto offsetData = channel.VoltageOffsetData();
     uint32_t gain = 0;
     uint32_t localOffset = 0;
     // Range i + 1 is selected as (i + 1) << 2 | sense; both senses share the range's gain.
@@ -74,18 +65,18 @@ void ChannelCalibrationLoader::writeVoltageRanges(CalibrationMap& map, tStatus& 
         offsetData.writeRegister(remoteOffset, status);
     }
     // The highest range also has registers of its own, loaded with its gain and local offset.
-    channel.at<Channel::tCalGainRegType>(kVoltageRange3Gain).writeRegister(gain, status);
-    channel.at<Channel::tCalOffsetRegType>(kVoltageRange3Offset).writeRegister(localOffset, status);
+    channel.VoltageRange3Gain().writeRegister(gain, status);
+    channel.VoltageRange3Offset().writeRegister(localOffset, status);
 }
 
 void ChannelCalibrationLoader::writeCurrentRanges(CalibrationMap& map, tStatus& status) {
     Channel& channel = *channelMap_;
-    auto gainPointer = channel.at<Channel::tCurrentRangeRegType>(kCurrentGainPointer);
-    auto gainData = channel.at<Channel::tCalGainRegType>(kCurrentGainData);
-    auto offsetPointer = channel.at<Channel::tCurrentRangeRegType>(kCurrentOffsetPointer);
-    auto offsetData = channel.at<Channel::tCalOffsetRegType>(kCurrentOffsetData);
-    auto cmcPointer = channel.at<Channel::tCurrentRangeRegType>(kCmcGainPointer);
-    auto cmcData = channel.at<Channel::tCmcGainRegType>(kCmcGainData);
+    auto gainPointer = channel.CurrentGainPtr();
+    auto gainData = channel.CurrentGainData();
+    auto offsetPointer = channel.CurrentOffsetPtr();
+    auto offsetData = channel.CurrentOffsetData();
+    auto cmcPointer = channel.CmcGainPtr();
+    auto cmcData = channel.CmcGainData();
     for (uint32_t i = 0; i < kCurrentRanges; ++i) {
         const uint8_t range = static_cast<uint8_t>(i + 1);
         const uint32_t gain = convertCoefficient(format::kUnsigned31, map.getLowCurrentGain(i, status), status);
@@ -100,12 +91,12 @@ void ChannelCalibrationLoader::writeCurrentRanges(CalibrationMap& map, tStatus& 
         cmcData.writeRegister(cmcGain, status);
     }
     const uint32_t gain = convertCoefficient(format::kUnsigned31, map.getThreeAmpGain(status), status);
-    channel.at<Channel::tCalGainRegType>(kThreeAmpGain).writeRegister(gain, status);
+    channel.ThreeAmpGain().writeRegister(gain, status);
     const uint32_t offset = convertCoefficientSum(format::kSigned30, map.getResidualCurrentOffset(kCurrentRanges, status),
                                                   map.getThreeAmpOffset(status), status);
-    channel.at<Channel::tCalOffsetRegType>(kThreeAmpOffset).writeRegister(offset, status);
+    channel.ThreeAmpOffset().writeRegister(offset, status);
     const uint32_t cmcGain = convertCoefficient(format::kSigned33, map.getThreeAmpCmcGain(status), status);
-    channel.at<Channel::tCmcGainRegType>(kThreeAmpCmcGain).writeRegister(cmcGain, status);
+    channel.ThreeAmpCmcGain().writeRegister(cmcGain, status);
 }
 
 void ChannelCalibrationLoader::writeChargeBalanceOffsets(CalibrationMap& map, tStatus& status) {

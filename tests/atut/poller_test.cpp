@@ -45,6 +45,11 @@ struct RecordingHandler : atut::PollerTimeoutHandler {
     }
 };
 
+// The reader a wait takes, over a fake register's read.
+auto readOf(FakeRegister& reg) {
+    return [&reg](tStatus& status) { return reg.read(status); };
+}
+
 class Poller : public ::testing::Test {
 protected:
     void SetUp() override { sim::clock().reset(); }
@@ -75,8 +80,8 @@ TEST_F(Poller, ConditionsOverTheMaskedValue) {
         FakeRegister reg;
         reg.value = c.reg;
         tStatus status;
-        atut::Poller<SpinPrecise> poller(0, 0, static_cast<int32_t>(kTimeoutCode));
-        poller.poll(reg, &FakeRegister::read, c.compare, c.mask, 10, true, c.condition, status);
+        const auto wait = atut::Wait<SpinPrecise>().pausesUs(0, 0).deadlineUs(10).timeoutStatus(kTimeoutCode);
+        atut::waitUntil(wait, readOf(reg), atut::PollUntil{c.condition, c.mask, c.compare}, status);
         EXPECT_EQ(status.code, c.holds ? 0 : kTimeoutCode) << "register " << c.reg << " condition " << c.condition;
     }
 }
@@ -87,8 +92,8 @@ TEST_F(Poller, TrueOnFirstReadReturnsWithoutPauseEvenWithTimeoutZero) {
     reg.value = 4;
     tStatus status;
     const uint64_t t0 = sim::clock().nowNs();
-    atut::Poller<SleepEfficient> poller(1, 1, static_cast<int32_t>(kTimeoutCode));
-    poller.poll(reg, &FakeRegister::read, 0, 4, 0, true, atut::kPollAnyBitSet, status);
+    const auto wait = atut::Wait<SleepEfficient>().pausesUs(1, 1).deadlineUs(0).timeoutStatus(kTimeoutCode);
+    atut::waitUntil(wait, readOf(reg), atut::anyBitSet(4), status);
     EXPECT_EQ(status.code, 0);
     EXPECT_EQ(reg.readsNs.size(), 1u);
     EXPECT_TRUE(sim::clock().sleeps().empty());
@@ -99,8 +104,8 @@ TEST_F(Poller, TimeoutZeroReadsUntilOneTickHasPassedThenOnceMore) {
     const uint64_t t0 = alignToTick();
     FakeRegister reg;
     tStatus status;
-    atut::Poller<SpinEfficient> poller(0, 0, static_cast<int32_t>(kTimeoutCode));
-    poller.poll(reg, &FakeRegister::read, 0, 4, 0, true, atut::kPollAnyBitSet, status);
+    const auto wait = atut::Wait<SpinEfficient>().pausesUs(0, 0).deadlineUs(0).timeoutStatus(kTimeoutCode);
+    atut::waitUntil(wait, readOf(reg), atut::anyBitSet(4), status);
     EXPECT_EQ(status.code, kTimeoutCode);
     const std::vector<uint64_t>& reads = reg.readsNs;
     ASSERT_GE(reads.size(), 2u);
@@ -111,8 +116,9 @@ TEST_F(Poller, TimeoutZeroReadsUntilOneTickHasPassedThenOnceMore) {
 TEST_F(Poller, PausesDoubleUpToTheMaximumEachPlusOneTick) {
     FakeRegister reg;
     tStatus status;
-    atut::Poller<SpinPrecise> poller(5, 100000, static_cast<int32_t>(kTimeoutCode));
-    poller.poll(reg, &FakeRegister::read, 1, 1, 500000, true, atut::kPollEqual, status);
+    const auto wait =
+        atut::Wait<SpinPrecise>().pausesUs(5, 100000).deadlineUs(500000).timeoutStatus(kTimeoutCode);
+    atut::waitUntil(wait, readOf(reg), atut::maskedEquals(1, 1), status);
     EXPECT_EQ(status.code, kTimeoutCode);
 
     std::vector<uint64_t> expectedUs;
@@ -164,10 +170,10 @@ TEST_F(Poller, SleepingPauseOnTheEfficientBaseWaitsWholeTicks) {
     FakeRegister reg;
     tStatus status;
     // The IO port 2 settings: {1, 1}, 500 ms.
-    atut::Poller<SleepEfficient> poller(1, 1, static_cast<int32_t>(kTimeoutCode));
+    const auto wait = atut::Wait<SleepEfficient>().pausesUs(1, 1).deadlineUs(500000).timeoutStatus(kTimeoutCode);
     sim::clock().scheduleIn(20000, [&] { reg.value = 1; });
     const uint64_t t0 = sim::clock().nowNs();
-    poller.poll(reg, &FakeRegister::read, 1, 0x81, 500000, true, atut::kPollEqual, status);
+    atut::waitUntil(wait, readOf(reg), atut::maskedEquals(0x81, 1), status);
     EXPECT_EQ(status.code, 0);
     const uint64_t took = sim::clock().nowNs() - t0;
     EXPECT_GE(took, 20000000u);
@@ -186,8 +192,8 @@ TEST_F(Poller, ValueBecomingTrueExactlyAtTheDeadlineIsSeen) {
         // The start reading is t0 + 1 us and the deadline 1000 us + 1 ns after it: the first
         // reading at or past it is t0 + 1002 us, the expiry test just before the last read.
         sim::clock().schedule(t0Us + 1002 + lateUs, [&] { reg.value = 1; });
-        atut::Poller<SpinPrecise> poller(0, 0, static_cast<int32_t>(kTimeoutCode));
-        poller.poll(reg, &FakeRegister::read, 1, 1, 1000, true, atut::kPollEqual, status);
+        const auto wait = atut::Wait<SpinPrecise>().pausesUs(0, 0).deadlineUs(1000).timeoutStatus(kTimeoutCode);
+        atut::waitUntil(wait, readOf(reg), atut::maskedEquals(1, 1), status);
         EXPECT_EQ(status.code, lateUs == 0 ? 0 : kTimeoutCode) << "change " << lateUs << " us after the deadline";
     }
 }
@@ -196,14 +202,16 @@ TEST_F(Poller, DeadlineSaturatesInsteadOfWrapping) {
     FakeRegister reg;
     sim::clock().scheduleIn(5000, [&] { reg.value = 1; });
     tStatus status;
-    atut::Poller<SpinEfficient> efficient(10, 100, static_cast<int32_t>(kTimeoutCode));
-    efficient.poll(reg, &FakeRegister::read, 1, 1, UINT64_MAX, true, atut::kPollEqual, status);
+    const auto efficient =
+        atut::Wait<SpinEfficient>().pausesUs(10, 100).deadlineUs(UINT64_MAX).timeoutStatus(kTimeoutCode);
+    atut::waitUntil(efficient, readOf(reg), atut::maskedEquals(1, 1), status);
     EXPECT_EQ(status.code, 0) << "a wrapped deadline would have expired after one tick";
 
     FakeRegister other;
     sim::clock().scheduleIn(5000, [&] { other.value = 1; });
-    atut::Poller<SpinPrecise> precise(10, 100, static_cast<int32_t>(kTimeoutCode));
-    precise.poll(other, &FakeRegister::read, 1, 1, UINT64_MAX / 10, true, atut::kPollEqual, status);
+    const auto precise =
+        atut::Wait<SpinPrecise>().pausesUs(10, 100).deadlineUs(UINT64_MAX / 10).timeoutStatus(kTimeoutCode);
+    atut::waitUntil(precise, readOf(other), atut::maskedEquals(1, 1), status);
     EXPECT_EQ(status.code, 0) << "the conversion to nanoseconds saturates too";
 }
 
@@ -211,46 +219,46 @@ TEST_F(Poller, TimeoutGoesToTheHandlerWhenSet) {
     FakeRegister reg;
     RecordingHandler handler;
     tStatus status;
-    atut::Poller<SpinPrecise> poller(1, 8, static_cast<int32_t>(kTimeoutCode), &handler);
-    poller.poll(reg, &FakeRegister::read, 1, 1, 50, true, atut::kPollEqual, status);
+    const auto wait = atut::Wait<SpinPrecise>().pausesUs(1, 8).deadlineUs(50).timeoutStatus(kTimeoutCode);
+    atut::waitUntil(wait, readOf(reg), atut::maskedEquals(1, 1), &handler, status);
     EXPECT_EQ(handler.calls, 1);
     EXPECT_EQ(status.code, 0) << "the poller records nothing itself";
 
     handler.reportAs = KZ_DEVICE_CODE(0xBFFA4694);
-    poller.poll(reg, &FakeRegister::read, 1, 1, 50, true, atut::kPollEqual, status);
+    atut::waitUntil(wait, readOf(reg), atut::maskedEquals(1, 1), &handler, status);
     EXPECT_EQ(status.code, KZ_DEVICE_CODE(0xBFFA4694));
 }
 
 TEST_F(Poller, TimeoutReplacesAWarningAndKeepsAnEarlierError) {
     FakeRegister reg;
-    atut::Poller<SpinPrecise> poller(1, 8, static_cast<int32_t>(kTimeoutCode));
+    const auto wait = atut::Wait<SpinPrecise>().pausesUs(1, 8).deadlineUs(20).timeoutStatus(kTimeoutCode);
     tStatus warning;
     warning.code = 5;
-    poller.poll(reg, &FakeRegister::read, 1, 1, 20, true, atut::kPollEqual, warning);
+    atut::waitUntil(wait, readOf(reg), atut::maskedEquals(1, 1), warning);
     EXPECT_EQ(warning.code, kTimeoutCode);
 
     tStatus error;
     error.code = -52006;
-    poller.poll(reg, &FakeRegister::read, 1, 1, 20, true, atut::kPollEqual, error);
+    atut::waitUntil(wait, readOf(reg), atut::maskedEquals(1, 1), error);
     EXPECT_EQ(error.code, -52006);
     const size_t readsBefore = reg.readsNs.size();
-    poller.poll(reg, &FakeRegister::read, 1, 1, 20, true, atut::kPollEqual, error);
+    atut::waitUntil(wait, readOf(reg), atut::maskedEquals(1, 1), error);
     EXPECT_EQ(reg.readsNs.size(), readsBefore) << "an error on entry: not a single read";
 }
 
 TEST_F(Poller, UnknownConditionAndFailingGetterEndTheLoop) {
     FakeRegister reg;
-    atut::Poller<SleepPrecise> poller(10, 100, static_cast<int32_t>(kTimeoutCode));
+    const auto wait = atut::Wait<SleepPrecise>().pausesUs(10, 100).withoutDeadline().timeoutStatus(kTimeoutCode);
     tStatus status;
-    // No time-out flag: only the error ends these polls.
-    poller.poll(reg, &FakeRegister::read, 1, 1, 0, false, 4, status);
+    // No deadline: only the error ends these polls.
+    atut::waitUntil(wait, readOf(reg), atut::PollUntil{4, 1, 1}, status);
     EXPECT_EQ(status.code, -52005);
     EXPECT_EQ(reg.readsNs.size(), 1u);
 
     FakeRegister failing;
     failing.failWith = -52008;
     tStatus getterStatus;
-    poller.poll(failing, &FakeRegister::read, 1, 1, 0, false, atut::kPollEqual, getterStatus);
+    atut::waitUntil(wait, readOf(failing), atut::maskedEquals(1, 1), getterStatus);
     EXPECT_EQ(getterStatus.code, -52008) << "the getter's error stays";
     EXPECT_EQ(failing.readsNs.size(), 1u);
 }
@@ -259,11 +267,11 @@ TEST_F(Poller, NarrowGettersAreWidened) {
     FakeRegister reg;
     reg.value = 0x10001;
     tStatus status;
-    atut::Poller<SpinPrecise> poller(1, 10, static_cast<int32_t>(kTimeoutCode));
-    poller.poll(reg, &FakeRegister::read16, 1, 0xFFFFFFFF, 10, true, atut::kPollEqual, status);
+    const auto wait = atut::Wait<SpinPrecise>().pausesUs(1, 10).deadlineUs(10).timeoutStatus(kTimeoutCode);
+    atut::waitUntil(wait, [&](tStatus& s) { return reg.read16(s); }, atut::maskedEquals(0xFFFFFFFF, 1), status);
     EXPECT_EQ(status.code, 0) << "the 16-bit value 1, not 0x10001";
-    poller.poll(static_cast<const FakeRegister&>(reg), &FakeRegister::readFlag, 1, 0xFFFFFFFF, 10, true,
-                atut::kPollEqual, status);
+    const FakeRegister& flag = reg;
+    atut::waitUntil(wait, [&](tStatus& s) { return flag.readFlag(s); }, atut::maskedEquals(0xFFFFFFFF, 1), status);
     EXPECT_EQ(status.code, 0);
 }
 
@@ -276,14 +284,15 @@ struct AtomicCount {
 
 }  // namespace
 
-TEST_F(Poller, WaitForValueNoStatusWaitsWithoutDeadline) {
+TEST_F(Poller, AWaitWithoutDeadlineEndsOnlyOnItsValue) {
     AtomicCount references;
     // Released ten seconds later: no time-out ends the wait before that.
     sim::clock().scheduleIn(10000000, [&] { references.value = 1; });
     tStatus status;
-    atut::Poller<SleepPrecise> poller(1000, 10000, static_cast<int32_t>(KZ_DEVICE_CODE(0xBFFA4305)));
+    const auto wait =
+        atut::Wait<SleepPrecise>().pausesUs(1000, 10000).withoutDeadline().timeoutStatus(KZ_DEVICE_CODE(0xBFFA4305));
     const uint64_t t0 = sim::clock().nowUs();
-    poller.waitForValueNoStatus(references, &AtomicCount::getValue, 1, 0xFFFFFFFF, status);
+    atut::waitUntil(wait, [&](tStatus&) { return references.getValue(); }, atut::maskedEquals(0xFFFFFFFF, 1), status);
     EXPECT_EQ(status.code, 0);
     EXPECT_GE(sim::clock().nowUs() - t0, 10000000u);
     EXPECT_LE(sim::clock().nowUs() - t0, 10011000u);

@@ -21,7 +21,8 @@ struct ChassisPowerMonitorNoOpDeviceSelector {
 };
 
 // The command type offers the data (Bits15_0), pointer (Bits18_16), write (Bit19) and read (Bit22)
-// strobe fields; the read-result type its whole word through readRegister and getShadow.
+// strobe fields; the read-result type its whole word through readRegister and the chip's value
+// (Bits15_0).
 template <class tCommandReg, class tReadReg, uint32_t kReadDoneMask, uint32_t kReadyMask, uint32_t kReadyValue,
           class tSelector>
 class ChassisPowerMonitorFrontEndAccessor final : public FrontEndAccessorInterface {
@@ -53,7 +54,7 @@ public:
         atut::waitUntil(kReadDone, [&](tStatus& s) { return result_.readRegister(s); },
                         atut::anyBitSet(kReadDoneMask), status);
         if (status.isFatal()) return 0xFFFFFFFF;
-        return uint32_t(result_.getShadow()) & 0xFFFF;
+        return result_.getBits15_0(status);
     }
 
 private:

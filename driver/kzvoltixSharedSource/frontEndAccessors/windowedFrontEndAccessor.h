@@ -60,14 +60,16 @@ public:
         return readData_.readRegister(status);
     }
 
-    bool pollIsoRegAccessStatusReadyForNewAccess(tStatus& status) { return test(kReadyBit, status); }
-    bool pollIsoRegAccessStatusNewIsoRegReadResponse(tStatus& status) { return test(kResponseBit, status); }
+    bool pollIsoRegAccessStatusReadyForNewAccess(tStatus& status) {
+        return test(tStatusReg::kIsoRegReadyForNewAccess, status);
+    }
+    bool pollIsoRegAccessStatusNewIsoRegReadResponse(tStatus& status) {
+        return test(tStatusReg::kNewIsoRegReadResponse, status);
+    }
 
 private:
-    static constexpr unsigned kReadyBit = 17;
-    static constexpr unsigned kResponseBit = 16;
-    static constexpr uint32_t kFaultBit = 0x80000000u;
-    static constexpr uint32_t kAddressMask = 0x1FFF;
+    // Bit 31 of the status word: the access faulted.
+    static constexpr uint64_t kFaultBit = arm::fieldMask(tStatusReg::kBit31);
     static constexpr auto kReady = atut::Wait<atut::tSleepPrecise>().pausesUs(1000, 1000).deadlineUs(500000).timeoutStatus(
         kStatusIsoRegAccessNotReady);
     static constexpr auto kResponse = atut::Wait<atut::tSleepPrecise>().pausesUs(5, 100000).deadlineUs(500000).timeoutStatus(
@@ -76,20 +78,20 @@ private:
 
     // The status word read fresh (its old shadow when the status already holds an error); with the
     // fault bit set the checkers run and the test fails.
-    bool test(unsigned bit, tStatus& status) {
+    bool test(const arm::FieldDesc& bit, tStatus& status) {
         const uint32_t word = status_.readRegister(status);
         if ((word & kFaultBit) != 0) {
             checkers_->checkHardwareStateOnFault(status);
             return false;
         }
-        return ((word >> bit) & 1) != 0;
+        return arm::fieldValue(word, bit) != 0;
     }
 
-    // Higher address bits are dropped. The address word's keep mask clears the address and the
-    // access type from its shadow after the write.
+    // The address field drops the higher address bits. The address word's keep mask clears the
+    // address and the access type from its shadow after the write.
     void start(uint32_t address, tAccessType type, tStatus& status) {
         address_.setIsoRegAccessType(type == kReadAccess, status);
-        address_.writeIsoRegAddr(uint16_t(address & kAddressMask), status, true);
+        address_.writeIsoRegAddr(uint16_t(address), status, true);
     }
 
     tWriteDataReg writeData_;

@@ -43,11 +43,9 @@ QuolinDMAStreamController::QuolinDMAStreamController(const uint64_t& bridgeBase,
       cleanup_(this) {}
 
 void QuolinDMAStreamController::waitForChannel(uint32_t mask, const tStreamWait& wait, tStatus& status) {
-    kdut::CheckHardwareStateTimeoutHandler handler(checker_, wait.timeoutCode);
-    const atut::Poller<atut::tSpinPrecise> poller(wait.firstPause, wait.longestPause, wait.timeoutCode,
-                                                  checker_ != nullptr ? &handler : nullptr);
     auto channelStatus = channelMap_->ChannelStatus();
-    poller.pollChannelStatus(channelStatus, mask, status);
+    waitForHardware(wait, [&](tStatus& s) { return channelStatus.readRegister(s); }, atut::anyBitSet(mask), checker_,
+                    status);
 }
 
 void QuolinDMAStreamController::start(const tFiniteAndContinuousSGL& lists, bool circuitFlag, tStatus& status) {

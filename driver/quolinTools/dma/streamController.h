@@ -24,9 +24,7 @@ template <class tRead>
 void waitForHardware(const tStreamWait& wait, tRead read, const atut::PollUntil& until,
                      kdut::HardwareStateCheckerInterface* checker, nKZAPALS100::tStatus& status) {
     kdut::CheckHardwareStateTimeoutHandler handler(checker, wait.timeoutCode);
-    const atut::Poller<atut::tSpinPrecise, uint64_t> poller(wait.firstPause, wait.longestPause, wait.timeoutCode,
-                                                            checker != nullptr ? &handler : nullptr);
-    poller.pollReads(read, until.compare, until.mask, wait.deadline, true, until.condition, status);
+    atut::waitUntil(wait, read, until, checker != nullptr ? &handler : nullptr, status);
 }
 
 template <class tRegMap>
@@ -38,7 +36,8 @@ public:
     static constexpr uint32_t kEnable = 0x100;
     static constexpr uint32_t kStop = 0x800;
     static constexpr uint32_t kStopInStopMode = 0x200;
-    static constexpr uint32_t kTransferEnabled = 0x100;
+    static constexpr uint32_t kTransferEnabled =
+        uint32_t(arm::fieldMask(tRegMap::tStreamControlStatusReg::kDataTransferEnable));
     static constexpr tStreamWait kEnableWait =
         tStreamWait().pausesUs(10, 100).deadlineUs(100).timeoutStatus(kStatusStreamHardwareTimeout);
     static constexpr tStreamWait kResetWait =
@@ -133,7 +132,7 @@ class QuolinDMAStreamController : public kzvorn_driver::nKZAPAL000::tQuolinDMACh
                                   public TransferListGuardInterface {
 public:
     using tChannelMap = tQuolinDMAChannelWithOffset<0u>;
-    static constexpr uint32_t kChannelRunning = 0x4000;
+    static constexpr uint32_t kChannelRunning = uint32_t(arm::fieldMask(tChannelMap::tChannelStatus::kBit14));
     static constexpr tStreamWait kRunningWait =
         tStreamWait().pausesUs(10, 1000).deadlineUs(50000).timeoutStatus(kStatusChannelStartTimeout);
     static constexpr tStreamWait kStoppedWait =

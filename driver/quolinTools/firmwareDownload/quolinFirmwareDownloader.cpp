@@ -8,7 +8,7 @@ using nKZAPALS100::tStatus;
 
 constexpr const char* kSource = "quolinTools/firmwareDownload/QuolinFirmwareDownloader";
 
-// The bits of the load's status register the load waits for.
+// The bits of the load's status register the load waits for, inside its 8-bit field.
 constexpr uint32_t kLoadReady = 1u << 2;
 constexpr uint32_t kLoadDone = 1u << 5;
 
@@ -17,9 +17,9 @@ constexpr uint64_t kLoadStatusTimeoutUs = 500000;
 constexpr uint64_t kTransfersPerStatusRead = 30;
 constexpr uint64_t kWordSize = 8;
 
-void waitForLoadStatus(const tLoadPoller& poller, arm::Register& loadStatus, uint32_t bit, tStatus& status) {
-    poller.poll(loadStatus, &arm::Register::readRegister, bit, bit, kLoadStatusTimeoutUs, true, atut::kPollAllBitsSet,
-                status);
+void waitForLoadStatus(const tLoadWait& wait, arm::Register& loadStatus, uint32_t bit, tStatus& status) {
+    atut::waitUntil(wait.deadlineUs(kLoadStatusTimeoutUs), [&](tStatus& s) { return loadStatus.readRegister(s); },
+                    atut::allBitsSet(bit), status);
 }
 
 uint64_t littleEndianWord(const uint8_t* bytes) {
@@ -38,14 +38,14 @@ void refuseFirmwareSize(tStatus& status) {
     nKZAPALS100::setCode(status, kzvorn_driver::kStatusFirmwareSizeMismatch, KZ_COMPONENT, kSource, __LINE__);
 }
 
-void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const uint8_t* bytes, uint64_t size,
+void loadFirmware(tCoreMap& core, const tLoadWait& wait, uint8_t port, const uint8_t* bytes, uint64_t size,
                   tStatus& status) {
     if (status.isFatal()) return;
     core.Register510().writeBits10_8(port, status, false);  // the port the image goes to
     core.FPGALoadSizeRegister().writeRegister(size, status);
     core.FPGALoadControlRegister().writeBit0(true, status, true);  // start
     arm::Register loadStatus = core.FPGALoadStatusRegister();
-    waitForLoadStatus(poller, loadStatus, kLoadReady, status);
+    waitForLoadStatus(wait, loadStatus, kLoadReady, status);
 
     // One store per word and a status read every 30th transfer: nothing else while streaming.
     arm::Register words = core.FPGALoadDataRegister64();
@@ -60,7 +60,7 @@ void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const
         tailBytes.writeRegister(bytes[i], status, true);
         if (++transfer % kTransfersPerStatusRead == 0) loadStatus.readRegister(status);
     }
-    waitForLoadStatus(poller, loadStatus, kLoadDone, status);
+    waitForLoadStatus(wait, loadStatus, kLoadDone, status);
 }
 
 void routeBusInterface(tBusInterfaceMap& bus, uint8_t valueA, uint8_t valueB, tStatus& status) {

@@ -16,8 +16,8 @@
 
 namespace quolintools {
 
-using tLoadPoller = atut::Poller<kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
-                                                                     kzvorn_driver::nKZAPAL000::tTimebasePrecise>>;
+// The pauses and time-out status of the load-status waits.
+using tLoadWait = atut::Wait<atut::tSleepPrecise>;
 using tCoreMap = tQuolinWithOffset<0u>;
 using tBusInterfaceMap = tSwitchedQuolinBimRegMapWithOffset<0u>;
 
@@ -26,7 +26,7 @@ void refuseFirmwareTarget(nKZAPALS100::tStatus& status);
 void refuseFirmwareSize(nKZAPALS100::tStatus& status);
 
 // The load sequence of an image already checked: size bytes to the port.
-void loadFirmware(tCoreMap& core, const tLoadPoller& poller, uint8_t port, const uint8_t* bytes, uint64_t size,
+void loadFirmware(tCoreMap& core, const tLoadWait& wait, uint8_t port, const uint8_t* bytes, uint64_t size,
                   nKZAPALS100::tStatus& status);
 // The bus interface's two routing fields, written when they changed.
 void routeBusInterface(tBusInterfaceMap& bus, uint8_t valueA, uint8_t valueB, nKZAPALS100::tStatus& status);
@@ -40,7 +40,7 @@ public:
 
     QuolinFirmwareDownloader(tCoreMap& core, tTarget target, uint64_t size, uint8_t port)
         : core_(core), target_(target), size_(size), port_(port),
-          poller_(kPauseUs, kPauseUs, static_cast<int32_t>(kzvorn_driver::kStatusFpgaLoadTimeout)) {}
+          wait_(tLoadWait().pausesUs(kPauseUs, kPauseUs).timeoutStatus(kzvorn_driver::kStatusFpgaLoadTimeout)) {}
 
     void download(const kdut::FirmwareInterface<tTarget>& image, tStatus& status) override {
         if (status.isFatal()) return;
@@ -49,7 +49,7 @@ public:
         } else if (image.size() != size_) {
             refuseFirmwareSize(status);
         }
-        loadFirmware(core_, poller_, port_, image.data(), size_, status);
+        loadFirmware(core_, wait_, port_, image.data(), size_, status);
     }
 
 private:
@@ -57,7 +57,7 @@ private:
     tTarget target_;
     uint64_t size_;
     uint8_t port_;
-    tLoadPoller poller_;
+    tLoadWait wait_;
 };
 
 template <class tTargetType, tTargetType kTarget, uint64_t kSize, uint8_t kPort>
