@@ -182,12 +182,19 @@ private:
     void balance();
     uint32_t compact();
     void closeRingPair();
+    // A one-link ring is closed over two links that repeat its entries; once entries follow the
+    // repeats, a closing takes the repeats out again, so that every entry plays once per lap.
+    void dropRingCopies();
 
     uint32_t linkSize_ = 0;
     tQuolinSGLChunkyLink* firstLink_ = nullptr;
     tQuolinSGLChunkyLink* lastLink_ = nullptr;
     tDMAConfiguration* configuration_ = nullptr;
     tLinkMemory* blocks_ = nullptr;  // newest first
+    // The used lengths of the first and the second link right after a one-link ring was repeated
+    // into them; 0 when it was not.
+    uint32_t ringEntriesEnd_ = 0;
+    uint32_t ringCopiesEnd_ = 0;
 };
 
 template <class tMap>
