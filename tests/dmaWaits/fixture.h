@@ -84,7 +84,7 @@ public:
     void writeStreamAdditiveTransferCount(uint32_t, tStatus&) override {}
     void setNotificationPosition(uint64_t, tStatus&) override {}
     uint64_t getTransferCount(tStatus&) override {
-        if (++reads > 1)
+        if (++reads >= holdFrom)
             while (holdReads.load()) std::this_thread::yield();
         return 0;
     }
@@ -97,8 +97,9 @@ public:
 
     std::atomic<int> reads{0};
     std::atomic<bool> hold{false};
-    // Every read after the first waits while this is set.
+    // Every read from the holdFrom-th on (counted from 1) waits while holdReads is set.
     std::atomic<bool> holdReads{false};
+    std::atomic<int> holdFrom{2};
     std::atomic<bool> entered{false};
 };
 
@@ -132,6 +133,15 @@ public:
     void build(tStatus& status) {
         controller.emplace(*device, base, status);
         table.emplace(&*controller, status);
+    }
+
+    // A table that accepts waits, built again when a case destroyed it.
+    void tableAcceptingWaits() {
+        if (!table) {
+            tStatus status;
+            table.emplace(&*controller, status);
+        }
+        table->resumeWaits();
     }
 
     // A started stream on one page, its ring running with credits for `credits` bytes.

@@ -1,6 +1,7 @@
 // Waits for stream progress, woken by the board's notification through the interrupt path, or
 // ended by a cancel, a suspension, an interruption or the table's destruction.
 #include <algorithm>
+#include <vector>
 
 #include "dmaWaits/fixture.h"
 #include "kal/sim/debug.h"
@@ -90,11 +91,7 @@ TEST_P(Waits, CancelSuspensionInterruptionAndDestruction) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!table) {
-            tStatus status;
-            table.emplace(&*controller, status);
-        }
-        table->resumeWaits();
+        tableAcceptingWaits();
         Waiter waiter(*table, s->controller, 0, 0, 1 << 30);
         ASSERT_TRUE(listed(1));
         ASSERT_TRUE(eventually([&] { return waiter.handle.load() != nullptr; }));
@@ -184,23 +181,56 @@ TEST_P(Waits, AStaleEntryDoesNotEndTheWait) {
     EXPECT_EQ(waiter.result(), quolintools::kStatusWaitCancelled);
 }
 
-// With the position reached, a cancel that follows the interrupt path's signal is reported as
-// success. The board's answers are cut off here so that the test gives both signals itself.
-TEST_P(Waits, ACancelAfterTheSignalLeavesSuccess) {
+// What a wait reports for the wakes given to it, with its position reached by then or not. The
+// first status recorded is the one reported: a cancel after the interrupt path's signal leaves
+// success, while a cancel, a suspension or the table's destruction is reported even when the
+// position has been reached. A success before the position is stale: the wait goes on and reports
+// the cancel after it. The board's answers are cut off so that the test gives every wake itself.
+TEST_P(Waits, WhatAWaitReportsForItsWakes) {
     UserPages user(1);
     auto s = running(0, user);
-    Waiter waiter(*table, s->controller, 0, 0, 1000);
-    ASSERT_TRUE(listed(1));
     auto removed = [&](bool value) {
         std::lock_guard<std::recursive_mutex> guard(board_.lock());
         engine->faults().deviceRemoved = value;
     };
     removed(true);
-    EXPECT_EQ(engine->pump(0, 1000), 1000u);
-    table->signal(0, 0);
-    table->signal(0, kCancelled);
-    EXPECT_EQ(waiter.result(), 0);
-    EXPECT_FALSE(waiter.timedOut);
+    using Wake = void (*)(Interrupts& f);
+    const Wake success = [](Interrupts& f) { f.table->signal(0, 0); };
+    const Wake cancel = [](Interrupts& f) { f.table->signal(0, kCancelled); };
+    const Wake suspend = [](Interrupts& f) { f.table->signalAll(kSuspended); };
+    const Wake destroy = [](Interrupts& f) { f.table.reset(); };
+    struct Case {
+        const char* name;
+        bool reached;
+        std::vector<Wake> wakes;
+        int64_t expected;
+    };
+    const Case cases[] = {
+        {"a cancel after the position", true, {cancel}, quolintools::kStatusWaitCancelled},
+        {"a suspension after the position", true, {suspend}, fendrelsharedsource::kStatusSessionInvalidated},
+        {"the table's destruction after the position", true, {destroy}, nKZAPALS100::kStatusValueConflict},
+        {"success, then a cancel", true, {success, cancel}, 0},
+        {"a cancel, then success", true, {cancel, success}, quolintools::kStatusWaitCancelled},
+        {"a cancel, then success, before the position", false, {cancel, success},
+         quolintools::kStatusWaitCancelled},
+        {"a stale success, then a cancel", false, {success, cancel}, quolintools::kStatusWaitCancelled},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tableAcceptingWaits();
+        tStatus status;
+        const uint64_t start = s->controller.getTransferCount(status);
+        // Bounded, so that a lost wake fails the case instead of hanging it.
+        Waiter waiter(*table, s->controller, 0, start, 1000, 5000000);
+        ASSERT_TRUE(listed(1));
+        if (c.reached) {
+            EXPECT_EQ(engine->pump(0, 1000), 1000u);
+        }
+        for (Wake wake : c.wakes) wake(*this);
+        EXPECT_EQ(waiter.result(), c.expected);
+        EXPECT_FALSE(waiter.timedOut);
+        EXPECT_EQ(controller->listedNotifiers(), 0u);
+    }
     removed(false);
     tStatus status;
     s->controller.stop(status);
@@ -254,9 +284,11 @@ size_t slowWaiterLines() {
     });
 }
 
-// A waiter slow to leave holds up the table's destruction, which says so once a second.
+// A waiter slow to leave (held registered, before it blocks) holds up the table's destruction,
+// which says so once a second.
 TEST_P(Waits, DestructionWaitsForASlowWaiter) {
     FakeStream stream;
+    stream.holdFrom = 1;
     stream.holdReads = true;
     Waiter waiter(*table, stream, 3, 0, 100);
     ASSERT_TRUE(listed(1));
