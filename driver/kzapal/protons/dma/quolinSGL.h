@@ -9,6 +9,7 @@
 
 #include "kzapal/protons/deviceCore.h"
 #include "kzapal/protons/dma/dmaMap.h"
+#include "kzapal/protons/dma/fences.h"
 #include "kzapal/protons/status.h"
 #include "kzkal/dma.h"
 #include "kzkal/user.h"
@@ -120,13 +121,7 @@ public:
         ~tDMALinkMemory() override;
         // Every store to the link memory is made visible before the device is handed the memory.
         void commit() override {
-#if defined(__SANITIZE_THREAD__)
-            // ThreadSanitizer does not model fences (GCC refuses one there); what it checks, the
-            // ordering between threads, comes from the locks, so its build orders the compiler only.
-            __atomic_signal_fence(__ATOMIC_SEQ_CST);
-#else
-            __atomic_thread_fence(__ATOMIC_SEQ_CST);
-#endif
+            dmaMemoryFence();
             map.prepareForDMA();
         }
 
