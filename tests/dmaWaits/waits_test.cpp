@@ -230,6 +230,9 @@ TEST_P(Waits, WhatAWaitReportsForItsWakes) {
         // Bounded, so that a lost wake fails the case instead of hanging it.
         Waiter waiter(*table, s->controller, 0, start, 1000, 5000000);
         ASSERT_TRUE(listed(1));
+        // Blocked, so that it read its position before the bytes moved.
+        ASSERT_TRUE(eventually([&] { return waiter.handle.load() != nullptr; }));
+        ASSERT_TRUE(kal::sim::awaitBlocked(waiter.handle.load()));
         if (c.reached) {
             EXPECT_EQ(engine->pump(0, 1000), 1000u);
         }
