@@ -16,6 +16,7 @@ struct BridgeCoreConfig {
     unsigned dmaChannelStrideLog2 = bar0::kDmaChannelStrideLog2;
     bool dma64 = true;                // capability bit 5
     unsigned sglLinkSizeLog2 = 9;     // capability bits 12-15: 512-byte links
+    bool statusRing = true;           // the interrupt status ring's registers (0x3B4-0x3FF)
 };
 
 constexpr uint32_t kCapabilityDma64 = 1u << 5;
@@ -25,8 +26,8 @@ constexpr uint32_t kCapabilityDma64 = 1u << 5;
 constexpr uint64_t kDmaChannelStatus = 0x60;
 constexpr uint32_t dmaChannelStatusAtReset(unsigned channel) { return 0x00D40000u | channel; }
 
-// The core's registers as a block, added once.
-void installBridgeCoreRegisters(Board& board);
+// The core's registers as a block, added once; with the status ring's block or without it.
+void installBridgeCoreRegisters(Board& board, bool statusRing = true);
 // Presets the core's read-only registers and models the DMA channel blocks where they place
 // them (when all of them lie inside the BAR); again on the same board it changes the presets.
 void installBridgeCore(Board& board, const BridgeCoreConfig& config = BridgeCoreConfig{});

@@ -13,6 +13,46 @@ void DmaChannelBlock::write(uint64_t offset, unsigned width, uint64_t value) {
     if (width == 4) engine_.channelWritten(index_, offset, value);
 }
 
+void StatusRingBlock::write(uint64_t offset, unsigned width, uint64_t value) {
+    setMemory(offset, width, value);
+    if (width == 4 && offset + statusRing::kBase == statusRing::kControl) engine_.ringControlWritten(uint32_t(value));
+}
+
+void DmaEngine::attachStatusRing(StatusRingBlock& block) {
+    ringBlock_ = &block;
+    ring_.offered = true;
+}
+
+void DmaEngine::ringControlWritten(uint32_t value) {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    ring_.on = (value & statusRing::kOn) != 0;
+    ring_.posted = false;
+    if (!ring_.on) return;
+    ring_.address = ringBlock_->memory(statusRing::kAddress - statusRing::kBase, 8);
+    ring_.words = (value >> statusRing::kWordsShift) & statusRing::kWordsMask;
+}
+
+bool DmaEngine::postToRing() {
+    namespace ib = interruptBlock;
+    // A removed device writes nothing.
+    if (!ring_.on || (control_ & ib::kRingArmed) == 0 || queue_.empty() || ring_.words == 0 || faults_.deviceRemoved)
+        return false;
+    const size_t count = queue_.size() < ring_.words ? queue_.size() : ring_.words;
+    HostVector<uint32_t> words(count);
+    for (size_t i = 0; i < count; ++i) words[i] = queue_[i] | (i + 1 < count ? ib::kMoreQueued : 0);
+    if (board_.hostMemory() == nullptr ||
+        !board_.hostMemory()->write(ring_.address, words.data(), count * sizeof(uint32_t))) {
+        ++dmaFaults_;
+        return false;
+    }
+    queue_.erase(queue_.begin(), queue_.begin() + long(count));
+    control_ &= ~ib::kRingArmed;
+    ring_.posted = true;
+    ++ring_.posts;
+    ring_.wordsWritten += count;
+    return true;
+}
+
 void DmaEngine::attachChannel(unsigned index, DmaChannelBlock& block) {
     channels_[index].block = &block;
     channels_[index].status = dmaChannelStatusAtReset(index);
@@ -31,7 +71,7 @@ uint64_t DmaEngine::read(uint64_t offset, unsigned width) {
         return queue_.empty() ? 0 : ib::kPending;
     }
     if (at == ib::kQueue) {
-        if (faults_.deviceRemoved || queue_.empty()) return ib::kQueueEmpty;
+        if (faults_.deviceRemoved || queue_.empty() || ring_.on) return ib::kQueueEmpty;
         uint32_t entry = queue_.front();
         queue_.pop_front();
         return queue_.empty() ? entry : entry | ib::kMoreQueued;
@@ -52,12 +92,18 @@ void DmaEngine::write(uint64_t offset, unsigned width, uint64_t value) {
         else if (value & (1u << (upper - 1)))
             control_ &= ~(1u << upper);
     }
+    if ((value & ib::kRingArmed) != 0) {
+        control_ |= ib::kRingArmed;
+        ring_.posted = false;
+    }
+    const bool posted = postToRing();
     setMemory(offset, width, control_);
-    if (!wasAsserted && lineAsserted()) deliver();
+    if (msi() ? posted && (control_ & ib::kEnabled) != 0 : !wasAsserted && lineAsserted()) deliver();
 }
 
+// In ring mode the line follows the words posted, otherwise the queue.
 bool DmaEngine::lineAsserted() const {
-    return !msi() && (control_ & interruptBlock::kEnabled) && !queue_.empty();
+    return !msi() && (control_ & interruptBlock::kEnabled) && (ring_.on ? ring_.posted : !queue_.empty());
 }
 
 void DmaEngine::deliver() {
@@ -75,7 +121,8 @@ void DmaEngine::queue(uint32_t entry) {
     const bool wasAsserted = lineAsserted();
     queue_.push_back(entry);
     ++entriesQueued_;
-    if (msi() ? (control_ & interruptBlock::kEnabled) != 0 : !wasAsserted && lineAsserted()) deliver();
+    const bool sent = ring_.on ? postToRing() : true;
+    if (sent && (msi() ? (control_ & interruptBlock::kEnabled) != 0 : !wasAsserted && lineAsserted())) deliver();
 }
 
 void DmaEngine::publish(unsigned index) {
@@ -246,6 +293,11 @@ size_t DmaEngine::queueDepth() const {
 uint64_t DmaEngine::entriesQueued() const {
     std::lock_guard<std::recursive_mutex> guard(board_.lock());
     return entriesQueued_;
+}
+
+DmaEngine::Ring DmaEngine::ring() const {
+    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    return ring_;
 }
 
 uint64_t DmaEngine::interruptsSent() const {

@@ -50,7 +50,25 @@ constexpr uint32_t kPending = 0x80000000;  // status
 constexpr uint32_t kMoreQueued = 0x40000000;
 constexpr uint32_t kQueueEmpty = 0xFFFFFFFF;
 constexpr uint32_t kNotificationEntry = 0x10000000;
+// Control bit 0 in ring mode: set by the host when it has read the ring (the ring is armed), cleared
+// by the bridge when it has written status words into it.
+constexpr uint32_t kRingArmed = 1;
 }  // namespace interruptBlock
+
+// The interrupt status ring: instead of the queue register, the bridge writes its queue entries as
+// 32-bit status words into a ring in host memory, from word 0, bit 30 set on every word but the
+// last, and clears the armed bit; entries that come while the ring is not armed, or that do not
+// fit, wait for the next arming. Ring control (0x3B4): bit 16 on (the address at 0x3B8 is taken
+// then), bits 10-15 the ring's length in words, bits 0-9 the bytes of the buffer after the ring.
+namespace statusRing {
+constexpr uint64_t kBase = 0x3B4;
+constexpr uint64_t kSize = 0x4C;  // to 0x3FF: control, address and the eight words from 0x3C0
+constexpr uint64_t kControl = 0x3B4;
+constexpr uint64_t kAddress = 0x3B8;
+constexpr uint32_t kOn = 1u << 16;
+constexpr unsigned kWordsShift = 10;
+constexpr uint32_t kWordsMask = 0x3F;
+}  // namespace statusRing
 
 // Stream circuit control/status (page offset 0x800) values.
 namespace streamCircuit {
@@ -70,7 +88,7 @@ struct DmaFaults {
     uint32_t circuitNeverEnables = 0;   // 0x100 does not set bit 8
     uint32_t circuitNeverResets = 0;    // a stop never sets reset complete
     uint32_t circuitDropsEnable = 0;    // bit 8 clears by itself right after it is set
-    bool deviceRemoved = false;         // interrupt status and queue read all ones
+    bool deviceRemoved = false;         // interrupt status and queue read all ones; no ring writes
     std::optional<uint32_t> interruptStatus;  // what the interrupt status reads instead (a test hook)
 
     static bool has(uint32_t set, unsigned stream) { return (set >> stream) & 1u; }
@@ -82,6 +100,18 @@ constexpr uint8_t dmaPatternByte(unsigned stream, uint64_t position) {
 }
 
 class DmaEngine;
+
+// The status ring's registers: plain memory, the control writes handed to the engine.
+class StatusRingBlock : public Region {
+public:
+    explicit StatusRingBlock(DmaEngine& engine) : engine_(engine) {}
+    uint64_t read(uint64_t offset, unsigned width) override { return memory(offset, width); }
+    void write(uint64_t offset, unsigned width, uint64_t value) override;
+
+private:
+    friend class DmaEngine;
+    DmaEngine& engine_;
+};
 
 // One channel block: plain memory that the engine keeps current, with the command and control
 // writes handed to the engine.
@@ -112,6 +142,17 @@ public:
         bool resetBegun = false;
     };
 
+    // The status ring as the engine holds it.
+    struct Ring {
+        bool offered = false;  // the bridge has the ring's registers
+        bool on = false;
+        uint64_t address = 0;
+        uint32_t words = 0;
+        bool posted = false;  // words written that the host has not yet taken
+        uint64_t posts = 0;
+        uint64_t wordsWritten = 0;
+    };
+
     explicit DmaEngine(Board& board) : board_(board) {}
 
     // The interrupt block's registers.
@@ -137,6 +178,7 @@ public:
     size_t queueDepth() const;
     uint64_t entriesQueued() const;
     uint64_t interruptsSent() const;
+    Ring ring() const;
 
     // What a channel block hands over: its 32-bit writes.
     void channelWritten(unsigned index, uint64_t offset, uint64_t value);
@@ -152,6 +194,9 @@ public:
 
     void attachChannel(unsigned index, DmaChannelBlock& block);
     void attachCircuit(unsigned index, StreamCircuit& circuit);
+    void attachStatusRing(StatusRingBlock& block);
+    // The ring control register's writes.
+    void ringControlWritten(uint32_t value);
 
 private:
     void publish(unsigned index);
@@ -160,6 +205,8 @@ private:
     bool msi() const;
     bool lineAsserted() const;
     void deliver();
+    // Writes waiting entries into an armed ring; true when it did.
+    bool postToRing();
     bool nextEntry(unsigned index);
     bool moveBytes(unsigned index, uint64_t chunk);
 
@@ -184,6 +231,8 @@ private:
     uint64_t entriesQueued_ = 0;
     uint64_t interruptsSent_ = 0;
     InterruptSink sink_;
+    StatusRingBlock* ringBlock_ = nullptr;
+    Ring ring_;
 };
 
 // The engine of a board whose bridge core is installed (installBridgeCoreRegisters puts it over the

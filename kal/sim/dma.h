@@ -89,7 +89,23 @@ uint64_t unpinsMade();
 // The recorded DMA faults, which are then forgotten.
 std::vector<DMAFault> takeDMAFaults();
 
-// The port every plugged board reaches host memory through (one IOMMU for the whole bus).
+// The port every plugged board reaches host memory through (one IOMMU for the whole bus). A bus
+// address no mapping holds is taken for a physical address: a page that getPhysicalAddress gave
+// one and that a live page list still holds is reached directly, coherently with the processor.
 board::HostMemoryPort& hostMemoryPort();
+
+// Physical memory. A page gets its physical address when getPhysicalAddress first asks for it and
+// keeps it while a live page list holds the page; addresses below 4 GiB by default. With memory
+// above 4 GiB present (isAddressableMemOver4G answers it), the pages of placed host ranges get
+// addresses above 4 GiB, except in lists allocated with flag 2. setMemoryOver4G(false) forgets
+// every placement.
+void setMemoryOver4G(bool present);
+void placeAbove4G(const void* address, uint64_t size);
+// Pages that have a physical address now, and how many of them lie above 4 GiB.
+struct PhysicalPages {
+    uint64_t total;
+    uint64_t above4G;
+};
+PhysicalPages physicalPages();
 
 }  // namespace kal::sim

@@ -31,8 +31,12 @@ struct Window {
     uint64_t base;
     uint64_t end;
 };
-constexpr Window kWindow32{0x00100000ull, 0x100000000ull};
+constexpr Window kWindow32{0x80000000ull, 0x100000000ull};
 constexpr Window kWindow64{0x0000008000000000ull, 0x0001000000000000ull};
+// Physical addresses, apart from both IOMMU windows, so that the port tells the two apart.
+constexpr Window kPhysicalLow{0x00100000ull, 0x80000000ull};
+constexpr Window kPhysicalHigh{0x0001000000000000ull, 0x0002000000000000ull};
+constexpr uint64_t k4GiB = 0x100000000ull;
 
 struct PageList {
     uint64_t id;
@@ -48,6 +52,7 @@ struct PageList {
     int32_t node;
     board::HostVector<uint8_t*> kernelMappings;
     uint32_t deviceMappings;
+    bool physical = false;  // some page of it was given a physical address
 };
 
 struct Segment {
@@ -86,6 +91,14 @@ struct State {
     uint64_t cursor64 = kWindow64.base;
     SGLSplit split = SGLSplit::Page;
     std::mt19937 random{1};
+    // Physical pages: host page to physical page and back; freed physical pages for reuse.
+    board::HostMap<uint64_t, uint64_t> physicalOf;
+    board::HostMap<uint64_t, uint64_t> hostOf;
+    board::HostVector<uint64_t> freeLow, freeHigh;
+    uint64_t nextLow = kPhysicalLow.base;
+    uint64_t nextHigh = kPhysicalHigh.base;
+    bool memoryOver4G = false;
+    board::HostVector<std::pair<uint64_t, uint64_t>> above4G;  // host ranges [begin, end)
 };
 
 State& state() {
@@ -110,6 +123,60 @@ Sgl& sglOf(State& s, void* handle) {
     for (Sgl& sgl : s.sgls)
         if (&sgl == handle) return sgl;
     misuse("not a live scatter-gather list", handle);
+}
+
+// The first live page list that holds a host page, other than `except`.
+PageList* holderOf(State& s, uint64_t hostPage, const PageList* except = nullptr) {
+    for (PageList& list : s.pageLists) {
+        const auto begin = reinterpret_cast<uint64_t>(list.memory);
+        if (&list != except && hostPage >= begin && hostPage - begin < list.pages * list.pageSize) return &list;
+    }
+    return nullptr;
+}
+
+uint64_t physicalPageOf(State& s, const PageList& list, uint64_t hostPage) {
+    auto known = s.physicalOf.find(hostPage);
+    if (known != s.physicalOf.end()) return known->second;
+    bool high = false;
+    if (s.memoryOver4G && (list.flags & kFlagBelow4G) == 0)
+        for (const auto& range : s.above4G)
+            if (hostPage + list.pageSize > range.first && hostPage < range.second) high = true;
+    board::HostVector<uint64_t>& freed = high ? s.freeHigh : s.freeLow;
+    uint64_t& next = high ? s.nextHigh : s.nextLow;
+    uint64_t physical = 0;
+    if (!freed.empty()) {
+        physical = freed.back();
+        freed.pop_back();
+    } else {
+        if (next + list.pageSize > (high ? kPhysicalHigh.end : kPhysicalLow.end)) return 0;
+        physical = next;
+        next += list.pageSize;
+    }
+    s.physicalOf[hostPage] = physical;
+    s.hostOf[physical] = hostPage;
+    return physical;
+}
+
+// The physical pages of a list that no other live list holds go back for reuse.
+void releasePhysicalPages(State& s, const PageList& list) {
+    if (!list.physical) return;
+    for (uint64_t page = 0; page < list.pages; ++page) {
+        const uint64_t hostPage = reinterpret_cast<uint64_t>(list.memory) + page * list.pageSize;
+        auto known = s.physicalOf.find(hostPage);
+        if (known == s.physicalOf.end() || holderOf(s, hostPage, &list) != nullptr) continue;
+        (known->second >= k4GiB ? s.freeHigh : s.freeLow).push_back(known->second);
+        s.hostOf.erase(known->second);
+        s.physicalOf.erase(known);
+    }
+}
+
+void unmapKernelAddress(PageList& list, void* address) {
+    for (auto it = list.kernelMappings.begin(); it != list.kernelMappings.end(); ++it)
+        if (*it == address) {
+            list.kernelMappings.erase(it);
+            return;
+        }
+    misuse("unmapping a kernel address the page list did not map", address);
 }
 
 // Page-aligned host memory (any page size), zero filled; the block to free comes back in `block`.
@@ -257,7 +324,7 @@ private:
             s.faults.push_back({bus, size, deviceWrite, kind});
             return false;
         };
-        if (segment == nullptr) return fault(DMAFaultKind::Unmapped);
+        if (segment == nullptr) return physical(s, bus, data, size, deviceWrite) || fault(DMAFaultKind::Unmapped);
         if (owner->fromDevice != deviceWrite) return fault(DMAFaultKind::Direction);
         const PageList& list = *owner->list;
         const uint64_t offset = segment->offset + (bus - segment->bus);
@@ -277,6 +344,32 @@ private:
         }
         std::memcpy(data, device, size);
         if (std::memcmp(device, memory, size) != 0) s.faults.push_back({bus, size, false, DMAFaultKind::Stale});
+        return true;
+    }
+
+    // Page by page through physical addresses: coherent, so allocated memory's device view is kept
+    // with it. False when a page has no physical address or its user memory is gone.
+    static bool physical(State& s, uint64_t bus, uint8_t* data, uint64_t size, bool deviceWrite) {
+        const uint64_t pageSize = gPageSize.load();
+        for (uint64_t done = 0; done < size;) {
+            const uint64_t at = bus + done;
+            const uint64_t inPage = at % pageSize;
+            const uint64_t chunk = std::min(size - done, pageSize - inPage);
+            auto host = s.hostOf.find(at - inPage);
+            if (host == s.hostOf.end()) return false;
+            PageList* list = holderOf(s, host->second);
+            if (list == nullptr) return false;
+            uint8_t* memory = reinterpret_cast<uint8_t*>(host->second + inPage);
+            if (list->pinned && !kal::sim::isUserMemory(reinterpret_cast<uint64_t>(memory), chunk)) return false;
+            uint8_t* device = list->device != nullptr ? list->device + (memory - list->memory) : nullptr;
+            if (deviceWrite) {
+                std::memcpy(memory, data + done, chunk);
+                if (device != nullptr) std::memcpy(device, data + done, chunk);
+            } else {
+                std::memcpy(data + done, memory, chunk);
+            }
+            done += chunk;
+        }
         return true;
     }
 };
@@ -308,8 +401,9 @@ extern "C" void* nKZKAL220_tPageList_createFromUser(uint64_t address, uint32_t p
     return &s.pageLists.back();
 }
 
-extern "C" void* nKZKAL220_tPageList_mapToKernel(void* pageList, uint64_t firstPage, uint64_t pageCount) {
-    if (kal::sim::shouldFail("tPageList_mapToKernel")) return nullptr;
+// A kernel address of pages [firstPage, firstPage + pageCount), recorded until it is unmapped.
+static void* mapPagesToKernel(const char* name, void* pageList, uint64_t firstPage, uint64_t pageCount) {
+    if (kal::sim::shouldFail(name)) return nullptr;
     State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     PageList& list = pageListOf(s, pageList);
@@ -319,16 +413,43 @@ extern "C" void* nKZKAL220_tPageList_mapToKernel(void* pageList, uint64_t firstP
     return address;
 }
 
+extern "C" void* nKZKAL220_tPageList_mapToKernel(void* pageList, uint64_t firstPage, uint64_t pageCount) {
+    return mapPagesToKernel("tPageList_mapToKernel", pageList, firstPage, pageCount);
+}
+
 extern "C" void nKZKAL220_tPageList_unmapFromKernel(void* pageList, void* address) {
     State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
+    unmapKernelAddress(pageListOf(s, pageList), address);
+}
+
+extern "C" void* nKZKAL220_tPageList_mapOnePageToKernel(void* pageList, uint64_t page) {
+    return mapPagesToKernel("tPageList_mapOnePageToKernel", pageList, page, 1);
+}
+
+extern "C" void nKZKAL220_tPageList_unmapOnePageFromKernel(void* pageList, void* address) {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    unmapKernelAddress(pageListOf(s, pageList), address);
+}
+
+extern "C" uint64_t nKZKAL220_tPageList_getPhysicalAddress(void* pageList, uint64_t byteOffset) {
+    if (kal::sim::shouldFail("tPageList_getPhysicalAddress")) return 0;
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
     PageList& list = pageListOf(s, pageList);
-    for (auto it = list.kernelMappings.begin(); it != list.kernelMappings.end(); ++it)
-        if (*it == address) {
-            list.kernelMappings.erase(it);
-            return;
-        }
-    misuse("unmapping a kernel address the page list did not map", address);
+    if (byteOffset / list.pageSize >= list.pages) return 0;
+    const uint64_t inPage = byteOffset % list.pageSize;
+    const uint64_t physical = physicalPageOf(s, list, reinterpret_cast<uint64_t>(list.memory) + byteOffset - inPage);
+    if (physical == 0) return 0;
+    list.physical = true;
+    return physical + inPage;
+}
+
+extern "C" uint32_t nKZKAL200_isAddressableMemOver4G(void) {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.memoryOver4G ? 1 : 0;
 }
 
 extern "C" void nKZKAL220_tPageList_destroy(void* pageList) {
@@ -342,6 +463,7 @@ extern "C" void nKZKAL220_tPageList_destroy(void* pageList) {
         s.pinnedPages -= list.pages;
         ++s.unpinsMade;
     }
+    releasePhysicalPages(s, list);
     std::free(list.memoryBlock);
     std::free(list.deviceBlock);
     s.pageLists.remove_if([&](const PageList& l) { return &l == &list; });
@@ -520,6 +642,29 @@ std::vector<DMAFault> takeDMAFaults() {
 board::HostMemoryPort& hostMemoryPort() {
     static Port port;
     return port;
+}
+
+void setMemoryOver4G(bool present) {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.memoryOver4G = present;
+    if (!present) s.above4G.clear();
+}
+
+void placeAbove4G(const void* address, uint64_t size) {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    const auto begin = reinterpret_cast<uint64_t>(address);
+    s.above4G.push_back({begin, begin + size});
+}
+
+PhysicalPages physicalPages() {
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    PhysicalPages result{s.physicalOf.size(), 0};
+    for (const auto& page : s.physicalOf)
+        if (page.second >= k4GiB) ++result.above4G;
+    return result;
 }
 
 }  // namespace kal::sim

@@ -158,6 +158,52 @@ TEST_F(LinkList, LongRingIsBalancedAndPlaysInOrder) {
     EXPECT_EQ(walked.links[3].flags, 0u);
 }
 
+// A ring plays every entry once per lap in the order added: entries that a balance pulls into the
+// first link before it is repeated, and entries added after the ring was closed, which go behind
+// the repeats of a one-link ring.
+TEST_F(LinkList, RingPlaysEachEntryOncePerLapInOrder) {
+    struct Entry {
+        uint32_t index;
+        bool startNewLink;
+    };
+    struct Case {
+        const char* name;
+        uint32_t linkSize;
+        std::vector<std::vector<Entry>> closings;  // entries appended before each makeContinuous
+    };
+    const Case cases[] = {
+        {"C in a link begun on request", 512, {{{0, false}, {1, false}, {2, true}}}},
+        {"C pulled into a 64-byte first link", 64, {{{0, false}, {1, false}, {2, true}}}},
+        {"one entry a link", 32, {{{0, false}, {1, false}, {2, false}}}},
+        {"B added to a closed one-link ring", 512, {{{0, false}}, {{1, false}}}},
+        {"B added to a closed 32-byte ring", 32, {{{0, false}}, {{1, false}}}},
+        {"B and C in a link begun on request", 512, {{{0, false}}, {{1, true}, {2, false}}}},
+        {"closed three times", 32, {{{0, false}}, {{1, false}}, {{2, false}}}},
+        {"closed again unchanged", 512, {{{0, false}, {1, false}}, {}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tStatus status;
+        tQuolinSGL list;
+        list.initialize(configuration_, c.linkSize, status);
+        std::vector<uint64_t> added;
+        for (const auto& entries : c.closings) {
+            for (const Entry& e : entries) {
+                added.push_back(k4GiB + e.index * 0x1000ull);
+                list.addTransfer(added.back(), 64 + e.index, status, e.startNewLink);
+            }
+            list.makeContinuous(true, status);
+        }
+        ASSERT_TRUE(status.isSuccess());
+        const board::LinkWalk walked = walk(list.getLinkInformation(), 3);
+        EXPECT_EQ(walked.end, board::WalkEnd::Laps);
+        ASSERT_FALSE(walked.entries.empty());
+        EXPECT_EQ(walked.entries.size() % added.size(), 0u);
+        for (size_t i = 0; i < walked.entries.size(); ++i)
+            ASSERT_EQ(walked.entries[i].address, added[i % added.size()]) << "entry " << i;
+    }
+}
+
 // Payload: descriptor (upper address word 0) [0,16), self-configuration [16,24), descriptor with an
 // upper address word [24,40), descriptor (upper word 0) [40,56).
 TEST_F(LinkList, EntryBoundariesNeverCutADescriptor) {

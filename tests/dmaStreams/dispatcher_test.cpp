@@ -127,6 +127,25 @@ TEST_F(Streams, ListsOfARunningStreamAreNeverReleased) {
     EXPECT_EQ(st.code, 0);
 }
 
+// A buffer added to a running ring waits for the next start; a start while the stream runs is
+// refused before the lists are closed again, which would change the links the channel is walking.
+TEST_F(Streams, AStartOfARunningStreamLeavesItsRingAlone) {
+    UserPages user(2);
+    add(1, kContinuous, user.address(), 64);
+    dispatcher->startDMA(1, true, session, st);
+    dispatcher->writeStreamAdditiveTransferCount(1, 1 << 20, st);
+    EXPECT_EQ(engine.pump(1, 100), 100u);
+    add(1, kContinuous, user.address(kPage), 32);
+    tStatus status;
+    dispatcher->startDMA(1, true, session, status);
+    EXPECT_EQ(status.code, kStreamRunning);
+    EXPECT_EQ(engine.pump(1, 64 * 200), 64 * 200u);
+    const auto sink = engine.sink(1);
+    for (uint64_t i = 0; i < sink.size(); ++i) ASSERT_EQ(sink[i], user.data()[i % 64]) << i;
+    session.cleanup(st);
+    EXPECT_EQ(st.code, 0);
+}
+
 TEST_F(Streams, TheGroupStopsRunningStreamsBeforeReleasingThem) {
     UserPages user(1);
     add(0, kContinuous, user.address(), kPage);

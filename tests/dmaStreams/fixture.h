@@ -37,7 +37,7 @@ struct Device : kzvorn_driver::nKZAPAL000::tPCIDevice {
 
 struct Streams : ::testing::Test {
     board::Board board{board::productIdentity()};
-    board::ProductBlocks blocks = board::installProduct(board, kzmaps::configuredAtStart());
+    board::ProductBlocks blocks;
     board::DmaEngine& engine = blocks.dma;
     kal::sim::PciFunction* function = nullptr;
     kzvorn_driver::nKZAPAL000::tPCIDescription description;
@@ -57,7 +57,8 @@ struct Streams : ::testing::Test {
     kdut::CleanupOperationComposite other{16, st};
     kzvorn_driver::nKZAPAL000::tEventDescriptor event{nullptr};
 
-    Streams() {
+    explicit Streams(const board::ProductOptions& options = kzmaps::configuredAtStart())
+        : blocks(board::installProduct(board, options)) {
         function = &kal::sim::plugBoard(board);
         kzvorn_driver::nKZAPAL000::buildPCIDescription(description, function->record, nullptr);
         device = std::make_unique<Device>(description, st);

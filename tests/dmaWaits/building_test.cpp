@@ -70,7 +70,7 @@ TEST_P(Building, EachFailureAloneIsReportedAndLeavesNothingBehind) {
     EXPECT_EQ(status.code, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Building, ::testing::Values(false, true), modeName);
+INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Building, queueModes(), modeName);
 
 }  // namespace
 }  // namespace dmawaits

@@ -89,7 +89,7 @@ TEST_P(Drain, DestructionWhileTheBoardKeepsQueuing) {
     EXPECT_FALSE(engine->interruptEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Drain, ::testing::Values(false, true), modeName);
+INSTANTIATE_TEST_SUITE_P(LegacyAndMSI, Drain, queueModes(), modeName);
 
 }  // namespace
 }  // namespace dmawaits

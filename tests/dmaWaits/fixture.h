@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -39,7 +40,22 @@ namespace ib = board::interruptBlock;
 namespace bar0 = board::bar0;
 namespace dc = board::dmaChannel;
 
-inline std::string modeName(const ::testing::TestParamInfo<bool>& info) { return info.param ? "MSI" : "Legacy"; }
+// How the bridge interrupts (the legacy line or MSI), and where the interrupt path takes the
+// bridge's entries from: the queue register, or the status ring the bridge writes them into.
+struct Mode {
+    bool msi;
+    bool ring;
+};
+inline void PrintTo(const Mode& mode, std::ostream* out) {
+    *out << (mode.msi ? "MSI" : "legacy line") << (mode.ring ? ", status ring" : ", queue register");
+}
+inline std::string modeName(const ::testing::TestParamInfo<Mode>& info) {
+    return std::string(info.param.msi ? "MSI" : "Legacy") + (info.param.ring ? "Ring" : "");
+}
+inline auto queueModes() { return ::testing::Values(Mode{false, false}, Mode{true, false}); }
+inline auto allModes() {
+    return ::testing::Values(Mode{false, false}, Mode{true, false}, Mode{false, true}, Mode{true, true});
+}
 
 // Polls a condition for up to five seconds.
 template <class tCondition>
@@ -84,7 +100,7 @@ public:
     void writeStreamAdditiveTransferCount(uint32_t, tStatus&) override {}
     void setNotificationPosition(uint64_t, tStatus&) override {}
     uint64_t getTransferCount(tStatus&) override {
-        if (++reads > 1)
+        if (++reads >= holdFrom)
             while (holdReads.load()) std::this_thread::yield();
         return 0;
     }
@@ -97,14 +113,16 @@ public:
 
     std::atomic<int> reads{0};
     std::atomic<bool> hold{false};
-    // Every read after the first waits while this is set.
+    // Every read from the holdFrom-th on (counted from 1) waits while holdReads is set.
     std::atomic<bool> holdReads{false};
+    std::atomic<int> holdFrom{2};
     std::atomic<bool> entered{false};
 };
 
-class Interrupts : public bridgedma::Streams, public ::testing::WithParamInterface<bool> {
+class Interrupts : public bridgedma::Streams, public ::testing::WithParamInterface<Mode> {
 public:
-    bool msi() const { return GetParam(); }
+    bool msi() const { return GetParam().msi; }
+    bool ring() const { return GetParam().ring; }
 
     void SetUp() override {
         board_.platform().msiGranted = msi();
@@ -123,6 +141,7 @@ public:
     void TearDown() override {
         table.reset();
         controller.reset();
+        statusRing.reset();
         device.reset();
         Streams::TearDown();
     }
@@ -130,8 +149,22 @@ public:
     // In place: building allocates nothing of its own, so that failing the kernel's allocations
     // fails only the driver's.
     void build(tStatus& status) {
-        controller.emplace(*device, base, status);
+        if (ring()) {
+            statusRing.emplace(base, configuration_, 8, 8, msi(), status);
+            controller.emplace(*device, base, *statusRing, status);
+        } else {
+            controller.emplace(*device, base, status);
+        }
         table.emplace(&*controller, status);
+    }
+
+    // A table that accepts waits, built again when a case destroyed it.
+    void tableAcceptingWaits() {
+        if (!table) {
+            tStatus status;
+            table.emplace(&*controller, status);
+        }
+        table->resumeWaits();
     }
 
     // A started stream on one page, its ring running with credits for `credits` bytes.
@@ -158,6 +191,7 @@ public:
 
     tPCIDescription pci_{};
     std::unique_ptr<tPCIDevice> device;
+    std::optional<kzvorn_driver::nKZAPAL000::tQuolinInterruptManagerISP> statusRing;
     std::optional<InterruptController> controller;
     std::optional<QuolinDMAInterruptController> table;
 };

@@ -213,6 +213,22 @@ TEST_F(LiveStreams, AStartWhoseChannelNeverRuns) {
     EXPECT_EQ(status(kClear, tStreamRecord{0, 0}), 0);
 }
 
+// A start with both lists empty is refused before the channel is touched, also once the lists
+// held buffers that a clear released: the empty first link must never be run.
+TEST_F(LiveStreams, AStartOnTwoEmptyListsIsRefused) {
+    dmatest::UserPages user(1);
+    EXPECT_EQ(status(kStart, tStartDMARecord{1, 1, {}, 0}), -52005);
+    EXPECT_EQ(status(kAddTo, tTransferToDeviceRecord{1, 1, user.address(), 4096, 1, 0}), 0);
+    EXPECT_EQ(status(kStart, tStartDMARecord{1, 1, {}, 0}), 0);
+    EXPECT_EQ(status(kStop, tStreamRecord{1, 0}), 0);
+    EXPECT_EQ(status(kClear, tStreamRecord{1, 0}), 0);
+    const uint64_t command = board::bar0::kDmaChannels + (1 << board::bar0::kDmaChannelStrideLog2) + 0x58;
+    board_.log().clear();
+    EXPECT_EQ(status(kStart, tStartDMARecord{1, 1, {}, 0}), -52005);
+    EXPECT_TRUE(board_.log().writesTo(command).empty());
+    EXPECT_FALSE(blocks_.dma.channel(1).running);
+}
+
 // kzvorn-sim's stream requests on the live streams, with the legacy line and with MSI: stream 0
 // fills a buffer, a wait released by the board's notification; stream 1 plays a ring three times.
 class DmaScript : public LiveStreams, public ::testing::WithParamInterface<bool> {

@@ -78,6 +78,16 @@ void dma(board::ProductBlocks& board, std::FILE* out) {
                  static_cast<unsigned long long>(engine.entriesQueued()),
                  static_cast<unsigned long long>(engine.interruptsSent()));
     std::fprintf(out, "  DMA faults: %llu\n", static_cast<unsigned long long>(engine.dmaFaults()));
+    const board::DmaEngine::Ring ring = engine.ring();
+    if (!ring.offered)
+        std::fprintf(out, "  status ring: not offered\n");
+    else if (!ring.on)
+        std::fprintf(out, "  status ring: off\n");
+    else
+        std::fprintf(out, "  status ring: %u words at 0x%llX, %s, posts %llu, words written %llu\n", ring.words,
+                     static_cast<unsigned long long>(ring.address),
+                     (engine.interruptControl() & board::interruptBlock::kRingArmed) != 0 ? "handed back" : "taken",
+                     static_cast<unsigned long long>(ring.posts), static_cast<unsigned long long>(ring.wordsWritten));
 }
 
 // STREAM and the numbers after it, each decimal or 0x hexadecimal; the stream one of the engine's.
@@ -344,7 +354,7 @@ constexpr BoardCommand kBoardCommands[] = {
     {"board.dma", 0,
      "per stream: channel state and status, link, transfer count, armed notification position,\n"
      "stream circuit bits and credits left; the interrupt block (enabled, control, queue depth,\n"
-     "entries queued, interrupts sent); DMA faults",
+     "entries queued, interrupts sent); DMA faults; the interrupt status ring",
      showDma},
     {"board.sequencer", 0,
      "the sequencers' runs (channel, line, start address, the tag's id), each channel's busy, fault,\n"

@@ -17,8 +17,7 @@ void DMADispatcher::startDMA(uint32_t stream, bool circuitFlag, tCleanupSet& cle
     quolintools::SGLController& lists = *controllers_->getSGLController(stream);
     quolintools::QuolinDMAStreamController& controller = *controllers_->getDMAStreamController(stream);
     cleanups.add(controllers_->getDMAFifoController(stream)->getCleanupOperation(), status);
-    lists.commit(status);
-    controller.start(lists.getLists(), circuitFlag, status);
+    controller.commitAndStart(lists, circuitFlag, status);
     cleanups.add(controller.getCleanupOperation(), status);
     enableStreamCredits(stream, cleanups, status);
 }

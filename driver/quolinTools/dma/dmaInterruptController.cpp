@@ -64,27 +64,37 @@ void QuolinDMAInterruptController::waitUntilBytesTransferred(DMAStreamController
         semaphore.acquire(remainingUs(timeout, begun), true, wait);
         if (wait.code == nKZAPALS100::kStatusTimeout) {
             timedOut = true;
-            takeRecordedStatus(id, status);
+            takeRecordedFailure(id, status);
             break;
         }
         nKZAPALS100::merge(status, wait);
-        if (status.isFatal()) break;
+        // A cancel, a suspension or the table's destruction is reported also when the position
+        // has been reached by then.
+        if (status.isFatal() || takeRecordedFailure(id, status)) break;
         position = stream.getTransferCount(status);
         if (position - start >= count) break;
-        // Woken with the position not reached: a failure ends the wait; a success is stale (a
-        // notification of an earlier wait) and is forgotten, so a later cancel still counts.
-        takeRecordedStatus(id, status);
+        // Woken by success with the position not reached: the wake is stale (a notification of an
+        // earlier wait) and the wait goes on.
+        forgetRecordedSuccess(id);
     }
     if (added) remove(stream, id);
 }
 
-void QuolinDMAInterruptController::takeRecordedStatus(uint32_t id, tStatus& status) {
+bool QuolinDMAInterruptController::takeRecordedFailure(uint32_t id, tStatus& status) {
     tAutoLock lock(statusLock_);
     auto recorded = statuses_.find(id);
-    if (recorded == statuses_.end()) return;
-    const int32_t code = recorded->second;
+    if (recorded == statuses_.end() || recorded->second.status == 0) return false;
+    KZ_SET_CODE(status, int64_t(recorded->second.status));
     statuses_.erase(recorded);
-    if (code != 0) KZ_SET_CODE(status, int64_t(code));
+    return true;
+}
+
+void QuolinDMAInterruptController::forgetRecordedSuccess(uint32_t id) {
+    tAutoLock lock(statusLock_);
+    auto recorded = statuses_.find(id);
+    if (recorded == statuses_.end() || recorded->second.status != 0) return;
+    if (recorded->second.failureAfterSuccess == 0) statuses_.erase(recorded);
+    else recorded->second = {recorded->second.failureAfterSuccess, 0};
 }
 
 bool QuolinDMAInterruptController::add(DMAStreamControllerInterface& stream, tSemaphore& semaphore, uint32_t id,
@@ -128,8 +138,10 @@ void QuolinDMAInterruptController::signal(uint32_t id, int32_t status) {
     {
         tAutoLock statusLock(statusLock_);
         tStatus record;
-        auto recorded = statuses_.insert(id, status, record).first;
-        if (recorded != statuses_.end() && recorded->second == 0) recorded->second = status;
+        const auto inserted = statuses_.insert(id, tRecorded{status, 0}, record);
+        tRecorded* recorded = inserted.first != statuses_.end() ? &inserted.first->second : nullptr;
+        if (!inserted.second && recorded != nullptr && recorded->status == 0 && recorded->failureAfterSuccess == 0)
+            recorded->failureAfterSuccess = status;
     }
     waiter->second->release();
 }

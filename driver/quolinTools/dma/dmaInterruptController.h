@@ -27,8 +27,9 @@ public:
     // reported through timedOut, not the status. A second waiter on an id fails with -52003.
     void waitUntilBytesTransferred(DMAStreamControllerInterface& stream, uint32_t id, uint64_t start,
                                    uint64_t count, uint32_t timeout, bool& timedOut, nKZAPALS100::tStatus& status);
-    // Wakes the id's waiter, if any, recording status for it unless one is already recorded (a
-    // recorded 0 gives way to a failure).
+    // Wakes the id's waiter, if any, recording status for the wake; the first status recorded is
+    // the one the wait reports. A failure after a recorded 0 is kept for the wake after it, in case
+    // the 0 turns out stale (the position not reached).
     void signal(uint32_t id, int32_t status);
     // Every waiter, ascending ids; waits that begin afterwards fail with the same status until
     // resumeWaits.
@@ -46,14 +47,22 @@ private:
     // A work item counts itself in from the moment the worker takes it until it has signalled.
     void enterSignal() { __atomic_add_fetch(&signalsInFlight_, 1, __ATOMIC_ACQ_REL); }
     void leaveSignal() { __atomic_sub_fetch(&signalsInFlight_, 1, __ATOMIC_ACQ_REL); }
-    // Erases the status recorded for id; a failure goes into status.
-    void takeRecordedStatus(uint32_t id, nKZAPALS100::tStatus& status);
+    // What the wakes of an id's waiter recorded.
+    struct tRecorded {
+        int32_t status;
+        int32_t failureAfterSuccess;  // 0 when none
+    };
+
+    // A recorded failure goes into status and is erased; true when there was one.
+    bool takeRecordedFailure(uint32_t id, nKZAPALS100::tStatus& status);
+    // A recorded 0 is forgotten; a failure recorded after it becomes the recorded status.
+    void forgetRecordedSuccess(uint32_t id);
 
     InterruptNotifierRegistryInterface* registry_;
     kzvorn_driver::nKZAPAL000::tMutex waiterLock_;
     kzhtl::Map<uint32_t, kzvorn_driver::nKZAPAL000::tSemaphore*> waiters_;
     kzvorn_driver::nKZAPAL000::tMutex statusLock_;
-    kzhtl::Map<uint32_t, int32_t> statuses_;
+    kzhtl::Map<uint32_t, tRecorded> statuses_;
     nKZAPALS100::tStatus constructionStatus_;
     // Under the waiter lock: what signalAll latched, 0 when waits are accepted.
     int32_t refusal_ = 0;

@@ -40,10 +40,18 @@ tWorkItem* InterruptController::InterruptNotifierWorkItem::work() {
 }
 
 InterruptController::InterruptController(tPCIDevice& device, const uint64_t& bridgeBase, tStatus& status)
+    : InterruptController(device, bridgeBase, nullptr, status) {}
+
+InterruptController::InterruptController(tPCIDevice& device, const uint64_t& bridgeBase,
+                                         tQuolinInterruptManager& manager, tStatus& status)
+    : InterruptController(device, bridgeBase, &manager, status) {}
+
+InterruptController::InterruptController(tPCIDevice& device, const uint64_t& bridgeBase,
+                                         tQuolinInterruptManager* manager, tStatus& status)
     : tSecondaryInterruptHandler(status),
       device_(device),
       redirector_(this, status),
-      manager_(bridgeBase, device.getPCIDescription().interruptKind == tPCIDescription::kInterruptMSI),
+      manager_(bridgeBase, device.getPCIDescription().interruptKind == tPCIDescription::kInterruptMSI, manager),
       bridgeBase_(&bridgeBase),
       workQueueLock_(status),
       workQueue_(workQueueLock_, status, 0, kThreadName),
@@ -54,7 +62,7 @@ InterruptController::InterruptController(tPCIDevice& device, const uint64_t& bri
     device_.registerInterruptHandler(this, status, 0);
     if (status.isFatal()) return;
     registered_ = true;
-    manager_.configure(kConfigureFlags);
+    manager_->configure(kConfigureFlags);
     nKZKAL100_memoryWrite32(reinterpret_cast<void*>(*bridgeBase_ + tQuolinInterruptManager::kControl),
                             tQuolinInterruptManager::kEnable);
 }
@@ -82,7 +90,7 @@ InterruptController::~InterruptController() {
 }
 
 bool InterruptController::handlePrimaryInterrupt() {
-    const bool claimed = manager_.acknowledge();
+    const bool claimed = manager_->acknowledge();
     if (claimed) device_.scheduleDPC(redirector_.getDeferredCall());
     return claimed;
 }
@@ -90,7 +98,7 @@ bool InterruptController::handlePrimaryInterrupt() {
 void InterruptController::handleInterrupt() {
     for (;;) {
         // An empty queue reads as 0 here: not valid, nothing more.
-        const uint32_t entry = manager_.dequeueInterrupt();
+        const uint32_t entry = manager_->dequeueInterrupt();
         if ((entry & kValidEntry) != 0) {
             notifierLock_.acquire();
             tNotifier* notifier = findNotifier(entry & kIdMask);
@@ -104,7 +112,7 @@ void InterruptController::handleInterrupt() {
         }
         if ((entry & kMoreEntries) == 0) break;
     }
-    manager_.reenable();
+    manager_->reenable();
 }
 
 void InterruptController::registerNotifier(QuolinDMAInterruptController& target, uint32_t id, tStatus& status) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 #include "kzapal/protons/Quolin/quolinInterruptManager.h"
 #include "kzapal/protons/pciDevice.h"
@@ -63,9 +64,13 @@ public:
         kzhtl::SharedPtr<InterruptNotifierWorkItem> self_;
     };
 
-    // Registers the interrupt and enables it only when everything before succeeded.
+    // Registers the interrupt and enables it only when everything before succeeded. The bridge's
+    // queue register is drained through a manager of the controller's own.
     InterruptController(kzvorn_driver::nKZAPAL000::tPCIDevice& device, const uint64_t& bridgeBase,
                         nKZAPALS100::tStatus& status);
+    // The same over the caller's manager (the status ring's), which outlives the controller.
+    InterruptController(kzvorn_driver::nKZAPAL000::tPCIDevice& device, const uint64_t& bridgeBase,
+                        kzvorn_driver::nKZAPAL000::tQuolinInterruptManager& manager, nKZAPALS100::tStatus& status);
     ~InterruptController() override;
 
     bool handlePrimaryInterrupt() override;
@@ -78,6 +83,30 @@ public:
     uint32_t listedNotifiers();
 
 private:
+    using tQuolinInterruptManager = kzvorn_driver::nKZAPAL000::tQuolinInterruptManager;
+
+    // The manager in use: one made in place over the bridge, or the caller's.
+    class tManager {
+    public:
+        tManager(const uint64_t& bridgeBase, bool msi, tQuolinInterruptManager* given)
+            : manager_(given != nullptr ? given : new (storage_) tQuolinInterruptManager(bridgeBase, msi)),
+              owned_(given == nullptr) {}
+        ~tManager() {
+            if (owned_) manager_->~tQuolinInterruptManager();
+        }
+        tManager(const tManager&) = delete;
+        tManager& operator=(const tManager&) = delete;
+        tQuolinInterruptManager* operator->() const { return manager_; }
+
+    private:
+        alignas(tQuolinInterruptManager) unsigned char storage_[sizeof(tQuolinInterruptManager)];
+        tQuolinInterruptManager* manager_;
+        bool owned_;
+    };
+
+    InterruptController(kzvorn_driver::nKZAPAL000::tPCIDevice& device, const uint64_t& bridgeBase,
+                        tQuolinInterruptManager* manager, nKZAPALS100::tStatus& status);
+
     struct tNotifierLinks {
         tNotifierLinks* next;
         tNotifierLinks* previous;
@@ -94,7 +123,7 @@ private:
 
     kzvorn_driver::nKZAPAL000::tPCIDevice& device_;
     kzvorn_driver::nKZAPAL000::tSecondaryInterruptRedirector<InterruptController> redirector_;
-    kzvorn_driver::nKZAPAL000::tQuolinInterruptManager manager_;
+    tManager manager_;
     const uint64_t* bridgeBase_;
     tSecondaryISRLock workQueueLock_;
     kzvorn_driver::nKZAPAL000::tWorkQueue<tSecondaryISRLock, 1> workQueue_;

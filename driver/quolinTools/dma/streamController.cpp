@@ -73,6 +73,17 @@ void QuolinDMAStreamController::start(const tFiniteAndContinuousSGL& lists, bool
     }
 }
 
+void QuolinDMAStreamController::commitAndStart(SGLController& lists, bool circuitFlag, tStatus& status) {
+    if (status.isFatal()) return;
+    tAutoLock lock(mutex_);
+    if (isRunning()) {
+        KZ_SET_CODE(status, kStatusStreamAlreadyRunning);
+        return;
+    }
+    lists.commit(status);
+    start(lists.getLists(), circuitFlag, status);
+}
+
 void QuolinDMAStreamController::stop(tStatus& status) {
     if (status.isFatal()) return;
     tAutoLock lock(mutex_);

@@ -152,6 +152,9 @@ public:
     // Both lists empty: -52005, nothing touched.
     virtual void start(const tFiniteAndContinuousSGL& lists, bool circuitFlag, nKZAPALS100::tStatus& status);
     virtual void stop(nKZAPALS100::tStatus& status);
+    // Closes the lists for the start and starts; a running channel is refused (0xBFFA806E) before
+    // its lists are touched, since closing them again rewrites link memory the channel walks.
+    void commitAndStart(SGLController& lists, bool circuitFlag, nKZAPALS100::tStatus& status);
     void enableNotification() override;
     void disableNotification() override;
 

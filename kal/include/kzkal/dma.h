@@ -14,6 +14,14 @@ KZKAL_EXTERN_C void* nKZKAL220_tPageList_mapToKernel(void* pageList, uint64_t fi
 KZKAL_EXTERN_C void nKZKAL220_tPageList_unmapFromKernel(void* pageList, void* address);
 // Accepts null. Unpins pinned pages.
 KZKAL_EXTERN_C void nKZKAL220_tPageList_destroy(void* pageList);
+// The physical address of the byte at byteOffset from the start of the first page; 0 when it
+// cannot be had.
+KZKAL_EXTERN_C uint64_t nKZKAL220_tPageList_getPhysicalAddress(void* pageList, uint64_t byteOffset);
+// A kernel address of one page of the list; null when it cannot be had. Each is unmapped on its own.
+KZKAL_EXTERN_C void* nKZKAL220_tPageList_mapOnePageToKernel(void* pageList, uint64_t page);
+KZKAL_EXTERN_C void nKZKAL220_tPageList_unmapOnePageFromKernel(void* pageList, void* address);
+// Nonzero when the machine has memory at physical addresses above 4 GiB.
+KZKAL_EXTERN_C uint32_t nKZKAL200_isAddressableMemOver4G(void);
 
 // Scatter-gather lists: a page-list range mapped for a PCI function (or none) as bus-address
 // segments. Created for a capacity in pages; null when it cannot be had.

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "kzapal/protons/dma/dmaMap.h"
+#include "kzapal/protons/status.h"
+
 namespace kzvorn_driver {
 namespace nKZAPAL000 {
 
@@ -35,12 +38,62 @@ public:
 
     bool usesMSI() const { return msi_; }
 
-private:
+protected:
     uint32_t read(uint32_t offset) const;
     void write(uint32_t offset, uint32_t value);
+    void write64(uint32_t offset, uint64_t value);
 
+private:
     const uint64_t* bridgeBase_;
     bool msi_;
+};
+
+// The variant in which the bridge writes its interrupt status words into a ring in host memory
+// instead of queueing them behind the queue register. The ring is read from word 0 after each
+// interrupt; re-enabling hands it back to the bridge, which clears control bit 0 when it has
+// written words again. Nothing in the system constructs it.
+class tQuolinInterruptManagerISP : public tQuolinInterruptManager {
+public:
+    static constexpr uint32_t kRingControl = 0x3B4;
+    static constexpr uint32_t kRingAddress = 0x3B8;
+    static constexpr uint32_t kRingCleared = 0x3C0;  // eight 64-bit registers
+    static constexpr uint32_t kRingClearedCount = 8;
+    static constexpr uint32_t kRingOn = 0x10000;
+    static constexpr uint32_t kRingWordsShift = 10;
+    // The control register's fields: the ring's words in bits 10-15, the bytes after the ring in
+    // bits 0-9.
+    static constexpr uint32_t kMaxRingWords = 0x3F;
+    static constexpr uint32_t kMaxBytesAfterRing = 0x3FF;
+    static constexpr uint32_t kRingHandedBack = 1;  // control bit 0
+    static constexpr uint32_t kRingFlags = 4;
+    static constexpr uint64_t kRingAlignment = 8;
+
+    // A buffer of (a + b) x 8 bytes whose first 2 x b words are the ring. Fields the ring control
+    // register cannot hold (b of 0, or above 31; a above 127): -52005, and no ring.
+    tQuolinInterruptManagerISP(const uint64_t& bridgeBase, tDMAConfiguration& configuration, uint32_t a, uint32_t b,
+                               bool msi, nKZAPALS100::tStatus& status);
+    ~tQuolinInterruptManagerISP() override;
+
+    void deactivate() override;
+    void reactivate() override;
+    bool acknowledge() override;
+    uint32_t dequeueInterrupt() override;
+    void reenable() override;
+
+    bool isRingActive() const { return ringActive_; }
+    uint32_t getRingEntries() const { return ringEntries_; }
+
+private:
+    void programRing();
+
+    tPageList ringPages_;
+    tStandardDMAMap ringMap_;
+    volatile uint32_t* ring_ = nullptr;
+    uint32_t ringEntries_;
+    uint32_t readIndex_ = 0;
+    bool ringActive_ = false;
+    bool mapped_ = false;  // for the device
+    uint64_t bufferSize_;
 };
 
 }  // namespace nKZAPAL000

@@ -89,5 +89,66 @@ private:
     uint64_t segmentIndex_ = 0;
 };
 
+// A device mapping by physical addresses, without the kernel layer's scatter-gather lists. With
+// 32-bit addressing on a machine with memory above 4 GiB, every stretch of the range that reaches
+// above 4 GiB is redirected into a bounce buffer below it: prepareForDMA copies such stretches in
+// for the device, completeDMA copies them back after it, page by page. Nothing in the system
+// constructs one.
+class tDirectDMAMap : public tDMAMapCore {
+public:
+    // Where a stretch of the range lies in the bounce buffer.
+    struct tBounceRecord {
+        uint64_t rangeOffset;  // from the start of the mapped range
+        uint64_t bounceOffset;
+        uint64_t length;
+    };
+
+    explicit tDirectDMAMap(tDMAConfiguration& configuration);
+    ~tDirectDMAMap() override;
+
+    void reserve(uint64_t size, nKZAPALS100::tStatus& status) override;
+    void release() override;
+    // A range past the list: -52005; a page without a physical address, or a redirected page that
+    // cannot be mapped into kernel space: -52017; a bounce buffer that cannot be had: -52000. A
+    // failed map is unmapped again (offset, size, segments and records 0), keeping what reserve made.
+    void map(tPageList& pageList, uint64_t offset, uint64_t size, uint32_t fromDevice,
+             nKZAPALS100::tStatus& status) override;
+    void unmap() override;
+    void prepareForDMA() override;
+    void completeDMA(uint64_t byteCount) override;
+    uint32_t numSGLSegments() const override { return segmentCount_; }
+    void resetSGLIterator() override { segmentIndex_ = 0; }
+    bool moreSGLSegments() const override { return segmentIndex_ < segmentCount_; }
+    tSGLSegment nextSGLSegment() override;
+
+    bool redirectsAbove4G() const;
+    uint32_t getBounceRecordCount() const { return recordCount_; }
+    const tBounceRecord* getBounceRecords() const { return records_; }
+    uint64_t getBounceBufferSize() const { return bounce_.size; }
+    uint64_t getCapacity() const { return capacity_; }
+
+private:
+    // Walks the range a page at a time: fn(range offset, byte offset in the page list, length).
+    template <class tFn>
+    bool walkRange(tFn fn);
+    bool findRedirectedStretches(nKZAPALS100::tStatus& status);
+    bool buildSegments();
+    bool addSegment(tPageList& list, uint64_t byteOffset, uint64_t length);
+    bool probeKernelMappings();
+    // Copies the first `limit` bytes of the redirected stretches: into the bounce buffer, or back.
+    void copyStretches(bool toBounce, uint64_t limit);
+    void copyPage(tPageList& from, uint64_t fromOffset, tPageList& to, uint64_t toOffset, uint64_t length);
+
+    bool memoryOver4G_;
+    tPageList* pageList_ = nullptr;  // the list mapped
+    tSGLSegment* segments_ = nullptr;
+    tBounceRecord* records_ = nullptr;
+    uint64_t capacity_ = 0;  // of both arrays, in entries
+    uint32_t segmentCount_ = 0;
+    uint32_t segmentIndex_ = 0;
+    uint32_t recordCount_ = 0;
+    tPageList bounce_;
+};
+
 }  // namespace nKZAPAL000
 }  // namespace kzvorn_driver

@@ -258,6 +258,8 @@ void tQuolinSGL::clear() {
         oldest->reset();
         oldest->consume(linkSize_);
     }
+    ringEntriesEnd_ = 0;
+    ringCopiesEnd_ = 0;
 }
 
 void tQuolinSGL::uninitialize() {
@@ -364,16 +366,34 @@ void tQuolinSGL::commit() {
 
 void tQuolinSGL::makeFinite() {
     if (firstLink_ == nullptr) return;
+    dropRingCopies();
     lastLink_->setNext(nullptr);
     commit();
 }
 
 void tQuolinSGL::linkLastToFirst() {
-    if (firstLink_ != nullptr) lastLink_->setNext(firstLink_);
+    if (firstLink_ == nullptr) return;
+    dropRingCopies();
+    lastLink_->setNext(firstLink_);
 }
 
 void tQuolinSGL::endAtLastLink() {
-    if (firstLink_ != nullptr) lastLink_->setNext(nullptr);
+    if (firstLink_ == nullptr) return;
+    dropRingCopies();
+    lastLink_->setNext(nullptr);
+}
+
+// The repeats stay while nothing follows them, so closing an unchanged ring again changes nothing.
+// Entries added later went behind them, into the second link and links after it; taking the
+// repeats out leaves the entries in the order they were added, for the balance to pack.
+void tQuolinSGL::dropRingCopies() {
+    if (ringEntriesEnd_ == 0) return;
+    tLink* second = firstLink_->next_;
+    if (second == lastLink_ && second->usedLength_ == ringCopiesEnd_) return;
+    firstLink_->usedLength_ = ringEntriesEnd_;
+    second->removeFront(ringCopiesEnd_ - tLink::kHeaderSize);
+    ringEntriesEnd_ = 0;
+    ringCopiesEnd_ = 0;
 }
 
 uint32_t tQuolinSGL::compact() {
@@ -422,14 +442,16 @@ void tQuolinSGL::closeRingPair() {
 // plays a partial copy.
 void tQuolinSGL::makeContinuous(bool ringPairMarking, tStatus& status) {
     if (status.isFatal() || !hasFirstLink(status)) return;
-    const uint32_t entries = firstLink_->getPayloadLength();
     // An empty ring would spin the channel on headers.
-    if (entries == 0) {
+    if (firstLink_->getPayloadLength() == 0) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusBadParameter);
         return;
     }
+    dropRingCopies();
     balance();
     if (firstLink_ == lastLink_) {
+        // Counted once the balance has pulled every entry into the first link.
+        const uint32_t entries = firstLink_->getPayloadLength();
         tLink* second = newLink(status);
         if (second == nullptr) return;
         uint32_t copied;
@@ -437,6 +459,8 @@ void tQuolinSGL::makeContinuous(bool ringPairMarking, tStatus& status) {
         }
         if (copied != 0) tLink::copyEntries(*firstLink_, copied, *second, entries - copied);
         while (second->freeBytes() >= entries) tLink::copyEntries(*firstLink_, 0, *second, entries);
+        ringEntriesEnd_ = tLink::kHeaderSize + entries;
+        ringCopiesEnd_ = second->usedLength_;
     }
     if (ringPairMarking && firstLink_->next_ == lastLink_ && firstLink_ != lastLink_) closeRingPair();
     else lastLink_->setNext(firstLink_);

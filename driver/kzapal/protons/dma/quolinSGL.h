@@ -9,6 +9,7 @@
 
 #include "kzapal/protons/deviceCore.h"
 #include "kzapal/protons/dma/dmaMap.h"
+#include "kzapal/protons/dma/fences.h"
 #include "kzapal/protons/status.h"
 #include "kzkal/dma.h"
 #include "kzkal/user.h"
@@ -120,13 +121,7 @@ public:
         ~tDMALinkMemory() override;
         // Every store to the link memory is made visible before the device is handed the memory.
         void commit() override {
-#if defined(__SANITIZE_THREAD__)
-            // ThreadSanitizer does not model fences (GCC refuses one there); what it checks, the
-            // ordering between threads, comes from the locks, so its build orders the compiler only.
-            __atomic_signal_fence(__ATOMIC_SEQ_CST);
-#else
-            __atomic_thread_fence(__ATOMIC_SEQ_CST);
-#endif
+            dmaMemoryFence();
             map.prepareForDMA();
         }
 
@@ -182,12 +177,19 @@ private:
     void balance();
     uint32_t compact();
     void closeRingPair();
+    // A one-link ring is closed over two links that repeat its entries; once entries follow the
+    // repeats, a closing takes the repeats out again, so that every entry plays once per lap.
+    void dropRingCopies();
 
     uint32_t linkSize_ = 0;
     tQuolinSGLChunkyLink* firstLink_ = nullptr;
     tQuolinSGLChunkyLink* lastLink_ = nullptr;
     tDMAConfiguration* configuration_ = nullptr;
     tLinkMemory* blocks_ = nullptr;  // newest first
+    // The used lengths of the first and the second link right after a one-link ring was repeated
+    // into them; 0 when it was not.
+    uint32_t ringEntriesEnd_ = 0;
+    uint32_t ringCopiesEnd_ = 0;
 };
 
 template <class tMap>
