@@ -34,6 +34,23 @@ constexpr uint64_t kMaxCallerNameLength = 4096;
 template <class T>
 inline constexpr bool kRegistersVersioned = true;
 
+// Splits "name_Verversion" at the first "_Ver": the length of the registered name, and the text
+// after "_Ver" with its length (null and 0 without it).
+size_t splitVersionedName(const char* text, const char*& versionText, size_t& versionLength);
+
+// Whether the first length letters of a and b agree.
+bool sameLetters(const char* a, const char* b, size_t length);
+// The last eight of the first length letters (fewer when the text is shorter) in one word.
+inline uint64_t lastLetters(const char* text, size_t length) {
+    uint64_t letters = 0;
+    if (length >= sizeof letters) {
+        __builtin_memcpy(&letters, text + length - sizeof letters, sizeof letters);
+    } else {
+        for (size_t i = 0; i < length; ++i) letters = letters << 8 | static_cast<unsigned char>(text[i]);
+    }
+    return letters;
+}
+
 class Registration {
 public:
     using tStatus = nKZAPALS100::tStatus;
@@ -51,14 +68,24 @@ public:
     // Whether the object may be handed out for the requested version (zero: none requested).
     virtual void checkVersion(Version requested, tStatus& status) const;
 
+    // Whether the length letters of text are the version text this object was registered with,
+    // which therefore names exactly `version`: a request that names it needs no parse.
+    bool hasVersionText(const char* text, size_t length) const {
+        return length == versionTextLength_ && sameLetters(text, versionText_, length);
+    }
+
     bool supportsVersioning;
     Version version;
     Version oldestCompatibleVersion;
     tMutex lock;
+
+private:
+    char versionText_[Version::kTextSize] = {};
+    size_t versionTextLength_ = Version::kTextSize;  // none kept
 };
 
 template <class T>
-class RegistrationWrapper : public Registration {
+class RegistrationWrapper final : public Registration {
 public:
     RegistrationWrapper(T& registered, const char* versionText, const char* oldestCompatibleVersionText,
                         tStatus& status)
@@ -66,10 +93,6 @@ public:
 
     T* object;  // not owned
 };
-
-// Splits "name_Verversion" at the first "_Ver": the length of the registered name, and the version
-// asked for (zero without "_Ver" or with nothing after it).
-size_t splitVersionedName(const char* text, Version& requested, nKZAPALS100::tStatus& status);
 
 // The ordered list of names. Names may repeat; lookup and removal take the first match.
 template <class W>
@@ -90,7 +113,12 @@ public:
         }
         Entry entry;
         entry.wrapper = &wrapper;
-        if (entry.name.assign(name, status)) entries_.push_back(kzhtl::move(entry), status);
+        if (!entry.name.assign(name, status)) return;
+        entry.lastLetters = lastLetters(entry.name.c_str(), entry.name.size());
+        const size_t slot = slotOf(entry.lastLetters, entry.name.size());
+        if (!entries_.push_back(kzhtl::move(entry), status)) return;
+        // The new entry is the last: it takes its slot only if no earlier entry holds it.
+        if (firstAtSlot_[slot] == 0 && entries_.size() < kUnindexed) firstAtSlot_[slot] = uint16_t(entries_.size());
     }
 
     // Unlinks the first entry with that name and hands its wrapper to the caller.
@@ -109,24 +137,7 @@ public:
 
     // On success (a warning included) hands out the wrapper and, when lock is not null, its lock.
     virtual void getRegistration(const char* name, W*& wrapper, tStatus& status, tMutex** lock) {
-        if (status.isFatal()) return;
-        if (name == nullptr) {
-            KZ_SET_CODE(status, kStatusNullPointer);
-            return;
-        }
-        Version requested;
-        const size_t nameLength = splitVersionedName(name, requested, status);
-        if (status.isFatal()) return;
-        const size_t index = find(name, nameLength);
-        if (index == kNotFound) {
-            KZ_SET_CODE(status, kStatusNameNotFound);
-            return;
-        }
-        W* found = entries_[index].wrapper;
-        found->checkVersion(requested, status);
-        if (status.isFatal()) return;
-        wrapper = found;
-        if (lock != nullptr) *lock = &found->lock;
+        lookUp(name, wrapper, status, lock);
     }
 
     virtual uint64_t getNumberOfRegistrations() const { return entries_.size(); }
@@ -174,21 +185,57 @@ protected:
     struct Entry {
         kzhtl::String name;
         W* wrapper = nullptr;
+        uint64_t lastLetters = 0;  // of the name, to pass over most names with one comparison
     };
 
     static constexpr size_t kNotFound = static_cast<size_t>(-1);
 
-    // Lengths first, then the letters from the end: many registered names share a long prefix
-    // and a length ("QuolinDMAChannel0_Ver..." to "...3"), and differ near their end.
-    size_t find(const char* name, size_t length) const {
-        for (size_t i = 0; i < entries_.size(); ++i) {
-            const kzhtl::String& candidate = entries_[i].name;
-            if (candidate.size() != length) continue;
-            const char* letters = candidate.c_str();
-            size_t k = length;
-            while (k > 0 && letters[k - 1] == name[k - 1]) --k;
-            if (k == 0) return i;
+    // getRegistration's work, inlined into the registries' own getRegistration: every request
+    // that names an object comes this way.
+    [[gnu::always_inline]] inline void lookUp(const char* name, W*& wrapper, tStatus& status, tMutex** lock) {
+        if (status.isFatal()) return;
+        if (name == nullptr) {
+            KZ_SET_CODE(status, kStatusNullPointer);
+            return;
         }
+        const char* versionText = nullptr;
+        size_t versionLength = 0;
+        const size_t nameLength = splitVersionedName(name, versionText, versionLength);
+        const size_t index = find(name, nameLength);
+        W* found = index == kNotFound ? nullptr : entries_[index].wrapper;
+        // The version asked for (zero without one); a fault in its text comes before a name not
+        // found.
+        Version requested;
+        if (versionText != nullptr) {
+            if (found != nullptr && found->hasVersionText(versionText, versionLength))
+                requested = found->version;
+            else
+                requested.parse(versionText, status);
+            if (status.isFatal()) return;
+        }
+        if (found == nullptr) {
+            KZ_SET_CODE(status, kStatusNameNotFound);
+            return;
+        }
+        found->checkVersion(requested, status);
+        if (status.isFatal()) return;
+        wrapper = found;
+        if (lock != nullptr) *lock = &found->lock;
+    }
+
+    // The entry that holds a slot is the first of all entries whose last letters and length lead to
+    // that slot, so it is also the first with its name: when it has the name asked for, it is the
+    // answer. Any other name is looked for in order: the lengths first, then the letters from the
+    // end (many registered names share a long prefix and a length, "QuolinDMAChannel0" to "...3",
+    // and differ near their end).
+    size_t find(const char* name, size_t length) const {
+        const uint64_t last = lastLetters(name, length);
+        const uint16_t atSlot = firstAtSlot_[slotOf(last, length)];
+        if (atSlot != 0 && named(entries_[atSlot - 1u], name, length, last)) return atSlot - 1u;
+        const Entry* const first = entries_.begin();
+        const Entry* const end = entries_.end();
+        for (const Entry* candidate = first; candidate != end; ++candidate)
+            if (named(*candidate, name, length, last)) return static_cast<size_t>(candidate - first);
         return kNotFound;
     }
 
@@ -198,10 +245,32 @@ protected:
         if (index == kNotFound) return nullptr;
         W* wrapper = entries_[index].wrapper;
         entries_.erase(entries_.begin() + index);
+        // Positions moved: every slot again to the first entry that leads to it, the last first.
+        for (uint16_t& slot : firstAtSlot_) slot = 0;
+        for (size_t i = entries_.size(); i > 0; --i)
+            if (i < kUnindexed) firstAtSlot_[slotOf(entries_[i - 1].lastLetters, entries_[i - 1].name.size())] = uint16_t(i);
         return wrapper;
     }
 
     kzhtl::Vector<Entry> entries_;
+
+private:
+    static constexpr size_t kSlots = 256;
+    // Entries from this position on are found by the search in order only.
+    static constexpr size_t kUnindexed = 0xFFFF;
+
+    static size_t slotOf(uint64_t last, size_t length) {
+        return static_cast<size_t>((last + length) * 0x9E3779B97F4A7C15ull >> 56);
+    }
+
+    // The last letters are compared first, and so need no second look.
+    static bool named(const Entry& entry, const char* name, size_t length, uint64_t last) {
+        return entry.lastLetters == last && entry.name.size() == length &&
+               (length <= sizeof last || sameLetters(entry.name.c_str(), name, length - sizeof last));
+    }
+
+    // Per slot, the position + 1 of the first entry whose last letters and length lead there (0: none).
+    uint16_t firstAtSlot_[kSlots] = {};
 };
 
 // Builds and owns a registration per name.
@@ -260,7 +329,7 @@ public:
     // object is written in every case: the registered object, or null.
     virtual void getRegistration(const char* name, T*& object, tStatus& status, tMutex** lock) {
         Wrapper* wrapper = nullptr;
-        Base::getRegistration(name, wrapper, status, lock);
+        this->lookUp(name, wrapper, status, lock);
         object = wrapper != nullptr ? wrapper->object : nullptr;
     }
 };

@@ -11,18 +11,17 @@ constexpr char kPhaseLetters[] = {'d', 'a', 'b', 'f'};
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The run of decimal digits at the cursor, which moves past it. Saturates instead of wrapping,
-// so a number too large for 32 bits fails the range check rather than passing as a small one.
+// The run of decimal digits at the cursor, which moves past it. Stops growing once beyond 32 bits
+// (it cannot wrap from there), so a number too large for 32 bits fails the range check rather
+// than passing as a small one.
 bool readNumber(const char*& cursor, uint64_t& value, nKZAPALS100::tStatus& status) {
     if (!isDigit(*cursor)) {
         KZ_SET_CODE(status, kStatusBadVersionText);
         return false;
     }
     value = 0;
-    for (; isDigit(*cursor); ++cursor) {
-        const uint64_t digit = static_cast<uint64_t>(*cursor - '0');
-        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
-    }
+    for (; isDigit(*cursor); ++cursor)
+        if (value <= UINT32_MAX) value = value * 10 + static_cast<uint64_t>(*cursor - '0');
     return true;
 }
 

@@ -71,7 +71,7 @@ uint64_t unmarshall(tKzvornDeviceOperations& device, nKZAPAL000::tEventDescripto
     tOutput output{};
     if constexpr (onRefusal == tRefusalOutput::kInOut) seedResults(input, output);
     nKZAPALS100::tStatus operationStatus;
-    KZ_SET_CODE(operationStatus, input.status);
+    if (input.status != 0) KZ_SET_CODE(operationStatus, input.status);
     if constexpr (level == kNoSetupLevel) {
         KZ_SET_CODE(operationStatus, kStatusNotOnThisDevice);
     } else {

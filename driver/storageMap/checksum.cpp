@@ -6,75 +6,55 @@ namespace {
 
 constexpr uint32_t kPolynomial = 0xEDB88320u;  // reflected: bit 31 holds x^0
 
-// Sixteen bytes a step: table k gives the CRC of a byte followed by k zero bytes, so the sixteen
-// lookups of a step are independent of each other and only their XOR waits on the last step.
-constexpr uint32_t kSliceCount = 16;
+// The data runs as rows of kLanes eight-byte words; word k of every row belongs to lane k, and each
+// lane keeps a register of its own, so that kLanes independent chains of lookups are in flight. A
+// lane's register is folded into its next word, a whole row further on, so its tables carry a byte
+// over the rest of its word and over the words of the other lanes. The last row merges the lanes
+// in order through the plain tables.
+constexpr uint64_t kLanes = 4;
+constexpr uint64_t kWordBytes = 8;
+constexpr uint64_t kRowBytes = kLanes * kWordBytes;
 
-// The three lanes of a block run side by side, each from its own register, so that the processor has
-// three independent chains of lookups in flight; a lane's register is then carried over the lane
-// bytes that follow it (a multiplication by x^(8 * kLaneBytes), table driven like a step).
-constexpr uint64_t kLaneBytes = 64;
-constexpr uint64_t kLaneCount = 3;
+// Table j gives the CRC of a byte followed by j zero bytes (plain), or by j + kRowBytes -
+// kWordBytes zero bytes (braid): byte i of a word goes through table 7 - i.
+using WordTables = uint32_t[kWordBytes][256];
 
 struct Crc32Tables {
-    uint32_t slices[kSliceCount][256];
-    uint32_t laneShift[4][256];
+    WordTables plain;
+    WordTables braid;
 };
 
-// a(x) * b(x) modulo the polynomial.
-constexpr uint32_t multiply(uint32_t a, uint32_t b) {
-    uint32_t product = 0;
-    for (uint32_t m = 0x80000000u; m != 0; m >>= 1) {
-        if ((a & m) != 0) product ^= b;
-        b = (b & 1) != 0 ? (b >> 1) ^ kPolynomial : b >> 1;
-    }
-    return product;
-}
+constexpr uint32_t overZeroByte(const WordTables& plain, uint32_t crc) { return plain[0][crc & 0xFF] ^ (crc >> 8); }
 
 constexpr Crc32Tables makeCrc32Tables() {
     Crc32Tables tables{};
     for (uint32_t n = 0; n < 256; ++n) {
         uint32_t c = n;
         for (int bit = 0; bit < 8; ++bit) c = (c & 1) != 0 ? kPolynomial ^ (c >> 1) : c >> 1;
-        tables.slices[0][n] = c;
+        tables.plain[0][n] = c;
     }
-    for (uint32_t k = 1; k < kSliceCount; ++k)
-        for (uint32_t n = 0; n < 256; ++n) {
-            const uint32_t previous = tables.slices[k - 1][n];
-            tables.slices[k][n] = (previous >> 8) ^ tables.slices[0][previous & 0xFF];
-        }
-    uint32_t shift = 0x80000000u;  // x^0, times x once per bit of a lane
-    for (uint64_t bit = 0; bit < 8 * kLaneBytes; ++bit)
-        shift = (shift & 1) != 0 ? (shift >> 1) ^ kPolynomial : shift >> 1;
-    for (uint32_t k = 0; k < 4; ++k)
-        for (uint32_t n = 0; n < 256; ++n) tables.laneShift[k][n] = multiply(shift, n << (8 * k));
+    for (uint32_t n = 0; n < 256; ++n) {
+        for (uint64_t j = 1; j < kWordBytes; ++j) tables.plain[j][n] = overZeroByte(tables.plain, tables.plain[j - 1][n]);
+        uint32_t c = tables.plain[0][n];
+        for (uint64_t zero = 0; zero < kRowBytes - kWordBytes; ++zero) c = overZeroByte(tables.plain, c);
+        for (uint64_t j = 0; j < kWordBytes; ++j, c = overZeroByte(tables.plain, c)) tables.braid[j][n] = c;
+    }
     return tables;
 }
 
 constexpr Crc32Tables kCrc32Tables = makeCrc32Tables();
 
-inline uint32_t step(uint32_t crc, uint8_t byte) { return kCrc32Tables.slices[0][(crc ^ byte) & 0xFF] ^ (crc >> 8); }
-
 inline uint32_t littleEndian32(const uint8_t* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
-// Byte i of the step goes through table 15 - i.
-inline uint32_t word(uint32_t value, uint32_t firstTable) {
-    const auto& t = kCrc32Tables.slices;
-    return t[firstTable][value & 0xFF] ^ t[firstTable - 1][(value >> 8) & 0xFF] ^
-           t[firstTable - 2][(value >> 16) & 0xFF] ^ t[firstTable - 3][value >> 24];
-}
-
-inline uint32_t slice(uint32_t crc, const uint8_t* bytes) {
-    return word(crc ^ littleEndian32(bytes), 15) ^ word(littleEndian32(bytes + 4), 11) ^
-           word(littleEndian32(bytes + 8), 7) ^ word(littleEndian32(bytes + 12), 3);
-}
-
-// The register carried over kLaneBytes zero bytes.
-inline uint32_t overLane(uint32_t crc) {
-    const auto& t = kCrc32Tables.laneShift;
-    return t[0][crc & 0xFF] ^ t[1][(crc >> 8) & 0xFF] ^ t[2][(crc >> 16) & 0xFF] ^ t[3][crc >> 24];
+// The register folded into the word's first four bytes; those four are taken apart in a register,
+// the other four are read as bytes straight into their lookups, which costs a load each but spares
+// the shifts and masks that bound the loop otherwise.
+[[gnu::always_inline]] inline uint32_t word(uint32_t crc, const uint8_t* bytes, const WordTables& t) {
+    const uint32_t folded = crc ^ littleEndian32(bytes);
+    return t[7][folded & 0xFF] ^ t[6][(folded >> 8) & 0xFF] ^ t[5][(folded >> 16) & 0xFF] ^ t[4][folded >> 24] ^
+           t[3][bytes[4]] ^ t[2][bytes[5]] ^ t[1][bytes[6]] ^ t[0][bytes[7]];
 }
 
 }  // namespace
@@ -83,19 +63,22 @@ uint32_t CRC32Checksum::calculate(const void* data, uint64_t length, nKZAPALS100
     if (status.isFatal() || data == nullptr) return 0xFFFFFFFF;
     const auto* bytes = static_cast<const uint8_t*>(data);
     uint32_t crc = 0xFFFFFFFF;
-    for (; length >= kLaneCount * kLaneBytes; length -= kLaneCount * kLaneBytes, bytes += kLaneCount * kLaneBytes) {
-        uint32_t first = crc;
-        uint32_t second = 0;
-        uint32_t third = 0;
-        for (uint64_t i = 0; i < kLaneBytes; i += kSliceCount) {
-            first = slice(first, bytes + i);
-            second = slice(second, bytes + kLaneBytes + i);
-            third = slice(third, bytes + 2 * kLaneBytes + i);
-        }
-        crc = overLane(overLane(first) ^ second) ^ third;
+    if (length >= 2 * kRowBytes) {
+        // Every row but the last braided; the last takes the lanes in order.
+        uint32_t lanes[kLanes] = {crc};
+        const uint8_t* const lastRow = bytes + (length / kRowBytes - 1) * kRowBytes;
+        // Unrolled, so that the lanes' registers live in registers.
+        for (; bytes != lastRow; bytes += kRowBytes)
+#pragma GCC unroll 8
+            for (uint64_t k = 0; k < kLanes; ++k) lanes[k] = word(lanes[k], bytes + k * kWordBytes, kCrc32Tables.braid);
+        crc = 0;
+#pragma GCC unroll 8
+        for (uint64_t k = 0; k < kLanes; ++k) crc = word(crc ^ lanes[k], bytes + k * kWordBytes, kCrc32Tables.plain);
+        bytes += kRowBytes;
+        length %= kRowBytes;
     }
-    for (; length >= kSliceCount; length -= kSliceCount, bytes += kSliceCount) crc = slice(crc, bytes);
-    for (; length > 0; --length) crc = step(crc, *bytes++);
+    for (; length >= kWordBytes; length -= kWordBytes, bytes += kWordBytes) crc = word(crc, bytes, kCrc32Tables.plain);
+    for (; length > 0; --length) crc = overZeroByte(kCrc32Tables.plain, crc ^ *bytes++);
     return ~crc;
 }
 

@@ -198,6 +198,88 @@ TEST_F(Registries, DuplicateNamesFirstWinsAndRemovalUncoversTheNext) {
     EXPECT_EQ(listOf(maps), "B\tA");  // the others keep their order
 }
 
+// More names than the registry's index has slots, many of one length and ending alike, some
+// registered twice under other versions: every lookup finds the first registration of its name,
+// as a search in order would, through additions and removals alike; a name holding "_Ver" is
+// never found, since a lookup splits at the first "_Ver" and the rest is no version.
+TEST_F(Registries, ManyNamesEachFindTheFirstOfTheirName) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) names.push_back("QuolinDMAChannel" + std::to_string(i % 100) + (i < 200 ? "" : "x"));
+    names.push_back("Mux_VerA");
+    std::vector<NamedMap> maps(names.size());
+    for (size_t i = 0; i < names.size(); ++i) maps[i] = {i % 3 == 0 ? "2.0.0d0" : "1.0.0d0", "1.0.0d0"};
+    MapRegistry registry;
+    std::vector<size_t> order;  // positions into names, in registration order
+    for (size_t i = 0; i < names.size(); ++i) {
+        add(registry, names[i].c_str(), maps[i]);
+        order.push_back(i);
+    }
+    auto expectFirstOfEachName = [&](const char* when) {
+        for (const std::string& name : {std::string("QuolinDMAChannel7"), std::string("QuolinDMAChannel42x"),
+                                        std::string("QuolinDMAChannel99"), std::string("QuolinDMAChannel0"),
+                                        std::string("Mux_VerA"), std::string("QuolinDMAChannel100")}) {
+            const NamedMap* expected = nullptr;
+            for (size_t i : order)
+                if (names[i] == name) {
+                    expected = &maps[i];
+                    break;
+                }
+            // The version as the first registration wrote it, and another form of a version every
+            // registration accepts.
+            const std::string asRegistered = std::string("_Ver") + (expected != nullptr ? expected->version : "1.0.0d0");
+            for (const std::string& version : {asRegistered, std::string("_Ver01.0.0d00")}) {
+                tStatus status;
+                NamedMap* found = nullptr;
+                registry.getRegistration((name + version).c_str(), found, status, nullptr);
+                // After a name's own "_Ver" comes no version.
+                const bool holdsMarker = name.find("_Ver") != std::string::npos;
+                const bool findable = expected != nullptr && !holdsMarker;
+                EXPECT_EQ(status.code, findable ? 0 : holdsMarker ? kBadText : kNotFound) << when << ": " << name << version;
+                EXPECT_EQ(found, findable ? expected : nullptr) << when << ": " << name << version;
+            }
+        }
+    };
+    expectFirstOfEachName("after adding");
+    // The first registration of some names goes, then a later one: the next of its name answers.
+    tStatus status;
+    for (const char* name : {"QuolinDMAChannel7", "QuolinDMAChannel42x", "QuolinDMAChannel99", "QuolinDMAChannel7"}) {
+        registry.remove(name, status);
+        for (size_t k = 0; k < order.size(); ++k)
+            if (names[order[k]] == name) {
+                order.erase(order.begin() + static_cast<long>(k));
+                break;
+            }
+    }
+    EXPECT_EQ(status.code, 0);
+    expectFirstOfEachName("after removing");
+}
+
+// A request naming the version exactly as registered, or in another form of the same version,
+// gets the same answer; either form of an older or newer version is judged as before.
+TEST_F(Registries, AVersionAskedAsRegisteredOrInAnotherFormIsTheSame) {
+    NamedMap padded{"007.0.0d0042", "007.0.0d0001"};
+    NamedMap compact{"200a13081315", "200a13081315"};
+    MapRegistry maps;
+    add(maps, "Padded", padded);
+    add(maps, "Compact", compact);
+    struct Case {
+        const char* text;
+        int64_t code;
+    };
+    const Case cases[] = {
+        {"Padded_Ver007.0.0d0042", 0},  {"Padded_Ver7.0.0d42", 0},   {"Padded_Ver007.0.0d004", 0},
+        {"Padded_Ver7.0.0d43", kNewer}, {"Padded_Ver7.0.0d0", kTooOld}, {"Padded_Ver007.0.0d0042x", kBadText},
+        {"Compact_Ver200a13081315", 0}, {"Compact_Ver2.0.0a13081315", 0}, {"Compact_Ver200a1308131", kTooOld},
+    };
+    for (const Case& c : cases) {
+        tStatus status;
+        NamedMap* found = nullptr;
+        maps.getRegistration(c.text, found, status, nullptr);
+        EXPECT_EQ(status.code, c.code) << c.text;
+        EXPECT_EQ(found != nullptr, c.code >= 0) << c.text;
+    }
+}
+
 TEST_F(Registries, RemoveReportsMissingNamesAndActsDespiteAnError) {
     NamedMap a{"1.0.0d0", "1.0.0d0"};
     NamedMap b{"1.0.0d0", "1.0.0d0"};

@@ -26,4 +26,19 @@ TEST(CRC32ChecksumLanes, AgreesWithTheBoardOverLongAndOddLengths) {
     }
 }
 
+// Every length up to several rows of the braided lanes, so that each split between braided rows,
+// the merging row, the eight-byte words after it and the last bytes is taken, from every alignment.
+TEST(CRC32ChecksumLanes, AgreesWithTheBoardForEveryLengthUpToSeveralRows) {
+    std::mt19937 random(32);
+    std::vector<uint8_t> data(400);
+    for (uint8_t& byte : data) byte = static_cast<uint8_t>(random());
+    storagemap::CRC32Checksum crc;
+    for (size_t start = 0; start < 8; ++start)
+        for (size_t length = 0; start + length <= data.size(); ++length) {
+            nKZAPALS100::tStatus status;
+            ASSERT_EQ(crc.calculate(data.data() + start, length, status), board::crc32(data.data() + start, length))
+                << length << " from " << start;
+        }
+}
+
 }  // namespace

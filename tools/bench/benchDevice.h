@@ -40,6 +40,14 @@ public:
     }
     uint32_t level() { return static_cast<uint32_t>(device()->getSetupTracker().reached); }
     kal::sim::Session& session() { return session_; }
+    board::ProductBlocks& blocks() { return *blocks_; }
+
+    // A request with its records; true when the envelope and the operation both succeeded.
+    template <class tInput, class tOutput>
+    bool request(uint32_t code, const tInput& input, tOutput& output) {
+        const auto reply = session_.ioctl(code, &input, sizeof input, &output, sizeof output);
+        return reply.result == 0 && output.status == 0;
+    }
 
 private:
     board::Board board_{board::productIdentity()};

@@ -67,25 +67,11 @@ bool allocatesNothing(bool (*operation)()) {
     return operation() && !everyAllocation.triggered();
 }
 
-template <bool (*kOperation)()>
-void measure(benchmark::State& state) {
-    for (auto _ : state) {
-        if (!kOperation()) {
-            state.SkipWithError("the request failed");
-            break;
-        }
-    }
-}
-
-BENCHMARK(measure<setupLevel>)->Name("BM_SetupLevelQuery")->Apply(bench::repeated);
-BENCHMARK(measure<armWrite>)->Name("BM_ArmWriteByName")->Apply(bench::repeated);
-BENCHMARK(measure<nameLookup>)->Name("BM_NameLookup")->Apply(bench::repeated);
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!device().ok() || device().level() != kzvorn_shared::SetupLevel::kHighest) {
-        std::fprintf(stderr, "the device did not reach the highest level\n");
+        std::fprintf(stderr, "request-bench: the device did not reach the highest level\n");
         return 1;
     }
     if (bench::underValgrind()) {
@@ -94,12 +80,16 @@ int main(int argc, char** argv) {
                         bench::countInstructions("name-lookup", 1000, nameLookup);
         return ok ? 0 : 1;
     }
-    return bench::runBenchmarks(argc, argv, [](const bench::MedianReporter& r) {
-        std::printf("median: setup-level query %.1f ns, arm_write by name %.1f ns, name lookup alone %.1f ns\n",
-                    r.median("BM_SetupLevelQuery"), r.median("BM_ArmWriteByName"), r.median("BM_NameLookup"));
-        bench::printCountGoal("request path (setup-level query)", 1000);
-        std::printf("goal: request path without an allocation per request: %s\n",
-                    allocatesNothing(setupLevel) ? "met" : "missed");
-        bench::printCountGoal("arm_write by map name and field identifier, the name lookup the smaller part", 2000);
-    });
+    bench::Runner runner(argc, argv, "request-bench");
+    const double request = runner.time("setup-level query", setupLevel);
+    const double write = runner.time("arm_write by name", armWrite);
+    const double lookup = runner.time("name lookup", nameLookup);
+    std::printf("median: setup-level query %.1f ns, arm_write by name %.1f ns, name lookup alone %.1f ns\n", request,
+                write, lookup);
+    bench::printCountGoal("request path (setup-level query)", "at most 300 driver instructions");
+    std::printf("goal: request path without an allocation per request: %s\n",
+                allocatesNothing(setupLevel) ? "met" : "missed");
+    bench::printCountGoal("arm_write by map name and field identifier",
+                          "at most 1000 driver instructions, the name lookup at most a third of them");
+    return runner.exitCode();
 }

@@ -195,6 +195,9 @@ private:
         return state == kIOStateOpen && (word & kIOHeldByOperation) != 0 ? kIOStateSuspended : state;
     }
 
+    // An IO reference if the gate is open; nothing otherwise.
+    [[gnu::always_inline]] inline bool takeOpenGate(tSession* session);
+    bool waitForOpenGate(tSession* session, nKZAPALS100::tStatus& status, uint32_t timeout);
     // Both need the asynchronous-I/O lock held.
     void cancelLocked(tAsyncIO& io);
     void cancelList(tAsyncIOLink& list);

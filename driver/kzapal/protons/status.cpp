@@ -132,6 +132,7 @@ int64_t fromKernelCode(int32_t kernelCode) {
 }
 
 void setCodeFromKernel(int32_t kernelCode, tStatus& status, const char* file, uint64_t line) {
+    if (kernelCode == 0) return;  // what nearly every kernel call answers
     setCode(status, fromKernelCode(kernelCode), KZ_COMPONENT, file, line);
 }
 

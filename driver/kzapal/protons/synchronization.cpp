@@ -90,7 +90,7 @@ bool tWaitable::wait(uint32_t timeout, bool interruptible, nKZAPALS100::tStatus&
     if (status.isFatal()) return false;
     lock_.acquire();
     if (count_ != 0) {
-        if (consume_) --count_;
+        if (consume_) __atomic_sub_fetch(&count_, 1, __ATOMIC_SEQ_CST);
         lock_.release();
         return true;
     }
@@ -152,16 +152,13 @@ void tWaitable::waitWithoutLimit() {
 tEvent::tEvent(bool consume, bool initialState, nKZAPALS100::tStatus& status)
     : tWaitable(consume, initialState ? 1 : 0, status) {}
 
-void tEvent::set() {
+void tEvent::setUnderLock() {
     lock_.acquire();
     if (count_ == 0) {
-        if (consume_) {
-            if (hasWaiters())
-                wakeOldest();
-            else
-                count_ = 1;
+        if (consume_ && hasWaiters()) {
+            wakeOldest();
         } else {
-            count_ = 1;
+            __atomic_store_n(&count_, 1, __ATOMIC_SEQ_CST);
             while (hasWaiters()) wakeOldest();
         }
     }
@@ -195,7 +192,7 @@ void tSemaphore::release() {
     if (count_ == 0 && hasWaiters())
         wakeOldest();
     else
-        ++count_;
+        __atomic_add_fetch(&count_, 1, __ATOMIC_SEQ_CST);
     lock_.release();
 }
 

@@ -106,6 +106,7 @@ protected:
     void wakeOldest();
 
     bool consume_;
+    // Changed under the spin lock, atomically: tEvent::set reads it without the lock.
     uint32_t count_;
     tSpinLock lock_;
 
@@ -129,12 +130,22 @@ public:
     // A consuming (auto-reset) event hands each set to one waiter.
     tEvent(bool consume, bool initialState, nKZAPALS100::tStatus& status);
 
-    void set();
+    void set() {
+        // Already set: setting it now changes nothing, and needs no lock. The count changes in one
+        // total order with the waiter's own checks (a waiter takes the unit, then looks again at
+        // what it waits for), so a setter that finds the unit still there has its change seen by
+        // that waiter.
+        if (__atomic_load_n(&count_, __ATOMIC_SEQ_CST) != 0) return;
+        setUnderLock();
+    }
     bool wait(uint32_t timeout, bool interruptible, nKZAPALS100::tStatus& status) {
         return tWaitable::wait(timeout, interruptible, status);
     }
     // Without limit, without interruption.
     void wait() { waitWithoutLimit(); }
+
+private:
+    void setUnderLock();
 };
 
 class tSemaphore : public tWaitable {

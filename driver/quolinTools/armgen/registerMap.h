@@ -89,11 +89,18 @@ constexpr uint64_t fieldMask(const FieldDesc& f) { return widthMask(f.width) << 
 // The field's value in a word that holds the whole register.
 constexpr uint64_t fieldValue(uint64_t word, const FieldDesc& f) { return (word & fieldMask(f)) >> f.low; }
 
-constexpr uint32_t reverse6(uint32_t v) {
-    uint32_t r = 0;
-    for (int i = 0; i < 6; ++i) r |= ((v >> i) & 1u) << (5 - i);
-    return r;
+// Every request that names a field reverses its lowest bit: by table, not bit by bit.
+struct tReversed6 {
+    uint8_t bits[64];
+};
+constexpr tReversed6 makeReversed6() {
+    tReversed6 table{};
+    for (uint32_t v = 0; v < 64; ++v)
+        for (int i = 0; i < 6; ++i) table.bits[v] = uint8_t(table.bits[v] | ((v >> i) & 1u) << (5 - i));
+    return table;
 }
+inline constexpr tReversed6 kReversed6 = makeReversed6();
+constexpr uint32_t reverse6(uint32_t v) { return kReversed6.bits[v & 0x3F]; }
 
 constexpr uint32_t registerKey(const RegisterDesc& r) { return r.key | (r.wholeReadSide ? kReadSideBit : 0u); }
 constexpr uint32_t wholeId(const RegisterDesc& r) { return kWholeRegisterBit | registerKey(r); }
