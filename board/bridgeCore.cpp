@@ -17,7 +17,7 @@ void addCoreRegisters(Board& board, uint64_t offset, uint64_t size) {
 // one (installed first); on a board without it, it is core register memory like the rest. The
 // interrupt block is the DMA engine's.
 void installBridgeCoreRegisters(Board& board) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<BoardLock> guard(board.lock());
     const uint64_t interrupts = interruptBlock::kBase;
     const uint64_t afterInterrupts = interrupts + interruptBlock::kSize;
     const uint64_t port = bar0::kFpgaConfigurationPort;
@@ -31,7 +31,7 @@ void installBridgeCoreRegisters(Board& board) {
 }
 
 void installBridgeCore(Board& board, const BridgeCoreConfig& config) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<BoardLock> guard(board.lock());
     installBridgeCoreRegisters(board);
     Bar& bar = board.bar(0);
     bar.store(bar0::kSignature, 4, config.signature);

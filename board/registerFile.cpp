@@ -23,13 +23,13 @@ void RegisterFile::write(uint64_t offset, unsigned width, uint64_t value) {
 }
 
 void RegisterFile::present(uint64_t offset, uint64_t value) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     separate_.insert(offset);
     readSide_[offset] = value;
 }
 
 uint64_t RegisterFile::written(uint64_t offset) const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     auto it = written_.find(offset);
     return it == written_.end() ? 0 : it->second;
 }

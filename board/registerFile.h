@@ -27,7 +27,7 @@ public:
     uint64_t written(uint64_t offset) const;
     // Whether the offset's reads show a presented value.
     bool presented(uint64_t offset) const {
-        std::lock_guard<std::recursive_mutex> guard(board_.lock());
+        std::lock_guard<BoardLock> guard(board_.lock());
         return separate_.count(offset) != 0;
     }
 

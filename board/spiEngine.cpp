@@ -39,7 +39,7 @@ void SpiEngine::write(uint64_t, unsigned width, uint64_t value) {
 }
 
 SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing, const std::vector<uint8_t>& image) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<BoardLock> guard(board.lock());
     if (!board.bar(0).hasRegionIn(bar0::kSpiPort, bar0::kSpiPortSize)) {
         board.addRegion<RegisterFile>(0, bar0::kSpiPort, bar0::kSpiPortSize, board);
         board.bar(0).store(bar0::kSpiPort, 4, kSpiPortRegister00AtReset);

@@ -192,7 +192,7 @@ TEST_P(Waits, ACancelAfterTheSignalLeavesSuccess) {
     Waiter waiter(*table, s->controller, 0, 0, 1000);
     ASSERT_TRUE(listed(1));
     auto removed = [&](bool value) {
-        std::lock_guard<std::recursive_mutex> guard(board_.lock());
+        std::lock_guard<board::BoardLock> guard(board_.lock());
         engine->faults().deviceRemoved = value;
     };
     removed(true);

@@ -1,5 +1,6 @@
 #include "quolinTools/armgen/registerMap.h"
 
+#include "kzapal/protons/memory64.h"
 #include "kzapal/protons/statusCodes.h"
 
 namespace arm {
@@ -418,6 +419,49 @@ void Register::setFieldAt(const FieldDesc& field, uint64_t value, tStatus& statu
 
 uint64_t Register::getFieldAt(const FieldDesc& field) const {
     return index_ < 0 ? 0 : map_->extract(getShadow(), TableMap::Target::fieldOf(index_, field));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Word streams
+
+WordStream::WordStream(const Register& reg) : reg_(reg) {
+    const int index = reg.index();
+    if (index < 0) return;
+    TableMap& map = *reg.map_;
+    const RegisterDesc& r = map.desc_.registers[index];
+    const RegisterState& s = map.states_[index];
+    const bool settlesToZero = (r.kind == Kind::kWriteOnly || r.kind == Kind::kReadWrite) && r.fields.count == 0 &&
+                               r.keep == 0 && r.width == 64;
+    if (settlesToZero && s.inWindow) address_ = map.access_->directStoreAddress(s.address);
+}
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a word is its bytes in little-endian order");
+
+void WordStream::write(const uint8_t* bytes, uint64_t count, tStatus& status) {
+    if (status.isFatal()) return;
+    uint64_t word;
+    if (address_ == nullptr) {
+        for (uint64_t i = 0; i < count && status.isNotFatal(); ++i) {
+            __builtin_memcpy(&word, bytes + i * sizeof word, sizeof word);
+            reg_.writeRegister(word, status, true);
+        }
+        return;
+    }
+    void* const at = address_;
+    for (uint64_t i = 0; i < count; ++i) {
+        __builtin_memcpy(&word, bytes + i * sizeof word, sizeof word);
+        kzvorn_driver::nKZAPAL000::memoryWrite64(at, word);
+    }
+    stored_ = stored_ || count != 0;
+}
+
+// What the last ordinary forced write would have left.
+WordStream::~WordStream() {
+    if (!stored_) return;
+    RegisterState& s = reg_.map_->states_[reg_.index()];
+    s.shadow = 0;
+    s.pending = 0;
+    s.dirty = false;
 }
 
 }  // namespace arm

@@ -430,6 +430,9 @@ class HardwareAccess {
 public:
     virtual uint64_t readRegister(uint32_t address, unsigned width, tStatus& status) = 0;
     virtual void writeRegister(uint32_t address, unsigned width, uint64_t value, tStatus& status) = 0;
+    // Where a register's plain 64-bit stores may go without this access, when a store through it
+    // is exactly that store and cannot fail; null otherwise.
+    virtual void* directStoreAddress(uint32_t address) { return nullptr; }
 
 protected:
     ~HardwareAccess() = default;
@@ -480,6 +483,7 @@ protected:
 
 private:
     friend class Register;
+    friend class WordStream;
 
     // A register (-1: nothing) and one of its fields, or the whole register; `readSide` when the
     // identifier named the register's read layout.
@@ -573,8 +577,32 @@ protected:
     uint64_t getFieldAt(const FieldDesc& field) const;
 
 private:
+    friend class WordStream;
+
     TableMap* map_;
     int index_;
+};
+
+// Forced whole writes of one 64-bit register, many in a row (a data port fed from a buffer). A
+// register that is shadowed, writable, has no fields and keeps no shadow bits (keep mask 0) ends
+// every such write with shadow 0, nothing pending and clean, whatever the value: when its map can
+// store to it directly, each word is one plain store and the shadow is settled once, when the
+// stream ends. Any other register takes the ordinary forced write for each word.
+class WordStream {
+public:
+    explicit WordStream(const Register& reg);
+    ~WordStream();
+    WordStream(const WordStream&) = delete;
+    WordStream& operator=(const WordStream&) = delete;
+
+    // `count` words, each the next 8 bytes in little-endian order. Direct stores cannot fail and
+    // leave the status alone; the ordinary writes stop at the first failure.
+    void write(const uint8_t* bytes, uint64_t count, tStatus& status);
+
+private:
+    Register reg_;
+    void* address_ = nullptr;
+    bool stored_ = false;
 };
 
 // The register states of a map with N rows, ahead of the engine base so they exist before it
