@@ -108,6 +108,8 @@ public:
     std::vector<PortAccess> log() const { return log_.entries(); }
     size_t logSize() const { return log_.size(); }
     void clearLog() { log_.clear(); }
+    // On by default; a run that never looks at the log (a fuzz target) switches it off.
+    void setLogging(bool on) { logging_ = on; }
 
 private:
     struct Port {
@@ -132,6 +134,7 @@ private:
     IsolatedOccurrence occurrence_;
     IsolatedSequencers sequencers_;
     BoundedLog<PortAccess> log_{kLogCapacity};
+    bool logging_ = true;
 };
 
 }  // namespace board

@@ -1,5 +1,7 @@
 #include "board/board.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -52,8 +54,9 @@ UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handl
 }
 
 void AccessLog::record(const Access& access) {
+    if (!enabled_.load(std::memory_order_relaxed)) return;
     std::lock_guard<BoardLock> guard(lock_);
-    if (enabled_) entries_.push(access);
+    entries_.push(access);
 }
 
 void AccessLog::clear() {
@@ -61,10 +64,7 @@ void AccessLog::clear() {
     entries_.clear();
 }
 
-void AccessLog::setEnabled(bool enabled) {
-    std::lock_guard<BoardLock> guard(lock_);
-    enabled_ = enabled;
-}
+void AccessLog::setEnabled(bool enabled) { enabled_.store(enabled, std::memory_order_relaxed); }
 
 std::vector<Access> AccessLog::entries() const {
     std::lock_guard<BoardLock> guard(lock_);
@@ -97,13 +97,15 @@ uint64_t Region::memory(uint64_t offset, unsigned width) const { return bar_->lo
 
 void Region::setMemory(uint64_t offset, unsigned width, uint64_t value) { bar_->store(base_ + offset, width, value); }
 
+// Page-aligned so that the kernel addresses handed out look like real mappings, and zero without
+// a fill: only the pages the driver touches are ever made.
 Bar::Bar(uint64_t size) : size_(size) {
-    // Page-aligned so that the kernel addresses handed out look like real mappings.
-    memory_ = static_cast<uint8_t*>(std::aligned_alloc(4096, (size + 4095) & ~uint64_t{4095}));
-    std::memset(memory_, 0, size);
+    void* pages = mmap(nullptr, mappedSize(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) fail("no memory for a BAR", -2, 0, 0);
+    memory_ = static_cast<uint8_t*>(pages);
 }
 
-Bar::~Bar() { std::free(memory_); }
+Bar::~Bar() { munmap(memory_, mappedSize()); }
 
 uint64_t Bar::load(uint64_t offset, unsigned width) const { return loadLE(memory_ + offset, width); }
 

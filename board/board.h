@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -60,7 +61,7 @@ private:
 
     mutable BoardLock lock_;
     BoundedLog<Access> entries_{kCapacity};
-    bool enabled_ = true;
+    std::atomic<bool> enabled_{true};
 };
 
 class Bar;
@@ -99,6 +100,7 @@ public:
 
     uint64_t size() const { return size_; }
     uint8_t* memory() { return memory_; }
+    uint64_t mappedSize() const { return (size_ + 4095) & ~uint64_t{4095}; }
 
     uint64_t load(uint64_t offset, unsigned width) const;
     void store(uint64_t offset, unsigned width, uint64_t value);

@@ -97,6 +97,9 @@ public:
 
     // Both take the board's lock. kNonIsolatedFpga or kIsolatedFpga.
     Fpga fpga(unsigned index) const;
+    // The same for a block that holds the board's lock already (index kNonIsolatedFpga or
+    // kIsolatedFpga).
+    const Fpga& fpgaHeld(unsigned index) const { return fpgas_[index]; }
     // The latest kLoadsKept loads since power-up, in order.
     std::vector<Load> loads() const;
     // Data transfers that arrived while no load was running.

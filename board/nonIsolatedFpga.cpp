@@ -110,6 +110,10 @@ uint64_t NonIsolatedFpga::fifoResets(unsigned stream) const {
 }
 
 void NonIsolatedFpga::streamCreditsWritten(uint64_t offset, uint32_t value) {
+    const bool resetsOrCredits = offset >= kMeasureFifoResets && offset < kTxCreditControls + 4 * kChannels;
+    const bool measureUnit = offset >= kMeasureUnits && offset < kMeasureUnits + kMeasureUnitStride * kChannels &&
+                             (offset - kMeasureUnits) % kMeasureUnitStride == 0;
+    if (!resetsOrCredits && !measureUnit) return;
     for (unsigned c = 0; c < kChannels; ++c) {
         const unsigned measure = 2 * c;
         const unsigned source = 2 * c + 1;
@@ -212,15 +216,19 @@ void NonIsolatedFpga::setAccessPortKnobs(unsigned port, const AccessPortKnobs& k
 
 bool NonIsolatedFpga::answers() {
     std::lock_guard<BoardLock> guard(board_.lock());
+    return answersHeld();
+}
+
+bool NonIsolatedFpga::answersHeld() const {
     const uint32_t routing = static_cast<uint32_t>(board_.bar(0).load(bar0::kBusRouting, 4));
-    return port_.fpga(kNonIsolatedFpga).configured &&
+    return port_.fpgaHeld(kNonIsolatedFpga).configured &&
            (bus_.ioPort2().stored(0) & kLinkConfiguredMask) == kLinkConfigured &&
            (routing & kBusRoutingMask) == kBusRoutedToNonIsolatedFpga;
 }
 
 uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
-    if (!answers()) return ~uint64_t{0};
     std::lock_guard<BoardLock> guard(board_.lock());
+    if (!answersHeld()) return ~uint64_t{0};
     if (offset == kSignature && width == 4)
         return signatureOverride_.has_value() ? *signatureOverride_ : port_.fpga(kNonIsolatedFpga).signature;
     if (offset == kDacStatus && width == 4) return powerPath_.dacNeverReady ? 0 : kDacReady;
@@ -230,7 +238,7 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     if (offset == kOccurrence && width == 4) return errorManager_.occurrence();
     if (offset == IsolatedLink::kIsoComm && width == 4) return link_.readIsoComm();
     if (IsolatedLink::isPortOffset(offset) && width == 4) {
-        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        const FpgaConfigurationPort::Fpga& isolated = port_.fpgaHeld(kIsolatedFpga);
         return link_.readPort(offset, isolated.configured, isolated.signature);
     }
     if ((offset == kVrefTemperature || offset == kNisoFpgaTemperature) && width == 4) {
@@ -250,8 +258,8 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
 }
 
 void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
-    if (!answers()) return;
     std::lock_guard<BoardLock> guard(board_.lock());
+    if (!answersHeld()) return;
     if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
     if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
     if (width == 4) streamCreditsWritten(offset, uint32_t(value));
@@ -264,7 +272,7 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
     if (offset == kSinkingBoardConfiguration && width == 4 && (value & 1) != 0) powerPath_.sinkingBoardEnabled = true;
     if (offset == IsolatedLink::kIsoComm && width == 4) link_.writeIsoComm(uint32_t(value));
     if (IsolatedLink::isPortOffset(offset) && width == 4) {
-        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        const FpgaConfigurationPort::Fpga& isolated = port_.fpgaHeld(kIsolatedFpga);
         link_.writePort(offset, uint32_t(value), isolated.configured, isolated.signature);
     }
     if (width == 4 && MeasureUnitsModel::writes(offset)) measureUnits_.write(offset, uint32_t(value), board_.nowUs());

@@ -144,6 +144,7 @@ public:
     uint64_t fifoResets(unsigned stream) const;
 
 private:
+    bool answersHeld() const;
     void streamCreditsWritten(uint64_t offset, uint32_t value);
 
     Board& board_;

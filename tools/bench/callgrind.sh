@@ -86,7 +86,7 @@ awk -v w="$write" -v l="$lookup" 'BEGIN {
     if (w == "" || l == "") { print "goal: name lookup the smaller part of arm_write: not counted"; exit }
     printf "goal: name lookup the smaller part of arm_write: %.1f of %.1f (%.0f %%), %s\n", l, w, 100 * l / w,
         (2 * l < w ? "met" : "missed") }'
-goal "FPGA download, per 64-bit store" "$(driverOf fpga-download)" 30
+goal "FPGA download, per 64-bit store" "$(driverOf fpga-download)" 15
 # The route search's instructions against the reference's (all folders: Boost is "the rest").
 for query in typical settle-all; do
     awk -v q="$query" -v s="$(totalOf "search-$query")" -v t="$(totalOf "two-pass-$query")" \

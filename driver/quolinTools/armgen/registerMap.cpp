@@ -127,6 +127,14 @@ bool TableMap::merge(const Target& t, uint64_t value) {
     RegisterState& s = states_[t.reg];
     const uint64_t bits = t.whole ? widthMask(r.width) : fieldMask(t.field);
     const uint64_t in = placed(t, value);
+    if (r.kind != Kind::kPending) {
+        // Nothing ever waits in the pending word of the other kinds.
+        const uint64_t shadow = (s.shadow & ~bits) | in;
+        if (shadow == s.shadow) return false;
+        s.shadow = shadow;
+        s.dirty = true;
+        return true;
+    }
     if (isPendingOnce(t.reg)) {
         // The value goes into the word the next send writes; its strobes then wait in the pending
         // word, replacing what waited there, and a strobe makes the write a change.
@@ -138,15 +146,11 @@ bool TableMap::merge(const Target& t, uint64_t value) {
         s.dirty = true;
         return true;
     }
-    uint64_t shadow = (s.shadow & ~bits) | in;
-    uint32_t pending = s.pending;
-    if (r.kind == Kind::kPending) {
-        // Strobe bits never enter the shadow; a 1 waits in the pending word until it is written,
-        // and a 0 written to a strobe bit leaves a pending 1 in place.
-        const uint64_t strobes = ~r.keep & widthMask(r.width);
-        pending |= uint32_t(in & strobes);
-        shadow = (s.shadow & ~(bits & ~strobes)) | (in & ~strobes);
-    }
+    // Strobe bits never enter the shadow; a 1 waits in the pending word until it is written, and a
+    // 0 written to a strobe bit leaves a pending 1 in place.
+    const uint64_t strobes = ~r.keep & widthMask(r.width);
+    const uint32_t pending = s.pending | uint32_t(in & strobes);
+    const uint64_t shadow = (s.shadow & ~(bits & ~strobes)) | (in & ~strobes);
     if (shadow == s.shadow && pending == s.pending) return false;
     s.shadow = shadow;
     s.pending = pending;

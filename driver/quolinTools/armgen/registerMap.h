@@ -52,17 +52,26 @@ enum class Kind : uint8_t {
     kFormatOnly,        // known only to getRegisterFormat
 };
 
-constexpr bool isShadowed(Kind k) {
-    return k == Kind::kReadWrite || k == Kind::kWriteOnly || k == Kind::kReadOnly || k == Kind::kPending;
-}
-constexpr bool isReadable(Kind k) {
-    return k == Kind::kReadWrite || k == Kind::kReadOnly || k == Kind::kCommand || k == Kind::kCommandReadOnly ||
-           k == Kind::kPending;
-}
-constexpr bool isWritable(Kind k) {
-    return k == Kind::kReadWrite || k == Kind::kWriteOnly || k == Kind::kCommand || k == Kind::kCommandWriteOnly ||
-           k == Kind::kPending;
-}
+// What each kind is, in the order of Kind: one look-up on every access instead of a chain of
+// comparisons.
+namespace kind_detail {
+constexpr uint8_t kShadowed = 1, kReadable = 2, kWritable = 4;
+constexpr uint8_t kTraits[] = {
+    kShadowed | kReadable | kWritable,  // kReadWrite
+    kShadowed | kWritable,              // kWriteOnly
+    kShadowed | kReadable,              // kReadOnly
+    kReadable | kWritable,              // kCommand
+    kWritable,                          // kCommandWriteOnly
+    kReadable,                          // kCommandReadOnly
+    kShadowed | kReadable | kWritable,  // kPending
+    0,                                  // kFormatOnly
+};
+static_assert(sizeof kTraits == uint8_t(Kind::kFormatOnly) + 1, "one entry for each kind");
+}  // namespace kind_detail
+
+constexpr bool isShadowed(Kind k) { return (kind_detail::kTraits[uint8_t(k)] & kind_detail::kShadowed) != 0; }
+constexpr bool isReadable(Kind k) { return (kind_detail::kTraits[uint8_t(k)] & kind_detail::kReadable) != 0; }
+constexpr bool isWritable(Kind k) { return (kind_detail::kTraits[uint8_t(k)] & kind_detail::kWritable) != 0; }
 constexpr bool isReadSideKind(Kind k) { return k == Kind::kReadOnly || k == Kind::kCommandReadOnly; }
 
 struct RegisterDesc {
@@ -83,7 +92,8 @@ struct RegisterDesc {
     const FieldList* readFields;
 };
 
-constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
+// Registers and fields are 1 to 64 bits wide; no comparison, as every access takes this.
+constexpr uint64_t widthMask(unsigned width) { return ~0ull >> (64 - width); }
 
 constexpr uint64_t fieldMask(const FieldDesc& f) { return widthMask(f.width) << f.low; }
 // The field's value in a word that holds the whole register.
