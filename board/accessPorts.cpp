@@ -38,7 +38,7 @@ void IsolatedLink::complete(Port& port, unsigned index, uint32_t signature) {
     uint32_t occurrence = 0;
     port.readData = occurrence_.read(port.address, occurrence) ? occurrence : registers_.read(port.address, signature);
     port.response = true;
-    log_.push_back(PortAccess{index, false, port.address, port.readData});
+    if (logging_) log_.push(PortAccess{index, false, port.address, port.readData});
 }
 
 uint32_t IsolatedLink::readPort(uint64_t offset, bool configured, uint32_t signature) {
@@ -80,7 +80,7 @@ void IsolatedLink::writePort(uint64_t offset, uint32_t value, bool configured, u
     if ((value & kReadAccess) == 0) {
         occurrence_.write(port.address, port.writeData);
         registers_.write(port.address, port.writeData);
-        log_.push_back(PortAccess{index, true, port.address, port.writeData});
+        if (logging_) log_.push(PortAccess{index, true, port.address, port.writeData});
         return;
     }
     port.response = false;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+#include "board/boundedLog.h"
 #include "board/hostAllocator.h"
 #include "board/isolatedOccurrence.h"
 #include "board/isolatedRegisterFile.h"
@@ -59,6 +60,8 @@ public:
     static constexpr uint64_t kIsoComm = 0x020;
     static constexpr uint64_t kPorts = 0x200;
     static constexpr uint64_t kPortStride = 0x10;
+    // The port accesses the log keeps, as many as the board's access log.
+    static constexpr size_t kLogCapacity = size_t{1} << 20;
 
     explicit IsolatedLink(const IsolatedSideOptions& options) : options_(options), sequencers_(options.sequencers) {
         registers_.attachSequencers(&sequencers_);
@@ -101,9 +104,12 @@ public:
         uint64_t violations = 0;
     };
     PortCounts counts(unsigned port) const { return ports_[port].counts; }
-    std::vector<PortAccess> log() const { return std::vector<PortAccess>(log_.begin(), log_.end()); }
+    // The latest kLogCapacity accesses, oldest first.
+    std::vector<PortAccess> log() const { return log_.entries(); }
     size_t logSize() const { return log_.size(); }
     void clearLog() { log_.clear(); }
+    // On by default; a run that never looks at the log (a fuzz target) switches it off.
+    void setLogging(bool on) { logging_ = on; }
 
 private:
     struct Port {
@@ -127,7 +133,8 @@ private:
     IsolatedRegisterFile registers_;
     IsolatedOccurrence occurrence_;
     IsolatedSequencers sequencers_;
-    HostVector<PortAccess> log_;
+    BoundedLog<PortAccess> log_{kLogCapacity};
+    bool logging_ = true;
 };
 
 }  // namespace board

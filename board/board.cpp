@@ -1,5 +1,7 @@
 #include "board/board.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -17,14 +19,26 @@ namespace {
 
 bool validWidth(unsigned width) { return width == 1 || width == 2 || width == 4 || width == 8; }
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "register memory holds its values little-endian");
+
+// A valid width's bytes, low byte first.
 uint64_t loadLE(const uint8_t* bytes, unsigned width) {
     uint64_t value = 0;
-    for (unsigned i = 0; i < width; ++i) value |= static_cast<uint64_t>(bytes[i]) << (8 * i);
-    return value;
+    switch (width) {
+        case 1: return bytes[0];
+        case 2: std::memcpy(&value, bytes, 2); return value;
+        case 4: std::memcpy(&value, bytes, 4); return value;
+        default: std::memcpy(&value, bytes, 8); return value;
+    }
 }
 
 void storeLE(uint8_t* bytes, unsigned width, uint64_t value) {
-    for (unsigned i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+    switch (width) {
+        case 1: bytes[0] = static_cast<uint8_t>(value); return;
+        case 2: std::memcpy(bytes, &value, 2); return;
+        case 4: std::memcpy(bytes, &value, 4); return;
+        default: std::memcpy(bytes, &value, 8); return;
+    }
 }
 
 std::atomic<UnmodelledAccessHandler> unmodelledAccessHandler{nullptr};
@@ -40,27 +54,25 @@ UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handl
 }
 
 void AccessLog::record(const Access& access) {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (enabled_) entries_.push(access);
+    if (!enabled_.load(std::memory_order_relaxed)) return;
+    std::lock_guard<BoardLock> guard(lock_);
+    entries_.push(access);
 }
 
 void AccessLog::clear() {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<BoardLock> guard(lock_);
     entries_.clear();
 }
 
-void AccessLog::setEnabled(bool enabled) {
-    std::lock_guard<std::mutex> guard(lock_);
-    enabled_ = enabled;
-}
+void AccessLog::setEnabled(bool enabled) { enabled_.store(enabled, std::memory_order_relaxed); }
 
 std::vector<Access> AccessLog::entries() const {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<BoardLock> guard(lock_);
     return entries_.entries();
 }
 
 std::vector<uint64_t> AccessLog::values(uint64_t offset, int bar, Direction direction) const {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<BoardLock> guard(lock_);
     std::vector<uint64_t> result;
     entries_.forEach([&](const Access& access) {
         if (access.bar == bar && access.offset == offset && access.direction == direction)
@@ -85,13 +97,15 @@ uint64_t Region::memory(uint64_t offset, unsigned width) const { return bar_->lo
 
 void Region::setMemory(uint64_t offset, unsigned width, uint64_t value) { bar_->store(base_ + offset, width, value); }
 
+// Page-aligned so that the kernel addresses handed out look like real mappings, and zero without
+// a fill: only the pages the driver touches are ever made.
 Bar::Bar(uint64_t size) : size_(size) {
-    // Page-aligned so that the kernel addresses handed out look like real mappings.
-    memory_ = static_cast<uint8_t*>(std::aligned_alloc(4096, (size + 4095) & ~uint64_t{4095}));
-    std::memset(memory_, 0, size);
+    void* pages = mmap(nullptr, mappedSize(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) fail("no memory for a BAR", -2, 0, 0);
+    memory_ = static_cast<uint8_t*>(pages);
 }
 
-Bar::~Bar() { std::free(memory_); }
+Bar::~Bar() { munmap(memory_, mappedSize()); }
 
 uint64_t Bar::load(uint64_t offset, unsigned width) const { return loadLE(memory_ + offset, width); }
 
@@ -104,6 +118,7 @@ void Bar::addRegion(uint64_t offset, uint64_t size, std::unique_ptr<Region> regi
             fail("overlapping regions", -2, offset, 0);
     region->bar_ = this;
     region->base_ = offset;
+    lastRegion_ = nullptr;  // the list may move
     regions_.push_back({offset, size, std::move(region)});
 }
 
@@ -113,9 +128,10 @@ bool Bar::hasRegionIn(uint64_t offset, uint64_t size) const {
     return false;
 }
 
-Region* Bar::regionAt(uint64_t offset, uint64_t& regionBase) const {
+Region* Bar::findRegion(uint64_t offset, uint64_t& regionBase) const {
     for (const Mapping& mapping : regions_)
-        if (offset >= mapping.offset && offset < mapping.offset + mapping.size) {
+        if (mapping.holds(offset)) {
+            lastRegion_ = &mapping;
             regionBase = mapping.offset;
             return mapping.region.get();
         }
@@ -143,43 +159,52 @@ Bar& Board::bar(int index) {
     return *bars_[index];
 }
 
+Bar& Board::barFor(int index, uint64_t offset, unsigned width, const char* outside) {
+    Bar* target = index >= 0 && index < kBarCount ? bars_[index].get() : nullptr;
+    if (target == nullptr) fail("no such BAR", index, 0, 0);
+    if (!validWidth(width) || offset + width > target->size()) fail(outside, index, offset, width);
+    return *target;
+}
+
 uint64_t Board::read(int index, uint64_t offset, unsigned width) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    Bar& target = bar(index);
-    if (!validWidth(width) || offset + width > target.size()) fail("read outside the BAR", index, offset, width);
+    std::lock_guard<BoardLock> guard(lock_);
+    Bar& target = barFor(index, offset, width, "read outside the BAR");
     uint64_t base = 0;
-    uint64_t value;
     Region* region = target.regionAt(offset, base);
-    if (region != nullptr) {
-        value = region->read(offset - base, width);
-        if (width < 8) value &= (uint64_t{1} << (8 * width)) - 1;
-        target.store(offset, width, value);
-    } else {
-        value = target.load(offset, width);
+    if (region == nullptr) {
+        const uint64_t value = target.load(offset, width);
+        const Access access{index, offset, width, value, Direction::Read, true};
+        log_.record(access);
+        reportUnmodelled(access);
+        return value;
     }
-    const Access access{index, offset, width, value, Direction::Read, region == nullptr};
-    if (region == nullptr || region->logged(offset - base, width, Direction::Read)) log_.record(access);
-    if (access.unmodelled) reportUnmodelled(access);
+    uint64_t value = region->read(offset - base, width);
+    if (width < 8) value &= (uint64_t{1} << (8 * width)) - 1;
+    target.store(offset, width, value);
+    if (region->logged(offset - base, width, Direction::Read))
+        log_.record({index, offset, width, value, Direction::Read});
     return value;
 }
 
 void Board::write(int index, uint64_t offset, unsigned width, uint64_t value) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    Bar& target = bar(index);
-    if (!validWidth(width) || offset + width > target.size()) fail("write outside the BAR", index, offset, width);
+    std::lock_guard<BoardLock> guard(lock_);
+    Bar& target = barFor(index, offset, width, "write outside the BAR");
     uint64_t base = 0;
     Region* region = target.regionAt(offset, base);
-    const Access access{index, offset, width, value, Direction::Write, region == nullptr};
-    if (region == nullptr || region->logged(offset - base, width, Direction::Write)) log_.record(access);
-    if (access.unmodelled) reportUnmodelled(access);
-    if (region != nullptr)
-        region->write(offset - base, width, value);
-    else
+    if (region == nullptr) {
+        const Access access{index, offset, width, value, Direction::Write, true};
+        log_.record(access);
+        reportUnmodelled(access);
         target.store(offset, width, value);
+        return;
+    }
+    if (region->logged(offset - base, width, Direction::Write))
+        log_.record({index, offset, width, value, Direction::Write});
+    region->write(offset - base, width, value);
 }
 
 void Board::setTimeSource(std::function<uint64_t()> nowUs) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::lock_guard<BoardLock> guard(lock_);
     nowUs_ = std::move(nowUs);
 }
 
@@ -196,14 +221,14 @@ void Board::configStore(uint32_t offset, unsigned width, uint64_t value) {
 }
 
 uint64_t Board::configRead(uint32_t offset, unsigned width) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::lock_guard<BoardLock> guard(lock_);
     uint64_t value = configLoad(offset, width);
     log_.record({kConfigSpace, offset, width, value, Direction::Read});
     return value;
 }
 
 void Board::configWrite(uint32_t offset, unsigned width, uint64_t value) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::lock_guard<BoardLock> guard(lock_);
     configLoad(offset, width);  // range check
     log_.record({kConfigSpace, offset, width, value, Direction::Write});
     if (configWriteHandler_)
@@ -213,7 +238,7 @@ void Board::configWrite(uint32_t offset, unsigned width, uint64_t value) {
 }
 
 void Board::setConfigWriteHandler(ConfigWriteHandler handler) {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::lock_guard<BoardLock> guard(lock_);
     configWriteHandler_ = std::move(handler);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "board/boardLock.h"
 #include "board/boundedLog.h"
 #include "board/hostAllocator.h"
 
@@ -57,9 +59,9 @@ public:
 private:
     std::vector<uint64_t> values(uint64_t offset, int bar, Direction direction) const;
 
-    mutable std::mutex lock_;
+    mutable BoardLock lock_;
     BoundedLog<Access> entries_{kCapacity};
-    bool enabled_ = true;
+    std::atomic<bool> enabled_{true};
 };
 
 class Bar;
@@ -98,12 +100,20 @@ public:
 
     uint64_t size() const { return size_; }
     uint8_t* memory() { return memory_; }
+    uint64_t mappedSize() const { return (size_ + 4095) & ~uint64_t{4095}; }
 
     uint64_t load(uint64_t offset, unsigned width) const;
     void store(uint64_t offset, unsigned width, uint64_t value);
 
     void addRegion(uint64_t offset, uint64_t size, std::unique_ptr<Region> region);
-    Region* regionAt(uint64_t offset, uint64_t& regionBase) const;
+    Region* regionAt(uint64_t offset, uint64_t& regionBase) const {
+        // Accesses come in runs against one block: the one found last is asked first.
+        if (lastRegion_ != nullptr && lastRegion_->holds(offset)) {
+            regionBase = lastRegion_->offset;
+            return lastRegion_->region.get();
+        }
+        return findRegion(offset, regionBase);
+    }
     // Whether a region covers any byte of [offset, offset + size).
     bool hasRegionIn(uint64_t offset, uint64_t size) const;
 
@@ -112,10 +122,14 @@ private:
         uint64_t offset;
         uint64_t size;
         std::unique_ptr<Region> region;
+        bool holds(uint64_t at) const { return at - offset < size; }
     };
+    Region* findRegion(uint64_t offset, uint64_t& regionBase) const;
+
     uint64_t size_;
     uint8_t* memory_;
     HostVector<Mapping> regions_;
+    mutable const Mapping* lastRegion_ = nullptr;
 };
 
 // The PCI function's identity and the answers its configuration space and the platform give.
@@ -169,7 +183,7 @@ public:
     R& addRegion(int bar, uint64_t offset, uint64_t size, Args&&... args) {
         auto region = std::make_unique<R>(std::forward<Args>(args)...);
         R& result = *region;
-        std::lock_guard<std::recursive_mutex> guard(lock_);
+        std::lock_guard<BoardLock> guard(lock_);
         this->bar(bar).addRegion(offset, size, std::move(region));
         return result;
     }
@@ -185,7 +199,7 @@ public:
     uint64_t nowUs() const;
 
     // Serialises every access; regions may call back into the board under it.
-    std::recursive_mutex& lock() { return lock_; }
+    BoardLock& lock() { return lock_; }
 
     // Replaces what a configuration write does. The default stores the bytes except those of
     // the read-only header fields (identifiers, status, revision and class, header type,
@@ -195,13 +209,16 @@ public:
     void defaultConfigWrite(uint32_t offset, unsigned width, uint64_t value);
 
 private:
+    // The BAR, after the access's width and range are checked.
+    inline Bar& barFor(int index, uint64_t offset, unsigned width, const char* outside);
+
     ConfigWriteHandler configWriteHandler_;
     Identity identity_;
     Platform platform_;
     std::array<std::unique_ptr<Bar>, kBarCount> bars_;
     std::array<uint8_t, kConfigSpaceSize> config_{};
     AccessLog log_;
-    std::recursive_mutex lock_;
+    BoardLock lock_;
     HostMemoryPort* hostMemory_ = nullptr;
     std::function<uint64_t()> nowUs_;
 };

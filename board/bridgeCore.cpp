@@ -18,7 +18,7 @@ void addCoreRegisters(Board& board, uint64_t offset, uint64_t size) {
 // interrupt block is the DMA engine's, and so is the status ring's block on a bridge that offers
 // the ring (otherwise plain core registers).
 void installBridgeCoreRegisters(Board& board, bool statusRing) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<BoardLock> guard(board.lock());
     const uint64_t interrupts = interruptBlock::kBase;
     const uint64_t afterInterrupts = interrupts + interruptBlock::kSize;
     const uint64_t ring = statusRing::kBase;
@@ -39,7 +39,7 @@ void installBridgeCoreRegisters(Board& board, bool statusRing) {
 }
 
 void installBridgeCore(Board& board, const BridgeCoreConfig& config) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<BoardLock> guard(board.lock());
     installBridgeCoreRegisters(board, config.statusRing);
     Bar& bar = board.bar(0);
     bar.store(bar0::kSignature, 4, config.signature);

@@ -24,7 +24,7 @@ void DmaEngine::attachStatusRing(StatusRingBlock& block) {
 }
 
 void DmaEngine::ringControlWritten(uint32_t value) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     ring_.on = (value & statusRing::kOn) != 0;
     ring_.posted = false;
     if (!ring_.on) return;
@@ -112,12 +112,12 @@ void DmaEngine::deliver() {
 }
 
 void DmaEngine::setInterruptSink(InterruptSink sink) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     sink_ = std::move(sink);
 }
 
 void DmaEngine::queue(uint32_t entry) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     const bool wasAsserted = lineAsserted();
     queue_.push_back(entry);
     ++entriesQueued_;
@@ -228,7 +228,7 @@ bool DmaEngine::moveBytes(unsigned index, uint64_t chunk) {
 }
 
 uint64_t DmaEngine::pump(unsigned stream, uint64_t bytes) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     Channel& c = channels_[stream];
     Walk& walk = walks_[stream];
     uint64_t moved = 0;
@@ -251,12 +251,12 @@ uint64_t DmaEngine::pump(unsigned stream, uint64_t bytes) {
 }
 
 HostVector<uint8_t> DmaEngine::sink(unsigned stream) const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return sinks_[stream];
 }
 
 void DmaEngine::setCreditGate(unsigned stream, bool open) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     if (open)
         creditGatesClosed_ &= ~(1u << stream);
     else
@@ -264,49 +264,49 @@ void DmaEngine::setCreditGate(unsigned stream, bool open) {
 }
 
 bool DmaEngine::creditGateOpen(unsigned stream) const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return !DmaFaults::has(creditGatesClosed_, stream);
 }
 
 uint64_t DmaEngine::dmaFaults() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return dmaFaults_;
 }
 
 DmaEngine::Channel DmaEngine::channel(unsigned index) const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return channels_[index];
 }
 
 bool DmaEngine::interruptEnabled() const { return interruptControl() & interruptBlock::kEnabled; }
 
 uint32_t DmaEngine::interruptControl() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return control_;
 }
 
 size_t DmaEngine::queueDepth() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return queue_.size();
 }
 
 uint64_t DmaEngine::entriesQueued() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return entriesQueued_;
 }
 
 DmaEngine::Ring DmaEngine::ring() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return ring_;
 }
 
 uint64_t DmaEngine::interruptsSent() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return interruptsSent_;
 }
 
 DmaEngine* findDmaEngine(Board& board) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<BoardLock> guard(board.lock());
     uint64_t base = 0;
     Region* region = board.hasBar(0) ? board.bar(0).regionAt(interruptBlock::kBase, base) : nullptr;
     return base == interruptBlock::kBase ? dynamic_cast<DmaEngine*>(region) : nullptr;

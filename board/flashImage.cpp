@@ -96,7 +96,12 @@ int32_t unused2(uint32_t k, uint32_t index) { return -static_cast<int32_t>(k * 1
 
 }  // namespace factory
 
-FlashImage::FlashImage() : bytes_(kFlashSize, 0xFF) {}
+FlashImage::FlashImage() : bytes_(std::make_shared<std::vector<uint8_t>>(kFlashSize, 0xFF)) {}
+
+std::vector<uint8_t>& FlashImage::own() {
+    if (bytes_.use_count() > 1) bytes_ = std::make_shared<std::vector<uint8_t>>(*bytes_);
+    return *bytes_;
+}
 
 FlashImage FlashImage::erased() { return FlashImage(); }
 
@@ -164,13 +169,13 @@ FlashImage FlashImage::standard() {
 }
 
 void FlashImage::write(uint32_t address, const void* source, size_t size) {
-    if (address > bytes_.size() || size > bytes_.size() - address) std::abort();
-    std::memcpy(bytes_.data() + address, source, size);
+    if (address > this->size() || size > this->size() - address) std::abort();
+    std::memcpy(data() + address, source, size);
 }
 
 void FlashImage::read(uint32_t address, void* destination, size_t size) const {
-    if (address > bytes_.size() || size > bytes_.size() - address) std::abort();
-    std::memcpy(destination, bytes_.data() + address, size);
+    if (address > this->size() || size > this->size() - address) std::abort();
+    std::memcpy(destination, bytes_->data() + address, size);
 }
 
 uint32_t FlashImage::read32(uint32_t address) const {
@@ -185,7 +190,7 @@ uint32_t FlashImage::storedChecksum(std::string_view name) const {
 
 uint32_t FlashImage::calculatedChecksum(std::string_view name) const {
     const StoredRecord& stored = storedRecord(name);
-    return crc32(bytes_.data() + stored.offset + 4, stored.size - 4);
+    return crc32(bytes_->data() + stored.offset + 4, stored.size - 4);
 }
 
 FlashImage& FlashImage::sealChecksum(std::string_view name) {
@@ -227,7 +232,7 @@ FlashImage& FlashImage::setOldestCompatibleBoardRevision(uint8_t revision) {
 
 FlashImage& FlashImage::erase(std::string_view name) {
     const StoredRecord& stored = storedRecord(name);
-    std::memset(bytes_.data() + stored.offset, 0xFF, stored.size);
+    std::memset(data() + stored.offset, 0xFF, stored.size);
     return *this;
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include <vector>
@@ -115,10 +116,13 @@ public:
     static FlashImage standard();
 
     // The whole 1 MiB, as the serial flash model loads it.
-    const std::vector<uint8_t>& bytes() const { return bytes_; }
-    const uint8_t* data() const { return bytes_.data(); }
-    uint8_t* data() { return bytes_.data(); }
-    size_t size() const { return bytes_.size(); }
+    const std::vector<uint8_t>& bytes() const { return *bytes_; }
+    const uint8_t* data() const { return bytes_->data(); }
+    uint8_t* data() { return own().data(); }
+    size_t size() const { return bytes_->size(); }
+    // The bytes as they stand, for flash chips to start from without a copy of each; a later
+    // change of this image copies them first.
+    std::shared_ptr<const std::vector<uint8_t>> share() const { return bytes_; }
 
     // The stored checksum no longer matches; the data are untouched.
     FlashImage& corruptChecksum(std::string_view name);
@@ -148,7 +152,10 @@ public:
 private:
     FlashImage();
 
-    std::vector<uint8_t> bytes_;
+    // The bytes, the image's alone before any change (copies of the image share them until then).
+    std::vector<uint8_t>& own();
+
+    std::shared_ptr<std::vector<uint8_t>> bytes_;
 };
 
 }  // namespace board

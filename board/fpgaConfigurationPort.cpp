@@ -36,9 +36,10 @@ uint64_t FpgaConfigurationPort::read(uint64_t offset, unsigned width) {
     if (offset != kStatus) return memory(offset, width);
     uint64_t value = memory(offset, width) & ~uint64_t{kReady | kDone};
     if (!loads_.empty()) {
-        Current& current = loads_.back();
-        current.statusReads.push_back(current.load.transfers());
-        if (current.load.verdict == Verdict::kLoading && ready()) value |= kReady;
+        Current& current = loads_.newest();
+        ++current.load.statusReads;
+        current.statusReads.push(current.load.transfers());
+        if (current.load.verdict == Verdict::kLoading && ready(current)) value |= kReady;
     }
     return value | (done_ ? kDone : 0);
 }
@@ -55,16 +56,19 @@ void FpgaConfigurationPort::start() {
                         kPortSelectMask;
     current.load.size = static_cast<uint32_t>(memory(kSize, 4));
     current.readyAtUs = board_.nowUs() + options_.readyDelayUs;
+    current.delayPassed = options_.readyDelayUs == 0;
     if (const auto fpga = fpgaOf(current.load.port)) fpgas_[*fpga] = Fpga{};
     done_ = false;
-    // Only the running load keeps its bytes.
-    if (!loads_.empty()) HostVector<uint8_t>().swap(loads_.back().bytes);
-    loads_.push_back(std::move(current));
+    loads_.push(std::move(current));
+    loading_ = &loads_.newest();
 }
 
-bool FpgaConfigurationPort::ready() {
-    const Current& current = loads_.back();
-    if (options_.neverReady || board_.nowUs() < current.readyAtUs) return false;
+bool FpgaConfigurationPort::ready(Current& current) {
+    if (options_.neverReady) return false;
+    if (!current.delayPassed) {
+        if (board_.nowUs() < current.readyAtUs) return false;
+        current.delayPassed = true;
+    }
     switch (current.load.port) {
         case kNonIsolatedPort: return (bus_.ioPort2().read(0) & kLinkStateMask) == kLinkEnabled;
         case kIsolatedPort: return !options_.isolatedNeverReady && (link_ == nullptr || link_->state() == 1);
@@ -73,29 +77,37 @@ bool FpgaConfigurationPort::ready() {
 }
 
 void FpgaConfigurationPort::receive(uint64_t value, unsigned width) {
-    if (loads_.empty() || loads_.back().load.verdict != Verdict::kLoading) {
+    if (loading_ == nullptr) {
         ++stray_;
         return;
     }
-    Current& current = loads_.back();
+    Current& current = *loading_;
     Load& load = current.load;
     (width == 8 ? load.stores64 : load.byteWrites) += 1;
-    if (!ready() || load.received + width > load.size) {
+    const uint64_t at = load.received;
+    if (at + width > load.size || !ready(current)) {
         load.verdict = Verdict::kFailed;
-        HostVector<uint8_t>().swap(current.bytes);
+        loading_ = nullptr;
         return;
     }
-    for (unsigned i = 0; i < width; ++i) current.bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    load.crc = crc32(current.bytes.data() + load.received, width, load.crc);
-    load.received += width;
-    if (load.received == load.size) finish();
+    for (uint64_t i = at; i < kFpgaImageHeaderSize && i < at + width; ++i)
+        current.header[i] = static_cast<uint8_t>(value >> (8 * (i - at)));
+    load.crc = crc32Word(value, width, load.crc);
+    load.received = at + width;
+    if (load.received == load.size) finish(current);
 }
 
-void FpgaConfigurationPort::finish() {
-    Current& current = loads_.back();
+void FpgaConfigurationPort::finish(Current& current) {
+    loading_ = nullptr;
     Load& load = current.load;
     const unsigned fpga = fpgaOf(load.port).value_or(kNonIsolatedFpga);
-    const FpgaImageCheck check = checkFpgaImage(current.bytes.data(), current.bytes.size(),
+    const bool withHeader = load.received >= kFpgaImageHeaderSize;
+    // The CRC-32 of the bytes after the header, from the running one over them all.
+    const uint32_t bodyCrc =
+        withHeader ? load.crc ^ crc32Shift(crc32(current.header.data(), kFpgaImageHeaderSize),
+                                           load.received - kFpgaImageHeaderSize)
+                   : 0;
+    const FpgaImageCheck check = checkFpgaImage(current.header.data(), load.received, bodyCrc,
                                                 static_cast<uint16_t>(fpga));
     load.fault = check.fault;
     const bool accepted = check.fault == FpgaImageFault::kNone || options_.acceptAny;
@@ -106,33 +118,31 @@ void FpgaConfigurationPort::finish() {
         load.verdict = Verdict::kRejected;
     } else {
         load.verdict = Verdict::kConfigured;
-        const bool withHeader = current.bytes.size() >= kFpgaImageHeaderSize;
-        fpgas_[fpga] = Fpga{true, withHeader ? decodeFpgaImageHeader(current.bytes.data()).signature : 0};
+        fpgas_[fpga] = Fpga{true, withHeader ? decodeFpgaImageHeader(current.header.data()).signature : 0};
         done_ = !(isolated && options_.isolatedDoneWithheld);
     }
-    HostVector<uint8_t>().swap(current.bytes);
 }
 
 FpgaConfigurationPort::Load FpgaConfigurationPort::record(const Current& current) const {
     Load load = current.load;
-    load.statusReadsAfter.assign(current.statusReads.begin(), current.statusReads.end());
+    load.statusReadsAfter = current.statusReads.entries();
     return load;
 }
 
 FpgaConfigurationPort::Fpga FpgaConfigurationPort::fpga(unsigned index) const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return index < fpgas_.size() ? fpgas_[index] : Fpga{};
 }
 
 std::vector<FpgaConfigurationPort::Load> FpgaConfigurationPort::loads() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     std::vector<Load> result;
-    for (const Current& current : loads_) result.push_back(record(current));
+    loads_.forEach([&](const Current& current) { result.push_back(record(current)); });
     return result;
 }
 
 uint64_t FpgaConfigurationPort::strayTransfers() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return stray_;
 }
 

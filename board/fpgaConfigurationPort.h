@@ -7,7 +7,9 @@
 // take data only while IO port 2 reports its link enabled, port 3 only while the isolation link is
 // in state 1.
 //
-// The data transfers stay out of the board's access log: each load keeps a record instead.
+// The data transfers stay out of the board's access log: each load keeps a record instead, and
+// the port keeps the latest kLoadsKept loads. A load checks its image as it streams in (the
+// header's bytes and a running CRC-32), without keeping the image.
 #pragma once
 
 #include <array>
@@ -17,6 +19,7 @@
 
 #include "board/bar0Map.h"
 #include "board/board.h"
+#include "board/boundedLog.h"
 #include "board/fpgaImage.h"
 #include "board/accessPorts.h"
 #include "board/hostAllocator.h"
@@ -66,7 +69,9 @@ public:
         uint32_t size = 0;  // the size register at the start
         uint64_t stores64 = 0;
         uint64_t byteWrites = 0;
-        // The number of transfers made when 0x448 was read, for every read since the start.
+        // The reads of 0x448 since the start, and for the latest kStatusReadsKept of them the
+        // number of transfers made when each came.
+        uint64_t statusReads = 0;
         std::vector<uint64_t> statusReadsAfter;
         uint64_t received = 0;
         uint32_t crc = 0;  // CRC-32 of the bytes received
@@ -80,6 +85,10 @@ public:
         uint32_t signature = 0;
     };
 
+    static constexpr size_t kLoadsKept = 16;
+    // Far more than a load of the larger image makes (about 28,000).
+    static constexpr size_t kStatusReadsKept = size_t{1} << 16;
+
     FpgaConfigurationPort(Board& board, SwitchedBusInterface& bus, const FpgaPortOptions& options);
 
     uint64_t read(uint64_t offset, unsigned width) override;
@@ -88,7 +97,10 @@ public:
 
     // Both take the board's lock. kNonIsolatedFpga or kIsolatedFpga.
     Fpga fpga(unsigned index) const;
-    // Every load since power-up, in order.
+    // The same for a block that holds the board's lock already (index kNonIsolatedFpga or
+    // kIsolatedFpga).
+    const Fpga& fpgaHeld(unsigned index) const { return fpgas_[index]; }
+    // The latest kLoadsKept loads since power-up, in order.
     std::vector<Load> loads() const;
     // Data transfers that arrived while no load was running.
     uint64_t strayTransfers() const;
@@ -98,15 +110,18 @@ public:
 private:
     struct Current {
         Load load;
-        HostVector<uint64_t> statusReads;
-        HostVector<uint8_t> bytes;
+        BoundedLog<uint64_t> statusReads{kStatusReadsKept};
+        std::array<uint8_t, kFpgaImageHeaderSize> header{};
         uint64_t readyAtUs = 0;
+        // The board's time never goes back: once the delay has passed, a stream of data does
+        // not read the clock again.
+        bool delayPassed = false;
     };
 
     void start();
-    bool ready();
+    bool ready(Current& current);
     void receive(uint64_t value, unsigned width);
-    void finish();
+    void finish(Current& current);
     Load record(const Current& current) const;
     // The FPGA behind a port, or none.
     static std::optional<unsigned> fpgaOf(unsigned port);
@@ -115,7 +130,9 @@ private:
     SwitchedBusInterface& bus_;
     FpgaPortOptions options_;
     std::array<Fpga, 2> fpgas_{};
-    HostVector<Current> loads_;
+    BoundedLog<Current> loads_{kLoadsKept};
+    // The newest load while it still takes data, else null.
+    Current* loading_ = nullptr;
     bool done_ = false;
     uint64_t stray_ = 0;
     const IsolatedLink* link_ = nullptr;

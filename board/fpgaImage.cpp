@@ -7,24 +7,30 @@
 namespace board {
 
 FpgaImageCheck checkFpgaImage(const uint8_t* image, size_t size, uint16_t expectedTarget) {
+    const bool withHeader = size >= kFpgaImageHeaderSize;
+    const uint32_t bodyCrc = withHeader ? crc32(image + kFpgaImageHeaderSize, size - kFpgaImageHeaderSize) : 0;
+    return checkFpgaImage(image, size, bodyCrc, expectedTarget);
+}
+
+FpgaImageCheck checkFpgaImage(const uint8_t* header, size_t size, uint32_t bodyCrc, uint16_t expectedTarget) {
     FpgaImageCheck check;
     if (size < kFpgaImageHeaderSize) {
         check.fault = FpgaImageFault::kTooShort;
         return check;
     }
-    const FpgaImageHeader header = decodeFpgaImageHeader(image);
-    if (std::memcmp(image, kFpgaImageMagic, sizeof kFpgaImageMagic) != 0) {
+    const FpgaImageHeader decoded = decodeFpgaImageHeader(header);
+    if (std::memcmp(header, kFpgaImageMagic, sizeof kFpgaImageMagic) != 0) {
         check.fault = FpgaImageFault::kBadMagic;
-    } else if (header.version != kFpgaImageVersion) {
+    } else if (decoded.version != kFpgaImageVersion) {
         check.fault = FpgaImageFault::kBadVersion;
-    } else if (header.target != expectedTarget) {
+    } else if (decoded.target != expectedTarget) {
         check.fault = FpgaImageFault::kWrongTarget;
-    } else if (header.length != size) {
+    } else if (decoded.length != size) {
         check.fault = FpgaImageFault::kWrongLength;
-    } else if (crc32(image + kFpgaImageHeaderSize, size - kFpgaImageHeaderSize) != header.crc) {
+    } else if (bodyCrc != decoded.crc) {
         check.fault = FpgaImageFault::kBadCrc;
     } else {
-        check.signature = header.signature;
+        check.signature = decoded.signature;
     }
     return check;
 }

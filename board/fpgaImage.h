@@ -85,6 +85,9 @@ struct FpgaImageCheck {
 
 // What the configuration port decides once all bytes of a load have arrived.
 FpgaImageCheck checkFpgaImage(const uint8_t* image, size_t size, uint16_t expectedTarget);
+// The same decision from what a port keeps of a stream: the image's first min(size,
+// kFpgaImageHeaderSize) bytes and the CRC-32 of the bytes after the header.
+FpgaImageCheck checkFpgaImage(const uint8_t* header, size_t size, uint32_t bodyCrc, uint16_t expectedTarget);
 
 const char* toText(FpgaImageFault fault);
 

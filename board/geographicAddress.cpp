@@ -52,7 +52,7 @@ void installGeographicAddress(Board& board, BridgeWindow& window, const Geograph
     space.write(at + 8, (options.mode & 0xF) | ((options.width & 7) << 8) | ((options.shift & 0x1F) << 16));
     const uint32_t raw = options.slot << options.shift;
     if (options.mode == 1) {
-        std::lock_guard<std::recursive_mutex> guard(board.lock());
+        std::lock_guard<BoardLock> guard(board.lock());
         if (!board.bar(0).hasRegionIn(kGeographicValueDirect, 4))
             board.addRegion<RegisterFile>(0, kGeographicValueDirect, 4, board);
         board.bar(0).store(kGeographicValueDirect, 4, raw);

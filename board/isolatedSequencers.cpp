@@ -23,7 +23,7 @@ bool IsolatedSequencers::pllLocked() const {
     static constexpr uint32_t kOrder[] = {3, 2, 0, 1};
     const size_t first = pllWords_.size() - 4;
     for (size_t i = 0; i < 4; ++i)
-        if ((pllWords_[first + i] & 3) != kOrder[i]) return false;
+        if ((pllWords_.fromOldest(first + i) & 3) != kOrder[i]) return false;
     return true;
 }
 
@@ -47,7 +47,7 @@ void IsolatedSequencers::write(uint32_t address, uint32_t value) {
         case kPllShift: {
             const uint64_t at = now();
             if (options_.pllStuckBusy || (pllWritten_ && at < pllBusyUntilUs_)) ++pllWritesWhileBusy_;
-            pllWords_.push_back(value & 0xFFFFFF);
+            pllWords_.push(value & 0xFFFFFF);
             pllWritten_ = true;
             pllBusyUntilUs_ = at + options_.pllBusyUs;
             break;
@@ -108,7 +108,7 @@ void IsolatedSequencers::raise(unsigned c, unsigned line) {
     if (latchHook_) latchHook_(c, line, true);
     const uint32_t address = ch.vectors[line].value_or(0) % kLocalRamWords;
     const std::optional<uint32_t> id = ch.vectors[line] ? subroutineTagId(ram_[address]) : std::nullopt;
-    runs_.push_back(SequencerRun{c, line, address, id});
+    runs_.push(SequencerRun{c, line, address, id});
     if (options_.strict && !id) {
         // Nothing to run: the sequencer faults and never finishes.
         ch.fault = true;

@@ -24,6 +24,7 @@
 #include <optional>
 #include <vector>
 
+#include "board/boundedLog.h"
 #include "board/hostAllocator.h"
 
 namespace board {
@@ -120,7 +121,8 @@ public:
     }
     const HostVector<uint64_t>& localRam() const { return ram_; }
     HostVector<uint64_t>& localRam() { return ram_; }
-    std::vector<SequencerRun> runs() const { return std::vector<SequencerRun>(runs_.begin(), runs_.end()); }
+    // The latest kBlockRecordCapacity runs, oldest first.
+    std::vector<SequencerRun> runs() const { return runs_.entries(); }
     struct ChannelView {
         std::array<std::optional<uint32_t>, kLines> vectors;
         std::array<uint32_t, kLines> codes;
@@ -131,8 +133,9 @@ public:
         unsigned ungangs;
     };
     ChannelView channel(unsigned c) const;
-    // PLL words in the order they arrived, and writes made while it was busy.
-    std::vector<uint32_t> pllWords() const { return std::vector<uint32_t>(pllWords_.begin(), pllWords_.end()); }
+    // The latest kBlockRecordCapacity PLL words in the order they arrived, and writes made while it
+    // was busy.
+    std::vector<uint32_t> pllWords() const { return pllWords_.entries(); }
     unsigned pllWritesWhileBusy() const { return pllWritesWhileBusy_; }
     bool pllLocked() const;
 
@@ -167,10 +170,10 @@ private:
     uint32_t high_ = 0;
     uint32_t low_ = 0;
     std::array<Channel, kChannels> channels_;
-    HostVector<SequencerRun> runs_;
+    BoundedLog<SequencerRun> runs_{kBlockRecordCapacity};
     HostMap<uint32_t, Effect> effects_;
     LatchHook latchHook_;
-    HostVector<uint32_t> pllWords_;
+    BoundedLog<uint32_t> pllWords_{kBlockRecordCapacity};
     uint64_t pllBusyUntilUs_ = 0;
     bool pllWritten_ = false;
     unsigned pllWritesWhileBusy_ = 0;

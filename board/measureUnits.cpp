@@ -84,7 +84,7 @@ bool MeasureUnitsModel::read(uint64_t offset, uint64_t nowUs, uint32_t& value) {
 }
 
 void MeasureUnitsModel::write(uint64_t offset, uint32_t value, uint64_t nowUs) {
-    if (offset < kWindows || offset >= kWindows + kChannels * kWindowStride) return;
+    if (!writes(offset)) return;
     const unsigned channel = unsigned((offset - kWindows) / kWindowStride);
     const uint32_t r = uint32_t((offset - kWindows) % kWindowStride);
     if (r >= kUnitRegisters || r % 4 != 0) return;

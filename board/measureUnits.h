@@ -49,6 +49,8 @@ public:
     // Non-isolated FPGA offsets this model answers; false for the others.
     bool read(uint64_t offset, uint64_t nowUs, uint32_t& value);
     void write(uint64_t offset, uint32_t value, uint64_t nowUs);
+    // Whether a write of the offset reaches the units.
+    static bool writes(uint64_t offset) { return offset >= kWindows && offset < kWindows + kChannels * kWindowStride; }
 
     Unit& unit(unsigned channel, unsigned unit) { return units_.at(channel).at(unit); }
     bool idle(unsigned channel, unsigned unit, uint64_t nowUs);

@@ -79,24 +79,24 @@ NonIsolatedFpga::NonIsolatedFpga(Board& board, SwitchedBusInterface& bus, FpgaCo
 }
 
 void NonIsolatedFpga::latchEvents(unsigned channel, uint32_t bits) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     eventLatches_.latch(channel, bits);
 }
 
 void NonIsolatedFpga::overflowMeasureFifo(unsigned channel) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     if (channel >= MeasureUnitsModel::kChannels) return;
     const uint64_t word = RegisterFile::read(kMeasureFifoOverflow, 4);
     RegisterFile::write(kMeasureFifoOverflow, 4, word | (uint64_t{1} << (3 * channel)));
 }
 
 void NonIsolatedFpga::overrideSignature(std::optional<uint32_t> signature) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     signatureOverride_ = signature;
 }
 
 void NonIsolatedFpga::setSourceNeverStops(unsigned stream, bool never) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     if (stream >= kDmaStreamCount) return;
     if (never)
         sourceNeverStops_ |= 1u << stream;
@@ -105,11 +105,15 @@ void NonIsolatedFpga::setSourceNeverStops(unsigned stream, bool never) {
 }
 
 uint64_t NonIsolatedFpga::fifoResets(unsigned stream) const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return stream < kDmaStreamCount ? fifoResets_[stream] : 0;
 }
 
 void NonIsolatedFpga::streamCreditsWritten(uint64_t offset, uint32_t value) {
+    const bool resetsOrCredits = offset >= kMeasureFifoResets && offset < kTxCreditControls + 4 * kChannels;
+    const bool measureUnit = offset >= kMeasureUnits && offset < kMeasureUnits + kMeasureUnitStride * kChannels &&
+                             (offset - kMeasureUnits) % kMeasureUnitStride == 0;
+    if (!resetsOrCredits && !measureUnit) return;
     for (unsigned c = 0; c < kChannels; ++c) {
         const unsigned measure = 2 * c;
         const unsigned source = 2 * c + 1;
@@ -143,17 +147,17 @@ PowerMonitorModel* NonIsolatedFpga::powerMonitorAt(uint64_t& offset) {
 }
 
 void NonIsolatedFpga::raiseError(uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     errorMux_.raise(id);
 }
 
 void NonIsolatedFpga::dropError(uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     errorMux_.drop(id);
 }
 
 void NonIsolatedFpga::raiseError(int block, uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     if (block == kNonIsolatedBlock)
         errorMux_.raise(id);
     else
@@ -161,7 +165,7 @@ void NonIsolatedFpga::raiseError(int block, uint16_t id) {
 }
 
 void NonIsolatedFpga::dropError(int block, uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     if (block == kNonIsolatedBlock)
         errorMux_.drop(id);
     else
@@ -169,7 +173,7 @@ void NonIsolatedFpga::dropError(int block, uint16_t id) {
 }
 
 void NonIsolatedFpga::setStuckError(int block, uint16_t id) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     if (block == kNonIsolatedBlock)
         errorManager_.setStuckId(id);
     else
@@ -177,7 +181,7 @@ void NonIsolatedFpga::setStuckError(int block, uint16_t id) {
 }
 
 NonIsolatedFpga::ErrorState NonIsolatedFpga::errorState(int block) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     if (block == kNonIsolatedBlock)
         return {errorManager_.isEnabled(), uint16_t(errorManager_.occurrence()), errorMux_.latchedIds()};
     ErrorManagerModel& manager = link_.occurrence().manager(unsigned(block));
@@ -185,42 +189,46 @@ NonIsolatedFpga::ErrorState NonIsolatedFpga::errorState(int block) {
 }
 
 std::optional<unsigned> NonIsolatedFpga::routedInput(unsigned block, uint32_t offset) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return link_.occurrence().routedInput(block, offset);
 }
 
 bool NonIsolatedFpga::pxiTriggerOutputOn(unsigned line) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     return line < kPxiTriggerLines &&
            (written(kPxiTriggerConfig + 4 * line) & kPxiTriggerOutputOn) == kPxiTriggerOutputOn;
 }
 
 void NonIsolatedFpga::commandIsoComm(uint32_t value) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     link_.writeIsoComm(value);
 }
 
 void NonIsolatedFpga::presentIsolated(uint32_t address, uint32_t value) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     link_.registers().present(address, value);
 }
 
 void NonIsolatedFpga::setAccessPortKnobs(unsigned port, const AccessPortKnobs& knobs) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     link_.knobs(port) = knobs;
 }
 
 bool NonIsolatedFpga::answers() {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
+    return answersHeld();
+}
+
+bool NonIsolatedFpga::answersHeld() const {
     const uint32_t routing = static_cast<uint32_t>(board_.bar(0).load(bar0::kBusRouting, 4));
-    return port_.fpga(kNonIsolatedFpga).configured &&
+    return port_.fpgaHeld(kNonIsolatedFpga).configured &&
            (bus_.ioPort2().stored(0) & kLinkConfiguredMask) == kLinkConfigured &&
            (routing & kBusRoutingMask) == kBusRoutedToNonIsolatedFpga;
 }
 
 uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
-    if (!answers()) return ~uint64_t{0};
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
+    if (!answersHeld()) return ~uint64_t{0};
     if (offset == kSignature && width == 4)
         return signatureOverride_.has_value() ? *signatureOverride_ : port_.fpga(kNonIsolatedFpga).signature;
     if (offset == kDacStatus && width == 4) return powerPath_.dacNeverReady ? 0 : kDacReady;
@@ -230,7 +238,7 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
     if (offset == kOccurrence && width == 4) return errorManager_.occurrence();
     if (offset == IsolatedLink::kIsoComm && width == 4) return link_.readIsoComm();
     if (IsolatedLink::isPortOffset(offset) && width == 4) {
-        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        const FpgaConfigurationPort::Fpga& isolated = port_.fpgaHeld(kIsolatedFpga);
         return link_.readPort(offset, isolated.configured, isolated.signature);
     }
     if ((offset == kVrefTemperature || offset == kNisoFpgaTemperature) && width == 4) {
@@ -250,13 +258,13 @@ uint64_t NonIsolatedFpga::read(uint64_t offset, unsigned width) {
 }
 
 void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
-    if (!answers()) return;
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
+    if (!answersHeld()) return;
     if (offset == kErrorMux && width == 4) errorMux_.configure(uint32_t(value));
     if (offset == kConfiguration && width == 4) errorManager_.configure(uint32_t(value));
     if (width == 4) streamCreditsWritten(offset, uint32_t(value));
     if (offset == kRampUp && width == 4) {
-        powerPath_.rampUpWords.push_back(uint32_t(value));
+        powerPath_.rampUpWords.push(uint32_t(value));
         powerPath_.rampUpStepsSeen |= uint8_t(1u << ((value >> 24) & 7));
     }
     if (offset == kTransformerControl && width == 4 && (value & kTransformerStart) == kTransformerStart)
@@ -264,10 +272,10 @@ void NonIsolatedFpga::write(uint64_t offset, unsigned width, uint64_t value) {
     if (offset == kSinkingBoardConfiguration && width == 4 && (value & 1) != 0) powerPath_.sinkingBoardEnabled = true;
     if (offset == IsolatedLink::kIsoComm && width == 4) link_.writeIsoComm(uint32_t(value));
     if (IsolatedLink::isPortOffset(offset) && width == 4) {
-        const FpgaConfigurationPort::Fpga isolated = port_.fpga(kIsolatedFpga);
+        const FpgaConfigurationPort::Fpga& isolated = port_.fpgaHeld(kIsolatedFpga);
         link_.writePort(offset, uint32_t(value), isolated.configured, isolated.signature);
     }
-    if (width == 4) measureUnits_.write(offset, uint32_t(value), board_.nowUs());
+    if (width == 4 && MeasureUnitsModel::writes(offset)) measureUnits_.write(offset, uint32_t(value), board_.nowUs());
     uint64_t within = offset;
     if (PowerMonitorModel* monitor = powerMonitorAt(within); monitor != nullptr && width == 4)
         monitor->write(within, uint32_t(value));

@@ -22,6 +22,7 @@
 
 #include "board/accessPorts.h"
 #include "board/board.h"
+#include "board/boundedLog.h"
 #include "board/chargeBalancers.h"
 #include "board/dmaEngine.h"
 #include "board/eventLatches.h"
@@ -48,7 +49,7 @@ constexpr uint32_t kBusRoutedToNonIsolatedFpga = (2u << 8) | (1u << 20);
 // configuration write carried the start bits 1 and 3; a write of 0x2D8 with bit 0 enables the
 // sinking board. Under the board's lock.
 struct PowerPathModel {
-    HostVector<uint32_t> rampUpWords;
+    BoundedLog<uint32_t> rampUpWords{kBlockRecordCapacity};  // the latest
     uint8_t rampUpStepsSeen = 0;  // bit per step index
     bool started = false;
     bool sinkingBoardEnabled = false;
@@ -112,7 +113,7 @@ public:
     // The isolation link, the access ports and the isolated registers. Under the board's lock.
     IsolatedLink& isolatedLink() { return link_; }
     // The board's lock, for a reader of the isolated side while the driver may run.
-    std::recursive_mutex& boardLock() { return board_.lock(); }
+    BoardLock& boardLock() { return board_.lock(); }
     // Test hooks, each under the board's lock: a command to the isolation link as the driver
     // writes it, what a split isolated word's read side shows, a port's knobs.
     void commandIsoComm(uint32_t value);
@@ -143,6 +144,7 @@ public:
     uint64_t fifoResets(unsigned stream) const;
 
 private:
+    bool answersHeld() const;
     void streamCreditsWritten(uint64_t offset, uint32_t value);
 
     Board& board_;

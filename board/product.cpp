@@ -30,7 +30,7 @@ ProductBlocks installProduct(Board& board, const ProductOptions& options) {
     // The caller's image is not copied: boards are built by the hundred in some tests.
     std::optional<FlashImage> standard;
     const FlashImage& image = options.flash.has_value() ? *options.flash : standard.emplace(FlashImage::standard());
-    SpiEngine& spi = installSpiEngine(board, window, timing, image.bytes());
+    SpiEngine& spi = installSpiEngine(board, window, timing, image.share());
     NonIsolatedFpga& nonIsolatedFpga = installNonIsolatedFpga(board, bus, fpgaPort, options.isolated);
     fpgaPort.attachIsolatedLink(&nonIsolatedFpga.isolatedLink());
     DmaEngine& dma = *findDmaEngine(board);

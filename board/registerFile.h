@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <map>
-#include <set>
 
 #include "board/board.h"
 #include "board/hostAllocator.h"
@@ -27,15 +26,18 @@ public:
     uint64_t written(uint64_t offset) const;
     // Whether the offset's reads show a presented value.
     bool presented(uint64_t offset) const {
-        std::lock_guard<std::recursive_mutex> guard(board_.lock());
-        return separate_.count(offset) != 0;
+        std::lock_guard<BoardLock> guard(board_.lock());
+        return separate(offset);
     }
 
 private:
+    bool separate(uint64_t offset) const { return offset < separate_.size() && separate_[offset] != 0; }
+
     Board& board_;
-    std::set<uint64_t> separate_;
+    // By offset, grown as offsets are used: a region spans a few KiB at most.
+    HostVector<uint8_t> separate_;
     HostMap<uint64_t, uint64_t> readSide_;
-    HostMap<uint64_t, uint64_t> written_;
+    HostVector<uint64_t> written_;
 };
 
 }  // namespace board

@@ -16,6 +16,8 @@ constexpr uint64_t kOpcodes = bar0::kSpiPort + 0xC;
 
 SpiEngine::SpiEngine(Board& board, const std::vector<uint8_t>& image) : board_(board), flash_(image) {}
 
+SpiEngine::SpiEngine(Board& board, SharedFlashBytes image) : board_(board), flash_(std::move(image)) {}
+
 uint8_t SpiEngine::transfer(bool read, uint8_t data) {
     Bar& registers = board_.bar(0);
     const uint32_t format = static_cast<uint32_t>(registers.load(read ? kReadFormat : kWriteFormat, 4));
@@ -38,18 +40,29 @@ void SpiEngine::write(uint64_t, unsigned width, uint64_t value) {
     if (width == 1) transfer(false, static_cast<uint8_t>(value));
 }
 
-SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing, const std::vector<uint8_t>& image) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+namespace {
+
+SpiEngine& install(Board& board, BridgeWindow& window, TimingBlock& timing, std::unique_ptr<SpiEngine> engine) {
+    std::lock_guard<BoardLock> guard(board.lock());
     if (!board.bar(0).hasRegionIn(bar0::kSpiPort, bar0::kSpiPortSize)) {
         board.addRegion<RegisterFile>(0, bar0::kSpiPort, bar0::kSpiPortSize, board);
         board.bar(0).store(bar0::kSpiPort, 4, kSpiPortRegister00AtReset);
     }
-    auto engine = std::make_unique<SpiEngine>(board, image);
     SpiEngine& result = *engine;
     window.adoptDataPort(std::move(engine));
     SST25VFFlash& flash = result.flash();
     timing.onWriteProtectLine([&flash](bool high) { flash.setWriteProtectLine(high); });
     return result;
+}
+
+}  // namespace
+
+SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing, const std::vector<uint8_t>& image) {
+    return install(board, window, timing, std::make_unique<SpiEngine>(board, image));
+}
+
+SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing, SharedFlashBytes image) {
+    return install(board, window, timing, std::make_unique<SpiEngine>(board, std::move(image)));
 }
 
 }  // namespace board

@@ -20,6 +20,8 @@ class SpiEngine : public Region {
 public:
     // The flash holds the image, erased beyond it.
     SpiEngine(Board& board, const std::vector<uint8_t>& image);
+    // The flash starts from a whole image it shares.
+    SpiEngine(Board& board, SharedFlashBytes image);
 
     uint64_t read(uint64_t offset, unsigned width) override;
     void write(uint64_t offset, unsigned width, uint64_t value) override;
@@ -40,5 +42,6 @@ constexpr uint32_t kSpiPortRegister00AtReset = 0x0580C0DE;
 // write-protect line, and models the SPI port's registers (0x580-0x58F).
 SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing,
                             const std::vector<uint8_t>& image = {});
+SpiEngine& installSpiEngine(Board& board, BridgeWindow& window, TimingBlock& timing, SharedFlashBytes image);
 
 }  // namespace board

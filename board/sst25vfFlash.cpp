@@ -6,21 +6,46 @@
 
 namespace board {
 
-SST25VFFlash::SST25VFFlash() : memory_(kSize, 0xFF) {}
+SST25VFFlash::SST25VFFlash() = default;
 
 // A whole image is the array as it stands; anything else lands on an erased chip.
-SST25VFFlash::SST25VFFlash(const std::vector<uint8_t>& image)
-    : memory_(image.size() == kSize ? image : std::vector<uint8_t>(kSize, 0xFF)) {
-    if (image.size() != kSize) load(0, image);
+SST25VFFlash::SST25VFFlash(const std::vector<uint8_t>& image) {
+    if (image.size() == kSize)
+        image_ = std::make_shared<const std::vector<uint8_t>>(image);
+    else
+        load(0, image);
 }
 
-// In runs up to the end of the chip, where addresses wrap: a whole image loads with one copy.
+SST25VFFlash::SST25VFFlash(SharedFlashBytes image) : image_(std::move(image)) {
+    if (image_ != nullptr && image_->size() != kSize) std::abort();
+}
+
+uint8_t SST25VFFlash::byteAt(uint32_t address) const {
+    if (const auto& own = sectors_[address / kSectorSize]) return own[address % kSectorSize];
+    return image_ != nullptr ? (*image_)[address] : 0xFF;
+}
+
+uint8_t* SST25VFFlash::ownSector(uint32_t address) {
+    auto& own = sectors_[address / kSectorSize];
+    if (own == nullptr) {
+        own.reset(static_cast<uint8_t*>(std::malloc(kSectorSize)));
+        if (own == nullptr) std::abort();
+        const uint32_t start = address & ~(kSectorSize - 1);
+        if (image_ != nullptr)
+            std::copy_n(image_->begin() + start, kSectorSize, own.get());
+        else
+            std::fill_n(own.get(), kSectorSize, 0xFF);
+    }
+    return own.get();
+}
+
+// Addresses wrap at the end of the chip.
 void SST25VFFlash::load(uint32_t address, const std::vector<uint8_t>& bytes) {
     std::lock_guard<std::mutex> hold(mutex_);
     for (size_t done = 0; done < bytes.size();) {
-        const size_t at = (address + done) % kSize;
-        const size_t run = std::min(bytes.size() - done, kSize - at);
-        std::copy_n(bytes.begin() + done, run, memory_.begin() + at);
+        const uint32_t at = static_cast<uint32_t>((address + done) % kSize);
+        const size_t run = std::min(bytes.size() - done, size_t{kSectorSize - at % kSectorSize});
+        std::copy_n(bytes.begin() + done, run, ownSector(at) + at % kSectorSize);
         done += run;
     }
 }
@@ -28,12 +53,7 @@ void SST25VFFlash::load(uint32_t address, const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> SST25VFFlash::contents(uint32_t address, uint32_t size) const {
     std::lock_guard<std::mutex> hold(mutex_);
     std::vector<uint8_t> bytes(size);
-    for (size_t done = 0; done < size;) {
-        const size_t at = (address + done) % kSize;
-        const size_t run = std::min(size_t{size} - done, kSize - at);
-        std::copy_n(memory_.begin() + at, run, bytes.begin() + done);
-        done += run;
-    }
+    for (size_t i = 0; i < size; ++i) bytes[i] = byteAt(static_cast<uint32_t>((address + i) % kSize));
     return bytes;
 }
 
@@ -113,7 +133,7 @@ uint8_t SST25VFFlash::transfer(const Transfer& request) {
     } else if (busy) {
         // An erase or program in progress ignores everything but status reads.
     } else if (t.opcode == kRead && t.read) {
-        result = memory_[address];
+        result = byteAt(address);
     } else if (t.read) {
         // Nothing drives the bus for a read of a write command.
     } else if (t.opcode == kWriteEnable) {
@@ -128,12 +148,11 @@ uint8_t SST25VFFlash::transfer(const Transfer& request) {
         statusWriteEnabled_ = false;
         status_ &= static_cast<uint8_t>(~kWriteEnableLatch);
     } else if (t.opcode == kByteProgram && enabled) {
-        if (!arrayProtected() && !dropPrograms_) memory_[address] &= t.data;
+        if (!arrayProtected() && !dropPrograms_) ownSector(address)[address % kSectorSize] &= t.data;
         startOperation(programBusyReads_);
     } else if (t.opcode == kSectorErase && enabled) {
         if (!arrayProtected()) {
-            const uint32_t start = address & ~(kSectorSize - 1);
-            std::fill(memory_.begin() + start, memory_.begin() + start + kSectorSize, 0xFF);
+            std::fill_n(ownSector(address), kSectorSize, 0xFF);
         }
         startOperation(eraseBusyReads_);
     }

@@ -4,7 +4,10 @@
 // access; tests may call it directly.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -12,6 +15,10 @@
 #include "board/boundedLog.h"
 
 namespace board {
+
+// An image several chips may start from (boards are built by the hundred in some tests and once
+// for every input of a fuzz target).
+using SharedFlashBytes = std::shared_ptr<const std::vector<uint8_t>>;
 
 class SST25VFFlash {
 public:
@@ -53,6 +60,9 @@ public:
     SST25VFFlash();
     // Holds the image, erased beyond it.
     explicit SST25VFFlash(const std::vector<uint8_t>& image);
+    // Starts from a whole image without copying it: a sector is copied when first programmed or
+    // erased.
+    explicit SST25VFFlash(SharedFlashBytes image);
 
     // Returns the byte read (0xFF when nothing drives the bus).
     uint8_t transfer(const Transfer& transfer);
@@ -86,8 +96,20 @@ private:
     // Ends a program or erase: the latch clears and the chip stays busy for some reads.
     void startOperation(unsigned busyReads);
 
+    uint8_t byteAt(uint32_t address) const;
+    // The sector's own bytes, copied from the image (or erased) on first use.
+    uint8_t* ownSector(uint32_t address);
+
+    struct Free {
+        void operator()(uint8_t* bytes) const { std::free(bytes); }
+    };
+    static constexpr uint32_t kSectors = kSize / kSectorSize;
+
     mutable std::mutex mutex_;
-    std::vector<uint8_t> memory_;
+    // The array: a sector's own bytes where it has them, else the image's (erased without one).
+    // The copies bypass the system's allocator, as the chip changes inside driver calls.
+    SharedFlashBytes image_;
+    std::array<std::unique_ptr<uint8_t[], Free>, kSectors> sectors_;
     uint8_t status_ = 0x0C;
     bool statusWriteEnabled_ = false;
     bool lineHigh_ = false;

@@ -4,17 +4,10 @@
 
 namespace board {
 
-uint32_t IOPort2Registers::read(uint8_t offset) {
-    const uint32_t value = PortRegisters::read(offset);
-    if (offset != 0) return value;
-    const bool bit7 = forcedBit7_.value_or((value & 1) == 0);
-    return (value & ~0x80u) | (bit7 ? 0x80u : 0);
-}
-
 SwitchedBusInterface::SwitchedBusInterface(Board& board) : board_(board) { ports_[kIOPort2] = &ioPort2_; }
 
 void SwitchedBusInterface::attachPort(uint32_t key, PortRegisters& port) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     ports_[key] = &port;
 }
 
@@ -41,39 +34,39 @@ void SwitchedBusInterface::write(uint64_t offset, unsigned width, uint64_t value
     if ((control & kWriteStrobe) != 0 && selected != nullptr) {
         const uint32_t data = static_cast<uint32_t>(memory(kData, 4));
         selected->write(target, data);
-        transactions_.push_back({true, key, target, data});
+        transactions_.push({true, key, target, data});
     }
     // An unselected port never answers.
     if ((control & kReadStrobe) != 0 && selected != nullptr) {
         const uint32_t data = selected->read(target);
         setMemory(kData, 4, data);
-        transactions_.push_back({false, key, target, data});
+        transactions_.push({false, key, target, data});
         readDone_ = !neverReady_;
     }
 }
 
 void SwitchedBusInterface::setNeverReady(bool neverReady) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     neverReady_ = neverReady;
 }
 
 void SwitchedBusInterface::forceIOPort2StatusBit7(std::optional<bool> level) {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     ioPort2_.forcedBit7_ = level;
 }
 
 std::vector<SwitchedBusInterface::Transaction> SwitchedBusInterface::transactions() const {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
-    return std::vector<Transaction>(transactions_.begin(), transactions_.end());
+    std::lock_guard<BoardLock> guard(board_.lock());
+    return transactions_.entries();
 }
 
 void SwitchedBusInterface::clearTransactions() {
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<BoardLock> guard(board_.lock());
     transactions_.clear();
 }
 
 SwitchedBusInterface& installSwitchedBusInterface(Board& board) {
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<BoardLock> guard(board.lock());
     SwitchedBusInterface& bus = board.addRegion<SwitchedBusInterface>(0, bar0::kSwitchedBusInterface,
                                                                       bar0::kSwitchedBusInterfaceSize, board);
     board.bar(0).store(bar0::kSwitchedBusInterface + SwitchedBusInterface::kIdentification, 4,

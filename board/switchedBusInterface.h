@@ -13,6 +13,7 @@
 
 #include "board/bar0Map.h"
 #include "board/board.h"
+#include "board/boundedLog.h"
 #include "board/hostAllocator.h"
 
 namespace board {
@@ -32,7 +33,7 @@ private:
 // The port that IO port 2 and the isolation port share (selectors 0 and 2). Register 0x00 is IO
 // port 2's control and status: bit 0 enables the link, and bit 7 reads set while the link is
 // disabled (configured, waiting) and clear once enabled.
-class IOPort2Registers : public PortRegisters {
+class IOPort2Registers final : public PortRegisters {
 public:
     // Two read registers of the port, IO port 2's 0x80 and the isolation port's 0x14, read these
     // at reset.
@@ -45,7 +46,12 @@ public:
         PortRegisters::write(kIOPort2Debug0, kIOPort2Debug0AtReset);
         PortRegisters::write(kIsolationRead14, kIsolationRead14AtReset);
     }
-    uint32_t read(uint8_t offset) override;
+    uint32_t read(uint8_t offset) override {
+        const uint32_t value = PortRegisters::read(offset);
+        if (offset != 0) return value;
+        const bool bit7 = forcedBit7_.value_or((value & 1) == 0);
+        return (value & ~0x80u) | (bit7 ? 0x80u : 0);
+    }
 
 private:
     friend class SwitchedBusInterface;
@@ -92,7 +98,8 @@ public:
     // 2's bit 7 reads this level whatever the enable bit, so an awaited link state never comes.
     void setNeverReady(bool neverReady);
     void forceIOPort2StatusBit7(std::optional<bool> level);
-    // The port accesses the handshakes made, in order. Both take the board's lock.
+    // The latest kBlockRecordCapacity port accesses the handshakes made, in order. Both take the
+    // board's lock.
     std::vector<Transaction> transactions() const;
     void clearTransactions();
 
@@ -104,7 +111,7 @@ private:
     std::map<uint32_t, PortRegisters*> ports_;
     bool readDone_ = false;
     bool neverReady_ = false;
-    HostVector<Transaction> transactions_;
+    BoundedLog<Transaction> transactions_{kBlockRecordCapacity};
 };
 
 SwitchedBusInterface& installSwitchedBusInterface(Board& board);

@@ -28,7 +28,7 @@ void TriggerOverridesModel::isolatedWrite(unsigned c, uint32_t offset, uint32_t 
                                           IsolatedOccurrence& occurrence) {
     if (c >= kChannels) return;
     Channel& ch = channels_[c];
-    if (offset == kConfiguration && (value & kConfigStrobes) != 0) ch.configStrobes.push_back(value & kConfigStrobes);
+    if (offset == kConfiguration && (value & kConfigStrobes) != 0) ch.configStrobes.push(value & kConfigStrobes);
     if (offset != kOverride) return;
     for (const Trigger& trigger : kWiring) {
         const OccurrenceMuxModel* mux = occurrence.mux(c, trigger.mux);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "board/boundedLog.h"
 #include "board/hostAllocator.h"
 #include "board/isolatedRegisterFile.h"
 
@@ -24,8 +25,9 @@ public:
     static constexpr unsigned kTriggers = 4;  // start, source, sequence advance, main measure
 
     struct Channel {
-        // Each configuration write's bits 4 and 6, when any: recorded while the driver runs.
-        HostVector<uint32_t> configStrobes;
+        // Each configuration write's bits 4 and 6, when any: recorded while the driver runs (the
+        // latest kBlockRecordCapacity).
+        BoundedLog<uint32_t> configStrobes{kBlockRecordCapacity};
         uint16_t lastId = 0;
         // Fault knob: the id the channel registers for any override.
         std::optional<uint16_t> reportedId;

@@ -41,7 +41,7 @@ SubroutinePackage* createStoredSubroutinePackage(const StoredSubroutinePackage& 
         return nullptr;
     }
     kzhtl::Vector<uint64_t> words;
-    if (!words.resize(stored.originalSize / sizeof(uint64_t), status)) return nullptr;
+    if (!words.resizeForOverwrite(stored.originalSize / sizeof(uint64_t), status)) return nullptr;
     const int decoded = LZ4_decompress_safe(reinterpret_cast<const char*>(stored.block),
                                             reinterpret_cast<char*>(words.data()),
                                             static_cast<int>(stored.compressedSize),

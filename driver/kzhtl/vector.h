@@ -63,10 +63,24 @@ public:
         return true;
     }
 
-    // New elements are value-initialised (zero for plain values).
+    // New elements are value-initialised (zero for plain values, in one fill).
     bool resize(size_t count, tStatus& status) {
         if (!prepareResize(count, status)) return false;
-        for (; _size < count; ++_size) new (_data + _size) T();
+        if constexpr (kzhtl::kIsTrivial<T>) {
+            if (count > _size) nKZKAL240_memSet(_data + _size, 0, (count - _size) * sizeof(T));
+            _size = count;
+        } else {
+            for (; _size < count; ++_size) new (_data + _size) T();
+        }
+        return true;
+    }
+
+    // For plain values that the caller writes before it reads them (a buffer that a decompressor
+    // or a copy fills): new elements hold whatever the allocation held.
+    bool resizeForOverwrite(size_t count, tStatus& status) {
+        static_assert(kzhtl::kIsTrivial<T>, "only plain values can be left unwritten");
+        if (!prepareResize(count, status)) return false;
+        _size = count;
         return true;
     }
 

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -38,6 +39,10 @@ struct Bus {
     uint64_t nextBase = kPhysicalBase;
 };
 
+// Changes, under the bus's lock, with every mapping made or removed: a thread's last mapping is
+// good while it stands.
+std::atomic<uint64_t> gGeneration{1};
+
 Bus& bus() {
     static Bus instance;
     return instance;
@@ -48,26 +53,50 @@ Bus& bus() {
     std::abort();
 }
 
-// The mapping that holds [address, address + width), resolved to (board, BAR, offset).
-Mapping resolve(const void* address, unsigned width) {
+// The mapping a thread's last register access went through, while no mapping has changed since:
+// a driver's accesses come in long runs against one BAR.
+struct LastMapping {
+    uint64_t generation = 0;
+    Mapping mapping{};
+};
+thread_local LastMapping tLast;
+
+bool holds(const Mapping& m, const uint8_t* at, unsigned width) {
+    return at >= m.address && at + width <= m.address + m.size;
+}
+
+// The mapping that holds [address, address + width).
+[[gnu::noinline]] const Mapping& lookUp(const void* address, unsigned width) {
     Bus& b = bus();
-    std::lock_guard<std::mutex> guard(b.lock);
     auto at = static_cast<const uint8_t*>(address);
+    std::lock_guard<std::mutex> guard(b.lock);
     for (const Mapping& m : b.mappings)
-        if (at >= m.address && at + width <= m.address + m.size)
-            return {const_cast<uint8_t*>(at), width, m.board, m.bar, m.offset + static_cast<uint64_t>(at - m.address),
-                    m.mode};
+        if (holds(m, at, width)) {
+            tLast = {gGeneration.load(std::memory_order_relaxed), m};
+            return tLast.mapping;
+        }
     fail("register access outside every mapped BAR", address);
 }
 
+inline const Mapping& resolve(const void* address, unsigned width) {
+    if (tLast.generation == gGeneration.load(std::memory_order_acquire) &&
+        holds(tLast.mapping, static_cast<const uint8_t*>(address), width))
+        return tLast.mapping;
+    return lookUp(address, width);
+}
+
+uint64_t offsetIn(const Mapping& m, const void* address) {
+    return m.offset + static_cast<uint64_t>(static_cast<const uint8_t*>(address) - m.address);
+}
+
 uint64_t readRegister(const void* address, unsigned width) {
-    Mapping m = resolve(address, width);
-    return m.board->read(m.bar, m.offset, width);
+    const Mapping& m = resolve(address, width);
+    return m.board->read(m.bar, offsetIn(m, address), width);
 }
 
 void writeRegister(void* address, unsigned width, uint64_t value) {
-    Mapping m = resolve(address, width);
-    m.board->write(m.bar, m.offset, width, value);
+    const Mapping& m = resolve(address, width);
+    m.board->write(m.bar, offsetIn(m, address), width, value);
 }
 
 }  // namespace
@@ -146,6 +175,7 @@ extern "C" void* nKZKAL230_mapPhysicalToKernel(uint64_t physicalAddress, uint64_
         if (size == 0 || offset + size > target.size()) return nullptr;
         uint8_t* address = target.memory() + offset;
         b.mappings.push_back({address, size, a.board, bar, offset, mode});
+        kal::sim::gGeneration.fetch_add(1, std::memory_order_release);
         return address;
     }
     return nullptr;
@@ -157,6 +187,7 @@ extern "C" void nKZKAL230_unmapPhysicalFromKernel(void* address, uint32_t mode) 
     for (auto it = b.mappings.begin(); it != b.mappings.end(); ++it)
         if (it->address == address) {
             b.mappings.erase(it);
+            kal::sim::gGeneration.fetch_add(1, std::memory_order_release);
             return;
         }
     kal::sim::fail("unmapping an address that is not mapped", address);

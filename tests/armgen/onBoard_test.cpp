@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "armgen/bench.h"
 #include "armgen/fakeAccess.h"
 #include "board/bar0Map.h"
 #include "board/board.h"
@@ -165,6 +166,62 @@ TEST_F(OnBoard, SixtyFourBitDataPortIsOneStore) {
     EXPECT_EQ(port64.getShadow(), 0u);
     EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(0x460, 64, 0x1122334455667788ull),
                                                      W(0x460, 8, 0xAB)}));
+}
+
+// A run of forced whole writes of the data port: one 64-bit store a word, in order, each word
+// its eight bytes little-endian; the shadow, dirty with a value no write sent, ends as the
+// ordinary writes leave it (0 and clean), and a run of no words leaves it alone.
+TEST_F(OnBoard, AWordStreamStoresEachWordOnceAndSettlesTheShadowAtItsEnd) {
+    quolintools::tQuolinWithOffset<0u> quolin(&core);
+    tStatus st;
+    auto port64 = quolin.FPGALoadDataRegister64();
+    const uint8_t bytes[24] = {1, 2, 3, 4, 5, 6, 7, 8, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xFF};
+    port64.setRegister(0xABCD, st);
+    {
+        arm::WordStream nothing(port64);
+        nothing.write(bytes, 0, st);
+    }
+    EXPECT_TRUE(port64.isDirty());
+    EXPECT_EQ(port64.getShadow(), 0xABCDu);
+    {
+        arm::WordStream words(port64);
+        words.write(bytes, 2, st);
+        words.write(bytes + 16, 1, st);
+    }
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(seen(), (std::vector<armtest::Access>{W(0x460, 64, 0x0807060504030201ull),
+                                                     W(0x460, 64, 0x8877665544332211ull), W(0x460, 64, 0xFF)}));
+    EXPECT_EQ(port64.getShadow(), 0u);
+    EXPECT_FALSE(port64.isDirty());
+}
+
+// Where the map cannot store directly, every word takes the ordinary forced write, and the run
+// stops at the first that fails, the shadow as that failure leaves it.
+TEST(WordStream, WithoutDirectStoresEachWordIsAnOrdinaryWriteUntilOneFails) {
+    armtest::FakeAccess hw;
+    armtest::Bench quolin(quolintools::kQuolinMap, &hw);
+    const arm::Register port64(quolin, quolintools::nQuolin::tRegisterSet::kRowOfFPGALoadDataRegister64);
+    const uint8_t bytes[24] = {1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 3};
+    tStatus st;
+    {
+        arm::WordStream words(port64);
+        words.write(bytes, 3, st);
+    }
+    EXPECT_EQ(st.code, 0);
+    EXPECT_EQ(hw.writes(), (std::vector<armtest::Access>{W(0x460, 64, 1), W(0x460, 64, 2), W(0x460, 64, 3)}));
+    EXPECT_EQ(port64.getShadow(), 0u);
+
+    hw.log.clear();
+    hw.failing.insert(0x460);
+    {
+        arm::WordStream words(port64);
+        words.write(bytes, 3, st);
+        words.write(bytes, 1, st);
+    }
+    EXPECT_EQ(st.code, hw.failureCode);
+    EXPECT_EQ(hw.writes(), (std::vector<armtest::Access>{W(0x460, 64, 1)}));
+    EXPECT_TRUE(port64.isDirty());
+    EXPECT_EQ(port64.getShadow(), 1u);
 }
 
 TEST_F(OnBoard, StreamCircuitControlAndAdditiveCount) {

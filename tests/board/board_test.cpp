@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "board/board.h"
+#include "board/boundedLog.h"
 #include "board/plainMemory.h"
 
 namespace {
@@ -85,6 +89,65 @@ TEST(Board, AccessLogKeepsTheLatestAccesses) {
     log.clear();
     log.record({0, 0x10, 4, 7, board::Direction::Write});
     EXPECT_EQ(log.writesTo(0x10), std::vector<uint64_t>{7});
+}
+
+// Entries across several of the log's chunks, past its capacity and round again: always the
+// latest, oldest first, whichever way they are read; entries that own memory are released once.
+TEST(BoundedLog, KeepsTheLatestEntriesAcrossItsChunks) {
+    constexpr size_t kCapacity = 20000;  // three chunks of 64-bit entries, the last one in part
+    board::BoundedLog<uint64_t> log(kCapacity);
+    for (uint64_t i = 0; i < 9000; ++i) log.push(i);
+    EXPECT_EQ(log.size(), 9000u);
+    EXPECT_EQ(log.newest(), 8999u);
+    for (uint64_t i = 9000; i < 2 * kCapacity + 7; ++i) log.push(i);
+    ASSERT_EQ(log.size(), kCapacity);
+    const std::vector<uint64_t> entries = log.entries();
+    for (size_t i = 0; i < kCapacity; ++i) ASSERT_EQ(entries[i], kCapacity + 7 + i) << i;
+    EXPECT_EQ(log.fromOldest(0), kCapacity + 7);
+    EXPECT_EQ(log.fromOldest(kCapacity - 1), 2 * kCapacity + 6);
+    EXPECT_EQ(log.newest(), 2 * kCapacity + 6);
+    log.clear();
+    EXPECT_TRUE(log.empty());
+    log.push(5);
+    EXPECT_EQ(log.entries(), std::vector<uint64_t>{5});
+
+    board::BoundedLog<std::string> texts(3);
+    for (int i = 0; i < 5; ++i) texts.push(std::string(100, char('a' + i)));
+    board::BoundedLog<std::string> moved(std::move(texts));
+    EXPECT_TRUE(texts.empty());
+    EXPECT_EQ(moved.entries(), (std::vector<std::string>{std::string(100, 'c'), std::string(100, 'd'),
+                                                         std::string(100, 'e')}));
+}
+
+// The board's lock: taken again by its holder, refused to another thread while held, and a
+// counter two threads raise under it ends exact.
+TEST(BoardLock, RecursiveForItsHolderAndExclusiveBetweenThreads) {
+    board::BoardLock lock;
+    lock.lock();
+    EXPECT_TRUE(lock.try_lock());
+    bool otherGotIt = true;
+    std::thread([&] { otherGotIt = lock.try_lock(); }).join();
+    EXPECT_FALSE(otherGotIt);
+    lock.unlock();
+    lock.unlock();
+    std::thread([&] {
+        otherGotIt = lock.try_lock();
+        if (otherGotIt) lock.unlock();
+    }).join();
+    EXPECT_TRUE(otherGotIt);
+
+    uint64_t counter = 0;
+    const auto raise = [&] {
+        for (int i = 0; i < 100000; ++i) {
+            std::lock_guard<board::BoardLock> outer(lock);
+            std::lock_guard<board::BoardLock> inner(lock);
+            ++counter;
+        }
+    };
+    std::thread first(raise), second(raise);
+    first.join();
+    second.join();
+    EXPECT_EQ(counter, 200000u);
 }
 
 // An access no region models is marked in the log and handed to the handler; one a region

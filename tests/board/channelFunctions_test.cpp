@@ -121,7 +121,7 @@ TEST_F(Channels, MeasureFifoOverflowAddsTheChannelsBit) {
     fpga().overflowMeasureFifo(2);
     fpga().overflowMeasureFifo(1);
     fpga().overflowMeasureFifo(4);
-    std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+    std::lock_guard<board::BoardLock> guard(fpga().boardLock());
     EXPECT_EQ(fpga().board::RegisterFile::read(board::NonIsolatedFpga::kMeasureFifoOverflow, 4), (1u << 6) | (1u << 3));
 }
 

@@ -151,6 +151,29 @@ TEST(FpgaPort, DataOutsideTheRulesFailsTheLoad) {
     }
 }
 
+// A thousand resets make two thousand loads: the port keeps the latest ones, and of each the
+// latest status reads, while it counts them all.
+TEST(FpgaPort, KeepsTheLatestLoadsAndOfEachTheLatestStatusReads) {
+    Product p;
+    p.enableLink();
+    for (uint32_t i = 0; i < Port::kLoadsKept + 2; ++i) p.start(2, static_cast<uint32_t>(kSize + i));
+    std::vector<Port::Load> loads = p.blocks.fpgaPort.loads();
+    ASSERT_EQ(loads.size(), Port::kLoadsKept);
+    EXPECT_EQ(loads.front().size, kSize + 2);
+    EXPECT_EQ(loads.back().size, kSize + Port::kLoadsKept + 1);
+
+    const uint64_t reads = Port::kStatusReadsKept + 5;
+    for (uint64_t i = 0; i < reads; ++i) p.status();
+    p.send({1, 2, 3, 4, 5, 6, 7, 8});
+    p.status();
+    const Port::Load last = p.last();
+    EXPECT_EQ(last.statusReads, reads + 1);
+    ASSERT_EQ(last.statusReadsAfter.size(), Port::kStatusReadsKept);
+    EXPECT_EQ(last.statusReadsAfter.front(), 0u);
+    EXPECT_EQ(last.statusReadsAfter.back(), 1u) << "the read after the word";
+    EXPECT_EQ(last.stores64, 1u);
+}
+
 TEST(FpgaPort, ReadinessAndCompletionKnobs) {
     uint64_t now = 1000;
     board::ProductOptions delayed;

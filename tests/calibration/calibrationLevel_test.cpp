@@ -120,7 +120,7 @@ TEST_F(CalibrationLevel, LevelFifteenLoadsEverySelfRecordThenTheDigipot) {
     std::vector<Access> expected = selfLoads(image, {0, 1, 2, 3});
     expected.push_back(armtest::W(board::IsolatedRegisterFile::kCmccDigiPot, 32, board::factory::kCommonModeCurrentDigipot));
     EXPECT_EQ(isolatedWrites(), expected);
-    std::lock_guard<std::recursive_mutex> hold(blocks_.nonIsolatedFpga.boardLock());
+    std::lock_guard<board::BoardLock> hold(blocks_.nonIsolatedFpga.boardLock());
     expectSelfRecordsLoaded(link().registers());
 }
 
@@ -230,7 +230,7 @@ TEST_P(TheStepAfterLevel22, MeasuresWhatTheChosenRecordLeavesUncalibrated) {
     // A failure after level 22 undoes the disabled-error step.
     const std::vector<uint64_t> config = board_.log().writesTo(kNisoConfig);
     EXPECT_EQ(!config.empty() && (config.back() & kDisabledErrorsUndo) != 0, c.status != 0);
-    std::lock_guard<std::recursive_mutex> hold(blocks_.nonIsolatedFpga.boardLock());
+    std::lock_guard<board::BoardLock> hold(blocks_.nonIsolatedFpga.boardLock());
     for (const Offset& o : c.offsets) {
         const uint32_t word = board::IsolatedRegisterFile::kChannelBlocks +
                               o.channel * board::IsolatedRegisterFile::kChannelBlockWords + Balancers::kOffsets + o.range;

@@ -35,7 +35,7 @@ TEST_F(OnTheBoard, EveryChannelHoldsItsSelfRecordAndTheDigipotItsSetting) {
     ASSERT_EQ(st.getCode(), 0);
     kzvorn_driver::ChannelCalibrationLoaders loaders(&iso.getIsoFpgaMap(), this, &maps, st);
     ASSERT_EQ(st.getCode(), 0);
-    std::lock_guard<std::recursive_mutex> hold(fpga().boardLock());
+    std::lock_guard<board::BoardLock> hold(fpga().boardLock());
     expectSelfRecordsLoaded(fpga().isolatedLink().registers());
 }
 

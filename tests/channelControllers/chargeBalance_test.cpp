@@ -100,7 +100,7 @@ TEST_F(ChargeBalance, ABalancerThatFailsOrNeverAnswersStillGetsFinished) {
 
 TEST_F(ChargeBalance, ACalculationThatCannotRunSelectsNothingButFinishes) {
     {
-        std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+        std::lock_guard<board::BoardLock> guard(fpga().boardLock());
         link().sequencers().options().channels[2].busyStuck = true;
     }
     auto stuck = make(2);

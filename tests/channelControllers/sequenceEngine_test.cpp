@@ -80,7 +80,7 @@ TEST_F(SequenceEngines, StartsWaitForTheQueuedCommandsAndRefuseWithoutWriting) {
 
 TEST_F(SequenceEngines, ResetCompletesOnlyAfterTheSequencerWentIdle) {
     {
-        std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+        std::lock_guard<board::BoardLock> guard(fpga().boardLock());
         link().sequencers().options().durationUs[draviktools::kSubroutineSequenceEngineReset] = 50;
     }
     auto controller = make(2);
@@ -120,7 +120,7 @@ TEST_F(SequenceEngines, CleanupDoesWhatResetDoes) {
 
 TEST_F(SequenceEngines, AResetThatStaysBusyOrCannotRunNeverCompletes) {
     {
-        std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+        std::lock_guard<board::BoardLock> guard(fpga().boardLock());
         link().sequencers().options().channels[0].busyStuck = true;
     }
     auto stuck = make(0);

@@ -44,7 +44,7 @@ struct SequencedChannels : Channel {
 
     SequencedChannels() {
         {
-            std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+            std::lock_guard<board::BoardLock> guard(fpga().boardLock());
             for (size_t i = 0; i < draviktools::kSystemSubroutineCount; ++i)
                 link().sequencers().localRam()[kFirstAddress + 0x10 * i] =
                     board::kSubroutineTagPattern | draviktools::kSystemSubroutineIds[i];
@@ -62,7 +62,7 @@ struct SequencedChannels : Channel {
 
     // The ids the channel's sequencer ran, in order.
     std::vector<uint32_t> ranOn(unsigned c) {
-        std::lock_guard<std::recursive_mutex> guard(fpga().boardLock());
+        std::lock_guard<board::BoardLock> guard(fpga().boardLock());
         std::vector<uint32_t> out;
         for (const board::SequencerRun& run : link().sequencers().runs())
             if (run.channel == c && run.id) out.push_back(*run.id);

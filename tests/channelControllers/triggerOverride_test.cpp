@@ -66,7 +66,7 @@ TEST_F(TriggerOverrides, EachPolicyEnablesItsMuxRaisesItsTriggerAndDisablesItsMu
     checkPolicy(*this, 1, Expected<tSource>{0x23, 1u << 4, 1u << 1, 0x45, 0x701});
     checkPolicy(*this, 1, Expected<tMainMeasure>{0x27, 1u << 6, 1u << 4, 0x46, 0x704});
     checkPolicy(*this, 3, Expected<tSequenceAdvance>{0x24, 1u << 4, 1u << 2, 0x45, 0x702});
-    EXPECT_EQ(triggers(1).configStrobes, (board::HostVector<uint32_t>{1u << 4, 1u << 4, 1u << 6, 1u << 6}));
+    EXPECT_EQ(triggers(1).configStrobes.entries(), (std::vector<uint32_t>{1u << 4, 1u << 4, 1u << 6, 1u << 6}));
 }
 
 TEST_F(TriggerOverrides, AnotherRegisteredIdIsNoOverrideAndNoError) {

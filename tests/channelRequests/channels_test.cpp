@@ -168,7 +168,7 @@ TEST_F(Channels, TriggerOverridesActOnTheHighestChannelOfTheMask) {
     EXPECT_EQ(mainMeasure.status, 0);
     EXPECT_EQ(mainMeasure.value, 1u);
     EXPECT_EQ(triggers(2).lastId, 0x704);
-    EXPECT_EQ(triggers(2).configStrobes, (board::HostVector<uint32_t>{1u << 6}));
+    EXPECT_EQ(triggers(2).configStrobes.entries(), (std::vector<uint32_t>{1u << 6}));
     EXPECT_EQ(triggers(0).lastId, 0);
 
     const Reply unknown = request(s, kOverride, 0x5, 1038);

@@ -168,8 +168,8 @@ protected:
     }
 
     // The board, each part under its lock.
-    std::unique_lock<std::recursive_mutex> boardLock() {
-        return std::unique_lock<std::recursive_mutex>(blocks_.nonIsolatedFpga.boardLock());
+    std::unique_lock<board::BoardLock> boardLock() {
+        return std::unique_lock<board::BoardLock>(blocks_.nonIsolatedFpga.boardLock());
     }
     board::IsolatedLink& link() { return blocks_.nonIsolatedFpga.isolatedLink(); }
     // The runs of one subroutine, as the sequencers recorded them: the channel of each.

@@ -197,7 +197,7 @@ TEST_P(Waits, WhatAWaitReportsForItsWakes) {
     UserPages user(1);
     auto s = running(0, user);
     auto removed = [&](bool value) {
-        std::lock_guard<std::recursive_mutex> guard(board_.lock());
+        std::lock_guard<board::BoardLock> guard(board_.lock());
         engine->faults().deviceRemoved = value;
     };
     removed(true);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "board/flashImage.h"
 #include "board/sst25vfFlash.h"
 
 namespace {
@@ -66,6 +67,33 @@ TEST(SST25VFModel, ProgramAndsIntoTheByteEraseFillsOneSectorAndBothClearTheLatch
     idle(flash);
     EXPECT_EQ(flash.transfer(readAt(0x1000)), 0x34);
     EXPECT_EQ(flash.transfer(statusRead()), 0x00);
+}
+
+// Chips that start from one image share it: what one programs or erases, and a later change of
+// the image itself, reach no other chip.
+TEST(SST25VFModel, ChipsStartingFromOneImageChangeApart) {
+    board::FlashImage image = board::FlashImage::standard();
+    const std::vector<uint8_t> original = image.bytes();
+    SST25VFFlash first(image.share()), second(image.share());
+    unprotect(first);
+    first.transfer(command(SST25VFFlash::kWriteEnable));
+    first.transfer(erase(0x2000));
+    idle(first);
+    first.transfer(command(SST25VFFlash::kWriteEnable));
+    first.transfer(program(0x2001, 0x5A));
+    idle(first);
+    first.load(SST25VFFlash::kSize - 1, {0x11, 0x22});  // wraps to address 0
+    image.write(0x2001, "\x00", 1);
+
+    std::vector<uint8_t> changed = original;
+    std::fill(changed.begin() + 0x2000, changed.begin() + 0x3000, 0xFF);
+    changed[0x2001] = 0x5A;
+    changed.back() = 0x11;
+    changed[0] = 0x22;
+    EXPECT_EQ(first.contents(0, SST25VFFlash::kSize), changed);
+    EXPECT_EQ(second.contents(0, SST25VFFlash::kSize), original);
+    EXPECT_EQ(image.bytes()[0x2001], 0x00);
+    EXPECT_EQ(board::FlashImage::standard().bytes(), original);
 }
 
 TEST(SST25VFModel, BusyLastsTheConfiguredReadsAndIgnoresCommandsMeanwhile) {

@@ -67,7 +67,7 @@ TEST_F(NonIsolatedScript, TheNonIsolatedNamesMapsAndWindow) {
               "arm.read TolvaneNisoFpgaRegMap_Ver1.5.0f22090707 0x80570F81: value: 0x12345678, status: 0\n");
     // A chip read whose result never comes; the bring-up, which only writes the chips, never meets it.
     {
-        std::lock_guard<std::recursive_mutex> guard(board_.lock());
+        std::lock_guard<board::BoardLock> guard(board_.lock());
         blocks_.nonIsolatedFpga.sinkingBoardPowerMonitor().readNeverDone = true;
     }
     EXPECT_EQ(run("arm.read Ina231RegMapSinkingBoard_Ver1.5.0f22090707 0x80E12FD5\n"),

@@ -199,7 +199,7 @@ TEST_F(LateLevels, EachFaultStopsItsLevelAndTheMendedBoardReachesTwentyTwo) {
     const auto withBoard = [&](std::function<void()> knob) {
         return [this, knob] {
             {
-                std::lock_guard<std::recursive_mutex> guard(board_.lock());
+                std::lock_guard<board::BoardLock> guard(board_.lock());
                 knob();
             }
             return run("reset 22\n");
@@ -244,7 +244,7 @@ TEST_F(LateLevels, EachFaultStopsItsLevelAndTheMendedBoardReachesTwentyTwo) {
                 << "only channel 0's line 0";
         }
         {
-            std::lock_guard<std::recursive_mutex> guard(board_.lock());
+            std::lock_guard<board::BoardLock> guard(board_.lock());
             c.mend();
         }
         EXPECT_EQ(run("reset 22\n"), "reset 22: status: 0\n") << c.name;

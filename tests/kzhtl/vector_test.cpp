@@ -197,6 +197,29 @@ TEST(Vector, FailedGrowthLeavesTheVectorUnchanged) {
     }
 }
 
+// A buffer sized for a decompressor or a copy to fill: the elements already there stay, the
+// size is what was asked, and a failed allocation changes nothing.
+TEST(Vector, ResizeForOverwriteKeepsTheElementsAndRefusesWhatItCannotHold) {
+    tStatus status;
+    Vector<uint8_t> v;
+    for (uint8_t b : {7, 8, 9}) ASSERT_TRUE(v.push_back(b, status));
+    ASSERT_TRUE(v.resizeForOverwrite(4096, status));
+    ASSERT_EQ(v.size(), 4096u);
+    EXPECT_EQ(v[0], 7u);
+    EXPECT_EQ(v[2], 9u);
+    v[4095] = 1;  // the new elements are the caller's to write
+    ASSERT_TRUE(v.resizeForOverwrite(2, status));
+    EXPECT_EQ(v.size(), 2u);
+    EXPECT_EQ(v[1], 8u);
+
+    const uint8_t* data = v.data();
+    const bool failed = failing(1, status, [&](tStatus& s) { EXPECT_FALSE(v.resizeForOverwrite(1 << 20, s)); });
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(status.getCode(), kStatusMemoryFull);
+    EXPECT_EQ(v.size(), 2u);
+    EXPECT_EQ(v.data(), data);
+}
+
 TEST(Vector, DoesNothingAfterAnEarlierError) {
     Vector<uint16_t> v;
     tStatus status;
@@ -205,6 +228,7 @@ TEST(Vector, DoesNothingAfterAnEarlierError) {
     EXPECT_FALSE(v.push_back(1, status));
     EXPECT_FALSE(v.reserve(10, status));
     EXPECT_FALSE(v.resize(3, status));
+    EXPECT_FALSE(v.resizeForOverwrite(3, status));
     EXPECT_EQ(v.insert(v.end(), uint16_t(2), status), nullptr);
     EXPECT_FALSE(v.emplace_back(uint16_t(3), status));
     EXPECT_TRUE(v.empty());

@@ -108,7 +108,7 @@ TEST_F(Level56, Level6WritesThePowerPathInOrder) {
     ASSERT_GT(writes.size(), expected.size());
     EXPECT_EQ(std::vector<Write>(writes.begin(), writes.begin() + expected.size()), expected);
     EXPECT_EQ(writes.back(), (Write{kConfiguration, kErrorsUndone}));
-    std::lock_guard<std::recursive_mutex> guard(board_.lock());
+    std::lock_guard<board::BoardLock> guard(board_.lock());
     EXPECT_EQ(fpga().backplanePowerMonitor().tableEntry(4) & 0xFFFF, 29148u);
     for (const PowerMonitorLimit& row : kSinkingBoardPowerMonitorLimits)
         EXPECT_EQ(fpga().sinkingBoardPowerMonitor().tableEntry(row.index) & 0xFFFF, row.modes16To31) << int(row.index);
@@ -229,7 +229,7 @@ TEST_P(Level56Failure, StopsTheBringUpWithItsCode) {
     const LevelFailure& f = GetParam();
     ASSERT_EQ(add(), 0);
     {
-        std::lock_guard<std::recursive_mutex> guard(board_.lock());
+        std::lock_guard<board::BoardLock> guard(board_.lock());
         f.knob(fpga());
     }
     board_.log().clear();
@@ -289,7 +289,7 @@ TEST_F(Level56, WhatAFailedLevel5KeepsAndTheReadingsThatPass) {
     fpga().overrideSignature(std::nullopt);
     for (uint16_t reading : {9600, 0x8000}) {
         {
-            std::lock_guard<std::recursive_mutex> guard(board_.lock());
+            std::lock_guard<board::BoardLock> guard(board_.lock());
             fpga().sinkingBoardPowerMonitor().setReading(0, reading);
         }
         board_.log().clear();

@@ -137,7 +137,7 @@ TEST_F(Credits, PathResetStopsAtTheFirstFailure) {
 // On the board, the path reset reaches the channel's block through the channel's own access port.
 TEST_F(Credits, PathResetGoesThroughTheChannelsAccessPort) {
     {
-        std::lock_guard<std::recursive_mutex> guard(board.lock());
+        std::lock_guard<board::BoardLock> guard(board.lock());
         fpga().isolatedLink().establish();
         fpga().isolatedLink().clearLog();
     }
@@ -149,7 +149,7 @@ TEST_F(Credits, PathResetGoesThroughTheChannelsAccessPort) {
                                          channel.IsoChannelStatusReg(), map.NisoTxCreditStatus(1));
     credits.disable(st);
     EXPECT_EQ(st.code, 0);
-    std::lock_guard<std::recursive_mutex> guard(board.lock());
+    std::lock_guard<board::BoardLock> guard(board.lock());
     const uint32_t config = isoChannelBase(1);
     // The status read shows the channel's sequence engine stopped (bit 27).
     EXPECT_EQ(fpga().isolatedLink().log(), (std::vector<board::PortAccess>{

@@ -393,7 +393,7 @@ TEST_F(RoutingOnTheBoard, FailuresOverOpenAndCalculation) {
 // Level 16 writes the time base once, forced; level 17 the routing enable bit of both FPGAs once,
 // which neither shadow keeps.
 TEST_F(RoutingOnTheBoard, Levels16And17Write) {
-    auto guard = std::unique_lock<std::recursive_mutex>(blocks_.nonIsolatedFpga.boardLock());
+    auto guard = std::unique_lock<board::BoardLock>(blocks_.nonIsolatedFpga.boardLock());
     board::IsolatedLink& link = blocks_.nonIsolatedFpga.isolatedLink();
     std::vector<uint32_t> timebase, isoConfig;
     for (const board::PortAccess& a : link.log()) {
@@ -442,7 +442,7 @@ TEST_F(RoutingOnTheBoard, Level17ForAnotherSubsystem) {
     caps.pciSubsystemId ^= 1;
     board_.log().clear();
     {
-        auto guard = std::unique_lock<std::recursive_mutex>(blocks_.nonIsolatedFpga.boardLock());
+        auto guard = std::unique_lock<board::BoardLock>(blocks_.nonIsolatedFpga.boardLock());
         blocks_.nonIsolatedFpga.isolatedLink().clearLog();
     }
     tStatus status;
@@ -455,7 +455,7 @@ TEST_F(RoutingOnTheBoard, Level17ForAnotherSubsystem) {
         objects.setRoutingResources();
     }
     EXPECT_TRUE(board_.log().entries().empty());
-    auto guard = std::unique_lock<std::recursive_mutex>(blocks_.nonIsolatedFpga.boardLock());
+    auto guard = std::unique_lock<board::BoardLock>(blocks_.nonIsolatedFpga.boardLock());
     EXPECT_TRUE(blocks_.nonIsolatedFpga.isolatedLink().log().empty());
 }
 

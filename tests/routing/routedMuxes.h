@@ -14,7 +14,7 @@
 namespace routingtest {
 
 inline std::vector<std::string> routedMuxes(board::NonIsolatedFpga& fpga) {
-    std::unique_lock<std::recursive_mutex> guard(fpga.boardLock());
+    std::unique_lock<board::BoardLock> guard(fpga.boardLock());
     std::vector<std::string> found;
     for (const char* block : {"iso", "ch0", "ch1", "ch2", "ch3"}) {
         const unsigned b = unsigned(board::occurrenceBlockByName(block));

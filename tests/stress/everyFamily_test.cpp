@@ -374,7 +374,7 @@ public:
 
     // The isolated side's access log grows with every bring-up; nothing here reads it.
     void dropIsolatedLog() {
-        std::unique_lock<std::recursive_mutex> guard(blocks_.nonIsolatedFpga.boardLock());
+        std::unique_lock<board::BoardLock> guard(blocks_.nonIsolatedFpga.boardLock());
         blocks_.nonIsolatedFpga.isolatedLink().clearLog();
     }
 

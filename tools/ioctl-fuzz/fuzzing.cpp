@@ -57,6 +57,7 @@ const board::FlashImage& standardImage() { return *standardOptions().flash; }
 ProductBoard::ProductBoard() : board(board::productIdentity()), blocks(board::installProduct(board, standardOptions())) {
     board.log().setEnabled(false);
     blocks.flash().setLogging(false);
+    blocks.nonIsolatedFpga.isolatedLink().setLogging(false);
 }
 
 int32_t addAtHighestLevel(kal::sim::Kernel& kernel, kal::sim::PciFunction& function) {

@@ -36,7 +36,7 @@ private:
 
 const board::FlashImage& standardImage();
 
-// The product board with the standard flash, keeping no record of the requests (there are
+// The product board with the standard flash, keeping no record of the accesses (there are
 // millions).
 struct ProductBoard {
     ProductBoard();

@@ -41,10 +41,11 @@ void fpga(board::ProductBlocks& board, std::FILE* out) {
     }
     const Port::Load& load = loads.back();
     std::fprintf(out,
-                 "  last load: port %u, size %u, 64-bit stores %llu, byte writes %llu, status reads %zu, "
+                 "  last load: port %u, size %u, 64-bit stores %llu, byte writes %llu, status reads %llu, "
                  "received %llu, CRC-32 0x%08X, %s",
                  load.port, load.size, static_cast<unsigned long long>(load.stores64),
-                 static_cast<unsigned long long>(load.byteWrites), load.statusReadsAfter.size(),
+                 static_cast<unsigned long long>(load.byteWrites),
+                 static_cast<unsigned long long>(load.statusReads),
                  static_cast<unsigned long long>(load.received), load.crc, verdictText(load.verdict));
     if (load.verdict == Port::Verdict::kRejected) std::fprintf(out, " (%s)", board::toText(load.fault));
     std::fprintf(out, "\n");
@@ -223,7 +224,7 @@ bool showSequencer(board::ProductBlocks& board, const std::vector<std::string>&,
 bool calibration(board::ProductBlocks& board, const std::vector<std::string>& arguments, std::FILE* out) {
     uint64_t channel = 0;
     if (!parseNumber(arguments[0], board::kChannels - 1, channel)) return false;
-    std::lock_guard<std::recursive_mutex> hold(board.nonIsolatedFpga.boardLock());
+    std::lock_guard<board::BoardLock> hold(board.nonIsolatedFpga.boardLock());
     const board::IsolatedRegisterFile& registers = board.nonIsolatedFpga.isolatedLink().registers();
     const board::ChannelCalibration& slots = registers.calibration(unsigned(channel));
     std::fprintf(out, "board.calibration %llu:\n", static_cast<unsigned long long>(channel));
@@ -256,7 +257,7 @@ bool iso(board::ProductBlocks& board, const std::vector<std::string>& arguments,
     if (!parseNumber(arguments[0], board::IsolatedRegisterFile::kWords - 1, address)) return false;
     if (arguments.size() > 1 && !parseNumber(arguments[1], board::IsolatedRegisterFile::kWords - address, count))
         return false;
-    std::lock_guard<std::recursive_mutex> guard(board.nonIsolatedFpga.boardLock());
+    std::lock_guard<board::BoardLock> guard(board.nonIsolatedFpga.boardLock());
     board::IsolatedRegisterFile& words = board.nonIsolatedFpga.isolatedLink().registers();
     std::fprintf(out, "board.iso:");
     for (uint64_t a = address; a < address + count; ++a) {
@@ -269,7 +270,7 @@ bool iso(board::ProductBlocks& board, const std::vector<std::string>& arguments,
 
 bool ports(board::ProductBlocks& board, const std::vector<std::string>&, std::FILE* out) {
     board::IsolatedLink& link = board.nonIsolatedFpga.isolatedLink();
-    std::lock_guard<std::recursive_mutex> guard(board.nonIsolatedFpga.boardLock());
+    std::lock_guard<board::BoardLock> guard(board.nonIsolatedFpga.boardLock());
     std::fprintf(out, "board.ports: isolation state %u, DC bus %s\n", link.state(),
                  link.dcBusStarted() ? "started" : "not started");
     for (unsigned p = 0; p < board::IsolatedLink::kPortCount; ++p) {

@@ -49,7 +49,8 @@ kzhtl::SharedPtr<Firmware> FirmwareFactory::createFirmware(const nKZAPAL000::tEv
         }
         if (status.isFatal()) return kzhtl::SharedPtr<Firmware>();
         auto* replacement = new (status) kdut::CustomFirmware<FirmwareDownloadTarget>(target);
-        if (replacement != nullptr && replacement->bytes().resize(size, status)) {
+        // Every byte is copied in, or the status fails and the image is deleted.
+        if (replacement != nullptr && replacement->bytes().resizeForOverwrite(size, status)) {
             nKZAPAL000::tUserBuffer(context, address, size, status)
                 .readFromBuffer(0, replacement->bytes().data(), static_cast<uint32_t>(size), status);
         }

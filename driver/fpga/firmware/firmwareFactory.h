@@ -56,7 +56,8 @@ tImage* FirmwareFactory::createStowlyFirmware(tStatus& status) {
                   "one LZ4 block");
     if (status.isFatal()) return nullptr;
     tImage* image = new (status) tImage();
-    if (image == nullptr || !image->bytes().resize(tImage::kOriginalSize, status)) return image;
+    // Every byte is decompressed into, or the image is refused.
+    if (image == nullptr || !image->bytes().resizeForOverwrite(tImage::kOriginalSize, status)) return image;
     const int decoded = LZ4_decompress_safe(reinterpret_cast<const char*>(tImage::block()),
                                             reinterpret_cast<char*>(image->bytes().data()),
                                             static_cast<int>(tImage::kCompressedSize),

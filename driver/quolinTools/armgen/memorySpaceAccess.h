@@ -15,6 +15,7 @@ public:
 
     uint64_t readRegister(uint32_t address, unsigned width, tStatus& status) override;
     void writeRegister(uint32_t address, unsigned width, uint64_t value, tStatus& status) override;
+    void* directStoreAddress(uint32_t address) override { return reinterpret_cast<void*>(accessor_->base + address); }
 
 private:
     const Accessor* accessor_;

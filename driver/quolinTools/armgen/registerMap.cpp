@@ -1,5 +1,6 @@
 #include "quolinTools/armgen/registerMap.h"
 
+#include "kzapal/protons/memory64.h"
 #include "kzapal/protons/statusCodes.h"
 
 namespace arm {
@@ -126,6 +127,14 @@ bool TableMap::merge(const Target& t, uint64_t value) {
     RegisterState& s = states_[t.reg];
     const uint64_t bits = t.whole ? widthMask(r.width) : fieldMask(t.field);
     const uint64_t in = placed(t, value);
+    if (r.kind != Kind::kPending) {
+        // Nothing ever waits in the pending word of the other kinds.
+        const uint64_t shadow = (s.shadow & ~bits) | in;
+        if (shadow == s.shadow) return false;
+        s.shadow = shadow;
+        s.dirty = true;
+        return true;
+    }
     if (isPendingOnce(t.reg)) {
         // The value goes into the word the next send writes; its strobes then wait in the pending
         // word, replacing what waited there, and a strobe makes the write a change.
@@ -137,15 +146,11 @@ bool TableMap::merge(const Target& t, uint64_t value) {
         s.dirty = true;
         return true;
     }
-    uint64_t shadow = (s.shadow & ~bits) | in;
-    uint32_t pending = s.pending;
-    if (r.kind == Kind::kPending) {
-        // Strobe bits never enter the shadow; a 1 waits in the pending word until it is written,
-        // and a 0 written to a strobe bit leaves a pending 1 in place.
-        const uint64_t strobes = ~r.keep & widthMask(r.width);
-        pending |= uint32_t(in & strobes);
-        shadow = (s.shadow & ~(bits & ~strobes)) | (in & ~strobes);
-    }
+    // Strobe bits never enter the shadow; a 1 waits in the pending word until it is written, and a
+    // 0 written to a strobe bit leaves a pending 1 in place.
+    const uint64_t strobes = ~r.keep & widthMask(r.width);
+    const uint32_t pending = s.pending | uint32_t(in & strobes);
+    const uint64_t shadow = (s.shadow & ~(bits & ~strobes)) | (in & ~strobes);
     if (shadow == s.shadow && pending == s.pending) return false;
     s.shadow = shadow;
     s.pending = pending;
@@ -418,6 +423,49 @@ void Register::setFieldAt(const FieldDesc& field, uint64_t value, tStatus& statu
 
 uint64_t Register::getFieldAt(const FieldDesc& field) const {
     return index_ < 0 ? 0 : map_->extract(getShadow(), TableMap::Target::fieldOf(index_, field));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Word streams
+
+WordStream::WordStream(const Register& reg) : reg_(reg) {
+    const int index = reg.index();
+    if (index < 0) return;
+    TableMap& map = *reg.map_;
+    const RegisterDesc& r = map.desc_.registers[index];
+    const RegisterState& s = map.states_[index];
+    const bool settlesToZero = (r.kind == Kind::kWriteOnly || r.kind == Kind::kReadWrite) && r.fields.count == 0 &&
+                               r.keep == 0 && r.width == 64;
+    if (settlesToZero && s.inWindow) address_ = map.access_->directStoreAddress(s.address);
+}
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a word is its bytes in little-endian order");
+
+void WordStream::write(const uint8_t* bytes, uint64_t count, tStatus& status) {
+    if (status.isFatal()) return;
+    uint64_t word;
+    if (address_ == nullptr) {
+        for (uint64_t i = 0; i < count && status.isNotFatal(); ++i) {
+            __builtin_memcpy(&word, bytes + i * sizeof word, sizeof word);
+            reg_.writeRegister(word, status, true);
+        }
+        return;
+    }
+    void* const at = address_;
+    for (uint64_t i = 0; i < count; ++i) {
+        __builtin_memcpy(&word, bytes + i * sizeof word, sizeof word);
+        kzvorn_driver::nKZAPAL000::memoryWrite64(at, word);
+    }
+    stored_ = stored_ || count != 0;
+}
+
+// What the last ordinary forced write would have left.
+WordStream::~WordStream() {
+    if (!stored_) return;
+    RegisterState& s = reg_.map_->states_[reg_.index()];
+    s.shadow = 0;
+    s.pending = 0;
+    s.dirty = false;
 }
 
 }  // namespace arm

@@ -52,17 +52,26 @@ enum class Kind : uint8_t {
     kFormatOnly,        // known only to getRegisterFormat
 };
 
-constexpr bool isShadowed(Kind k) {
-    return k == Kind::kReadWrite || k == Kind::kWriteOnly || k == Kind::kReadOnly || k == Kind::kPending;
-}
-constexpr bool isReadable(Kind k) {
-    return k == Kind::kReadWrite || k == Kind::kReadOnly || k == Kind::kCommand || k == Kind::kCommandReadOnly ||
-           k == Kind::kPending;
-}
-constexpr bool isWritable(Kind k) {
-    return k == Kind::kReadWrite || k == Kind::kWriteOnly || k == Kind::kCommand || k == Kind::kCommandWriteOnly ||
-           k == Kind::kPending;
-}
+// What each kind is, in the order of Kind: one look-up on every access instead of a chain of
+// comparisons.
+namespace kind_detail {
+constexpr uint8_t kShadowed = 1, kReadable = 2, kWritable = 4;
+constexpr uint8_t kTraits[] = {
+    kShadowed | kReadable | kWritable,  // kReadWrite
+    kShadowed | kWritable,              // kWriteOnly
+    kShadowed | kReadable,              // kReadOnly
+    kReadable | kWritable,              // kCommand
+    kWritable,                          // kCommandWriteOnly
+    kReadable,                          // kCommandReadOnly
+    kShadowed | kReadable | kWritable,  // kPending
+    0,                                  // kFormatOnly
+};
+static_assert(sizeof kTraits == uint8_t(Kind::kFormatOnly) + 1, "one entry for each kind");
+}  // namespace kind_detail
+
+constexpr bool isShadowed(Kind k) { return (kind_detail::kTraits[uint8_t(k)] & kind_detail::kShadowed) != 0; }
+constexpr bool isReadable(Kind k) { return (kind_detail::kTraits[uint8_t(k)] & kind_detail::kReadable) != 0; }
+constexpr bool isWritable(Kind k) { return (kind_detail::kTraits[uint8_t(k)] & kind_detail::kWritable) != 0; }
 constexpr bool isReadSideKind(Kind k) { return k == Kind::kReadOnly || k == Kind::kCommandReadOnly; }
 
 struct RegisterDesc {
@@ -83,7 +92,8 @@ struct RegisterDesc {
     const FieldList* readFields;
 };
 
-constexpr uint64_t widthMask(unsigned width) { return width >= 64 ? ~0ull : ((1ull << width) - 1); }
+// Registers and fields are 1 to 64 bits wide; no comparison, as every access takes this.
+constexpr uint64_t widthMask(unsigned width) { return ~0ull >> (64 - width); }
 
 constexpr uint64_t fieldMask(const FieldDesc& f) { return widthMask(f.width) << f.low; }
 // The field's value in a word that holds the whole register.
@@ -437,6 +447,9 @@ class HardwareAccess {
 public:
     virtual uint64_t readRegister(uint32_t address, unsigned width, tStatus& status) = 0;
     virtual void writeRegister(uint32_t address, unsigned width, uint64_t value, tStatus& status) = 0;
+    // Where a register's plain 64-bit stores may go without this access, when a store through it
+    // is exactly that store and cannot fail; null otherwise.
+    virtual void* directStoreAddress(uint32_t address) { return nullptr; }
 
 protected:
     ~HardwareAccess() = default;
@@ -487,6 +500,7 @@ protected:
 
 private:
     friend class Register;
+    friend class WordStream;
 
     // A register (-1: nothing) and one of its fields, or the whole register; `readSide` when the
     // identifier named the register's read layout.
@@ -580,8 +594,32 @@ protected:
     uint64_t getFieldAt(const FieldDesc& field) const;
 
 private:
+    friend class WordStream;
+
     TableMap* map_;
     int index_;
+};
+
+// Forced whole writes of one 64-bit register, many in a row (a data port fed from a buffer). A
+// register that is shadowed, writable, has no fields and keeps no shadow bits (keep mask 0) ends
+// every such write with shadow 0, nothing pending and clean, whatever the value: when its map can
+// store to it directly, each word is one plain store and the shadow is settled once, when the
+// stream ends. Any other register takes the ordinary forced write for each word.
+class WordStream {
+public:
+    explicit WordStream(const Register& reg);
+    ~WordStream();
+    WordStream(const WordStream&) = delete;
+    WordStream& operator=(const WordStream&) = delete;
+
+    // `count` words, each the next 8 bytes in little-endian order. Direct stores cannot fail and
+    // leave the status alone; the ordinary writes stop at the first failure.
+    void write(const uint8_t* bytes, uint64_t count, tStatus& status);
+
+private:
+    Register reg_;
+    void* address_ = nullptr;
+    bool stored_ = false;
 };
 
 // The register states of a map with N rows, ahead of the engine base so they exist before it

@@ -22,12 +22,6 @@ void waitForLoadStatus(const tLoadWait& wait, arm::Register& loadStatus, uint32_
                     atut::allBitsSet(bit), status);
 }
 
-uint64_t littleEndianWord(const uint8_t* bytes) {
-    uint64_t word = 0;
-    for (unsigned i = 0; i < kWordSize; ++i) word |= uint64_t{bytes[i]} << (8 * i);
-    return word;
-}
-
 }  // namespace
 
 void refuseFirmwareTarget(tStatus& status) {
@@ -48,13 +42,19 @@ void loadFirmware(tCoreMap& core, const tLoadWait& wait, uint8_t port, const uin
     waitForLoadStatus(wait, loadStatus, kLoadReady, status);
 
     // One store per word and a status read every 30th transfer: nothing else while streaming.
-    arm::Register words = core.FPGALoadDataRegister64();
+    // The words go in blocks of 30, the status tested where a read may have changed it.
     arm::Register tailBytes = core.FPGALoadDataRegister();
     const uint64_t wordCount = size / kWordSize;
     uint64_t transfer = 0;
-    for (uint64_t k = 0; k < wordCount && status.isNotFatal(); ++k) {
-        words.writeRegister(littleEndianWord(bytes + k * kWordSize), status, true);
-        if (++transfer % kTransfersPerStatusRead == 0) loadStatus.readRegister(status);
+    {
+        arm::WordStream words(core.FPGALoadDataRegister64());
+        while (transfer < wordCount && status.isNotFatal()) {
+            const uint64_t left = wordCount - transfer;
+            const uint64_t block = left < kTransfersPerStatusRead ? left : kTransfersPerStatusRead;
+            words.write(bytes + transfer * kWordSize, block, status);
+            transfer += block;
+            if (transfer % kTransfersPerStatusRead == 0) loadStatus.readRegister(status);
+        }
     }
     for (uint64_t i = wordCount * kWordSize; i < size && status.isNotFatal(); ++i) {
         tailBytes.writeRegister(bytes[i], status, true);
