@@ -234,7 +234,7 @@ protected:
     public:                                                                \
         using DeclaredRegister::DeclaredRegister;                          \
         using tSelfType = type;                                            \
-        [[maybe_unused]] static constexpr const ::arm::RegisterType& kDeclaredType = kTypeOf_##type; \
+        static constexpr const ::arm::RegisterType& kDeclaredType = kTypeOf_##type; \
         __VA_ARGS__                                                        \
     };
 #define ARM_SET_REG(name, type, place) ARM_PP_IF(ARM_PP_IS_UNNAMED(name))(ARM_PP_NOTHING, ARM_SET_REG_)(name, type, place)
@@ -294,8 +294,8 @@ protected:
         using tEngine = Engine;                                                                         \
                                                                                                         \
     public:                                                                                             \
-        [[maybe_unused]] static constexpr size_t kRegisterCount = kRowCount;                            \
-        [[maybe_unused]] static constexpr const ::arm::RegisterDesc* kRegisters = kRows;                \
+        static constexpr size_t kRegisterCount = kRowCount;                                             \
+        static constexpr const ::arm::RegisterDesc* kRegisters = kRows;                                 \
         LIST(ARM_SET_R, ARM_SET_TYPE, ARM_SET_REG, ARM_SET_ARRAY, ARM_SET_F, ARM_SET_FLAG)              \
                                                                                                         \
         template <class tType>                                                                          \
