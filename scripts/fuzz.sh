@@ -40,7 +40,8 @@ for target in "${targets[@]}"; do
         exit 1
     fi
     tail -n 12 "$log"
-    runs=$(awk '/^stat::number_of_executed_units:/ {print $2}' "$log")
-    rate=$(awk '/^stat::average_exec_per_sec:/ {print $2}' "$log")
-    echo "kzvorn-$target-fuzz: ${rate:-?} inputs/s (${runs:-?} inputs in $share s)"
+    # From libFuzzer's closing "Done N runs in S second(s)"; its own exec/s figure is rounded down.
+    awk -v target="kzvorn-$target-fuzz" '/^Done [0-9]+ runs in [0-9]+ second/ {
+        printf "%s: %.1f inputs/s (%d inputs in %d s)\n", target, $2 / ($5 > 0 ? $5 : 1), $2, $5
+    }' "$log"
 done
