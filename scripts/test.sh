@@ -2,13 +2,21 @@
 # Installs what is missing, builds everything and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/phase.sh
 ./scripts/install-deps.sh
 jobs=$(nproc)
-./scripts/configure-build.sh
-cmake --build build -j"$jobs"
+build() {
+    ./scripts/configure-build.sh
+    cmake --build build -j"$jobs"
+}
+phase test.build build
 # The driver compiled as kernel code, and its relocatable object checked, on a build without
-# sanitizers.
-cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF \
-    -DKZ_WARNINGS_AS_ERRORS=ON
-cmake --build build-plain -j"$jobs" --target kzvorn_driver_check
-ctest --test-dir build --output-on-failure -j"$jobs"
+# sanitizers (the one scripts/bench.sh and scripts/kzvorn-sim.sh use).
+kernel() {
+    cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF \
+        -DKZ_WARNINGS_AS_ERRORS=ON >/dev/null
+    cmake --build build-plain -j"$jobs" --target kzvorn_driver_check
+}
+phase test.kernel kernel
+# Kept in build/ctest.log too, so that .ci/run can close its output with the summary.
+phase test.run ctest --test-dir build --output-on-failure -j"$jobs" 2>&1 | tee build/ctest.log

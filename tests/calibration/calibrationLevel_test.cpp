@@ -22,7 +22,6 @@ using namespace tolvanetest;
 namespace r = board::record;
 using Balancers = board::ChargeBalancersModel;
 
-constexpr uint32_t kDigipotPort = 4;
 constexpr uint64_t kNisoConfig = board::bar0::kNonIsolatedFpga + 0x10;
 constexpr uint32_t kDisabledErrorsUndo = 1u << 31;
 constexpr int64_t kBalancerFailed = KZ_DEVICE_CODE(0xBFFA4695);

@@ -277,10 +277,10 @@ TEST(ErrorControllerFactory, AllocationFailuresGiveAnEmptyResultAndLeakNothing) 
          [&](tStatus& s) { return f.factory->createChannelInterruptController(1, s).get() != nullptr; }},
         {"overflow", [&](tStatus& s) { return f.factory->createMeasureFIFOOverflowStatusController(s).get() != nullptr; }},
     };
-    for (const auto& [name, create] : operations) {
-        SCOPED_TRACE(name);
+    for (const auto& operation : operations) {
+        SCOPED_TRACE(operation.first);
         sweepAllocations([&](tStatus& s) {
-            const bool made = create(s);
+            const bool made = operation.second(s);
             EXPECT_EQ(made, s.code == 0);
         });
     }

@@ -21,7 +21,6 @@ using namespace tolvanetest;
 constexpr uint64_t kIsoComm = board::bar0::kNonIsolatedFpga + 0x020;
 constexpr int64_t kIsoCommTimeout = KZ_DEVICE_CODE(0xBFFA4678);
 constexpr int64_t kDcBusTimeout = KZ_DEVICE_CODE(0xBFFA4683);
-constexpr int64_t kImageSize = KZ_DEVICE_CODE(0xBFFA806B);
 constexpr int64_t kPortNotReady = KZ_DEVICE_CODE(0xBFFA4680);
 constexpr uint32_t kIsoFpgaConfig = 0x08;
 const std::string kChannel = "TolvaneIsoFpgaRegMap_TolvaneIsoChannel";

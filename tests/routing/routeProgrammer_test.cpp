@@ -29,7 +29,6 @@ using routing_test::seedOf;
 using Timeline = std::vector<std::string>;
 
 constexpr int64_t kPortNeverReady = KZ_DEVICE_CODE(0xBFFA4680);
-constexpr uint32_t kChannel0 = 0x1000;
 constexpr uint64_t kPxiTriggerConfig = board::bar0::kNonIsolatedFpga + 0x0A0;
 
 std::string hex(uint64_t value) {
