@@ -41,12 +41,19 @@ struct RoutePossibilityBase {
 static_assert(sizeof(RoutePossibilityBase) == 20, "route possibility record layout");
 constexpr uint32_t kNoSeedIndex = 0xFFFFFFFF;
 
+struct TerminalState;
+
 struct EdgeState {
     const Edge* edge;
     uint32_t reservationCount;
     uint32_t programmedCount;
     uint8_t available;  // 0 while another incoming edge of the same destination is reserved
+    // The table's cost and the destination's state, so that the search's inner loop reads no
+    // table record and computes no address.
+    uint32_t cost;
+    TerminalState* to;
 };
+static_assert(sizeof(EdgeState) == 32, "edge state size");
 
 // A terminal waits in the search queue from its first distance until it is settled.
 struct TerminalState {
@@ -243,17 +250,21 @@ private:
     template <class tQueue>
     void settle(tQueue& queue);
     template <class tQueue>
-    inline __attribute__((always_inline)) void relax(tQueue& queue, TerminalState& from, const Edge& edge, TerminalState& to, uint32_t candidate);
+    inline __attribute__((always_inline)) void relax(tQueue& queue, TerminalState& from, EdgeState& state,
+                                                     TerminalState& to, uint32_t candidate);
     bool mayUse(const TerminalState& from, const EdgeState& edge) const;
     bool finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes, uint32_t& routeCount,
                       nKZAPALS100::tStatus& status);
-    uint32_t buildRoutes(Route** slots, nKZAPALS100::tStatus& status);
-    bool buildRoute(TerminalState& destination, Route& route, nKZAPALS100::tStatus& status);
-    uint32_t addOppositeInversions(Route** slots, uint32_t built, nKZAPALS100::tStatus& status);
+    // Segment arrays come from allocate(old area, size), the segment resize callback's convention.
+    template <class tAllocate>
+    uint32_t buildRoutes(Route** slots, tAllocate& allocate, nKZAPALS100::tStatus& status);
+    template <class tAllocate>
+    uint32_t addOppositeInversions(Route** slots, uint32_t built, tAllocate& allocate, nKZAPALS100::tStatus& status);
     uint32_t dropGroupDuplicates(Route** slots, uint32_t kept);
     void addExtras(Route** slots, uint32_t kept, nKZAPALS100::tStatus& status);
     Route** allocateSlots(uint64_t slotCount, nKZAPALS100::tStatus& status);
-    bool reserveSegments(Route& route, uint32_t count);
+    template <class tAllocate>
+    static bool reserveSegments(Route& route, uint32_t count, tAllocate& allocate);
 };
 
 // Seed start costs come from user mode: a sum that would reach the unreached mark is no path, so a
@@ -266,9 +277,7 @@ inline bool addRouteCost(uint32_t distance, uint32_t cost, uint32_t& sum) {
 
 // The candidate is below the terminal's distance, and the terminal is not closed.
 template <class tQueue>
-void Topography::relax(tQueue& queue, TerminalState& from, const Edge& edge, TerminalState& to,
-                       uint32_t candidate) {
-    EdgeState& state = edgeStates[&edge - topInfo->edges];
+void Topography::relax(tQueue& queue, TerminalState& from, EdgeState& state, TerminalState& to, uint32_t candidate) {
     if (!state.available && !useUnavailableEdges) return;
     queue.place(to, candidate);
     to.predecessor = &from;
@@ -280,8 +289,7 @@ void Topography::relax(tQueue& queue, TerminalState& from, const Edge& edge, Ter
 // never below a settled terminal's distance: the distance test alone keeps settled terminals final.
 template <class tQueue>
 void Topography::settle(tQueue& queue) {
-    const Edge* const tableEdges = topInfo->edges;
-    TerminalState* const states = terminalStates;
+    EdgeState* const edges = edgeStates;
     while (destinationsSettled < destinationsToSettle) {
         TerminalState* first = queue.first();
         if (first == nullptr || first->distance == kUnreachedDistance) return;
@@ -293,19 +301,19 @@ void Topography::settle(tQueue& queue) {
         // An endpoint-only terminal drives nothing unless it is a seed.
         if (current.endpointOnly && !current.isSeed) continue;
         const Terminal& record = *current.terminal;
-        const Edge* edge = tableEdges + record.firstOutgoingEdge;
-        const Edge* const end = edge + record.outgoingCount;
+        EdgeState* edge = edges + record.firstOutgoingEdge;
+        EdgeState* const end = edge + record.outgoingCount;
         const uint32_t distance = current.distance;
         if (distance < kUnreachedDistance - largestEdgeCost) {
             for (; edge != end; ++edge) {
-                TerminalState& to = states[edge->destination];
+                TerminalState& to = *edge->to;
                 const uint32_t candidate = distance + edge->cost;
                 if (candidate < to.distance && !to.closed) relax(queue, current, *edge, to, candidate);
             }
             continue;
         }
         for (; edge != end; ++edge) {
-            TerminalState& to = states[edge->destination];
+            TerminalState& to = *edge->to;
             uint32_t candidate;
             if (addRouteCost(distance, edge->cost, candidate) && candidate < to.distance && !to.closed)
                 relax(queue, current, *edge, to, candidate);
