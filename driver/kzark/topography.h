@@ -131,6 +131,72 @@ private:
     TerminalState* first_;  // as first() found it, until the queue changes
 };
 
+// A search places, looks and takes once for each terminal it reaches, so these are inline.
+inline void SearchQueue::place(TerminalState& terminal, uint32_t distance) {
+    if (terminal.queued != kNotQueued) unlink(terminal);
+    terminal.distance = distance;
+    first_ = nullptr;
+    if (distance < ringEnd_) {
+        pushRing(terminal);
+    } else {
+        pushFar(terminal);
+    }
+}
+
+inline void SearchQueue::pushRing(TerminalState& terminal) {
+    const uint32_t bucket = bucketOf(terminal.distance);
+    TerminalState* next = buckets_[bucket];
+    terminal.queued = kInRing;
+    terminal.queuePrevious = nullptr;
+    terminal.queueNext = next;
+    if (next != nullptr) next->queuePrevious = &terminal;
+    buckets_[bucket] = &terminal;
+    occupied_[bucket / 64] |= uint64_t(1) << (bucket % 64);
+    ++inRing_;
+}
+
+// The first non-empty bucket going round from the ring's start; the ring holds something.
+inline TerminalState* SearchQueue::scanRing() {
+    const uint32_t start = bucketOf(ringStart_);
+    uint32_t word = start / 64;
+    uint64_t bits = occupied_[word] & (~uint64_t(0) << (start % 64));
+    // Past the last word the search comes back to the first one, whole this time.
+    for (uint32_t k = 0; bits == 0 && k < kWords; ++k) {
+        word = (word + 1) % kWords;
+        bits = occupied_[word];
+    }
+    // Every distance in the ring lies within its width of the start, so the bucket gives it.
+    const uint32_t bucket = word * 64 + __builtin_ctzll(bits);
+    ringStart_ += (bucket - start) & (kRingSize - 1);
+    return buckets_[bucket];
+}
+
+inline TerminalState* SearchQueue::first() {
+    if (first_ != nullptr) return first_;
+    if (inRing_ == 0) {
+        if (farHead_ == nullptr) return nullptr;
+        moveRing();
+    }
+    first_ = scanRing();
+    return first_;
+}
+
+// The first terminal heads its bucket.
+inline void SearchQueue::removeFirst() {
+    TerminalState* found = first();
+    if (found == nullptr) return;
+    const uint32_t bucket = bucketOf(found->distance);
+    TerminalState* next = found->queueNext;
+    if ((buckets_[bucket] = next) != nullptr) {
+        next->queuePrevious = nullptr;
+    } else {
+        occupied_[bucket / 64] &= ~(uint64_t(1) << (bucket % 64));
+    }
+    --inRing_;
+    found->queued = kNotQueued;
+    first_ = nullptr;
+}
+
 // Lives only during one calculation; the route database keeps copies. A calculation makes two for
 // each destination, so the fields are packed.
 struct Route {
@@ -305,6 +371,8 @@ void Topography::settle(tQueue& queue) {
         EdgeState* const end = edge + record.outgoingCount;
         const uint32_t distance = current.distance;
         if (distance < kUnreachedDistance - largestEdgeCost) {
+            // Most edges lead nowhere cheaper: the loop's own count is a good part of its cost.
+#pragma GCC unroll 4
             for (; edge != end; ++edge) {
                 TerminalState& to = *edge->to;
                 const uint32_t candidate = distance + edge->cost;
