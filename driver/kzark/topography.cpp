@@ -127,13 +127,15 @@ bool Topography::hasReservedIncomingEdge(const TerminalState& terminal) const {
     return false;
 }
 
+// Usually none is: every count is read, without a test for each.
 bool Topography::hasReservedOutgoingEdge(const TerminalState& terminal) const {
     const Terminal& record = *terminal.terminal;
     const EdgeState* const end = edgeStates + record.firstOutgoingEdge + record.outgoingCount;
-    for (const EdgeState* edge = edgeStates + record.firstOutgoingEdge; edge != end; ++edge) {
-        if (edge->reservationCount != 0) return true;
-    }
-    return false;
+    uint32_t reserved = 0;
+#pragma GCC unroll 4
+    for (const EdgeState* edge = edgeStates + record.firstOutgoingEdge; edge != end; ++edge)
+        reserved |= edge->reservationCount;
+    return reserved != 0;
 }
 
 EdgeState* Topography::firstIncomingEdge(const TerminalState& terminal) {
@@ -203,8 +205,9 @@ void Topography::resetSearch(uint32_t flags) {
         terminal.isDestination = 0;
         terminal.queued = kNotQueued;
         terminal.closed = terminal.endpointOnly;
-        terminal.destinationWord = 0;
     }
+    // Only the first states carry destination flags.
+    for (uint64_t word = 0; word * 32 < terminalCount; ++word) terminalStates[word].destinationWord = 0;
     currentTerminal = nullptr;
     useUnavailableEdges = (flags & kCalculateUseUnavailableEdges) != 0;
     destinationsToSettle = 0;
@@ -223,7 +226,7 @@ TerminalState* Topography::seedTerminal(const RouteCalculationSeedBase& seed, tS
     return terminal;
 }
 
-bool Topography::acceptDestination(TerminalState& terminal) {
+inline bool Topography::acceptDestination(TerminalState& terminal) {
     // A bidirectional terminal that drives something cannot be driven.
     if (terminal.bidirectional && hasReservedOutgoingEdge(terminal)) return false;
     if (!terminal.isDestination) {
