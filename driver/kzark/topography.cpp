@@ -27,18 +27,6 @@ void SearchQueue::clear() {
     first_ = nullptr;
 }
 
-void SearchQueue::pushRing(TerminalState& terminal) {
-    const uint32_t bucket = bucketOf(terminal.distance);
-    TerminalState* next = buckets_[bucket];
-    terminal.queued = kInRing;
-    terminal.queuePrevious = nullptr;
-    terminal.queueNext = next;
-    if (next != nullptr) next->queuePrevious = &terminal;
-    buckets_[bucket] = &terminal;
-    occupied_[bucket / 64] |= uint64_t(1) << (bucket % 64);
-    ++inRing_;
-}
-
 void SearchQueue::pushFar(TerminalState& terminal) {
     terminal.queued = kFar;
     terminal.queueNext = nullptr;
@@ -78,17 +66,6 @@ void SearchQueue::unlink(TerminalState& terminal) {
     terminal.queued = kNotQueued;
 }
 
-void SearchQueue::place(TerminalState& terminal, uint32_t distance) {
-    if (terminal.queued != kNotQueued) unlink(terminal);
-    terminal.distance = distance;
-    first_ = nullptr;
-    if (distance < ringEnd_) {
-        pushRing(terminal);
-    } else {
-        pushFar(terminal);
-    }
-}
-
 // Far terminals keep their placement order as they move, so each bucket still has the latest
 // placement at its head.
 void SearchQueue::moveRing() {
@@ -104,48 +81,6 @@ void SearchQueue::moveRing() {
         unlink(terminal);
         pushRing(terminal);
     }
-}
-
-// The first non-empty bucket going round from the ring's start; the ring holds something.
-TerminalState* SearchQueue::scanRing() {
-    const uint32_t start = bucketOf(ringStart_);
-    uint32_t word = start / 64;
-    uint64_t bits = occupied_[word] & (~uint64_t(0) << (start % 64));
-    // Past the last word the search comes back to the first one, whole this time.
-    for (uint32_t k = 0; bits == 0 && k < kWords; ++k) {
-        word = (word + 1) % kWords;
-        bits = occupied_[word];
-    }
-    // Every distance in the ring lies within its width of the start, so the bucket gives it.
-    const uint32_t bucket = word * 64 + __builtin_ctzll(bits);
-    ringStart_ += (bucket - start) & (kRingSize - 1);
-    return buckets_[bucket];
-}
-
-TerminalState* SearchQueue::first() {
-    if (first_ != nullptr) return first_;
-    if (inRing_ == 0) {
-        if (farHead_ == nullptr) return nullptr;
-        moveRing();
-    }
-    first_ = scanRing();
-    return first_;
-}
-
-// The first terminal heads its bucket.
-void SearchQueue::removeFirst() {
-    TerminalState* found = first();
-    if (found == nullptr) return;
-    const uint32_t bucket = bucketOf(found->distance);
-    TerminalState* next = found->queueNext;
-    if ((buckets_[bucket] = next) != nullptr) {
-        next->queuePrevious = nullptr;
-    } else {
-        occupied_[bucket / 64] &= ~(uint64_t(1) << (bucket % 64));
-    }
-    --inRing_;
-    found->queued = kNotQueued;
-    first_ = nullptr;
 }
 
 void Topography::initialize(const TopInfo& info, TerminalState* terminals, EdgeState* edges) {
@@ -171,7 +106,7 @@ void Topography::initialize(const TopInfo& info, TerminalState* terminals, EdgeS
     hasInvertingEdge = false;
     largestEdgeCost = 0;
     for (uint64_t i = 0; i < edgeCount; ++i) {
-        edges[i] = EdgeState{&info.edges[i], 0, 0, 1};
+        edges[i] = EdgeState{&info.edges[i], 0, 0, 1, info.edges[i].cost, &terminals[info.edges[i].destination]};
         if (info.edges[i].inversion != 0) hasInvertingEdge = true;
         if (info.edges[i].cost > largestEdgeCost) largestEdgeCost = info.edges[i].cost;
     }
@@ -192,13 +127,15 @@ bool Topography::hasReservedIncomingEdge(const TerminalState& terminal) const {
     return false;
 }
 
+// Usually none is: every count is read, without a test for each.
 bool Topography::hasReservedOutgoingEdge(const TerminalState& terminal) const {
     const Terminal& record = *terminal.terminal;
     const EdgeState* const end = edgeStates + record.firstOutgoingEdge + record.outgoingCount;
-    for (const EdgeState* edge = edgeStates + record.firstOutgoingEdge; edge != end; ++edge) {
-        if (edge->reservationCount != 0) return true;
-    }
-    return false;
+    uint32_t reserved = 0;
+#pragma GCC unroll 4
+    for (const EdgeState* edge = edgeStates + record.firstOutgoingEdge; edge != end; ++edge)
+        reserved |= edge->reservationCount;
+    return reserved != 0;
 }
 
 EdgeState* Topography::firstIncomingEdge(const TerminalState& terminal) {
@@ -268,8 +205,9 @@ void Topography::resetSearch(uint32_t flags) {
         terminal.isDestination = 0;
         terminal.queued = kNotQueued;
         terminal.closed = terminal.endpointOnly;
-        terminal.destinationWord = 0;
     }
+    // Only the first states carry destination flags.
+    for (uint64_t word = 0; word * 32 < terminalCount; ++word) terminalStates[word].destinationWord = 0;
     currentTerminal = nullptr;
     useUnavailableEdges = (flags & kCalculateUseUnavailableEdges) != 0;
     destinationsToSettle = 0;
@@ -288,7 +226,7 @@ TerminalState* Topography::seedTerminal(const RouteCalculationSeedBase& seed, tS
     return terminal;
 }
 
-bool Topography::acceptDestination(TerminalState& terminal) {
+inline bool Topography::acceptDestination(TerminalState& terminal) {
     // A bidirectional terminal that drives something cannot be driven.
     if (terminal.bidirectional && hasReservedOutgoingEdge(terminal)) return false;
     if (!terminal.isDestination) {
@@ -346,10 +284,10 @@ Route** Topography::allocateSlots(uint64_t slotCount, tStatus& status) {
     return slots;
 }
 
-bool Topography::reserveSegments(Route& route, uint32_t count) {
+template <class tAllocate>
+bool Topography::reserveSegments(Route& route, uint32_t count, tAllocate& allocate) {
     if (count <= route.segmentCapacity) return true;
-    auto* segments =
-        static_cast<kzgta::PathSegment*>(segmentResize.resize(route.segments, count * sizeof(kzgta::PathSegment)));
+    auto* segments = static_cast<kzgta::PathSegment*>(allocate(route.segments, count * sizeof(kzgta::PathSegment)));
     route.segments = segments;
     route.segmentCapacity = segments != nullptr ? count : 0;
     return segments != nullptr;
@@ -372,38 +310,44 @@ void Topography::releaseRoutes(Route** routes, uint32_t routeCount) {
     routeResize.resize(routes, 0);
 }
 
-// No route for a destination the search never reached; the slot stays free.
-bool Topography::buildRoute(TerminalState& destination, Route& route, tStatus& status) {
-    if (destination.isSeed) {
-        route.source = &destination;
-        route.segmentCount = 0;
-        route.cost = destination.distance;
-        return true;
-    }
-    // Reached, and no seed: it has a predecessor.
-    if (destination.distance == kUnreachedDistance) return false;
-    const uint32_t count = destination.hops;
-    if (!reserveSegments(route, count)) {
-        KZ_SET_CODE(status, nKZAPALS100::kStatusBufferTooSmall);
-        return false;
-    }
-    TerminalState* reached = &destination;
-    for (uint32_t s = count; s-- > 0; reached = reached->predecessor)
-        route.segments[s] = {reached->predecessorEdge, reached};
-    route.source = reached;
-    route.segmentCount = count;
-    route.cost = destination.distance;
-    return true;
-}
-
-// Routes come out in table order of their destinations.
-uint32_t Topography::buildRoutes(Route** slots, tStatus& status) {
+// Routes come out in table order of their destinations; no route for a destination the search
+// never reached, whose slot stays free.
+template <class tAllocate>
+uint32_t Topography::buildRoutes(Route** slots, tAllocate& allocate, tStatus& status) {
     uint32_t built = 0;
-    for (uint64_t word = 0; word * 32 < terminalCount && status.isNotFatal(); ++word) {
-        for (uint32_t bits = terminalStates[word].destinationWord; bits != 0 && status.isNotFatal(); bits &= bits - 1)
-            built += buildRoute(terminalStates[word * 32 + __builtin_ctz(bits)], *slots[built], status);
+    TerminalState* const states = terminalStates;
+    for (uint64_t word = 0; word * 32 < terminalCount; ++word) {
+        for (uint32_t bits = states[word].destinationWord; bits != 0; bits &= bits - 1) {
+            TerminalState& destination = states[word * 32 + __builtin_ctz(bits)];
+            Route& route = *slots[built];
+            if (destination.isSeed) {
+                route.source = &destination;
+                route.segmentCount = 0;
+                route.cost = destination.distance;
+                ++built;
+                continue;
+            }
+            // Reached, and no seed: it has a predecessor.
+            if (destination.distance == kUnreachedDistance) continue;
+            const uint32_t count = destination.hops;
+            if (!reserveSegments(route, count, allocate)) {
+                KZ_SET_CODE(status, nKZAPALS100::kStatusBufferTooSmall);
+                return 0;
+            }
+            kzgta::PathSegment* segment = route.segments + count;
+            TerminalState* reached = &destination;
+            while (segment != route.segments) {
+                --segment;
+                segment->edge = reached->predecessorEdge;
+                segment->terminal = reached;
+                reached = reached->predecessor;
+            }
+            route.source = reached;
+            route.segmentCount = count;
+            route.cost = destination.distance;
+            ++built;
+        }
     }
-    if (status.isFatal()) return 0;
     // The routes were made zeroed: without an inverting edge none is inverted.
     for (uint32_t r = 0; r < built && hasInvertingEdge; ++r) {
         Route& route = *slots[r];
@@ -415,12 +359,13 @@ uint32_t Topography::buildRoutes(Route** slots, tStatus& status) {
 
 // For each route, a copy in which the last segment that can be swapped for a parallel edge of
 // opposite inversion is swapped. A copy without such a segment gives its slot to the next one.
-uint32_t Topography::addOppositeInversions(Route** slots, uint32_t built, tStatus& status) {
+template <class tAllocate>
+uint32_t Topography::addOppositeInversions(Route** slots, uint32_t built, tAllocate& allocate, tStatus& status) {
     uint32_t next = built;
     for (uint32_t r = 0; r < built; ++r) {
         const Route& original = *slots[r];
         Route& copy = *slots[next];
-        if (!reserveSegments(copy, original.segmentCount)) {
+        if (!reserveSegments(copy, original.segmentCount, allocate)) {
             KZ_SET_CODE(status, nKZAPALS100::kStatusMemoryFull);
             return 0;
         }
@@ -522,8 +467,21 @@ bool Topography::calculateRoute(uint64_t ownerTag, const RouteCalculationSeedBas
 
 bool Topography::finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes,
                               uint32_t& routeCount, tStatus& status) {
-    const uint32_t built = buildRoutes(slots, status);
-    uint32_t kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, status);
+    uint32_t built;
+    uint32_t kept;
+    const auto buildAll = [&](auto& allocate) {
+        built = buildRoutes(slots, allocate, status);
+        kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, allocate, status);
+    };
+    // The scratch heap, the usual callback, with its free pointer kept out of memory meanwhile.
+    if (segmentResize.function == growOnlyHeapResizeFn && segmentResize.context != nullptr) {
+        GrowOnlyHeap::Carver carver(*static_cast<GrowOnlyHeap*>(segmentResize.context));
+        const auto allocate = [&carver](void*, uint64_t size) { return carver.allocate(size); };
+        buildAll(allocate);
+    } else {
+        const auto allocate = [this](void* old, uint64_t size) { return segmentResize.resize(old, size); };
+        buildAll(allocate);
+    }
     if (status.isFatal() || built == 0) {
         releaseRoutes(slots, static_cast<uint32_t>(slotCount));
         return status.isNotFatal();

@@ -41,12 +41,19 @@ struct RoutePossibilityBase {
 static_assert(sizeof(RoutePossibilityBase) == 20, "route possibility record layout");
 constexpr uint32_t kNoSeedIndex = 0xFFFFFFFF;
 
+struct TerminalState;
+
 struct EdgeState {
     const Edge* edge;
     uint32_t reservationCount;
     uint32_t programmedCount;
     uint8_t available;  // 0 while another incoming edge of the same destination is reserved
+    // The table's cost and the destination's state, so that the search's inner loop reads no
+    // table record and computes no address.
+    uint32_t cost;
+    TerminalState* to;
 };
+static_assert(sizeof(EdgeState) == 32, "edge state size");
 
 // A terminal waits in the search queue from its first distance until it is settled.
 struct TerminalState {
@@ -123,6 +130,72 @@ private:
     uint32_t inRing_;
     TerminalState* first_;  // as first() found it, until the queue changes
 };
+
+// A search places, looks and takes once for each terminal it reaches, so these are inline.
+inline void SearchQueue::place(TerminalState& terminal, uint32_t distance) {
+    if (terminal.queued != kNotQueued) unlink(terminal);
+    terminal.distance = distance;
+    first_ = nullptr;
+    if (distance < ringEnd_) {
+        pushRing(terminal);
+    } else {
+        pushFar(terminal);
+    }
+}
+
+inline void SearchQueue::pushRing(TerminalState& terminal) {
+    const uint32_t bucket = bucketOf(terminal.distance);
+    TerminalState* next = buckets_[bucket];
+    terminal.queued = kInRing;
+    terminal.queuePrevious = nullptr;
+    terminal.queueNext = next;
+    if (next != nullptr) next->queuePrevious = &terminal;
+    buckets_[bucket] = &terminal;
+    occupied_[bucket / 64] |= uint64_t(1) << (bucket % 64);
+    ++inRing_;
+}
+
+// The first non-empty bucket going round from the ring's start; the ring holds something.
+inline TerminalState* SearchQueue::scanRing() {
+    const uint32_t start = bucketOf(ringStart_);
+    uint32_t word = start / 64;
+    uint64_t bits = occupied_[word] & (~uint64_t(0) << (start % 64));
+    // Past the last word the search comes back to the first one, whole this time.
+    for (uint32_t k = 0; bits == 0 && k < kWords; ++k) {
+        word = (word + 1) % kWords;
+        bits = occupied_[word];
+    }
+    // Every distance in the ring lies within its width of the start, so the bucket gives it.
+    const uint32_t bucket = word * 64 + __builtin_ctzll(bits);
+    ringStart_ += (bucket - start) & (kRingSize - 1);
+    return buckets_[bucket];
+}
+
+inline TerminalState* SearchQueue::first() {
+    if (first_ != nullptr) return first_;
+    if (inRing_ == 0) {
+        if (farHead_ == nullptr) return nullptr;
+        moveRing();
+    }
+    first_ = scanRing();
+    return first_;
+}
+
+// The first terminal heads its bucket.
+inline void SearchQueue::removeFirst() {
+    TerminalState* found = first();
+    if (found == nullptr) return;
+    const uint32_t bucket = bucketOf(found->distance);
+    TerminalState* next = found->queueNext;
+    if ((buckets_[bucket] = next) != nullptr) {
+        next->queuePrevious = nullptr;
+    } else {
+        occupied_[bucket / 64] &= ~(uint64_t(1) << (bucket % 64));
+    }
+    --inRing_;
+    found->queued = kNotQueued;
+    first_ = nullptr;
+}
 
 // Lives only during one calculation; the route database keeps copies. A calculation makes two for
 // each destination, so the fields are packed.
@@ -243,17 +316,21 @@ private:
     template <class tQueue>
     void settle(tQueue& queue);
     template <class tQueue>
-    inline __attribute__((always_inline)) void relax(tQueue& queue, TerminalState& from, const Edge& edge, TerminalState& to, uint32_t candidate);
+    inline __attribute__((always_inline)) void relax(tQueue& queue, TerminalState& from, EdgeState& state,
+                                                     TerminalState& to, uint32_t candidate);
     bool mayUse(const TerminalState& from, const EdgeState& edge) const;
     bool finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCount, Route**& routes, uint32_t& routeCount,
                       nKZAPALS100::tStatus& status);
-    uint32_t buildRoutes(Route** slots, nKZAPALS100::tStatus& status);
-    bool buildRoute(TerminalState& destination, Route& route, nKZAPALS100::tStatus& status);
-    uint32_t addOppositeInversions(Route** slots, uint32_t built, nKZAPALS100::tStatus& status);
+    // Segment arrays come from allocate(old area, size), the segment resize callback's convention.
+    template <class tAllocate>
+    uint32_t buildRoutes(Route** slots, tAllocate& allocate, nKZAPALS100::tStatus& status);
+    template <class tAllocate>
+    uint32_t addOppositeInversions(Route** slots, uint32_t built, tAllocate& allocate, nKZAPALS100::tStatus& status);
     uint32_t dropGroupDuplicates(Route** slots, uint32_t kept);
     void addExtras(Route** slots, uint32_t kept, nKZAPALS100::tStatus& status);
     Route** allocateSlots(uint64_t slotCount, nKZAPALS100::tStatus& status);
-    bool reserveSegments(Route& route, uint32_t count);
+    template <class tAllocate>
+    static bool reserveSegments(Route& route, uint32_t count, tAllocate& allocate);
 };
 
 // Seed start costs come from user mode: a sum that would reach the unreached mark is no path, so a
@@ -266,9 +343,7 @@ inline bool addRouteCost(uint32_t distance, uint32_t cost, uint32_t& sum) {
 
 // The candidate is below the terminal's distance, and the terminal is not closed.
 template <class tQueue>
-void Topography::relax(tQueue& queue, TerminalState& from, const Edge& edge, TerminalState& to,
-                       uint32_t candidate) {
-    EdgeState& state = edgeStates[&edge - topInfo->edges];
+void Topography::relax(tQueue& queue, TerminalState& from, EdgeState& state, TerminalState& to, uint32_t candidate) {
     if (!state.available && !useUnavailableEdges) return;
     queue.place(to, candidate);
     to.predecessor = &from;
@@ -280,8 +355,7 @@ void Topography::relax(tQueue& queue, TerminalState& from, const Edge& edge, Ter
 // never below a settled terminal's distance: the distance test alone keeps settled terminals final.
 template <class tQueue>
 void Topography::settle(tQueue& queue) {
-    const Edge* const tableEdges = topInfo->edges;
-    TerminalState* const states = terminalStates;
+    EdgeState* const edges = edgeStates;
     while (destinationsSettled < destinationsToSettle) {
         TerminalState* first = queue.first();
         if (first == nullptr || first->distance == kUnreachedDistance) return;
@@ -293,19 +367,21 @@ void Topography::settle(tQueue& queue) {
         // An endpoint-only terminal drives nothing unless it is a seed.
         if (current.endpointOnly && !current.isSeed) continue;
         const Terminal& record = *current.terminal;
-        const Edge* edge = tableEdges + record.firstOutgoingEdge;
-        const Edge* const end = edge + record.outgoingCount;
+        EdgeState* edge = edges + record.firstOutgoingEdge;
+        EdgeState* const end = edge + record.outgoingCount;
         const uint32_t distance = current.distance;
         if (distance < kUnreachedDistance - largestEdgeCost) {
+            // Most edges lead nowhere cheaper: the loop's own count is a good part of its cost.
+#pragma GCC unroll 4
             for (; edge != end; ++edge) {
-                TerminalState& to = states[edge->destination];
+                TerminalState& to = *edge->to;
                 const uint32_t candidate = distance + edge->cost;
                 if (candidate < to.distance && !to.closed) relax(queue, current, *edge, to, candidate);
             }
             continue;
         }
         for (; edge != end; ++edge) {
-            TerminalState& to = states[edge->destination];
+            TerminalState& to = *edge->to;
             uint32_t candidate;
             if (addRouteCost(distance, edge->cost, candidate) && candidate < to.distance && !to.closed)
                 relax(queue, current, *edge, to, candidate);

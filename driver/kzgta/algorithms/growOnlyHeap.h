@@ -38,32 +38,6 @@ public:
         if (_free != nullptr && size <= _left) return carve(size);
         return allocateInNewBlock(size);
     }
-    // As count calls of allocate(size), handing each area to take(index, area) in turn; returns
-    // how many areas it gave (fewer only when the kernel heap refused a block). The free pointer
-    // stays out of memory meanwhile, so the areas' own writes do not make it reload.
-    template <class tTake>
-    uint64_t allocateEach(uint64_t count, uint64_t size, tTake take) {
-        Cursor cursor{_free, _left, _alignment, _alignmentMask};
-        for (uint64_t i = 0; i < count; ++i) {
-            void* area;
-            if (cursor.free != nullptr && size <= cursor.left) {
-                area = cursor.carve(size);
-            } else {
-                _free = cursor.free;
-                _left = cursor.left;
-                area = allocateInNewBlock(size);
-                cursor.free = _free;
-                cursor.left = _left;
-                if (area == nullptr) return i;
-            }
-            take(i, area);
-        }
-        _free = cursor.free;
-        _left = cursor.left;
-        return count;
-    }
-    void releaseBlocks();
-    uint64_t blockCount() const;
 
 private:
     struct Cursor {
@@ -71,12 +45,16 @@ private:
         uint64_t left;
         uint32_t alignment;
         uint32_t alignmentMask;
+        uint64_t unevenBits;
 
         // The current block holds at least size bytes.
         void* carve(uint64_t size) {
             uint8_t* area = free;
             free += size;
             left -= size;
+            // While bytes are left the free pointer is aligned, so a whole number of alignment
+            // units keeps it so (the search's routes and segments all are).
+            if ((size & unevenBits) == 0) return area;
             const uint64_t padding = paddingAfter(free);
             const uint64_t skipped = padding < left ? padding : left;
             free += skipped;
@@ -91,8 +69,71 @@ private:
         }
     };
 
+public:
+    // Allocates as the heap does, with the free pointer held in the carver until it goes away, so
+    // that the areas' own writes do not make it reload. Nothing else may allocate from the heap
+    // meanwhile.
+    class Carver {
+    public:
+        explicit Carver(GrowOnlyHeap& heap)
+            : heap_(heap), cursor_{heap._free, heap._left, heap._alignment, heap._alignmentMask, heap._unevenBits} {}
+        ~Carver() { handBack(); }
+        Carver(const Carver&) = delete;
+        Carver& operator=(const Carver&) = delete;
+
+        // As allocate(size); null for size 0.
+        void* allocate(uint64_t size) {
+            // No bytes are left while there is no block, so this also says there is one.
+            if (size - 1 < cursor_.left) return cursor_.carve(size);
+            if (size == 0) return nullptr;
+            handBack();
+            void* area = heap_.allocateInNewBlock(size);
+            cursor_.free = heap_._free;
+            cursor_.left = heap_._left;
+            return area;
+        }
+
+        // As count calls of allocate(size), handing each area to take(index, area) in turn; returns
+        // how many areas it gave (fewer only when the kernel heap refused a block).
+        template <class tTake>
+        uint64_t allocateEach(uint64_t count, uint64_t size, tTake take) {
+            // Whole alignment units follow each other with no rounding while the block lasts.
+            const bool even = size != 0 && (size & cursor_.unevenBits) == 0;
+            for (uint64_t i = 0; i < count;) {
+                void* area = allocate(size);
+                if (area == nullptr) return i;
+                take(i++, area);
+                if (!even) continue;
+                uint8_t* free = cursor_.free;
+                uint64_t left = cursor_.left;
+                for (; i < count && size <= left; ++i, free += size, left -= size) take(i, free);
+                cursor_.free = free;
+                cursor_.left = left;
+            }
+            return count;
+        }
+
+    private:
+        void handBack() {
+            heap_._free = cursor_.free;
+            heap_._left = cursor_.left;
+        }
+
+        GrowOnlyHeap& heap_;
+        Cursor cursor_;
+    };
+
+    // As the carver's.
+    template <class tTake>
+    uint64_t allocateEach(uint64_t count, uint64_t size, tTake take) {
+        return Carver(*this).allocateEach(count, size, take);
+    }
+    void releaseBlocks();
+    uint64_t blockCount() const;
+
+private:
     void* carve(uint64_t size) {
-        Cursor cursor{_free, _left, _alignment, _alignmentMask};
+        Cursor cursor{_free, _left, _alignment, _alignmentMask, _unevenBits};
         void* area = cursor.carve(size);
         _free = cursor.free;
         _left = cursor.left;
@@ -106,6 +147,9 @@ private:
     uint64_t _blockSize;
     uint32_t _alignment;
     uint32_t _alignmentMask;  // alignment - 1 for a power of two above 1, else 0
+    // The bits of a size that would leave the free pointer unaligned: alignment - 1 for a power of
+    // two, all of them otherwise.
+    uint64_t _unevenBits;
 };
 
 // Context: the GrowOnlyHeap.
