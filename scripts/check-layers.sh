@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../driver"
 
 # The layers, lowest first: number, name, folders. A folder holds its subfolders unless one of
-# them is listed itself. README.md ("The layers of driver/") draws the same order.
+# them is listed itself. README.md draws the same table beside its table of folders.
 layers='
 1 platform   kzapal kzhtl kzsdbg kztypes atut
 2 template   kdut kzapalcodegen
@@ -16,18 +16,18 @@ layers='
 5 device     device dispatchers setupTeardownTask kzvorn_driver_codegen
 '
 
-# Includes that run upward because the system's own description places them so: file, included
-# header, reason.
+# Includes that run upward on purpose: file, included header, why.
 exceptions='
 atut/regMapRouteProgrammer.h quolinTools/armgen/dynamicAccessInterfaceBase.h the toolkit route programmer keeps its register maps by the register-map interface
 '
 
-find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | sort >"${TMPDIR:-/tmp}/kz-layers.$$"
-trap 'rm -f "${TMPDIR:-/tmp}/kz-layers.$$"' EXIT
+files=$(mktemp)
+trap 'rm -f "$files"' EXIT
+find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' >"$files"
 
 grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+"' --include='*.h' --include='*.cpp' . |
     sed 's|^\./||' |
-    awk -v layers="$layers" -v exceptions="$exceptions" -v files="${TMPDIR:-/tmp}/kz-layers.$$" '
+    awk -v layers="$layers" -v exceptions="$exceptions" -v files="$files" '
     function dir(path) { return path ~ /\// ? substr(path, 1, match(path, /\/[^\/]*$/) - 1) : "." }
     # The layer of a folder: that of the longest listed folder that is it or holds it.
     function layerOf(folder,    best, f) {
