@@ -4,14 +4,14 @@
 
 #include <cstdint>
 
+#include "atut/routeProgrammerInterface.h"
 #include "kzapal/protons/status.h"
-#include "kzark/routeProgrammerInterface.h"
 #include "kzhtl/vector.h"
 #include "quolinTools/armgen/dynamicAccessInterfaceBase.h"
 
 namespace atut {
 
-class RegMapRouteProgrammer : public kzark::RouteProgrammerInterface {
+class RegMapRouteProgrammer : public RouteProgrammerInterface {
 public:
     using tRegMap = arm::DynamicAccessInterfaceBase<nKZAPALS100::tStatus>;
 

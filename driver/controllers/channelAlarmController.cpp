@@ -1,7 +1,6 @@
 #include "controllers/channelAlarmController.h"
 
-#include "device/statusCodes.h"
-#include "kzvorn_driver_codegen/errorMaps.h"
+#include "controllers/statusCodes.h"
 
 namespace kzvorn_driver {
 
@@ -16,17 +15,14 @@ constexpr unsigned kAlarmSourceCount[2] = {1, 2};
 // Every input of both alarms, in the order they are armed.
 constexpr uint32_t kArmedSources[] = {0xD01, 0xD06, 0xD07};
 
-// The first row with the id; 0xBFFA4300 and position 0 when none has it.
-uint32_t positionOf(uint32_t id, tStatus& status) {
-    for (const auto& row : kzvorn_driver_codegen::kChannelAlarmMuxInputMap)
-        if (row.id == id) return row.position;
+}  // namespace
+
+uint32_t ChannelAlarmController::positionOf(uint32_t id, tStatus& status) const {
+    for (size_t i = 0; i < inputCount_; ++i)
+        if (inputs_[i].id == id) return inputs_[i].position;
     KZ_SET_CODE(status, kStatusArgumentOutOfRange);
     return 0;
 }
-
-}  // namespace
-
-ChannelAlarmController::ChannelAlarmController(tMap& map, tStatus& status) : map_(map), lock_(status) {}
 
 void ChannelAlarmController::writeAlarmMuxInput(uint32_t action, uint32_t id, uint32_t maskIndex, tStatus& status) {
     if (status.isFatal()) return;

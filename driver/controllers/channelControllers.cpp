@@ -1,7 +1,6 @@
 #include "controllers/channelControllers.h"
 
-#include "controllers/sequencerStatusCodes.h"
-#include "device/statusCodes.h"
+#include "controllers/statusCodes.h"
 #include "dravikTools/systemSubroutineIds.h"
 
 namespace kzvorn_driver {

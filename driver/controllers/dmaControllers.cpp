@@ -8,19 +8,10 @@ namespace kzvorn_driver {
 using quolintools::QuolinDMAStreamController;
 using quolintools::SGLController;
 
-QuolinDMAControllers::QuolinDMAControllers(nKZAPAL000::tPCIDevice& device, PavoRegMaps& bridge,
-                                           NonIsolatedRegMaps& nonIsolated,
-                                           kzvorn_regmaps::tTolvaneIsoChannelRegMap* const (&channels)[kChannelCount],
-                                           tStatus& status) {
+void QuolinDMAControllers::buildInterruptControllers(nKZAPAL000::tPCIDevice& device, const uint64_t& bridgeBase,
+                                                     tStatus& status) {
     if (status.isFatal()) return;
-    uint64_t offset = 0;
-    uint64_t stride = 0;
-    bridge.readDMAPlacement(offset, stride, status);
-    const uint32_t linkSize = uint32_t{1} << bridge.quolin.CapabilityRegister().readBits15_12(status);
-    for (unsigned s = 0; s < kStreamCount && status.isNotFatal(); ++s)
-        buildStream(s, device, bridge, nonIsolated, channels[s / 2], linkSize, status);
-    if (status.isFatal()) return;
-    interrupts_ = new (status) quolintools::InterruptController(device, bridge.barAccessor().base, status);
+    interrupts_ = new (status) quolintools::InterruptController(device, bridgeBase, status);
     if (status.isNotFatal()) waits_ = new (status) quolintools::QuolinDMAInterruptController(interrupts_, status);
     // A waiter table that could not make its locks is none.
     if (status.isFatal()) {
@@ -29,14 +20,14 @@ QuolinDMAControllers::QuolinDMAControllers(nKZAPAL000::tPCIDevice& device, PavoR
     }
 }
 
-void QuolinDMAControllers::buildStream(unsigned s, nKZAPAL000::tPCIDevice& device, PavoRegMaps& bridge,
-                                       NonIsolatedRegMaps& nonIsolated,
+void QuolinDMAControllers::buildStream(unsigned s, nKZAPAL000::tPCIDevice& device, const uint64_t& bridgeBase,
+                                       quolintools::tQuolinDMAChannelWithOffset<0u>* channelMap,
+                                       quolintools::tStreamCircuitRegMapWithOffset<0u>* circuitMap,
+                                       kzvorn_regmaps::tTolvaneNisoFpgaRegMap& fpga,
                                        kzvorn_regmaps::tTolvaneIsoChannelRegMap* channel, uint32_t linkSize,
                                        tStatus& status) {
     const unsigned c = s / 2;
-    auto* circuitMap = nonIsolated.streamCircuits.getMap(s);
-    auto* channelMap = bridge.getDMAChannel(s);
-    auto* measureUnit = nonIsolated.fpga.measureUnit(c);
+    auto* measureUnit = fpga.measureUnit(c);
     const bool creditsReachable = isMeasureStream(s) ? measureUnit != nullptr : channel != nullptr;
     if (circuitMap == nullptr || channelMap == nullptr || !creditsReachable) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
@@ -44,8 +35,7 @@ void QuolinDMAControllers::buildStream(unsigned s, nKZAPAL000::tPCIDevice& devic
     }
     circuits_[s] = new (status) quolintools::tStreamCircuitController(circuitMap, nullptr, false, false);
     if (circuits_[s] != nullptr)
-        streams_[s] = new (status) QuolinDMAStreamController(bridge.barAccessor().base, channelMap, circuits_[s], s,
-                                                             status);
+        streams_[s] = new (status) QuolinDMAStreamController(bridgeBase, channelMap, circuits_[s], s, status);
     if (streams_[s] != nullptr)
         lists_[s] = new (status) SGLController(device.getDMAConfiguration(), linkSize,
                                                isMeasureStream(s) ? SGLController::kFromDevice
@@ -53,15 +43,15 @@ void QuolinDMAControllers::buildStream(unsigned s, nKZAPAL000::tPCIDevice& devic
                                                status);
     if (lists_[s] != nullptr) {
         lists_[s]->setGuard(streams_[s]);
-        fifos_[s] = new (status) DMAFifoController(DMAFifoController::resetRegisterOf(nonIsolated.fpga, s));
+        fifos_[s] = new (status) DMAFifoController(DMAFifoController::resetRegisterOf(fpga, s));
     }
     if (fifos_[s] == nullptr) return;
     if (isMeasureStream(s))
         credits_[s] = new (status) MeasureStreamCreditController(measureUnit->NisoMeasureUnitConfig(0));
     else
         credits_[s] = new (status) SourceStreamCreditController(
-            nonIsolated.fpga.NisoTxCreditControl(c), channel->IsoChannelConfigReg(), channel->IsoChannelStatusReg(),
-            nonIsolated.fpga.NisoTxCreditStatus(c));
+            fpga.NisoTxCreditControl(c), channel->IsoChannelConfigReg(), channel->IsoChannelStatusReg(),
+            fpga.NisoTxCreditStatus(c));
 }
 
 QuolinDMAControllers::~QuolinDMAControllers() {

@@ -8,10 +8,11 @@
 
 #include "controllers/fifoControllers.h"
 #include "controllers/streamCreditControllers.h"
-#include "device/nonIsolatedRegMaps.h"
-#include "device/pavoRegMaps.h"
 #include "kzapal/protons/pciDevice.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
+#include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoFpgaRegMap.h"
+#include "quolinTools/armgen/QuolinDMAChannel.h"
+#include "quolinTools/armgen/StreamCircuitRegMap.h"
 #include "quolinTools/dma/dmaInterruptController.h"
 #include "quolinTools/dma/interruptController.h"
 #include "quolinTools/dma/sglController.h"
@@ -25,13 +26,27 @@ public:
     static constexpr unsigned kStreamCount = 8;
     static constexpr unsigned kChannelCount = kStreamCount / 2;
 
-    // The isolated channel maps of the four channels, whose configuration and status take part in
-    // stopping a source stream. Builds nothing on an error status and stops at the first failure;
-    // the destructor deletes what was built. A DMA placement that no longer lies inside the bridge
-    // mapping is -52003, before any stream is built.
-    QuolinDMAControllers(nKZAPAL000::tPCIDevice& device, PavoRegMaps& bridge, NonIsolatedRegMaps& nonIsolated,
+    // Over the bring-up's bridge and non-isolated register-map sets (PavoRegMaps and
+    // NonIsolatedRegMaps), and the isolated channel maps of the four channels, whose configuration
+    // and status take part in stopping a source stream. Builds nothing on an error status and stops
+    // at the first failure; the destructor deletes what was built. A DMA placement that no longer
+    // lies inside the bridge mapping is -52003, before any stream is built.
+    template <class tBridgeMaps, class tNonIsolatedMaps>
+    QuolinDMAControllers(nKZAPAL000::tPCIDevice& device, tBridgeMaps& bridge, tNonIsolatedMaps& nonIsolated,
                          kzvorn_regmaps::tTolvaneIsoChannelRegMap* const (&channels)[kChannelCount],
-                         tStatus& status);
+                         tStatus& status) {
+        if (status.isFatal()) return;
+        uint64_t offset = 0;
+        uint64_t stride = 0;
+        bridge.readDMAPlacement(offset, stride, status);
+        const uint32_t linkSize = uint32_t{1} << bridge.quolin.CapabilityRegister().readBits15_12(status);
+        // The stream and interrupt controllers keep a reference to the mapping's base.
+        const uint64_t& base = bridge.barAccessor().base;
+        for (unsigned s = 0; s < kStreamCount && status.isNotFatal(); ++s)
+            buildStream(s, device, base, bridge.getDMAChannel(s), nonIsolated.streamCircuits.getMap(s),
+                        nonIsolated.fpga, channels[s / 2], linkSize, status);
+        buildInterruptControllers(device, base, status);
+    }
     // Stops every stream still running before anything is deleted: no channel may go on reading
     // link memory or pinned pages that are about to be released.
     virtual ~QuolinDMAControllers();
@@ -52,9 +67,12 @@ public:
     quolintools::QuolinDMAInterruptController* getDMAInterruptController() { return waits_; }
 
 private:
-    void buildStream(unsigned stream, nKZAPAL000::tPCIDevice& device, PavoRegMaps& bridge,
-                     NonIsolatedRegMaps& nonIsolated, kzvorn_regmaps::tTolvaneIsoChannelRegMap* channel,
+    void buildStream(unsigned stream, nKZAPAL000::tPCIDevice& device, const uint64_t& bridgeBase,
+                     quolintools::tQuolinDMAChannelWithOffset<0u>* channelMap,
+                     quolintools::tStreamCircuitRegMapWithOffset<0u>* circuitMap,
+                     kzvorn_regmaps::tTolvaneNisoFpgaRegMap& fpga, kzvorn_regmaps::tTolvaneIsoChannelRegMap* channel,
                      uint32_t linkSize, tStatus& status);
+    void buildInterruptControllers(nKZAPAL000::tPCIDevice& device, const uint64_t& bridgeBase, tStatus& status);
 
     quolintools::tStreamCircuitController* circuits_[kStreamCount] = {};
     quolintools::QuolinDMAStreamController* streams_[kStreamCount] = {};

@@ -1,6 +1,6 @@
 #include "controllers/interruptGeneratorController.h"
 
-#include "device/statusCodes.h"
+#include "controllers/statusCodes.h"
 
 namespace kzvorn_driver {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "device/statusCodes.h"
+#include "controllers/statusCodes.h"
 #include "kzapal/protons/status.h"
 #include "kzvorn_regMaps/Ina231RegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoFpgaRegMap.h"

@@ -1,6 +1,6 @@
 #include "controllers/routeController.h"
 
-#include "device/statusCodes.h"
+#include "controllers/statusCodes.h"
 #include "kzapal/quarks/time.h"
 
 namespace kzvorn_driver {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "atut/poller.h"
-#include "controllers/sequencerStatusCodes.h"
+#include "controllers/statusCodes.h"
 #include "kdut/checkHardwareStateTimeoutHandler.h"
 #include "kzapal/quarks/time.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"

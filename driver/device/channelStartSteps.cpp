@@ -1,8 +1,8 @@
 // Setup levels 18 to 22: the channels' interrupt vectors, their start subroutines, their regions of
 // sequencer data RAM, the caller's disabled channel errors with the isolated error managers'
 // enable, and the final subroutine on channel 0. None of them builds anything to undo.
-#include "controllers/sequencerStatusCodes.h"
 #include "device/disabledErrorList.h"
+#include "device/statusCodes.h"
 #include "device/tolvaneHelper.h"
 #include "dravikTools/systemSubroutineIds.h"
 #include "kzapal/protons/statusCodes.h"

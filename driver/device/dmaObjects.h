@@ -4,6 +4,8 @@
 #pragma once
 
 #include "controllers/dmaControllers.h"
+#include "device/nonIsolatedRegMaps.h"
+#include "device/pavoRegMaps.h"
 #include "fendreldma/dmaDispatcher/dmaDispatcher.h"
 
 namespace kzvorn_driver {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "controllers/sequencerStatusCodes.h"
 #include "controllers/temperatureSensorController.h"
+#include "device/statusCodes.h"
 #include "fendrelSharedSource/externalPLLController/externalPLLController.h"
 #include "kdut/hardwareStateChecker.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"

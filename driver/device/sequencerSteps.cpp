@@ -2,7 +2,7 @@
 // the isolated and per-channel objects; the external PLL and the reference-temperature sensor; the
 // start-up subroutine on channel 0. And the shutdown subroutine every channel runs before the
 // teardown. Of the teardowns only level 11's writes: it disables the trigger muxes' input 0.
-#include "controllers/sequencerStatusCodes.h"
+#include "device/statusCodes.h"
 #include "device/tolvaneHelper.h"
 #include "dravikTools/systemSubroutineIds.h"
 #include "kzapal/protons/memory.h"

@@ -3,14 +3,12 @@
 
 #include <cstdint>
 
+#include "controllers/statusCodes.h"
 #include "kzapal/protons/status.h"
 
 namespace kzvorn_driver {
 
-// A number outside its range: a temperature sensor, an alarm, a measure sub-unit, a cooling mode.
-constexpr int64_t kStatusArgumentOutOfRange = KZ_DEVICE_CODE(0xBFFA4300);
-// A channel index or mask outside the board's channels.
-constexpr int64_t kStatusInvalidChannel = KZ_DEVICE_CODE(0xBFFA4303);
+// The requests report the controllers' argument and channel codes too (controllers/statusCodes.h).
 constexpr int64_t kStatusChannelsAlreadyReserved = KZ_DEVICE_CODE(0xBFFA4319);
 constexpr int64_t kStatusChannelsNotReserved = KZ_DEVICE_CODE(0xBFFA431A);
 // The subroutine listing: an array address of 0, or a count other than the registered one.
@@ -27,5 +25,9 @@ constexpr int64_t kStatusStorageMapChecksumInvalid = KZ_DEVICE_CODE(0xBFFA4088);
 constexpr int64_t kStatusBridgeSignatureMismatch = KZ_DEVICE_CODE(0xBFFA8078);
 constexpr int64_t kStatusBoardRevisionTooOld = KZ_DEVICE_CODE(0xBFFA902C);
 constexpr int64_t kStatusBoardRevisionTooNew = KZ_DEVICE_CODE(0xBFFA902D);
+// A channel's start subroutine did not finish within the bring-up's wait.
+constexpr int64_t kStatusStartSubroutineTimedOut = KZ_DEVICE_CODE(0xBFFA469A);
+// The external PLL's shift register stayed busy, or the PLL did not lock.
+constexpr int64_t kStatusExternalPLLNotReady = KZ_DEVICE_CODE(0xBFFA467A);
 
 }  // namespace kzvorn_driver

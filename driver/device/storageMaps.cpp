@@ -1,5 +1,8 @@
 #include "device/storageMaps.h"
 
+// Every operation of the channel groups, compiled for the product's calibration map.
+template class vantrel_shared::ChannelCalibrationStorageMaps<kzvorn_storagemaps::CalibrationStorageMap>;
+
 namespace kzvorn_driver {
 
 namespace {

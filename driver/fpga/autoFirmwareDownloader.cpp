@@ -34,22 +34,22 @@ void AutoFirmwareDownloader::download(const Firmware& image, tStatus& status) {
     if (status.isFatal()) return;
     switch (image.getTarget()) {
         case kNisoFpga: {
-            tNisoIOPort ioPort(&maps_.ioPort2);
-            tNisoDownloader(ioPort, maps_.bim, maps_.quolin).download(image, status);
+            tNisoIOPort ioPort(&ioPort2_);
+            tNisoDownloader(ioPort, bus_, core_).download(image, status);
             return;
         }
-        case kIsoFpga: tIsoDownloader(maps_.quolin).download(image, status); return;
+        case kIsoFpga: tIsoDownloader(core_).download(image, status); return;
         default: refuseTarget(status); return;
     }
 }
 
 void downloadFpgaFirmware(const nKZAPAL000::tEventDescriptor& context, uint64_t address, uint64_t size,
-                          FirmwareDownloadTarget target, PavoRegMaps& maps, bool& custom,
+                          FirmwareDownloadTarget target, AutoFirmwareDownloader& downloader, bool& custom,
                           nKZAPALS100::tStatus& status) {
     if (status.isFatal()) return;
     FirmwareFactory factory;
     const kzhtl::SharedPtr<Firmware> image = factory.createFirmware(context, address, size, target, custom, status);
-    if (status.isNotFatal() && image) AutoFirmwareDownloader(maps).download(*image, status);
+    if (status.isNotFatal() && image) downloader.download(*image, status);
 }
 
 }  // namespace kzvorn_driver

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 
-#include "device/pavoRegMaps.h"
 #include "fpga/firmware/firmwareDownloadTarget.h"
 #include "kzapal/protons/deviceCore.h"
+#include "quolinTools/armgen/IOPort2RegMap.h"
+#include "quolinTools/armgen/Quolin.h"
+#include "quolinTools/armgen/SwitchedQuolinBimRegMap.h"
 
 namespace kzvorn_driver {
 
@@ -15,7 +17,10 @@ class AutoFirmwareDownloader : public kdut::FirmwareDownloaderInterface<Firmware
 public:
     using tStatus = nKZAPALS100::tStatus;
 
-    explicit AutoFirmwareDownloader(PavoRegMaps& maps) : maps_(maps) {}
+    // Over the bridge and timing register-map set (PavoRegMaps): its bridge core, switched bus
+    // interface and IO port 2 maps.
+    template <class tRegMaps>
+    explicit AutoFirmwareDownloader(tRegMaps& maps) : core_(maps.quolin), bus_(maps.bim), ioPort2_(maps.ioPort2) {}
 
     // 0xBFFA4302 for a target without a download path.
     void download(const Firmware& image, tStatus& status) override;
@@ -24,14 +29,23 @@ public:
     static void refuseTarget(tStatus& status);
 
 private:
-    PavoRegMaps& maps_;
+    quolintools::tQuolinWithOffset<0u>& core_;
+    quolintools::tSwitchedQuolinBimRegMapWithOffset<0u>& bus_;
+    quolintools::tIOPort2RegMapWithOffset<0u>& ioPort2_;
 };
 
 // Makes the target's image (the replacement at address when address and size are both not 0,
 // else the built-in one), loads it and frees it; custom tells which image it was. The context is
 // the request on whose behalf the replacement is read.
 void downloadFpgaFirmware(const nKZAPAL000::tEventDescriptor& context, uint64_t address, uint64_t size,
-                          FirmwareDownloadTarget target, PavoRegMaps& maps, bool& custom,
+                          FirmwareDownloadTarget target, AutoFirmwareDownloader& downloader, bool& custom,
                           nKZAPALS100::tStatus& status);
+// The same through the bridge and timing register-map set.
+template <class tRegMaps>
+void downloadFpgaFirmware(const nKZAPAL000::tEventDescriptor& context, uint64_t address, uint64_t size,
+                          FirmwareDownloadTarget target, tRegMaps& maps, bool& custom, nKZAPALS100::tStatus& status) {
+    AutoFirmwareDownloader downloader(maps);
+    downloadFpgaFirmware(context, address, size, target, downloader, custom, status);
+}
 
 }  // namespace kzvorn_driver

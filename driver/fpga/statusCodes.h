@@ -4,17 +4,13 @@
 #include <cstdint>
 
 #include "kzapal/protons/status.h"
+#include "quolinTools/statusCodes.h"
 
 namespace kzvorn_driver {
 
 // A target without a built-in image or without a download path.
 constexpr int64_t kStatusNoSuchFirmwareTarget = KZ_DEVICE_CODE(0xBFFA4302);
-// The image is for another target than the downloader's.
-constexpr int64_t kStatusFirmwareTargetMismatch = KZ_DEVICE_CODE(0xBFFA806A);
-// The image's size is not the size of the image it loads in place of, or its block does not
-// decompress to exactly that size.
-constexpr int64_t kStatusFirmwareSizeMismatch = KZ_DEVICE_CODE(0xBFFA806B);
-// The configuration port did not report ready before the first byte, or done after the last.
-constexpr int64_t kStatusFpgaLoadTimeout = KZ_DEVICE_CODE(0xBFFA807F);
+// An image whose block does not decompress to the size the bridge's downloader loads.
+constexpr int64_t kStatusFirmwareSizeMismatch = quolintools::kStatusFirmwareSizeMismatch;
 
 }  // namespace kzvorn_driver

@@ -2,6 +2,7 @@
 // and the status codes of the errors that have one.
 #pragma once
 
+#include "controllers/channelAlarmController.h"
 #include "vantrel_shared/muxInputMap.h"
 
 namespace kzvorn_driver {
@@ -69,12 +70,8 @@ public:
 };
 
 // The channel alarm mux's inputs; a lookup takes the first row with the id.
-struct AlarmMuxInput {
-    uint32_t id;
-    uint32_t position;
-};
-inline constexpr AlarmMuxInput kChannelAlarmMuxInputMap[] = {{0xD01, 0}, {0xD00, 1}, {0xD02, 2}, {0xD03, 3},
-                                                             {0xD04, 4}, {0xD05, 5}, {0xD06, 6}, {0xD07, 7}};
+inline constexpr kzvorn_driver::AlarmMuxInput kChannelAlarmMuxInputMap[] = {
+    {0xD01, 0}, {0xD00, 1}, {0xD02, 2}, {0xD03, 3}, {0xD04, 4}, {0xD05, 5}, {0xD06, 6}, {0xD07, 7}};
 static_assert(sizeof(kChannelAlarmMuxInputMap) / sizeof(kChannelAlarmMuxInputMap[0]) == 8, "8 inputs");
 
 }  // namespace kzvorn_driver_codegen

@@ -3,7 +3,7 @@
 // wide: the accessor sends the low 16 bits of a write and returns a read zero-extended.
 #pragma once
 
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 #include "kzvorn_regMaps/productRegisterMap.h"
 #include "quolinTools/armgen/registerMapDeclaration.h"
 

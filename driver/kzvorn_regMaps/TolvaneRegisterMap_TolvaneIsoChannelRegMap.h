@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 #include "kzvorn_regMaps/productRegisterMap.h"
 #include "quolinTools/armgen/registerMapDeclaration.h"
 

@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
-#include "kzvoltixSharedSource/frontEndAccessors/channelBasedFrontEndAccessor.h"
+#include "kzvoltixSharedSource/channelBaseAddressCalculatorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
 #include "kzvorn_regMaps/productRegisterMap.h"
 #include "quolinTools/armgen/registerMapDeclaration.h"

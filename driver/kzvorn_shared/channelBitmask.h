@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "device/statusCodes.h"
+#include "controllers/statusCodes.h"
 #include "kzapal/protons/status.h"
 
 namespace kzvoltixsharedsource {

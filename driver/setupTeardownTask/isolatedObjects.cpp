@@ -98,7 +98,8 @@ void IsolatedObjects::buildChannelObjects(IsolatedRegMaps& isolated, tNisoFpgaRe
         for (unsigned kind = 0; kind < kTriggerOverrideKindCount; ++kind)
             triggerOverrides_[kind][c] = newTriggerOverride(TriggerOverrideKind(kind), *channelMaps_[c], status);
     for (unsigned c = 0; c < kChannelCount; ++c)
-        alarms_[c] = new (status) ChannelAlarmController(*channelMaps_[c], status);
+        alarms_[c] = new (status) ChannelAlarmController(
+            *channelMaps_[c], kzvorn_driver_codegen::kChannelAlarmMuxInputMap, status);
 
     if (dispatchersBuilt()) unganging_ = new (status) ChannelUngangingController(dispatchers_);
     if (unganging_ != nullptr)

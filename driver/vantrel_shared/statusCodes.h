@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "device/statusCodes.h"
+#include "controllers/statusCodes.h"
 #include "kzapal/protons/status.h"
 
 namespace vantrel_shared {

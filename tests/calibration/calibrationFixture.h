@@ -19,7 +19,7 @@
 #include "board/isolatedRegisterFile.h"
 #include "coefficients.h"
 #include "device/storageMaps.h"
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"
 #include "controllers/calibrationControllersInterface.h"
 #include "setupTeardownTask/channelCalibrationLoader.h"

@@ -129,7 +129,7 @@ TEST(ChannelInterruptController, AllocationFailuresGiveOutOfMemoryAndLeakNothing
 
 // Alarms: the words of each operation reach channel register 0x021 in order.
 struct AlarmHardware : IsoErrorHardware {
-    kzvorn_driver::ChannelAlarmController alarms{*channels[0], st};
+    kzvorn_driver::ChannelAlarmController alarms{*channels[0], kzvorn_driver_codegen::kChannelAlarmMuxInputMap, st};
 };
 
 TEST(ChannelAlarms, OperationsWriteTheirWordsInOrder) {

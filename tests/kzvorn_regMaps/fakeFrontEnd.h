@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "armgen/fakeAccess.h"
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 
 namespace kzmaps {
 

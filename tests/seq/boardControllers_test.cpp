@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "controllers/routeController.h"
-#include "controllers/sequencerStatusCodes.h"
+#include "controllers/statusCodes.h"
 #include "controllers/temperatureSensorController.h"
 #include "device/statusCodes.h"
 #include "kal/sim/clock.h"

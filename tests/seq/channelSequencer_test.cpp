@@ -8,7 +8,7 @@
 
 #include "controllers/channelControllers.h"
 #include "controllers/interruptGeneratorController.h"
-#include "controllers/sequencerStatusCodes.h"
+#include "controllers/statusCodes.h"
 #include "controllers/subroutineDispatcher.h"
 #include "device/statusCodes.h"
 #include "dravikTools/statusCodes.h"

@@ -9,7 +9,7 @@
 #include "armgen/fakeAccess.h"
 #include "board/isolatedSequencers.h"
 #include "kal/sim/clock.h"
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 
 namespace seqtest {
 

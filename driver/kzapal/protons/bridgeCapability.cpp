@@ -1,24 +1,45 @@
 #include "kzapal/protons/bridgeCapability.h"
 
+#include "kzapal/protons/Quolin/configPortWindowRegisters.h"
 #include "kzapal/protons/statusCodes.h"
 #include "kzkal/regmem.h"
-#include "quolinTools/armgen/QuolinConfigPortWindow.h"
 
 namespace kzvorn_driver {
 namespace nKZAPAL000 {
 
+// The configuration window's registers as the bridge's register list declares them: per register
+// its offset, per field its mask and lowest bit.
+namespace nConfigPortWindow {
+
+struct tField {
+    uint32_t mask;
+    uint32_t low;
+};
+constexpr tField field(uint32_t bit) { return {1u << bit, bit}; }
+constexpr tField field(uint32_t high, uint32_t low) {
+    return {(0xFFFFFFFFu >> (31 - high)) & (0xFFFFFFFFu << low), low};
+}
+
+#define KZ_WINDOW_REGISTER(name, offset, width, kind, initial, keep, fields) \
+    struct t##name {                                                         \
+        static constexpr uint32_t kOffset = offset;                          \
+        fields                                                               \
+    };
+#define KZ_WINDOW_FIELD(name, ...) static constexpr tField k##name = field(__VA_ARGS__);
+KZ_QUOLIN_CONFIG_PORT_WINDOW_REGISTERS(KZ_WINDOW_REGISTER, , , , KZ_WINDOW_FIELD, KZ_WINDOW_FIELD)
+#undef KZ_WINDOW_FIELD
+#undef KZ_WINDOW_REGISTER
+
+}  // namespace nConfigPortWindow
+
 namespace {
 
 using nKZAPALS100::tStatus;
+using nConfigPortWindow::tWindowRegister;
 
 constexpr uint32_t kCapabilityStartRegister = 0x0C;
-
-// The configuration window's registers as its register map declares them.
-using tWindowRegisters = quolintools::nQuolinConfigPortWindow::tRegisterSet;
-using tWindowRegister = tWindowRegisters::tWindowRegister;
-constexpr uint32_t kWindowBaseRegister = tWindowRegisters::kOffsetOfWindowRegister;
-constexpr uint32_t kWindowSelectRegister = tWindowRegisters::kOffsetOfWindowAddressRegister;
-constexpr uint32_t kWindowOpen = uint32_t(arm::fieldMask(tWindowRegister::kWindowOpen));
+constexpr uint32_t kWindowBaseRegister = tWindowRegister::kOffset;
+constexpr uint32_t kWindowSelectRegister = nConfigPortWindow::tWindowAddressRegister::kOffset;
 
 bool isPointer(uint32_t value) { return value != 0 && value % 4 == 0; }
 
@@ -61,8 +82,8 @@ void tQuolin::setDirect() {
 void tQuolin::reopenWindow(tStatus& status) {
     if (base_ == nullptr) return;
     const uint32_t value = readRegister(kWindowBaseRegister);
-    const uint32_t sizeLog2 = uint32_t(arm::fieldValue(value, tWindowRegister::kWindowSizeLog2));
-    windowOffset_ = uint32_t(value & arm::fieldMask(tWindowRegister::kWindowOffset));
+    const uint32_t sizeLog2 = (value & tWindowRegister::kWindowSizeLog2.mask) >> tWindowRegister::kWindowSizeLog2.low;
+    windowOffset_ = value & tWindowRegister::kWindowOffset.mask;
     mask_ = 0xFFFFFFFFu << sizeLog2;
     if (uint64_t{windowOffset_} + (uint64_t{1} << sizeLog2) > size_) {
         KZ_SET_CODE(status, nKZAPALS100::kStatusResourceNotFound);
@@ -77,7 +98,7 @@ void tQuolin::openWindow(tStatus& status) {
     savedWindowBase_ = readRegister(kWindowBaseRegister);
     savedWindowSelect_ = readRegister(kWindowSelectRegister);
     reopenWindow(status);
-    writeRegister(kWindowBaseRegister, savedWindowBase_ | kWindowOpen);
+    writeRegister(kWindowBaseRegister, savedWindowBase_ | tWindowRegister::kWindowOpen.mask);
     writeRegister(kWindowSelectRegister, selection_);
 }
 

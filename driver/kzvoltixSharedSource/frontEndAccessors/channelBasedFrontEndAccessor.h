@@ -4,17 +4,10 @@
 
 #include <cstdint>
 
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
-#include "kzvoltixSharedSource/physicalChannelNumber.h"
+#include "kzvoltixSharedSource/channelBaseAddressCalculatorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 
 namespace kzvoltixsharedsource {
-
-class ChannelBaseAddressCalculatorInterface {
-public:
-    virtual ~ChannelBaseAddressCalculatorInterface() {}
-    // The isolated word address of the first register of the channel's block.
-    virtual uint32_t calculate(PhysicalChannelNumber channel) const = 0;
-};
 
 class ChannelBasedFrontEndAccessor final : public FrontEndAccessorInterface {
 public:

@@ -8,7 +8,7 @@
 
 #include "atut/poller.h"
 #include "kzapal/protons/synchronization.h"
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 
 namespace kzvoltixsharedsource {
 

@@ -11,7 +11,7 @@
 #include "atut/poller.h"
 #include "kdut/hardwareStateChecker.h"
 #include "kzapal/protons/synchronization.h"
-#include "kzvoltixSharedSource/frontEndAccessors/frontEndAccessorInterface.h"
+#include "kzvoltixSharedSource/frontEndAccessorInterface.h"
 
 namespace kzvoltixsharedsource {
 

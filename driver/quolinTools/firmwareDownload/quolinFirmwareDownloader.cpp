@@ -25,11 +25,11 @@ void waitForLoadStatus(const tLoadWait& wait, arm::Register& loadStatus, uint32_
 }  // namespace
 
 void refuseFirmwareTarget(tStatus& status) {
-    nKZAPALS100::setCode(status, kzvorn_driver::kStatusFirmwareTargetMismatch, KZ_COMPONENT, kSource, __LINE__);
+    nKZAPALS100::setCode(status, kStatusFirmwareTargetMismatch, KZ_COMPONENT, kSource, __LINE__);
 }
 
 void refuseFirmwareSize(tStatus& status) {
-    nKZAPALS100::setCode(status, kzvorn_driver::kStatusFirmwareSizeMismatch, KZ_COMPONENT, kSource, __LINE__);
+    nKZAPALS100::setCode(status, kStatusFirmwareSizeMismatch, KZ_COMPONENT, kSource, __LINE__);
 }
 
 void loadFirmware(tCoreMap& core, const tLoadWait& wait, uint8_t port, const uint8_t* bytes, uint64_t size,

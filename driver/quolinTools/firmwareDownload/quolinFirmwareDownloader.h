@@ -7,12 +7,12 @@
 #include <cstdint>
 
 #include "atut/poller.h"
-#include "fpga/statusCodes.h"
 #include "kdut/firmware.h"
 #include "kzapal/quarks/time.h"
 #include "quolinTools/armgen/Quolin.h"
 #include "quolinTools/armgen/SwitchedQuolinBimRegMap.h"
 #include "quolinTools/ioPort2/ioPort2.h"
+#include "quolinTools/statusCodes.h"
 
 namespace quolintools {
 
@@ -40,7 +40,7 @@ public:
 
     QuolinFirmwareDownloader(tCoreMap& core, tTarget target, uint64_t size, uint8_t port)
         : core_(core), target_(target), size_(size), port_(port),
-          wait_(tLoadWait().pausesUs(kPauseUs, kPauseUs).timeoutStatus(kzvorn_driver::kStatusFpgaLoadTimeout)) {}
+          wait_(tLoadWait().pausesUs(kPauseUs, kPauseUs).timeoutStatus(kStatusFpgaLoadTimeout)) {}
 
     void download(const kdut::FirmwareInterface<tTarget>& image, tStatus& status) override {
         if (status.isFatal()) return;

@@ -1,7 +1,7 @@
 #include "quolinTools/portAccessor/pavoPortAccessor.h"
 
 #include "atut/poller.h"
-#include "quolinTools/statusCodes.h"
+#include "quolinTools/portAccessor/statusCodes.h"
 
 namespace quolintools {
 
