@@ -5,7 +5,7 @@
 namespace board {
 
 IsolatedSequencers::IsolatedSequencers(IsolatedSequencerOptions options, std::function<uint64_t()> nowUs)
-    : options_(std::move(options)), nowUs_(std::move(nowUs)), ram_(kLocalRamWords, 0) {
+    : options_(std::move(options)), nowUs_(std::move(nowUs)), ram_(kLocalRamWords) {
     effects_[kShutdownId] = [this](unsigned c) { channels_[c].shutDown = true; };
     effects_[kUngangId] = [this](unsigned c) { ++channels_[c].ungangs; };
 }

@@ -119,8 +119,8 @@ public:
     void raiseLine(unsigned channel, unsigned line) {
         if (channel < channels_.size() && line < kLines) raise(channel, line);
     }
-    const HostVector<uint64_t>& localRam() const { return ram_; }
-    HostVector<uint64_t>& localRam() { return ram_; }
+    const ZeroedHostVector<uint64_t>& localRam() const { return ram_; }
+    ZeroedHostVector<uint64_t>& localRam() { return ram_; }
     // The latest kBlockRecordCapacity runs, oldest first.
     std::vector<SequencerRun> runs() const { return runs_.entries(); }
     struct ChannelView {
@@ -166,7 +166,8 @@ private:
     IsolatedSequencerOptions options_;
     std::function<uint64_t()> nowUs_;
     // Recorded while the driver runs: kept out of the system's allocator.
-    HostVector<uint64_t> ram_;
+    // 512 KiB of which a bring-up writes a few pages: zero filled by the host, as touched.
+    ZeroedHostVector<uint64_t> ram_;
     uint32_t high_ = 0;
     uint32_t low_ = 0;
     std::array<Channel, kChannels> channels_;

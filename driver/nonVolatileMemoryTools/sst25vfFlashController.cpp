@@ -92,14 +92,9 @@ uint8_t SST25VFFlashController::readByteAt(uint64_t address, tStatus& status) {
 void SST25VFFlashController::readSector(uint64_t sectorAddress, char* destination, tStatus& status) {
     checkSectorAddress(sectorAddress, status);
     if (status.isFatal()) return;
-    uint64_t i = 0;
-    for (; i < sectorSize_ && status.isNotFatal(); ++i) {
-        destination[i] = static_cast<char>(readByteAt(sectorAddress + i, status));
-    }
-    // The byte of the failed transfer and every one after it.
-    if (status.isFatal()) {
-        for (--i; i < sectorSize_; ++i) destination[i] = 0;
-    }
+    // The byte of a failed transfer and every one after it read 0.
+    spi_->readBytes(kRead, kOpcodeBits, static_cast<uint32_t>(sectorAddress), kAddressBits,
+                    reinterpret_cast<uint8_t*>(destination), sectorSize_, status);
 }
 
 void SST25VFFlashController::writeSector(uint64_t sectorAddress, const char* source, tStatus& status) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "bridgePorts/bridgePorts.h"
 #include "deviceWindow/statusCodes.h"
@@ -92,6 +93,49 @@ TEST(SpiOnBoard, EachTransferSetsUpOnlyWhatChangedAndAccessesTheWindowOnce) {
     EXPECT_EQ(f.spi.readByte(0x03, 8, 0, 24, failed), 0);
     f.spi.writeByte(0x02, 8, 0, 24, 0, failed);
     EXPECT_TRUE(f.board.log().entries().empty());
+}
+
+// Every access in order: BAR, offset, width, value and whether it was a write.
+std::vector<std::tuple<int, uint64_t, unsigned, uint64_t, bool>> accesses(board::Board& board) {
+    std::vector<std::tuple<int, uint64_t, unsigned, uint64_t, bool>> out;
+    for (const board::Access& a : board.log().entries())
+        out.emplace_back(a.bar, a.offset, a.width, a.value, a.direction == board::Direction::Write);
+    return out;
+}
+
+// A run of reads reaches the board exactly as the same reads one at a time, also after a write
+// set-up cleared the read bit; a failed or refused run reads zeros and sends nothing more.
+TEST(SpiOnBoard, ReadRunSendsWhatSingleReadsSend) {
+    FlashOnBoard single(board::kDefaultWindowBase, patternImage());
+    FlashOnBoard run(board::kDefaultWindowBase, patternImage());
+    std::vector<uint8_t> one(5), many(5, 0xEE);
+    for (FlashOnBoard* f : {&single, &run}) {
+        f->spi.readByte(0x05, 8, 0, 0, f->status);
+        f->spi.command(0x06, 8, f->status);
+        f->board.log().clear();
+    }
+    for (uint32_t i = 0; i < one.size(); ++i) one[i] = single.spi.readByte(0x03, 8, 0x8FFE + i, 24, single.status);
+    run.spi.readBytes(0x03, 8, 0x8FFE, 24, many.data(), many.size(), run.status);
+    EXPECT_EQ(run.status.code, 0);
+    const std::vector<uint8_t> image = patternImage();
+    EXPECT_EQ(many, std::vector<uint8_t>(image.begin() + 0x8FFE, image.begin() + 0x9003));
+    EXPECT_EQ(many, one);
+    EXPECT_EQ(accesses(run.board), accesses(single.board));
+    EXPECT_EQ(transfers(run.flash), transfers(single.flash));
+
+    run.board.log().clear();
+    tStatus failed;
+    failed.code = -1;
+    run.spi.readBytes(0x03, 8, 0, 24, many.data(), many.size(), failed);
+    EXPECT_EQ(many, std::vector<uint8_t>(5, 0));
+    EXPECT_TRUE(run.board.log().entries().empty());
+    uint8_t* none = nullptr;
+    quolintools::SPIController idle(&run.spiMap, &run.windowMap, &none, run.status);
+    many.assign(5, 0xEE);
+    idle.readBytes(0x03, 8, 0, 24, many.data(), many.size(), run.status);
+    EXPECT_EQ(run.status.code, nKZAPALS100::kStatusResourceNotFound);
+    EXPECT_EQ(many, std::vector<uint8_t>(5, 0));
+    EXPECT_TRUE(run.board.log().entries().empty());
 }
 
 // The window register comes from the hardware: a data window reaching past the mapping is refused.

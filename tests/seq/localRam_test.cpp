@@ -37,7 +37,7 @@ struct LocalRam : ::testing::Test {
     seqtest::ModelFrontEnd board;
     tStatus st;
     tTolvaneIsoFpgaRegMap map{&board, st};
-    const board::HostVector<uint64_t>& ram() const { return board.model.localRam(); }
+    const board::ZeroedHostVector<uint64_t>& ram() const { return board.model.localRam(); }
 };
 
 TEST_F(LocalRam, WritesAndReadsWordsThroughTheFourRegisters) {

@@ -5,12 +5,13 @@
 // So the interleavings of sessions, resets and the invalidation they bring are fuzzed.
 //
 // Besides crashes (AddressSanitizer) and leaks (the stand-in holds after the unload what it held
-// before the load), the run checks what the sessions see: a session open since before the last
+// before the load, and no event of the life waits on the clock for the next input), the run checks what the sessions see: a session open since before the last
 // reset is refused, every other one is served the level the device reached, the device counts the
 // sessions open, and after removal no session is served and nothing opens.
 #include <cstdint>
 
 #include "fuzzing.h"
+#include "kal/sim/clock.h"
 #include "kal/sim/faults.h"
 #include "kal/sim/publication.h"
 #include "kzapalcodegen/ioctlRecords.h"
@@ -156,7 +157,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::Reader in(data, size);
     fuzzing::resetCallerMemory();
-    Run run(in);
-    run();
+    {
+        Run run(in);
+        run();
+    }
+    if (kal::sim::clock().pendingEvents() != 0)
+        fuzzing::fail("the life left events scheduled on the clock", static_cast<long long>(kal::sim::clock().pendingEvents()));
     return 0;
 }

@@ -39,6 +39,11 @@ uint8_t* SPIController::windowAt(uint32_t address, tStatus& status) const {
 void SPIController::setupTransfer(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
                                   uint32_t dataBits, Direction direction, tStatus& status) {
     window_->WindowAddressRegister().writeRegister(address, status, true);
+    setupFormat(opcode, opcodeBits, addressBits, dataBits, direction, status);
+}
+
+void SPIController::setupFormat(uint8_t opcode, uint32_t opcodeBits, uint32_t addressBits, uint32_t dataBits,
+                                Direction direction, tStatus& status) {
     // A write set-up leaves the cleared read bit in the shadow for the next read set-up to send.
     spi_->ReadTransferRegister().setRead(direction == kRead, status);
     auto format = direction == kRead ? spi_->ReadTransferRegister() : spi_->WriteTransferRegister();
@@ -72,6 +77,23 @@ uint8_t SPIController::readByte(uint8_t opcode, uint32_t opcodeBits, uint32_t ad
     setupTransfer(opcode, opcodeBits, address, addressBits, kDataBits, kRead, status);
     if (status.isFatal()) return 0;
     return nKZKAL100_memoryRead8(at);
+}
+
+void SPIController::readBytes(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
+                              uint8_t* destination, uint64_t count, tStatus& status) {
+    uint64_t i = 0;
+    if (status.isNotFatal()) {
+        tAutoLock hold(lock_);
+        for (; i < count; ++i) {
+            const uint32_t at = address + static_cast<uint32_t>(i);
+            uint8_t* window = windowAt(at, status);
+            window_->WindowAddressRegister().writeRegister(at, status, true);
+            if (i == 0) setupFormat(opcode, opcodeBits, addressBits, kDataBits, kRead, status);
+            if (status.isFatal()) break;
+            destination[i] = nKZKAL100_memoryRead8(window);
+        }
+    }
+    for (; i < count; ++i) destination[i] = 0;
 }
 
 void SPIController::writeByte(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,

@@ -44,6 +44,10 @@ public:
 
     uint8_t readByte(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
                      tStatus& status) override;
+    // The format and opcode are set up with the first transfer only: later ones would set them to
+    // what they hold, so only the address goes out before each byte. The lock is held throughout.
+    void readBytes(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits, uint8_t* destination,
+                   uint64_t count, tStatus& status) override;
     void writeByte(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits, uint8_t data,
                    tStatus& status) override;
     void command(uint8_t opcode, uint32_t opcodeBits, tStatus& status) override;
@@ -56,6 +60,9 @@ private:
 
     void setupTransfer(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
                        uint32_t dataBits, Direction direction, tStatus& status);
+    // The transfer format and the opcode, without the address.
+    void setupFormat(uint8_t opcode, uint32_t opcodeBits, uint32_t addressBits, uint32_t dataBits,
+                     Direction direction, tStatus& status);
     void writeTransfer(uint8_t opcode, uint32_t opcodeBits, uint32_t address, uint32_t addressBits,
                        uint32_t dataBits, uint8_t data, tStatus& status);
     // Null, with -52006, while the builder has placed no data window.
