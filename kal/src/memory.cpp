@@ -351,3 +351,12 @@ std::string injectedCallSite() {
 }
 
 }  // namespace kal::sim
+
+// The driver replaces the C++ library's plain operators only; its tagged twins take a tag of the
+// platform's own. The library's and the sanitizers' std::nothrow forms would otherwise hand out
+// memory of their own that the driver's delete then releases as its own: they go through the
+// driver's plain forms, so every allocation of the process has one owner.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return ::operator new(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return ::operator new[](size); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { ::operator delete(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { ::operator delete[](block); }

@@ -59,13 +59,16 @@ TEST(Allocation, SizeOverflowRecordsOutOfMemoryEvenWithAnError) {
     ::operator delete(static_cast<void*>(nullptr));  // deleting null does nothing
 }
 
-// The no-throw forms are the driver's: the plain header over the kernel layer's allocator, so a
-// failure injected on this thread reaches them, and the matching deletes release the block.
-TEST(Allocation, NoThrowFormsAreTheDriversOwn) {
+// The tagged forms give the plain header over the kernel layer's allocator, and the matching
+// deletes release the block: the driver's own, and the C++ library's, which the stand-in sends
+// through the driver's plain forms. A failure injected on this thread reaches the driver's as a
+// null result; the library's go through plain forms declared never to return null, so none is
+// injected there.
+template <class tTag>
+void expectPlainTaggedForms(const tTag& tag, bool injectFailure) {
     const int64_t live = kal::sim::liveAllocations();
     for (bool array : {false, true}) {
-        auto* block = static_cast<uint8_t*>(array ? ::operator new[](24, std::nothrow)
-                                                  : ::operator new(24, std::nothrow));
+        auto* block = static_cast<uint8_t*>(array ? ::operator new[](24, tag) : ::operator new(24, tag));
         ASSERT_NE(block, nullptr);
         EXPECT_EQ(kal::sim::liveAllocations(), live + 1);
         uint64_t header[2];
@@ -73,17 +76,23 @@ TEST(Allocation, NoThrowFormsAreTheDriversOwn) {
         EXPECT_EQ(header[0], 40u);
         EXPECT_EQ(header[1], 1u);
         if (array)
-            ::operator delete[](block, std::nothrow);
+            ::operator delete[](block, tag);
         else
-            ::operator delete(block, std::nothrow);
+            ::operator delete(block, tag);
         EXPECT_EQ(kal::sim::liveAllocations(), live);
 
+        if (!injectFailure) continue;
         kal::sim::FailAllocations fail(1);
-        EXPECT_EQ(array ? ::operator new[](8, std::nothrow) : ::operator new(8, std::nothrow), nullptr);
+        EXPECT_EQ(array ? ::operator new[](8, tag) : ::operator new(8, tag), nullptr);
         EXPECT_TRUE(fail.triggered());
     }
-    ::operator delete(nullptr, std::nothrow);
-    ::operator delete[](nullptr, std::nothrow);
+    ::operator delete(nullptr, tag);
+    ::operator delete[](nullptr, tag);
+}
+
+TEST(Allocation, TaggedFormsAllocateAsThePlainOnes) {
+    expectPlainTaggedForms(kzvorn_driver::nKZAPAL000::kNullOnFailure, true);
+    expectPlainTaggedForms(std::nothrow, false);
 }
 
 // A request the machine cannot satisfy reaches the stand-in as null instead of stopping in the

@@ -41,14 +41,17 @@ void release(void* pointer) {
 
 }  // namespace
 
-// The plain and no-throw forms replace the language's own operators; they can return null, so the
-// driver is built with -fcheck-new and its own code allocates only through the status-reporting
-// forms. Hosted in a user-space process they serve everyone there, the C++ library and the
-// sanitizers' runtimes included, so every allocation and release of the process has one owner.
+using kzvorn_driver::nKZAPAL000::tNullOnFailure;
+
+// The plain forms replace the language's own operators; they and their tagged twins can return
+// null, so the driver is built with -fcheck-new and its own code allocates only through the
+// status-reporting forms. Hosted in a user-space process the plain forms serve everyone there, the
+// C++ library and the sanitizers' runtimes included, so every allocation and release of the
+// process has one owner.
 void* operator new(size_t size) { return allocatePlain(size); }
 void* operator new[](size_t size) { return allocatePlain(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocatePlain(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocatePlain(size); }
+void* operator new(size_t size, const tNullOnFailure&) noexcept { return allocatePlain(size); }
+void* operator new[](size_t size, const tNullOnFailure&) noexcept { return allocatePlain(size); }
 void* operator new(size_t size, nKZAPALS100::tStatus& status, bool flag) noexcept {
     return allocate(size, status, flag);
 }
@@ -60,7 +63,7 @@ void operator delete(void* block) noexcept { release(block); }
 void operator delete[](void* block) noexcept { release(block); }
 void operator delete(void* block, size_t) noexcept { release(block); }
 void operator delete[](void* block, size_t) noexcept { release(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { release(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { release(block); }
+void operator delete(void* block, const tNullOnFailure&) noexcept { release(block); }
+void operator delete[](void* block, const tNullOnFailure&) noexcept { release(block); }
 void operator delete(void* block, nKZAPALS100::tStatus&, bool) noexcept { release(block); }
 void operator delete[](void* block, nKZAPALS100::tStatus&, bool) noexcept { release(block); }
