@@ -30,6 +30,8 @@ using tSleepPrecise = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL
                                                           kzvorn_driver::nKZAPAL000::tTimebasePrecise>;
 using tSpinPrecise = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSpin,
                                                          kzvorn_driver::nKZAPAL000::tTimebasePrecise>;
+using tSleepEfficient = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
+                                                            kzvorn_driver::nKZAPAL000::tTimebaseEfficient>;
 
 // What a wait waits for: a condition on the value read, under a mask.
 struct PollUntil {

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "controllers/routeController.h"
-#include "kzark/routeProgrammerInterface.h"
+#include "atut/routeProgrammerInterface.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoChannelRegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneIsoFpgaRegMap.h"
 #include "kzvorn_regMaps/TolvaneRegisterMap_TolvaneNisoFpgaRegMap.h"
@@ -62,7 +62,7 @@ inline constexpr RouteRegisterIds<RouteController::kPxiTriggerCount> kTriggerLin
 inline constexpr RouteRegisterIds<routeprogrammer::kChannelTriggerMuxCount> kChannelTriggerMuxRegisters =
     routeprogrammer::channelTriggerMuxRegisters();
 
-class RouteProgrammer final : public kzark::RouteProgrammerInterface {
+class RouteProgrammer final : public atut::RouteProgrammerInterface {
 public:
     using tStatus = nKZAPALS100::tStatus;
 

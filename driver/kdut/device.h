@@ -253,10 +253,8 @@ private:
     // Removal, stop and power-down hold none either: they close or suspend the gate and wait for
     // this reset to leave.
     void waitForRequestsInFlight(uint32_t remaining) {
-        using tSleepEfficient = kzvorn_driver::nKZAPAL000::tTimeout<kzvorn_driver::nKZAPAL000::tTimeWasterSleep,
-                                                                    kzvorn_driver::nKZAPAL000::tTimebaseEfficient>;
-        const auto drain =
-            atut::Wait<tSleepEfficient>().pausesUs(1000, 10000).withoutDeadline().timeoutStatus(ioDrainTimeoutStatus_);
+        const auto drain = atut::Wait<atut::tSleepEfficient>().pausesUs(1000, 10000).withoutDeadline().timeoutStatus(
+            ioDrainTimeoutStatus_);
         tStatus status;
         atut::waitUntil(drain, [&](tStatus&) { return getIOReferencesInFlight(); },
                         atut::maskedEquals(0xFFFFFFFF, remaining), status);

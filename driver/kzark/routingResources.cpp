@@ -33,7 +33,7 @@ void fillHoles(Route** routes, uint32_t& count) {
 // Begins on the first action that needs it; ends only a batch that began.
 class RoutingResources::ProgrammingBatch {
 public:
-    explicit ProgrammingBatch(RouteProgrammerInterface& programmer) : programmer_(programmer) {}
+    explicit ProgrammingBatch(atut::RouteProgrammerInterface& programmer) : programmer_(programmer) {}
 
     void begin(tStatus& status) {
         if (begun_) return;
@@ -45,12 +45,12 @@ public:
     }
 
 private:
-    RouteProgrammerInterface& programmer_;
+    atut::RouteProgrammerInterface& programmer_;
     bool begun_ = false;
 };
 
 RoutingResources::RoutingResources(const TopInfo& info, TerminalState* terminalStates, EdgeState* edgeStates,
-                                   RouteProgrammerInterface* programmer, tStatus& status)
+                                   atut::RouteProgrammerInterface* programmer, tStatus& status)
     : programmer_(programmer), mutex_(status) {
     topography_.initialize(info, terminalStates, edgeStates);
     // Group members index the terminal states: a table whose groups do not hold is never searched.

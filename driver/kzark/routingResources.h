@@ -8,7 +8,7 @@
 
 #include "kzapal/protons/synchronization.h"
 #include "kzark/routeDatabase.h"
-#include "kzark/routeProgrammerInterface.h"
+#include "atut/routeProgrammerInterface.h"
 #include "kzark/routingResourcesInterface.h"
 #include "kzark/topography.h"
 
@@ -29,7 +29,7 @@ public:
     // match its terminals is refused (-52005). The resources are valid only when the status is
     // good at the end.
     RoutingResources(const TopInfo& info, TerminalState* terminalStates, EdgeState* edgeStates,
-                     RouteProgrammerInterface* programmer, nKZAPALS100::tStatus& status);
+                     atut::RouteProgrammerInterface* programmer, nKZAPALS100::tStatus& status);
     // Destroys every route, so programmed ones give their terminals back their default inputs:
     // the route programmer must still exist.
     ~RoutingResources() override;
@@ -71,7 +71,7 @@ private:
     static uint32_t edgeCount(const RouteInDB& route);
     static EdgeState* edgeAt(RouteInDB& route, uint32_t index);
 
-    TerminalState& destinationOf(const EdgeState& edge) { return topography_.terminalStates[edge.edge->destination]; }
+    static TerminalState& destinationOf(const EdgeState& edge) { return *edge.to; }
     EdgeState* resetEdge(const TerminalState& terminal, uint32_t mode, nKZAPALS100::tStatus& status);
 
     void programEdge(const EdgeState& edge, nKZAPALS100::tStatus& status);
@@ -112,7 +112,7 @@ private:
     void useScratch(GrowOnlyHeap* heap);
 
     Topography topography_;
-    RouteProgrammerInterface* programmer_;
+    atut::RouteProgrammerInterface* programmer_;
     RouteDatabase database_;
     uint8_t valid_ = 0;
     AllocHelper allocHelper_ = {apalHeapResizeFn, nullptr};

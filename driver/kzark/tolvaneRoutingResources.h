@@ -10,7 +10,7 @@ namespace TolvaneTopography {
 class RoutingResources : private kzark::RoutingStateStorage<kTerminalCount, kEdgeCount>,
                          public kzark::RoutingResources {
 public:
-    RoutingResources(kzark::RouteProgrammerInterface* programmer, nKZAPALS100::tStatus& status)
+    RoutingResources(atut::RouteProgrammerInterface* programmer, nKZAPALS100::tStatus& status)
         : kzark::RoutingResources(kTopInfo, terminalStates, edgeStates, programmer, status) {}
     ~RoutingResources() override {}
 };

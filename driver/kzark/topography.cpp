@@ -256,7 +256,7 @@ void Topography::acceptDestinations(const uint32_t* destinations, uint32_t desti
 
 bool Topography::mayUse(const TerminalState& from, const EdgeState& edge) const {
     if (!edge.available && !useUnavailableEdges) return false;
-    const TerminalState& to = terminalStates[edge.edge->destination];
+    const TerminalState& to = *edge.to;
     if ((to.terminal->flags & kTerminalEndpointOnly) && !to.isDestination) return false;
     if ((from.terminal->flags & kTerminalEndpointOnly) && !from.isSeed) return false;
     return true;
@@ -270,8 +270,8 @@ Route** Topography::allocateSlots(uint64_t slotCount, tStatus& status) {
     }
     const auto place = [slots](uint64_t i, void* area) { slots[i] = new (area) Route(); };
     uint64_t placed = 0;
-    if (routeResize.function == growOnlyHeapResizeFn && routeResize.context != nullptr) {
-        placed = static_cast<GrowOnlyHeap*>(routeResize.context)->allocateEach(slotCount, sizeof(Route), place);
+    if (GrowOnlyHeap* heap = routeResize.scratchHeap()) {
+        placed = heap->allocateEach(slotCount, sizeof(Route), place);
     } else {
         for (void* area; placed < slotCount && (area = routeResize.resize(nullptr, sizeof(Route))) != nullptr; ++placed)
             place(placed, area);
@@ -294,7 +294,7 @@ bool Topography::reserveSegments(Route& route, uint32_t count, tAllocate& alloca
 }
 
 bool Topography::releasesNothing() const {
-    return segmentResize.function == growOnlyHeapResizeFn && routeResize.function == growOnlyHeapResizeFn;
+    return segmentResize.isScratchHeap() && routeResize.isScratchHeap();
 }
 
 void Topography::releaseRoute(Route* route) {
@@ -474,8 +474,8 @@ bool Topography::finishRoutes(uint64_t ownerTag, Route** slots, uint64_t slotCou
         kept = status.isFatal() || built == 0 ? built : addOppositeInversions(slots, built, allocate, status);
     };
     // The scratch heap, the usual callback, with its free pointer kept out of memory meanwhile.
-    if (segmentResize.function == growOnlyHeapResizeFn && segmentResize.context != nullptr) {
-        GrowOnlyHeap::Carver carver(*static_cast<GrowOnlyHeap*>(segmentResize.context));
+    if (GrowOnlyHeap* heap = segmentResize.scratchHeap()) {
+        GrowOnlyHeap::Carver carver(*heap);
         const auto allocate = [&carver](void*, uint64_t size) { return carver.allocate(size); };
         buildAll(allocate);
     } else {

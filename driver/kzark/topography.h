@@ -221,9 +221,14 @@ struct ResizeCallback {
     ResizeFn function;
     void* context;
 
+    // The scratch heap, the search's usual callback, which releases nothing.
+    bool isScratchHeap() const { return function == growOnlyHeapResizeFn; }
+    // The scratch heap itself, for carving in place; null for any other callback.
+    GrowOnlyHeap* scratchHeap() const { return isScratchHeap() ? static_cast<GrowOnlyHeap*>(context) : nullptr; }
+
     void* resize(void* oldArea, uint64_t size) const {
-        // The scratch heap, the search's usual callback, is called directly so that it inlines.
-        if (function == growOnlyHeapResizeFn) return growOnlyHeapResizeFn(oldArea, size, context);
+        // The scratch heap is called directly so that it inlines.
+        if (isScratchHeap()) return growOnlyHeapResizeFn(oldArea, size, context);
         return function != nullptr ? function(oldArea, size, context) : nullptr;
     }
 };

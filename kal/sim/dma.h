@@ -101,11 +101,5 @@ board::HostMemoryPort& hostMemoryPort();
 // every placement.
 void setMemoryOver4G(bool present);
 void placeAbove4G(const void* address, uint64_t size);
-// Pages that have a physical address now, and how many of them lie above 4 GiB.
-struct PhysicalPages {
-    uint64_t total;
-    uint64_t above4G;
-};
-PhysicalPages physicalPages();
 
 }  // namespace kal::sim

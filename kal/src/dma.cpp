@@ -428,9 +428,7 @@ extern "C" void* nKZKAL220_tPageList_mapOnePageToKernel(void* pageList, uint64_t
 }
 
 extern "C" void nKZKAL220_tPageList_unmapOnePageFromKernel(void* pageList, void* address) {
-    State& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    unmapKernelAddress(pageListOf(s, pageList), address);
+    nKZKAL220_tPageList_unmapFromKernel(pageList, address);
 }
 
 extern "C" uint64_t nKZKAL220_tPageList_getPhysicalAddress(void* pageList, uint64_t byteOffset) {
@@ -656,15 +654,6 @@ void placeAbove4G(const void* address, uint64_t size) {
     std::lock_guard<std::mutex> guard(s.lock);
     const auto begin = reinterpret_cast<uint64_t>(address);
     s.above4G.push_back({begin, begin + size});
-}
-
-PhysicalPages physicalPages() {
-    State& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    PhysicalPages result{s.physicalOf.size(), 0};
-    for (const auto& page : s.physicalOf)
-        if (page.second >= k4GiB) ++result.above4G;
-    return result;
 }
 
 }  // namespace kal::sim

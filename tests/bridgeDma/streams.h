@@ -50,10 +50,7 @@ struct Stream {
                                                                         : SGLController::kToDevice,
                         count, status);
     }
-    void start(tStatus& status) {
-        lists.commit(status);
-        controller.start(lists.getLists(), true, status);
-    }
+    void start(tStatus& status) { controller.commitAndStart(lists, true, status); }
 };
 
 struct Streams : dmatest::DMAFixture {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "kzapal/protons/status.h"
-#include "kzark/routeProgrammerInterface.h"
+#include "atut/routeProgrammerInterface.h"
 #include "kzark/tolvaneTopography.h"
 
 namespace routing_test {
@@ -64,7 +64,7 @@ inline std::vector<Call> batch(std::initializer_list<std::vector<Call>> pieces) 
     return calls;
 }
 
-class RecordingProgrammer : public kzark::RouteProgrammerInterface {
+class RecordingProgrammer : public atut::RouteProgrammerInterface {
 public:
     void beginProgramming(nKZAPALS100::tStatus& status) override { record({Call::kBegin}, status); }
     void applyProgrammingAction(uint32_t selector, uint32_t kind, uint32_t value,

@@ -146,7 +146,7 @@ public:
 template <size_t kTerminals, size_t kEdges>
 class ResourcesOver : private kzark::RoutingStateStorage<kTerminals, kEdges>, public kzark::RoutingResources {
 public:
-    ResourcesOver(const kzark::TopInfo& info, kzark::RouteProgrammerInterface* programmer,
+    ResourcesOver(const kzark::TopInfo& info, atut::RouteProgrammerInterface* programmer,
                   nKZAPALS100::tStatus& status)
         : kzark::RoutingResources(info, this->terminalStates, this->edgeStates, programmer, status) {}
 };

@@ -71,7 +71,7 @@ private:
 };
 
 // Calculation never programs.
-struct NoProgrammer : kzark::RouteProgrammerInterface {
+struct NoProgrammer : atut::RouteProgrammerInterface {
     void beginProgramming(tStatus&) override {}
     void applyProgrammingAction(uint32_t, uint32_t, uint32_t, tStatus&) override {}
     void endProgramming(tStatus&) override {}

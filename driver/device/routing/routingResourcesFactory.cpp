@@ -6,7 +6,7 @@
 namespace kzvorn_driver {
 
 TolvaneTopography::RoutingResources* RoutingResourcesFactory::createRoutingResources(
-    uint32_t subsystemId, kzark::RouteProgrammerInterface* programmer, nKZAPALS100::tStatus& status) {
+    uint32_t subsystemId, atut::RouteProgrammerInterface* programmer, nKZAPALS100::tStatus& status) {
     TolvaneHelper::checkSubsystemId(subsystemId, status);
     if (status.isFatal()) return nullptr;
     return new (status) TolvaneTopography::RoutingResources(programmer, status);

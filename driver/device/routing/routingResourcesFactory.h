@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "kzapal/protons/status.h"
-#include "kzark/routeProgrammerInterface.h"
+#include "atut/routeProgrammerInterface.h"
 #include "kzark/routingResourcesManager.h"
 #include "kzark/tolvaneRoutingResources.h"
 
@@ -17,7 +17,7 @@ public:
     // caller deletes when the status holds an error (-52000 when its lock could not be made). The
     // programmer is borrowed and must outlive the resources.
     static TolvaneTopography::RoutingResources* createRoutingResources(uint32_t subsystemId,
-                                                                       kzark::RouteProgrammerInterface* programmer,
+                                                                       atut::RouteProgrammerInterface* programmer,
                                                                        nKZAPALS100::tStatus& status);
     // The same rules; -52000 also when the manager's lock cannot be made.
     static kzark::RoutingResourcesManager* createRoutingResourcesManager(uint32_t subsystemId,

@@ -3,6 +3,7 @@
 #include "fpga/autoFirmwareDownloader.h"
 #include "kzapal/protons/userMemory.h"
 #include "quolinTools/firmwareDownload/quolinFirmwareDownloader.h"
+#include "quolinTools/statusCodes.h"
 
 namespace kzvorn_driver {
 
@@ -19,7 +20,7 @@ bool FirmwareFactory::builtInSize(FirmwareDownloadTarget target, uint64_t& size)
 }
 
 void FirmwareFactory::refuseDecompression(tStatus& status) {
-    nKZAPALS100::setCode(status, kStatusFirmwareSizeMismatch, KZ_COMPONENT, kSource, __LINE__);
+    nKZAPALS100::setCode(status, quolintools::kStatusFirmwareSizeMismatch, KZ_COMPONENT, kSource, __LINE__);
 }
 
 Firmware* FirmwareFactory::createBuiltInFirmware(FirmwareDownloadTarget target, tStatus& status) {

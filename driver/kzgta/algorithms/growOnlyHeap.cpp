@@ -8,7 +8,6 @@ namespace kzark {
 GrowOnlyHeap::GrowOnlyHeap(uint64_t blockSize, uint32_t alignment)
     : _blockSize(blockSize),
       _alignment(alignment == 0 ? 1 : alignment),
-      _alignmentMask(alignment > 1 && (alignment & (alignment - 1)) == 0 ? alignment - 1 : 0),
       _unevenBits((_alignment & (_alignment - 1)) == 0 ? _alignment - 1 : ~uint64_t(0)) {}
 
 void* GrowOnlyHeap::allocateInNewBlock(uint64_t size) {
@@ -29,7 +28,7 @@ void* GrowOnlyHeap::allocateInNewBlock(uint64_t size) {
         _blocks->previous = block;
     }
     uint8_t* start = reinterpret_cast<uint8_t*>(block);
-    const uint64_t offset = header + Cursor{nullptr, 0, _alignment, _alignmentMask, _unevenBits}.paddingAfter(start + header);
+    const uint64_t offset = header + Cursor{nullptr, 0, _alignment, _unevenBits}.paddingAfter(start + header);
     _free = start + offset;
     _left = blockSize - offset;
     return size <= _left ? carve(size) : nullptr;

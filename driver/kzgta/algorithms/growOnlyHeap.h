@@ -44,7 +44,6 @@ private:
         uint8_t* free;
         uint64_t left;
         uint32_t alignment;
-        uint32_t alignmentMask;
         uint64_t unevenBits;
 
         // The current block holds at least size bytes.
@@ -64,7 +63,7 @@ private:
         // A power-of-two alignment (the usual one) rounds with a mask instead of a division.
         uint64_t paddingAfter(const uint8_t* position) const {
             const uintptr_t address = reinterpret_cast<uintptr_t>(position);
-            if (alignmentMask != 0) return (0 - address) & alignmentMask;
+            if (unevenBits != ~uint64_t(0)) return (0 - address) & unevenBits;
             return (alignment - address % alignment) % alignment;
         }
     };
@@ -76,7 +75,7 @@ public:
     class Carver {
     public:
         explicit Carver(GrowOnlyHeap& heap)
-            : heap_(heap), cursor_{heap._free, heap._left, heap._alignment, heap._alignmentMask, heap._unevenBits} {}
+            : heap_(heap), cursor_{heap._free, heap._left, heap._alignment, heap._unevenBits} {}
         ~Carver() { handBack(); }
         Carver(const Carver&) = delete;
         Carver& operator=(const Carver&) = delete;
@@ -133,7 +132,7 @@ public:
 
 private:
     void* carve(uint64_t size) {
-        Cursor cursor{_free, _left, _alignment, _alignmentMask, _unevenBits};
+        Cursor cursor{_free, _left, _alignment, _unevenBits};
         void* area = cursor.carve(size);
         _free = cursor.free;
         _left = cursor.left;
@@ -146,7 +145,6 @@ private:
     uint64_t _left = 0;
     uint64_t _blockSize;
     uint32_t _alignment;
-    uint32_t _alignmentMask;  // alignment - 1 for a power of two above 1, else 0
     // The bits of a size that would leave the free pointer unaligned: alignment - 1 for a power of
     // two, all of them otherwise.
     uint64_t _unevenBits;

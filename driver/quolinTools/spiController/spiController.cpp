@@ -87,8 +87,10 @@ void SPIController::readBytes(uint8_t opcode, uint32_t opcodeBits, uint32_t addr
         for (; i < count; ++i) {
             const uint32_t at = address + static_cast<uint32_t>(i);
             uint8_t* window = windowAt(at, status);
-            window_->WindowAddressRegister().writeRegister(at, status, true);
-            if (i == 0) setupFormat(opcode, opcodeBits, addressBits, kDataBits, kRead, status);
+            if (i == 0)
+                setupTransfer(opcode, opcodeBits, at, addressBits, kDataBits, kRead, status);
+            else
+                window_->WindowAddressRegister().writeRegister(at, status, true);
             if (status.isFatal()) break;
             destination[i] = nKZKAL100_memoryRead8(window);
         }

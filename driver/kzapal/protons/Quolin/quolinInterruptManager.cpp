@@ -86,7 +86,6 @@ tQuolinInterruptManagerISP::tQuolinInterruptManagerISP(const uint64_t& bridgeBas
     ring_ = static_cast<volatile uint32_t*>(kernel);
     ringMap_.map(ringPages_, 0, bufferSize_, 1, status);
     if (status.isFatal()) return;
-    mapped_ = true;
     ringMap_.prepareForDMA();
     programRing();
 }
@@ -147,7 +146,7 @@ void tQuolinInterruptManagerISP::deactivate() {
 // A ring that was never set up stays off.
 void tQuolinInterruptManagerISP::reactivate() {
     write(kControl, kReset);
-    if (mapped_) programRing();
+    if (ringActive_) programRing();
 }
 
 }  // namespace nKZAPAL000

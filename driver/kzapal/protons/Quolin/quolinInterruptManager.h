@@ -91,8 +91,7 @@ private:
     volatile uint32_t* ring_ = nullptr;
     uint32_t ringEntries_;
     uint32_t readIndex_ = 0;
-    bool ringActive_ = false;
-    bool mapped_ = false;  // for the device
+    bool ringActive_ = false;  // mapped for the device and programmed
     uint64_t bufferSize_;
 };
 

@@ -1,6 +1,5 @@
 #include "kzapal/protons/dma/dmaMap.h"
 
-#include <initializer_list>
 
 #include "kzapal/protons/memory.h"
 #include "kzapal/protons/pciDevice.h"
@@ -20,11 +19,6 @@ constexpr uint32_t kFlagBelow4G = 2;
 // A bounce buffer is plain DMA memory; 32-bit addressing adds the flag that keeps it below 4 GiB.
 constexpr uint32_t kBounceFlags = 0;
 constexpr uint64_t kAddressLimit32 = 0x100000000ull;
-
-struct tPageOf {
-    tPageList* list;
-    uint64_t page;
-};
 
 const tPCIDescription* pciOf(const tDMAConfiguration& configuration) {
     return static_cast<const tPCIDescription*>(configuration.description);
@@ -222,17 +216,23 @@ void tDirectDMAMap::unmap() {
     size_ = 0;
 }
 
+// Walks [at, at + length) of the page list a page at a time: fn(offset from at, byte offset in
+// the page list, length); false as soon as fn is.
 template <class tFn>
-bool tDirectDMAMap::walkRange(tFn fn) {
+bool tDirectDMAMap::walkPages(uint64_t at, uint64_t length, tFn fn) {
     const uint64_t pageSize = nKZKAL100_getPageSize();
-    uint64_t at = pageList_->offset + offset_;
-    for (uint64_t done = 0; done < size_;) {
-        const uint64_t length = size_ - done < pageSize - at % pageSize ? size_ - done : pageSize - at % pageSize;
-        if (!fn(done, at, length)) return false;
-        done += length;
-        at += length;
+    for (uint64_t done = 0; done < length;) {
+        const uint64_t inPage = (at + done) % pageSize;
+        const uint64_t chunk = length - done < pageSize - inPage ? length - done : pageSize - inPage;
+        if (!fn(done, at + done, chunk)) return false;
+        done += chunk;
     }
     return true;
+}
+
+template <class tFn>
+bool tDirectDMAMap::walkRange(tFn fn) {
+    return walkPages(pageList_->offset + offset_, size_, fn);
 }
 
 // A stretch keeps its offset within the page in the bounce buffer, so that each of its pages
@@ -290,40 +290,40 @@ bool tDirectDMAMap::addSegment(tPageList& list, uint64_t byteOffset, uint64_t le
     return true;
 }
 
-// The copies cannot report a failure, so every page they will map is tried once here.
+// The copies cannot report a failure, so every page they will map is tried once here. A stretch
+// keeps its offset within the page in the bounce buffer, so each chunk meets one page on each side.
 bool tDirectDMAMap::probeKernelMappings() {
     const uint64_t pageSize = nKZKAL100_getPageSize();
+    auto probe = [](tPageList& list, uint64_t page) {
+        void* mapped = nKZKAL220_tPageList_mapOnePageToKernel(list.handle, page);
+        if (mapped != nullptr) nKZKAL220_tPageList_unmapOnePageFromKernel(list.handle, mapped);
+        return mapped != nullptr;
+    };
     for (uint32_t r = 0; r < recordCount_; ++r) {
         const tBounceRecord& stretch = records_[r];
-        const uint64_t at = pageList_->offset + offset_ + stretch.rangeOffset;
-        for (uint64_t page = at / pageSize; page <= (at + stretch.length - 1) / pageSize; ++page) {
-            const uint64_t bouncePage = stretch.bounceOffset / pageSize + (page - at / pageSize);
-            for (const auto& probe : {tPageOf{pageList_, page}, tPageOf{&bounce_, bouncePage}}) {
-                void* mapped = nKZKAL220_tPageList_mapOnePageToKernel(probe.list->handle, probe.page);
-                if (mapped == nullptr) return false;
-                nKZKAL220_tPageList_unmapOnePageFromKernel(probe.list->handle, mapped);
-            }
-        }
+        const bool mapped = walkPages(pageList_->offset + offset_ + stretch.rangeOffset, stretch.length,
+                                      [&](uint64_t done, uint64_t at, uint64_t) {
+                                          return probe(*pageList_, at / pageSize) &&
+                                                 probe(bounce_, (stretch.bounceOffset + done) / pageSize);
+                                      });
+        if (!mapped) return false;
     }
     return true;
 }
 
 void tDirectDMAMap::copyStretches(bool toBounce, uint64_t limit) {
-    const uint64_t pageSize = nKZKAL100_getPageSize();
     for (uint32_t r = 0; r < recordCount_ && records_[r].rangeOffset < limit; ++r) {
         const tBounceRecord& stretch = records_[r];
         const uint64_t length =
             limit - stretch.rangeOffset < stretch.length ? limit - stretch.rangeOffset : stretch.length;
-        const uint64_t at = pageList_->offset + offset_ + stretch.rangeOffset;
-        for (uint64_t done = 0; done < length;) {
-            const uint64_t inPage = (at + done) % pageSize;
-            const uint64_t chunk = length - done < pageSize - inPage ? length - done : pageSize - inPage;
-            if (toBounce)
-                copyPage(*pageList_, at + done, bounce_, stretch.bounceOffset + done, chunk);
-            else
-                copyPage(bounce_, stretch.bounceOffset + done, *pageList_, at + done, chunk);
-            done += chunk;
-        }
+        walkPages(pageList_->offset + offset_ + stretch.rangeOffset, length,
+                  [&](uint64_t done, uint64_t at, uint64_t chunk) {
+                      if (toBounce)
+                          copyPage(*pageList_, at, bounce_, stretch.bounceOffset + done, chunk);
+                      else
+                          copyPage(bounce_, stretch.bounceOffset + done, *pageList_, at, chunk);
+                      return true;
+                  });
     }
 }
 

@@ -125,9 +125,10 @@ public:
     uint32_t getBounceRecordCount() const { return recordCount_; }
     const tBounceRecord* getBounceRecords() const { return records_; }
     uint64_t getBounceBufferSize() const { return bounce_.size; }
-    uint64_t getCapacity() const { return capacity_; }
 
 private:
+    template <class tFn>
+    static bool walkPages(uint64_t at, uint64_t length, tFn fn);
     // Walks the range a page at a time: fn(range offset, byte offset in the page list, length).
     template <class tFn>
     bool walkRange(tFn fn);
