@@ -60,8 +60,7 @@ public:
     static constexpr uint64_t kIsoComm = 0x020;
     static constexpr uint64_t kPorts = 0x200;
     static constexpr uint64_t kPortStride = 0x10;
-    // The port accesses the log keeps, as many as the board's access log.
-    static constexpr size_t kLogCapacity = size_t{1} << 20;
+    static constexpr size_t kLogCapacity = kAccessLogCapacity;
 
     explicit IsolatedLink(const IsolatedSideOptions& options) : options_(options), sequencers_(options.sequencers) {
         registers_.attachSequencers(&sequencers_);

@@ -43,7 +43,7 @@ UnmodelledAccessHandler setUnmodelledAccessHandler(UnmodelledAccessHandler handl
 // a bound on what a long run (a thousand resets) holds.
 class AccessLog {
 public:
-    static constexpr size_t kCapacity = size_t{1} << 20;
+    static constexpr size_t kCapacity = kAccessLogCapacity;
 
     void record(const Access& access);
     void clear();

@@ -18,6 +18,9 @@ namespace board {
 // What a block keeps of a record of its own (port transactions, sequencer runs, strobes seen):
 // far more than any test looks back over, and a bound on what a thousand resets leave.
 constexpr size_t kBlockRecordCapacity = size_t{1} << 16;
+// What the access logs keep: the board's BAR accesses, the isolated link's port accesses, the
+// flash chip's transactions.
+constexpr size_t kAccessLogCapacity = size_t{1} << 20;
 
 template <class T>
 class BoundedLog {

@@ -76,7 +76,7 @@ public:
     std::vector<LogEntry> takeLog();
     // On by default; off, the chip allocates nothing (for allocation-failure tests).
     void setLogging(bool on);
-    static constexpr size_t kLogCapacity = size_t{1} << 20;
+    static constexpr size_t kLogCapacity = kAccessLogCapacity;
     // The log as text, one entry per string ("WP high", "06", "02 @001000 = 5A", "05 -> 03"), with
     // each run of status-register reads folded into one "poll" when foldPolls is set.
     static std::vector<std::string> describe(const std::vector<LogEntry>& log, bool foldPolls);

@@ -23,8 +23,7 @@ if [ "${#brief[@]}" -ne 0 ] && [ "$callgrind" = 0 ]; then
     build=build
     ./scripts/configure-build.sh
 else
-    cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF \
-        -DKZ_WARNINGS_AS_ERRORS=ON >/dev/null
+    ./scripts/configure-plain.sh
 fi
 targets=(benchmarks)
 [ "$callgrind" = 1 ] && targets+=(kzvorn-sim)

@@ -15,9 +15,7 @@ object=${1:-}
 kdir=$(scripts/kernel-flags.sh --find || true)
 if [ -z "$kdir" ]; then
     echo "installing linux-headers-amd64"
-    SUDO=; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-    if ! { $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq linux-headers-amd64 make; } \
-        >/tmp/kzvorn-kernel-headers.log 2>&1; then
+    if ! ./scripts/install-deps.sh linux-headers-amd64 make >/tmp/kzvorn-kernel-headers.log 2>&1; then
         tail -n 5 /tmp/kzvorn-kernel-headers.log >&2
         echo "check-kernel-module: no kernel headers package could be installed: kzvorn_driver.o is NOT checked" >&2
         exit 1
@@ -31,12 +29,7 @@ fi
 if [ -z "$object" ]; then
     # Configured after the headers are in place, so the object follows that kernel's flags.
     ./scripts/install-deps.sh
-    if [ -f build-plain/CMakeCache.txt ]; then
-        cmake -S . -B build-plain >/dev/null
-    else
-        cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF \
-            -DKZ_WARNINGS_AS_ERRORS=ON >/dev/null
-    fi
+    ./scripts/configure-plain.sh
     # Quiet when it builds; a compile error (a double in driver/, say) is shown.
     if ! build_log=$(cmake --build build-plain -j"$(nproc)" --target kzvorn_driver_relocatable 2>&1); then
         printf '%s\n' "$build_log" | grep -E -A3 'error|FAILED' | head -n 40 >&2

@@ -6,15 +6,24 @@
 set -euo pipefail
 cd "$(dirname "$0")/../driver"
 
-# The layers, lowest first: number, name, folders. A folder holds its subfolders unless one of
-# them is listed itself. README.md draws the same table beside its table of folders.
-layers='
-1 platform   kzapal kzhtl kzsdbg kztypes atut
-2 template   kdut kzapalcodegen
-3 registers  kzRegiTools armki storageMap deviceWindow kzvorn_storageMaps kzvoltixCalibrationTools quolinTools/armgen quolinTools/portAccessor pavo_regMaps kzvorn_regMaps kzvoltixSharedSource
-4 services   controllers kzvorn_shared quolinTools fpga kzark kzgta fendreldma fendrelSharedSource nonVolatileMemoryTools pavoTools vantrel_shared vantrel_caps kzvoltixSharedSource/frontEndAccessors dravikTools selkaddk
-5 device     device dispatchers setupTeardownTask kzvorn_driver_codegen
-'
+# The layers, lowest first, as README.md draws them beside its table of folders: one line each of
+# number, name (its words joined by dashes) and folders. A folder holds its subfolders unless one
+# of them is listed itself.
+layers=$(sed -n '/^| layer | folders |$/,/^$/p' ../README.md | awk -F'|' 'NR > 2 && NF > 3 {
+    n = split($2, label, " ")
+    line = label[1] " " label[2]
+    for (i = 3; i <= n; ++i) line = line "-" label[i]
+    rest = $3
+    while (match(rest, /`[^`]+`/)) {
+        line = line " " substr(rest, RSTART + 1, RLENGTH - 2)
+        rest = substr(rest, RSTART + RLENGTH)
+    }
+    print line
+}')
+if [ "$(printf '%s\n' "$layers" | grep -c .)" -lt 2 ]; then
+    echo "check-layers: README.md has no table of layers (a table headed '| layer | folders |')" >&2
+    exit 1
+fi
 
 # Includes that run upward on purpose: file, included header, why.
 exceptions='

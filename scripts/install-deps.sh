@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and tests need, when any is missing.
+# Installs the Debian packages the build and tests need, and those named as arguments, when any is
+# missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev liblz4-dev libgtest-dev libbenchmark-dev binutils
-    libboost-graph-dev zlib1g-dev valgrind)
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev liblz4-dev libgtest-dev binutils
+    libboost-graph-dev zlib1g-dev valgrind "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 # Configured once; later builds re-run CMake themselves when a list file changes.
 if [ ! -f build-plain/build.ninja ]; then
     ./scripts/install-deps.sh >&2
-    cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF >/dev/null
+    ./scripts/configure-plain.sh
 fi
 # Quiet when it builds; a failed build is shown.
 out=$(cmake --build build-plain -j"$(nproc)" --target kzvorn-sim 2>&1) || { printf '%s\n' "$out" >&2; exit 1; }

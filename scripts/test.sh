@@ -13,8 +13,7 @@ phase test.build build
 # The driver compiled as kernel code, and its relocatable object checked, on a build without
 # sanitizers (the one scripts/bench.sh and scripts/kzvorn-sim.sh use).
 kernel() {
-    cmake -S . -B build-plain -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=OFF -DKZ_TESTS=OFF \
-        -DKZ_WARNINGS_AS_ERRORS=ON >/dev/null
+    ./scripts/configure-plain.sh
     cmake --build build-plain -j"$jobs" --target kzvorn_driver_check
 }
 phase test.kernel kernel

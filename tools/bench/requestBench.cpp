@@ -29,8 +29,7 @@ bench::BenchDevice& device() {
 bool setupLevel() {
     tStatusRecord input{};
     tValue32Record output{};
-    const auto reply = device().session().ioctl(kGetSetupLevel, &input, sizeof input, &output, sizeof output);
-    return reply.result == 0 && output.status == 0 && output.value == kzvorn_shared::SetupLevel::kHighest;
+    return device().request(kGetSetupLevel, input, output) && output.value == kzvorn_shared::SetupLevel::kHighest;
 }
 
 // The name as user mode holds it: caller's memory for as long as the program runs.
@@ -48,8 +47,7 @@ bool armWrite() {
     input.field = kChannelField;
     input.value = 1;
     tStatusRecord output{};
-    const auto reply = device().session().ioctl(kArmWrite, &input, sizeof input, &output, sizeof output);
-    return reply.result == 0 && output.status == 0;
+    return device().request(kArmWrite, input, output);
 }
 
 bool nameLookup() {
